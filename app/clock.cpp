@@ -1,0 +1,53 @@
+#include "app/clock.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace {
+std::function<QDateTime()> &clockOverride()
+{
+    static std::function<QDateTime()> f;
+    return f;
+}
+
+// The locale's long time format without any time-zone part ("t", "tt", ...)
+// and the separators that stood next to it.
+QString timeOfDayFormat()
+{
+    static QString cachedFor;
+    static QString cached;
+    const QString fmt = QLocale().timeFormat(QLocale::LongFormat);
+    if (fmt == cachedFor && !cached.isEmpty())
+        return cached;
+    QString out;
+    bool inQuote = false;
+    for (int i = 0; i < fmt.size(); ++i) {
+        const QChar c = fmt[i];
+        if (c == QLatin1Char('\'')) {
+            inQuote = !inQuote;
+            out += c;
+        } else if (!inQuote && c == QLatin1Char('t')) {
+            // drop the zone letters
+        } else {
+            out += c;
+        }
+    }
+    cached = out.trimmed();
+    // A zone placed in the middle leaves doubled blanks behind.
+    cached.replace(QRegularExpression(QStringLiteral("\\s{2,}")), QStringLiteral(" "));
+    cachedFor = fmt;
+    return cached;
+}
+} // namespace
+
+QDateTime currentDateTime()
+{
+    auto &f = clockOverride();
+    return f ? f() : QDateTime::currentDateTime();
+}
+
+void setClock(std::function<QDateTime()> clock) { clockOverride() = std::move(clock); }
+
+QString longTimeText(const QTime &time) { return QLocale().toString(time, timeOfDayFormat()); }
+
+QString shortDateText(const QDate &date) { return QLocale().toString(date, QLocale::ShortFormat); }

@@ -1,0 +1,29 @@
+#pragma once
+// The one place errors are caught. Every entry point from Qt (socket events,
+// timer ticks, menu and widget handlers) runs its handler through guarded():
+// an error ends that handler, and its text is shown in a box titled "Tressel"
+// once the guarded call has returned, so no exception ever unwinds through
+// Qt's own code and no box opens while a socket handler is on the stack.
+#include <QString>
+#include <exception>
+#include <utility>
+
+// Queues the general error box for text (a full stop is added when the text
+// lacks one). A text that is already waiting or shown is not queued again.
+void reportError(const QString &text);
+
+// Reports the error that is being handled (call only inside a catch block).
+void reportCurrentException() noexcept;
+
+// Runs f; an error it raises ends it and is reported.
+template <class F> void guarded(F &&f) noexcept
+{
+    try {
+        std::forward<F>(f)();
+    } catch (...) {
+        reportCurrentException();
+    }
+}
+
+// Error boxes queued or open right now (for tests and for the box rule).
+int pendingErrorBoxes();

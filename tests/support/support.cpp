@@ -1,0 +1,2 @@
+// Keeps the support library non-empty.
+#include "scripteddialogs.h"
