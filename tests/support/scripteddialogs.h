@@ -7,6 +7,7 @@
 #include <QList>
 #include <QQueue>
 #include <QStringList>
+#include <functional>
 
 class ScriptedDialogs : public TDialogs {
 public:
@@ -27,6 +28,9 @@ public:
     QQueue<std::pair<bool, QFont>> fontAnswers;
 
     QList<Asked> asked;
+    // Runs while a box is "on screen" (for instance an event loop, as a
+    // real modal box would run one).
+    std::function<void()> whileShowing;
     QString lastSaveInitialName;
 
     QStringList errors() const { return texts(QStringLiteral("error")); }
@@ -76,9 +80,13 @@ public:
     void showError(QWidget *, const QString &title, const QString &text) override
     {
         asked.append({QStringLiteral("error"), title, text});
+        if (whileShowing)
+            whileShowing();
     }
     void showInfo(QWidget *, const QString &title, const QString &text) override
     {
         asked.append({QStringLiteral("info"), title, text});
+        if (whileShowing)
+            whileShowing();
     }
 };

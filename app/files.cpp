@@ -1,0 +1,94 @@
+#include "app/files.h"
+
+#include "app/clock.h"
+#include "app/errors.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int fd() const { return m_fd; }
+    // Closes now so that a failing close is reported.
+    void close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0)
+            throw TInOutError::fromErrno(errno);
+    }
+
+private:
+    int m_fd;
+};
+
+void writeAll(int fd, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw TInOutError::fromErrno(errno);
+        }
+        p += n;
+        left -= n;
+    }
+}
+
+} // namespace
+
+void appendLogLine(const QString &fileName, const QString &kind, const QString &line)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    QByteArray bytes;
+    int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            const QDateTime now = currentDateTime();
+            bytes = (kind + QStringLiteral(" logfile created by Tressel 1.5 at ") +
+                     longTimeText(now.time()) + QStringLiteral(" on ") +
+                     shortDateText(now.date()) + QStringLiteral(".\r\n\r\n"))
+                        .toLatin1();
+        }
+    }
+    if (fd < 0)
+        throw TInOutError::fromErrno(errno);
+    FileHandle file(fd);
+    bytes += line.toLatin1();
+    bytes += "\r\n";
+    writeAll(file.fd(), bytes);
+    file.close();
+}
+
+void replaceFile(const QString &fileName, const QByteArray &bytes)
+{
+    QSaveFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        throw TInOutError::fromErrno(errno ? errno : EACCES);
+    errno = 0;
+    if (file.write(bytes) != bytes.size()) {
+        const int err = errno ? errno : EIO;
+        file.cancelWriting();
+        throw TInOutError::fromErrno(err);
+    }
+    errno = 0;
+    if (!file.commit())
+        throw TInOutError::fromErrno(errno ? errno : EIO);
+}

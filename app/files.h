@@ -1,0 +1,13 @@
+#pragma once
+// Log files are opened, written and closed for every line, so each is
+// complete on disk after every line.
+#include <QString>
+
+// Appends line + CR LF to the file. A file that does not exist yet is
+// created with the header "<kind> logfile created by Tressel 1.5 at <time>
+// on <date>." and an empty line. Failures raise TInOutError.
+void appendLogLine(const QString &fileName, const QString &kind, const QString &line);
+
+// Writes text to fileName, replacing it whole and atomically: a failure
+// leaves any previous file as it was. Failures raise TInOutError.
+void replaceFile(const QString &fileName, const QByteArray &bytes);

@@ -1,0 +1,269 @@
+#pragma once
+// The program's one window. Its methods carry all chat behaviour; each
+// behaviour area lives in a source file of its own in this folder.
+#include "mainwindow/anticensor.h"
+#include "mainwindow/envvars.h"
+#include "mainwindow/ttranscriptpane.h"
+#include "mainwindow/usertable.h"
+
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+class TBnetChat;
+class TChatInterface;
+class Toptions;
+
+class Tmain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Tmain(QWidget *parent = nullptr);
+    ~Tmain() override;
+
+    // --- Controls --------------------------------------------------------
+    TTranscriptPane *chat = nullptr;
+    TTranscriptPane *whisper = nullptr;
+    QTreeWidget *users = nullptr;
+    QListWidget *brx = nullptr;
+    QLineEdit *text = nullptr;
+    QPushButton *send = nullptr;
+    QLineEdit *channel = nullptr;
+    QPushButton *lamermode = nullptr;
+    TChatInterface *bnet = nullptr;
+    TBnetChat *process = nullptr;
+    QTimer *timer = nullptr;
+    Toptions *options = nullptr;
+
+    // Main menu items.
+    QAction *Connect = nullptr, *Disconnect = nullptr, *Preferences = nullptr,
+            *PauseChat = nullptr, *Away = nullptr, *Home = nullptr, *Quit = nullptr;
+    // Pane menus.
+    QMenu *chatMenu = nullptr, *whisperMenu = nullptr;
+    QAction *chatClear = nullptr, *SaveAs1 = nullptr, *Copy1 = nullptr, *SelectAll1 = nullptr;
+    QAction *dispWhisper = nullptr, *dispRaw = nullptr, *whisperClear = nullptr;
+
+    tEnvVars envVars;
+
+    // Ends the program; tests replace it so that nothing quits under them.
+    std::function<void()> terminate;
+
+    // Makes the two transcript panes; a benchmark puts other panes in.
+    using PaneFactory = std::function<TTranscriptPane *(QWidget *parent)>;
+    static PaneFactory &transcriptFactory();
+
+    // --- Main window and connection control ------------------------------
+    void FormCreate();
+    void FormShow();
+    void refreshForm();
+    void ConnectClick();
+    void DisconnectClick();
+    void PreferencesClick();
+    void AwayClick();
+    void HomeClick();
+    void QuitClick();
+    bool FormCloseQuery(); // true: the window may close
+    void bnetConnect();
+    void bnetDisconnect();
+    void bnetLogin();
+    void bnetSocketError();
+    void bnetDataReceived(const QString &DataString);
+    void timerTimer();
+
+    // --- Transcript and logs ---------------------------------------------
+    void writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
+                   const QColor &colour);
+    void appendChatLog(const QString &line);
+    void emptyChatBuffer();
+    void PauseChatClick();
+    void chatClearClick();
+    void SaveAs1Click();
+    void Copy1Click();
+    void SelectAll1Click();
+    void dispWhisperClick();
+    void dispRawClick();
+    void whisperClearClick();
+
+    // --- Message events (messageevents.cpp) ------------------------------
+    void processTalk(const QString &user, const QString &text);
+    void processEmote(const QString &user, const QString &text);
+    void processWhisper(const QString &user, const QString &text);
+    void processWhisperSent(const QString &user, const QString &text);
+    void processBroadcast(const QString &text);
+    void processChannelFull(const QString &text);
+    void processInfo(const QString &text);
+    void processChanNotExist(const QString &text);
+    void processError(const QString &text);
+    void processRestricted(const QString &text);
+    void initAntiCensor();
+    QString applyAntiCensor(const QString &text) const;
+    // The gateway has named the user on this connection.
+    void uniqueNameArrived();
+    tAntiCensorTable antiCensorTable;
+
+private:
+    void setupMessageEvents();
+    // Lines the server sends before it names the user ("Login failed.").
+    void processUnHandled(const QString &line);
+    bool m_uniqueNameSeen = false;
+
+public:
+
+    // --- Input line and commands (input.cpp) -----------------------------
+    void sendtext(const QString &line);
+    void parseCommand(const QString &line);
+    void sendClick();
+    void textKeyDown(int key, Qt::KeyboardModifiers shift);
+    void textDblClick();
+
+private:
+    void setupInputLine();
+
+public:
+
+    // --- Channel user list (userlist.cpp) --------------------------------
+    tUserTable userTable;
+    int getUserID(const QString &name) const;
+    bool inUserTable(const QString &name) const;
+    void addUser(const QString &name, const QString &product, const QString &flags);
+    void delUser(const QString &name);
+    void modUser(const QString &name, const QString &line);
+    void updateUsers();
+    void setUserIcon(const QString &name, int icon);
+    int userIcon(int index);
+    void processShowUser(const QString &user, const QString &flags, const QString &userType);
+    void processJoin(const QString &user, const QString &flags, const QString &userType);
+    void processLeave(const QString &user, const QString &flags, const QString &userType);
+    void processUserFlags(const QString &user, const QString &flags);
+    void processChannel(const QString &text);
+    void processUniqueName(const QString &user);
+    // Rows are rebuilt once per pass of the event loop; this does a waiting
+    // rebuild now (for code and tests that read the rows at once).
+    void flushUsers();
+    // The icon a name squelched by hand is stored with: its product's
+    // while it is in the channel, otherwise the question mark (18).
+    int memberIcon(const QString &name) const;
+
+private:
+    void setupUserList();
+    void rebuildUsers();
+    int usedUsers() const;
+    void notifyJoinLeave(const QString &user, const QString &what);
+    class TUsersRebuildState *m_usersRebuild = nullptr; // a child of the users model
+    bool m_userNotFoundPending = false;
+
+public:
+
+    // --- Squelch list, safelist and lamer mode (squelchlist.cpp) ----------
+    bool checkSafe(const QString &name) const;
+    bool checkSquelch(const QString &name) const;
+    bool checkLamerMode(const QString &name) const;
+    void loadSquelchlist();
+    void saveSquelchlist();
+    void squelchuser(const QString &name, const QString &reason, int icon);
+    void unSquelchUser(const QString &name);
+    void PermasquelchClick();
+    void UnpermasquelchClick();
+    void SquelchClick();
+    void UnsquelchClick();
+    void brxDblClick();
+    void AddClick();
+    void RemoveAllClick();
+    void brxCopyNameClick();
+    void lamermodeClick();
+    QMenu *brxMenu = nullptr;
+    QAction *Remove = nullptr, *Add = nullptr, *RemoveAll = nullptr, *brxCopyName = nullptr;
+
+private:
+    void setupSquelchList();
+    void addSquelchItem(const QString &name, int icon);
+    // Saves the list; when that fails, undo puts the list back as it was
+    // and the error goes on.
+    void saveSquelchlistOrUndo(const std::function<void()> &undo);
+    class TNameIndex *m_squelchIndex = nullptr; // captions of brx
+    class TNameIndex *m_safeIndex = nullptr;    // entries of options->safe
+
+public:
+
+    // --- Autosquelch and product actions (autosquelch.cpp) ---------------
+    bool autosquelch(QString &reason, const QString &name, const QString &line);
+    // Judges a talk or emote line and acts on a verdict.
+    void autosquelchFollowUp(const QString &user, const QString &text);
+    // Permasquelches a member whose name is mostly l33t characters.
+    void leetNameCheck(const QString &name, const QString &product);
+    void ProdAction(int index);
+
+private:
+    void setupAutosquelch();
+    void watchTriggers();
+    int countTriggerMatches(const QString &line);
+    void respondToVerdict(const QString &user, const QString &reason);
+    void queueAutosquelchPrompt(const QString &user, const QString &reason);
+    void scheduleAutosquelchPrompt(const QString &user);
+    void runAutosquelchPrompt(const QString &user);
+    struct AutosquelchState;
+    AutosquelchState *m_autosquelch = nullptr; // a child of the window
+
+public:
+
+    // --- User list actions (userlistactions.cpp) -------------------------
+    void userMenuPopup();
+    void WhoisClick();
+    void StatsClick();
+    void BroodwarStatsClick();
+    void WarcraftStatsClick();
+    void usersCopyNameClick();
+    void mWhisperClick();
+    void addtosafeClick();
+    void remfromsafeClick();
+    void usersDblClick();
+    void usersKeyDown(int key, Qt::KeyboardModifiers shift);
+    QMenu *userMenu = nullptr;
+    QAction *Permasquelch = nullptr, *Unpermasquelch = nullptr, *addtosafe = nullptr,
+            *remfromsafe = nullptr, *Squelch = nullptr, *Unsquelch = nullptr, *Whois = nullptr,
+            *Stats = nullptr, *BroodwarStats = nullptr, *WarcraftStats = nullptr,
+            *usersCopyName = nullptr, *mWhisper = nullptr;
+
+private:
+    void setupUserListActions();
+    // The selected row's caption; false when no row is selected.
+    bool selectedUser(QString &name);
+    int selectedUserIcon() const;
+    // Runs action on the selected member, then gives the input line the focus.
+    void userAction(const std::function<void(const QString &)> &action);
+    // The Alt+I box text.
+    QString userInformation(const QString &name) const;
+
+public:
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void wireEvents();
+    void startOptions();
+    void setConnectedState(bool connected);
+    // Runs a handler from Qt inside the error guard.
+    template <class F> auto guard(F f)
+    {
+        return [f](auto &&...) { guardedCall(f); };
+    }
+    static void guardedCall(const std::function<void()> &f);
+    void appendRawLog(const QString &line);
+    void logNotSet(bool &warned, const QString &what);
+
+    bool m_firstShowDone = false;
+    bool m_chatLogWarned = false;
+    bool m_rawLogWarned = false;
+    QSize m_lastOuterSize;
+};

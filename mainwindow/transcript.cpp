@@ -1,0 +1,146 @@
+// The transcript: labelled coloured lines, the chat log, pausing and the
+// two panes' menus.
+#include "mainwindow/Tmain.h"
+
+#include "app/clock.h"
+#include "app/dialogs.h"
+#include "app/files.h"
+#include "interpreter/TBnetChat.h"
+#include "preferences/Toptions.h"
+
+#include <QDir>
+#include <QLineEdit>
+
+namespace {
+// Restores the working directory when it goes out of scope: the client's
+// own files are found relative to it.
+class WorkingDirKeeper {
+public:
+    WorkingDirKeeper() : m_dir(QDir::currentPath()) {}
+    ~WorkingDirKeeper() { QDir::setCurrent(m_dir); }
+
+private:
+    QString m_dir;
+};
+} // namespace
+
+void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
+                      const QColor &colour)
+{
+    if (envVars.chatPaused) {
+        if (envVars.chatBufferCount >= chatBufferCapacity) {
+            // The store is full: show what is held rather than lose a line.
+            PauseChatClick();
+        } else {
+            envVars.chatBuffer.resize(chatBufferCapacity);
+            envVars.chatBuffer[envVars.chatBufferCount++] = {pane, label, message, colour};
+            return;
+        }
+    }
+    QString ts;
+    if (pane == chat && options->timestamps->isChecked())
+        ts = QLatin1Char('[') + longTimeText(currentDateTime().time()) + QLatin1Char(']');
+    const QString labelSeg = ts + QLatin1Char(' ') + label + QLatin1Char(' ');
+    const QString line = labelSeg + message;
+    QList<TColourRun> runs;
+    runs.reserve(3);
+    if (!ts.isEmpty())
+        runs.append({int(ts.size()), options->time_colour->selected()});
+    runs.append({int(labelSeg.size() - ts.size()), colour});
+    if (!message.isEmpty())
+        runs.append({int(message.size()), options->text_colour->selected()});
+    pane->appendLine(line, runs);
+    if (options->keeplog->isChecked())
+        appendChatLog(line);
+}
+
+void Tmain::appendChatLog(const QString &line)
+{
+    const QString name = options->logfilename->text();
+    if (name.isEmpty()) {
+        logNotSet(m_chatLogWarned, QStringLiteral("chat log"));
+        return;
+    }
+    appendLogLine(name, QStringLiteral("Chat"), line);
+}
+
+void Tmain::logNotSet(bool &warned, const QString &what)
+{
+    if (warned)
+        return;
+    // Set first: the line below must not try the log again.
+    warned = true;
+    writeLine(chat, QStringLiteral("Error: "),
+              QStringLiteral("No %1 file is set, so nothing is being logged. Choose one under "
+                             "Preferences, Logging.")
+                  .arg(what),
+              options->error_colour->selected());
+}
+
+void Tmain::PauseChatClick()
+{
+    const QColor label = options->label_colour->selected();
+    if (!envVars.chatPaused) {
+        writeLine(chat, QStringLiteral("Console:"), QStringLiteral("Chat Paused."), label);
+        envVars.chatBufferCount = 0;
+        envVars.chatPaused = true;
+        PauseChat->setText(QStringLiteral("Unpause Chat"));
+    } else {
+        envVars.chatPaused = false;
+        setWindowTitle(QStringLiteral("Tressel [1.5]"));
+        PauseChat->setText(QStringLiteral("Pause Chat"));
+        writeLine(chat, QStringLiteral("Console:"), QStringLiteral("Chat Unpaused."), label);
+        emptyChatBuffer();
+    }
+}
+
+void Tmain::emptyChatBuffer()
+{
+    // A line written while replaying may pause again (a handler can't, but a
+    // log error ends the replay): take the held lines out first.
+    std::vector<tChatBuffer> held(envVars.chatBuffer.begin(),
+                                  envVars.chatBuffer.begin() + envVars.chatBufferCount);
+    for (const tChatBuffer &entry : held)
+        writeLine(entry.pane, entry.lbl, entry.msg, entry.colour);
+}
+
+void Tmain::chatClearClick()
+{
+    chat->clear();
+    text->setFocus();
+}
+
+void Tmain::SaveAs1Click()
+{
+    WorkingDirKeeper keep;
+    const QString name = dialogs().saveFileName(this, QString(), QStringLiteral("Text File (*.txt)"),
+                                                QStringLiteral("txt"), true);
+    if (name.isEmpty()) {
+        writeLine(chat, QStringLiteral("Error: "), QStringLiteral("Couldn't save file!"),
+                  options->error_colour->selected());
+        return;
+    }
+    replaceFile(name, (chat->plainText() + QStringLiteral("\r\n")).toLatin1());
+    writeLine(chat, QStringLiteral("Console: "), name + QStringLiteral(" saved."),
+              options->label_colour->selected());
+}
+
+void Tmain::Copy1Click() { chat->copy(); }
+
+void Tmain::SelectAll1Click() { chat->selectAll(); }
+
+void Tmain::dispWhisperClick()
+{
+    dispWhisper->setChecked(true);
+    dispRaw->setChecked(false);
+    whisper->setDefaultTextColour(options->whisp_colour->selected());
+}
+
+void Tmain::dispRawClick()
+{
+    dispWhisper->setChecked(false);
+    dispRaw->setChecked(true);
+    whisper->setDefaultTextColour(options->text_colour->selected());
+}
+
+void Tmain::whisperClearClick() { whisper->clear(); }

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Tressel needs to build, test or run, but
+# only those that are missing; safe to run again. Usage: deps.sh [run]
+set -euo pipefail
+
+packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev
+          fonts-dejavu-core locales)
+if [ "${1:-}" = run ]; then
+  packages+=(qt6-qpa-plugins xvfb xauth)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds Tressel twice (a normal build and one with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs every test in both, headless.
+# Installs what is missing first; safe to run again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+build() { # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DTRESSEL_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+status=0
+build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTRESSEL_SANITIZE=ON
+echo "== Tests with AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest --test-dir build-sanitize --output-on-failure -j "$jobs" || status=1
+
+build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== Tests"
+ctest --test-dir build --output-on-failure -j "$jobs" || status=1
+exit $status

@@ -1,0 +1,54 @@
+#include "mainwindow/layout.h"
+
+#include <QtTest>
+
+class TestLayout : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void startSize()
+    {
+        const TMainLayout l = computeLayout(795, 539);
+        QCOMPARE(l.channel, QRect(615, 10, 160, 21));
+        QCOMPARE(l.users, QRect(615, 41, 160, 267));
+        QCOMPARE(l.chat, QRect(10, 10, 591, 329));
+        QCOMPARE(l.whisper, QRect(10, 349, 591, 100));
+        QCOMPARE(l.brx, QRect(615, 349, 160, 100));
+        QCOMPARE(l.text, QRect(10, 459, 591, 21));
+        QCOMPARE(l.send, QRect(615, 459, 160, 21));
+        QCOMPARE(l.lamermode, QRect(615, 319, 160, 21));
+    }
+
+    void follows_data()
+    {
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<int>("channelLeft");
+        QTest::addColumn<int>("usersHeight");
+        QTest::addColumn<int>("textTop");
+        QTest::newRow("800x600") << 800 << 600 << 620 << 328 << 520;
+        QTest::newRow("1280x1024") << 1280 << 1024 << 1100 << 752 << 944;
+        QTest::newRow("tiny") << 200 << 300 << 20 << 28 << 220;
+    }
+    void follows()
+    {
+        QFETCH(int, w);
+        QFETCH(int, h);
+        QFETCH(int, channelLeft);
+        QFETCH(int, usersHeight);
+        QFETCH(int, textTop);
+        const TMainLayout l = computeLayout(w, h);
+        QCOMPARE(l.channel.left(), channelLeft);
+        QCOMPARE(l.users.height(), usersHeight);
+        QCOMPARE(l.text.top(), textTop);
+        // The side column lines up, and the panes keep their gaps.
+        QCOMPARE(l.users.left(), l.channel.left());
+        QCOMPARE(l.brx.left(), l.channel.left());
+        QCOMPARE(l.send.top(), l.text.top());
+        QCOMPARE(l.chat.width(), l.users.left() - 24);
+        QCOMPARE(l.whisper.top(), l.chat.bottom() + 1 + 10);
+        QCOMPARE(l.lamermode.top(), usersHeight + 52);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestLayout)
+#include "test_layout.moc"

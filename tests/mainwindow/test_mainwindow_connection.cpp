@@ -1,0 +1,383 @@
+// The main window's connection control: menus and their states, captions,
+// connect and disconnect, away, home, quit, the raw pane and the raw log,
+// and the one-second timer.
+#include "connection/TChatInterface.h"
+#include "interpreter/TBnetChat.h"
+#include "support/loopbackserver.h"
+#include "support/mainwindowfixture.h"
+#include "mainwindow/TTranscriptView.h"
+#include "preferences/Toptions.h"
+#include "resources/icons.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+QStringList conf(const QStringList &extra = {})
+{
+    return MainWindowFixture::defaultConf() + extra;
+}
+
+bool sameIcon(const QIcon &a, const QIcon &b)
+{
+    return a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage();
+}
+
+// Connects the fixture's window to server and waits until the login went out.
+void connectTo(MainWindowFixture &f, LoopbackServer &server)
+{
+    f.main->bnet->Port = server.port();
+    f.main->ConnectClick();
+    QTRY_VERIFY(f.main->bnet->Connected());
+    QTRY_VERIFY(server.received().contains("\r\r"));
+}
+} // namespace
+
+class TestMainWindowConnection : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void startState()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
+        QCOMPARE(m.channel->text(), QStringLiteral("Tressel [1.5]"));
+        QVERIFY(m.Connect->isEnabled());
+        QVERIFY(!m.Disconnect->isEnabled());
+        QVERIFY(!m.Home->isEnabled());
+        QVERIFY(!m.PauseChat->isEnabled());
+        QVERIFY(!m.Away->isEnabled());
+        QVERIFY(m.Preferences->isEnabled());
+        QVERIFY(m.Quit->isEnabled());
+        QVERIFY(m.options->username->isEnabled());
+        QVERIFY(m.dispWhisper->isChecked());
+        QVERIFY(!m.dispRaw->isChecked());
+        QCOMPARE(m.bnet->Port, quint16(6112));
+        QCOMPARE(m.process->FloodInterval(), 1500);
+        QCOMPARE(m.send->text(), QStringLiteral("&Send"));
+        QCOMPARE(m.lamermode->text(), QStringLiteral("Activate Lamer Mode"));
+        QCOMPARE(m.lamermode->toolTip(),
+                 QStringLiteral("Activating this will suppress text from any user not on your safelist"));
+        QVERIFY(m.options->isHidden());
+        QCOMPARE(m.size(), QSize(795, 539));
+    }
+
+    void menuShowsCaptionsAndImages()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        const QList<QAction *> items = m.menuBar()->actions();
+        const QStringList captions = {"Connect", "Disconnect", "Preferences", "Pause Chat",
+                                      "&Away", "Home", "Quit"};
+        const QList<int> images = {0, 1, 2, 7, 4, 5, 6};
+        QCOMPARE(items.size(), captions.size());
+        for (int i = 0; i < items.size(); ++i) {
+            QCOMPARE(items[i]->text(), captions[i]);
+            QVERIFY2(sameIcon(items[i]->icon(), TIcons::menuIcon(images[i])), qPrintable(captions[i]));
+        }
+        // Each item is wide enough for its image beside its caption.
+        m.show();
+        const QFontMetrics fm(m.menuBar()->font());
+        for (QAction *a : items) {
+            const int w = m.menuBar()->actionGeometry(a).width();
+            QVERIFY2(w >= 16 + fm.horizontalAdvance(QString(a->text()).remove('&')),
+                     qPrintable(a->text()));
+        }
+    }
+
+    void layoutFollowsTheOuterSize()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        m.show();
+        const QSize frame = m.frameGeometry().size() - m.geometry().size();
+        m.resize(800 - frame.width(), 600 - frame.height());
+        QTRY_COMPARE(m.frameGeometry().size(), QSize(800, 600));
+        QCOMPARE(m.channel->geometry().left(), 620);
+        QCOMPARE(m.users->geometry().height(), 328);
+    }
+
+    void connectLoginDisconnect()
+    {
+        MainWindowFixture f(conf({"password=secret", "homechannel=Lobby"}));
+        LoopbackServer server;
+        Tmain &m = *f.main;
+        connectTo(f, server);
+        // One write: 0x03, 0x04, name CR password CR CR, then the home channel.
+        QTRY_COMPARE(server.received(), QByteArray("\x03\x04" "alice\rsecret\r\r/join Lobby\r"));
+        QCOMPARE(MainWindowFixture::lines(m.chat),
+                 QStringList({" Console: Connecting to 127.0.0.1...", " Console: Logging In..."}));
+        QVERIFY(!m.Connect->isEnabled());
+        QVERIFY(m.Disconnect->isEnabled() && m.Home->isEnabled() && m.PauseChat->isEnabled() &&
+                m.Away->isEnabled());
+        QVERIFY(!m.options->username->isEnabled());
+
+        m.channel->setText(QStringLiteral("Lobby (1)"));
+        m.DisconnectClick();
+        QCOMPARE(MainWindowFixture::lines(m.chat).last(), QStringLiteral(" Console: Disconnected."));
+        QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
+        QVERIFY(m.Connect->isEnabled());
+        QVERIFY(!m.Disconnect->isEnabled() && !m.Home->isEnabled() && !m.PauseChat->isEnabled() &&
+                !m.Away->isEnabled());
+        QVERIFY(m.options->username->isEnabled());
+        QCOMPARE(m.users->topLevelItemCount(), 0);
+    }
+
+    void serverClosing()
+    {
+        MainWindowFixture f;
+        LoopbackServer server;
+        Tmain &m = *f.main;
+        connectTo(f, server);
+        new QTreeWidgetItem(m.users, QStringList(QStringLiteral("bob")));
+        m.envVars.userCount = 1;
+        server.closeClient();
+        QTRY_COMPARE(MainWindowFixture::lines(m.chat).last(), QStringLiteral(" Console: Disconnected."));
+        QCOMPARE(m.users->topLevelItemCount(), 0);
+        QCOMPARE(m.envVars.userCount, 0);
+        QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
+        QVERIFY(m.Connect->isEnabled());
+        QVERIFY(!m.bnet->Connected());
+    }
+
+    void refusedConnection()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        quint16 port;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        m.bnet->Port = port;
+        m.ConnectClick();
+        QTRY_VERIFY(MainWindowFixture::lines(m.chat).contains(
+            QStringLiteral(" Console:  A socket error occured.")));
+        QVERIFY(m.Connect->isEnabled());
+        QVERIFY(!m.Disconnect->isEnabled());
+        // The user can try again at once.
+        LoopbackServer server;
+        connectTo(f, server);
+    }
+
+    void autoConnectOnFirstShowOnly()
+    {
+        LoopbackServer server;
+        MainWindowFixture f(conf({"autoConnect=1"}));
+        Tmain &m = *f.main;
+        m.bnet->Port = server.port();
+        m.show();
+        QTRY_VERIFY(m.bnet->Connected());
+        m.DisconnectClick();
+        m.hide();
+        m.show();
+        QTest::qWait(100);
+        QVERIFY(!m.bnet->Connected());
+        QVERIFY(m.envVars.autoConnectDone);
+    }
+
+    void homeAndAway()
+    {
+        MainWindowFixture f(conf({"awaymessage=gone fishing"}));
+        LoopbackServer server;
+        Tmain &m = *f.main;
+        connectTo(f, server);
+        server.clearReceived();
+        m.HomeClick(); // no home channel: nothing
+        m.AwayClick();
+        QTRY_COMPARE(server.received(), QByteArray("/away gone fishing\r"));
+        QVERIFY(sameIcon(m.Away->icon(), TIcons::menuIcon(3)));
+        QCOMPARE(m.Away->text(), QStringLiteral("&Away"));
+        m.AwayClick();
+        m.process->floodTimerTick();
+        m.process->floodTimerTick();
+        QTRY_COMPARE(server.received(), QByteArray("/away gone fishing\r/away\r"));
+        QVERIFY(sameIcon(m.Away->icon(), TIcons::menuIcon(4)));
+        m.options->homechannel->setText(QStringLiteral("Op Tressel"));
+        m.process->floodTimerTick();
+        m.process->floodTimerTick();
+        m.HomeClick();
+        QTRY_COMPARE(server.received(), QByteArray("/away gone fishing\r/away\r/join Op Tressel\r"));
+    }
+
+    void awayWithEmptyMessageKeepsTheBlank()
+    {
+        MainWindowFixture f;
+        LoopbackServer server;
+        connectTo(f, server);
+        server.clearReceived();
+        f.main->AwayClick();
+        QTRY_COMPARE(server.received(), QByteArray("/away \r"));
+    }
+
+    void quitAsksUnlessTold()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        f.dialogs.confirmAnswers.enqueue(false);
+        m.QuitClick();
+        QCOMPARE(f.terminated, 0);
+        QCOMPARE(f.dialogs.asked.last().title, QStringLiteral("Confirm"));
+        QCOMPARE(f.dialogs.asked.last().text, QStringLiteral("Are you sure you wish to quit?"));
+        f.dialogs.confirmAnswers.enqueue(true);
+        m.QuitClick();
+        QCOMPARE(f.terminated, 1);
+
+        // Closing the window asks the same question.
+        f.dialogs.confirmAnswers.enqueue(false);
+        QCloseEvent refused;
+        QCoreApplication::sendEvent(&m, &refused);
+        QVERIFY(!refused.isAccepted());
+        QCOMPARE(f.terminated, 1);
+
+        const int asked = f.dialogs.asked.size();
+        m.options->confirmquit->setChecked(true);
+        QCloseEvent accepted;
+        QCoreApplication::sendEvent(&m, &accepted);
+        QVERIFY(accepted.isAccepted());
+        m.QuitClick();
+        QCOMPARE(f.terminated, 3);
+        QCOMPARE(f.dialogs.asked.size(), asked);
+    }
+
+    void rawPaneAndRawLog()
+    {
+        MainWindowFixture f(conf({"rawlogfilename=raw.log", "keeprawlog=1"}));
+        LoopbackServer server;
+        Tmain &m = *f.main;
+        connectTo(f, server);
+        m.dispRawClick();
+        server.send("2000 NULL\r\n1018 INFO \"x\"\r\n");
+        QTRY_COMPARE(MainWindowFixture::lines(m.whisper),
+                     QStringList({"2000 NULL", "1018 INFO \"x\""}));
+        QTRY_COMPARE(MainWindowFixture::readFile(f.path("raw.log")),
+                     QByteArray("Raw logfile created by Tressel 1.5 at 2:05:09 PM on 12/8/26.\r\n\r\n"
+                                "2000 NULL\r\n1018 INFO \"x\"\r\n"));
+        // An existing log is appended to without a header.
+        m.whisperClearClick();
+        m.dispWhisperClick();
+        server.send("2000 AGAIN\r\n");
+        QTRY_VERIFY(MainWindowFixture::readFile(f.path("raw.log")).endsWith("\"x\"\r\n2000 AGAIN\r\n"));
+        QCOMPARE(m.whisper->lineCount(), 0);
+    }
+
+    void rawLogWithoutNameWarnsOnce()
+    {
+        MainWindowFixture f;
+        LoopbackServer server;
+        Tmain &m = *f.main;
+        m.options->keeprawlog->blockSignals(true); // no file dialog here
+        m.options->keeprawlog->setChecked(true);
+        m.options->keeprawlog->blockSignals(false);
+        connectTo(f, server);
+        server.send("2000 a\r\n2000 b\r\n2000 c\r\n");
+        QTest::qWait(200);
+        QStringList errors;
+        for (const QString &l : MainWindowFixture::lines(m.chat))
+            if (l.startsWith(QStringLiteral(" Error: ")))
+                errors << l;
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.first().contains(QStringLiteral("raw log")));
+        QVERIFY(f.dialogs.errors().isEmpty());
+    }
+
+    void rawLogFailureShowsOneBoxAndGoesOn()
+    {
+        MainWindowFixture f(conf({"rawlogfilename=/dev/full", "keeprawlog=1"}));
+        LoopbackServer server;
+        Tmain &m = *f.main;
+        connectTo(f, server);
+        m.dispRawClick();
+        // The user reads the first box while the other lines arrive.
+        f.dialogs.whileShowing = [] { QTest::qWait(300); };
+        server.send("2000 a\r\n2000 b\r\n2000 c\r\n");
+        QTRY_COMPARE(m.whisper->lineCount(), 3);
+        QTRY_COMPARE(f.dialogs.errors(), QStringList({"Disk full."}));
+        QCOMPARE(f.dialogs.asked.last().title, QStringLiteral("Tressel"));
+        QVERIFY(m.bnet->Connected());
+    }
+
+    void antiIdleEvery602Ticks_data()
+    {
+        QTest::addColumn<QString>("idletype");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("users") << "1" << QByteArray("/users\r");
+        QTest::newRow("stats") << "2" << QByteArray("/stats alice SEXP\r");
+        QTest::newRow("time") << "3" << QByteArray("/time\r");
+    }
+    void antiIdleEvery602Ticks()
+    {
+        QFETCH(QString, idletype);
+        QFETCH(QByteArray, sent);
+        MainWindowFixture f(conf({"antiidle=1", "idletype=" + idletype}));
+        LoopbackServer server;
+        Tmain &m = *f.main;
+        m.timer->stop();
+        connectTo(f, server);
+        server.clearReceived();
+        for (int i = 0; i < 601; ++i)
+            m.timerTimer();
+        QTest::qWait(50);
+        QCOMPARE(server.received(), QByteArray());
+        m.timerTimer(); // the 602nd
+        QTRY_COMPARE(server.received(), sent);
+        QCOMPARE(m.envVars.idleTicks, 0);
+    }
+
+    void antiIdleCountsEvenWhenOff()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        m.timer->stop();
+        for (int i = 0; i < 602; ++i)
+            m.timerTimer();
+        QCOMPARE(m.envVars.idleTicks, 0);
+    }
+
+    void pausedCaptionBlinks()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        m.timer->stop();
+        m.envVars.chatPaused = true;
+        m.timerTimer();
+        QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5] -- PAUSED --"));
+        m.timerTimer();
+        QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
+        m.envVars.chatPaused = false;
+        m.timerTimer();
+        QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
+    }
+
+    void enterInTheInputLineSends()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        int clicks = 0;
+        connect(m.send, &QPushButton::clicked, [&] { ++clicks; });
+        m.text->setText(QStringLiteral("hi"));
+        QTest::keyClick(m.text, Qt::Key_Return);
+        QCOMPARE(clicks, 1);
+    }
+
+    void preferencesShowsTheDialog()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        m.show();
+        m.PreferencesClick();
+        QVERIFY(m.options->isVisible());
+        QVERIFY(!m.options->isModal());
+        m.options->homechannel->setText(QStringLiteral("typed"));
+        m.PreferencesClick(); // already visible: only raised, nothing re-read
+        QCOMPARE(m.options->homechannel->text(), QStringLiteral("typed"));
+    }
+};
+
+QTEST_MAIN(TestMainWindowConnection)
+#include "test_mainwindow_connection.moc"

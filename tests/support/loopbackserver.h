@@ -1,0 +1,46 @@
+#pragma once
+// A one-client TCP server on 127.0.0.1 for tests that read the exact bytes
+// a client sends and answer with bytes of their own.
+#include <QByteArray>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+class LoopbackServer : public QObject {
+public:
+    LoopbackServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection()) {
+                m_client = s;
+                QObject::connect(s, &QTcpSocket::readyRead, this,
+                                 [this, s] { m_received += s->readAll(); });
+            }
+        });
+        QVERIFY(m_server.listen(QHostAddress::LocalHost, 0));
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    bool hasClient() const { return !m_client.isNull(); }
+    QTcpSocket *client() const { return m_client; }
+    // Everything received so far.
+    QByteArray received() const { return m_received; }
+    void clearReceived() { m_received.clear(); }
+    void send(const QByteArray &bytes)
+    {
+        if (m_client) {
+            m_client->write(bytes);
+            m_client->flush();
+        }
+    }
+    void closeClient()
+    {
+        if (m_client)
+            m_client->disconnectFromHost();
+    }
+
+private:
+    QTcpServer m_server;
+    QPointer<QTcpSocket> m_client;
+    QByteArray m_received;
+};

@@ -1,0 +1,76 @@
+#pragma once
+// A main window in a working directory of its own, with scripted dialogs, a
+// fixed locale and clock, and nothing that can quit the test.
+#include "app/clock.h"
+#include "mainwindow/Tmain.h"
+#include "scripteddialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+class MainWindowFixture {
+public:
+    // conf: the lines of tressel.conf (CR LF added); none writes no file.
+    explicit MainWindowFixture(const QStringList &conf = defaultConf(),
+                               QDateTime now = QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)))
+        : m_now(now), m_oldDir(QDir::currentPath())
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        setClock([this] { return m_now; });
+        QDir::setCurrent(m_dir.path());
+        if (!conf.isEmpty())
+            writeFile(QStringLiteral("tressel.conf"), (conf.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+        main = std::make_unique<Tmain>();
+        main->terminate = [this] { ++terminated; };
+    }
+    ~MainWindowFixture()
+    {
+        main.reset();
+        setClock(nullptr);
+        QDir::setCurrent(m_oldDir);
+    }
+
+    static QStringList defaultConf()
+    {
+        return {QStringLiteral("username=alice"), QStringLiteral("server=127.0.0.1")};
+    }
+
+    void setNow(const QDateTime &now) { m_now = now; }
+    QDateTime now() const { return m_now; }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    static void writeFile(const QString &name, const QByteArray &bytes)
+    {
+        QFile f(name);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QByteArray readFile(const QString &name)
+    {
+        QFile f(name);
+        if (!f.open(QIODevice::ReadOnly))
+            return QByteArray();
+        return f.readAll();
+    }
+    // The lines of a pane as the user reads them.
+    static QStringList lines(TTranscriptPane *pane)
+    {
+        QStringList out;
+        for (int i = 0; i < pane->lineCount(); ++i)
+            out << pane->lineText(i);
+        return out;
+    }
+
+    ScriptedDialogs dialogs; // installed before the window exists
+    std::unique_ptr<Tmain> main;
+    int terminated = 0;
+
+private:
+    QDateTime m_now;
+    QString m_oldDir;
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,499 @@
+#include "mainwindow/TTranscriptView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(QList<TColourRun>)
+
+namespace {
+
+const QColor kRed(200, 0, 0);
+const QColor kGreen(0, 160, 0);
+const QColor kBlue(0, 0, 220);
+const QColor kDefault(10, 20, 30);
+
+// One letter per character: r, g, b, d (default colour).
+QColor colourOf(QChar c) {
+    switch (c.toLatin1()) {
+    case 'r':
+        return kRed;
+    case 'g':
+        return kGreen;
+    case 'b':
+        return kBlue;
+    default:
+        return kDefault;
+    }
+}
+
+// Counts paints of a widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// Pixels of img within r that are close to c.
+int pixelsNear(const QImage &img, const QRect &r, const QColor &c) {
+    int count = 0;
+    const QRect area = r.intersected(img.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor p = img.pixelColor(x, y);
+            if (qAbs(p.red() - c.red()) < 40 && qAbs(p.green() - c.green()) < 40 &&
+                qAbs(p.blue() - c.blue()) < 40)
+                ++count;
+        }
+    return count;
+}
+
+QPoint leftOf(const QRect &r) {
+    return QPoint(r.left() + 1, r.center().y());
+}
+
+} // namespace
+
+class TestTranscript : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTranscriptView> view;
+
+    void showView(int w = 400, int h = 300) {
+        view->resize(w, h);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QCoreApplication::processEvents();
+    }
+    QScrollBar *bar() const { return view->verticalScrollBar(); }
+
+private Q_SLOTS:
+    void init() {
+        view = std::make_unique<TTranscriptView>();
+        view->setDefaultTextColour(kDefault);
+    }
+    void cleanup() { view.reset(); }
+
+    void colours_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<TColourRun>>("runs");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("runs cover the text")
+            << "abcdef" << QList<TColourRun>{{3, kRed}, {3, kGreen}} << "rrrggg";
+        QTest::newRow("runs shorter than the text")
+            << "abcdef" << QList<TColourRun>{{2, kRed}} << "rrdddd";
+        QTest::newRow("runs longer than the text")
+            << "abc" << QList<TColourRun>{{2, kRed}, {5, kGreen}, {4, kBlue}} << "rrg";
+        QTest::newRow("no runs") << "abc" << QList<TColourRun>{} << "ddd";
+        QTest::newRow("empty and negative runs are skipped")
+            << "abcd" << QList<TColourRun>{{0, kRed}, {-2, kGreen}, {2, kBlue}} << "bbdd";
+        QTest::newRow("invalid colour takes the default")
+            << "abcd" << QList<TColourRun>{{2, QColor()}, {2, kRed}} << "ddrr";
+        QTest::newRow("neighbours of one colour")
+            << "abcde" << QList<TColourRun>{{1, kRed}, {1, kRed}, {1, kGreen}, {2, kRed}}
+            << "rrgrr";
+        QTest::newRow("empty text") << "" << QList<TColourRun>{{3, kRed}} << "";
+        QTest::newRow("label, spaces and message")
+            << " <Name> hello" << QList<TColourRun>{{8, kBlue}, {5, kDefault}} << "bbbbbbbbddddd";
+    }
+    void colours() {
+        QFETCH(QString, text);
+        QFETCH(QList<TColourRun>, runs);
+        QFETCH(QString, expected);
+        view->appendPlainLine("before");
+        view->appendLine(text, runs);
+        view->appendLine("after", {{5, kGreen}});
+        QCOMPARE(view->lineCount(), 3);
+        QCOMPARE(view->lineText(1), text);
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(view->colourAt(1, i), colourOf(expected[i]));
+        QVERIFY(!view->colourAt(1, -1).isValid());
+        QVERIFY(!view->colourAt(1, text.size()).isValid());
+        // The neighbours keep their own colours.
+        QCOMPARE(view->colourAt(0, 5), kDefault);
+        QCOMPARE(view->colourAt(2, 0), kGreen);
+        QCOMPARE(view->colourAt(2, 4), kGreen);
+    }
+
+    void outOfRange() {
+        view->appendPlainLine("x");
+        QCOMPARE(view->lineText(-1), QString());
+        QCOMPARE(view->lineText(1), QString());
+        QVERIFY(!view->colourAt(1, 0).isValid());
+        QVERIFY(!view->colourAt(-1, 0).isValid());
+    }
+
+    void defaultColourAtAppendTime() {
+        view->setDefaultTextColour(kRed);
+        view->appendPlainLine("one");
+        view->appendLine("two", {{1, kBlue}});
+        view->setDefaultTextColour(kGreen);
+        view->appendPlainLine("three");
+        QCOMPARE(view->defaultTextColour(), kGreen);
+        QCOMPARE(view->colourAt(0, 2), kRed);
+        QCOMPARE(view->colourAt(1, 0), kBlue);
+        QCOMPARE(view->colourAt(1, 1), kRed);
+        QCOMPARE(view->colourAt(2, 0), kGreen);
+    }
+
+    void plainText_data() {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty pane") << QStringList{} << "";
+        QTest::newRow("one line") << QStringList{"hello"} << "hello";
+        QTest::newRow("one empty line") << QStringList{""} << "";
+        QTest::newRow("three lines") << QStringList{"a", "", " b c "} << "a\r\n\r\n b c ";
+        QTest::newRow("trailing empty line") << QStringList{"a", ""} << "a\r\n";
+    }
+    void plainText() {
+        QFETCH(QStringList, lines);
+        QFETCH(QString, expected);
+        for (const QString &l : lines)
+            view->appendLine(l, {{2, kRed}});
+        QCOMPARE(view->lineCount(), lines.size());
+        QCOMPARE(view->plainText(), expected);
+    }
+
+    void latin1RoundTrip() {
+        QString all;
+        for (int b = 1; b < 256; ++b)
+            all += QChar(b);
+        view->appendPlainLine(all);
+        view->appendPlainLine(QString::fromLatin1("\xe9t\xe9 \x80\x9f\xff"));
+        QCOMPARE(view->lineText(0), all);
+        QCOMPARE(view->lineText(0).toLatin1().size(), 255);
+        QCOMPARE(view->plainText(), all + "\r\n" + QString::fromLatin1("\xe9t\xe9 \x80\x9f\xff"));
+        view->selectAll();
+        QCOMPARE(view->selectedText(), all + "\n" + QString::fromLatin1("\xe9t\xe9 \x80\x9f\xff"));
+        showView();
+        // Every byte is drawn without trouble, control bytes included.
+        QVERIFY(!view->grab().isNull());
+    }
+
+    void selectAllCopyClear() {
+        view->appendPlainLine("first line");
+        view->appendPlainLine("");
+        view->appendPlainLine("third");
+        QVERIFY(!view->hasSelection());
+        QCOMPARE(view->selectedText(), QString());
+        view->selectAll();
+        QVERIFY(view->hasSelection());
+        QCOMPARE(view->selectedText(), QString("first line\n\nthird"));
+        view->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("first line\n\nthird"));
+
+        view->clearSelection();
+        QVERIFY(!view->hasSelection());
+        QGuiApplication::clipboard()->setText("untouched");
+        view->copy(); // nothing selected: the clipboard stays as it was
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("untouched"));
+
+        // The same through the keyboard.
+        QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(view->hasSelection());
+        QTest::keyClick(view.get(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("first line\n\nthird"));
+    }
+
+    void selectAllEmpty() {
+        view->selectAll();
+        QVERIFY(!view->hasSelection());
+        QCOMPARE(view->selectedText(), QString());
+    }
+
+    void clear() {
+        for (int i = 0; i < 1000; ++i)
+            view->appendLine(QString("line %1").arg(i), {{4, kRed}});
+        const qsizetype full = view->storeBytes();
+        view->selectAll();
+        view->clear();
+        QCOMPARE(view->lineCount(), 0);
+        QCOMPARE(view->plainText(), QString());
+        QVERIFY(!view->hasSelection());
+        QVERIFY(view->isScrolledToEnd());
+        QVERIFY(view->storeBytes() < full);
+        QCOMPARE(bar()->maximum(), 0);
+        view->appendPlainLine("again");
+        QCOMPARE(view->lineCount(), 1);
+        QCOMPARE(view->lineText(0), QString("again"));
+        QCOMPARE(view->colourAt(0, 0), kDefault);
+    }
+
+    void mouseDrag_data() {
+        QTest::addColumn<int>("fromLine");
+        QTest::addColumn<int>("fromColumn");
+        QTest::addColumn<int>("toLine");
+        QTest::addColumn<int>("toColumn");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("within a line") << 0 << 2 << 0 << 7 << "rst l";
+        QTest::newRow("across lines") << 0 << 6 << 2 << 3 << "line\nsecond one\nthi";
+        QTest::newRow("backwards") << 2 << 3 << 1 << 7 << "one\nthi";
+        QTest::newRow("to the end of a line") << 1 << 0 << 1 << 10 << "second one";
+        QTest::newRow("over a line break") << 0 << 10 << 1 << 0 << "\n";
+        QTest::newRow("no movement") << 1 << 3 << 1 << 3 << "";
+    }
+    void mouseDrag() {
+        QFETCH(int, fromLine);
+        QFETCH(int, fromColumn);
+        QFETCH(int, toLine);
+        QFETCH(int, toColumn);
+        QFETCH(QString, expected);
+        view->appendPlainLine("first line");
+        view->appendLine("second one", {{6, kRed}});
+        view->appendPlainLine("third");
+        showView();
+        const QRect from = view->characterRect(fromLine, fromColumn);
+        const QRect to = view->characterRect(toLine, toColumn);
+        QVERIFY(from.isValid());
+        QVERIFY(to.isValid());
+        QWidget *vp = view->viewport();
+        QTest::mousePress(vp, Qt::LeftButton, {}, leftOf(from));
+        QTest::mouseMove(vp, leftOf(to));
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, leftOf(to));
+        QCOMPARE(view->hasSelection(), !expected.isEmpty());
+        QCOMPARE(view->selectedText(), expected);
+    }
+
+    void doubleClickSelectsWord() {
+        view->appendPlainLine("<Name> hello there");
+        showView();
+        QWidget *vp = view->viewport();
+        const QPoint p = leftOf(view->characterRect(0, 9));
+        QTest::mouseDClick(vp, Qt::LeftButton, {}, p);
+        QCOMPARE(view->selectedText(), QString("hello"));
+    }
+
+    void appendDropsSelectionAndScrollsToEnd() {
+        showView();
+        for (int i = 0; i < 200; ++i)
+            view->appendPlainLine(QString("line %1").arg(i));
+        QCoreApplication::processEvents();
+        QVERIFY(bar()->maximum() > 0);
+        QCOMPARE(bar()->value(), bar()->maximum());
+        QVERIFY(view->isScrolledToEnd());
+
+        // The user scrolls back and selects.
+        bar()->setValue(10);
+        QVERIFY(!view->isScrolledToEnd());
+        QVERIFY(view->characterRect(10, 0).isValid());
+        QVERIFY(!view->characterRect(199, 0).isValid());
+        view->selectAll();
+
+        view->appendPlainLine("newest");
+        QVERIFY(!view->hasSelection());
+        QVERIFY(view->isScrolledToEnd());
+        QCoreApplication::processEvents();
+        QCOMPARE(bar()->value(), bar()->maximum());
+        const QRect last = view->characterRect(200, 0);
+        QVERIFY(last.isValid());
+        QVERIFY(last.bottom() < view->viewport()->height());
+        QVERIFY(last.bottom() > view->viewport()->height() - 2 * last.height());
+        QVERIFY(!view->characterRect(10, 0).isValid());
+    }
+
+    void wheelScrollsBack() {
+        showView();
+        for (int i = 0; i < 100; ++i)
+            view->appendPlainLine(QString("line %1").arg(i));
+        QCoreApplication::processEvents();
+        const int end = bar()->value();
+        const QPoint at(50, 50);
+        QWheelEvent wheel(at, view->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view->viewport(), &wheel);
+        QVERIFY(bar()->value() < end);
+        QVERIFY(!view->isScrolledToEnd());
+        view->appendPlainLine("more");
+        QCoreApplication::processEvents();
+        QVERIFY(view->isScrolledToEnd());
+        QCOMPARE(bar()->value(), bar()->maximum());
+    }
+
+    void floodPaintsRarely() {
+        showView();
+        PaintCounter counter;
+        view->viewport()->installEventFilter(&counter);
+        for (int i = 0; i < 20000; ++i)
+            view->appendLine(QString("[12:00:00] <User%1> some talk text").arg(i), {{10, kBlue}});
+        QCOMPARE(counter.paints, 0); // nothing is drawn while lines arrive
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+        QVERIFY(counter.paints >= 1);
+        QVERIFY(counter.paints <= 2);
+        QCOMPARE(bar()->value(), bar()->maximum());
+        QVERIFY(view->characterRect(19999, 0).isValid());
+    }
+
+    void wrapping() {
+        const QString words = "alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu";
+        const QString longWord(150, QChar('x'));
+        view->appendPlainLine(words);
+        view->appendPlainLine(longWord);
+        showView(160, 300);
+        const int width = view->viewport()->width();
+
+        // Words move whole to the next row; every row after the first starts
+        // right after a space.
+        int rows = 1;
+        const int left = view->characterRect(0, 0).left();
+        for (int c = 1; c < words.size(); ++c) {
+            const QRect r = view->characterRect(0, c);
+            QVERIFY(r.isValid());
+            if (words[c] != ' ') QVERIFY2(r.right() <= width, qPrintable(QString::number(c)));
+            if (r.left() == left && r.top() > view->characterRect(0, c - 1).top()) {
+                ++rows;
+                QCOMPARE(words[c - 1], QChar(' '));
+            }
+        }
+        QVERIFY(rows >= 3);
+
+        // A word wider than the pane is broken where it overflows.
+        const QRect first = view->characterRect(1, 0);
+        const QRect last = view->characterRect(1, longWord.size() - 1);
+        QVERIFY(last.top() >= first.top() + 3 * first.height());
+        for (int c = 0; c < longWord.size(); ++c)
+            QVERIFY(view->characterRect(1, c).right() <= width);
+
+        // Wider pane, fewer rows.
+        view->resize(1000, 300);
+        QCoreApplication::processEvents();
+        QCOMPARE(view->characterRect(0, words.size() - 1).top(), view->characterRect(0, 0).top());
+    }
+
+    void fontChangeRefontsEverything() {
+        QFont small = view->font();
+        small.setPointSize(8);
+        view->setFont(small);
+        for (int i = 0; i < 50; ++i)
+            view->appendLine(QString("line %1 text").arg(i), {{4, kRed}});
+        showView();
+        const QRect before = view->characterRect(49, 5);
+        QFont big = small;
+        big.setPointSize(20);
+        view->setFont(big);
+        QCoreApplication::processEvents();
+        const QRect after = view->characterRect(49, 5);
+        QVERIFY(after.height() > before.height());
+        QVERIFY(after.left() > before.left());
+        QCOMPARE(view->lineText(49), QString("line 49 text"));
+        QCOMPARE(view->colourAt(49, 0), kRed);
+        QVERIFY(view->isScrolledToEnd());
+        QCOMPARE(bar()->value(), bar()->maximum());
+        QVERIFY(after.bottom() < view->viewport()->height());
+    }
+
+    void resizeStaysAtEnd() {
+        for (int i = 0; i < 1000; ++i)
+            view->appendPlainLine(QString("line %1 with some words to wrap around").arg(i));
+        showView(500, 400);
+        for (const QSize s : {QSize(200, 150), QSize(800, 600), QSize(120, 500)}) {
+            view->resize(s);
+            QCoreApplication::processEvents();
+            QVERIFY(view->isScrolledToEnd());
+            QCOMPARE(bar()->value(), bar()->maximum());
+            const QRect last = view->characterRect(999, 0);
+            QVERIFY(last.isValid());
+        }
+    }
+
+    void manyLines() {
+        const int n = 100000;
+        const QString pad(80 - 22, QChar('m'));
+        for (int i = 0; i < n; ++i) {
+            const QString line =
+                QString("[12:34:56] <User%1> ").arg(i % 1000, 4, 10, QChar('0')) + pad;
+            view->appendLine(line, {{10, kBlue}, {12, kRed}, {58, kDefault}});
+        }
+        QCOMPARE(view->lineCount(), n);
+        QCOMPARE(view->lineText(n / 2).size(), 80);
+        QCOMPARE(view->lineText(n / 2).mid(11, 10), QString("<User0000>"));
+        QCOMPARE(view->colourAt(n / 2, 0), kBlue);
+        QCOMPARE(view->colourAt(n / 2, 12), kRed);
+        QCOMPARE(view->colourAt(n - 1, 79), kDefault);
+        const qsizetype perLine = view->storeBytes() / n;
+        QVERIFY2(perLine <= 300, qPrintable(QString::number(perLine)));
+        QCOMPARE(view->plainText().size(), qsizetype(n) * 80 + 2 * (n - 1));
+
+        showView();
+        QCOMPARE(bar()->value(), bar()->maximum());
+        QVERIFY(bar()->maximum() > n - 100);
+        bar()->setValue(n / 2);
+        QCoreApplication::processEvents();
+        // The line scrolled to is the top one on screen.
+        QVERIFY(view->characterRect(n / 2, 0).isValid());
+        QVERIFY(!view->characterRect(n / 2 - 1, 0).isValid());
+        QVERIFY(view->characterRect(n / 2, 0).top() < view->characterRect(n / 2 + 1, 0).top());
+        view->selectAll();
+        QCOMPARE(view->selectedText().size(), qsizetype(n) * 80 + (n - 1));
+    }
+
+    void contextMenuGoesToOwner() {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        view->appendPlainLine("x");
+        showView();
+        QSignalSpy spy(view.get(), &QWidget::customContextMenuRequested);
+        const QPoint at(20, 20);
+        QContextMenuEvent ev(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(view->viewport(), &ev);
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void pixels() {
+        const QColor bg(0, 0, 0);
+        view->setBackground(bg);
+        QCOMPARE(view->background(), bg);
+        QFont f = view->font();
+        f.setPointSize(14);
+        view->setFont(f);
+        view->setDefaultTextColour(QColor(220, 220, 220));
+        view->appendLine(
+            "[12:00:00] <Red> green text here",
+            {{11, QColor(255, 255, 0)}, {6, QColor(255, 0, 0)}, {16, QColor(0, 255, 0)}});
+        view->appendPlainLine(
+            "A plain line in the default colour that is long enough to wrap over rows");
+        view->appendLine("second coloured line", {{6, QColor(0, 128, 255)}});
+        showView(300, 200);
+        const QRect red = view->characterRect(0, 12).united(view->characterRect(0, 15));
+        const QRect green = view->characterRect(0, 17).united(view->characterRect(0, 26));
+
+        const QImage img = view->viewport()->grab().toImage();
+        view->grab().save("/tmp/transcript.png");
+        QVERIFY(pixelsNear(img, red, QColor(255, 0, 0)) > 5);
+        QVERIFY(pixelsNear(img, red, QColor(0, 255, 0)) == 0);
+        QVERIFY(pixelsNear(img, green, QColor(0, 255, 0)) > 5);
+        QVERIFY(pixelsNear(img, green, QColor(255, 0, 0)) == 0);
+        // Below the last line there is only background.
+        const QRect last = view->characterRect(2, 0);
+        const QRect below(0, last.bottom() + 4, img.width(), img.height() - last.bottom() - 4);
+        if (below.height() > 0)
+            QCOMPARE(pixelsNear(img, below, bg), below.width() * below.height());
+
+        // A selection is drawn in the highlight colour.
+        view->selectAll();
+        const QImage sel = view->viewport()->grab().toImage();
+        view->grab().save("/tmp/transcript-selected.png");
+        const QColor hl = view->palette().color(QPalette::Highlight);
+        QVERIFY(pixelsNear(sel, red, hl) > 5);
+        QCOMPARE(pixelsNear(img, red, hl), 0);
+
+        // At twice the pixel density the text is drawn at full resolution.
+        view->clearSelection();
+        QPixmap hidpi(view->viewport()->size() * 2);
+        hidpi.setDevicePixelRatio(2);
+        view->viewport()->render(&hidpi);
+        const QImage big = hidpi.toImage();
+        const QRect red2(red.topLeft() * 2, red.size() * 2);
+        QVERIFY(pixelsNear(big, red2, QColor(255, 0, 0)) >
+                2 * pixelsNear(img, red, QColor(255, 0, 0)));
+        hidpi.save("/tmp/transcript-2x.png");
+    }
+};
+
+QTEST_MAIN(TestTranscript)
+#include "test_transcript.moc"
