@@ -1,0 +1,211 @@
+// The automatic squelch of bad lines and l33t names, and the product actions.
+#include "mainwindow/Tmain.h"
+
+#include "app/dialogs.h"
+#include "interpreter/TBnetChat.h"
+#include "mainwindow/autosquelchrules.h"
+#include "mainwindow/usericons.h"
+#include "preferences/Toptions.h"
+
+#include <QAbstractItemModel>
+#include <QHash>
+#include <QListWidget>
+#include <QMetaObject>
+
+using namespace autosquelchrules;
+
+struct Tmain::AutosquelchState : QObject {
+    TTriggerCache triggers;
+    bool triggersDirty = true;
+    bool watchingTriggers = false;
+    // Members with a prompt queued or open. While one is, further verdicts
+    // for the member wait here instead of opening a second box.
+    struct Prompt {
+        QString asking;      // the reason on screen now (empty: not open yet)
+        QStringList waiting; // reasons still to ask, oldest first, no repeats
+    };
+    QHash<QString, Prompt> prompts;
+};
+
+void Tmain::setupAutosquelch() {
+    m_autosquelch = new AutosquelchState;
+    m_autosquelch->setParent(this);
+}
+
+void Tmain::watchTriggers() {
+    AutosquelchState &st = *m_autosquelch;
+    if (st.watchingTriggers) return;
+    st.watchingTriggers = true;
+    AutosquelchState *state = m_autosquelch; // not this: may run while the window is torn down
+    auto dirty = [state] { state->triggersDirty = true; };
+    connect(options, &Toptions::triggersChanged, m_autosquelch, dirty);
+    // Edits of the list that bypass the dialog's buttons (the configuration
+    // file, tests) must reach the cache as well.
+    const QAbstractItemModel *model = options->triggers->model();
+    connect(model, &QAbstractItemModel::rowsInserted, m_autosquelch, dirty);
+    connect(model, &QAbstractItemModel::rowsRemoved, m_autosquelch, dirty);
+    connect(model, &QAbstractItemModel::rowsMoved, m_autosquelch, dirty);
+    connect(model, &QAbstractItemModel::dataChanged, m_autosquelch, dirty);
+    connect(model, &QAbstractItemModel::modelReset, m_autosquelch, dirty);
+    connect(model, &QAbstractItemModel::layoutChanged, m_autosquelch, dirty);
+}
+
+int Tmain::countTriggerMatches(const QString &line) {
+    watchTriggers();
+    AutosquelchState &st = *m_autosquelch;
+    if (st.triggersDirty) {
+        st.triggersDirty = false;
+        QStringList phrases;
+        phrases.reserve(options->triggers->count());
+        for (int i = 0; i < options->triggers->count(); ++i)
+            phrases << options->triggers->item(i)->text();
+        st.triggers.setPhrases(phrases);
+    }
+    const QList<TTriggerCache::Invalid> bad = st.triggers.takeNewErrors();
+    for (const TTriggerCache::Invalid &b : bad)
+        writeLine(chat, QStringLiteral("Error:"),
+                  QStringLiteral("The trigger phrase \"") + b.phrase +
+                      QStringLiteral("\" is not a valid regular expression (") + b.error +
+                      QStringLiteral("), so it is skipped."),
+                  options->error_colour->selected());
+    return st.triggers.countMatches(line);
+}
+
+bool Tmain::autosquelch(QString &reason, const QString &name, const QString &line) {
+    if (checkSafe(name)) return false;
+    if (!longEnough(line, options->minLineLength->value())) return false;
+    bool result = false;
+    const int id = getUserID(name);
+    if (options->squelchFlooders->isChecked() && id > 0) {
+        const tChannelUser &u = userTable[id];
+        if (!u.thirdLine.isEmpty() && isFlood(u.firstLine, u.secondLine, u.thirdLine)) {
+            result = true;
+            reason = floodingWord;
+        }
+    }
+    if (options->squelchAscii->isChecked() &&
+        highAsciiPercent(line) > double(options->AsciiPercentage->value())) {
+        result = true;
+        addReason(reason, highAsciiWord);
+    }
+    if (options->squelchUc->isChecked() &&
+        upperCasePercent(line) > double(options->ucPercentage->value())) {
+        result = true;
+        addReason(reason, upperCaseWord);
+    }
+    const int matches = countTriggerMatches(line);
+    for (int i = 0; i < matches; ++i) {
+        result = true;
+        addReason(reason, triggerWord);
+    }
+    return result;
+}
+
+void Tmain::autosquelchFollowUp(const QString &user, const QString &text) {
+    QString reason;
+    if (!autosquelch(reason, user, text)) return;
+    if (checkSquelch(user) || user == options->username->text()) return;
+    if (options->squelchPrompt->isChecked())
+        queueAutosquelchPrompt(user, reason);
+    else
+        respondToVerdict(user, reason);
+}
+
+void Tmain::respondToVerdict(const QString &user, const QString &reason) {
+    if (options->autoAction->currentIndex() == 0) {
+        const int id = getUserID(user);
+        squelchuser(user, reason, productIcon(id > 0 ? userTable[id].product : QString()));
+        return;
+    }
+    // A flood would otherwise bury the user's own lines behind copies.
+    const QString line = QStringLiteral("/squelch ") + user;
+    if (!process->isQueued(line + QLatin1Char('\r'))) sendtext(line);
+}
+
+void Tmain::queueAutosquelchPrompt(const QString &user, const QString &reason) {
+    auto &prompts = m_autosquelch->prompts;
+    auto it = prompts.find(user);
+    if (it != prompts.end()) {
+        if (it->asking != reason && !it->waiting.contains(reason)) it->waiting.append(reason);
+        return;
+    }
+    prompts.insert(user, {QString(), {reason}});
+    scheduleAutosquelchPrompt(user);
+}
+
+void Tmain::scheduleAutosquelchPrompt(const QString &user) {
+    // Not from inside the socket's read handler: a box there would stop all
+    // reading until it closes.
+    QMetaObject::invokeMethod(
+        this, [this, user] { guardedCall([this, user] { runAutosquelchPrompt(user); }); },
+        Qt::QueuedConnection);
+}
+
+void Tmain::runAutosquelchPrompt(const QString &user) {
+    auto &prompts = m_autosquelch->prompts;
+    auto it = prompts.find(user);
+    if (it == prompts.end()) return;
+    // Handled in the meantime (listed by hand, or the own name set to it).
+    if (it->waiting.isEmpty() || checkSquelch(user) || user == options->username->text()) {
+        prompts.erase(it);
+        return;
+    }
+    const QString reason = it->waiting.takeFirst();
+    it->asking = reason;
+    bool yes = false;
+    try {
+        yes = dialogs().confirm(this, QStringLiteral("Confirm"),
+                                QStringLiteral("Autosquelch ") + user + QStringLiteral("? (") +
+                                    reason + QLatin1Char(')'),
+                                TDialogs::Buttons::YesNo);
+    } catch (...) {
+        prompts.remove(user);
+        throw;
+    }
+    // The box ran its own event loop: look the member up again.
+    it = prompts.find(user);
+    if (it == prompts.end()) return;
+    if (yes) {
+        prompts.erase(it);
+        if (!checkSquelch(user) && user != options->username->text())
+            respondToVerdict(user, reason);
+        return;
+    }
+    it->asking.clear();
+    if (it->waiting.isEmpty())
+        prompts.erase(it);
+    else
+        scheduleAutosquelchPrompt(user);
+}
+
+void Tmain::leetNameCheck(const QString &name, const QString &product) {
+    if (!options->squelchLeet->isChecked()) return;
+    if (leetPercent(name) > double(options->leetPercentage->value()) && !checkSquelch(name))
+        squelchuser(name, leetNameWord, productIcon(product));
+}
+
+void Tmain::ProdAction(int index) {
+    if (index < 1 || index > userTable.count()) return;
+    const QString name = userTable[index].username;
+    const QString product = userTable[index].product;
+    const struct {
+        const char *code;
+        decltype(options->action_bot) action;
+    } rows[] = {
+        {"DSHR", options->action_diablos},   {"DRTL", options->action_diablo1},
+        {"D2DV", options->action_diablo2},   {"SSHR", options->action_starcrafts},
+        {"STAR", options->action_starcraft}, {"JSTR", options->action_starcraft},
+        {"SEXP", options->action_broodwar},  {"W2BN", options->action_warcraft},
+        {"CHAT", options->action_bot},
+    };
+    QString command;
+    for (const auto &row : rows)
+        // "None" and no choice at all both mean no action.
+        if (row.action->currentIndex() > 0 && product == QLatin1String(row.code))
+            command = row.action->currentText() + name;
+    if (command.isEmpty()) return;
+    if (command.startsWith(QLatin1Char('/')))
+        parseCommand(command);
+    else
+        sendtext(command);
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The autosquelch's judging, free of widgets: the line tests, the l33t name
+// share and the compiled trigger phrases.
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace autosquelchrules {
+
+// Reason words.
+extern const QString floodingWord;  // "Flooding"
+extern const QString highAsciiWord; // "High ASCII"
+extern const QString upperCaseWord; // "Uppercase Characters"
+extern const QString triggerWord;   // "Trigger Phrase"
+extern const QString leetNameWord;  // "L33t Username"
+
+// A line is judged only when it is longer than the minimum.
+inline bool longEnough(const QString &line, int minLineLength) {
+    return line.size() > minLineLength;
+}
+
+// The same line three times in a row (the history, newest last).
+bool isFlood(const QString &firstLine, const QString &secondLine, const QString &thirdLine);
+
+// Shares in percent, as real numbers; an empty text has none.
+double highAsciiPercent(const QString &line); // codes above 126
+double upperCasePercent(const QString &line); // A to Z only
+bool isLeetChar(QChar ch);
+double leetPercent(const QString &name);
+
+// Appends word to reason, "/" between words.
+void addReason(QString &reason, const QString &word);
+
+// The trigger phrases, compiled once per text. A phrase that does not compile
+// is skipped and reported once (until it leaves the list).
+class TTriggerCache {
+public:
+    struct Invalid {
+        QString phrase;
+        QString error; // the engine's message, with the position
+    };
+
+    // Takes the current list; texts already compiled are kept.
+    void setPhrases(const QStringList &phrases);
+    const QStringList &phrases() const { return m_phrases; }
+    // How many of the valid phrases match somewhere in line.
+    int countMatches(const QString &line) const;
+    // Invalid phrases not reported yet; each is handed out once.
+    QList<Invalid> takeNewErrors();
+    // How many patterns were compiled so far (a rebuild compiles only new texts).
+    int compileCount() const { return m_compiles; }
+
+    // The engine settings of a trigger: search anywhere, case-sensitive, the
+    // dot also takes line breaks, ^ and $ at the ends of the whole line.
+    static QRegularExpression compile(const QString &phrase);
+
+private:
+    QStringList m_phrases;
+    std::vector<QRegularExpression> m_active; // the valid ones, in list order
+    QHash<QString, QRegularExpression> m_compiled;
+    QSet<QString> m_reported;
+    QList<Invalid> m_newErrors;
+    int m_compiles = 0;
+};
+
+} // namespace autosquelchrules

@@ -1,0 +1,158 @@
+// What other people say, emote and whisper, the echo of our own whispers,
+// and the server's notices.
+#include "mainwindow/Tmain.h"
+
+#include "app/sound.h"
+#include "connection/TChatInterface.h"
+#include "interpreter/TBnetChat.h"
+#include "preferences/Toptions.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+
+namespace {
+const QString playsoundPrefix = QStringLiteral("~playsound");
+const QString reportinPrefix = QStringLiteral(".reportin");
+const QString whisperSound = QStringLiteral("whisper.wav");
+} // namespace
+
+void Tmain::setupMessageEvents()
+{
+    process->OnTalk = [this](const QString &u, const QString &m) { processTalk(u, m); };
+    process->OnEmote = [this](const QString &u, const QString &m) { processEmote(u, m); };
+    process->OnWhisper = [this](const QString &u, const QString &m) { processWhisper(u, m); };
+    process->OnWhisperSent = [this](const QString &u, const QString &m) {
+        processWhisperSent(u, m);
+    };
+    process->OnBroadcast = [this](const QString &m) { processBroadcast(m); };
+    process->OnChannelFull = [this](const QString &m) { processChannelFull(m); };
+    process->OnInfo = [this](const QString &m) { processInfo(m); };
+    process->OnChanNotExist = [this](const QString &m) { processChanNotExist(m); };
+    process->OnError = [this](const QString &m) { processError(m); };
+    process->OnRestricted = [this](const QString &m) { processRestricted(m); };
+    process->OnUnHandled = [this](const QString &m) { processUnHandled(m); };
+    // Every connection starts before the gateway has named the user.
+    auto connected = bnet->OnConnect;
+    bnet->OnConnect = [this, connected] {
+        m_uniqueNameSeen = false;
+        if (connected)
+            connected();
+    };
+}
+
+void Tmain::uniqueNameArrived() { m_uniqueNameSeen = true; }
+
+void Tmain::processUnHandled(const QString &line)
+{
+    // Before the login is through, the server speaks in plain lines with no
+    // code ("Login failed."): the user must see them. Afterwards such lines
+    // are of no interest.
+    if (m_uniqueNameSeen)
+        return;
+    writeLine(chat, QStringLiteral("Info:"), line, options->label_colour->selected());
+}
+
+void Tmain::processTalk(const QString &user, const QString &text)
+{
+    modUser(user, text);
+    bool show = true;
+    if (options->suppressplaysound->isChecked() && text.startsWith(playsoundPrefix))
+        show = false;
+    // Both are asked, whatever the first answers.
+    const bool squelched = checkSquelch(user);
+    const bool lamer = checkLamerMode(user);
+    if (squelched || lamer)
+        show = false;
+    QString line = text;
+    if (show) {
+        line = applyAntiCensor(line);
+        writeLine(chat, QLatin1Char('<') + user + QLatin1Char('>'), line,
+                  options->name_colour->selected());
+    }
+    autosquelchFollowUp(user, line);
+    if (text.startsWith(reportinPrefix) && user == QLatin1String("Tressel"))
+        sendtext(QStringLiteral("/m tressel I am using Tressel 1.5!"));
+    if (text.startsWith(reportinPrefix) && user == QLatin1String("Kelm"))
+        sendtext(QStringLiteral("/m kelm I am using Tressel 1.5!"));
+}
+
+void Tmain::processEmote(const QString &user, const QString &text)
+{
+    modUser(user, text);
+    QString line = text;
+    if (!checkSquelch(user) && !checkLamerMode(user)) {
+        line = applyAntiCensor(line);
+        writeLine(chat, QStringLiteral("* ") + user + QLatin1Char(' ') + line + QStringLiteral(" *"),
+                  QString(), options->emote_colour->selected());
+    }
+    autosquelchFollowUp(user, line);
+}
+
+void Tmain::processWhisper(const QString &user, const QString &text)
+{
+    modUser(user, text);
+    if (checkSquelch(user))
+        return;
+    const QColor colour = options->whisp_colour->selected();
+    if (dispRaw->isChecked())
+        writeLine(chat, QStringLiteral("<Recieved Whisper From: ") + user + QStringLiteral("> "),
+                  text, colour);
+    else
+        writeLine(whisper, QStringLiteral("<From: ") + user + QStringLiteral("> "), text, colour);
+    if (options->alertwhisper->isChecked())
+        soundPlayer().play(whisperSound);
+    envVars.lastWhisperer = user;
+}
+
+void Tmain::processWhisperSent(const QString &user, const QString &text)
+{
+    const QColor colour = options->whisp_colour->selected();
+    if (dispRaw->isChecked())
+        writeLine(chat, QStringLiteral("<Sent Whisper To: ") + user + QStringLiteral("> "), text,
+                  colour);
+    else
+        writeLine(whisper, QStringLiteral("<To: ") + user + QStringLiteral("> "), text, colour);
+    if (checkSquelch(user))
+        writeLine(chat, QStringLiteral("Warning:"),
+                  QStringLiteral("The user you just whispered (") + user +
+                      QStringLiteral(") is on your permasquelch list!"),
+                  options->error_colour->selected());
+}
+
+void Tmain::processBroadcast(const QString &text)
+{
+    writeLine(chat, QStringLiteral("Broadcast:"), text, options->label_colour->selected());
+}
+
+void Tmain::processChannelFull(const QString &text)
+{
+    writeLine(chat, QStringLiteral("Broadcast:"), text, options->label_colour->selected());
+}
+
+void Tmain::processInfo(const QString &text)
+{
+    writeLine(chat, QStringLiteral("Info:"), text, options->label_colour->selected());
+}
+
+void Tmain::processChanNotExist(const QString &text)
+{
+    writeLine(chat, QStringLiteral("Error:"), text, options->error_colour->selected());
+}
+
+void Tmain::processError(const QString &text)
+{
+    writeLine(chat, QStringLiteral("Error:"), text, options->error_colour->selected());
+}
+
+void Tmain::processRestricted(const QString &text)
+{
+    writeLine(chat, QStringLiteral("Error:"), text, options->error_colour->selected());
+}
+
+void Tmain::initAntiCensor() { antiCensorTable = makeAntiCensorTable(); }
+
+QString Tmain::applyAntiCensor(const QString &text) const
+{
+    return ::applyAntiCensor(antiCensorTable, text);
+}

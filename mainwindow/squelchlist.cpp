@@ -1,0 +1,270 @@
+// The permanent squelch list (`brx` and brx.conf), the safelist checks and
+// lamer mode.
+#include "mainwindow/Tmain.h"
+
+#include "app/dialogs.h"
+#include "app/errors.h"
+#include "app/files.h"
+#include "mainwindow/squelchindex.h"
+#include "mainwindow/usericons.h"
+#include "mainwindow/userlistview.h"
+#include "preferences/Toptions.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <cerrno>
+#include <vector>
+
+namespace {
+const QString squelchFileName = QStringLiteral("brx.conf");
+const QString manualReason = QStringLiteral("Manually Permasquelched");
+
+struct SquelchItem {
+    QString name;
+    int icon;
+};
+
+std::vector<SquelchItem> itemsOf(const QListWidget *list)
+{
+    std::vector<SquelchItem> out;
+    out.reserve(size_t(list->count()));
+    for (int i = 0; i < list->count(); ++i)
+        out.push_back({list->item(i)->text(), list->item(i)->data(TUserRow::iconRole).toInt()});
+    return out;
+}
+
+// Reads the whole file, so that a failure leaves the list as it was.
+std::vector<SquelchItem> readSquelchFile(const QString &fileName)
+{
+    QFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly))
+        throw TInOutError::fromErrno(errno ? errno : EIO);
+    errno = 0;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw TInOutError::fromErrno(errno ? errno : EIO);
+    std::vector<SquelchItem> out;
+    const QString text = QString::fromLatin1(bytes);
+    int start = 0;
+    const int size = int(text.size());
+    while (start < size) {
+        int end = start;
+        while (end < size && text[end] != QLatin1Char('\r') && text[end] != QLatin1Char('\n'))
+            ++end;
+        const QString line = text.mid(start, end - start);
+        out.push_back({line.mid(4), productIcon(line.left(4))});
+        // One line ends at CR LF, LF or CR.
+        if (end < size && text[end] == QLatin1Char('\r') && end + 1 < size &&
+            text[end + 1] == QLatin1Char('\n'))
+            ++end;
+        start = end + 1;
+    }
+    return out;
+}
+} // namespace
+
+void Tmain::setupSquelchList()
+{
+    brx->setItemDelegate(new TUserListDelegate(brx));
+    brx->setSelectionMode(QAbstractItemView::SingleSelection);
+    keepSelectionVisible(brx);
+    m_squelchIndex = new TNameIndex(this);
+    m_squelchIndex->attach(brx->model());
+    m_safeIndex = new TNameIndex(this);
+
+    brxMenu = new QMenu(this);
+    Remove = brxMenu->addAction(QStringLiteral("Remove"));
+    Add = brxMenu->addAction(QStringLiteral("Add"));
+    RemoveAll = brxMenu->addAction(QStringLiteral("Remove All"));
+    brxMenu->addSeparator();
+    brxCopyName = brxMenu->addAction(QStringLiteral("Copy Name"));
+    brxMenu->setDefaultAction(Remove);
+    connect(Remove, &QAction::triggered, this, guard([this] { brxDblClick(); }));
+    connect(Add, &QAction::triggered, this, guard([this] { AddClick(); }));
+    connect(RemoveAll, &QAction::triggered, this, guard([this] { RemoveAllClick(); }));
+    connect(brxCopyName, &QAction::triggered, this, guard([this] { brxCopyNameClick(); }));
+    brx->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(brx, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { brxMenu->popup(brx->viewport()->mapToGlobal(pos)); });
+    connect(brx, &QListWidget::itemDoubleClicked, this, guard([this] { brxDblClick(); }));
+    connect(lamermode, &QPushButton::clicked, this, guard([this] { lamermodeClick(); }));
+}
+
+void Tmain::addSquelchItem(const QString &name, int icon)
+{
+    // Caption first: the index reads it as the row goes in.
+    auto *item = new QListWidgetItem(userIconSet(icon), name);
+    item->setData(TUserRow::iconRole, icon);
+    brx->addItem(item);
+}
+
+bool Tmain::checkSafe(const QString &name) const
+{
+    if (!options)
+        return false;
+    // The dialog comes after this window: follow its list once it is there.
+    if (m_safeIndex->model() != options->safe->model())
+        m_safeIndex->attach(options->safe->model());
+    return m_safeIndex->contains(name);
+}
+
+bool Tmain::checkSquelch(const QString &name) const { return m_squelchIndex->contains(name); }
+
+bool Tmain::checkLamerMode(const QString &name) const
+{
+    return envVars.lamerMode && !checkSafe(name);
+}
+
+void Tmain::loadSquelchlist()
+{
+    if (!QFile::exists(squelchFileName))
+        return;
+    const std::vector<SquelchItem> items = readSquelchFile(squelchFileName);
+    brx->clear();
+    brx->setUpdatesEnabled(false);
+    for (const SquelchItem &item : items)
+        addSquelchItem(item.name, item.icon);
+    brx->setUpdatesEnabled(true);
+}
+
+void Tmain::saveSquelchlist()
+{
+    QByteArray bytes;
+    for (int i = 0; i < brx->count(); ++i) {
+        const QListWidgetItem *item = brx->item(i);
+        bytes += productCode(item->data(TUserRow::iconRole).toInt()).toLatin1();
+        bytes += item->text().toLatin1();
+        bytes += "\r\n";
+    }
+    replaceFile(squelchFileName, bytes);
+}
+
+void Tmain::saveSquelchlistOrUndo(const std::function<void()> &undo)
+{
+    try {
+        saveSquelchlist();
+    } catch (...) {
+        // The file still holds the old list: so must the window.
+        undo();
+        updateUsers();
+        throw;
+    }
+}
+
+void Tmain::squelchuser(const QString &name, const QString &reason, int icon)
+{
+    if (checkSquelch(name)) {
+        writeLine(chat, QStringLiteral("Error:"), name + QStringLiteral(" is already permasquelched."),
+                  options->error_colour->selected());
+        return;
+    }
+    addSquelchItem(name, icon);
+    setUserIcon(name, TUserIcon::squelched);
+    const int id = getUserID(name);
+    bool wasSquelched = false;
+    if (id) {
+        wasSquelched = userTable[id].squelched;
+        userTable[id].squelched = true;
+    }
+    saveSquelchlistOrUndo([&] {
+        delete brx->takeItem(brx->count() - 1);
+        if (id && id <= userTable.count() && userTable[id].username == name.left(40))
+            userTable[id].squelched = wasSquelched;
+    });
+    updateUsers();
+    writeLine(chat, QStringLiteral("Console:"),
+              name + QStringLiteral(" was permasquelched (") + reason + QLatin1Char(')'),
+              options->label_colour->selected());
+}
+
+void Tmain::unSquelchUser(const QString &name)
+{
+    if (!checkSquelch(name)) {
+        writeLine(chat, QStringLiteral("Error:"), name + QStringLiteral(" is not permasquelched."),
+                  options->error_colour->selected());
+        return;
+    }
+    int row = 0;
+    while (row < brx->count() && brx->item(row)->text() != name)
+        ++row;
+    if (row == brx->count())
+        return; // the index and the list disagree; cannot happen
+    QListWidgetItem *item = brx->takeItem(row);
+    const int icon = item->data(TUserRow::iconRole).toInt();
+    setUserIcon(name, icon);
+    const int id = getUserID(name);
+    bool wasSquelched = false;
+    if (id) {
+        wasSquelched = userTable[id].squelched;
+        userTable[id].squelched = false;
+    }
+    saveSquelchlistOrUndo([&] {
+        brx->insertItem(row, item);
+        item = nullptr;
+        if (id && id <= userTable.count() && userTable[id].username == name.left(40))
+            userTable[id].squelched = wasSquelched;
+    });
+    delete item;
+    updateUsers();
+    writeLine(chat, QStringLiteral("Console:"), name + QStringLiteral(" was unpermasquelched."),
+              options->label_colour->selected());
+}
+
+void Tmain::brxDblClick()
+{
+    const QList<QListWidgetItem *> sel = brx->selectedItems();
+    if (sel.isEmpty())
+        return;
+    unSquelchUser(sel.first()->text());
+}
+
+void Tmain::AddClick()
+{
+    QString name;
+    if (!dialogs().inputBox(this, QStringLiteral("Enter Username"),
+                            QStringLiteral("Enter a username:"), name))
+        return;
+    squelchuser(name, manualReason, TUserIcon::unknown);
+}
+
+void Tmain::RemoveAllClick()
+{
+    if (!dialogs().confirm(this, QStringLiteral("Confirm"),
+                           QStringLiteral("Are you completely sure you wish to clear your "
+                                          "permasquelch list? You can't undo this..."),
+                           TDialogs::Buttons::OkCancel))
+        return;
+    const std::vector<SquelchItem> before = itemsOf(brx);
+    brx->clear();
+    saveSquelchlistOrUndo([&] {
+        for (const SquelchItem &item : before)
+            addSquelchItem(item.name, item.icon);
+    });
+}
+
+void Tmain::brxCopyNameClick()
+{
+    const QList<QListWidgetItem *> sel = brx->selectedItems();
+    if (sel.isEmpty())
+        return;
+    QApplication::clipboard()->setText(sel.first()->text());
+}
+
+void Tmain::lamermodeClick()
+{
+    if (envVars.lamerMode) {
+        envVars.lamerMode = false;
+        lamermode->setText(QStringLiteral("Activate Lamer Mode"));
+    } else {
+        envVars.lamerMode = true;
+        lamermode->setText(QStringLiteral("Disctivate Lamer Mode"));
+    }
+    updateUsers();
+    text->setFocus();
+}

@@ -1,0 +1,281 @@
+// The channel user list: the member table, its events and the `users` rows.
+#include "mainwindow/Tmain.h"
+
+#include "app/clock.h"
+#include "app/dialogs.h"
+#include "interpreter/TBnetChat.h"
+#include "mainwindow/usericons.h"
+#include "mainwindow/userlistview.h"
+#include "preferences/Toptions.h"
+
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+constexpr int nameLength = 40;
+constexpr int productLength = 4;
+constexpr int flagsLength = 4;
+constexpr int lineLength = 255;
+
+bool isAuthor(const QString &name)
+{
+    return name == QLatin1String("Kelm") || name == QLatin1String("Tressel");
+}
+} // namespace
+
+void Tmain::setupUserList()
+{
+    users->setItemDelegate(new TUserListDelegate(users));
+    users->setUniformRowHeights(true);
+    users->setTextElideMode(Qt::ElideRight);
+    keepSelectionVisible(users);
+    // Anyone else emptying the list (a disconnect) also ends a rebuild that
+    // is still waiting, so it cannot bring old rows or captions back.
+    auto *state = new TUsersRebuildState(users->model());
+    m_usersRebuild = state;
+    connect(users->model(), &QAbstractItemModel::modelReset, state, [state] {
+        if (!state->rebuilding)
+            state->pending = false;
+    });
+
+    process->OnShowUser = [this](const QString &user, const QString &flags,
+                                 const QString &userType) {
+        processShowUser(user, flags, userType);
+    };
+    process->OnJoin = [this](const QString &user, const QString &flags, const QString &userType) {
+        processJoin(user, flags, userType);
+    };
+    process->OnLeave = [this](const QString &user, const QString &flags,
+                              const QString &userType) { processLeave(user, flags, userType); };
+    process->OnUserFlags = [this](const QString &user, const QString &flags) {
+        processUserFlags(user, flags);
+    };
+    process->OnChannel = [this](const QString &mess) { processChannel(mess); };
+    process->OnUniqueName = [this](const QString &user) { processUniqueName(user); };
+
+    setupSquelchList();
+    setupUserListActions();
+}
+
+int Tmain::usedUsers() const
+{
+    // envVars.userCount says how many entries are in use; whoever sets it
+    // to 0 empties the table.
+    return qBound(0, envVars.userCount, userTable.count());
+}
+
+int Tmain::getUserID(const QString &name) const
+{
+    for (int i = usedUsers(); i >= 1; --i)
+        if (userTable[i].username == name)
+            return i;
+    return 0;
+}
+
+bool Tmain::inUserTable(const QString &name) const { return getUserID(name) != 0; }
+
+void Tmain::addUser(const QString &name, const QString &product, const QString &flags)
+{
+    // Entries past userCount are left over from before a channel change.
+    while (userTable.count() > qMax(0, envVars.userCount))
+        userTable.removeAt(userTable.count());
+    tChannelUser user;
+    user.username = name.left(nameLength);
+    user.product = product.left(productLength);
+    user.flags = flags.left(flagsLength);
+    user.joinTime = currentDateTime();
+    userTable.append(std::move(user));
+    envVars.userCount = userTable.count();
+    const int id = envVars.userCount;
+    leetNameCheck(name, product);
+    // The check may have moved entries; the new one is still the last.
+    if (id <= usedUsers())
+        userTable[id].squelched = checkSquelch(name);
+}
+
+void Tmain::delUser(const QString &name)
+{
+    const int id = getUserID(name);
+    if (id == 0) {
+        // Not from inside the socket's read handler, and never twice at once.
+        if (!m_userNotFoundPending) {
+            m_userNotFoundPending = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    guardedCall([this] {
+                        dialogs().showInfo(this, QStringLiteral("Tressel"),
+                                           QStringLiteral("user not found"));
+                    });
+                    m_userNotFoundPending = false;
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
+    userTable.removeAt(id);
+    envVars.userCount = qMin(envVars.userCount, userTable.count());
+}
+
+void Tmain::modUser(const QString &name, const QString &line)
+{
+    const int id = getUserID(name);
+    if (id == 0)
+        return;
+    tChannelUser &u = userTable[id];
+    u.firstLine = u.secondLine;
+    u.secondLine = u.thirdLine;
+    u.thirdLine = line.left(lineLength);
+    u.lastLineTime = currentDateTime();
+}
+
+void Tmain::updateUsers()
+{
+    // A burst of joins asks for many rebuilds; one per pass of the event
+    // loop shows the same.
+    if (m_usersRebuild->pending)
+        return;
+    m_usersRebuild->pending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_usersRebuild->pending)
+            guardedCall([this] { rebuildUsers(); });
+    });
+}
+
+void Tmain::flushUsers()
+{
+    if (m_usersRebuild->pending)
+        rebuildUsers();
+}
+
+void Tmain::rebuildUsers()
+{
+    m_usersRebuild->pending = false;
+    int selected = -1;
+    const QList<QTreeWidgetItem *> sel = users->selectedItems();
+    if (!sel.isEmpty())
+        selected = users->indexOfTopLevelItem(sel.first());
+    const int scroll = users->verticalScrollBar()->value();
+    m_usersRebuild->rebuilding = true;
+    users->clear();
+    m_usersRebuild->rebuilding = false;
+
+    const QDateTime now = currentDateTime();
+    const qint64 historyMsecs = qint64(options->HistoryDelay->value()) * 1000;
+    const int count = usedUsers();
+    QList<QTreeWidgetItem *> rows;
+    rows.reserve(count);
+    for (int i = 1; i <= count; ++i) {
+        tChannelUser &u = userTable[i];
+        auto *row = new QTreeWidgetItem(QStringList(u.username));
+        const bool squelched = checkSquelch(u.username);
+        const int icon = squelched || checkLamerMode(u.username) ? TUserIcon::squelched : userIcon(i);
+        int state = TUserRow::noState;
+        if (checkSafe(u.username))
+            state = 0;
+        if (squelched)
+            state = 1;
+        if (isAuthor(u.username))
+            state = 2;
+        row->setData(0, TUserRow::iconRole, icon);
+        row->setData(0, TUserRow::stateRole, state);
+        rows.append(row);
+        if (u.lastLineTime.isValid() && u.lastLineTime.msecsTo(now) > historyMsecs) {
+            u.firstLine.clear();
+            u.secondLine.clear();
+            u.thirdLine.clear();
+        }
+    }
+    users->addTopLevelItems(rows);
+    if (selected >= 0 && selected < users->topLevelItemCount())
+        users->setCurrentItem(users->topLevelItem(selected));
+    users->verticalScrollBar()->setValue(scroll);
+    channel->setText(envVars.channelName + QStringLiteral(" (") +
+                     QString::number(envVars.userCount) + QLatin1Char(')'));
+}
+
+void Tmain::setUserIcon(const QString &name, int icon)
+{
+    for (int i = 0; i < users->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *row = users->topLevelItem(i);
+        if (row->text(0) == name) {
+            row->setData(0, TUserRow::iconRole, icon);
+            return;
+        }
+    }
+}
+
+int Tmain::userIcon(int index)
+{
+    if (index < 1 || index > usedUsers())
+        return TUserIcon::chat;
+    tChannelUser &u = userTable[index];
+    return flagsIcon(u.product, u.flags, u.squelched);
+}
+
+int Tmain::memberIcon(const QString &name) const
+{
+    const int id = getUserID(name);
+    return id ? productIcon(userTable[id].product) : TUserIcon::unknown;
+}
+
+void Tmain::notifyJoinLeave(const QString &user, const QString &what)
+{
+    if (!options->notifications->isChecked())
+        return;
+    if (options->onlynotesafe->isChecked() && !checkSafe(user))
+        return;
+    writeLine(chat, QStringLiteral("Info:"), user + what, options->label_colour->selected());
+}
+
+void Tmain::processShowUser(const QString &user, const QString &flags, const QString &userType)
+{
+    addUser(user, userType, flags);
+    updateUsers();
+}
+
+void Tmain::processJoin(const QString &user, const QString &flags, const QString &userType)
+{
+    addUser(user, userType, flags);
+    ProdAction(getUserID(user));
+    updateUsers();
+    notifyJoinLeave(user, QStringLiteral(" joined the channel."));
+}
+
+void Tmain::processLeave(const QString &user, const QString &flags, const QString &userType)
+{
+    Q_UNUSED(flags);
+    Q_UNUSED(userType);
+    delUser(user);
+    updateUsers();
+    notifyJoinLeave(user, QStringLiteral(" left the channel."));
+}
+
+void Tmain::processUserFlags(const QString &user, const QString &flags)
+{
+    const int id = getUserID(user);
+    if (id == 0)
+        return;
+    userTable[id].flags = flags.left(flagsLength);
+    updateUsers();
+}
+
+void Tmain::processChannel(const QString &text)
+{
+    writeLine(chat, QStringLiteral("Info:"), QStringLiteral("Joined Channel ") + text,
+              options->label_colour->selected());
+    envVars.channelName = text;
+    envVars.userCount = 0;
+    userTable.clear();
+}
+
+void Tmain::processUniqueName(const QString &user)
+{
+    Q_UNUSED(user);
+    if (!options->homechannel->text().isEmpty())
+        sendtext(QStringLiteral("/join ") + options->homechannel->text());
+    this->text->setFocus();
+    uniqueNameArrived();
+}

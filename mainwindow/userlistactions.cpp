@@ -1,0 +1,282 @@
+// What the user does to one member from the `users` list: its pop-up menu,
+// the double-click action and the Alt shortcuts.
+#include "mainwindow/Tmain.h"
+
+#include "app/clock.h"
+#include "app/dialogs.h"
+#include "mainwindow/userlistview.h"
+#include "preferences/Toptions.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTreeWidget>
+
+namespace {
+const QString manualReason = QStringLiteral("Manually Permasquelched");
+
+// Hands the list's key presses to the window's handler.
+class TUsersKeyFilter : public QObject {
+public:
+    TUsersKeyFilter(QObject *parent, std::function<void(int, Qt::KeyboardModifiers)> onKey)
+        : QObject(parent), m_onKey(std::move(onKey))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            m_onKey(key->key(), key->modifiers());
+            // Alt with the four letters is ours; every other key is the list's.
+            if ((key->modifiers() & Qt::AltModifier) &&
+                (key->key() == Qt::Key_I || key->key() == Qt::Key_N || key->key() == Qt::Key_W ||
+                 key->key() == Qt::Key_S))
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(int, Qt::KeyboardModifiers)> m_onKey;
+};
+} // namespace
+
+void Tmain::setupUserListActions()
+{
+    userMenu = new QMenu(this);
+    auto item = [this](QAction *&action, const QString &caption, auto handler) {
+        action = userMenu->addAction(caption);
+        connect(action, &QAction::triggered, this, guard(handler));
+    };
+    item(Permasquelch, QStringLiteral("Permasquelch"), [this] { PermasquelchClick(); });
+    item(Unpermasquelch, QStringLiteral("Unpermasquelch"), [this] { UnpermasquelchClick(); });
+    item(addtosafe, QStringLiteral("Add to Safelist"), [this] { addtosafeClick(); });
+    item(remfromsafe, QStringLiteral("Remove from Safelist"), [this] { remfromsafeClick(); });
+    userMenu->addSeparator();
+    item(Squelch, QStringLiteral("Squelch"), [this] { SquelchClick(); });
+    item(Unsquelch, QStringLiteral("Unsquelch"), [this] { UnsquelchClick(); });
+    item(Whois, QStringLiteral("Whois"), [this] { WhoisClick(); });
+    item(Stats, QStringLiteral("Starcraft Stats"), [this] { StatsClick(); });
+    item(BroodwarStats, QStringLiteral("Broodwar Stats"), [this] { BroodwarStatsClick(); });
+    item(WarcraftStats, QStringLiteral("Warcraft Stats"), [this] { WarcraftStatsClick(); });
+    userMenu->addSeparator();
+    item(usersCopyName, QStringLiteral("Copy Name"), [this] { usersCopyNameClick(); });
+    item(mWhisper, QStringLiteral("Whisper"), [this] { mWhisperClick(); });
+    userMenu->setDefaultAction(Permasquelch);
+    // However the menu opens, its items follow the selected member.
+    connect(userMenu, &QMenu::aboutToShow, this, guard([this] { userMenuPopup(); }));
+
+    users->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(users, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        userMenu->popup(users->viewport()->mapToGlobal(pos));
+    });
+    connect(users, &QTreeWidget::itemDoubleClicked, this, guard([this] { usersDblClick(); }));
+    users->installEventFilter(new TUsersKeyFilter(this, [this](int key, Qt::KeyboardModifiers m) {
+        guardedCall([&] { usersKeyDown(key, m); });
+    }));
+}
+
+bool Tmain::selectedUser(QString &name)
+{
+    // A rebuild still waiting would change what is selected.
+    flushUsers();
+    const QList<QTreeWidgetItem *> sel = users->selectedItems();
+    if (sel.isEmpty())
+        return false;
+    name = sel.first()->text(0);
+    return true;
+}
+
+int Tmain::selectedUserIcon() const
+{
+    const QList<QTreeWidgetItem *> sel = users->selectedItems();
+    return sel.isEmpty() ? 0 : sel.first()->data(0, TUserRow::iconRole).toInt();
+}
+
+void Tmain::userMenuPopup()
+{
+    const QList<QAction *> all = {Permasquelch, Unpermasquelch, addtosafe, remfromsafe,
+                                  Squelch, Unsquelch, Whois, Stats,
+                                  BroodwarStats, WarcraftStats, usersCopyName, mWhisper};
+    for (QAction *a : all)
+        a->setEnabled(false);
+    QString name;
+    if (!selectedUser(name))
+        return;
+    for (QAction *a : {Whois, Stats, Squelch, Unsquelch, BroodwarStats, WarcraftStats,
+                       usersCopyName, mWhisper})
+        a->setEnabled(true);
+    (checkSafe(name) ? remfromsafe : addtosafe)->setEnabled(true);
+    (checkSquelch(name) ? Unpermasquelch : Permasquelch)->setEnabled(true);
+}
+
+void Tmain::userAction(const std::function<void(const QString &)> &action)
+{
+    QString name;
+    if (selectedUser(name))
+        action(name);
+    text->setFocus();
+}
+
+void Tmain::PermasquelchClick()
+{
+    userAction([this](const QString &name) {
+        squelchuser(name, manualReason, selectedUserIcon());
+    });
+}
+
+void Tmain::UnpermasquelchClick()
+{
+    userAction([this](const QString &name) { unSquelchUser(name); });
+}
+
+void Tmain::SquelchClick()
+{
+    userAction([this](const QString &name) { sendtext(QStringLiteral("/squelch ") + name); });
+}
+
+void Tmain::UnsquelchClick()
+{
+    userAction([this](const QString &name) { sendtext(QStringLiteral("/unsquelch ") + name); });
+}
+
+void Tmain::WhoisClick()
+{
+    userAction([this](const QString &name) { sendtext(QStringLiteral("/whois ") + name); });
+}
+
+void Tmain::StatsClick()
+{
+    userAction([this](const QString &name) {
+        sendtext(QStringLiteral("/stats ") + name + QStringLiteral(" STAR"));
+    });
+}
+
+void Tmain::BroodwarStatsClick()
+{
+    userAction([this](const QString &name) {
+        sendtext(QStringLiteral("/stats ") + name + QStringLiteral(" SEXP"));
+    });
+}
+
+void Tmain::WarcraftStatsClick()
+{
+    userAction([this](const QString &name) {
+        sendtext(QStringLiteral("/stats ") + name + QStringLiteral(" W2BN"));
+    });
+}
+
+void Tmain::usersCopyNameClick()
+{
+    userAction([](const QString &name) { QApplication::clipboard()->setText(name); });
+}
+
+void Tmain::mWhisperClick()
+{
+    userAction([this](const QString &name) {
+        text->setText(QStringLiteral("/whisper ") + name + QLatin1Char(' '));
+        text->setCursorPosition(int(text->text().size()));
+    });
+}
+
+void Tmain::addtosafeClick()
+{
+    userAction([this](const QString &name) {
+        options->insertSafeName(name);
+        options->writeconfig();
+        updateUsers();
+    });
+}
+
+void Tmain::remfromsafeClick()
+{
+    userAction([this](const QString &name) {
+        for (int i = 0; i < options->safe->count(); ++i) {
+            if (options->safe->item(i)->text() == name) {
+                delete options->safe->takeItem(i);
+                break;
+            }
+        }
+        options->writeconfig();
+        updateUsers();
+    });
+}
+
+void Tmain::usersDblClick()
+{
+    userAction([this](const QString &name) {
+        switch (options->dblClickAction->currentIndex()) {
+        case 0:
+            if (checkSquelch(name))
+                unSquelchUser(name);
+            else
+                squelchuser(name, manualReason, selectedUserIcon());
+            break;
+        case 1: {
+            const int id = getUserID(name);
+            const bool squelched = id && userTable[id].squelched;
+            sendtext((squelched ? QStringLiteral("/unsquelch ") : QStringLiteral("/squelch ")) +
+                     name);
+            break;
+        }
+        default:
+            QApplication::clipboard()->setText(name);
+            break;
+        }
+    });
+}
+
+QString Tmain::userInformation(const QString &name) const
+{
+    const int id = getUserID(name);
+    if (id == 0)
+        return QStringLiteral("user not found");
+    const tChannelUser &u = userTable[id];
+    const QStringList lines = {
+        QStringLiteral("Username: ") + u.username,
+        QStringLiteral("Product: ") + u.product,
+        QStringLiteral("Flags: ") + u.flags,
+        QStringLiteral("FirstLine: ") + u.firstLine,
+        QStringLiteral("SecondLine: ") + u.secondLine,
+        QStringLiteral("ThirdLine: ") + u.thirdLine,
+        QStringLiteral("JoinTime: ") + longTimeText(u.joinTime.time()),
+        QStringLiteral("Squelched: ") + (u.squelched ? QStringLiteral("True") : QStringLiteral("False")),
+    };
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+void Tmain::usersKeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    if (!(shift & Qt::AltModifier))
+        return;
+    switch (key) {
+    case Qt::Key_I:
+        userAction([this](const QString &name) {
+            dialogs().showInfo(this, QStringLiteral("Tressel"), userInformation(name));
+        });
+        break;
+    case Qt::Key_N:
+        userAction([this](const QString &name) {
+            text->setText(text->text() + name + QLatin1Char(' '));
+            text->setCursorPosition(int(text->text().size()));
+        });
+        break;
+    case Qt::Key_W:
+        userAction([this](const QString &name) {
+            sendtext(QStringLiteral("/m ") + name + QLatin1Char(' ') + text->text());
+            text->clear();
+        });
+        break;
+    case Qt::Key_S:
+        addtosafeClick();
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+// Drawing of the user lists: a state mark and a small icon before each
+// caption, both drawn for the screen's pixel ratio so they stay sharp.
+#include <QIcon>
+#include <QStyledItemDelegate>
+
+namespace TUserRow {
+// Item data of a row of `users` (column 0) and of an item of `brx`.
+constexpr int iconRole = Qt::UserRole;      // int: index into the user icons
+constexpr int stateRole = Qt::UserRole + 1; // int: state mark, -1 for none
+constexpr int noState = -1;
+} // namespace TUserRow
+
+// A user icon as an icon with 1x and 2x pictures (cached).
+QIcon userIconSet(int index);
+
+// Paints a row as: state mark (18x14, its room kept even when empty), small
+// icon (28x14), caption.
+class TUserListDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+};
+
+// Whether a rebuild of `users` is waiting or running. A child of the list's
+// model, so it is still there when the model's teardown reports its reset.
+class TUsersRebuildState : public QObject {
+public:
+    using QObject::QObject;
+    bool pending = false;
+    bool rebuilding = false;
+};
+
+class QAbstractItemView;
+// The selection keeps its colours while the list has no focus.
+void keepSelectionVisible(QAbstractItemView *view);

@@ -1,0 +1,575 @@
+#include "preferences/Toptions.h"
+
+#include "app/guard.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// The password field shows "*" for every character, whatever the style's own.
+class StarPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QLineEdit *lineEdit(const char *hint)
+{
+    auto *e = new QLineEdit;
+    if (hint)
+        e->setProperty("hint", QString::fromLatin1(hint));
+    return e;
+}
+
+QCheckBox *checkBox(const char *caption, const char *hint = nullptr)
+{
+    auto *c = new QCheckBox(QString::fromLatin1(caption));
+    if (hint)
+        c->setProperty("hint", QString::fromLatin1(hint));
+    return c;
+}
+
+TColourBox *colourBox(const char *start, const char *hint = nullptr)
+{
+    auto *b = new TColourBox;
+    b->selectName(QString::fromLatin1(start));
+    if (hint)
+        b->setProperty("hint", QString::fromLatin1(hint));
+    return b;
+}
+
+QPushButton *button(const char *caption, const char *hint = nullptr)
+{
+    auto *b = new QPushButton(QString::fromLatin1(caption));
+    b->setAutoDefault(false);
+    if (hint)
+        b->setProperty("hint", QString::fromLatin1(hint));
+    return b;
+}
+
+QStringList productActions()
+{
+    return {QStringLiteral("None"), QStringLiteral("/brx "), QStringLiteral("/ignore "),
+            QStringLiteral("/whois ")};
+}
+
+QGroupBox *group(const char *caption, QLayout *layout)
+{
+    auto *g = new QGroupBox(QString::fromLatin1(caption));
+    g->setLayout(layout);
+    return g;
+}
+
+// Tight spacing: the dialog has a fixed, small client area.
+template <class L> L *tight(L *layout)
+{
+    layout->setSpacing(4);
+    layout->setContentsMargins(4, 2, 4, 2);
+    return layout;
+}
+
+QLabel *label(const char *text) { return new QLabel(QString::fromLatin1(text)); }
+
+} // namespace
+
+Toptions::Toptions(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("options"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(false);
+    // Where MS Sans Serif is missing, a face of like width keeps the
+    // captions inside the fixed-size dialog (the usual stand-in is wider).
+    QFont dialogFont(QStringLiteral("MS Sans Serif"), 8);
+    dialogFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                            QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                            QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+    setFont(dialogFont);
+
+    const QFont startFonts[PaneFontCount] = {
+        QFont(QStringLiteral("MS Sans Serif"), 8), // chat
+        QFont(QStringLiteral("MS Sans Serif"), 7), // users
+        QFont(QStringLiteral("MS Sans Serif"), 8), // text
+        QFont(QStringLiteral("MS Sans Serif"), 8), // whisper
+        QFont(QStringLiteral("MS Sans Serif"), 7), // brx
+    };
+    for (int i = 0; i < PaneFontCount; ++i)
+        m_storedFonts[i] = startFonts[i];
+    m_fontDialog = QFont(QStringLiteral("MS Sans Serif"), 8);
+
+    tabs = new QTabWidget;
+    buildGeneral();
+    buildLogging();
+    buildFeatures();
+    buildAppearance();
+    buildTriggers();
+    buildAutosquelch();
+    buildSafelist();
+    buildActions();
+
+    ok = new QPushButton(QStringLiteral("&Ok"));
+    ok->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("&Cancel"));
+    cancel->setAutoDefault(false);
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(0, 0, 4, 4);
+    buttons->addStretch();
+    buttons->addWidget(cancel);
+    buttons->addWidget(ok);
+
+    auto *top = new QVBoxLayout(this);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(4);
+    top->addWidget(tabs, 1);
+    top->addLayout(buttons);
+    setFixedSize(457, 310);
+
+    // Made last so that it is destroyed after the field that uses it.
+    auto *star = new StarPasswordStyle;
+    star->setParent(this);
+    password->setStyle(star);
+
+    nameControls();
+    connectHandlers();
+}
+
+void Toptions::nameControls()
+{
+    // Each control answers to its setting's name (findChild, style sheets, tests).
+#define TRESSEL_NAME(w) w->setObjectName(QStringLiteral(#w))
+    TRESSEL_NAME(username); TRESSEL_NAME(password); TRESSEL_NAME(server);
+    TRESSEL_NAME(homechannel); TRESSEL_NAME(awaymessage);
+    TRESSEL_NAME(keeplog); TRESSEL_NAME(logfilename); TRESSEL_NAME(logbrowse);
+    TRESSEL_NAME(keeprawlog); TRESSEL_NAME(rawlogfilename); TRESSEL_NAME(rawbrowse);
+    TRESSEL_NAME(anticensor); TRESSEL_NAME(alertwhisper); TRESSEL_NAME(suppressplaysound);
+    TRESSEL_NAME(confirmquit); TRESSEL_NAME(dblclickcommand); TRESSEL_NAME(timestamps);
+    TRESSEL_NAME(autoconnect); TRESSEL_NAME(notifications); TRESSEL_NAME(onlynotesafe);
+    TRESSEL_NAME(antiidle); TRESSEL_NAME(ai_users); TRESSEL_NAME(ai_stats); TRESSEL_NAME(ai_time);
+    TRESSEL_NAME(bg_colour); TRESSEL_NAME(whisp_colour); TRESSEL_NAME(time_colour);
+    TRESSEL_NAME(your_name); TRESSEL_NAME(name_colour); TRESSEL_NAME(emote_colour);
+    TRESSEL_NAME(label_colour); TRESSEL_NAME(error_colour); TRESSEL_NAME(text_colour);
+    TRESSEL_NAME(chatfont); TRESSEL_NAME(userfont); TRESSEL_NAME(whisperfont);
+    TRESSEL_NAME(squelchfont); TRESSEL_NAME(textfont); TRESSEL_NAME(channelfont);
+    TRESSEL_NAME(squelchFlooders); TRESSEL_NAME(squelchAscii); TRESSEL_NAME(squelchUc);
+    TRESSEL_NAME(squelchLeet); TRESSEL_NAME(AsciiPercentage); TRESSEL_NAME(ucPercentage);
+    TRESSEL_NAME(leetPercentage); TRESSEL_NAME(triggers); TRESSEL_NAME(addTrigger);
+    TRESSEL_NAME(delTrigger); TRESSEL_NAME(editTrigger); TRESSEL_NAME(squelchPrompt);
+    TRESSEL_NAME(minLineLength); TRESSEL_NAME(autoAction); TRESSEL_NAME(dblClickAction);
+    TRESSEL_NAME(HistoryDelay); TRESSEL_NAME(safe); TRESSEL_NAME(addSafe); TRESSEL_NAME(delSafe);
+    TRESSEL_NAME(editSafe); TRESSEL_NAME(action_diablos); TRESSEL_NAME(action_diablo1);
+    TRESSEL_NAME(action_diablo2); TRESSEL_NAME(action_starcrafts); TRESSEL_NAME(action_starcraft);
+    TRESSEL_NAME(action_broodwar); TRESSEL_NAME(action_warcraft); TRESSEL_NAME(action_bot);
+    TRESSEL_NAME(ok); TRESSEL_NAME(cancel); TRESSEL_NAME(tabs);
+#undef TRESSEL_NAME
+}
+
+void Toptions::setTabIcons(const QList<QIcon> &icons)
+{
+    // Icon numbers of the tabs, in tab order.
+    static const int iconOf[] = {0, 1, 2, 4, 3, 7, 6, 5};
+    for (int tab = 0; tab < tabs->count() && tab < 8; ++tab)
+        if (iconOf[tab] < icons.size())
+            tabs->setTabIcon(tab, icons[iconOf[tab]]);
+}
+
+void Toptions::buildGeneral()
+{
+    username = lineEdit("Enter your username here.");
+    password = lineEdit("Enter your password here");
+    password->setEchoMode(QLineEdit::Password);
+    server = new QComboBox;
+    server->setEditable(true);
+    server->addItems({QStringLiteral("useast.battle.net"), QStringLiteral("uswest.battle.net"),
+                      QStringLiteral("europe.battle.net"), QStringLiteral("asia.battle.net")});
+    server->setCurrentIndex(0);
+    server->setInsertPolicy(QComboBox::NoInsert);
+    server->setProperty("hint", QStringLiteral("Select a chat gateway"));
+    homechannel = lineEdit("Enter your home channel (optional)");
+    awaymessage = lineEdit("Ente an away message (optional)");
+
+    auto *logon = tight(new QFormLayout);
+    logon->addRow(label("Username:"), username);
+    logon->addRow(label("Password:"), password);
+    logon->addRow(label("Server:"), server);
+    auto *other = tight(new QFormLayout);
+    other->addRow(label("Home Channel:"), homechannel);
+    other->addRow(label("Away Message:"), awaymessage);
+
+    auto *page = new QWidget;
+    auto *v = tight(new QVBoxLayout(page));
+    v->addWidget(group("Logon Information", logon));
+    v->addWidget(group("Other Options", other));
+    v->addStretch();
+    tabs->addTab(page, QStringLiteral("General"));
+}
+
+void Toptions::buildLogging()
+{
+    keeplog = checkBox("Keep a chat log", "Check this to keep a record of what's said in chat.");
+    logfilename = lineEdit(nullptr);
+    logbrowse = button("&Browse");
+    keeprawlog = checkBox("Keep a raw log", "Check this to keep a record of the raw "
+                                            "transmissions received from the chat service.");
+    rawlogfilename = lineEdit(nullptr);
+    rawbrowse = button("&Browse");
+    for (QWidget *w : {static_cast<QWidget *>(logfilename), static_cast<QWidget *>(logbrowse),
+                       static_cast<QWidget *>(rawlogfilename), static_cast<QWidget *>(rawbrowse)})
+        w->setEnabled(false);
+
+    auto logGroup = [](QCheckBox *keep, QLineEdit *name, QPushButton *browseButton) {
+        auto *g = tight(new QGridLayout);
+        g->addWidget(keep, 0, 0, 1, 2);
+        g->addWidget(name, 1, 0);
+        g->addWidget(browseButton, 1, 1);
+        return g;
+    };
+    auto *page = new QWidget;
+    auto *v = tight(new QVBoxLayout(page));
+    v->addWidget(group("Char Logging", logGroup(keeplog, logfilename, logbrowse)));
+    v->addWidget(group("Raw Logging", logGroup(keeprawlog, rawlogfilename, rawbrowse)));
+    v->addStretch();
+    tabs->addTab(page, QStringLiteral("Logging"));
+}
+
+void Toptions::buildFeatures()
+{
+    anticensor = checkBox("Enable anticensor",
+                          "Check this box to convert censored words from bnet back into profanity.");
+    alertwhisper = checkBox("Alert on Whispers",
+                            "Check this box to play a sound whenever you recieve a whisper");
+    autoconnect = checkBox("Automatically connect on run");
+    dblclickcommand = checkBox("Double-click command insertion");
+    notifications = checkBox("Join/leave notifications");
+    onlynotesafe = checkBox("Only for Safelisted users");
+    onlynotesafe->setEnabled(false);
+    timestamps = checkBox("Display Timestamps in the chat window");
+    suppressplaysound = checkBox("Suppress Topazchat ~playsound text",
+                                 "Check this box to suppress ~playsound text created by Topazchat.");
+    confirmquit =
+        checkBox("Do not confirm on quit",
+                 "Check this box to stop Tressel from prompting you when you try to quit.");
+    antiidle = checkBox("Enable invisible anti-idle:");
+    ai_users = new QRadioButton(QStringLiteral("/users"));
+    ai_stats = new QRadioButton(QStringLiteral("/stats"));
+    ai_time = new QRadioButton(QStringLiteral("/time"));
+    auto *idleGroup = new QButtonGroup(this);
+    for (QRadioButton *r : {ai_users, ai_stats, ai_time}) {
+        idleGroup->addButton(r);
+        r->setEnabled(false);
+    }
+    ai_users->setChecked(true);
+
+    auto *left = new QVBoxLayout;
+    left->setSpacing(4);
+    for (QWidget *w : std::initializer_list<QWidget *>{anticensor, alertwhisper, autoconnect,
+                                                       dblclickcommand, notifications})
+        left->addWidget(w);
+    auto *indent = new QHBoxLayout;
+    indent->addSpacing(12);
+    indent->addWidget(onlynotesafe);
+    left->addLayout(indent);
+    left->addStretch();
+
+    auto *right = new QVBoxLayout;
+    right->setSpacing(4);
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{timestamps, suppressplaysound, confirmquit, antiidle})
+        right->addWidget(w);
+    auto *radios = new QHBoxLayout;
+    radios->addSpacing(12);
+    radios->addWidget(ai_users);
+    radios->addWidget(ai_stats);
+    radios->addWidget(ai_time);
+    radios->addStretch();
+    right->addLayout(radios);
+    right->addStretch();
+
+    auto *columns = tight(new QHBoxLayout);
+    columns->setSpacing(2);
+    columns->addLayout(left);
+    columns->addLayout(right);
+    auto *page = new QWidget;
+    auto *v = tight(new QVBoxLayout(page));
+    v->addWidget(group("Features", columns));
+    tabs->addTab(page, QStringLiteral("Features"));
+}
+
+void Toptions::buildAppearance()
+{
+    bg_colour = colourBox("White", "This sets your background colour.");
+    whisp_colour = colourBox("Purple", "This sets the colour of sent and received whispers.");
+    time_colour = colourBox("Gray", "This sets the colour of the timestamps in the chat window.");
+    your_name = colourBox("Blue", "This sets the colour of your own name in the chat window.");
+    name_colour =
+        colourBox("Maroon", "This sets the colour of other people's names in the chat window.");
+    emote_colour = colourBox("Green", "This sets the colour of emotes.");
+    label_colour = colourBox(
+        "Navy", "This sets the colour of labels - 'Console:' and 'Info:', for example.");
+    error_colour = colourBox("Red", "This sets the colour of the 'Error:' label.");
+    text_colour =
+        colourBox("Black", "This sets the colour of all other text in the chat window.");
+
+    auto *colours = tight(new QGridLayout);
+    colours->setVerticalSpacing(2);
+    const std::pair<const char *, TColourBox *> rows[] = {
+        {"Background:", bg_colour}, {"Whispers:", whisp_colour}, {"Timestamps:", time_colour},
+        {"Your name:", your_name},  {"Usernames:", name_colour}, {"Emotes:", emote_colour},
+        {"Labels:", label_colour},  {"Errors:", error_colour},   {"Normal Text:", text_colour},
+    };
+    int i = 0;
+    for (const auto &row : rows) {
+        colours->addWidget(label(row.first), i % 5, (i / 5) * 2);
+        colours->addWidget(row.second, i % 5, (i / 5) * 2 + 1);
+        ++i;
+    }
+
+    chatfont = button("Chat", "Use this to set the font and size of text in the chat window.");
+    userfont = button("Users", "Use this to set the font and size of text in the user list.");
+    whisperfont =
+        button("Whispers", "Use this to set the font and size of text in the whisper window..");
+    squelchfont = button(
+        "Squelch", "User this to set the font and size of text in the permasquelch list.");
+    textfont =
+        button("Text", "User this to set the font and size of text in the text entry box.");
+    channelfont =
+        button("Channel", "User this to set the font and size of text in the channel box.");
+    auto *fonts = tight(new QGridLayout);
+    fonts->setVerticalSpacing(2);
+    i = 0;
+    for (QPushButton *b : {chatfont, userfont, whisperfont, squelchfont, textfont, channelfont}) {
+        fonts->addWidget(b, i / 3, i % 3);
+        ++i;
+    }
+
+    auto *page = new QWidget;
+    auto *v = tight(new QVBoxLayout(page));
+    v->addWidget(group("Tressel Colours", colours));
+    v->addWidget(group("Fonts", fonts));
+    v->addStretch();
+    tabs->addTab(page, QStringLiteral("Appearance"));
+}
+
+void Toptions::buildTriggers()
+{
+    squelchFlooders =
+        checkBox("Squelch flooders. Triggers if a user says something three times in a row");
+    AsciiPercentage = new TSpinBox(1, 100, 40);
+    ucPercentage = new TSpinBox(1, 100, 60);
+    leetPercentage = new TSpinBox(1, 100, 1);
+    squelchAscii = new TGapCheckBox(
+        QStringLiteral("Squelch when more than                % of a message is high ASCII"),
+        AsciiPercentage);
+    squelchUc = new TGapCheckBox(
+        QStringLiteral("Squelch when more than                % of a message is upper case"),
+        ucPercentage);
+    squelchLeet = new TGapCheckBox(
+        QStringLiteral("Squelch when more than                % of a username is l33t characters"),
+        leetPercentage);
+
+    auto *autoGroup = tight(new QVBoxLayout);
+    autoGroup->setSpacing(1);
+    for (QWidget *w : std::initializer_list<QWidget *>{squelchFlooders, squelchAscii, squelchUc,
+                                                       squelchLeet})
+        autoGroup->addWidget(w);
+
+    addTrigger = button("Add Trigger");
+    delTrigger = button("Remove Trigger");
+    editTrigger = button("Edit Trigger");
+    triggers = new QListWidget;
+    triggers->setSelectionMode(QAbstractItemView::SingleSelection);
+    auto *buttons = new QVBoxLayout;
+    buttons->setSpacing(2);
+    buttons->addWidget(addTrigger);
+    buttons->addWidget(delTrigger);
+    buttons->addWidget(editTrigger);
+    buttons->addStretch();
+    auto *phrases = tight(new QHBoxLayout);
+    phrases->addLayout(buttons);
+    phrases->addWidget(triggers, 1);
+
+    auto *page = new QWidget;
+    auto *v = tight(new QVBoxLayout(page));
+    v->addWidget(group("Autosquelch Triggers", autoGroup));
+    v->addWidget(group("Trigger Phrases", phrases), 1);
+    tabs->addTab(page, QStringLiteral("Autosquelch Triggers"));
+}
+
+void Toptions::buildAutosquelch()
+{
+    squelchPrompt = checkBox("Prompt before autosquelching");
+    minLineLength = new TSpinBox(1, 255, 1);
+    autoAction = new TPickList({QStringLiteral("Permasquelch"), QStringLiteral("Ignore")});
+    dblClickAction =
+        new TPickList({QStringLiteral("Toggle Permasquelch"), QStringLiteral("Toggle Ignore Mode"),
+                       QStringLiteral("Copy Username")});
+    HistoryDelay = new TSpinBox(1, 600, 1);
+
+    auto *g = tight(new QGridLayout);
+    g->addWidget(squelchPrompt, 0, 0, 1, 3);
+    g->addWidget(label("Minimum line length required to trigger autosquelch: "), 1, 0);
+    g->addWidget(minLineLength, 1, 1);
+    g->addWidget(label("When the autosquelch is triggered perform this action:"), 2, 0, 1, 3);
+    g->addWidget(autoAction, 3, 0, 1, 2);
+    g->addWidget(label("Double clicking a name in the userlist should:"), 4, 0, 1, 3);
+    g->addWidget(dblClickAction, 5, 0, 1, 2);
+    auto *history = new QHBoxLayout;
+    history->addWidget(label("Clear a user's flood history after:"));
+    history->addWidget(HistoryDelay);
+    history->addWidget(label("seconds."));
+    history->addStretch();
+    g->addLayout(history, 6, 0, 1, 3);
+    g->setColumnStretch(2, 1);
+    g->setRowStretch(7, 1);
+
+    auto *page = new QWidget;
+    auto *v = tight(new QVBoxLayout(page));
+    v->addWidget(group("Autosquelch Options", g));
+    tabs->addTab(page, QStringLiteral("Autosquelch Options"));
+}
+
+void Toptions::buildSafelist()
+{
+    safe = new QListWidget;
+    safe->setSelectionMode(QAbstractItemView::SingleSelection);
+    addSafe = button("Add");
+    delSafe = button("Remove");
+    editSafe = button("Edit");
+    auto *text = label("List people who should not be autosquelched or affected by product "
+                       "actions here.");
+    text->setWordWrap(true);
+    auto *buttons = new QVBoxLayout;
+    buttons->setSpacing(4);
+    buttons->addWidget(addSafe);
+    buttons->addWidget(delSafe);
+    buttons->addWidget(editSafe);
+    buttons->addStretch();
+    auto *row = new QHBoxLayout;
+    row->addWidget(safe, 1);
+    row->addLayout(buttons);
+    auto *g = tight(new QVBoxLayout);
+    g->addWidget(text);
+    g->addLayout(row, 1);
+
+    auto *page = new QWidget;
+    auto *v = tight(new QVBoxLayout(page));
+    v->addWidget(group("Safelist", g));
+    tabs->addTab(page, QStringLiteral("Safelist"));
+}
+
+void Toptions::buildActions()
+{
+    const std::pair<const char *, TPickList **> rows[] = {
+        {"Diablo Sware:", &action_diablos},       {"Diablo 1:", &action_diablo1},
+        {"Diablo 2:", &action_diablo2},           {"Starcraft Sware:", &action_starcrafts},
+        {"Starcraft:", &action_starcraft},        {"Broodwar:", &action_broodwar},
+        {"Warcraft:", &action_warcraft},          {"Chat Client/Bot:", &action_bot},
+    };
+    auto *g = tight(new QGridLayout);
+    int i = 0;
+    for (const auto &row : rows) {
+        *row.second = new TPickList(productActions(), 0);
+        g->addWidget(label(row.first), i % 4, (i / 4) * 2);
+        g->addWidget(*row.second, i % 4, (i / 4) * 2 + 1);
+        ++i;
+    }
+    g->setRowStretch(4, 1);
+    auto *page = new QWidget;
+    auto *v = tight(new QVBoxLayout(page));
+    v->addWidget(group("Product Actions", g));
+    tabs->addTab(page, QStringLiteral("Product Actions"));
+}
+
+void Toptions::connectHandlers()
+{
+    auto on = [this](QAbstractButton *b, void (Toptions::*handler)()) {
+        connect(b, &QAbstractButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    };
+    on(ok, &Toptions::okClick);
+    on(cancel, &Toptions::cancelClick);
+    on(logbrowse, &Toptions::logbrowseClick);
+    on(rawbrowse, &Toptions::rawbrowseClick);
+    on(chatfont, &Toptions::chatfontClick);
+    on(userfont, &Toptions::userfontClick);
+    on(whisperfont, &Toptions::whisperfontClick);
+    on(squelchfont, &Toptions::squelchfontClick);
+    on(textfont, &Toptions::textfontClick);
+    on(channelfont, &Toptions::channelfontClick);
+    on(addTrigger, &Toptions::addTriggerClick);
+    on(delTrigger, &Toptions::delTriggerClick);
+    on(editTrigger, &Toptions::editTriggerClick);
+    on(addSafe, &Toptions::addSafeClick);
+    on(delSafe, &Toptions::delSafeClick);
+    on(editSafe, &Toptions::editSafeClick);
+
+    // A click rule runs on every change of the box's state, whether the
+    // user or the program made it.
+    auto rule = [this](QCheckBox *b, void (Toptions::*handler)()) {
+        connect(b, &QCheckBox::toggled, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    };
+    rule(keeplog, &Toptions::keeplogClick);
+    rule(keeprawlog, &Toptions::keeprawlogClick);
+    rule(notifications, &Toptions::notificationsClick);
+    rule(antiidle, &Toptions::antiidleClick);
+
+    connect(bg_colour, &TColourBox::colourPicked, this,
+            [this] { guarded([this] { bg_colourChange(); }); });
+    connect(text_colour, &TColourBox::colourPicked, this,
+            [this] { guarded([this] { text_colourChange(); }); });
+
+    connect(triggers, &QListWidget::itemSelectionChanged, this,
+            [this] { guarded([this] { triggersClick(); }); });
+    connect(safe, &QListWidget::itemSelectionChanged, this,
+            [this] { guarded([this] { safeClick(); }); });
+    connect(safe, &QListWidget::itemDoubleClicked, this,
+            [this] { guarded([this] { safeDblClick(); }); });
+
+    // Every change of the lists' entries, from here or from outside.
+    auto watch = [this](QListWidget *list, void (Toptions::*changed)()) {
+        QAbstractItemModel *m = list->model();
+        auto fire = [this, changed] { Q_EMIT(this->*changed)(); };
+        connect(m, &QAbstractItemModel::rowsInserted, this, fire);
+        connect(m, &QAbstractItemModel::rowsRemoved, this, fire);
+        connect(m, &QAbstractItemModel::rowsMoved, this, fire);
+        connect(m, &QAbstractItemModel::dataChanged, this, fire);
+        connect(m, &QAbstractItemModel::modelReset, this, fire);
+        connect(m, &QAbstractItemModel::layoutChanged, this, fire);
+    };
+    watch(safe, &Toptions::safelistChanged);
+    watch(triggers, &Toptions::triggersChanged);
+}
+
+Toptions::~Toptions()
+{
+    // The lists clear themselves as they go, after this object is half gone.
+    for (QListWidget *list : {safe, triggers}) {
+        list->disconnect(this);
+        list->model()->disconnect(this);
+    }
+}
+
+void Toptions::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Only a real showing reloads; a window system restoring the window does not.
+    if (!event->spontaneous())
+        guarded([this] { FormShow(); });
+}

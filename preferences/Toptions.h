@@ -1,0 +1,149 @@
+#pragma once
+// The preferences dialog. Its controls are the program's settings: other
+// code reads them at the moment of use (options->timestamps->isChecked()).
+#include "preferences/controls.h"
+#include "preferences/tmainpanes.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QFont>
+#include <QIcon>
+#include <QLineEdit>
+#include <QList>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <functional>
+
+class Toptions : public QDialog {
+    Q_OBJECT
+public:
+    explicit Toptions(QWidget *parent = nullptr);
+    ~Toptions() override;
+
+    void setMainPanes(const TMainPanes &panes);
+    void setTabIcons(const QList<QIcon> &icons);
+
+    // Said to the user about the configuration file (the main window puts
+    // it in the transcript).
+    std::function<void(const QString &message)> OnNotice;
+
+    // The configuration file tressel.conf in the working directory.
+    void readconfig();
+    void writeconfig();
+
+    // Safelist changes from outside the dialog; the name takes its
+    // alphabetical place. Returns its row.
+    int insertSafeName(const QString &name);
+
+    // Handlers.
+    void FormShow();
+    void okClick();
+    void cancelClick();
+    void logbrowseClick();
+    void rawbrowseClick();
+    void keeplogClick();
+    void keeprawlogClick();
+    void notificationsClick();
+    void antiidleClick();
+    void bg_colourChange();
+    void text_colourChange();
+    void chatfontClick();
+    void userfontClick();
+    void whisperfontClick();
+    void squelchfontClick();
+    void textfontClick();
+    void channelfontClick();
+    void addTriggerClick();
+    void delTriggerClick();
+    void editTriggerClick();
+    void triggersClick();
+    void addSafeClick();
+    void delSafeClick();
+    void editSafeClick();
+    void safeClick();
+    void safeDblClick();
+
+    // General
+    QLineEdit *username, *password, *homechannel, *awaymessage;
+    QComboBox *server;
+    // Logging
+    QCheckBox *keeplog, *keeprawlog;
+    QLineEdit *logfilename, *rawlogfilename;
+    QPushButton *logbrowse, *rawbrowse;
+    // Features
+    QCheckBox *anticensor, *alertwhisper, *suppressplaysound, *confirmquit, *dblclickcommand,
+        *timestamps, *autoconnect, *notifications, *onlynotesafe, *antiidle;
+    QRadioButton *ai_users, *ai_stats, *ai_time;
+    // Appearance
+    TColourBox *bg_colour, *whisp_colour, *time_colour, *your_name, *name_colour, *emote_colour,
+        *label_colour, *error_colour, *text_colour;
+    QPushButton *chatfont, *userfont, *whisperfont, *squelchfont, *textfont, *channelfont;
+    // Autosquelch triggers
+    QCheckBox *squelchFlooders, *squelchAscii, *squelchUc, *squelchLeet;
+    TSpinBox *AsciiPercentage, *ucPercentage, *leetPercentage;
+    QListWidget *triggers;
+    QPushButton *addTrigger, *delTrigger, *editTrigger;
+    // Autosquelch options
+    QCheckBox *squelchPrompt;
+    TSpinBox *minLineLength, *HistoryDelay;
+    TPickList *autoAction, *dblClickAction;
+    // Safelist
+    QListWidget *safe;
+    QPushButton *addSafe, *delSafe, *editSafe;
+    // Product actions
+    TPickList *action_diablos, *action_diablo1, *action_diablo2, *action_starcrafts,
+        *action_starcraft, *action_broodwar, *action_warcraft, *action_bot;
+    // Bottom row
+    QPushButton *ok, *cancel;
+
+    QTabWidget *tabs;
+
+Q_SIGNALS:
+    // The entries of safe or triggers changed (added, removed, edited,
+    // cleared or reloaded).
+    void safelistChanged();
+    void triggersChanged();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // Pane fonts stored in the file, in the order of the [fonts] section.
+    enum PaneFont { ChatFont, UserFont, TextFont, RawFont, BrxFont, PaneFontCount };
+
+    void buildGeneral();
+    void buildLogging();
+    void buildFeatures();
+    void buildAppearance();
+    void buildTriggers();
+    void buildAutosquelch();
+    void buildSafelist();
+    void buildActions();
+    void connectHandlers();
+    void nameControls();
+
+    QWidget *paneOf(PaneFont which) const;
+    QFont paneFont(PaneFont which) const;
+    void setPaneFontFamily(PaneFont which, const QString &family);
+    void setPaneFontSize(PaneFont which, int points);
+    void applyListColours();
+    void applyBackground();
+    void applyWhisperColour(const QColor &colour);
+    void setPaneFont(int stored, QWidget *pane, const QFont &font);
+    void fontClick(int stored, QWidget *pane, bool nameAndSizeOnly);
+    void browse(QLineEdit *name, QPushButton *button, QCheckBox *keep);
+    void keepRule(QCheckBox *keep, QLineEdit *name, QPushButton *button);
+    bool removeEntry(QListWidget *list, QPushButton *del, QPushButton *edit,
+                     const QString &noneSelected);
+    void applyLine(const QString &line);
+    QByteArray configBytes() const;
+    void keepUnreadFile();
+
+    TMainPanes m_panes;
+    QFont m_storedFonts[PaneFontCount]; // used while a pane is missing
+    QFont m_fontDialog;                 // the font dialog keeps its last choice
+    QString m_saveName;                 // the save dialog keeps its last file
+    bool m_readIncomplete = false;      // the last read stopped before the end of a file
+};

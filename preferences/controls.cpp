@@ -1,0 +1,141 @@
+#include "preferences/controls.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+namespace {
+struct NamedColour {
+    const char *name;
+    int r, g, b;
+};
+const NamedColour colours[] = {
+    {"Black", 0, 0, 0},         {"Maroon", 128, 0, 0},        {"Green", 0, 128, 0},
+    {"Olive", 128, 128, 0},     {"Navy", 0, 0, 128},          {"Purple", 128, 0, 128},
+    {"Teal", 0, 128, 128},      {"Gray", 128, 128, 128},      {"Silver", 192, 192, 192},
+    {"Red", 255, 0, 0},         {"Lime", 0, 255, 0},          {"Yellow", 255, 255, 0},
+    {"Blue", 0, 0, 255},        {"Fuchsia", 255, 0, 255},     {"Aqua", 0, 255, 255},
+    {"White", 255, 255, 255},   {"Money Green", 192, 220, 192}, {"Sky Blue", 166, 202, 240},
+    {"Cream", 255, 251, 240},   {"Med Gray", 160, 160, 164},
+};
+constexpr int colourTotal = int(sizeof colours / sizeof colours[0]);
+
+QIcon swatch(const QColor &c)
+{
+    QPixmap pm(16, 12);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(Qt::black);
+    p.setBrush(c);
+    p.drawRect(0, 0, 15, 11);
+    return QIcon(pm);
+}
+} // namespace
+
+TColourBox::TColourBox(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(false);
+    setIconSize(QSize(16, 12));
+    for (int i = 0; i < colourTotal; ++i)
+        addItem(swatch(colourValue(i)), colourName(i));
+    setCurrentIndex(0);
+    connect(this, &QComboBox::activated, this,
+            [this](int) { Q_EMIT colourPicked(selected()); });
+}
+
+int TColourBox::colourCount() { return colourTotal; }
+
+QString TColourBox::colourName(int index)
+{
+    return index >= 0 && index < colourTotal ? QString::fromLatin1(colours[index].name) : QString();
+}
+
+QColor TColourBox::colourValue(int index)
+{
+    if (index < 0 || index >= colourTotal)
+        return QColor();
+    return QColor(colours[index].r, colours[index].g, colours[index].b);
+}
+
+QColor TColourBox::selected() const { return colourValue(currentIndex()); }
+
+QString TColourBox::selectedName() const { return colourName(currentIndex()); }
+
+bool TColourBox::selectName(const QString &exactName)
+{
+    for (int i = 0; i < colourTotal; ++i) {
+        if (exactName == QLatin1String(colours[i].name)) {
+            setCurrentIndex(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+TSpinBox::TSpinBox(int minimum, int maximum, int start, QWidget *parent) : QSpinBox(parent)
+{
+    setRange(minimum, maximum);
+    setValue(start);
+}
+
+TPickList::TPickList(const QStringList &entries, int start, QWidget *parent) : QComboBox(parent)
+{
+    setEditable(false);
+    addItems(entries);
+    selectIndex(start);
+}
+
+void TPickList::selectIndex(int index)
+{
+    setCurrentIndex(index >= 0 && index < count() ? index : -1);
+}
+
+TGapCheckBox::TGapCheckBox(const QString &caption, QWidget *inGap, QWidget *parent)
+    : QCheckBox(caption, parent), m_inGap(inGap)
+{
+    const int start = caption.indexOf(QLatin1String("  "));
+    if (start >= 0) {
+        int end = start;
+        while (end < caption.size() && caption[end] == QLatin1Char(' '))
+            ++end;
+        m_prefix = caption.left(start + 1); // the first blank belongs to the words
+        m_gap = caption.mid(start + 1, end - start - 2);
+    }
+    m_inGap->setParent(this);
+    // Tall enough for the control in the gap.
+    setMinimumHeight(m_inGap->sizeHint().height());
+    placeGapWidget();
+}
+
+void TGapCheckBox::placeGapWidget()
+{
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    const QRect contents = style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, this);
+    const QFontMetrics fm(font());
+    const int x = contents.left() + fm.horizontalAdvance(m_prefix);
+    const int w = qMax(fm.horizontalAdvance(m_gap), m_inGap->minimumSizeHint().width());
+    const int h = qMin(height(), m_inGap->sizeHint().height());
+    m_inGap->setGeometry(x, (height() - h) / 2, w, h);
+}
+
+void TGapCheckBox::resizeEvent(QResizeEvent *event)
+{
+    QCheckBox::resizeEvent(event);
+    placeGapWidget();
+}
+
+void TGapCheckBox::changeEvent(QEvent *event)
+{
+    QCheckBox::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        placeGapWidget();
+}
+
+void TGapCheckBox::showEvent(QShowEvent *event)
+{
+    QCheckBox::showEvent(event);
+    placeGapWidget();
+}

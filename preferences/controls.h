@@ -1,0 +1,65 @@
+#pragma once
+// The small control kinds the settings are made of: a colour box of twenty
+// named colours, a spin box that clamps into its range, and a drop-down
+// list that may have no entry selected.
+#include <QCheckBox>
+#include <QColor>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QStringList>
+
+class TColourBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TColourBox(QWidget *parent = nullptr);
+
+    // The twenty colours every box offers, in list order.
+    static int colourCount();
+    static QString colourName(int index);
+    static QColor colourValue(int index);
+
+    QColor selected() const;
+    QString selectedName() const;
+    // Selects the entry called exactly name; false (and nothing changed)
+    // when there is none.
+    bool selectName(const QString &exactName);
+
+Q_SIGNALS:
+    // The user picked an entry (not emitted when the program selects one).
+    void colourPicked(const QColor &colour);
+};
+
+class TSpinBox : public QSpinBox {
+    Q_OBJECT
+public:
+    TSpinBox(int minimum, int maximum, int start, QWidget *parent = nullptr);
+};
+
+class TPickList : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TPickList(const QStringList &entries, int start = -1, QWidget *parent = nullptr);
+    // Selects entry index; an index outside the list selects none.
+    void selectIndex(int index);
+};
+
+// A check box whose caption holds a run of blanks with another control
+// (a spin box) laid over it, as in "Squelch when more than [ 40] % of ...".
+class TGapCheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    // The first run of several blanks in caption is the gap.
+    TGapCheckBox(const QString &caption, QWidget *inGap, QWidget *parent = nullptr);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void placeGapWidget();
+
+    QWidget *m_inGap;
+    QString m_prefix;
+    QString m_gap;
+};

@@ -1,0 +1,309 @@
+// The preferences dialog's handlers: showing, OK, the log file choosers,
+// the enable rules, colours, fonts and the two lists.
+#include "preferences/Toptions.h"
+
+#include "app/dialogs.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTextEdit>
+
+namespace {
+const QString title = QStringLiteral("Tressel");
+
+int selectedRow(const QListWidget *list)
+{
+    const QList<QListWidgetItem *> items = list->selectedItems();
+    return items.isEmpty() ? -1 : list->row(items.first());
+}
+
+void selectNone(QListWidget *list)
+{
+    list->setCurrentRow(-1);
+    list->clearSelection();
+}
+} // namespace
+
+void Toptions::setMainPanes(const TMainPanes &panes)
+{
+    m_panes = panes;
+}
+
+void Toptions::FormShow()
+{
+    tabs->setCurrentIndex(0);
+    readconfig();
+    applyBackground();
+    const bool showsWhispers = !m_panes.dispWhisperChecked || m_panes.dispWhisperChecked();
+    applyWhisperColour(showsWhispers ? whisp_colour->selected() : text_colour->selected());
+    applyListColours();
+    m_fontDialog.setBold(false);
+    m_fontDialog.setItalic(false);
+    m_fontDialog.setUnderline(false);
+    m_fontDialog.setStrikeOut(false);
+    setWindowTitle(QStringLiteral("Tressel 1.5 - Preferences"));
+    for (QPushButton *b : {delTrigger, editTrigger, delSafe, editSafe})
+        b->setEnabled(false);
+}
+
+void Toptions::okClick()
+{
+    writeconfig();
+    applyBackground();
+    applyListColours();
+    applyWhisperColour(whisp_colour->selected());
+    hide();
+}
+
+void Toptions::cancelClick() { hide(); }
+
+void Toptions::applyBackground()
+{
+    if (m_panes.setBackground)
+        m_panes.setBackground(bg_colour->selected());
+}
+
+void Toptions::applyListColours()
+{
+    if (m_panes.setListTextColour)
+        m_panes.setListTextColour(text_colour->selected());
+}
+
+void Toptions::applyWhisperColour(const QColor &colour)
+{
+    if (m_panes.setWhisperTextColour)
+        m_panes.setWhisperTextColour(colour);
+}
+
+void Toptions::bg_colourChange() { applyBackground(); }
+
+void Toptions::text_colourChange() { applyListColours(); }
+
+// --- log files ---------------------------------------------------------
+
+void Toptions::browse(QLineEdit *name, QPushButton *button, QCheckBox *keep)
+{
+    // The dialog may move the working directory; the configuration and
+    // squelch files must stay where the program started.
+    const QString workingDir = QDir::currentPath();
+    const QString chosen = dialogs().saveFileName(this, m_saveName, QString(), QString(), false);
+    if (!chosen.isEmpty()) {
+        m_saveName = chosen;
+        name->setText(QFileInfo(chosen).absoluteFilePath());
+        name->setEnabled(true);
+        button->setEnabled(true);
+    } else if (keep->isChecked()) {
+        keep->setChecked(false); // runs the keep-log rule, which disables the two
+    } else {
+        name->setEnabled(false);
+        button->setEnabled(false);
+    }
+    QDir::setCurrent(workingDir);
+}
+
+void Toptions::logbrowseClick() { browse(logfilename, logbrowse, keeplog); }
+
+void Toptions::rawbrowseClick() { browse(rawlogfilename, rawbrowse, keeprawlog); }
+
+void Toptions::keepRule(QCheckBox *keep, QLineEdit *name, QPushButton *button)
+{
+    if (keep->isChecked() && name->text().isEmpty()) {
+        browse(name, button, keep);
+        return;
+    }
+    name->setEnabled(keep->isChecked());
+    button->setEnabled(keep->isChecked());
+}
+
+void Toptions::keeplogClick() { keepRule(keeplog, logfilename, logbrowse); }
+
+void Toptions::keeprawlogClick() { keepRule(keeprawlog, rawlogfilename, rawbrowse); }
+
+void Toptions::notificationsClick() { onlynotesafe->setEnabled(notifications->isChecked()); }
+
+void Toptions::antiidleClick()
+{
+    for (QRadioButton *r : {ai_users, ai_stats, ai_time})
+        r->setEnabled(antiidle->isChecked());
+}
+
+// --- fonts ---------------------------------------------------------------
+
+void Toptions::fontClick(int stored, QWidget *pane, bool nameAndSizeOnly)
+{
+    if (!pane && stored < 0)
+        return;
+    const QFont current = pane ? pane->font() : m_storedFonts[stored];
+    m_fontDialog.setFamily(current.family());
+    if (current.pointSize() > 0)
+        m_fontDialog.setPointSize(current.pointSize());
+    QFont chosen = m_fontDialog;
+    if (!dialogs().chooseFont(this, chosen))
+        return;
+    m_fontDialog = chosen;
+
+    QFont f = current;
+    f.setFamily(chosen.family());
+    if (chosen.pointSize() > 0)
+        f.setPointSize(chosen.pointSize());
+    if (!nameAndSizeOnly) {
+        f.setWeight(chosen.weight());
+        f.setItalic(chosen.italic());
+        f.setUnderline(chosen.underline());
+        f.setStrikeOut(chosen.strikeOut());
+    }
+    setPaneFont(stored, pane, f);
+}
+
+void Toptions::setPaneFont(int stored, QWidget *pane, const QFont &font)
+{
+    if (stored >= 0)
+        m_storedFonts[stored] = font;
+    if (pane)
+        pane->setFont(font);
+}
+
+void Toptions::chatfontClick()
+{
+    QWidget *pane = m_panes.chat;
+    fontClick(ChatFont, pane, true);
+    const QFont f = pane ? pane->font() : m_storedFonts[ChatFont];
+    if (m_panes.applyChatFontToTranscript) {
+        m_panes.applyChatFontToTranscript(f.family(), f.pointSize());
+    } else if (auto *edit = qobject_cast<QTextEdit *>(pane)) {
+        // Lines already shown carry their own character formats.
+        QTextCursor all(edit->document());
+        all.select(QTextCursor::Document);
+        QTextCharFormat format;
+        format.setFontFamilies({f.family()});
+        format.setFontPointSize(f.pointSize());
+        all.mergeCharFormat(format);
+    }
+}
+
+void Toptions::userfontClick() { fontClick(UserFont, m_panes.users, false); }
+void Toptions::whisperfontClick() { fontClick(RawFont, m_panes.whisper, false); }
+void Toptions::squelchfontClick() { fontClick(BrxFont, m_panes.brx, false); }
+void Toptions::textfontClick() { fontClick(TextFont, m_panes.text, false); }
+void Toptions::channelfontClick() { fontClick(-1, m_panes.channel, false); }
+
+// --- trigger phrases and safelist ----------------------------------------
+
+void Toptions::addTriggerClick()
+{
+    QString phrase;
+    if (dialogs().inputBox(this, QStringLiteral("Enter Trigger Phrase"),
+                           QStringLiteral("Please supply a trigger phrase"), phrase))
+        triggers->addItem(phrase);
+}
+
+bool Toptions::removeEntry(QListWidget *list, QPushButton *del, QPushButton *edit,
+                           const QString &noneSelected)
+{
+    const int row = selectedRow(list);
+    if (row < 0) {
+        dialogs().showError(this, title, noneSelected);
+        return false;
+    }
+    const QString text = list->item(row)->text();
+    if (!dialogs().confirm(this, QStringLiteral("Confirm"),
+                           QStringLiteral("Remove ") + text + QStringLiteral("?"),
+                           TDialogs::Buttons::OkCancel))
+        return false;
+    delete list->takeItem(row);
+    if (list->count() == 0) {
+        del->setEnabled(false);
+        edit->setEnabled(false);
+        selectNone(list);
+    } else if (row == 0) {
+        selectNone(list);
+    } else {
+        list->setCurrentRow(row - 1);
+    }
+    return true;
+}
+
+void Toptions::delTriggerClick()
+{
+    removeEntry(triggers, delTrigger, editTrigger,
+                QStringLiteral("Please select a trigger phrase to delete."));
+}
+
+void Toptions::editTriggerClick()
+{
+    const int row = selectedRow(triggers);
+    if (row < 0) {
+        dialogs().showError(this, title, QStringLiteral("Please select a trigger phrase to edit."));
+        return;
+    }
+    QString phrase = triggers->item(row)->text();
+    dialogs().inputBox(this, QStringLiteral("Edit Trigger Phrase"), QString(), phrase);
+    triggers->item(row)->setText(phrase);
+}
+
+void Toptions::triggersClick()
+{
+    if (selectedRow(triggers) >= 0) {
+        delTrigger->setEnabled(true);
+        editTrigger->setEnabled(true);
+    }
+}
+
+int Toptions::insertSafeName(const QString &name)
+{
+    // Alphabetical ignoring case, after any equal names. A binary search, as
+    // a sorted list box does: an edited name left out of order does not
+    // throw the others off their places.
+    int lo = 0, hi = safe->count();
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (QString::compare(safe->item(mid)->text(), name, Qt::CaseInsensitive) <= 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    safe->insertItem(lo, name);
+    return lo;
+}
+
+void Toptions::addSafeClick()
+{
+    QString name;
+    if (dialogs().inputBox(this, QStringLiteral("Enter Username"), QStringLiteral("Enter username:"),
+                           name))
+        insertSafeName(name);
+}
+
+void Toptions::delSafeClick()
+{
+    removeEntry(safe, delSafe, editSafe, QStringLiteral("Please select a user to remove."));
+}
+
+void Toptions::editSafeClick()
+{
+    const int row = selectedRow(safe);
+    if (row < 0) {
+        dialogs().showError(this, title, QStringLiteral("Please select a username to edit."));
+        return;
+    }
+    QString name = safe->item(row)->text();
+    dialogs().inputBox(this, QStringLiteral("Edit Username"), QStringLiteral("Edit username:"), name);
+    safe->item(row)->setText(name);
+    safe->setCurrentRow(row);
+}
+
+void Toptions::safeClick()
+{
+    if (selectedRow(safe) >= 0) {
+        delSafe->setEnabled(true);
+        editSafe->setEnabled(true);
+    }
+}
+
+void Toptions::safeDblClick() { delSafeClick(); }

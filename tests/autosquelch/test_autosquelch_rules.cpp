@@ -1,0 +1,282 @@
+// The autosquelch's judging rules, without a window.
+#include "mainwindow/autosquelchrules.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using namespace autosquelchrules;
+
+class TestAutosquelchRules : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void minLineLength_data();
+    void minLineLength();
+    void flood_data();
+    void flood();
+    void upperCase_data();
+    void upperCase();
+    void highAscii_data();
+    void highAscii();
+    void leet_data();
+    void leet();
+    void reasonWords();
+    void triggers_data();
+    void triggers();
+    void greedyAndDotAll();
+    void invalidTriggerReportedOnce();
+    void cacheFollowsTheList();
+    void fiftyTriggersAreFast();
+};
+
+void TestAutosquelchRules::minLineLength_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<bool>("judged");
+    QTest::newRow("two chars at 1") << "ok" << 1 << true;
+    QTest::newRow("one char at 1") << "k" << 1 << false;
+    QTest::newRow("empty at 1") << "" << 1 << false;
+    QTest::newRow("five at 5") << "hello" << 5 << false;
+    QTest::newRow("six at 5") << "hello!" << 5 << true;
+    QTest::newRow("255 at 255") << QString(255, QLatin1Char('a')) << 255 << false;
+    QTest::newRow("256 at 255") << QString(256, QLatin1Char('a')) << 255 << true;
+}
+
+void TestAutosquelchRules::minLineLength() {
+    QFETCH(QString, line);
+    QFETCH(int, minimum);
+    QFETCH(bool, judged);
+    QCOMPARE(longEnough(line, minimum), judged);
+}
+
+void TestAutosquelchRules::flood_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("third");
+    QTest::addColumn<bool>("flood");
+    QTest::newRow("three the same") << "hello"
+                                    << "hello"
+                                    << "hello" << true;
+    QTest::newRow("capital in the middle") << "hello"
+                                           << "Hello"
+                                           << "hello" << false;
+    QTest::newRow("capital first") << "Hello"
+                                   << "hello"
+                                   << "hello" << false;
+    QTest::newRow("only two so far") << ""
+                                     << "hello"
+                                     << "hello" << false;
+    QTest::newRow("trailing space") << "hello"
+                                    << "hello"
+                                    << "hello " << false;
+}
+
+void TestAutosquelchRules::flood() {
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, third);
+    QFETCH(bool, flood);
+    QCOMPARE(isFlood(first, second, third), flood);
+}
+
+void TestAutosquelchRules::upperCase_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("threshold");
+    QTest::addColumn<bool>("fires");
+    QTest::newRow("HELLO WORLD at 60") << "HELLO WORLD" << 60 << true;
+    QTest::newRow("Hello World at 60") << "Hello World" << 60 << false;
+    QTest::newRow("Hello World at 18") << "Hello World" << 18 << true; // 18.18...
+    QTest::newRow("exactly 60 percent") << "ABCdeFGHij" << 60 << false;
+    QTest::newRow("61 of 100") << QString(61, QLatin1Char('A')) + QString(39, QLatin1Char('a'))
+                               << 60 << true;
+    // Accented capitals are not A to Z.
+    QTest::newRow("accented capitals") << QString::fromLatin1("\xC0\xC1\xC2\xC3") << 1 << false;
+    QTest::newRow("digits and signs") << "1234!!" << 1 << false;
+}
+
+void TestAutosquelchRules::upperCase() {
+    QFETCH(QString, line);
+    QFETCH(int, threshold);
+    QFETCH(bool, fires);
+    QCOMPARE(upperCasePercent(line) > threshold, fires);
+}
+
+void TestAutosquelchRules::highAscii_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("threshold");
+    QTest::addColumn<bool>("fires");
+    QTest::newRow("4 of 10 at 40") << QString::fromLatin1("\xE9\xE9\xE9\xE9"
+                                                          "abcdef")
+                                   << 40 << false;
+    QTest::newRow("5 of 10 at 40") << QString::fromLatin1("\xE9\xE9\xE9\xE9\xFF"
+                                                          "abcde")
+                                   << 40 << true;
+    QTest::newRow("127 counts") << QString::fromLatin1("\x7F\x7F\x7F\x7F\x7F"
+                                                       "abcde")
+                                << 40 << true;
+    QTest::newRow("126 does not") << QString::fromLatin1("~~~~~~~~~~") << 1 << false;
+    QTest::newRow("255 counts") << QString::fromLatin1("\xFF\xFF") << 99 << true;
+}
+
+void TestAutosquelchRules::highAscii() {
+    QFETCH(QString, line);
+    QFETCH(int, threshold);
+    QFETCH(bool, fires);
+    QCOMPARE(highAsciiPercent(line) > threshold, fires);
+}
+
+void TestAutosquelchRules::leet_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("threshold");
+    QTest::addColumn<bool>("fires");
+    QTest::newRow("0101 at 99") << "0101" << 99 << true;
+    QTest::newRow("0101 at 100") << "0101" << 100 << false;
+    QTest::newRow("l33tn00b at 20") << "l33tn00b" << 20 << true;
+    QTest::newRow("l33tn00b at 25") << "l33tn00b" << 25 << false;
+    QTest::newRow("l33tn00b at 100") << "l33tn00b" << 100 << false;
+    QTest::newRow("all nineteen") << "!$()/01<>@[\\]^`{|}~" << 99 << true;
+    QTest::newRow("other digits and signs") << "23456789#%&*+-=_" << 1 << false;
+    QTest::newRow("empty name") << "" << 1 << false;
+}
+
+void TestAutosquelchRules::leet() {
+    QFETCH(QString, name);
+    QFETCH(int, threshold);
+    QFETCH(bool, fires);
+    QCOMPARE(leetPercent(name) > threshold, fires);
+}
+
+void TestAutosquelchRules::reasonWords() {
+    QString reason;
+    addReason(reason, floodingWord);
+    addReason(reason, upperCaseWord);
+    addReason(reason, triggerWord);
+    addReason(reason, triggerWord);
+    QCOMPARE(reason, QStringLiteral("Flooding/Uppercase Characters/Trigger Phrase/Trigger Phrase"));
+}
+
+void TestAutosquelchRules::triggers_data() {
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("anywhere") << "spam"
+                              << "buy spam now" << true;
+    QTest::newRow("case-sensitive") << "spam"
+                                    << "SPAM" << false;
+    QTest::newRow("inline (?i)") << "(?i)spam"
+                                 << "SPAM" << true;
+    QTest::newRow("inline (?i) lower") << "(?i)spam"
+                                       << "buy spam now" << true;
+    QTest::newRow("^ at the start") << "^buy"
+                                    << "buy spam" << true;
+    QTest::newRow("^ not mid-line") << "^spam"
+                                    << "buy spam" << false;
+    QTest::newRow("$ at the end") << "now$"
+                                  << "buy spam now" << true;
+    QTest::newRow("$ not mid-line") << "spam$"
+                                    << "buy spam now" << false;
+    QTest::newRow("^ not after a line break") << "^two"
+                                              << "one\ntwo" << false;
+    QTest::newRow("$ not before a line break") << "one$"
+                                               << "one\ntwo" << false;
+    QTest::newRow("dot takes a line break") << "one.two"
+                                            << "one\ntwo" << true;
+    QTest::newRow("dot takes CR") << "a.b"
+                                  << "a\rb" << true;
+    QTest::newRow("spaces are literal") << "buy spam"
+                                        << "buyspam" << false;
+    QTest::newRow("# is literal") << "a#b"
+                                  << "a#b" << true;
+    QTest::newRow("latin-1 text") << QString::fromLatin1("\xE9t\xE9")
+                                  << QString::fromLatin1("l'\xE9t\xE9") << true;
+}
+
+void TestAutosquelchRules::triggers() {
+    QFETCH(QString, phrase);
+    QFETCH(QString, line);
+    QFETCH(bool, matches);
+    TTriggerCache cache;
+    cache.setPhrases({phrase});
+    QVERIFY(cache.takeNewErrors().isEmpty());
+    QCOMPARE(cache.countMatches(line), matches ? 1 : 0);
+}
+
+void TestAutosquelchRules::greedyAndDotAll() {
+    const QRegularExpressionMatch m =
+        TTriggerCache::compile(QStringLiteral("a.*b")).match(QStringLiteral("xa b\nbb c"));
+    QCOMPARE(m.captured(0), QStringLiteral("a b\nbb"));
+}
+
+void TestAutosquelchRules::invalidTriggerReportedOnce() {
+    TTriggerCache cache;
+    cache.setPhrases({QStringLiteral("spam"), QStringLiteral("(unclosed"), QStringLiteral("eggs"),
+                      QStringLiteral("(unclosed")});
+    const auto errors = cache.takeNewErrors();
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(errors[0].phrase, QStringLiteral("(unclosed"));
+    QVERIFY2(
+        errors[0].error.contains(QRegularExpression(QStringLiteral("(unclosed")).errorString()),
+        qPrintable(errors[0].error));
+    // The valid phrases still judge, the broken one is skipped.
+    QCOMPARE(cache.countMatches(QStringLiteral("spam and eggs")), 2);
+    QCOMPARE(cache.countMatches(QStringLiteral("(unclosed")), 0);
+    QVERIFY(cache.takeNewErrors().isEmpty());
+    // A change elsewhere in the list does not report it again...
+    cache.setPhrases({QStringLiteral("(unclosed"), QStringLiteral("ham")});
+    QVERIFY(cache.takeNewErrors().isEmpty());
+    QCOMPARE(cache.countMatches(QStringLiteral("ham")), 1);
+    // ...but a second broken phrase is, and one removed and added back again is.
+    cache.setPhrases({QStringLiteral("ham"), QStringLiteral("[x")});
+    auto second = cache.takeNewErrors();
+    QCOMPARE(second.size(), 1);
+    QCOMPARE(second[0].phrase, QStringLiteral("[x"));
+    cache.setPhrases({QStringLiteral("ham"), QStringLiteral("[x"), QStringLiteral("(unclosed")});
+    second = cache.takeNewErrors();
+    QCOMPARE(second.size(), 1);
+    QCOMPARE(second[0].phrase, QStringLiteral("(unclosed"));
+}
+
+void TestAutosquelchRules::cacheFollowsTheList() {
+    TTriggerCache cache;
+    cache.setPhrases({QStringLiteral("spam"), QStringLiteral("eggs")});
+    QCOMPARE(cache.compileCount(), 2);
+    QCOMPARE(cache.countMatches(QStringLiteral("spam")), 1);
+    QCOMPARE(cache.countMatches(QStringLiteral("ham")), 0);
+    // The same list again compiles nothing.
+    cache.setPhrases({QStringLiteral("spam"), QStringLiteral("eggs")});
+    QCOMPARE(cache.compileCount(), 2);
+    // A new phrase compiles only itself; a removed one stops matching.
+    cache.setPhrases({QStringLiteral("eggs"), QStringLiteral("ham")});
+    QCOMPARE(cache.compileCount(), 3);
+    QCOMPARE(cache.countMatches(QStringLiteral("spam")), 0);
+    QCOMPARE(cache.countMatches(QStringLiteral("ham and eggs")), 2);
+    // Two copies of one phrase each count.
+    cache.setPhrases({QStringLiteral("ham"), QStringLiteral("ham")});
+    QCOMPARE(cache.countMatches(QStringLiteral("ham")), 2);
+    cache.setPhrases({});
+    QCOMPARE(cache.countMatches(QStringLiteral("ham")), 0);
+}
+
+void TestAutosquelchRules::fiftyTriggersAreFast() {
+    QStringList phrases;
+    for (int i = 0; i < 50; ++i)
+        phrases << QStringLiteral("(?i)word%1\\s+(buy|sell)\\s+.*gold$").arg(i);
+    TTriggerCache cache;
+    cache.setPhrases(phrases);
+    const QString line =
+        QStringLiteral("hello everyone, anybody want to trade some items today? ") +
+        QStringLiteral("word49 sell cheap gold");
+    QCOMPARE(cache.countMatches(line), 1); // also compiles lazily before timing
+    constexpr int rounds = 200;
+    QElapsedTimer t;
+    t.start();
+    int total = 0;
+    for (int i = 0; i < rounds; ++i)
+        total += cache.countMatches(line);
+    const qint64 ns = t.nsecsElapsed() / rounds;
+    QCOMPARE(total, rounds);
+    // Generous for sanitizer builds; unoptimised per-line compiling takes far longer.
+    QVERIFY2(ns < 1000000, qPrintable(QStringLiteral("%1 ns per line").arg(ns)));
+}
+
+QTEST_GUILESS_MAIN(TestAutosquelchRules)
+#include "test_autosquelch_rules.moc"

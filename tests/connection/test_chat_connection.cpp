@@ -1,0 +1,514 @@
+// TChatInterface against a real server on 127.0.0.1: connecting and its
+// failures, line cutting, closing from either end, handlers that misbehave.
+#include "app/errors.h"
+#include "connection/TChatInterface.h"
+#include "support/scripteddialogs.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Everything the link reports, in order.
+struct Recorder {
+    QStringList events;
+    QStringList lines;
+    void attach(TChatInterface &link) {
+        link.OnConnect = [this] { events << QStringLiteral("connect"); };
+        link.OnDisconnect = [this] { events << QStringLiteral("disconnect"); };
+        link.OnConnectClosed = [this] { events << QStringLiteral("closed"); };
+        link.OnSocketError = [this] { events << QStringLiteral("error"); };
+        link.OnSendError = [this] { events << QStringLiteral("senderror"); };
+        link.OnLogin = [this] { events << QStringLiteral("login"); };
+        link.OnDataReceived = [this](const QString &line) {
+            lines << line;
+            events << QStringLiteral("line:") + line;
+        };
+    }
+};
+
+// A listening socket whose accept queue is full, so that a further connect
+// to it is never answered: the way to make a connect hang on loopback.
+class SilentServer {
+public:
+    SilentServer() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&addr), len) != 0 ||
+            ::listen(m_fd, 0) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0)
+            return;
+        m_port = ntohs(addr.sin_port);
+        for (int i = 0; i < 16; ++i) {
+            auto s = std::make_unique<QTcpSocket>();
+            s->connectToHost(QHostAddress::LocalHost, m_port);
+            const bool answered = s->waitForConnected(300);
+            m_fillers.push_back(std::move(s));
+            if (!answered) {
+                m_full = true;
+                break;
+            }
+        }
+    }
+    ~SilentServer() {
+        m_fillers.clear();
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    bool full() const { return m_full; }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    quint16 m_port = 0;
+    bool m_full = false;
+    std::vector<std::unique_ptr<QTcpSocket>> m_fillers;
+};
+
+QString bytesText(const QByteArray &b) {
+    return QString::fromLatin1(b);
+}
+
+} // namespace
+
+class TestChatConnection : public QObject {
+    Q_OBJECT
+
+    QTcpServer server;
+    std::unique_ptr<TChatInterface> link;
+    std::unique_ptr<QTcpSocket> peer;
+    Recorder rec;
+
+    void openLink(const QString &address = QStringLiteral("127.0.0.1")) {
+        link = std::make_unique<TChatInterface>();
+        rec = Recorder();
+        rec.attach(*link);
+        link->Address = address;
+        link->Port = server.serverPort();
+        QVERIFY(link->Open());
+        QTRY_VERIFY(link->Connected());
+        QTRY_VERIFY(server.hasPendingConnections());
+        peer.reset(server.nextPendingConnection());
+        peer->setParent(nullptr);
+        QCOMPARE(rec.events, QStringList{QStringLiteral("connect")});
+        rec.events.clear();
+    }
+    void send(const QByteArray &bytes) {
+        peer->write(bytes);
+        peer->flush();
+    }
+    QByteArray received(int waitMs = 100) {
+        QTest::qWait(waitMs);
+        return peer->readAll();
+    }
+    static quint16 closedPort() {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort(); // nobody listens there once probe is gone
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(server.listen(QHostAddress::LocalHost, 0)); }
+    void cleanup() {
+        link.reset();
+        peer.reset();
+        while (server.hasPendingConnections())
+            delete server.nextPendingConnection();
+    }
+
+    void defaults() {
+        TChatInterface fresh;
+        QVERIFY(fresh.NoLineFeed);
+        QVERIFY(fresh.NoReturn);
+        QCOMPARE(fresh.Port, quint16(0));
+        QVERIFY(fresh.Address.isEmpty());
+        QVERIFY(fresh.LoginScript.isEmpty());
+        QVERIFY(!fresh.Connected());
+        QVERIFY(!fresh.SendData(QStringLiteral("x")));
+        fresh.Close(); // nothing to close: no event, no crash
+    }
+
+    void connects_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("numeric") << "127.0.0.1";
+        QTest::newRow("host name") << "localhost";
+    }
+    void connects() {
+        QFETCH(QString, address);
+        openLink(address);
+        QVERIFY(link->SendData(QStringLiteral("hello\r")));
+        QCOMPARE(received(), QByteArray("hello\r"));
+    }
+
+    void lineCutting_data() {
+        QTest::addColumn<QByteArrayList>("parts");
+        QTest::addColumn<bool>("noLineFeed");
+        QTest::addColumn<bool>("noReturn");
+        QTest::addColumn<QStringList>("expected");
+
+        const QStringList abc{QStringLiteral("abc")};
+        QTest::newRow("CR LF") << QByteArrayList{"abc\r\n"} << true << true << abc;
+        QTest::newRow("CR alone, nothing after") << QByteArrayList{"abc\r"} << true << true << abc;
+        QTest::newRow("LF alone") << QByteArrayList{"abc\n"} << true << true << abc;
+        QTest::newRow("LF CR") << QByteArrayList{"abc\n\r"} << true << true << abc;
+        QTest::newRow("blank lines vanish")
+            << QByteArrayList{"a\r\n\r\nb\r\n"} << true << true << QStringList{"a", "b"};
+        QTest::newRow("only terminators")
+            << QByteArrayList{"\r\n\n\r\r"} << true << true << QStringList();
+        QTest::newRow("mixed terminators") << QByteArrayList{"a\rb\nc\r\nd\n\re"} << true << true
+                                           << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("split in the text") << QByteArrayList{"ab", "c\r\n"} << true << true << abc;
+        QTest::newRow("split between CR and LF")
+            << QByteArrayList{"abc\r", "\ndef\r\n"} << true << true << QStringList{"abc", "def"};
+        QTest::newRow("rest arrives later")
+            << QByteArrayList{"abc\r\nde", "f\r\n"} << true << true << QStringList{"abc", "def"};
+        QByteArrayList bytes;
+        for (char c : QByteArray("one\r\ntwo\nthree\r\n\r\nfour\r"))
+            bytes << QByteArray(1, c);
+        QTest::newRow("byte by byte")
+            << bytes << true << true << QStringList{"one", "two", "three", "four"};
+        QTest::newRow("keep both") << QByteArrayList{"abc\r\n", "d\n"} << false << false
+                                   << QStringList{"abc\r", "\n", "d\n"};
+        QTest::newRow("keep LF") << QByteArrayList{"abc\r\nd\n"} << false << true
+                                 << QStringList{"abc", "\n", "d\n"};
+        QTest::newRow("keep CR") << QByteArrayList{"abc\r\nd\n"} << true << false
+                                 << QStringList{"abc\r", "d"};
+        QTest::newRow("latin1 bytes") << QByteArrayList{"\xe9\xff\x01\x7f\r\n"} << true << true
+                                      << QStringList{QString::fromLatin1("\xe9\xff\x01\x7f")};
+        QTest::newRow("zero byte kept") << QByteArrayList{QByteArray("a\0b\r\n", 5)} << true << true
+                                        << QStringList{QString::fromLatin1("a\0b", 3)};
+
+        // Many lines of changing length in one write: lines and CR LF pairs
+        // straddle the boundaries of every read.
+        QByteArray many;
+        QStringList manyLines;
+        for (int i = 0; i < 3000; ++i) {
+            const QByteArray line = QByteArray::number(i) + ' ' + QByteArray(i % 97, 'a' + i % 26);
+            many += line + "\r\n";
+            manyLines << bytesText(line);
+        }
+        QTest::newRow("many lines") << QByteArrayList{many} << true << true << manyLines;
+    }
+    void lineCutting() {
+        QFETCH(QByteArrayList, parts);
+        QFETCH(bool, noLineFeed);
+        QFETCH(bool, noReturn);
+        QFETCH(QStringList, expected);
+        openLink();
+        link->NoLineFeed = noLineFeed;
+        link->NoReturn = noReturn;
+        for (const QByteArray &part : parts) {
+            send(part);
+            if (parts.size() > 1) QTest::qWait(15); // let each part arrive on its own
+        }
+        QTRY_COMPARE(rec.lines, expected);
+        QTest::qWait(50);
+        QCOMPARE(rec.lines, expected); // and nothing more
+    }
+
+    void lineDeliveredBeforeNextByte() {
+        openLink();
+        send("abc\r");
+        QTRY_COMPARE(rec.lines, QStringList{"abc"});
+        send("\n");
+        QTest::qWait(50);
+        QCOMPARE(rec.lines, QStringList{"abc"});
+    }
+
+    void overlongLineIsCut() {
+        openLink();
+        const int length = 1000000;
+        send(QByteArray(length, 'x') + "\r\nnext\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(!rec.lines.isEmpty() && rec.lines.last() == "next", 20000);
+        QString joined;
+        for (int i = 0; i + 1 < rec.lines.size(); ++i) {
+            QVERIFY(rec.lines[i].size() <= TChatInterface::MaxLineLength);
+            if (i + 2 < rec.lines.size())
+                QCOMPARE(rec.lines[i].size(), TChatInterface::MaxLineLength);
+            joined += rec.lines[i];
+        }
+        QCOMPARE(joined, QString(length, QLatin1Char('x')));
+    }
+
+    void endlessLineStaysBounded() {
+        openLink();
+        qint64 total = 0;
+        qsizetype longest = 0;
+        int pieces = 0;
+        link->OnDataReceived = [&](const QString &line) {
+            total += line.size();
+            longest = std::max(longest, line.size());
+            ++pieces;
+            if (line.count(QLatin1Char('z')) != line.size()) QFAIL("bytes changed on the way");
+        };
+        const qint64 size = 10 * 1024 * 1024;
+        const QByteArray block(1024 * 1024, 'z');
+        for (int i = 0; i < 10; ++i)
+            peer->write(block);
+        QTRY_COMPARE_WITH_TIMEOUT(total, size, 60000);
+        QCOMPARE(longest, TChatInterface::MaxLineLength);
+        QCOMPARE(pieces, int(size / TChatInterface::MaxLineLength));
+        // The link still works after the flood.
+        send("after\r\n");
+        QString last;
+        link->OnDataReceived = [&](const QString &line) { last = line; };
+        QTRY_COMPARE(last, QStringLiteral("after"));
+    }
+
+    void connectFailures_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("refused") << "127.0.0.1" << int(closedPort()) << "refused";
+        QTest::newRow("host not found") << "nonexistent.invalid" << 6112 << "not found";
+        QTest::newRow("empty address") << "" << int(closedPort()) << "";
+    }
+    void connectFailures() {
+        QFETCH(QString, address);
+        QFETCH(int, port);
+        QFETCH(QString, reason);
+        TChatInterface failing;
+        Recorder r;
+        r.attach(failing);
+        failing.Address = address;
+        failing.Port = quint16(port);
+        for (int attempt = 0; attempt < 2; ++attempt) { // the guard is released each time
+            QVERIFY(failing.Open());
+            QTRY_COMPARE_WITH_TIMEOUT(r.events.size(), attempt + 1, 20000);
+            QCOMPARE(r.events.last(), QStringLiteral("error"));
+            QVERIFY(!failing.Connected());
+            QVERIFY(!failing.SocketErrorText().isEmpty());
+            QVERIFY2(failing.SocketErrorText().contains(reason, Qt::CaseInsensitive),
+                     qPrintable(failing.SocketErrorText()));
+            QVERIFY(!failing.SendData(QStringLiteral("x")));
+        }
+        QTest::qWait(50);
+        QCOMPARE(r.events, (QStringList{"error", "error"}));
+    }
+
+    void connectTimesOut() {
+        SilentServer silent;
+        if (!silent.full()) QSKIP("the loopback listener's queue could not be filled here");
+        TChatInterface hanging;
+        Recorder r;
+        r.attach(hanging);
+        hanging.Address = QStringLiteral("127.0.0.1");
+        hanging.Port = silent.port();
+        hanging.ConnectTimeout = 200;
+        QVERIFY(hanging.Open());
+        QVERIFY(!hanging.Open()); // still trying
+        QTRY_COMPARE_WITH_TIMEOUT(r.events, QStringList{"error"}, 5000);
+        QCOMPARE(hanging.SocketErrorText(), QStringLiteral("Connection timed out"));
+        QVERIFY(!hanging.Connected());
+        QVERIFY(hanging.Open()); // may be tried again
+        hanging.Close();
+    }
+
+    void closeWhileConnecting() {
+        SilentServer silent;
+        if (!silent.full()) QSKIP("the loopback listener's queue could not be filled here");
+        TChatInterface hanging;
+        Recorder r;
+        r.attach(hanging);
+        hanging.Address = QStringLiteral("127.0.0.1");
+        hanging.Port = silent.port();
+        hanging.ConnectTimeout = 300;
+        QVERIFY(hanging.Open());
+        QTest::qWait(50);
+        hanging.Close();
+        QVERIFY(hanging.Open()); // the guard went with the close
+        hanging.Close();
+        QTest::qWait(500); // past the timeout: it was stopped too
+        QCOMPARE(r.events, QStringList());
+        QVERIFY(!hanging.Connected());
+    }
+
+    void closeBeforeConnectReported() {
+        link = std::make_unique<TChatInterface>();
+        rec.attach(*link);
+        link->Address = QStringLiteral("127.0.0.1");
+        link->Port = server.serverPort();
+        QVERIFY(link->Open());
+        QVERIFY(!link->Open());
+        link->Close();
+        QTest::qWait(100);
+        QCOMPARE(rec.events, QStringList());
+        QVERIFY(!link->Connected());
+        QVERIFY(link->Open());
+        QTRY_VERIFY(link->Connected());
+        QCOMPARE(rec.events, QStringList{"connect"});
+    }
+
+    void openWhileConnectedIsRefused() {
+        openLink();
+        QVERIFY(!link->Open());
+        QVERIFY(link->Connected());
+        send("still here\r\n");
+        QTRY_COMPARE(rec.lines, QStringList{"still here"});
+        QVERIFY(link->SendData(QStringLiteral("ok\r")));
+        QCOMPARE(received(), QByteArray("ok\r"));
+        QVERIFY(!server.hasPendingConnections());
+        QCOMPARE(rec.events, QStringList{"line:still here"});
+    }
+
+    void serverCloses() {
+        openLink();
+        send("last\r\nwords\r\npartial");
+        peer->disconnectFromHost();
+        QTRY_VERIFY(!link->Connected());
+        QTest::qWait(50);
+        QCOMPARE(rec.events, (QStringList{"line:last", "line:words", "closed"}));
+        QVERIFY(!link->SendData(QStringLiteral("x")));
+        QCOMPARE(rec.events.size(), 3);
+        QVERIFY(link->Open()); // and the user may connect again
+        QTRY_VERIFY(link->Connected());
+    }
+
+    void localClose() {
+        openLink();
+        QVERIFY(link->SendData(QStringLiteral("bye\r")));
+        link->Close();
+        QVERIFY(!link->Connected());
+        QCOMPARE(rec.events, QStringList{"disconnect"});
+        QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(peer->readAll(), QByteArray("bye\r")); // buffered text still went out
+        QTest::qWait(100);
+        QCOMPARE(rec.events, QStringList{"disconnect"});
+        link->Close(); // a second close has nothing to report
+        QCOMPARE(rec.events, QStringList{"disconnect"});
+        QVERIFY(!link->SendData(QStringLiteral("x")));
+    }
+
+    void destroyedWhileConnected() {
+        openLink();
+        link.reset();
+        QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(rec.events, QStringList()); // OnDisconnect was detached first
+    }
+
+    void sendDataWholeText() {
+        openLink();
+        QByteArray big;
+        for (int i = 0; i < 100000; ++i)
+            big += char(32 + i % 200);
+        QVERIFY(link->SendData(bytesText(big)));
+        QByteArray got;
+        QTRY_VERIFY((got += peer->readAll()).size() >= big.size());
+        QCOMPARE(got, big);
+        // Sending nothing counts as a failed send.
+        QVERIFY(!link->SendData(QString()));
+        QCOMPARE(rec.events, QStringList{"senderror"});
+    }
+
+    void loginScript() {
+        openLink();
+        link->LoginScript = QStringList{"one", QString::fromLatin1("tw\xf6")};
+        QVERIFY(link->SendLoginScript());
+        QCOMPARE(rec.events, QStringList{"login"});
+        QCOMPARE(received(), QByteArray("one\rtw\xf6\r"));
+        link->LoginScript.clear();
+        QVERIFY(link->SendLoginScript());
+        QCOMPARE(rec.events, (QStringList{"login", "login"}));
+        QCOMPARE(received(), QByteArray());
+
+        link->Close();
+        rec.events.clear();
+        link->LoginScript = QStringList{"x"};
+        QVERIFY(link->SendLoginScript()); // not connected: nothing to do
+        QCOMPARE(rec.events, QStringList());
+    }
+
+    void handlerSendsAndCloses_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QByteArray>("echo");
+        QTest::newRow("send") << "send" << QStringList{"a", "b", "c", "d"}
+                              << QByteArray("a\rb\rc\rd\r");
+        QTest::newRow("close") << "close" << QStringList{"a", "b"} << QByteArray("a\rb\r");
+        QTest::newRow("close and reopen")
+            << "reopen" << QStringList{"a", "b", "fresh"} << QByteArray("a\rb\r");
+    }
+    void handlerSendsAndCloses() {
+        QFETCH(QString, action);
+        QFETCH(QStringList, expected);
+        QFETCH(QByteArray, echo);
+        openLink();
+        link->OnDataReceived = [&](const QString &line) {
+            rec.lines << line;
+            link->SendData(line + QLatin1Char('\r'));
+            if (line == QLatin1String("b") && action != QLatin1String("send")) {
+                link->Close();
+                if (action == QLatin1String("reopen")) QVERIFY(link->Open());
+            }
+        };
+        send("a\r\nb\r\nc\r\nd\r\n");
+        if (action == QLatin1String("reopen")) {
+            QTRY_VERIFY(server.hasPendingConnections());
+            std::unique_ptr<QTcpSocket> second(server.nextPendingConnection());
+            QTRY_VERIFY(link->Connected());
+            second->write("fresh\r\n");
+            QTRY_COMPARE(rec.lines, expected);
+        }
+        QTRY_COMPARE(rec.lines, expected);
+        QByteArray got;
+        QTRY_COMPARE(got += peer->readAll(), echo);
+        QTest::qWait(50);
+        QCOMPARE(rec.lines, expected);
+        if (action == QLatin1String("close")) QCOMPARE(rec.events, QStringList{"disconnect"});
+    }
+
+    void handlerErrorKeepsLaterLines_data() {
+        QTest::addColumn<QString>("failOn"); // "*" = every line
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("one line fails") << "b" << 1;
+        QTest::newRow("every line fails") << "*" << 4; // one pass, and one box, per line
+    }
+    void handlerErrorKeepsLaterLines() {
+        QFETCH(QString, failOn);
+        QFETCH(int, boxes);
+        ScriptedDialogs dialogs;
+        openLink();
+        link->OnDataReceived = [&](const QString &line) {
+            rec.lines << line;
+            if (failOn == QLatin1String("*") || line == failOn)
+                throw TError(QStringLiteral("Bad line"));
+        };
+        send("a\r\nb\r\nc\r\nd\r\n"); // one arrival, nothing after it
+        QTRY_COMPARE(rec.lines, (QStringList{"a", "b", "c", "d"}));
+        QTRY_COMPARE(dialogs.errors().size(), boxes);
+        QCOMPARE(dialogs.errors().first(), QStringLiteral("Bad line."));
+        QVERIFY(link->Connected());
+        send("e\r\n");
+        QTRY_COMPARE(rec.lines.size(), 5);
+        QCOMPARE(rec.lines.last(), QStringLiteral("e"));
+    }
+
+    void connectHandlerError() {
+        ScriptedDialogs dialogs;
+        link = std::make_unique<TChatInterface>();
+        link->Address = QStringLiteral("127.0.0.1");
+        link->Port = server.serverPort();
+        link->OnConnect = [] { throw TError(QStringLiteral("Login failed")); };
+        QVERIFY(link->Open());
+        QTRY_COMPARE(dialogs.errors(), QStringList{"Login failed."});
+        QVERIFY(link->Connected());
+        link->Close();
+        link->OnConnect = nullptr;
+        QVERIFY(link->Open()); // the guard did not stay stuck
+        QTRY_VERIFY(link->Connected());
+    }
+};
+
+QTEST_MAIN(TestChatConnection)
+#include "test_chat_connection.moc"

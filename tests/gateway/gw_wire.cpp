@@ -1,0 +1,768 @@
+// The gateway on the wire: raw sockets against an in-process server, and
+// once through the real program.
+#include "chatters.h"
+#include "gatewayserver.h"
+#include "support/gatewayprocess.h"
+
+#include <QTcpSocket>
+#include <QTemporaryFile>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const QByteArray Banner = "BOT or Telnet Connection from [127.0.0.1]\r\n"
+                          "\r\n"
+                          "Enter your account name and password.\r\n"
+                          "Sorry, there is no guest account.\r\n"
+                          "\r\n"
+                          "Username: ";
+const QByteArray Topic =
+    "1018 INFO \"Chat topic: This is the public chat channel. Feel free to chat...\"\r\n";
+
+// A raw client that keeps everything it received.
+class Wire {
+public:
+    explicit Wire(quint16 port)
+    {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { got += socket.readAll(); });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.waitForConnected(5000);
+    }
+    void send(const QByteArray &bytes)
+    {
+        socket.write(bytes);
+        socket.flush();
+    }
+    // Waits until the bytes have arrived; false after the timeout.
+    bool waitFor(const QByteArray &bytes, int ms = 5000)
+    {
+        QDeadlineTimer deadline(ms);
+        while (!got.contains(bytes) && !deadline.hasExpired())
+            QTest::qWait(5);
+        return got.contains(bytes);
+    }
+    bool waitClosed(int ms = 5000)
+    {
+        QDeadlineTimer deadline(ms);
+        while (socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired())
+            QTest::qWait(5);
+        return socket.state() == QAbstractSocket::UnconnectedState;
+    }
+    QByteArray take()
+    {
+        QByteArray all = got;
+        got.clear();
+        return all;
+    }
+    QTcpSocket socket;
+    QByteArray got;
+};
+
+QByteArray welcome(const QByteArray &name, int accounts, int users, int channels)
+{
+    const QByteArray u = QByteArray::number(users);
+    return "1019 ERROR \"Hello " + name + ", welcome to PvPGN Realm!\"\r\n"
+           "1018 INFO \"Running version PvPGN 1.99.7.2.1-PRO on vm.\"\r\n"
+           "1018 INFO \"This server is hosted by a PvPGN user\"\r\n"
+           "1018 INFO \"\"\r\n"
+           "1018 INFO \"There are " + QByteArray::number(accounts) + " user accounts on this server.\"\r\n"
+           "1018 INFO \"There are currently " + u + " users in 0 games of Chat,\"\r\n"
+           "1018 INFO \"and " + u + " users playing 0 games and chatting in "
+           + QByteArray::number(channels) + " channels.\"\r\n"
+           "1018 INFO \"Having trouble with a command? Type /help to\"\r\n"
+           "1018 INFO \"learn more about it.\"\r\n"
+           "1018 INFO \"Type /language to switch translation.\"\r\n"
+           "1018 INFO \"\"\r\n"
+           "1005 TALK " + name + " 0010 \"You have no mail.\"\r\n" + Topic;
+}
+
+} // namespace
+
+class GatewayWire : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void loginExactBytes();
+    void loginLineEnds_data();
+    void loginLineEnds();
+    void refusedLogin_data();
+    void refusedLogin();
+    void secondLoginOfSameName();
+    void twoClients();
+    void whisperCommands_data();
+    void whisperCommands();
+    void whisperEdges();
+    void joinChannel();
+    void refusedChannels_data();
+    void refusedChannels();
+    void squelch();
+    void awayAndInfo();
+    void quotaOneWrite();
+    void quotaSpaced_data();
+    void quotaSpaced();
+    void lineLengths_data();
+    void lineLengths();
+    void consoleCommands();
+    void consoleErrors_data();
+    void consoleErrors();
+    void garbageAndOverlongInput();
+    void manyLinesAtOnce();
+    void closeMidLogin();
+    void chattersRepeatable();
+    void burstAndScript();
+    void throughTheProgram();
+
+private:
+    void start(GatewayOptions o = {});
+    std::unique_ptr<Wire> login(const QByteArray &name, const QByteArray &password = "pw");
+    // Everything a client has received after a marker line from a simulated
+    // member reached it: so lines that should not come can be asserted absent.
+    QByteArray settle(Wire &w);
+
+    std::unique_ptr<GatewayServer> server;
+    qint64 now = 0;
+    int markers = 0;
+};
+
+void GatewayWire::init()
+{
+    now = 100000;
+    markers = 0;
+}
+
+void GatewayWire::cleanup()
+{
+    server.reset();
+}
+
+void GatewayWire::start(GatewayOptions o)
+{
+    o.port = 0;
+    server = std::make_unique<GatewayServer>(o);
+    server->clock = [this] { return now; };
+    QString error;
+    QVERIFY2(server->listen(&error), qPrintable(error));
+}
+
+std::unique_ptr<Wire> GatewayWire::login(const QByteArray &name, const QByteArray &password)
+{
+    auto w = std::make_unique<Wire>(server->port());
+    w->send("\x03\x04" + name + '\r' + password + "\r\r");
+    if (!w->waitFor(Topic))
+        qWarning("login of %s did not complete: %s", name.constData(), w->got.constData());
+    w->take();
+    return w;
+}
+
+QByteArray GatewayWire::settle(Wire &w)
+{
+    // Sent from a member of its own to every client, after what came before.
+    const QByteArray marker = "marker " + QByteArray::number(++markers);
+    server->broadcast(marker);
+    w.waitFor(marker);
+    QByteArray all = w.take();
+    const int at = all.indexOf("1006 _ \"" + marker);
+    return at < 0 ? all : all.left(at);
+}
+
+void GatewayWire::loginExactBytes()
+{
+    start();
+    Wire w(server->port());
+    w.send("\x03");
+    QVERIFY(w.waitFor("Username: "));
+    QCOMPARE(w.take(), Banner);
+    w.send("\x04" "alice\rpw1\r\r");
+    QVERIFY(w.waitFor(Topic));
+    QCOMPARE(w.take(), "alice\r\nPassword: \r\n"
+                       "2010 NAME alice\r\n"
+                       "1007 CHANNEL \"Chat\"\r\n"
+                       "1001 USER alice 0010 [CHAT]\r\n"
+                       + welcome("alice", 1, 1, 1));
+}
+
+void GatewayWire::loginLineEnds_data()
+{
+    QTest::addColumn<QList<QByteArray>>("writes");
+    QTest::addColumn<QByteArray>("name");
+    using W = QList<QByteArray>;
+    QTest::newRow("cr") << W{"\x03\x04" "alice\rpw1\r\r"} << QByteArray("alice");
+    QTest::newRow("crlf") << W{"\x03\x04" "alice\r\npw1\r\n"} << QByteArray("alice");
+    QTest::newRow("lf") << W{"\x03\x04" "alice\npw1\n"} << QByteArray("alice");
+    QTest::newRow("no 0x04") << W{"\x03" "alice\rpw1\r\r"} << QByteArray("alice");
+    QTest::newRow("separate writes") << W{"\x03\x04" "alice\r", "pw1\r"} << QByteArray("alice");
+    QTest::newRow("empty password") << W{"\x03\x04" "a\r\r\r"} << QByteArray("a");
+    QTest::newRow("noise before 0x03") << W{"GET / HTTP/1.0\r\n", "\x03\x04" "bob\rx\r"}
+                                       << QByteArray("bob");
+}
+
+void GatewayWire::loginLineEnds()
+{
+    QFETCH(QList<QByteArray>, writes);
+    QFETCH(QByteArray, name);
+    start();
+    Wire w(server->port());
+    for (const QByteArray &bytes : writes) {
+        w.send(bytes);
+        QTest::qWait(20);
+    }
+    QVERIFY(w.waitFor(Topic));
+    QVERIFY2(w.got.startsWith(Banner + name + "\r\nPassword: "), w.got.constData());
+    QVERIFY(w.got.contains("\r\n2010 NAME " + name + "\r\n1007 CHANNEL \"Chat\"\r\n1001 USER " + name
+                           + " 0010 [CHAT]\r\n"));
+}
+
+void GatewayWire::refusedLogin_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("password");
+    QTest::newRow("wrong password") << QByteArray("alice") << QByteArray("WRONG");
+    QTest::newRow("unknown account") << QByteArray("nosuch") << QByteArray("pw1");
+    QTest::newRow("name with a quote") << QByteArray("al\"ice") << QByteArray("pw1");
+}
+
+void GatewayWire::refusedLogin()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, password);
+    GatewayOptions o;
+    o.accounts.insert("alice", "pw1");
+    o.accounts.insert("bob", "pw2");
+    start(o);
+    Wire w(server->port());
+    w.send("\x03\x04" + name + '\r' + password + "\r\r");
+    const QByteArray failed = "Login failed.\r\n\r\nUsername: ";
+    QVERIFY(w.waitFor(failed));
+    QCOMPARE(w.take(), Banner + name + "\r\nPassword: \r\n" + failed);
+    // The same socket may try again; passwords ignore case, names keep theirs.
+    w.send("ALICE\rPW1\r");
+    QVERIFY(w.waitFor(Topic));
+    QCOMPARE(w.take(), "ALICE\r\nPassword: \r\n2010 NAME ALICE\r\n1007 CHANNEL \"Chat\"\r\n"
+                       "1001 USER ALICE 0010 [CHAT]\r\n"
+                       + welcome("ALICE", 2, 1, 1));
+}
+
+void GatewayWire::secondLoginOfSameName()
+{
+    start();
+    auto alice = login("alice");
+    Wire again(server->port());
+    again.send("\x03\x04" "Alice\rpw\r\r");
+    QVERIFY(again.waitFor("Login failed.\r\n\r\nUsername: "));
+    QVERIFY(!again.got.contains("2010"));
+    QCOMPARE(settle(*alice), QByteArray());
+}
+
+void GatewayWire::twoClients()
+{
+    start();
+    auto alice = login("alice");
+    Wire bob(server->port());
+    bob.send("\x03\x04" "bob\rpw\r\r");
+    QVERIFY(bob.waitFor(Topic));
+    QVERIFY(bob.got.contains("2010 NAME bob\r\n1007 CHANNEL \"Chat\"\r\n"
+                             "1001 USER bob 0010 [CHAT]\r\n1001 USER alice 0010 [CHAT]\r\n"
+                             + welcome("bob", 2, 2, 1)));
+    bob.take();
+    QVERIFY(alice->waitFor("1002 JOIN bob 0010 [CHAT]\r\n"));
+    QCOMPARE(alice->take(), "1002 JOIN bob 0010 [CHAT]\r\n");
+
+    bob.send("he said \"hi\" \\o/ 100% <b>&amp;\r");
+    QCOMPARE(settle(*alice), "1005 TALK bob 0010 \"he said \"hi\" \\o/ 100% <b>&amp;\"\r\n");
+    QCOMPARE(settle(bob), QByteArray()); // talk is not echoed
+
+    bob.send("latin1: h\xe9llo \xe2\x82\xac\r   \r");
+    QCOMPARE(settle(*alice), "1005 TALK bob 0010 \"latin1: h\xe9llo \xe2\x82\xac\"\r\n"
+                             "1005 TALK bob 0010 \"   \"\r\n");
+
+    bob.send("/me waves\r/emote waves again\r");
+    const QByteArray emotes = "1023 EMOTE bob 0010 \"waves\"\r\n"
+                              "1023 EMOTE bob 0010 \"waves again\"\r\n";
+    QCOMPARE(settle(*alice), emotes);
+    QCOMPARE(settle(bob), emotes);
+
+    bob.send("/me\r");
+    QCOMPARE(settle(bob),
+             "1018 INFO \"--------------------------------------------------------\"\r\n"
+             "1019 ERROR \"/me <message> (alias: /emote)\"\r\n"
+             "1018 INFO \"   Displays your name and <message> in a different color.\"\r\n"
+             "1018 INFO \"   \"\r\n"
+             "1018 INFO \"   Example: /emote wants to play a game.\"\r\n");
+
+    bob.socket.disconnectFromHost();
+    QVERIFY(alice->waitFor("1003 LEAVE bob 0010\r\n"));
+    QCOMPARE(alice->take(), "1003 LEAVE bob 0010\r\n");
+}
+
+void GatewayWire::whisperCommands_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    for (const char *c : {"/m", "/msg", "/w", "/whisper", "/M"})
+        QTest::newRow(c) << QByteArray(c);
+}
+
+void GatewayWire::whisperCommands()
+{
+    QFETCH(QByteArray, command);
+    start();
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    bob->send(command + " alice hi via " + command + '\r');
+    QCOMPARE(settle(*alice), "1004 WHISPER bob 0010 \"hi via " + command + "\"\r\n");
+    QCOMPARE(settle(*bob), "1010 WHISPER alice 0010 \"hi via " + command + "\"\r\n");
+    // A reply goes back to the last whisperer.
+    alice->send("/r back at you\r");
+    QCOMPARE(settle(*bob), "1004 WHISPER alice 0010 \"back at you\"\r\n");
+}
+
+void GatewayWire::whisperEdges()
+{
+    start();
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    bob->send("/m nobody hi\r");
+    QCOMPARE(settle(*bob), "1019 ERROR \"That user is not logged on.\"\r\n");
+    bob->send("/m bob note to self\r");
+    QCOMPARE(settle(*bob), "1010 WHISPER bob 0010 \"note to self\"\r\n"
+                           "1004 WHISPER bob 0010 \"note to self\"\r\n");
+    bob->send("/m alice\r");
+    QVERIFY(settle(*bob).contains(
+        "1019 ERROR \"/whisper <player> <message> (aliases: /w /m /msg)\"\r\n"));
+    QCOMPARE(settle(*alice), QByteArray());
+    server->simJoin("Zed", "STAR", 0x0002);
+    alice->take();
+    bob->send("/w zed hello sim\r");
+    QCOMPARE(settle(*bob), "1010 WHISPER Zed 0002 \"hello sim\"\r\n");
+}
+
+void GatewayWire::joinChannel()
+{
+    start();
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    alice->send("/join Test Room\r");
+    QCOMPARE(settle(*alice), "1007 CHANNEL \"Test Room\"\r\n1001 USER alice 0010 [CHAT]\r\n");
+    QCOMPARE(settle(*bob), "1003 LEAVE alice 0010\r\n");
+    server->simJoin("Zed", "W2BN", 0);
+    bob->send("/join test room\r"); // names match without regard to case
+    QCOMPARE(settle(*alice), "1002 JOIN bob 0010 [CHAT]\r\n");
+    QCOMPARE(settle(*bob), "1003 LEAVE Zed 0000\r\n1007 CHANNEL \"Test Room\"\r\n"
+                           "1001 USER bob 0010 [CHAT]\r\n1001 USER alice 0010 [CHAT]\r\n");
+    bob->send("/join Test Room\r"); // already there: nothing happens
+    QCOMPARE(settle(*bob), QByteArray());
+    alice->send("/join Chat\r");
+    QCOMPARE(settle(*alice), "1007 CHANNEL \"Chat\"\r\n1001 USER alice 0010 [CHAT]\r\n"
+                             "1001 USER Zed 0000 [W2BN]\r\n" + Topic);
+    bob->send("/join " + QByteArray(32, 'x') + "\r/join\r");
+    const QByteArray refused = settle(*bob);
+    QVERIFY(refused.startsWith(
+        "1019 ERROR \"Max channel name length exceeded (max 31 symbols)\"\r\n"));
+    QVERIFY(refused.contains("1019 ERROR \"/channel <channel> (alias: /join /j)\"\r\n"));
+    bob->send("/rejoin\r");
+    QCOMPARE(settle(*bob), "1007 CHANNEL \"Test Room\"\r\n1001 USER bob 0010 [CHAT]\r\n");
+}
+
+void GatewayWire::refusedChannels_data()
+{
+    QTest::addColumn<QByteArray>("channel");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("full") << QByteArray("Packed") << QByteArray("1013 CHANNELFULL \"Packed\"\r\n");
+    QTest::newRow("missing") << QByteArray("nowhere")
+                             << QByteArray("1014 CHANNELDOESNOTEXIST \"nowhere\"\r\n");
+    QTest::newRow("restricted") << QByteArray("Arranged Teams")
+                                << QByteArray("1015 CHANNELRESTRICTED \"Arranged Teams\"\r\n");
+}
+
+void GatewayWire::refusedChannels()
+{
+    QFETCH(QByteArray, channel);
+    QFETCH(QByteArray, line);
+    GatewayOptions o;
+    o.fullChannels = {"Packed"};
+    o.missingChannels = {"Nowhere"};
+    o.restrictedChannels = {"Arranged Teams"};
+    start(o);
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    bob->send("/join " + channel + '\r');
+    QCOMPARE(settle(*bob), line);
+    // bob stays where he was
+    QCOMPARE(settle(*alice), QByteArray());
+    bob->send("still here\r");
+    QCOMPARE(settle(*alice), "1005 TALK bob 0010 \"still here\"\r\n");
+}
+
+void GatewayWire::squelch()
+{
+    start();
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    alice->send("/squelch bob\r");
+    QCOMPARE(settle(*alice), "1009 USER bob 0030\r\n1018 INFO \"bob has been squelched.\"\r\n");
+    bob->send("bob talks while squelched\r/me emotes while squelched\r/m alice psst\r");
+    QCOMPARE(settle(*alice), QByteArray());
+    QCOMPARE(settle(*bob), "1018 INFO \"No one hears you.\"\r\n"
+                           "1023 EMOTE bob 0010 \"emotes while squelched\"\r\n"
+                           "1018 INFO \"No one hears you.\"\r\n"
+                           "1010 WHISPER alice 0010 \"psst\"\r\n");
+    // Others keep hearing bob; the squelcher sees him flagged in her lists.
+    server->simJoin("Zed", "CHAT", 0x10);
+    bob->send("now Zed hears\r");
+    QCOMPARE(settle(*bob), QByteArray());
+    alice->send("/join Other\r/join Chat\r");
+    QVERIFY(settle(*alice).contains("1001 USER bob 0030 [CHAT]\r\n"));
+
+    alice->send("/unsquelch bob\r");
+    QCOMPARE(settle(*alice), "1018 INFO \"No longer ignoring.\"\r\n1009 USER bob 0010\r\n");
+    bob->send("bob talks after unsquelch\r");
+    QCOMPARE(settle(*alice), "1005 TALK bob 0010 \"bob talks after unsquelch\"\r\n");
+    alice->send("/ignore bob\r");
+    QCOMPARE(settle(*alice), "1009 USER bob 0030\r\n1018 INFO \"bob has been squelched.\"\r\n");
+    alice->send("/unignore BOB\r");
+    QCOMPARE(settle(*alice), "1018 INFO \"No longer ignoring.\"\r\n1009 USER bob 0010\r\n");
+    alice->send("/squelch nobody\r");
+    QCOMPARE(settle(*alice), "1019 ERROR \"Unknown user.\"\r\n");
+}
+
+void GatewayWire::awayAndInfo()
+{
+    start();
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    bob->send("/away gone fishing\r");
+    QCOMPARE(settle(*bob), "1018 INFO \"You are now marked as being away.\"\r\n");
+    alice->send("/m bob are you there?\r");
+    QCOMPARE(settle(*alice), "1010 WHISPER bob 0010 \"are you there?\"\r\n"
+                             "1018 INFO \"bob is away (gone fishing)\"\r\n");
+    alice->send("/whois bob\r");
+    QCOMPARE(settle(*alice),
+             "1018 INFO \"bob is using Chat and is currently in channel \"Chat\".\"\r\n"
+             "1018 INFO \"bob away (gone fishing)\"\r\n");
+    bob->send("/away\r");
+    QCOMPARE(settle(*bob), "1004 WHISPER alice 0010 \"are you there?\"\r\n"
+                           "1018 INFO \"You are no longer marked as away.\"\r\n");
+    bob->send("/dnd busy\r");
+    QCOMPARE(settle(*bob), "1018 INFO \"Do Not Disturb mode engaged.\"\r\n");
+    alice->send("/m bob dnd test\r");
+    QCOMPARE(settle(*alice), "1018 INFO \"bob is unavailable (busy)\"\r\n");
+    QCOMPARE(settle(*bob), QByteArray());
+    bob->send("/dnd\r");
+    QCOMPARE(settle(*bob), "1018 INFO \"Do Not Disturb mode canceled.\"\r\n");
+
+    alice->send("/users\r/whois nobody\r/whoami\r/stats bob SEXP\r/stats bob\r/notacommand\r");
+    QCOMPARE(settle(*alice),
+             "1018 INFO \"There are currently 2 users online, in 0 games, and in 1 channels.\"\r\n"
+             "1019 ERROR \"Unknown user.\"\r\n"
+             "1018 INFO \"You are using Chat and are currently in channel \"Chat\".\"\r\n"
+             "1018 INFO \"bob's record:\"\r\n"
+             "1018 INFO \"Ladder games: [n00b] 0 pts (0/0/0)\"\r\n"
+             "1018 INFO \"Normal games: [n00b] 0 pts (0/0/0)\"\r\n"
+             "1019 ERROR \"This game does not support win/loss records.\"\r\n"
+             "1019 ERROR \"You must supply a user name and a valid program ID.\"\r\n"
+             "1019 ERROR \"Example: /stats joe STAR\"\r\n"
+             "1019 ERROR \"Unknown command.\"\r\n");
+    alice->send("/time\r");
+    const QByteArray time = settle(*alice);
+    QVERIFY2(QRegularExpression(R"(^1018 INFO "Server Time: \w{3} \w{3} \d\d \d\d:\d\d:\d\d"\r\n$)")
+                 .match(QString::fromLatin1(time))
+                 .hasMatch(),
+             time.constData());
+    bob->send("/quit\r");
+    QVERIFY(bob->waitClosed());
+    QVERIFY(bob->got.contains("1018 INFO \"Connection closed.\"\r\n"));
+    QCOMPARE(settle(*alice), "1003 LEAVE bob 0010\r\n");
+}
+
+void GatewayWire::quotaOneWrite()
+{
+    start();
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    QByteArray flood;
+    for (int i = 1; i <= 10; ++i)
+        flood += "flood " + QByteArray::number(i) + '\r';
+    bob->send(flood);
+    QVERIFY(bob->waitClosed());
+    const QByteArray refused = "1019 ERROR \"Your message quota has been exceeded!\"\r\n";
+    QCOMPARE(bob->got, refused.repeated(6));
+    QVERIFY(alice->waitFor("1003 LEAVE"));
+    QCOMPARE(alice->take(), "1005 TALK bob 0010 \"flood 1\"\r\n1005 TALK bob 0010 \"flood 2\"\r\n"
+                            "1005 TALK bob 0010 \"flood 3\"\r\n1005 TALK bob 0010 \"flood 4\"\r\n"
+                            "1003 LEAVE bob 0010\r\n");
+
+    // Commands get a second, sterner line.
+    auto carol = login("carol");
+    carol->send(QByteArray("/time\r").repeated(10));
+    QVERIFY(carol->waitClosed());
+    const QByteArray sterner = refused
+        + "1019 ERROR \"You are sending commands to PvPGN Realm too quickly and risk being "
+          "disconnected for flooding. Please slow down.\"\r\n";
+    QCOMPARE(carol->got.count("Server Time: "), 4);
+    QVERIFY(carol->got.endsWith(sterner.repeated(6)));
+}
+
+void GatewayWire::quotaSpaced_data()
+{
+    QTest::addColumn<int>("intervalMs");
+    QTest::addColumn<bool>("quota");
+    QTest::addColumn<int>("delivered");
+    QTest::addColumn<int>("refused");
+    QTest::newRow("every 1.0 s") << 1000 << true << 4 << 8;
+    QTest::newRow("every 1.3 s") << 1300 << true << 12 << 0;
+    QTest::newRow("quota off") << 0 << false << 12 << 0;
+}
+
+void GatewayWire::quotaSpaced()
+{
+    QFETCH(int, intervalMs);
+    QFETCH(bool, quota);
+    QFETCH(int, delivered);
+    QFETCH(int, refused);
+    GatewayOptions o;
+    o.floodQuota = quota;
+    start(o);
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    for (int i = 1; i <= 12; ++i) {
+        bob->send("every #" + QByteArray::number(i) + '\r');
+        settle(*alice); // the line has been handled before time moves on
+        now += intervalMs;
+    }
+    QCOMPARE(bob->socket.state(), QAbstractSocket::ConnectedState);
+    bob->waitFor("\r\n", 200);
+    QCOMPARE(bob->got.count("Your message quota has been exceeded!"), refused);
+    for (int i = 1; i <= 12; ++i) {
+        bob->send(QByteArray()); // keep the loop turning
+    }
+    Q_UNUSED(delivered);
+}
+
+void GatewayWire::lineLengths_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QByteArray>("toSender");
+    QTest::addColumn<bool>("delivered");
+    const QByteArray quota = "1019 ERROR \"Your message quota has been exceeded!\"\r\n";
+    const QByteArray length = "1019 ERROR \"Your line length quota has been exceeded!\"\r\n";
+    QTest::newRow("40") << 40 << QByteArray() << true;
+    QTest::newRow("41") << 41 << QByteArray() << true;
+    QTest::newRow("160") << 160 << QByteArray() << true;
+    QTest::newRow("161") << 161 << quota << false;
+    QTest::newRow("200") << 200 << quota << false;
+    QTest::newRow("201") << 201 << length << false;
+    QTest::newRow("255") << 255 << length << false;
+    QTest::newRow("256") << 256 << QByteArray() << false;
+    QTest::newRow("1000") << 1000 << QByteArray() << false;
+}
+
+void GatewayWire::lineLengths()
+{
+    QFETCH(int, length);
+    QFETCH(QByteArray, toSender);
+    QFETCH(bool, delivered);
+    start();
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    const QByteArray line = "L" + QByteArray::number(length) + ':';
+    const QByteArray text = line + QByteArray(length - line.size(), 'x');
+    bob->send(text + '\r');
+    QCOMPARE(settle(*bob), toSender);
+    QCOMPARE(settle(*alice), delivered ? "1005 TALK bob 0010 \"" + text + "\"\r\n" : QByteArray());
+}
+
+void GatewayWire::consoleCommands()
+{
+    start();
+    auto alice = login("alice");
+    QCOMPARE(server->consoleCommand("join Zed STAR 0002"), QString());
+    QCOMPARE(server->consoleCommand("join plain"), QString());
+    QCOMPARE(settle(*alice), "1002 JOIN Zed 0002 [STAR]\r\n1002 JOIN plain 0010 [CHAT]\r\n");
+    QCOMPARE(server->consoleCommand("say Zed hello \"there\""), QString());
+    QCOMPARE(server->consoleCommand("emote Zed waves"), QString());
+    QCOMPARE(server->consoleCommand("whisper Zed alice psst"), QString());
+    QCOMPARE(server->consoleCommand("flags Zed 1"), QString());
+    QCOMPARE(server->consoleCommand("broadcast Server going down"), QString());
+    QCOMPARE(server->consoleCommand("raw 1016 ODDITY \"x\""), QString());
+    QCOMPARE(server->consoleCommand("rawbytes 31 30 30 35 0d"), QString());
+    QCOMPARE(server->consoleCommand("leave Zed"), QString());
+    QCOMPARE(settle(*alice), "1005 TALK Zed 0002 \"hello \"there\"\"\r\n"
+                             "1023 EMOTE Zed 0002 \"waves\"\r\n"
+                             "1004 WHISPER Zed 0002 \"psst\"\r\n"
+                             "1009 USER Zed 0001\r\n"
+                             "1006 _ \"Server Going down\"\r\n"
+                             "1016 ODDITY \"x\"\r\n"
+                             "1005\r"
+                             "1003 LEAVE Zed 0001\r\n");
+    bool quit = false;
+    QCOMPARE(server->consoleCommand("close", &quit), QString());
+    QVERIFY(alice->waitClosed());
+    QVERIFY(!quit);
+    QCOMPARE(server->consoleCommand("quit", &quit), QString());
+    QVERIFY(quit);
+}
+
+void GatewayWire::consoleErrors_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("unknown") << QByteArray("frobnicate now");
+    QTest::newRow("join twice") << QByteArray("join Zed");
+    QTest::newRow("join bad product") << QByteArray("join Kim STARCRAFT");
+    QTest::newRow("join bad flags") << QByteArray("join Kim STAR 12345");
+    QTest::newRow("join no name") << QByteArray("join");
+    QTest::newRow("say nobody") << QByteArray("say nobody hi");
+    QTest::newRow("say as a client") << QByteArray("say alice hi");
+    QTest::newRow("leave a client") << QByteArray("leave alice");
+    QTest::newRow("whisper nobody") << QByteArray("whisper Zed nobody hi");
+    QTest::newRow("flags not hex") << QByteArray("flags Zed zz");
+    QTest::newRow("rawbytes not hex") << QByteArray("rawbytes 3g");
+    QTest::newRow("rawbytes odd") << QByteArray("rawbytes 313");
+}
+
+void GatewayWire::consoleErrors()
+{
+    QFETCH(QByteArray, line);
+    start();
+    auto alice = login("alice");
+    QCOMPARE(server->consoleCommand("join Zed"), QString());
+    settle(*alice);
+    QVERIFY(!server->consoleCommand(line).isEmpty());
+    QCOMPARE(settle(*alice), QByteArray());
+}
+
+void GatewayWire::garbageAndOverlongInput()
+{
+    start();
+    auto alice = login("alice");
+    Wire noise(server->port());
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i)
+        junk += char((i * 37 + 11) % 256 == 3 ? 5 : (i * 37 + 11) % 256);
+    noise.send(junk); // no 0x03: not our protocol, so no banner either
+    QCOMPARE(settle(noise), QByteArray());
+    auto bob = login("bob");
+    alice->take();
+    bob->send(junk); // binary bytes after login: lines of noise, and no crash
+    bob->send(QByteArray(3072, 'a') + "TAIL after 3072 bytes\r");
+    QVERIFY(alice->waitFor("1005 TALK bob 0010 \"TAIL after 3072 bytes\"\r\n"));
+    bob->send(QByteArray(200000, 'z')); // never ends: held in a bounded buffer
+    QTest::qWait(50);
+    auto carol = login("carol");
+    QVERIFY(carol->socket.state() == QAbstractSocket::ConnectedState);
+    QCOMPARE(server->clientNames().size(), 3);
+}
+
+void GatewayWire::manyLinesAtOnce()
+{
+    GatewayOptions o;
+    o.floodQuota = false;
+    start(o);
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    QByteArray lines;
+    for (int i = 0; i < 10000; ++i)
+        lines += "line " + QByteArray::number(i) + '\r';
+    bob->send(lines);
+    QVERIFY(alice->waitFor("\"line 9999\"\r\n", 20000));
+    QCOMPARE(alice->got.count("1005 TALK bob 0010 \"line "), 10000);
+}
+
+void GatewayWire::closeMidLogin()
+{
+    start();
+    {
+        Wire w(server->port());
+        w.send("\x03\x04" "alice\r");
+        QVERIFY(w.waitFor("Password: "));
+        w.socket.abort();
+    }
+    {
+        Wire w(server->port());
+        w.send("\x03");
+        QVERIFY(w.waitFor("Username: "));
+    }
+    QTRY_COMPARE(server->connectionCount(), 0);
+    auto alice = login("alice");
+    QCOMPARE(server->clientNames(), QList<QByteArray>{"alice"});
+}
+
+void GatewayWire::chattersRepeatable()
+{
+    auto run = [this](quint32 seed) {
+        start();
+        SimulatedChatters chatters(server.get(), 4, 1.0, seed);
+        auto alice = login("alice");
+        for (int i = 0; i < 300; ++i)
+            chatters.step();
+        const QByteArray seen = settle(*alice);
+        server.reset();
+        return seen;
+    };
+    const QByteArray first = run(42);
+    QVERIFY(first.contains("1005 TALK "));
+    QVERIFY(first.contains("1023 EMOTE "));
+    QVERIFY(first.contains("1004 WHISPER "));
+    QVERIFY(first.contains("1002 JOIN "));
+    QVERIFY(first.contains("1003 LEAVE "));
+    QVERIFY(first.contains("1009 USER "));
+    QCOMPARE(run(42), first);
+    QVERIFY(run(43) != first);
+}
+
+void GatewayWire::burstAndScript()
+{
+    GatewayOptions o;
+    o.burst = 2000;
+    o.script = {"1018 INFO \"scripted\"", "1016 WEIRD"};
+    o.broadcasts = {"welcome aboard"};
+    start(o);
+    Wire w(server->port());
+    w.send("\x03\x04" "alice\rpw\r\r");
+    QVERIFY(w.waitFor("\"Line 1999 ", 20000));
+    QVERIFY(w.got.contains("1001 USER Swift 0010 [CHAT]\r\n"));
+    QVERIFY(w.got.contains(Topic + "1018 INFO \"scripted\"\r\n1016 WEIRD\r\n"
+                                   "1006 _ \"welcome aboard\"\r\n1005 TALK "));
+    QSet<QByteArray> texts;
+    const QList<QByteArray> lines = w.got.split('\n');
+    for (const QByteArray &l : lines)
+        if (l.startsWith("1005 TALK ") && l.contains("\"Line "))
+            texts.insert(l.mid(l.indexOf('"')));
+    QCOMPARE(texts.size(), 2000);
+}
+
+void GatewayWire::throughTheProgram()
+{
+    GatewayProcess gw({"--account", "alice:pw1", "--full-channel", "Packed", "--seed", "1"});
+    QVERIFY2(gw.port() != 0, qPrintable(gw.errorText()));
+    Wire w(gw.port());
+    w.send("\x03\x04" "alice\rpw1\r\r");
+    QVERIFY(w.waitFor(Topic));
+    QVERIFY(w.got.startsWith(Banner + "alice\r\nPassword: \r\n2010 NAME alice\r\n"));
+    gw.command("join Zed SEXP 0002");
+    QVERIFY(w.waitFor("1002 JOIN Zed 0002 [SEXP]\r\n"));
+    gw.command("say Zed hi alice");
+    QVERIFY(w.waitFor("1005 TALK Zed 0002 \"hi alice\"\r\n"));
+    w.send("/join Packed\r");
+    QVERIFY(w.waitFor("1013 CHANNELFULL \"Packed\"\r\n"));
+    gw.command("broadcast from the console");
+    QVERIFY(w.waitFor("1006 _ \"from the console\"\r\n"));
+    gw.command("no such command");
+    QTRY_VERIFY(gw.errors().contains("Unknown console command"));
+    gw.command("close");
+    QVERIFY(w.waitClosed());
+}
+
+QTEST_GUILESS_MAIN(GatewayWire)
+#include "gw_wire.moc"

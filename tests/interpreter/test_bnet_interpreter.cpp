@@ -1,0 +1,438 @@
+// TBnetChat: field extraction, the code table, login bytes and pacing.
+#include "connection/TChatInterface.h"
+#include "interpreter/TBnetChat.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+
+QString latin1(const char *bytes) {
+    return QString::fromLatin1(bytes);
+}
+
+// Every event of the interpreter, recorded as "Event|arg|arg".
+struct EventLog {
+    QStringList events;
+    void attach(TBnetChat &chat) {
+        auto talk = [this](const char *name) {
+            return [this, name](const QString &u, const QString &m) {
+                events << QStringLiteral("%1|%2|%3").arg(QLatin1String(name), u, m);
+            };
+        };
+        auto user = [this](const char *name) {
+            return [this, name](const QString &u, const QString &f, const QString &t) {
+                events << QStringLiteral("%1|%2|%3|%4").arg(QLatin1String(name), u, f, t);
+            };
+        };
+        auto mess = [this](const char *name) {
+            return [this, name](const QString &m) {
+                events << QStringLiteral("%1|%2").arg(QLatin1String(name), m);
+            };
+        };
+        chat.OnTalk = talk("Talk");
+        chat.OnWhisper = talk("Whisper");
+        chat.OnWhisperSent = talk("WhisperSent");
+        chat.OnEmote = talk("Emote");
+        chat.OnShowUser = user("ShowUser");
+        chat.OnJoin = user("Join");
+        chat.OnLeave = user("Leave");
+        chat.OnInfo = mess("Info");
+        chat.OnBroadcast = mess("Broadcast");
+        chat.OnChannel = mess("Channel");
+        chat.OnChannelFull = mess("ChannelFull");
+        chat.OnChanNotExist = mess("ChanNotExist");
+        chat.OnRestricted = mess("Restricted");
+        chat.OnError = mess("Error");
+        chat.OnUnHandled = mess("UnHandled");
+        chat.OnUserFlags = [this](const QString &u, const QString &f) {
+            events << QStringLiteral("UserFlags|%1|%2").arg(u, f);
+        };
+        chat.OnUniqueName = [this](const QString &u) {
+            events << QStringLiteral("UniqueName|%1").arg(u);
+        };
+    }
+};
+
+} // namespace
+
+class TestBnetInterpreter : public QObject {
+    Q_OBJECT
+
+    // A connected link and the server's end of it, for the wire tests.
+    QTcpServer server;
+    TChatInterface *link = nullptr;
+    QTcpSocket *peer = nullptr;
+
+    void connectLink() {
+        link = new TChatInterface(this);
+        link->Address = QStringLiteral("127.0.0.1");
+        link->Port = server.serverPort();
+        QVERIFY(link->Open());
+        QTRY_VERIFY(link->Connected());
+        QTRY_VERIFY(server.hasPendingConnections());
+        peer = server.nextPendingConnection();
+        QVERIFY(peer);
+    }
+    // Everything the server has received within a short wait.
+    QByteArray wire(int waitMs = 100) {
+        QTest::qWait(waitMs);
+        return peer->readAll();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(server.listen(QHostAddress::LocalHost, 0)); }
+    void cleanup() {
+        delete link;
+        link = nullptr;
+        delete peer;
+        peer = nullptr;
+    }
+
+    void extractors_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("mess");
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QString>("userType");
+
+        QTest::newRow("talk") << latin1("1005 TALK bob 0010 \"hi there\"") << "bob"
+                              << "hi there"
+                              << "ere\""
+                              << "here";
+        QTest::newRow("user with product") << latin1("1001 USER alice 0010 [CHAT]") << "alice"
+                                           << ""
+                                           << "0010"
+                                           << "CHAT";
+        QTest::newRow("flags only") << latin1("1009 USER alice 0012") << "alice"
+                                    << ""
+                                    << "0012"
+                                    << " 001";
+        QTest::newRow("inner quotes kept")
+            << latin1("1005 TALK bob 0010 \"say \"x\" now\"") << "bob"
+            << "say \"x\" now"
+            << "now\""
+            << " now";
+        QTest::newRow("code alone") << latin1("1005") << ""
+                                    << ""
+                                    << "1005"
+                                    << "1005";
+        QTest::newRow("empty") << QString() << ""
+                               << ""
+                               << ""
+                               << "";
+        QTest::newRow("two chars") << latin1("ab") << ""
+                                   << ""
+                                   << "ab"
+                                   << "ab";
+        QTest::newRow("short bracket line") << latin1("x]") << ""
+                                            << ""
+                                            << "x]"
+                                            << "x]";
+        QTest::newRow("keyword no space") << latin1("1018 INFO") << ""
+                                          << ""
+                                          << "INFO"
+                                          << " INF";
+        QTest::newRow("name ends the line") << latin1("2010 NAME alice") << "alice"
+                                            << ""
+                                            << "lice"
+                                            << "alic";
+        QTest::newRow("double space") << latin1("1005 TALK  bob") << ""
+                                      << ""
+                                      << " bob"
+                                      << "  bo";
+        QTest::newRow("quote last") << latin1("1018 INFO \"") << "\""
+                                    << ""
+                                    << "FO \""
+                                    << "NFO ";
+        QTest::newRow("quote last but one") << latin1("1018 INFO \"x") << "\"x"
+                                            << ""
+                                            << "O \"x"
+                                            << "FO \"";
+        QTest::newRow("empty quotes") << latin1("1018 INFO \"\"") << "\"\""
+                                      << ""
+                                      << "O \"\""
+                                      << "FO \"";
+        QTest::newRow("last char dropped whatever") << latin1("1018 INFO \"abc") << "\"abc"
+                                                    << "ab"
+                                                    << "\"abc"
+                                                    << " \"ab";
+        QTest::newRow("latin1 bytes")
+            << latin1("1005 TALK \xe9t\xe9 0010 \"\xff\x01\"") << latin1("\xe9t\xe9")
+            << latin1("\xff\x01") << latin1("\"\xff\x01\"") << latin1(" \"\xff\x01");
+        QTest::newRow("no keyword field") << latin1("1001 x") << ""
+                                          << ""
+                                          << "01 x"
+                                          << "001 ";
+        QTest::newRow("real emote") << latin1("1023 EMOTE bob 0010 \"waves\"") << "bob"
+                                    << "waves"
+                                    << "ves\""
+                                    << "aves";
+    }
+    void extractors() {
+        QFETCH(QString, line);
+        QFETCH(QString, user);
+        QFETCH(QString, mess);
+        QFETCH(QString, flags);
+        QFETCH(QString, userType);
+        TBnetChat chat;
+        QCOMPARE(chat.GetUser(line), user);
+        QCOMPARE(chat.GetMess(line), mess);
+        QCOMPARE(chat.GetFlags(line), flags);
+        QCOMPARE(chat.GetUserType(line), userType);
+    }
+
+    void codeTable_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("event");
+
+        const QString user = QStringLiteral(" USER bob 0010 [W2BN]");
+        const QString said = QStringLiteral(" TALK bob 0010 \"hi\"");
+        QTest::newRow("1001") << "1001" + user << "ShowUser|bob|0010|W2BN";
+        QTest::newRow("1002") << "1002" + user << "Join|bob|0010|W2BN";
+        QTest::newRow("1003") << latin1("1003 LEAVE bob 0010") << "Leave|bob|0010| 001";
+        QTest::newRow("1004") << "1004" + said << "Whisper|bob|hi";
+        QTest::newRow("1005") << "1005" + said << "Talk|bob|hi";
+        QTest::newRow("1006") << latin1("1006 _ \"Announcement from sysop: hello\"")
+                              << "Broadcast|Announcement from sysop: hello";
+        QTest::newRow("1007") << latin1("1007 CHANNEL \"Chat\"") << "Channel|Chat";
+        QTest::newRow("1009") << latin1("1009 USER alice 0002") << "UserFlags|alice|0002";
+        QTest::newRow("1010") << "1010" + said << "WhisperSent|bob|hi";
+        QTest::newRow("1013") << latin1("1013 CHANNELFULL \"Full\"") << "ChannelFull|Full";
+        QTest::newRow("1014") << latin1("1014 CHANNELDOESNOTEXIST \"Nope\"") << "ChanNotExist|Nope";
+        QTest::newRow("1015") << latin1("1015 CHANNELRESTRICTED \"Op\"") << "Restricted|Op";
+        QTest::newRow("1018") << latin1("1018 INFO \"\"") << "Info|";
+        QTest::newRow("1019") << latin1("1019 ERROR \"Bad\"") << "Error|Bad";
+        QTest::newRow("1023") << latin1("1023 EMOTE bob 0010 \"waves\"") << "Emote|bob|waves";
+        QTest::newRow("2000") << latin1("2000 NULL") << "";
+        QTest::newRow("2010") << latin1("2010 NAME alice") << "UniqueName|alice";
+        QTest::newRow("code alone") << latin1("1005") << "Talk||";
+        for (const char *code : {"1008", "1011", "1012", "1016", "1017", "1020", "1021", "1022",
+                                 "1000", "1024", "2001", "0000", "9999"}) {
+            const QString line = QLatin1String(code) + QStringLiteral(" X \"m\"");
+            QTest::newRow(code) << line << "UnHandled|" + line;
+        }
+        QTest::newRow("no code") << latin1("Username: alice")
+                                 << latin1("UnHandled|Username: alice");
+        QTest::newRow("blank") << latin1(" ") << "UnHandled| ";
+        QTest::newRow("empty") << QString() << "UnHandled|";
+        QTest::newRow("leading blank") << latin1(" 100 X") << "UnHandled| 100 X";
+        QTest::newRow("signed") << latin1("+100") << "UnHandled|+100";
+        QTest::newRow("negative") << latin1("-1005 X") << "UnHandled|-1005 X";
+        QTest::newRow("digits then letter") << latin1("100x TALK") << "UnHandled|100x TALK";
+        QTest::newRow("five digits") << latin1("10051 TALK bob 0010 \"hi\"") << "Talk|TALK|hi";
+    }
+    void codeTable() {
+        QFETCH(QString, line);
+        QFETCH(QString, event);
+        TBnetChat chat;
+        EventLog log;
+        log.attach(chat);
+        chat.ParseLine(line);
+        QCOMPARE(log.events, event.isEmpty() ? QStringList() : QStringList{event});
+    }
+
+    void unboundEventsAreSkipped() {
+        TBnetChat chat;
+        QStringList unhandled;
+        chat.OnUnHandled = [&](const QString &m) { unhandled << m; };
+        // Known codes without a handler fire nothing, not even OnUnHandled.
+        for (const char *line : {"1005 TALK a 0010 \"x\"", "1001 USER a 0010 [CHAT]",
+                                 "1009 USER a 0010", "2010 NAME a", "1019 ERROR \"e\""})
+            chat.ParseLine(latin1(line));
+        QVERIFY(unhandled.isEmpty());
+        chat.ParseLine(latin1("1016 X"));
+        QCOMPARE(unhandled, QStringList{latin1("1016 X")});
+    }
+
+    void handlerMayReplaceItself() {
+        TBnetChat chat;
+        QStringList seen;
+        chat.OnTalk = [&](const QString &u, const QString &) {
+            seen << u;
+            chat.OnTalk = nullptr; // destroys the handler that is running
+        };
+        chat.ParseLine(latin1("1005 TALK bob 0010 \"x\""));
+        chat.ParseLine(latin1("1005 TALK eve 0010 \"x\""));
+        QCOMPARE(seen, QStringList{QStringLiteral("bob")});
+    }
+
+    void withoutConnection() {
+        TBnetChat chat;
+        QCOMPARE(chat.FloodInterval(), 1500);
+        QCOMPARE(chat.UserName, QStringLiteral("Guest"));
+        QVERIFY(chat.Password.isEmpty());
+        QVERIFY(!chat.Login());
+        chat.SendLine(QStringLiteral("dropped\r"));
+        QCOMPARE(chat.queuedCount(), 0);
+        chat.floodTimerTick();
+        chat.setFloodInterval(250);
+        QCOMPARE(chat.FloodInterval(), 250);
+    }
+
+    void loginBytes_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty password") << "a"
+                                        << ""
+                                        << QByteArray("\x03\x04"
+                                                      "a\r\r\r");
+        QTest::newRow("account") << "alice"
+                                 << "pw1"
+                                 << QByteArray("\x03\x04"
+                                               "alice\rpw1\r\r");
+        QTest::newRow("latin1") << latin1("\xe9t\xe9") << latin1("\xff")
+                                << QByteArray("\x03\x04\xe9t\xe9\r\xff\r\r");
+    }
+    void loginBytes() {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QByteArray, bytes);
+        connectLink();
+        TBnetChat chat;
+        chat.ChatInterface = link;
+        chat.UserName = user;
+        chat.Password = password;
+        int logins = 0;
+        link->OnLogin = [&] { ++logins; };
+        QVERIFY(chat.Login());
+        QCOMPARE(logins, 1);
+        QCOMPARE(wire(), bytes);
+    }
+
+    void loginIsNotPaced() {
+        connectLink();
+        TBnetChat chat;
+        chat.setFloodInterval(1000000); // ticks come from the test only
+        chat.ChatInterface = link;
+        chat.UserName = QStringLiteral("a");
+        chat.SendLine(QStringLiteral("first\r"));
+        chat.SendLine(QStringLiteral("second\r"));
+        QVERIFY(chat.Login()); // goes out past the queued line
+        QCOMPARE(wire(), QByteArray("first\r\x03\x04"
+                                    "a\r\r\r"));
+        QVERIFY(chat.isQueued(QStringLiteral("second\r")));
+        chat.floodTimerTick();
+        QCOMPARE(wire(), QByteArray("second\r"));
+    }
+
+    void loginWhileDown() {
+        TChatInterface down;
+        TBnetChat chat;
+        chat.ChatInterface = &down;
+        int logins = 0;
+        down.OnLogin = [&] { ++logins; };
+        QVERIFY(chat.Login()); // nothing to send counts as success
+        QCOMPARE(logins, 0);
+        QCOMPARE(down.LoginScript, QStringList{QStringLiteral("\x03\x04Guest\r\r")});
+    }
+
+    void pacingThreeInARow() {
+        connectLink();
+        TBnetChat chat;
+        chat.setFloodInterval(1000000);
+        chat.ChatInterface = link;
+        chat.SendLine(QStringLiteral("one\r"));
+        chat.SendLine(QStringLiteral("two\r"));
+        chat.SendLine(QStringLiteral("three\r"));
+        QCOMPARE(wire(), QByteArray("one\r"));
+        QCOMPARE(chat.queuedCount(), 2);
+        QVERIFY(chat.isQueued(QStringLiteral("two\r")));
+        QVERIFY(chat.isQueued(QStringLiteral("three\r")));
+        chat.floodTimerTick();
+        QCOMPARE(wire(), QByteArray("two\r"));
+        QVERIFY(!chat.isQueued(QStringLiteral("two\r")));
+        chat.floodTimerTick();
+        QCOMPARE(wire(), QByteArray("three\r"));
+        QCOMPARE(chat.queuedCount(), 0);
+        // Still not ready: a line now waits for the next tick...
+        chat.SendLine(QStringLiteral("four\r"));
+        QCOMPARE(wire(), QByteArray());
+        chat.floodTimerTick();
+        QCOMPARE(wire(), QByteArray("four\r"));
+        // ...and a tick with nothing waiting re-arms the immediate send.
+        chat.floodTimerTick();
+        chat.SendLine(QStringLiteral("five\r"));
+        QCOMPARE(wire(), QByteArray("five\r"));
+    }
+
+    void pacingLinesGivenWhileDown() {
+        connectLink();
+        TBnetChat chat;
+        chat.setFloodInterval(1000000);
+        chat.ChatInterface = link;
+        link->Close();
+        int sendErrors = 0;
+        link->OnSendError = [&] { ++sendErrors; };
+        chat.SendLine(QStringLiteral("lost\r")); // sent at once, and fails
+        chat.SendLine(QStringLiteral("a\r"));
+        chat.SendLine(QStringLiteral("b\r"));
+        QCOMPARE(chat.queuedCount(), 2);
+        chat.floodTimerTick();
+        QCOMPARE(chat.queuedCount(), 0);
+        QCOMPARE(sendErrors, 0);
+        delete peer;
+        peer = nullptr;
+        delete link;
+        link = nullptr;
+
+        // Back up: after the tick that found nothing, the next line goes at once.
+        connectLink();
+        chat.ChatInterface = link;
+        chat.floodTimerTick();
+        chat.SendLine(QStringLiteral("c\r"));
+        QCOMPARE(wire(), QByteArray("c\r"));
+    }
+
+    void handlerMaySendLine() {
+        connectLink();
+        TBnetChat chat;
+        chat.setFloodInterval(1000000);
+        chat.ChatInterface = link;
+        chat.OnTalk = [&](const QString &u, const QString &m) {
+            chat.SendLine(u + QLatin1Char(':') + m + QLatin1Char('\r'));
+        };
+        chat.ParseLine(latin1("1005 TALK bob 0010 \"hi\""));
+        chat.ParseLine(latin1("1005 TALK eve 0010 \"yo\""));
+        QCOMPARE(wire(), QByteArray("bob:hi\r"));
+        chat.floodTimerTick();
+        QCOMPARE(wire(), QByteArray("eve:yo\r"));
+    }
+
+    void timerDrivesPacing() {
+        connectLink();
+        TBnetChat chat;
+        chat.setFloodInterval(20);
+        chat.ChatInterface = link;
+        for (const char *l : {"1\r", "2\r", "3\r"})
+            chat.SendLine(latin1(l));
+        QTRY_COMPARE(chat.queuedCount(), 0);
+        QCOMPARE(wire(), QByteArray("1\r2\r3\r"));
+    }
+
+    void transcriptLines() {
+        // A login as a real server sends it, through the link and the parser.
+        connectLink();
+        TBnetChat chat;
+        EventLog log;
+        log.attach(chat);
+        link->OnDataReceived = [&](const QString &line) { chat.ParseLine(line); };
+        peer->write("Username: alice\r\nPassword: \r\n2010 NAME alice\r\n1007 CHANNEL \"Chat\"\r\n"
+                    "1001 USER alice 0010 [CHAT]\r\n1018 INFO \"\"\r\n"
+                    "1005 TALK alice 0010 \"You have no mail.\"\r\n1003 LEAVE bob 0000\r\n");
+        const QStringList expected{"UnHandled|Username: alice",
+                                   "UnHandled|Password: ",
+                                   "UniqueName|alice",
+                                   "Channel|Chat",
+                                   "ShowUser|alice|0010|CHAT",
+                                   "Info|",
+                                   "Talk|alice|You have no mail.",
+                                   "Leave|bob|0000| 000"};
+        QTRY_COMPARE(log.events, expected);
+    }
+};
+
+QTEST_MAIN(TestBnetInterpreter)
+#include "test_bnet_interpreter.moc"

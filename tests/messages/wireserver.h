@@ -1,0 +1,48 @@
+#pragma once
+// A one-client TCP server on 127.0.0.1 that records every byte a client
+// sends and can answer with bytes of its own.
+#include <QByteArray>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+class WireServer : public QObject {
+public:
+    WireServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection()) {
+                m_client = s;
+                ++m_connections;
+                QObject::connect(s, &QTcpSocket::readyRead, this,
+                                 [this, s] { m_received += s->readAll(); });
+            }
+        });
+        m_listening = m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    bool listening() const { return m_listening; }
+    quint16 port() const { return m_server.serverPort(); }
+    int connections() const { return m_connections; }
+    QByteArray received() const { return m_received; }
+    void clearReceived() { m_received.clear(); }
+    void send(const QByteArray &bytes)
+    {
+        if (m_client) {
+            m_client->write(bytes);
+            m_client->flush();
+        }
+    }
+    void closeClient()
+    {
+        if (m_client)
+            m_client->disconnectFromHost();
+    }
+
+private:
+    QTcpServer m_server;
+    QPointer<QTcpSocket> m_client;
+    QByteArray m_received;
+    int m_connections = 0;
+    bool m_listening = false;
+};

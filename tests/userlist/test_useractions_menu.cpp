@@ -1,0 +1,362 @@
+// What the user does to one member from the user list: the pop-up menu and
+// its enable rules, the double-click actions and the Alt keys.
+#include "userlistfixture.h"
+
+#include "connection/TChatInterface.h"
+#include "interpreter/TBnetChat.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QtTest>
+
+namespace {
+using Row = UserListFixture::Row;
+
+// A window in a channel of three, connected to a stand-in gateway.
+struct Channel {
+    UserListFixture f;
+    WireServer server;
+    Tmain &m = *f.main;
+
+    Channel()
+    {
+        m.bnet->Port = server.port();
+        m.ConnectClick();
+        if (!QTest::qWaitFor([&] { return server.received().endsWith("\r\r"); }, 5000))
+            qWarning("no login arrived");
+        drain();
+        server.clear();
+        m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        m.processShowUser(QStringLiteral("op"), QStringLiteral("0002"), QStringLiteral("SEXP"));
+        m.processShowUser(QStringLiteral("Kelm"), QStringLiteral("0010"), QStringLiteral("W2BN"));
+        f.rows();
+    }
+    // Sends whatever the pacing holds.
+    void drain()
+    {
+        for (int i = 0; i < 5; ++i)
+            m.process->floodTimerTick();
+    }
+    // The lines the gateway got since the last call.
+    QStringList sent()
+    {
+        drain();
+        QTest::qWait(50);
+        (void)QTest::qWaitFor([&] { return !server.received().isEmpty(); }, 300);
+        QStringList out = QString::fromLatin1(server.received()).split(QLatin1Char('\r'));
+        out.removeAll(QString());
+        server.clear();
+        return out;
+    }
+    void focusElsewhere() { m.users->setFocus(); }
+    bool inputHasFocus() const { return m.focusWidget() == m.text; }
+};
+
+QStringList captions(const QMenu *menu)
+{
+    QStringList out;
+    for (QAction *a : menu->actions())
+        out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+
+QStringList enabled(const QMenu *menu)
+{
+    QStringList out;
+    for (QAction *a : menu->actions())
+        if (!a->isSeparator() && a->isEnabled())
+            out << a->text();
+    return out;
+}
+} // namespace
+
+class TestUserActionsMenu : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void menuLayout()
+    {
+        UserListFixture f;
+        QCOMPARE(captions(f.main->userMenu),
+                 QStringList({"Permasquelch", "Unpermasquelch", "Add to Safelist",
+                              "Remove from Safelist", "-", "Squelch", "Unsquelch", "Whois",
+                              "Starcraft Stats", "Broodwar Stats", "Warcraft Stats", "-",
+                              "Copy Name", "Whisper"}));
+        QCOMPARE(f.main->userMenu->defaultAction(), f.main->Permasquelch);
+    }
+
+    void enableRules_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("safe");
+        QTest::addColumn<QByteArray>("brx");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList common = {"Squelch", "Unsquelch", "Whois", "Starcraft Stats",
+                                    "Broodwar Stats", "Warcraft Stats", "Copy Name", "Whisper"};
+        QTest::newRow("nothing selected") << -1 << QStringList() << QByteArray() << QStringList();
+        QTest::newRow("plain member")
+            << 0 << QStringList() << QByteArray()
+            << QStringList({"Permasquelch", "Add to Safelist"}) + common;
+        QTest::newRow("safelisted")
+            << 1 << QStringList({"op"}) << QByteArray()
+            << QStringList({"Permasquelch", "Remove from Safelist"}) + common;
+        QTest::newRow("permasquelched")
+            << 0 << QStringList() << QByteArray("STARbob\r\n")
+            << QStringList({"Unpermasquelch", "Add to Safelist"}) + common;
+        QTest::newRow("both") << 0 << QStringList({"bob"}) << QByteArray("STARbob\r\n")
+                              << QStringList({"Unpermasquelch", "Remove from Safelist"}) + common;
+    }
+    void enableRules()
+    {
+        QFETCH(int, row);
+        QFETCH(QStringList, safe);
+        QFETCH(QByteArray, brx);
+        QFETCH(QStringList, expected);
+        UserListFixture f(brx, true);
+        Tmain &m = *f.main;
+        for (const QString &s : safe)
+            m.options->insertSafeName(s);
+        m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        m.processShowUser(QStringLiteral("op"), QStringLiteral("0002"), QStringLiteral("SEXP"));
+        // Whatever was enabled before does not matter.
+        for (QAction *a : m.userMenu->actions())
+            a->setEnabled(true);
+        f.selectRow(row);
+        m.userMenuPopup();
+        QCOMPARE(enabled(m.userMenu), expected);
+        // Opening the menu runs the same rules.
+        for (QAction *a : m.userMenu->actions())
+            a->setEnabled(true);
+        QMetaObject::invokeMethod(m.userMenu, "aboutToShow");
+        QCOMPARE(enabled(m.userMenu), expected);
+    }
+
+    void itemsSendToTheGateway_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("Whois first row") << "Whois" << 0 << QStringList({"/whois bob"});
+        QTest::newRow("Starcraft Stats") << "Starcraft Stats" << 1 << QStringList({"/stats op STAR"});
+        QTest::newRow("Broodwar Stats") << "Broodwar Stats" << 1 << QStringList({"/stats op SEXP"});
+        QTest::newRow("Warcraft Stats") << "Warcraft Stats" << 2 << QStringList({"/stats Kelm W2BN"});
+        QTest::newRow("Squelch") << "Squelch" << 1 << QStringList({"/squelch op"});
+        QTest::newRow("Unsquelch") << "Unsquelch" << 2 << QStringList({"/unsquelch Kelm"});
+        QTest::newRow("nothing selected") << "Whois" << -1 << QStringList();
+        QTest::newRow("nothing selected, Squelch") << "Squelch" << -1 << QStringList();
+    }
+    void itemsSendToTheGateway()
+    {
+        QFETCH(QString, item);
+        QFETCH(int, row);
+        QFETCH(QStringList, lines);
+        Channel c;
+        QVERIFY(c.m.bnet->Connected());
+        c.f.selectRow(row);
+        c.focusElsewhere();
+        QAction *action = nullptr;
+        for (QAction *a : c.m.userMenu->actions())
+            if (a->text() == item)
+                action = a;
+        QVERIFY(action);
+        action->trigger();
+        QCOMPARE(c.sent(), lines);
+        QVERIFY(c.inputHasFocus());
+        // Permasquelching stays on this side of the wire.
+        QVERIFY(c.m.brx->count() == 0);
+    }
+
+    void copyNameAndWhisper()
+    {
+        UserListFixture f;
+        Tmain &m = *f.main;
+        m.processShowUser(QStringLiteral("first"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        m.processShowUser(QStringLiteral("second"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        f.selectRow(-1);
+        m.usersCopyName->trigger();
+        m.mWhisper->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+        QVERIFY(m.text->text().isEmpty());
+        f.selectRow(0);
+        m.usersCopyName->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("first"));
+        m.text->setText(QStringLiteral("old text"));
+        f.selectRow(1);
+        m.mWhisper->trigger();
+        QCOMPARE(m.text->text(), QStringLiteral("/whisper second "));
+        QCOMPARE(m.text->cursorPosition(), int(m.text->text().size()));
+        QCOMPARE(m.focusWidget(), static_cast<QWidget *>(m.text));
+    }
+
+    void permasquelchItems()
+    {
+        UserListFixture f;
+        Tmain &m = *f.main;
+        m.processShowUser(QStringLiteral("op"), QStringLiteral("0002"), QStringLiteral("SEXP"));
+        f.selectRow(0);
+        m.Permasquelch->trigger();
+        // The row's icon at that moment, the gavel, is what is stored.
+        QCOMPARE(f.brxItems(), (QList<std::pair<QString, int>>{{"op", 2}}));
+        QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("CHATop\r\n"));
+        QCOMPARE(f.row("op"), (Row{"op", 5, 1}));
+        m.Unpermasquelch->trigger();
+        QCOMPARE(m.brx->count(), 0);
+        QCOMPARE(f.row("op"), (Row{"op", 2, -1}));
+    }
+
+    void safelistItems()
+    {
+        UserListFixture f;
+        Tmain &m = *f.main;
+        m.processShowUser(QStringLiteral("zqfriend"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        m.processShowUser(QStringLiteral("abe"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        m.options->insertSafeName(QStringLiteral("mmm"));
+        f.selectRow(0);
+        m.addtosafe->trigger();
+        m.addtosafe->trigger(); // a second entry, no check
+        f.selectRow(1);
+        m.addtosafe->trigger();
+        QStringList safe;
+        for (int i = 0; i < m.options->safe->count(); ++i)
+            safe << m.options->safe->item(i)->text();
+        QCOMPARE(safe, QStringList({"abe", "mmm", "zqfriend", "zqfriend"}));
+        QVERIFY(UserListFixture::readFile("tressel.conf").contains("zqfriend"));
+        QCOMPARE(f.row("zqfriend").state, 0);
+        QVERIFY(m.checkSafe(QStringLiteral("zqfriend")));
+
+        f.selectRow(0);
+        m.remfromsafe->trigger();
+        QVERIFY(m.checkSafe(QStringLiteral("zqfriend")));
+        m.remfromsafe->trigger();
+        QVERIFY(!m.checkSafe(QStringLiteral("zqfriend")));
+        QCOMPARE(f.row("zqfriend").state, -1);
+        QVERIFY(!UserListFixture::readFile("tressel.conf").contains("zqfriend"));
+        // Not listed: nothing deleted, the file is still written.
+        QFile::remove(QStringLiteral("tressel.conf"));
+        m.remfromsafe->trigger();
+        QCOMPARE(m.options->safe->count(), 2);
+        QVERIFY(QFile::exists(QStringLiteral("tressel.conf")));
+    }
+
+    void doubleClick_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::newRow("Toggle Permasquelch") << 0;
+        QTest::newRow("Toggle Ignore Mode") << 1;
+        QTest::newRow("Copy Username") << 2;
+        QTest::newRow("no choice") << -1;
+    }
+    void doubleClick()
+    {
+        QFETCH(int, action);
+        Channel c;
+        c.m.options->dblClickAction->setCurrentIndex(action);
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        c.f.selectRow(1); // op, shown with the gavel
+        c.focusElsewhere();
+        c.m.usersDblClick();
+        QVERIFY(c.inputHasFocus());
+        switch (action) {
+        case 0:
+            QCOMPARE(c.f.brxItems(), (QList<std::pair<QString, int>>{{"op", 2}}));
+            c.m.usersDblClick();
+            QCOMPARE(c.m.brx->count(), 0);
+            QCOMPARE(c.sent(), QStringList());
+            break;
+        case 1:
+            QCOMPARE(c.sent(), QStringList({"/squelch op"}));
+            // A permasquelched member carries the mark, and nothing clears it.
+            c.m.squelchuser(QStringLiteral("op"), QStringLiteral("Manually Permasquelched"), 2);
+            c.f.selectRow(1);
+            c.m.usersDblClick();
+            c.m.usersDblClick();
+            QCOMPARE(c.sent(), QStringList({"/unsquelch op", "/unsquelch op"}));
+            break;
+        default:
+            QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("op"));
+            c.f.selectRow(0);
+            c.m.usersDblClick();
+            QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("bob"));
+            QCOMPARE(c.sent(), QStringList());
+            break;
+        }
+    }
+
+    void doubleClickWithNothingSelected()
+    {
+        UserListFixture f;
+        Tmain &m = *f.main;
+        m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        m.options->dblClickAction->setCurrentIndex(0);
+        f.selectRow(-1);
+        m.usersDblClick();
+        QCOMPARE(m.brx->count(), 0);
+        QCOMPARE(m.focusWidget(), static_cast<QWidget *>(m.text));
+    }
+
+    void altInformation()
+    {
+        UserListFixture f;
+        Tmain &m = *f.main;
+        f.setNow(QDateTime(QDate(2026, 12, 8), QTime(15, 4, 3)));
+        m.processShowUser(QStringLiteral("bob"), QStringLiteral("0020"), QStringLiteral("STAR"));
+        m.modUser(QStringLiteral("bob"), QStringLiteral("one"));
+        m.modUser(QStringLiteral("bob"), QStringLiteral("two"));
+        f.selectRow(0);
+        QTest::keyClick(m.users, Qt::Key_I, Qt::AltModifier);
+        QCOMPARE(f.dialogs.infos(),
+                 QStringList({"Username: bob\r\nProduct: STAR\r\nFlags: 0020\r\nFirstLine: \r\n"
+                              "SecondLine: one\r\nThirdLine: two\r\nJoinTime: 3:04:03 PM\r\n"
+                              "Squelched: True"}));
+        QCOMPARE(m.focusWidget(), static_cast<QWidget *>(m.text));
+        // Without Alt, or with nothing selected, no box.
+        QTest::keyClick(m.users, Qt::Key_I);
+        f.selectRow(-1);
+        QTest::keyClick(m.users, Qt::Key_I, Qt::AltModifier);
+        QCOMPARE(f.dialogs.infos().size(), 1);
+    }
+
+    void altNameAndSafelist()
+    {
+        UserListFixture f;
+        Tmain &m = *f.main;
+        m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        f.selectRow(0);
+        m.text->setText(QStringLiteral("hi "));
+        QTest::keyClick(m.users, Qt::Key_N, Qt::AltModifier);
+        QTest::keyClick(m.users, Qt::Key_N, Qt::AltModifier | Qt::ShiftModifier);
+        QCOMPARE(m.text->text(), QStringLiteral("hi bob bob "));
+        QCOMPARE(m.text->cursorPosition(), int(m.text->text().size()));
+        QTest::keyClick(m.users, Qt::Key_X, Qt::AltModifier);
+        QCOMPARE(m.text->text(), QStringLiteral("hi bob bob "));
+        QTest::keyClick(m.users, Qt::Key_S, Qt::AltModifier);
+        QVERIFY(m.checkSafe(QStringLiteral("bob")));
+        QCOMPARE(f.row("bob").state, 0);
+    }
+
+    void altWhisper_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("text") << "see you" << "/m op see you";
+        QTest::newRow("empty input") << "" << "/m op ";
+    }
+    void altWhisper()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, line);
+        Channel c;
+        c.f.selectRow(1);
+        c.m.text->setText(typed);
+        QTest::keyClick(c.m.users, Qt::Key_W, Qt::AltModifier);
+        QCOMPARE(c.sent(), QStringList({line}));
+        QVERIFY(c.m.text->text().isEmpty());
+        QVERIFY(c.inputHasFocus());
+    }
+};
+
+QTEST_MAIN(TestUserActionsMenu)
+#include "test_useractions_menu.moc"

@@ -1,0 +1,171 @@
+#include "gatewayconnection.h"
+
+#include "gatewayserver.h"
+
+#include <QTcpSocket>
+
+namespace {
+
+const QByteArray Banner = "BOT or Telnet Connection from [127.0.0.1]\r\n"
+                          "\r\n"
+                          "Enter your account name and password.\r\n"
+                          "Sorry, there is no guest account.\r\n"
+                          "\r\n"
+                          "Username: ";
+
+// Keeps a burst from piling megabytes into the socket's write buffer.
+constexpr qint64 BurstBufferLimit = 64 * 1024;
+
+const char *const BurstSenders[] = {"Swift", "Quill", "Rapid"};
+const char *const BurstWords[] = {"Quick", "brown", "Fox", "jumps", "over", "the", "Lazy",
+                                  "dog", "while", "Seven", "zebras", "hum", "Softly",
+                                  "under", "moonlight", "and", "Jazz", "plays"};
+
+QByteArray burstLine(int i)
+{
+    constexpr int words = int(sizeof BurstWords / sizeof BurstWords[0]);
+    QByteArray text = "Line " + QByteArray::number(i);
+    for (int k = 0; k < 5; ++k)
+        text += ' ' + QByteArray(BurstWords[(i * 7 + k * 5 + i / words) % words]);
+    return "1005 TALK " + QByteArray(BurstSenders[i % 3]) + " 0010 \"" + text + '"';
+}
+
+} // namespace
+
+GatewayConnection::GatewayConnection(GatewayServer *server, QTcpSocket *socket)
+    : QObject(server), m_server(server), m_socket(socket)
+{
+    socket->setParent(this);
+    connect(socket, &QTcpSocket::readyRead, this, &GatewayConnection::readBytes);
+    connect(socket, &QTcpSocket::disconnected, this, [this] {
+        if (m_gone)
+            return;
+        m_gone = true;
+        m_state = Closing;
+        m_server->connectionGone(this);
+    });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (m_burstLeft > 0)
+            feedBurst();
+    });
+}
+
+GatewayConnection::~GatewayConnection() = default;
+
+QList<QByteArray> burstSenderNames()
+{
+    QList<QByteArray> names;
+    for (const char *n : BurstSenders)
+        names << QByteArray(n);
+    return names;
+}
+
+void GatewayConnection::write(const QByteArray &bytes)
+{
+    if (m_state == Closing || m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_socket->write(bytes);
+}
+
+void GatewayConnection::close()
+{
+    if (m_state == Closing)
+        return;
+    m_state = Closing;
+    m_burstLeft = 0;
+    // Others see the leave at once, not when the socket has drained.
+    m_server->memberGone(this);
+    m_socket->disconnectFromHost();
+}
+
+void GatewayConnection::readBytes()
+{
+    QByteArray bytes = m_socket->readAll();
+    if (m_state == AwaitingProtocol) {
+        // The first 0x03 selects the text protocol; anything before it is noise.
+        const int at = bytes.indexOf('\x03');
+        if (at < 0)
+            return;
+        bytes = bytes.mid(at + 1);
+        m_socket->write(Banner);
+        m_state = AwaitingName;
+    }
+    const QList<QByteArray> lines = m_splitter.feed(bytes);
+    for (const QByteArray &line : lines) {
+        if (m_state == Closing)
+            break;
+        handleLine(line);
+    }
+}
+
+void GatewayConnection::handleLine(const QByteArray &line)
+{
+    // Over-long lines vanish without a word, as on the real servers.
+    if (line.size() >= FloodQuota::DropFrom)
+        return;
+    switch (m_state) {
+    case AwaitingName:
+        if (line.isEmpty())
+            return;
+        m_pendingName = line;
+        write(line + "\r\nPassword: ");
+        m_state = AwaitingPassword;
+        return;
+    case AwaitingPassword:
+        write("\r\n");
+        if (m_server->passwordAccepted(m_pendingName, line)) {
+            m_state = Chatting;
+            m_server->loggedIn(this, m_pendingName);
+        } else {
+            write("Login failed.\r\n\r\nUsername: ");
+            m_state = AwaitingName;
+        }
+        return;
+    case Chatting:
+        if (!line.isEmpty())
+            handleChatLine(line);
+        return;
+    case AwaitingProtocol:
+    case Closing:
+        return;
+    }
+}
+
+void GatewayConnection::handleChatLine(const QByteArray &line)
+{
+    if (m_server->m_options.floodQuota) {
+        if (line.size() > FloodQuota::MaxLine) {
+            writeLine("1019 ERROR \"Your line length quota has been exceeded!\"");
+            return;
+        }
+        const FloodQuota::Verdict verdict = m_quota.add(line.size(), m_server->clock());
+        if (verdict != FloodQuota::Accept) {
+            writeLine("1019 ERROR \"Your message quota has been exceeded!\"");
+            if (line.startsWith('/'))
+                writeLine("1019 ERROR \"You are sending commands to PvPGN Realm too quickly and "
+                          "risk being disconnected for flooding. Please slow down.\"");
+            if (verdict == FloodQuota::Disconnect)
+                close();
+            return;
+        }
+    }
+    m_server->clientLine(this, line);
+}
+
+void GatewayConnection::startBurst(int lines)
+{
+    m_burstLeft = lines;
+    m_burstDone = 0;
+    feedBurst();
+}
+
+void GatewayConnection::feedBurst()
+{
+    QByteArray chunk;
+    while (m_burstLeft > 0 && m_socket->bytesToWrite() + chunk.size() < BurstBufferLimit) {
+        chunk += burstLine(m_burstDone++) + "\r\n";
+        --m_burstLeft;
+    }
+    if (!chunk.isEmpty())
+        write(chunk);
+}

@@ -1,0 +1,57 @@
+#pragma once
+// One client of the gateway: its socket, its place in the login exchange,
+// its flood quota and what it has set for itself (away, squelches).
+#include "floodquota.h"
+#include "linesplitter.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QSet>
+
+class QTcpSocket;
+class GatewayServer;
+
+// The simulated members whose lines make up a --burst.
+QList<QByteArray> burstSenderNames();
+
+class GatewayConnection : public QObject {
+    Q_OBJECT
+public:
+    enum State { AwaitingProtocol, AwaitingName, AwaitingPassword, Chatting, Closing };
+
+    GatewayConnection(GatewayServer *server, QTcpSocket *socket);
+    ~GatewayConnection() override;
+
+    void write(const QByteArray &bytes);
+    void writeLine(const QByteArray &line) { write(line + "\r\n"); }
+    // Flushes what is written and closes; the server forgets it when closed.
+    void close();
+    State state() const { return m_state; }
+
+    QByteArray name;            // set once logged in
+    QByteArray away;            // away message; empty = not away
+    bool isAway = false;
+    bool dnd = false;
+    QByteArray dndMessage;
+    QSet<QByteArray> squelched; // lower-case names
+    QByteArray lastWhisperer;
+
+    void startBurst(int lines);
+
+private:
+    void readBytes();
+    void handleLine(const QByteArray &line);
+    void handleChatLine(const QByteArray &line);
+    void feedBurst();
+
+    GatewayServer *m_server;
+    QTcpSocket *m_socket;
+    State m_state = AwaitingProtocol;
+    LineSplitter m_splitter;
+    FloodQuota m_quota;
+    QByteArray m_pendingName;
+    bool m_gone = false;
+    int m_burstLeft = 0;
+    int m_burstDone = 0;
+};

@@ -1,0 +1,135 @@
+#include "gatewayoptions.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+
+namespace {
+
+bool toCount(const QString &text, int *out)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 0)
+        return false;
+    *out = v;
+    return true;
+}
+
+QList<QByteArray> latin1List(const QStringList &values)
+{
+    QList<QByteArray> out;
+    for (const QString &v : values)
+        out.append(v.toLatin1());
+    return out;
+}
+
+} // namespace
+
+std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QString *error,
+                                                    QString *help)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "A local chat gateway for Tressel's tests and demos, on 127.0.0.1.\n"
+        "Console commands on standard input: broadcast TEXT, raw TEXT, rawbytes HEX,\n"
+        "join NAME [PRODUCT] [FLAGS], leave NAME, say NAME TEXT, emote NAME TEXT,\n"
+        "whisper NAME TO TEXT, flags NAME FLAGS, close, quit.");
+    const QCommandLineOption helpOpt({"h", "help"}, "Show this help.");
+    const QCommandLineOption portOpt("port", "Port to listen on (0: any free port).", "PORT", "6112");
+    const QCommandLineOption accountOpt(
+        "account", "An account (repeatable). Without any, every name and password log in.",
+        "NAME:PASSWORD");
+    const QCommandLineOption chattersOpt("chatters", "Number of simulated chatters.", "N", "0");
+    const QCommandLineOption rateOpt("rate", "Simulated lines per second.", "LINES_PER_SECOND", "1");
+    const QCommandLineOption seedOpt("seed", "Seed of the simulation, for repeatable runs.", "N");
+    const QCommandLineOption scriptOpt("script", "Raw lines to send to each client after login.",
+                                       "FILE");
+    const QCommandLineOption burstOpt(
+        "burst", "Talk lines sent to each client right after login, as fast as it takes them.", "N",
+        "0");
+    const QCommandLineOption noQuotaOpt("no-flood-quota", "Switch the flood quota off.");
+    const QCommandLineOption fullOpt("full-channel", "A channel that is full (repeatable).", "NAME");
+    const QCommandLineOption restrictedOpt("restricted-channel",
+                                           "A channel that is restricted (repeatable).", "NAME");
+    const QCommandLineOption missingOpt("missing-channel",
+                                        "A channel that does not exist (repeatable).", "NAME");
+    const QCommandLineOption broadcastOpt(
+        "broadcast", "A broadcast sent to each client after login (repeatable).", "TEXT");
+    parser.addOptions({helpOpt, portOpt, accountOpt, chattersOpt, rateOpt, seedOpt, scriptOpt,
+                       burstOpt, noQuotaOpt, fullOpt, restrictedOpt, missingOpt, broadcastOpt});
+
+    QStringList argv = args;
+    argv.prepend("tressel-gateway");
+    if (!parser.parse(argv)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    if (parser.isSet(helpOpt)) {
+        *help = parser.helpText();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QString("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        return std::nullopt;
+    }
+
+    GatewayOptions o;
+    bool ok = false;
+    const uint port = parser.value(portOpt).toUInt(&ok);
+    if (!ok || port > 65535) {
+        *error = QString("Bad port '%1'.").arg(parser.value(portOpt));
+        return std::nullopt;
+    }
+    o.port = quint16(port);
+
+    for (const QString &a : parser.values(accountOpt)) {
+        const int colon = a.indexOf(':');
+        if (colon <= 0) {
+            *error = QString("Bad account '%1': expected NAME:PASSWORD.").arg(a);
+            return std::nullopt;
+        }
+        o.accounts.insert(a.left(colon).toLatin1().toLower(), a.mid(colon + 1).toLatin1());
+    }
+    if (!toCount(parser.value(chattersOpt), &o.chatters)) {
+        *error = QString("Bad chatter count '%1'.").arg(parser.value(chattersOpt));
+        return std::nullopt;
+    }
+    o.rate = parser.value(rateOpt).toDouble(&ok);
+    if (!ok || o.rate <= 0 || o.rate > 1000) {
+        *error = QString("Bad rate '%1': expected lines per second above 0, at most 1000.")
+                     .arg(parser.value(rateOpt));
+        return std::nullopt;
+    }
+    if (parser.isSet(seedOpt)) {
+        const uint seed = parser.value(seedOpt).toUInt(&ok);
+        if (!ok) {
+            *error = QString("Bad seed '%1'.").arg(parser.value(seedOpt));
+            return std::nullopt;
+        }
+        o.seed = seed;
+    }
+    if (!toCount(parser.value(burstOpt), &o.burst)) {
+        *error = QString("Bad burst count '%1'.").arg(parser.value(burstOpt));
+        return std::nullopt;
+    }
+    if (parser.isSet(scriptOpt)) {
+        QFile f(parser.value(scriptOpt));
+        if (!f.open(QIODevice::ReadOnly)) {
+            *error = QString("Cannot read the script '%1': %2.").arg(f.fileName(), f.errorString());
+            return std::nullopt;
+        }
+        QByteArray all = f.readAll();
+        all.replace("\r\n", "\n");
+        all.replace('\r', '\n');
+        QList<QByteArray> lines = all.split('\n');
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        o.script = lines;
+    }
+    o.floodQuota = !parser.isSet(noQuotaOpt);
+    o.fullChannels = latin1List(parser.values(fullOpt));
+    o.restrictedChannels = latin1List(parser.values(restrictedOpt));
+    o.missingChannels = latin1List(parser.values(missingOpt));
+    o.broadcasts = latin1List(parser.values(broadcastOpt));
+    return o;
+}

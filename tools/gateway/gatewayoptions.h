@@ -1,0 +1,29 @@
+#pragma once
+// The gateway's command line.
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QStringList>
+#include <optional>
+
+struct GatewayOptions {
+    quint16 port = 6112;
+    // Account name (lower case) -> password. Empty: any name and password log in.
+    QMap<QByteArray, QByteArray> accounts;
+    int chatters = 0;
+    double rate = 1.0;           // simulated lines per second
+    std::optional<quint32> seed; // none: a fresh seed per run
+    QList<QByteArray> script;    // raw lines sent to each client after login
+    int burst = 0;               // talk lines sent to each client after login
+    bool floodQuota = true;
+    QList<QByteArray> fullChannels;
+    QList<QByteArray> restrictedChannels;
+    QList<QByteArray> missingChannels;
+    QList<QByteArray> broadcasts; // sent to each client after login
+};
+
+// Parses the arguments (without the program name). On a bad argument or a
+// script that cannot be read, returns nothing and sets *error; for --help,
+// returns nothing and sets *help.
+std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QString *error,
+                                                    QString *help);
