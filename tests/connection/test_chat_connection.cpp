@@ -271,7 +271,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("reason");
         QTest::newRow("refused") << "127.0.0.1" << int(closedPort()) << "refused";
-        QTest::newRow("host not found") << "nonexistent.invalid" << 6112 << "not found";
         QTest::newRow("empty address") << "" << int(closedPort()) << "";
     }
     void connectFailures() {
