@@ -479,6 +479,17 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(QStringLiteral("tressel.conf")).isDir());
     }
 
+    // No font has size 0: the line is reported, not applied, and reading goes on.
+    void unusableFontSizeIsReported()
+    {
+        writeBytes(QStringLiteral("tressel.conf"), "chat_size=0\r\nusername=after\r\n");
+        m_options->readconfig();
+        QCOMPARE(m_fake->chat.font().pointSize(), 8);
+        QCOMPARE(m_notices.size(), 1);
+        QVERIFY(m_notices.first().contains(QLatin1String("font size 0")));
+        QCOMPARE(m_options->username->text(), QStringLiteral("after"));
+    }
+
     void listSignals()
     {
         QSignalSpy safeSpy(m_options.get(), &Toptions::safelistChanged);
