@@ -53,5 +53,7 @@ void GatewayProcess::command(const QString &line)
 
 QString GatewayProcess::errors()
 {
-    return QString::fromLocal8Bit(m_process.readAllStandardError());
+    m_process.waitForReadyRead(0);
+    m_stderr += m_process.readAllStandardError();
+    return QString::fromLocal8Bit(m_stderr);
 }

@@ -21,11 +21,12 @@ public:
     // Writes one console line (such as "broadcast hello") to its stdin.
     void command(const QString &line);
 
-    // What the gateway wrote on stderr so far (console errors).
+    // Everything the gateway wrote on stderr so far (console errors).
     QString errors();
 
 private:
     QProcess m_process;
     quint16 m_port = 0;
     QString m_error;
+    QByteArray m_stderr;
 };

@@ -81,6 +81,7 @@ void GatewayConnection::close()
 void GatewayConnection::readBytes()
 {
     QByteArray bytes = m_socket->readAll();
+    m_server->m_bytesReceived += bytes.size();
     if (m_state == AwaitingProtocol) {
         // The first 0x03 selects the text protocol; anything before it is noise.
         const int at = bytes.indexOf('\x03');

@@ -52,6 +52,9 @@ public:
     QList<QByteArray> simulatedNames() const;
     QList<QByteArray> clientNames() const; // logged-in clients
     int connectionCount() const;
+    // Bytes read from all clients so far: lets a test know the gateway has
+    // seen everything it sent before it looks at the answers.
+    qint64 bytesReceived() const { return m_bytesReceived; }
 
     // Monotonic milliseconds for the flood quota; tests replace it.
     std::function<qint64()> clock;
@@ -111,6 +114,7 @@ private:
     GatewayOptions m_options;
     QTcpServer m_server;
     QList<GatewayConnection *> m_connections;
+    qint64 m_bytesReceived = 0;
     QHash<QByteArray, Member *> m_members;   // by lower-case name
     QHash<QByteArray, Channel> m_channels;   // by lower-case name
 };
