@@ -88,6 +88,14 @@ void replaceFile(const QString &fileName, const QByteArray &bytes)
         file.cancelWriting();
         throw TInOutError::fromErrno(err);
     }
+    // QSaveFile buffers: a write that fails at the flush must not be
+    // committed over the old file.
+    errno = 0;
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        const int err = errno ? errno : EIO;
+        file.cancelWriting();
+        throw TInOutError::fromErrno(err);
+    }
     errno = 0;
     if (!file.commit())
         throw TInOutError::fromErrno(errno ? errno : EIO);
