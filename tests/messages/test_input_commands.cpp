@@ -2,7 +2,7 @@
 // raw-mode echo, the Alt keys and the double click.
 #include "messagesfixture.h"
 #include "segments.h"
-#include "wireserver.h"
+#include "support/loopbackserver.h"
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
@@ -20,7 +20,7 @@ namespace {
 const QByteArray loginBytes = QByteArray("\x03\x04") + "alice\rpw\r\r";
 
 // Connects the window to server and waits until its login has gone out.
-bool connectTo(Tmain &m, WireServer &server)
+bool connectTo(Tmain &m, LoopbackServer &server)
 {
     m.bnet->Port = server.port();
     m.ConnectClick();
@@ -31,7 +31,7 @@ bool connectTo(Tmain &m, WireServer &server)
 }
 
 // Drives the pacing until the wire holds expected (or gives up).
-bool wireGets(Tmain &m, WireServer &server, const QByteArray &expected)
+bool wireGets(Tmain &m, LoopbackServer &server, const QByteArray &expected)
 {
     for (int i = 0; i < 100; ++i) {
         if (server.received() == expected)
@@ -43,7 +43,7 @@ bool wireGets(Tmain &m, WireServer &server, const QByteArray &expected)
 }
 
 // What the wire holds after the pacing has had every chance to send.
-QByteArray settledWire(Tmain &m, WireServer &server)
+QByteArray settledWire(Tmain &m, LoopbackServer &server)
 {
     for (int i = 0; i < 5; ++i) {
         m.process->floodTimerTick();
@@ -103,7 +103,7 @@ private Q_SLOTS:
         QFETCH(QString, chatLine);
         MessagesFixture f(conf({QStringLiteral("homechannel=Home Base")}));
         Tmain &m = *f.main;
-        WireServer server;
+        LoopbackServer server;
         QVERIFY(connectTo(m, server));
         // The login's own lines (home channel) are out of the way first.
         settledWire(m, server);
@@ -141,7 +141,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, wire);
         MessagesFixture f(conf());
         Tmain &m = *f.main;
-        WireServer server;
+        LoopbackServer server;
         QVERIFY(connectTo(m, server));
         settledWire(m, server);
         server.clearReceived();
@@ -176,7 +176,7 @@ private Q_SLOTS:
         MessagesFixture f(conf({QStringLiteral("awaymessage=gone fishing")}));
         Tmain &m = *f.main;
         QFile::remove(QStringLiteral("tressel.conf"));
-        WireServer server;
+        LoopbackServer server;
         QVERIFY(connectTo(m, server));
         settledWire(m, server);
         server.clearReceived();
@@ -261,7 +261,7 @@ private Q_SLOTS:
     {
         MessagesFixture f(conf());
         Tmain &m = *f.main;
-        WireServer server;
+        LoopbackServer server;
         m.bnet->Port = server.port();
         type(m, QStringLiteral("/connect"));
         QTRY_VERIFY(server.received().endsWith("\r\r"));
@@ -278,7 +278,7 @@ private Q_SLOTS:
         using namespace colours;
         MessagesFixture f(conf());
         Tmain &m = *f.main;
-        WireServer server;
+        LoopbackServer server;
         QVERIFY(connectTo(m, server));
         settledWire(m, server);
         server.clearReceived();
@@ -333,7 +333,7 @@ private Q_SLOTS:
         QFETCH(QString, line);
         MessagesFixture f(conf());
         Tmain &m = *f.main;
-        WireServer server;
+        LoopbackServer server;
         if (connected)
             QVERIFY(connectTo(m, server));
         m.dispRawClick();
@@ -380,7 +380,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, wire);
         MessagesFixture f(conf());
         Tmain &m = *f.main;
-        WireServer server;
+        LoopbackServer server;
         QVERIFY(connectTo(m, server));
         settledWire(m, server);
         server.clearReceived();

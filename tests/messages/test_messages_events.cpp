@@ -6,7 +6,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
-#include "wireserver.h"
+#include "support/loopbackserver.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -368,7 +368,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, wire);
         MessagesFixture f({QStringLiteral("password=pw")});
         Tmain &m = *f.main;
-        WireServer server;
+        LoopbackServer server;
         QVERIFY(server.listening());
         m.bnet->Port = server.port();
         m.ConnectClick();

@@ -14,13 +14,18 @@ public:
         QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *s = m_server.nextPendingConnection()) {
                 m_client = s;
+                ++m_connections;
                 QObject::connect(s, &QTcpSocket::readyRead, this,
                                  [this, s] { m_received += s->readAll(); });
             }
         });
-        QVERIFY(m_server.listen(QHostAddress::LocalHost, 0));
+        m_listening = m_server.listen(QHostAddress::LocalHost, 0);
+        QVERIFY(m_listening);
     }
+    bool listening() const { return m_listening; }
     quint16 port() const { return m_server.serverPort(); }
+    // How many clients have connected so far.
+    int connections() const { return m_connections; }
     bool hasClient() const { return !m_client.isNull(); }
     QTcpSocket *client() const { return m_client; }
     // Everything received so far.
@@ -43,4 +48,6 @@ private:
     QTcpServer m_server;
     QPointer<QTcpSocket> m_client;
     QByteArray m_received;
+    int m_connections = 0;
+    bool m_listening = false;
 };

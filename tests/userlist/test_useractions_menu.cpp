@@ -18,7 +18,7 @@ using Row = UserListFixture::Row;
 // A window in a channel of three, connected to a stand-in gateway.
 struct Channel {
     UserListFixture f;
-    WireServer server;
+    LoopbackServer server;
     Tmain &m = *f.main;
 
     Channel()

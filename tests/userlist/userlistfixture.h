@@ -143,9 +143,9 @@ inline char *toString(const UserListFixture::Row &r)
 #include <QTcpSocket>
 
 // A stand-in gateway on 127.0.0.1 that keeps every byte the client sends.
-class WireServer : public QObject {
+class LoopbackServer : public QObject {
 public:
-    WireServer()
+    LoopbackServer()
     {
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
