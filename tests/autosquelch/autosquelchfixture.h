@@ -1,85 +1,33 @@
 #pragma once
-// A main window connected to a test server on 127.0.0.1, in a working
-// directory of its own, with scripted dialogs and a fixed clock. Channel
+// The main window fixture connected to a test server on 127.0.0.1. Channel
 // events are handed to the window's handlers the way the interpreter does.
-#include "app/clock.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
-#include "support/scripteddialogs.h"
+#include "support/loopbackserver.h"
+#include "support/mainwindowfixture.h"
 
-#include <QDir>
-#include <QFile>
 #include <QListWidget>
-#include <QLocale>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <functional>
 #include <memory>
 
-// Scripted dialogs whose confirmation box can run code while it is "open",
-// as a real modal box lets events through.
-class HookedDialogs : public ScriptedDialogs {
+class AutosquelchWindow : public MainWindowFixture {
 public:
-    std::function<void(int call)> whileOpen; // call counts from 1
-    int confirmCalls = 0;
-    bool confirm(QWidget *parent, const QString &title, const QString &text,
-                 Buttons buttons) override {
-        const bool answer = ScriptedDialogs::confirm(parent, title, text, buttons);
-        ++confirmCalls;
-        if (whileOpen) whileOpen(confirmCalls);
-        return answer;
-    }
-};
-
-class AutosquelchWindow {
-public:
-    explicit AutosquelchWindow(const QStringList &extraConf = {}) : m_oldDir(QDir::currentPath()) {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        setClock([] { return QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)); });
-        QDir::setCurrent(m_dir.path());
-        const QStringList conf =
-            QStringList{QStringLiteral("username=alice"), QStringLiteral("server=127.0.0.1")} +
-            extraConf;
-        QFile f(QStringLiteral("tressel.conf"));
-        if (f.open(QIODevice::WriteOnly))
-            f.write((conf.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
-        f.close();
-        main = std::make_unique<Tmain>();
-        main->terminate = [] {};
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket *s = m_server.nextPendingConnection()) {
-                m_client = s;
-                QObject::connect(s, &QTcpSocket::readyRead, [this, s] { m_wire += s->readAll(); });
-            }
-        });
-        m_server.listen(QHostAddress::LocalHost, 0);
-    }
-    ~AutosquelchWindow() {
-        main.reset();
-        setClock(nullptr);
-        QDir::setCurrent(m_oldDir);
-    }
+    explicit AutosquelchWindow(const QStringList &extraConf = {})
+        : MainWindowFixture(defaultConf() + extraConf) {}
 
     // Connects and waits for the login write; the wire is empty afterwards.
     bool connectToServer() {
-        main->bnet->Port = m_server.serverPort();
+        main->bnet->Port = m_server.port();
         main->ConnectClick();
-        if (!QTest::qWaitFor([this] { return m_wire.endsWith("\r\r"); }, 5000)) return false;
-        m_wire.clear();
+        if (!QTest::qWaitFor([this] { return m_server.received().endsWith("\r\r"); }, 5000))
+            return false;
+        m_server.clearReceived();
         return true;
     }
     // Sends bytes to the client as the gateway would.
-    void serverSends(const QByteArray &bytes) {
-        if (m_client) {
-            m_client->write(bytes);
-            m_client->flush();
-        }
-    }
+    void serverSends(const QByteArray &bytes) { m_server.send(bytes); }
     // Lets the paced lines out and returns everything received since the last call.
     QByteArray takeWire(int ticks = 10) {
         for (int i = 0; i < ticks; ++i) {
@@ -87,8 +35,8 @@ public:
             QTest::qWait(5);
         }
         QTest::qWait(50);
-        QByteArray out = m_wire;
-        m_wire.clear();
+        QByteArray out = m_server.received();
+        m_server.clearReceived();
         return out;
     }
 
@@ -101,21 +49,11 @@ public:
             say(name, text);
     }
 
-    QStringList chatLines() const {
-        QStringList out;
-        for (int i = 0; i < main->chat->lineCount(); ++i)
-            out << main->chat->lineText(i);
-        return out;
-    }
     QStringList squelched() const {
         QStringList out;
         for (int i = 0; i < main->brx->count(); ++i)
             out << main->brx->item(i)->text();
         return out;
-    }
-    static QByteArray readFile(const QString &name) {
-        QFile f(name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     void setTriggers(const QStringList &phrases) {
         main->options->triggers->clear();
@@ -123,13 +61,6 @@ public:
         Q_EMIT main->options->triggersChanged();
     }
 
-    HookedDialogs dialogs; // installed before the window exists
-    std::unique_ptr<Tmain> main;
-
 private:
-    QString m_oldDir;
-    QTemporaryDir m_dir;
-    QTcpServer m_server;
-    QPointer<QTcpSocket> m_client;
-    QByteArray m_wire;
+    LoopbackServer m_server;
 };

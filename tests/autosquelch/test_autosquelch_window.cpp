@@ -210,7 +210,7 @@ void TestAutosquelchWindow::promptIsDeferredOutOfTheReadHandler() {
     m.options->autoAction->selectIndex(0);
     w.join(bob, QStringLiteral("CHAT"));
     QStringList seenWhileAsking;
-    w.dialogs.whileOpen = [&](int) { seenWhileAsking = w.chatLines(); };
+    w.dialogs.whileConfirming = [&](int) { seenWhileAsking = w.chatLines(); };
     w.dialogs.confirmAnswers.enqueue(true);
     // One read: the flood and a line after it.
     w.serverSends("1005 TALK bob 0010 \"hi\"\r\n1005 TALK bob 0010 \"hi\"\r\n"
@@ -250,7 +250,7 @@ void TestAutosquelchWindow::promptsDoNotStackPerMember() {
     w.join(bob, QStringLiteral("STAR"));
     w.dialogs.confirmAnswers.enqueue(yes);
     w.dialogs.confirmAnswers.enqueue(false);
-    w.dialogs.whileOpen = [&](int call) {
+    w.dialogs.whileConfirming = [&](int call) {
         if (call != 1) return;
         // The flood goes on while the box is open, then a trigger line.
         w.flood(bob, QStringLiteral("hello"), 5);
@@ -273,7 +273,7 @@ void TestAutosquelchWindow::promptRechecksAtAnswerTime() {
     w.join(bob, QStringLiteral("STAR"));
     w.dialogs.confirmAnswers.enqueue(true);
     // Listed by hand while the box is open: Yes must not list it twice.
-    w.dialogs.whileOpen = [&](int) { m.parseCommand(QStringLiteral("/brx bob")); };
+    w.dialogs.whileConfirming = [&](int) { m.parseCommand(QStringLiteral("/brx bob")); };
     w.say(bob, QStringLiteral("LOUD NOISES"));
     QTRY_COMPARE(w.dialogs.confirmCalls, 1);
     QTest::qWait(20);
@@ -282,7 +282,7 @@ void TestAutosquelchWindow::promptRechecksAtAnswerTime() {
     QCOMPARE(countOf(w.chatLines(), QStringLiteral("already permasquelched")), 0);
 
     // Listed by hand before the queued prompt got its turn: no box at all.
-    w.dialogs.whileOpen = nullptr;
+    w.dialogs.whileConfirming = nullptr;
     w.join(QStringLiteral("carol"), QStringLiteral("STAR"));
     w.say(QStringLiteral("carol"), QStringLiteral("LOUD NOISES"));
     m.parseCommand(QStringLiteral("/brx carol"));

@@ -14,9 +14,13 @@
 
 class MainWindowFixture {
 public:
+    using Files = QList<std::pair<QString, QByteArray>>;
+
     // conf: the lines of tressel.conf (CR LF added); none writes no file.
+    // files: more files to put in the working directory before the window
+    // is created (brx.conf, say).
     explicit MainWindowFixture(const QStringList &conf = defaultConf(),
-                               QDateTime now = QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)))
+                               QDateTime now = defaultNow(), const Files &files = {})
         : m_now(now), m_oldDir(QDir::currentPath())
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -24,6 +28,8 @@ public:
         QDir::setCurrent(m_dir.path());
         if (!conf.isEmpty())
             writeFile(QStringLiteral("tressel.conf"), (conf.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+        for (const auto &file : files)
+            writeFile(file.first, file.second);
         main = std::make_unique<Tmain>();
         main->terminate = [this] { ++terminated; };
     }
@@ -34,6 +40,7 @@ public:
         QDir::setCurrent(m_oldDir);
     }
 
+    static QDateTime defaultNow() { return QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)); }
     static QStringList defaultConf()
     {
         return {QStringLiteral("username=alice"), QStringLiteral("server=127.0.0.1")};
@@ -64,6 +71,11 @@ public:
             out << pane->lineText(i);
         return out;
     }
+    static QString lastLine(TTranscriptPane *pane)
+    {
+        return pane->lineCount() > 0 ? pane->lineText(pane->lineCount() - 1) : QString();
+    }
+    QStringList chatLines() const { return lines(main->chat); }
 
     ScriptedDialogs dialogs; // installed before the window exists
     std::unique_ptr<Tmain> main;

@@ -31,6 +31,10 @@ public:
     // Runs while a box is "on screen" (for instance an event loop, as a
     // real modal box would run one).
     std::function<void()> whileShowing;
+    // Runs while a confirmation box is "open" (a real modal box lets events
+    // through), with the number of confirmations asked so far.
+    std::function<void(int call)> whileConfirming;
+    int confirmCalls = 0;
     QString lastSaveInitialName;
 
     QStringList errors() const { return texts(QStringLiteral("error")); }
@@ -47,7 +51,11 @@ public:
     bool confirm(QWidget *, const QString &title, const QString &text, Buttons) override
     {
         asked.append({QStringLiteral("confirm"), title, text});
-        return confirmAnswers.isEmpty() ? false : confirmAnswers.dequeue();
+        const bool answer = confirmAnswers.isEmpty() ? false : confirmAnswers.dequeue();
+        ++confirmCalls;
+        if (whileConfirming)
+            whileConfirming(confirmCalls);
+        return answer;
     }
     bool inputBox(QWidget *, const QString &caption, const QString &prompt,
                   QString &value) override

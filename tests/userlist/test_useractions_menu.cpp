@@ -28,7 +28,7 @@ struct Channel {
         if (!QTest::qWaitFor([&] { return server.received().endsWith("\r\r"); }, 5000))
             qWarning("no login arrived");
         drain();
-        server.clear();
+        server.clearReceived();
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
         m.processShowUser(QStringLiteral("op"), QStringLiteral("0002"), QStringLiteral("SEXP"));
         m.processShowUser(QStringLiteral("Kelm"), QStringLiteral("0010"), QStringLiteral("W2BN"));
@@ -48,7 +48,7 @@ struct Channel {
         (void)QTest::qWaitFor([&] { return !server.received().isEmpty(); }, 300);
         QStringList out = QString::fromLatin1(server.received()).split(QLatin1Char('\r'));
         out.removeAll(QString());
-        server.clear();
+        server.clearReceived();
         return out;
     }
     void focusElsewhere() { m.users->setFocus(); }

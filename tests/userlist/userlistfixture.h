@@ -1,14 +1,14 @@
 #pragma once
-// A main window in a working directory of its own, with scripted dialogs, a
-// fixed locale and clock, and nothing that can quit the test; plus readers
-// for the user list rows.
+// The main window fixture with readers for the user list rows and the
+// squelch list.
 #include "app/clock.h"
 #include "app/errors.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/usericons.h"
 #include "mainwindow/userlistview.h"
 #include "preferences/Toptions.h"
-#include "support/scripteddialogs.h"
+#include "support/loopbackserver.h"
+#include "support/mainwindowfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,42 +19,12 @@
 #include <QTreeWidget>
 #include <memory>
 
-class UserListFixture {
+class UserListFixture : public MainWindowFixture {
 public:
     explicit UserListFixture(const QByteArray &brxConf = QByteArray(), bool writeBrx = false)
-        : m_now(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9))), m_oldDir(QDir::currentPath())
+        : MainWindowFixture(defaultConf(), defaultNow(),
+                            writeBrx ? Files{{QStringLiteral("brx.conf"), brxConf}} : Files{})
     {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        setClock([this] { return m_now; });
-        QDir::setCurrent(m_dir.path());
-        writeFile(QStringLiteral("tressel.conf"), "username=alice\r\nserver=127.0.0.1\r\n");
-        if (writeBrx)
-            writeFile(QStringLiteral("brx.conf"), brxConf);
-        main = std::make_unique<Tmain>();
-        main->terminate = [this] { ++terminated; };
-    }
-    ~UserListFixture()
-    {
-        main.reset();
-        setClock(nullptr);
-        QDir::setCurrent(m_oldDir);
-    }
-
-    void setNow(const QDateTime &now) { m_now = now; }
-    QDateTime now() const { return m_now; }
-
-    static void writeFile(const QString &name, const QByteArray &bytes)
-    {
-        QFile f(name);
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(bytes);
-    }
-    static QByteArray readFile(const QString &name)
-    {
-        QFile f(name);
-        if (!f.open(QIODevice::ReadOnly))
-            return QByteArray();
-        return f.readAll();
     }
 
     // The rows of `users` once waiting rebuilds are done: caption, icon, state.
@@ -101,14 +71,6 @@ public:
                         main->brx->item(i)->data(TUserRow::iconRole).toInt()});
         return out;
     }
-    // The chat pane as the user reads it.
-    QStringList chatLines() const
-    {
-        QStringList out;
-        for (int i = 0; i < main->chat->lineCount(); ++i)
-            out << main->chat->lineText(i);
-        return out;
-    }
     void selectRow(int index)
     {
         main->flushUsers();
@@ -123,45 +85,9 @@ public:
         const auto sel = main->users->selectedItems();
         return sel.isEmpty() ? -1 : main->users->indexOfTopLevelItem(sel.first());
     }
-
-    ScriptedDialogs dialogs; // installed before the window exists
-    std::unique_ptr<Tmain> main;
-    int terminated = 0;
-
-private:
-    QDateTime m_now;
-    QString m_oldDir;
-    QTemporaryDir m_dir;
 };
 
 inline char *toString(const UserListFixture::Row &r)
 {
     return QTest::toString(QStringLiteral("%1 icon %2 state %3").arg(r.name).arg(r.icon).arg(r.state));
 }
-
-#include <QTcpServer>
-#include <QTcpSocket>
-
-// A stand-in gateway on 127.0.0.1 that keeps every byte the client sends.
-class LoopbackServer : public QObject {
-public:
-    LoopbackServer()
-    {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *s = m_server.nextPendingConnection()) {
-                m_client = s;
-                QObject::connect(s, &QTcpSocket::readyRead, this,
-                                 [this, s] { m_received += s->readAll(); });
-            }
-        });
-    }
-    quint16 port() const { return m_server.serverPort(); }
-    QByteArray received() const { return m_received; }
-    void clear() { m_received.clear(); }
-
-private:
-    QTcpServer m_server;
-    QTcpSocket *m_client = nullptr;
-    QByteArray m_received;
-};
