@@ -93,6 +93,11 @@ bool TChatInterface::SendLoginScript() {
     return true;
 }
 
+void TChatInterface::receiveBytes(const QByteArray &bytes) {
+    m_carry.append(bytes);
+    if (!runPassGuarded()) scheduleFollowUp();
+}
+
 void TChatInterface::onConnected() {
     guarded([this] {
         m_connectTimer.stop();

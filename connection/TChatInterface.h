@@ -37,6 +37,9 @@ public:
     void Close();
     bool SendData(const QString &text);
     bool SendLoginScript();
+    // Hands bytes to the line cutting as if they had just arrived from the
+    // socket, so tests and the fuzzer can choose every arrival's size.
+    void receiveBytes(const QByteArray &bytes);
 
     // A carry-over this long without a terminator is delivered as a line
     // of its own, so a server that never ends a line cannot eat memory.

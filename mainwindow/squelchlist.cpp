@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -43,8 +44,9 @@ std::vector<SquelchItem> readSquelchFile(const QString &fileName)
 {
     QFile file(fileName);
     errno = 0;
+    // Qt refuses a directory without a system error: say what it is.
     if (!file.open(QIODevice::ReadOnly))
-        throw TInOutError::fromErrno(errno ? errno : EIO);
+        throw TInOutError::fromErrno(errno ? errno : QFileInfo(fileName).isDir() ? EISDIR : EIO);
     errno = 0;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)

@@ -1,6 +1,7 @@
 #include "gatewayconnection.h"
 
 #include "gatewayserver.h"
+#include "hostile.h"
 
 #include <QTcpSocket>
 
@@ -48,6 +49,7 @@ GatewayConnection::GatewayConnection(GatewayServer *server, QTcpSocket *socket)
         if (m_burstLeft > 0)
             feedBurst();
     });
+    hostile::atConnect(server->options().hostile, this);
 }
 
 GatewayConnection::~GatewayConnection() = default;
@@ -88,6 +90,8 @@ void GatewayConnection::readBytes()
         if (at < 0)
             return;
         bytes = bytes.mid(at + 1);
+        if (hostile::atLoginStart(m_server->options().hostile, this))
+            return;
         m_socket->write(Banner);
         m_state = AwaitingName;
     }

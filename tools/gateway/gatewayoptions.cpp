@@ -1,5 +1,7 @@
 #include "gatewayoptions.h"
 
+#include "hostile.h"
+
 #include <QCommandLineParser>
 #include <QFile>
 
@@ -57,6 +59,9 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         "broadcast", "A broadcast sent to each client after login (repeatable).", "TEXT");
     parser.addOptions({helpOpt, portOpt, accountOpt, chattersOpt, rateOpt, seedOpt, scriptOpt,
                        burstOpt, noQuotaOpt, fullOpt, restrictedOpt, missingOpt, broadcastOpt});
+    const QCommandLineOption hostileOpt(
+        "hostile", "Misbehave: " + hostile::modes().join(", ") + ".", "MODE");
+    parser.addOption(hostileOpt);
 
     QStringList argv = args;
     argv.prepend("tressel-gateway");
@@ -131,5 +136,11 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
     o.restrictedChannels = latin1List(parser.values(restrictedOpt));
     o.missingChannels = latin1List(parser.values(missingOpt));
     o.broadcasts = latin1List(parser.values(broadcastOpt));
+    o.hostile = parser.value(hostileOpt).toLatin1();
+    if (!o.hostile.isEmpty() && !hostile::isMode(o.hostile)) {
+        *error = QString("Bad hostile mode '%1': expected one of %2.")
+                     .arg(parser.value(hostileOpt), QString(hostile::modes().join(", ")));
+        return std::nullopt;
+    }
     return o;
 }

@@ -20,6 +20,7 @@ struct GatewayOptions {
     QList<QByteArray> restrictedChannels;
     QList<QByteArray> missingChannels;
     QList<QByteArray> broadcasts; // sent to each client after login
+    QByteArray hostile;           // a misbehaviour (hostile.h); empty: none
 };
 
 // Parses the arguments (without the program name). On a bad argument or a

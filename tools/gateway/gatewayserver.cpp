@@ -1,6 +1,7 @@
 #include "gatewayserver.h"
 
 #include "gatewayconnection.h"
+#include "hostile.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -394,6 +395,8 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
     info(m, "");
     send(m, "1005 TALK " + name + ' ' + flagsText(m, m) + " \"You have no mail.\"");
     info(m, ChatTopic);
+    if (hostile::afterLogin(m_options.hostile, conn))
+        return;
     for (const QByteArray &line : m_options.script)
         send(m, line);
     for (const QByteArray &text : m_options.broadcasts)
