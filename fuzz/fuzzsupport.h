@@ -1,0 +1,56 @@
+#pragma once
+// What every fuzz target needs: a headless application, a working directory
+// of its own, a fixed clock and locale, and dialogs that answer at once.
+#include "app/dialogs.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+
+class FuzzDialogs : public TDialogs {
+public:
+    bool confirmAnswer = false;
+    int boxes = 0;
+
+    bool confirm(QWidget *, const QString &, const QString &, Buttons) override {
+        ++boxes;
+        return confirmAnswer;
+    }
+    bool inputBox(QWidget *, const QString &, const QString &, QString &) override {
+        ++boxes;
+        return false;
+    }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &,
+                         bool) override {
+        ++boxes;
+        return QString();
+    }
+    bool chooseFont(QWidget *, QFont &) override {
+        ++boxes;
+        return false;
+    }
+    void showError(QWidget *, const QString &, const QString &) override { ++boxes; }
+    void showInfo(QWidget *, const QString &, const QString &) override { ++boxes; }
+};
+
+// Starts the application (once) in a fresh temporary working directory.
+void startFuzzApplication();
+FuzzDialogs &fuzzDialogs();
+
+// Writes bytes to name in the working directory, replacing it.
+void writeFuzzFile(const QString &name, const QByteArray &bytes);
+void removeFuzzFile(const QString &name);
+
+// Runs the queued calls (error boxes, prompts, list rebuilds) and deletes
+// what waits for deletion.
+void settleEvents();
+
+// A configuration with every moderation feature on and the logs going to
+// /dev/null, so that every handler takes its longest road.
+QByteArray everythingOnConfig();
+
+// Stops the run with a message when a promise of the program is broken.
+[[noreturn]] void fuzzFailure(const char *what, const QString &detail);
