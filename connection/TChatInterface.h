@@ -38,6 +38,11 @@ public:
     bool SendData(const QString &text);
     bool SendLoginScript();
 
+    // Takes bytes as if they had just been read from the socket: they are
+    // cut into lines and delivered. Lets a recorded stream be replayed
+    // without a network (the benchmark's parse measurement).
+    void receiveBytes(const char *data, qsizetype length);
+
     // A carry-over this long without a terminator is delivered as a line
     // of its own, so a server that never ends a line cannot eat memory.
     static constexpr qsizetype MaxLineLength = 64 * 1024;
@@ -70,6 +75,7 @@ private:
     QByteArray m_carry;
     qsizetype m_head = 0;
     qsizetype m_scan = 0;
+    QString m_spareLine; // the buffer of the last delivered line
 
     // Bumped by Close, so a scan notices a handler closed (or reopened)
     // the link under it.

@@ -399,7 +399,7 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
     for (const QByteArray &text : m_options.broadcasts)
         send(m, "1006 _ \"" + text + '"');
     if (m_options.burst > 0)
-        conn->startBurst(m_options.burst);
+        conn->startBurst(m_options.burst, m_options.burstLength);
 }
 
 QByteArray GatewayServer::productTitle(const QByteArray &product) const
@@ -687,6 +687,23 @@ QString GatewayServer::consoleCommand(const QByteArray &line, bool *quit)
             return QString("'%1' is not a flags value of up to four hexadecimal digits.")
                 .arg(QString::fromLatin1(more));
         return simJoin(arg, product.isEmpty() ? QByteArray("CHAT") : product, flags);
+    } else if (cmd == "joins" || cmd == "leaves") {
+        // A burst: PREFIX0 .. PREFIX(N-1) join or leave in one go.
+        QByteArray more;
+        const QByteArray prefix = firstWord(tail, &more);
+        bool ok = false;
+        const int n = arg.toInt(&ok);
+        if (!ok || n < 0 || prefix.isEmpty())
+            return QString("%1 wants a count and a name prefix.").arg(QString::fromLatin1(cmd));
+        QByteArray unused;
+        const QByteArray product = more.isEmpty() ? QByteArray("CHAT") : firstWord(more, &unused);
+        for (int i = 0; i < n; ++i) {
+            const QByteArray name = prefix + QByteArray::number(i);
+            const QString problem =
+                cmd == "joins" ? simJoin(name, product, ClientFlags) : simLeave(name);
+            if (!problem.isEmpty())
+                return problem;
+        }
     } else if (cmd == "leave") {
         return simLeave(arg);
     } else if (cmd == "say") {
