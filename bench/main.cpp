@@ -185,8 +185,10 @@ int main(int argc, char *argv[]) {
             e.r->contains(QStringLiteral("store_bytes_per_line"))
                 ? QStringLiteral("line store: ") + fmt(get(*e.r, "store_bytes_per_line")) : QString());
         row(what + QStringLiteral(": longest stall (ms)"), fmt(get(*e.r, "max_stall_ms"), 1),
-            e.r->contains(QStringLiteral("max_stall_ms_100k"))
-                ? QStringLiteral("first 100,000 lines: ") + fmt(get(*e.r, "max_stall_ms_100k"), 1) : QString());
+            (e.r->contains(QStringLiteral("max_stall_ms_100k"))
+                 ? QStringLiteral("first 100,000 lines: ") + fmt(get(*e.r, "max_stall_ms_100k"), 1) + QStringLiteral("; ")
+                 : QString()) +
+                QStringLiteral("own processor time in the longest busy stretch: ") + fmt(get(*e.r, "max_busy_ms"), 1));
         row(what + QStringLiteral(": window resize (ms)"), fmt(get(*e.r, "resize_ms"), 2),
             QStringLiteral("with all its lines"));
     }
@@ -215,6 +217,8 @@ int main(int argc, char *argv[]) {
     std::printf("resize_ms_1m %s\n", qPrintable(fmt(get(plain, "resize_ms"), 2)));
     std::printf("max_stall_ms %s\n",
                 qPrintable(fmt(std::max(get(plain, "max_stall_ms_100k"), get(moder, "max_stall_ms_100k")), 1)));
+    std::printf("max_busy_ms %s\n",
+                qPrintable(fmt(std::max(get(plain, "max_busy_ms_100k"), get(moder, "max_busy_ms_100k")), 1)));
     std::printf("parse_vs_floor %s\n", qPrintable(fmt(get(parse, "parse_vs_floor"), 2)));
     std::printf("joins_10k_ms %s\n", qPrintable(fmt(get(joins, "joins_10k_ms"), 1)));
     std::printf("squelch_100k_overhead %s\n", qPrintable(fmt(get(squelch, "squelch_100k_overhead"), 3)));

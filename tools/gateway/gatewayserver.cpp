@@ -263,8 +263,11 @@ void GatewayServer::leaveChannel(Member *m)
     if (it == m_channels.end())
         return;
     it->members.removeOne(m);
+    // Only clients get lines: a crowd of simulated members must not cost a
+    // line each per arrival or departure.
     for (const Member *other : it->members)
-        send(other, "1003 LEAVE " + m->name + ' ' + flagsText(other, m));
+        if (other->conn)
+            send(other, "1003 LEAVE " + m->name + ' ' + flagsText(other, m));
     if (it->members.isEmpty())
         m_channels.erase(it);
 }
@@ -293,7 +296,7 @@ void GatewayServer::enterChannel(Member *m, const QByteArray &channel, bool with
     c.members.append(m);
     m->channel = k;
     for (const Member *other : c.members)
-        if (other != m)
+        if (other != m && other->conn)
             send(other,
                  "1002 JOIN " + m->name + ' ' + flagsText(other, m) + " [" + m->product + ']');
     if (m->conn) {
