@@ -1,6 +1,7 @@
 #include "bench/benchsession.h"
 
 #include "app/clock.h"
+#include "app/dialogs.h"
 #include "connection/TChatInterface.h"
 
 #include <QCoreApplication>
@@ -48,8 +49,33 @@ void TGateway::command(const QByteArray &line) {
     m_process.waitForBytesWritten(1000);
 }
 
+namespace {
+// No box may stop a measurement: what would have been asked or shown goes
+// to standard error, questions are answered no.
+class TBenchDialogs : public TDialogs {
+public:
+    bool confirm(QWidget *, const QString &, const QString &text, Buttons) override {
+        std::fprintf(stderr, "bench: asked: %s\n", qPrintable(text));
+        return false;
+    }
+    bool inputBox(QWidget *, const QString &, const QString &, QString &) override { return false; }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &, bool) override {
+        return QString();
+    }
+    bool chooseFont(QWidget *, QFont &) override { return false; }
+    void showError(QWidget *, const QString &, const QString &text) override {
+        std::fprintf(stderr, "bench: error box: %s\n", qPrintable(text));
+    }
+    void showInfo(QWidget *, const QString &, const QString &text) override {
+        std::fprintf(stderr, "bench: info box: %s\n", qPrintable(text));
+    }
+};
+} // namespace
+
 TSession::TSession(TPaneKind pane, const QStringList &conf, const QByteArray &brx)
     : m_oldDir(QDir::currentPath()) {
+    static TBenchDialogs quiet;
+    setDialogs(&quiet);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QDir::setCurrent(m_dir.path());
     QFile f(QStringLiteral("tressel.conf"));

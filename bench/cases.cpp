@@ -7,6 +7,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -167,6 +170,10 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines) {
     else
         conf << QStringLiteral("keeplog=0");
     TSession s(pane, conf);
+    if (chatLog) {
+        s.main->options->logfilename->setText(s.path(QStringLiteral("chat.log")));
+        s.main->options->keeplog->setChecked(true);
+    }
 
     // Texts sized so that each transcript line is 80 characters.
     const QString prefix =
@@ -235,6 +242,7 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines) {
     result("max_stall_ms", stallAll);
     result("max_stall_at_line", double(stalls.maxAt()));
     result("squelched", double(s.main->brx->count()));
+    if (chatLog) result("log_bytes", double(QFileInfo(s.path(QStringLiteral("chat.log"))).size()));
     if (stall100k > 0) result("max_stall_ms_100k", stall100k);
     result("max_busy_ms", busyAll);
     if (busy100k > 0) result("max_busy_ms_100k", busy100k);
