@@ -388,6 +388,14 @@ void caseSoak(int seconds) {
         return;
     }
     s.probe.onAppend = [&](const QString &) { ++chatLines; };
+    // Every line the gateway sends, shown or not (squelched members' lines
+    // are read and dropped).
+    qint64 received = 0;
+    const auto deliver = s.main->bnet->OnDataReceived;
+    s.main->bnet->OnDataReceived = [&received, deliver](const QString &line) {
+        ++received;
+        deliver(line);
+    };
     TTranscriptView *chat = viewOf(s.main->chat);
     TTranscriptView *whisper = viewOf(s.main->whisper);
     auto store = [&] { return chat->storeBytesUsed() + whisper->storeBytesUsed(); };
@@ -399,7 +407,7 @@ void caseSoak(int seconds) {
     const int warmUp = std::max(5, seconds / 5);
     waitFor([&] { return clock.elapsed() >= warmUp * 1000; }, warmUp * 1000 + 5000);
     // A steady state: the pools are full, the lists have their members.
-    const qint64 rss0 = rssBytes(), store0 = store(), lines0 = shown();
+    const qint64 rss0 = rssBytes(), store0 = store(), lines0 = shown(), received0 = received;
     stalls.reset();
     const qint64 t0 = clock.elapsed();
     std::fprintf(stderr, "soak: %d s, measuring after %d s of warm-up\n", seconds, warmUp);
@@ -416,6 +424,7 @@ void caseSoak(int seconds) {
     const qint64 storeGrowth = store() - store0;
     result("soak_seconds", double(seconds));
     result("soak_lines_per_s", double(lines) / secs);
+    result("soak_received_lines_per_s", double(received - received0) / secs);
     result("soak_lines", double(lines));
     result("soak_rss_growth_bytes", double(rssGrowth));
     result("soak_store_growth_bytes", double(storeGrowth));

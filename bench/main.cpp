@@ -92,7 +92,9 @@ double get(const Results &r, const char *key) {
 
 void printSoak(const Results &soak) {
     row(QStringLiteral("soak: seconds measured (after warm-up)"), fmt(get(soak, "soak_seconds")));
-    row(QStringLiteral("soak: lines shown per second"), fmt(get(soak, "soak_lines_per_s")));
+    row(QStringLiteral("soak: lines received per second"), fmt(get(soak, "soak_received_lines_per_s")));
+    row(QStringLiteral("soak: lines shown per second"), fmt(get(soak, "soak_lines_per_s")),
+        QStringLiteral("the rest are squelched members' lines"));
     row(QStringLiteral("soak: RSS growth, bytes per shown line"), fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1));
     row(QStringLiteral("soak: transcript store growth, bytes per shown line"),
         fmt(get(soak, "soak_store_growth_bytes_per_line"), 1));
