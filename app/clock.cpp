@@ -1,6 +1,7 @@
 #include "app/clock.h"
 
 #include <QLocale>
+#include <limits>
 #include <QRegularExpression>
 
 namespace {
@@ -43,7 +44,21 @@ QString timeOfDayFormat()
 QDateTime currentDateTime()
 {
     auto &f = clockOverride();
-    return f ? f() : QDateTime::currentDateTime();
+    if (f)
+        return f();
+    // Asking for the local time makes the C library re-check its zone file
+    // (a stat or two) every time; every chat line asks. The offset from UTC
+    // is looked up once per second instead: zone and daylight-saving changes
+    // fall on whole seconds, so the answer is the same.
+    static qint64 offsetSecond = std::numeric_limits<qint64>::min();
+    static int offset = 0;
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    if (second != offsetSecond) {
+        offset = QDateTime::fromMSecsSinceEpoch(second * 1000).offsetFromUtc();
+        offsetSecond = second;
+    }
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
 }
 
 void setClock(std::function<QDateTime()> clock) { clockOverride() = std::move(clock); }

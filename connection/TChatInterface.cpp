@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -253,17 +254,24 @@ void TChatInterface::receivePass() {
 }
 
 void TChatInterface::cutLines(quint64 generation) {
+    // The next LF at or after m_scan (size: none), kept from line to line so
+    // that lines ended by CR alone do not make every search run to the end.
+    qsizetype lf = -1;
+    qsizetype lfSize = -1; // the carry-over's size when lf was found
     for (;;) {
         const char *const data = m_carry.constData();
         const qsizetype size = m_carry.size();
-        qsizetype end = -1;
-        for (qsizetype i = m_scan; i < size; ++i) {
-            const char c = data[i];
-            if (c == '\r' || c == '\n') {
-                end = i;
-                break;
-            }
+        if (lf < m_scan || size != lfSize) {
+            lfSize = size;
+            const void *p = std::memchr(data + m_scan, '\n', size_t(size - m_scan));
+            lf = p ? static_cast<const char *>(p) - data : size;
         }
+        // The line ends at the first CR or LF, whichever comes first.
+        qsizetype end = -1;
+        if (const void *cr = std::memchr(data + m_scan, '\r', size_t(lf - m_scan)))
+            end = static_cast<const char *>(cr) - data;
+        else if (lf < size)
+            end = lf;
         if (end < 0) {
             m_scan = size;
             if (size - m_head < MaxLineLength) break;
@@ -287,6 +295,11 @@ void TChatInterface::deliver(const char *data, qsizetype length) {
     const char last = data[length - 1];
     if ((last == '\n' && NoLineFeed) || (last == '\r' && NoReturn)) --length;
     if (length == 0 || !OnDataReceived) return;
-    const QString line = QString::fromLatin1(data, length);
-    fire(OnDataReceived, line);
+    // The previous line's buffer is reused unless a handler kept that line
+    // (then the write below gets a fresh one); a line delivered from inside
+    // a handler takes another buffer, as this one is out on loan.
+    QString line = std::move(m_spareLine);
+    line = QLatin1String(data, length); // in place when the buffer is ours and large enough
+    fire(OnDataReceived, std::as_const(line));
+    m_spareLine = std::move(line);
 }

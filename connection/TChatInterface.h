@@ -73,6 +73,7 @@ private:
     QByteArray m_carry;
     qsizetype m_head = 0;
     qsizetype m_scan = 0;
+    QString m_spareLine; // the buffer of the last delivered line
 
     // Bumped by Close, so a scan notices a handler closed (or reopened)
     // the link under it.

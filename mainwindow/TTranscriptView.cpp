@@ -167,6 +167,11 @@ qsizetype TTranscriptView::storeBytes() const {
            m_runs.capacity() * qsizetype(sizeof(Run));
 }
 
+qsizetype TTranscriptView::storeBytesUsed() const {
+    return m_textSize + m_lineStart.size() * qsizetype(sizeof(qint64)) +
+           m_firstRun.size() * qsizetype(sizeof(quint32)) + m_runs.size() * qsizetype(sizeof(Run));
+}
+
 // ---- selection -------------------------------------------------------------
 
 bool TTranscriptView::hasSelection() const {

@@ -44,6 +44,8 @@ public:
     // Bytes held by the line store (text, line index, colours), spare
     // capacity included.
     qsizetype storeBytes() const;
+    // The part of that in use (what the lines themselves take).
+    qsizetype storeBytesUsed() const;
     // Where the character at column of line is drawn, in viewport
     // coordinates (column == length gives the end of the line); empty when
     // that line is not on screen.

@@ -168,6 +168,9 @@ private Q_SLOTS:
             << QByteArrayList{"\r\n\n\r\r"} << true << true << QStringList();
         QTest::newRow("mixed terminators") << QByteArrayList{"a\rb\nc\r\nd\n\re"} << true << true
                                            << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("CR-ended lines before a far LF")
+            << QByteArrayList{"a\rbb\rccc\r", "dd\rlast\n"} << true << true
+            << QStringList{"a", "bb", "ccc", "dd", "last"};
         QTest::newRow("split in the text") << QByteArrayList{"ab", "c\r\n"} << true << true << abc;
         QTest::newRow("split between CR and LF")
             << QByteArrayList{"abc\r", "\ndef\r\n"} << true << true << QStringList{"abc", "def"};

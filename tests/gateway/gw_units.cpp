@@ -150,6 +150,10 @@ void GatewayUnits::options_data()
     QTest::newRow("negative chatters") << QStringList{"--chatters", "-1"} << false << "";
     QTest::newRow("zero rate") << QStringList{"--rate", "0"} << false << "";
     QTest::newRow("bad burst") << QStringList{"--burst", "many"} << false << "";
+    QTest::newRow("burst length") << QStringList{"--burst", "5", "--burst-length", "58"} << true
+                                  << "port=6112 quota=1 accounts=0";
+    QTest::newRow("bad burst length") << QStringList{"--burst-length", "4001"} << false << "";
+    QTest::newRow("bad name pool") << QStringList{"--name-pool", "-3"} << false << "";
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << false << "";
     QTest::newRow("stray argument") << QStringList{"stray"} << false << "";
     QTest::newRow("missing script") << QStringList{"--script", "/nonexistent/script.txt"} << false

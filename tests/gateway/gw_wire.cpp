@@ -627,6 +627,12 @@ void GatewayWire::consoleCommands()
                              "1016 ODDITY \"x\"\r\n"
                              "1005\r"
                              "1003 LEAVE Zed 0001\r\n");
+    QCOMPARE(server->consoleCommand("joins 3 J SEXP"), QString());
+    QCOMPARE(server->consoleCommand("leaves 2 J"), QString());
+    QCOMPARE(settle(*alice), "1002 JOIN J0 0010 [SEXP]\r\n1002 JOIN J1 0010 [SEXP]\r\n"
+                             "1002 JOIN J2 0010 [SEXP]\r\n1003 LEAVE J0 0010\r\n"
+                             "1003 LEAVE J1 0010\r\n");
+    QVERIFY(!server->consoleCommand("joins many J").isEmpty());
     bool quit = false;
     QCOMPARE(server->consoleCommand("close", &quit), QString());
     QVERIFY(alice->waitClosed());
@@ -765,6 +771,25 @@ void GatewayWire::burstAndScript()
         if (l.startsWith("1005 TALK ") && l.contains("\"Line "))
             texts.insert(l.mid(l.indexOf('"')));
     QCOMPARE(texts.size(), 2000);
+
+    // Sized texts: distinct, and exactly as long as asked.
+    o.burst = 300;
+    o.burstLength = 58;
+    o.script.clear();
+    o.broadcasts.clear();
+    start(o);
+    Wire sized(server->port());
+    sized.send("\x03\x04" "bob\rpw\r\r");
+    QVERIFY(sized.waitFor("\"Line 299 ", 20000));
+    QVERIFY(sized.waitFor("\r\n", 2000));
+    texts.clear();
+    for (const QByteArray &l : sized.got.split('\n')) {
+        if (!l.startsWith("1005 TALK ") || !l.contains("\"Line ")) continue;
+        const QByteArray text = l.mid(l.indexOf('"') + 1).chopped(2); // quote and CR
+        QCOMPARE(text.size(), 58);
+        texts.insert(text);
+    }
+    QCOMPARE(texts.size(), 300);
 }
 
 void GatewayWire::throughTheProgram()

@@ -42,6 +42,28 @@ QList<std::pair<int, QColor>> colourRuns(TTranscriptPane *pane, int line)
 class TestMainWindowTranscript : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void realClockIsTheLocalTime()
+    {
+        // Timestamps come from the real clock when no test sets one: the
+        // same instant and the same local time of day as Qt's own answer,
+        // in every zone the test is run under.
+        const QByteArray oldTz = qgetenv("TZ");
+        for (const char *zone : {"UTC", "America/New_York", "Asia/Kolkata", "Pacific/Chatham"}) {
+            qputenv("TZ", zone);
+            const QDateTime qt = QDateTime::currentDateTime();
+            const QDateTime ours = currentDateTime();
+            QVERIFY2(std::abs(qt.msecsTo(ours)) < 1000, zone);
+            QCOMPARE(ours.offsetFromUtc(), qt.offsetFromUtc());
+            QVERIFY2(std::abs(qt.time().msecsTo(ours.time())) < 1000, zone);
+            QCOMPARE(ours.date(), qt.date());
+            QTest::qWait(1100); // the next zone is looked up in a new second
+        }
+        if (oldTz.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", oldTz);
+    }
+
     void composesLines_data()
     {
         QTest::addColumn<bool>("timestamps");

@@ -22,12 +22,17 @@ const char *const BurstWords[] = {"Quick", "brown", "Fox", "jumps", "over", "the
                                   "dog", "while", "Seven", "zebras", "hum", "Softly",
                                   "under", "moonlight", "and", "Jazz", "plays"};
 
-QByteArray burstLine(int i)
+// Distinct, mixed-case texts that no flood, case or high-ASCII test objects
+// to; length > 0 pads them with more words to exactly that many characters.
+QByteArray burstLine(int i, int length)
 {
     constexpr int words = int(sizeof BurstWords / sizeof BurstWords[0]);
     QByteArray text = "Line " + QByteArray::number(i);
-    for (int k = 0; k < 5; ++k)
+    const int count = length > 0 ? 1000 : 5;
+    for (int k = 0; k < count && (length <= 0 || text.size() < length); ++k)
         text += ' ' + QByteArray(BurstWords[(i * 7 + k * 5 + i / words) % words]);
+    if (length > 0)
+        text.truncate(length);
     return "1005 TALK " + QByteArray(BurstSenders[i % 3]) + " 0010 \"" + text + '"';
 }
 
@@ -157,9 +162,10 @@ void GatewayConnection::handleChatLine(const QByteArray &line)
     m_server->clientLine(this, line);
 }
 
-void GatewayConnection::startBurst(int lines)
+void GatewayConnection::startBurst(int lines, int length)
 {
     m_burstLeft = lines;
+    m_burstLength = length;
     m_burstDone = 0;
     feedBurst();
 }
@@ -168,7 +174,7 @@ void GatewayConnection::feedBurst()
 {
     QByteArray chunk;
     while (m_burstLeft > 0 && m_socket->bytesToWrite() + chunk.size() < BurstBufferLimit) {
-        chunk += burstLine(m_burstDone++) + "\r\n";
+        chunk += burstLine(m_burstDone++, m_burstLength) + "\r\n";
         --m_burstLeft;
     }
     if (!chunk.isEmpty())

@@ -37,7 +37,8 @@ public:
     QSet<QByteArray> squelched; // lower-case names
     QByteArray lastWhisperer;
 
-    void startBurst(int lines);
+    // length: characters of each line's text, 0 for the short default.
+    void startBurst(int lines, int length = 0);
 
 private:
     void readBytes();
@@ -54,4 +55,5 @@ private:
     bool m_gone = false;
     int m_burstLeft = 0;
     int m_burstDone = 0;
+    int m_burstLength = 0;
 };

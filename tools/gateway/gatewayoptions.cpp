@@ -34,8 +34,8 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
     parser.setApplicationDescription(
         "A local chat gateway for Tressel's tests and demos, on 127.0.0.1.\n"
         "Console commands on standard input: broadcast TEXT, raw TEXT, rawbytes HEX,\n"
-        "join NAME [PRODUCT] [FLAGS], leave NAME, say NAME TEXT, emote NAME TEXT,\n"
-        "whisper NAME TO TEXT, flags NAME FLAGS, close, quit.");
+        "join NAME [PRODUCT] [FLAGS], leave NAME, joins N PREFIX [PRODUCT], leaves N PREFIX,\n"
+        "say NAME TEXT, emote NAME TEXT, whisper NAME TO TEXT, flags NAME FLAGS, close, quit.");
     const QCommandLineOption helpOpt({"h", "help"}, "Show this help.");
     const QCommandLineOption portOpt("port", "Port to listen on (0: any free port).", "PORT", "6112");
     const QCommandLineOption accountOpt(
@@ -49,6 +49,13 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
     const QCommandLineOption burstOpt(
         "burst", "Talk lines sent to each client right after login, as fast as it takes them.", "N",
         "0");
+    const QCommandLineOption burstLengthOpt(
+        "burst-length", "Characters of each burst line's text (0: as the words come).", "N", "0");
+    const QCommandLineOption namePoolOpt(
+        "name-pool",
+        "Simulated chatters take their names from this many, so a long run meets the same "
+        "members again (0: no limit).",
+        "N", "0");
     const QCommandLineOption noQuotaOpt("no-flood-quota", "Switch the flood quota off.");
     const QCommandLineOption fullOpt("full-channel", "A channel that is full (repeatable).", "NAME");
     const QCommandLineOption restrictedOpt("restricted-channel",
@@ -58,7 +65,8 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
     const QCommandLineOption broadcastOpt(
         "broadcast", "A broadcast sent to each client after login (repeatable).", "TEXT");
     parser.addOptions({helpOpt, portOpt, accountOpt, chattersOpt, rateOpt, seedOpt, scriptOpt,
-                       burstOpt, noQuotaOpt, fullOpt, restrictedOpt, missingOpt, broadcastOpt});
+                       burstOpt, burstLengthOpt, namePoolOpt, noQuotaOpt, fullOpt, restrictedOpt,
+                       missingOpt, broadcastOpt});
     const QCommandLineOption hostileOpt(
         "hostile", "Misbehave: " + hostile::modes().join(", ") + ".", "MODE");
     parser.addOption(hostileOpt);
@@ -115,6 +123,14 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
     }
     if (!toCount(parser.value(burstOpt), &o.burst)) {
         *error = QString("Bad burst count '%1'.").arg(parser.value(burstOpt));
+        return std::nullopt;
+    }
+    if (!toCount(parser.value(burstLengthOpt), &o.burstLength) || o.burstLength > 4000) {
+        *error = QString("Bad burst length '%1': expected 0 to 4000.").arg(parser.value(burstLengthOpt));
+        return std::nullopt;
+    }
+    if (!toCount(parser.value(namePoolOpt), &o.namePool)) {
+        *error = QString("Bad name pool '%1'.").arg(parser.value(namePoolOpt));
         return std::nullopt;
     }
     if (parser.isSet(scriptOpt)) {

@@ -15,6 +15,8 @@ struct GatewayOptions {
     std::optional<quint32> seed; // none: a fresh seed per run
     QList<QByteArray> script;    // raw lines sent to each client after login
     int burst = 0;               // talk lines sent to each client after login
+    int burstLength = 0;         // characters of each burst text (0: as the words come)
+    int namePool = 0;            // simulated chatters' names come from this many (0: no limit)
     bool floodQuota = true;
     QList<QByteArray> fullChannels;
     QList<QByteArray> restrictedChannels;

@@ -264,8 +264,11 @@ void GatewayServer::leaveChannel(Member *m)
     if (it == m_channels.end())
         return;
     it->members.removeOne(m);
+    // Only clients get lines: a crowd of simulated members must not cost a
+    // line each per arrival or departure.
     for (const Member *other : it->members)
-        send(other, "1003 LEAVE " + m->name + ' ' + flagsText(other, m));
+        if (other->conn)
+            send(other, "1003 LEAVE " + m->name + ' ' + flagsText(other, m));
     if (it->members.isEmpty())
         m_channels.erase(it);
 }
@@ -294,7 +297,7 @@ void GatewayServer::enterChannel(Member *m, const QByteArray &channel, bool with
     c.members.append(m);
     m->channel = k;
     for (const Member *other : c.members)
-        if (other != m)
+        if (other != m && other->conn)
             send(other,
                  "1002 JOIN " + m->name + ' ' + flagsText(other, m) + " [" + m->product + ']');
     if (m->conn) {
@@ -402,7 +405,7 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
     for (const QByteArray &text : m_options.broadcasts)
         send(m, "1006 _ \"" + text + '"');
     if (m_options.burst > 0)
-        conn->startBurst(m_options.burst);
+        conn->startBurst(m_options.burst, m_options.burstLength);
 }
 
 QByteArray GatewayServer::productTitle(const QByteArray &product) const
@@ -690,6 +693,23 @@ QString GatewayServer::consoleCommand(const QByteArray &line, bool *quit)
             return QString("'%1' is not a flags value of up to four hexadecimal digits.")
                 .arg(QString::fromLatin1(more));
         return simJoin(arg, product.isEmpty() ? QByteArray("CHAT") : product, flags);
+    } else if (cmd == "joins" || cmd == "leaves") {
+        // A burst: PREFIX0 .. PREFIX(N-1) join or leave in one go.
+        QByteArray more;
+        const QByteArray prefix = firstWord(tail, &more);
+        bool ok = false;
+        const int n = arg.toInt(&ok);
+        if (!ok || n < 0 || prefix.isEmpty())
+            return QString("%1 wants a count and a name prefix.").arg(QString::fromLatin1(cmd));
+        QByteArray unused;
+        const QByteArray product = more.isEmpty() ? QByteArray("CHAT") : firstWord(more, &unused);
+        for (int i = 0; i < n; ++i) {
+            const QByteArray name = prefix + QByteArray::number(i);
+            const QString problem =
+                cmd == "joins" ? simJoin(name, product, ClientFlags) : simLeave(name);
+            if (!problem.isEmpty())
+                return problem;
+        }
     } else if (cmd == "leave") {
         return simLeave(arg);
     } else if (cmd == "say") {

@@ -31,7 +31,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     const quint32 seed = options->seed ? *options->seed : QRandomGenerator::global()->generate();
-    SimulatedChatters chatters(&server, options->chatters, options->rate, seed);
+    SimulatedChatters chatters(&server, options->chatters, options->rate, seed, nullptr,
+                               options->namePool);
 
     // The console: one command per line on standard input.
     QByteArray pending;
