@@ -104,8 +104,9 @@ TGapCheckBox::TGapCheckBox(const QString &caption, QWidget *inGap, QWidget *pare
         m_gap = caption.mid(start + 1, end - start - 2);
     }
     m_inGap->setParent(this);
-    // Tall enough for the control in the gap.
-    setMinimumHeight(m_inGap->sizeHint().height());
+    // Tall enough for the control in the gap, which may give up a little of
+    // its frame so that the row is hardly taller than a plain check box.
+    setMinimumHeight(qMax(QCheckBox::sizeHint().height(), m_inGap->sizeHint().height() - 3));
     placeGapWidget();
 }
 
