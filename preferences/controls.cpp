@@ -116,8 +116,16 @@ void TGapCheckBox::placeGapWidget()
     initStyleOption(&opt);
     const QRect contents = style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, this);
     const QFontMetrics fm(font());
-    const int x = contents.left() + fm.horizontalAdvance(m_prefix);
-    const int w = qMax(fm.horizontalAdvance(m_gap), m_inGap->minimumSizeHint().width());
+    // One blank of air either side; where the face's blanks are narrow the
+    // control eats into that air, but never covers the words.
+    const int wordsEnd = contents.left() + fm.horizontalAdvance(m_prefix.trimmed());
+    const int textStart = contents.left() + fm.horizontalAdvance(m_prefix + m_gap + QLatin1Char(' '));
+    int x = contents.left() + fm.horizontalAdvance(m_prefix);
+    int w = qMax(fm.horizontalAdvance(m_gap), m_inGap->minimumSizeHint().width());
+    if (x + w > textStart - 1) {
+        w = qMin(w, textStart - 1 - wordsEnd - 2);
+        x = qMax(wordsEnd + 1, textStart - 1 - w);
+    }
     const int h = qMin(height(), m_inGap->sizeHint().height());
     m_inGap->setGeometry(x, (height() - h) / 2, w, h);
 }
