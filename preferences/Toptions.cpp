@@ -1,9 +1,11 @@
 #include "preferences/Toptions.h"
 
 #include "app/guard.h"
+#include "resources/icons.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -103,6 +105,15 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     dialogFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                             QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
                             QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+    // The fixed client area is laid out for that face at 96 dots per inch. A
+    // wider face found instead (none of those installed), or a screen with
+    // more dots per inch, would push captions out of it, so the size comes
+    // down until one of the longest captions is as wide as it is meant to be.
+    const qreal designedWidth = 194;
+    const qreal width = QFontMetricsF(dialogFont).horizontalAdvance(
+        QStringLiteral("Display Timestamps in the chat window"));
+    if (width > designedWidth)
+        dialogFont.setPointSizeF(dialogFont.pointSizeF() * designedWidth / width);
     setFont(dialogFont);
 
     const QFont startFonts[PaneFontCount] = {
@@ -116,7 +127,8 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
         m_storedFonts[i] = startFonts[i];
     m_fontDialog = QFont(QStringLiteral("MS Sans Serif"), 8);
 
-    tabs = new QTabWidget;
+    tabs = new TTabControl;
+    tabs->setIconSize(QSize(16, 16));
     buildGeneral();
     buildLogging();
     buildFeatures();
@@ -125,6 +137,10 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     buildAutosquelch();
     buildSafelist();
     buildActions();
+    // The tabs' pictures, by their number in the tab image list.
+    static const int iconOf[] = {0, 1, 2, 4, 3, 7, 6, 5};
+    for (int tab = 0; tab < tabs->count(); ++tab)
+        tabs->setTabIcon(tab, TIcons::tabIcon(iconOf[tab]));
 
     ok = new QPushButton(QStringLiteral("&Ok"));
     ok->setDefault(true);
@@ -180,15 +196,6 @@ void Toptions::nameControls()
     TRESSEL_NAME(action_broodwar); TRESSEL_NAME(action_warcraft); TRESSEL_NAME(action_bot);
     TRESSEL_NAME(ok); TRESSEL_NAME(cancel); TRESSEL_NAME(tabs);
 #undef TRESSEL_NAME
-}
-
-void Toptions::setTabIcons(const QList<QIcon> &icons)
-{
-    // Icon numbers of the tabs, in tab order.
-    static const int iconOf[] = {0, 1, 2, 4, 3, 7, 6, 5};
-    for (int tab = 0; tab < tabs->count() && tab < 8; ++tab)
-        if (iconOf[tab] < icons.size())
-            tabs->setTabIcon(tab, icons[iconOf[tab]]);
 }
 
 void Toptions::buildGeneral()
@@ -352,12 +359,12 @@ void Toptions::buildAppearance()
         button("Text", "User this to set the font and size of text in the text entry box.");
     channelfont =
         button("Channel", "User this to set the font and size of text in the channel box.");
-    auto *fonts = tight(new QGridLayout);
-    fonts->setVerticalSpacing(2);
-    i = 0;
+    // One row of six: narrower than the style's usual button, but each still
+    // wider than its caption.
+    auto *fonts = tight(new QHBoxLayout);
     for (QPushButton *b : {chatfont, userfont, whisperfont, squelchfont, textfont, channelfont}) {
-        fonts->addWidget(b, i / 3, i % 3);
-        ++i;
+        b->setMinimumWidth(QFontMetrics(font()).horizontalAdvance(b->text()) + 16);
+        fonts->addWidget(b);
     }
 
     auto *page = new QWidget;

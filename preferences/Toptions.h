@@ -2,6 +2,7 @@
 // The preferences dialog. Its controls are the program's settings: other
 // code reads them at the moment of use (options->timestamps->isChecked()).
 #include "preferences/controls.h"
+#include "preferences/tabcontrol.h"
 #include "preferences/tmainpanes.h"
 
 #include <QCheckBox>
@@ -23,7 +24,6 @@ public:
     ~Toptions() override;
 
     void setMainPanes(const TMainPanes &panes);
-    void setTabIcons(const QList<QIcon> &icons);
 
     // Said to the user about the configuration file (the main window puts
     // it in the transcript).
@@ -98,7 +98,7 @@ public:
     // Bottom row
     QPushButton *ok, *cancel;
 
-    QTabWidget *tabs;
+    TTabControl *tabs;
 
 Q_SIGNALS:
     // The entries of safe or triggers changed (added, removed, edited,

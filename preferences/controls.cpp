@@ -104,8 +104,9 @@ TGapCheckBox::TGapCheckBox(const QString &caption, QWidget *inGap, QWidget *pare
         m_gap = caption.mid(start + 1, end - start - 2);
     }
     m_inGap->setParent(this);
-    // Tall enough for the control in the gap.
-    setMinimumHeight(m_inGap->sizeHint().height());
+    // Tall enough for the control in the gap, which may give up a little of
+    // its frame so that the row is hardly taller than a plain check box.
+    setMinimumHeight(qMax(QCheckBox::sizeHint().height(), m_inGap->sizeHint().height() - 3));
     placeGapWidget();
 }
 
@@ -115,8 +116,16 @@ void TGapCheckBox::placeGapWidget()
     initStyleOption(&opt);
     const QRect contents = style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, this);
     const QFontMetrics fm(font());
-    const int x = contents.left() + fm.horizontalAdvance(m_prefix);
-    const int w = qMax(fm.horizontalAdvance(m_gap), m_inGap->minimumSizeHint().width());
+    // One blank of air either side; where the face's blanks are narrow the
+    // control eats into that air, but never covers the words.
+    const int wordsEnd = contents.left() + fm.horizontalAdvance(m_prefix.trimmed());
+    const int textStart = contents.left() + fm.horizontalAdvance(m_prefix + m_gap + QLatin1Char(' '));
+    int x = contents.left() + fm.horizontalAdvance(m_prefix);
+    int w = qMax(fm.horizontalAdvance(m_gap), m_inGap->minimumSizeHint().width());
+    if (x + w > textStart - 1) {
+        w = qMin(w, textStart - 1 - wordsEnd - 2);
+        x = qMax(wordsEnd + 1, textStart - 1 - w);
+    }
     const int h = qMin(height(), m_inGap->sizeHint().height());
     m_inGap->setGeometry(x, (height() - h) / 2, w, h);
 }

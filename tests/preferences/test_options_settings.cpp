@@ -1,6 +1,8 @@
 // The settings controls: start values, ranges, entries, and the dialog's shape.
 #include "optionstestutil.h"
 
+#include "resources/icons.h"
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -280,6 +282,45 @@ private Q_SLOTS:
             const QRect r(w->mapTo(page, QPoint(0, 0)), w->size());
             QVERIFY2(page->rect().contains(r), qPrintable(w->objectName() + w->metaObject()->className()));
         }
+    }
+
+    // The tabs wrap onto rows: each is wholly shown, none covers another, a
+    // click on it brings its page and its row next to the page, and it
+    // carries its own picture.
+    void tabsOnRows_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<int>("icon");
+        const int icons[] = {0, 1, 2, 4, 3, 7, 6, 5};
+        for (int i = 0; i < 8; ++i)
+            QTest::newRow(qPrintable(QString::number(i))) << i << icons[i];
+    }
+    void tabsOnRows()
+    {
+        QFETCH(int, tab);
+        QFETCH(int, icon);
+        ScratchDir dir;
+        ScriptedDialogs scripted;
+        Toptions o;
+        o.show();
+        QCoreApplication::processEvents();
+        TMultiRowTabBar *bar = o.tabs->rows();
+        QVERIFY(bar->rowCount() >= 2);
+        const QRect r = bar->rowTabRect(tab);
+        QVERIFY(bar->rect().contains(r));
+        const QRect inDialog(bar->mapTo(&o, r.topLeft()), r.size());
+        QVERIFY(o.rect().contains(inDialog));
+        for (int other = 0; other < o.tabs->count(); ++other)
+            if (other != tab)
+                QVERIFY2(!bar->rowTabRect(other).intersects(r), qPrintable(QString::number(other)));
+        const int unselected = tab == 0 ? 1 : 0;
+        o.tabs->setCurrentIndex(unselected);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->rowTabRect(tab).center());
+        QCOMPARE(o.tabs->currentIndex(), tab);
+        QCOMPARE(bar->rowTabRect(tab).bottom(), bar->rect().bottom());
+        const QImage shown = o.tabs->tabIcon(tab).pixmap(QSize(16, 16)).toImage();
+        QVERIFY(!shown.isNull());
+        QCOMPARE(shown, TIcons::tabIcon(icon).pixmap(QSize(16, 16)).toImage());
     }
 
     // The percentage boxes sit in the blanks of their captions, over no words.

@@ -1,0 +1,88 @@
+// Shows the preferences dialog and saves each tab, as the dialog draws it,
+// into <folder>/options-<n>-<tab>.png (at the screen's device pixel ratio):
+//   options_screenshots [folder]   (default /tmp)
+// QT_SCALE_FACTOR=2 gives the 200% pictures. The dialog starts from a scratch
+// folder with a small configuration file, so the lists have entries.
+#include "app/dialogs.h"
+#include "preferences/Toptions.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+// No modal window may open while the pictures are taken.
+class SilentDialogs : public TDialogs {
+public:
+    bool confirm(QWidget *, const QString &, const QString &, Buttons) override { return false; }
+    bool inputBox(QWidget *, const QString &, const QString &, QString &) override { return false; }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &,
+                         bool) override
+    {
+        return QString();
+    }
+    bool chooseFont(QWidget *, QFont &) override { return false; }
+    void showError(QWidget *, const QString &, const QString &text) override
+    {
+        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
+    }
+    void showInfo(QWidget *, const QString &, const QString &) override {}
+};
+
+void settle()
+{
+    for (int i = 0; i < 10; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString folder = argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath()
+                                    : QStringLiteral("/tmp");
+    QTemporaryDir scratch;
+    QDir::setCurrent(scratch.path());
+    QFile conf(QStringLiteral("tressel.conf"));
+    if (!conf.open(QIODevice::WriteOnly))
+        return 1;
+    conf.write("username=Tresseler\r\npassword=secret\r\nhomechannel=Clan Tressel\r\n"
+               "awaymessage=Back soon\r\nlogfilename=/home/me/tressel/chat.log\r\nkeeplog=1\r\n"
+               "notifications=1\r\nantiidle=1\r\nidletype=2\r\ntimeStamps=1\r\n"
+               "squelchFlooders=1\r\nsquelchAscii=1\r\nasciiPercentage=40\r\nsquelchUc=1\r\n"
+               "ucPercentage=100\r\nautoAction=0\r\ndblClickAction=2\r\nhistoryDelay=600\r\n"
+               "minLineLength=255\r\ntriggerPhrase=buy gold\r\ntriggerPhrase=^free .*items\r\n"
+               "safe=Arthas\r\nsafe=jaina\r\nsafe=Thrall\r\nbg_colour=Black\r\n"
+               "text_colour=Silver\r\nwhisp_colour=Sky Blue\r\naction_bot=2\r\n");
+    conf.close();
+
+    SilentDialogs silent;
+    setDialogs(&silent);
+    Toptions options;
+    options.show();
+    settle();
+    int failures = 0;
+    for (int tab = 0; tab < options.tabs->count(); ++tab) {
+        options.tabs->setCurrentIndex(tab);
+        settle();
+        QString name = options.tabs->tabText(tab).toLower();
+        name.replace(QLatin1Char(' '), QLatin1Char('-'));
+        const QString path = QStringLiteral("%1/options-%2-%3.png").arg(folder).arg(tab).arg(name);
+        const QPixmap shot = options.grab();
+        if (!shot.save(path)) {
+            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+            ++failures;
+            continue;
+        }
+        std::printf("%s (%dx%d, ratio %.1f)\n", qPrintable(path), shot.width(), shot.height(),
+                    shot.devicePixelRatio());
+    }
+    setDialogs(nullptr);
+    return failures ? 1 : 0;
+}
