@@ -104,9 +104,49 @@ void TTriggerCache::setPhrases(const QStringList &phrases) {
     }
     m_compiled.swap(kept);
     m_reported.swap(stillReported);
+    buildCombined();
+}
+
+bool TTriggerCache::combinable(const QString &phrase) {
+    static const QRegularExpression risky(QStringLiteral(
+        R"(\\[0-9gkQE]|\(\?(P[=>]|&|R|[0-9+-]|[a-zA-Z^-]*x|C|\||\()|\(\*|#)"));
+    return !phrase.contains(risky);
+}
+
+void TTriggerCache::buildCombined() {
+    m_alone.clear();
+    m_haveCombined = false;
+    QStringList branches;
+    for (const QString &phrase : m_phrases) {
+        const auto it = m_compiled.constFind(phrase);
+        if (it == m_compiled.constEnd() || !it->isValid()) continue;
+        if (combinable(phrase))
+            branches << QStringLiteral("(?:") + phrase + QLatin1Char(')');
+        else
+            m_alone.push_back(*it);
+    }
+    if (branches.size() < 2) {
+        m_alone = m_active;
+        return;
+    }
+    m_combined = compile(branches.join(QLatin1Char('|')));
+    if (m_combined.isValid()) {
+        m_haveCombined = true;
+    } else {
+        m_alone = m_active;
+    }
 }
 
 int TTriggerCache::countMatches(const QString &line) const {
+    if (m_haveCombined) {
+        bool any = false;
+        for (const QRegularExpression &re : m_alone)
+            if (re.match(line).hasMatch()) {
+                any = true;
+                break;
+            }
+        if (!any && !m_combined.match(line).hasMatch()) return 0;
+    }
     int n = 0;
     for (const QRegularExpression &re : m_active)
         if (re.match(line).hasMatch()) ++n;

@@ -57,9 +57,23 @@ public:
     // dot also takes line breaks, ^ and $ at the ends of the whole line.
     static QRegularExpression compile(const QString &phrase);
 
+    // Whether a phrase can stand as one branch of the combined pattern and
+    // match exactly the lines it matches alone (no back references, quoting
+    // to the end, comments, verbs or recursion, which a branch would change).
+    static bool combinable(const QString &phrase);
+
 private:
+    void buildCombined();
+
     QStringList m_phrases;
     std::vector<QRegularExpression> m_active; // the valid ones, in list order
+    // Most lines match no phrase. One pattern with every combinable phrase
+    // as a branch answers "none of these" in one search; only a line it
+    // matches is searched phrase by phrase, to count. m_alone are the
+    // phrases that must always be searched by themselves.
+    QRegularExpression m_combined;
+    bool m_haveCombined = false;
+    std::vector<QRegularExpression> m_alone;
     QHash<QString, QRegularExpression> m_compiled;
     QSet<QString> m_reported;
     QList<Invalid> m_newErrors;

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev
           fonts-dejavu-core locales)
 if [ "${1:-}" = run ]; then
-  packages+=(qt6-qpa-plugins xvfb xauth)
+  packages+=(qt6-qpa-plugins xvfb xauth fonts-liberation)
 fi
 
 missing=()

@@ -25,6 +25,8 @@ private Q_SLOTS:
     void greedyAndDotAll();
     void invalidTriggerReportedOnce();
     void cacheFollowsTheList();
+    void manyPhrasesCountAsEachAlone_data();
+    void manyPhrasesCountAsEachAlone();
     void fiftyTriggersAreFast();
 };
 
@@ -254,6 +256,58 @@ void TestAutosquelchRules::cacheFollowsTheList() {
     QCOMPARE(cache.countMatches(QStringLiteral("ham")), 2);
     cache.setPhrases({});
     QCOMPARE(cache.countMatches(QStringLiteral("ham")), 0);
+}
+
+void TestAutosquelchRules::manyPhrasesCountAsEachAlone_data() {
+    // Phrases that would mean something else as one branch of a larger
+    // pattern (group numbers, quoting or comments to the end, verbs,
+    // duplicate names) sit beside plain ones; the count must be the same as
+    // searching with each phrase by itself.
+    QTest::addColumn<QStringList>("phrases");
+    const QStringList plain{QStringLiteral("(?i)(buy|sell)ing"), QStringLiteral("spam"),
+                            QStringLiteral("(?i)free\\s+gold"),
+                            QStringLiteral("^!ad"), QStringLiteral("now$")};
+    QTest::newRow("plain") << plain;
+    QTest::newRow("back reference") << plain + QStringList{QStringLiteral("(a)\\1")};
+    QTest::newRow("relative back reference") << plain + QStringList{QStringLiteral("(b)\\g{-1}")};
+    QTest::newRow("conditional on a group")
+        << plain + QStringList{QStringLiteral("(x)?(?(1)y|z)q")};
+    QTest::newRow("recursion") << plain + QStringList{QStringLiteral("\\((?:[^()]|(?R))*\\)")};
+    QTest::newRow("quoted to the end") << QStringList{QStringLiteral("\\Q.*")} + plain;
+    QTest::newRow("extended with a comment")
+        << QStringList{QStringLiteral("(?x) s p a m # a comment")} + plain;
+    QTest::newRow("inline flags") << plain + QStringList{QStringLiteral("(?i)SPAM|EGGS")};
+    QTest::newRow("same group name twice")
+        << plain + QStringList{QStringLiteral("(?<w>ha)m"), QStringLiteral("(?<w>eg)gs")};
+    QTest::newRow("a verb") << plain + QStringList{QStringLiteral("(*NO_START_OPT)ham")};
+    QTest::newRow("alternation at the top") << plain + QStringList{QStringLiteral("ham|eggs")};
+    QTest::newRow("invalid among them") << plain + QStringList{QStringLiteral("(unclosed")};
+}
+
+void TestAutosquelchRules::manyPhrasesCountAsEachAlone() {
+    QFETCH(QStringList, phrases);
+    TTriggerCache cache;
+    cache.setPhrases(phrases);
+    const QStringList lines{QStringLiteral("spam"),          QStringLiteral("FREE  gold"),
+                            QStringLiteral("!ad here"),      QStringLiteral("see you now"),
+                            QStringLiteral("aa"),            QStringLiteral("bb"),
+                            QStringLiteral("xyq zq"),        QStringLiteral("(a(b)c)"),
+                            QStringLiteral("\\Q.* literal"), QStringLiteral("Q.* then"),
+                            QStringLiteral("s p a m"),       QStringLiteral("EGGS"),
+                            QStringLiteral("ham and eggs"),  QStringLiteral("nothing at all"),
+                            QString()};
+    for (const QString &line : lines) {
+        int alone = 0;
+        for (const QString &phrase : phrases) {
+            const QRegularExpression re = TTriggerCache::compile(phrase);
+            if (re.isValid() && re.match(line).hasMatch()) ++alone;
+        }
+        QVERIFY2(cache.countMatches(line) == alone,
+                 qPrintable(QStringLiteral("'%1': %2 instead of %3")
+                                .arg(line)
+                                .arg(cache.countMatches(line))
+                                .arg(alone)));
+    }
 }
 
 void TestAutosquelchRules::fiftyTriggersAreFast() {
