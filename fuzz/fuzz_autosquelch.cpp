@@ -1,6 +1,6 @@
 // autosquelch with any trigger phrase and any line, from a member in the
 // channel. Input: the phrase, a NUL byte, the line.
-#include "fuzzsupport.h"
+#include "fuzzwindow.h"
 
 #include "app/guard.h"
 #include "mainwindow/Tmain.h"
@@ -13,10 +13,7 @@ Tmain *window = nullptr;
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    startFuzzApplication();
-    writeFuzzFile(QStringLiteral("tressel.conf"), everythingOnConfig());
-    window = new Tmain;
-    window->terminate = [] {};
+    window = startFuzzWindow();
     return 0;
 }
 

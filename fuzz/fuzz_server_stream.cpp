@@ -6,7 +6,7 @@
 // raw mode in the lower pane, bit 3 answer Yes to prompts, bit 4 pause again
 // half-way), one byte choosing how the stream is cut into arrivals, then the
 // stream itself.
-#include "fuzzsupport.h"
+#include "fuzzwindow.h"
 
 #include "app/guard.h"
 #include "connection/TChatInterface.h"
@@ -49,8 +49,7 @@ Tmain *window() {
         delete main;
         settleEvents();
         removeFuzzFile(QStringLiteral("brx.conf"));
-        main = new Tmain;
-        main->terminate = [] {};
+        main = newFuzzWindow();
         settleEvents();
         return main;
     }

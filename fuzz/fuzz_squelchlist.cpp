@@ -1,6 +1,6 @@
 // loadSquelchlist on any brx.conf. Every line becomes one entry, and the
 // list saved from it loads back as the same names.
-#include "fuzzsupport.h"
+#include "fuzzwindow.h"
 
 #include "app/errors.h"
 #include "mainwindow/Tmain.h"
@@ -21,10 +21,7 @@ QStringList names() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    startFuzzApplication();
-    writeFuzzFile(QStringLiteral("tressel.conf"), everythingOnConfig());
-    window = new Tmain;
-    window->terminate = [] {};
+    window = startFuzzWindow();
     return 0;
 }
 

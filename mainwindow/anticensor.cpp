@@ -48,8 +48,8 @@ tAntiCensorTable makeAntiCensorTable()
 
 QString applyAntiCensor(const tAntiCensor *pairs, std::size_t count, const QString &text)
 {
-    // Most lines hold none of the characters a censored form begins with;
-    // one pass over the line then spares a search per pair.
+    // Most lines hold none of the characters a censored form begins with,
+    // and looking for one character is far cheaper than for a whole form.
     bool maybe = false;
     for (std::size_t i = 0; i < count && !maybe; ++i)
         maybe = !pairs[i].censored.isEmpty() && text.contains(pairs[i].censored.at(0));

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds Tressel twice (a normal build and one with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs every test in both, headless.
-# Installs what is missing first; safe to run again.
+# Runs every test: a short fuzz run of each fuzz target (TRESSEL_FUZZ_SECONDS,
+# default 10; 0 skips it), then two builds (a normal one and one with
+# AddressSanitizer and UndefinedBehaviorSanitizer) with every test in both,
+# headless. Installs what is missing first; safe to run again. The last line
+# printed is ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -18,6 +20,12 @@ build() { # dir, extra cmake args...
 }
 
 status=0
+fuzz_seconds=${TRESSEL_FUZZ_SECONDS:-10}
+if [ "$fuzz_seconds" != 0 ]; then
+  echo "== Fuzzing, $fuzz_seconds s per target"
+  fuzz/run "$fuzz_seconds" || status=1
+fi
+
 build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTRESSEL_SANITIZE=ON -DTRESSEL_WERROR=OFF
 echo "== Tests with AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs" || status=1

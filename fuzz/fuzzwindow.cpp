@@ -1,0 +1,15 @@
+#include "fuzzwindow.h"
+
+#include "mainwindow/Tmain.h"
+
+Tmain *newFuzzWindow() {
+    Tmain *window = new Tmain;
+    window->terminate = [] {};
+    return window;
+}
+
+Tmain *startFuzzWindow() {
+    startFuzzApplication();
+    writeFuzzFile(QStringLiteral("tressel.conf"), everythingOnConfig());
+    return newFuzzWindow();
+}
