@@ -137,8 +137,9 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     buildAutosquelch();
     buildSafelist();
     buildActions();
+    buildAdvanced();
     // The tabs' pictures, by their number in the tab image list.
-    static const int iconOf[] = {0, 1, 2, 4, 3, 7, 6, 5};
+    static const int iconOf[] = {0, 1, 2, 4, 3, 7, 6, 5, 8};
     for (int tab = 0; tab < tabs->count(); ++tab)
         tabs->setTabIcon(tab, TIcons::tabIcon(iconOf[tab]));
 
@@ -194,6 +195,8 @@ void Toptions::nameControls()
     TRESSEL_NAME(editSafe); TRESSEL_NAME(action_diablos); TRESSEL_NAME(action_diablo1);
     TRESSEL_NAME(action_diablo2); TRESSEL_NAME(action_starcrafts); TRESSEL_NAME(action_starcraft);
     TRESSEL_NAME(action_broodwar); TRESSEL_NAME(action_warcraft); TRESSEL_NAME(action_bot);
+    TRESSEL_NAME(quotaUnits); TRESSEL_NAME(quotaWindow); TRESSEL_NAME(quotaBytesPerUnit);
+    TRESSEL_NAME(quotaMargin); TRESSEL_NAME(outgoingEncoding);
     TRESSEL_NAME(ok); TRESSEL_NAME(cancel); TRESSEL_NAME(tabs);
 #undef TRESSEL_NAME
 }

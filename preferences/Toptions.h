@@ -32,6 +32,10 @@ public:
     // The configuration file tressel.conf in the working directory.
     void readconfig();
     void writeconfig();
+    // tressel.ini in the working directory: the Advanced tab's settings.
+    // Read with the configuration file, written when OK is pressed.
+    void readSettingsFile();
+    void writeSettingsFile();
 
     // Safelist changes from outside the dialog; the name takes its
     // alphabetical place. Returns its row.
@@ -95,6 +99,13 @@ public:
     // Product actions
     TPickList *action_diablos, *action_diablo1, *action_diablo2, *action_starcrafts,
         *action_starcraft, *action_broodwar, *action_warcraft, *action_bot;
+    // Advanced: settings beyond tressel.conf, kept in tressel.ini.
+    // The server's flood quota: units per window, bytes per unit, and a
+    // margin for the network's delay.
+    TSpinBox *quotaUnits, *quotaWindow, *quotaBytesPerUnit, *quotaMargin;
+    // How typed text is encoded on the wire.
+    TPickList *outgoingEncoding;
+    enum OutgoingEncoding { EncodeUtf8, EncodeWindows1252 };
     // Bottom row
     QPushButton *ok, *cancel;
 
@@ -121,6 +132,7 @@ private:
     void buildAutosquelch();
     void buildSafelist();
     void buildActions();
+    void buildAdvanced();
     void connectHandlers();
     void nameControls();
 

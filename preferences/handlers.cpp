@@ -39,6 +39,7 @@ void Toptions::FormShow()
 {
     tabs->setCurrentIndex(0);
     readconfig();
+    readSettingsFile();
     applyBackground();
     const bool showsWhispers = !m_panes.dispWhisperChecked || m_panes.dispWhisperChecked();
     applyWhisperColour(showsWhispers ? whisp_colour->selected() : text_colour->selected());
@@ -55,6 +56,7 @@ void Toptions::FormShow()
 void Toptions::okClick()
 {
     writeconfig();
+    writeSettingsFile();
     applyBackground();
     applyListColours();
     applyWhisperColour(whisp_colour->selected());

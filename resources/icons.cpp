@@ -840,9 +840,37 @@ void tabOptions(QPainter &p)
     }
 }
 
+void tabAdvanced(QPainter &p)
+{
+    // A gear wheel: eight teeth around a ring.
+    QPainterPath wheel;
+    const QPointF c(8, 8);
+    for (int i = 0; i < 8; ++i) {
+        QPainterPath tooth;
+        tooth.addRoundedRect(QRectF(-1.6, -7.4, 3.2, 4), 0.6, 0.6);
+        QTransform t;
+        t.translate(c.x(), c.y());
+        t.rotate(i * 45);
+        wheel = wheel.united(t.map(tooth));
+    }
+    QPainterPath ring;
+    ring.addEllipse(c, 5.2, 5.2);
+    wheel = wheel.united(ring);
+    QPainterPath hole;
+    hole.addEllipse(c, 2.0, 2.0);
+    wheel = wheel.subtracted(hole);
+    QLinearGradient g(0, 1, 0, 15);
+    g.setColorAt(0, QColor(0xb8, 0xc0, 0xcc));
+    g.setColorAt(1, QColor(0x50, 0x5c, 0x70));
+    p.setPen(QPen(QColor(0x28, 0x30, 0x40), 0.8));
+    p.setBrush(g);
+    p.drawPath(wheel);
+}
+
 const PaintFn tabPainters[TIcons::tabIconCount] = {
     tabGeneral,    tabLogging,        tabFeatures, tabTriggers,
     tabAppearance, tabProductActions, tabSafelist, tabOptions,
+    tabAdvanced,
 };
 
 // ---- application icon (drawn on a 64x64 grid) -----------------------------

@@ -33,7 +33,7 @@ constexpr int stateImageHeight = 14;
 // 2 Features, 3 Autosquelch Triggers, 4 Appearance, 5 Product Actions,
 // 6 Safelist, 7 Autosquelch Options.
 QIcon tabIcon(int index);
-constexpr int tabIconCount = 8;
+constexpr int tabIconCount = 9;
 
 // The application and desktop icon, good from 16 to 256 pixels.
 QIcon appIcon();

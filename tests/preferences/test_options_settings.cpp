@@ -243,7 +243,7 @@ private Q_SLOTS:
             tabs << o.tabs->tabText(i);
         QCOMPARE(tabs, (QStringList{"General", "Logging", "Features", "Appearance",
                                     "Autosquelch Triggers", "Autosquelch Options", "Safelist",
-                                    "Product Actions"}));
+                                    "Product Actions", "Advanced"}));
         QCOMPARE(o.ok->text(), QStringLiteral("&Ok"));
         QVERIFY(o.ok->isDefault());
         QCOMPARE(o.cancel->text(), QStringLiteral("&Cancel"));
@@ -291,8 +291,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("tab");
         QTest::addColumn<int>("icon");
-        const int icons[] = {0, 1, 2, 4, 3, 7, 6, 5};
-        for (int i = 0; i < 8; ++i)
+        const int icons[] = {0, 1, 2, 4, 3, 7, 6, 5, 8};
+        for (int i = 0; i < 9; ++i)
             QTest::newRow(qPrintable(QString::number(i))) << i << icons[i];
     }
     void tabsOnRows()

@@ -287,8 +287,8 @@ private Q_SLOTS:
         QVERIFY(TIcons::stateImage(3).isNull());
         QVERIFY(!TIcons::menuIcon(7).isNull());
         QVERIFY(TIcons::menuIcon(8).isNull());
-        QVERIFY(!TIcons::tabIcon(7).isNull());
-        QVERIFY(TIcons::tabIcon(8).isNull());
+        QVERIFY(!TIcons::tabIcon(8).isNull());
+        QVERIFY(TIcons::tabIcon(9).isNull());
     }
 
     void badRatioGivesNull_data()

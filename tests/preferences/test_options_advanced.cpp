@@ -1,0 +1,142 @@
+// The Advanced tab's settings and their file tressel.ini: what OK writes,
+// what a later start reads, values that cannot be used, and that
+// tressel.conf does not change for them.
+#include "optionstestutil.h"
+
+class TestOptionsAdvanced : public QObject {
+    Q_OBJECT
+    QStringList m_notices;
+
+    std::unique_ptr<Toptions> make()
+    {
+        auto o = std::make_unique<Toptions>();
+        o->OnNotice = [this](const QString &m) { m_notices << m; };
+        return o;
+    }
+
+private Q_SLOTS:
+    void init() { m_notices.clear(); }
+
+    void startValuesWithoutFile()
+    {
+        ScratchDir dir;
+        ScriptedDialogs scripted;
+        auto o = make();
+        o->readSettingsFile();
+        QCOMPARE(o->quotaUnits->value(), 5);
+        QCOMPARE(o->quotaWindow->value(), 5);
+        QCOMPARE(o->quotaBytesPerUnit->value(), 40);
+        QCOMPARE(o->quotaMargin->value(), 500);
+        QCOMPARE(o->outgoingEncoding->currentIndex(), int(Toptions::EncodeUtf8));
+        QVERIFY(m_notices.isEmpty());
+        QVERIFY(!QFile::exists(QStringLiteral("tressel.ini")));
+    }
+
+    // OK writes both files; a new dialog reads the values back, and
+    // tressel.conf is byte for byte what it is without the new settings.
+    void okWritesAndNextStartReads()
+    {
+        ScratchDir dir;
+        ScriptedDialogs scripted;
+        QByteArray plainConf;
+        {
+            auto o = make();
+            o->okClick();
+            plainConf = readBytes(QStringLiteral("tressel.conf"));
+            QFile::remove(QStringLiteral("tressel.ini"));
+        }
+        {
+            auto o = make();
+            o->quotaUnits->setValue(9);
+            o->quotaWindow->setValue(2);
+            o->quotaBytesPerUnit->setValue(64);
+            o->quotaMargin->setValue(0);
+            o->outgoingEncoding->selectIndex(Toptions::EncodeWindows1252);
+            o->okClick();
+        }
+        QCOMPARE(readBytes(QStringLiteral("tressel.conf")), plainConf);
+        QVERIFY(!plainConf.contains("quota"));
+        const QFileInfo ini(QStringLiteral("tressel.ini"));
+        QVERIFY(ini.exists());
+        QCOMPARE(ini.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
+                                      QFile::WriteOther),
+                 QFile::Permissions());
+        auto o = make();
+        o->FormShow();
+        QCOMPARE(o->quotaUnits->value(), 9);
+        QCOMPARE(o->quotaWindow->value(), 2);
+        QCOMPARE(o->quotaBytesPerUnit->value(), 64);
+        QCOMPARE(o->quotaMargin->value(), 0);
+        QCOMPARE(o->outgoingEncoding->currentIndex(), int(Toptions::EncodeWindows1252));
+    }
+
+    // Cancel forgets what was changed: the next show reads the file again.
+    void cancelKeepsTheFile()
+    {
+        ScratchDir dir;
+        ScriptedDialogs scripted;
+        auto o = make();
+        o->quotaUnits->setValue(7);
+        o->okClick();
+        o->quotaUnits->setValue(3);
+        o->cancelClick();
+        o->FormShow();
+        QCOMPARE(o->quotaUnits->value(), 7);
+    }
+
+    // A value the setting cannot hold is named in one warning and leaves the
+    // setting as it was; the other values are still read.
+    void unusableValuesReported_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("not a number") << QByteArray("[quota]\nunits=lots\nwindow=3\n")
+                                      << QStringLiteral("quota/units = 'lots'");
+        QTest::newRow("below range") << QByteArray("[quota]\nunits=1\nwindow=3\n")
+                                     << QStringLiteral("quota/units = '1' (2 to 100)");
+        QTest::newRow("above range") << QByteArray("[quota]\nunits=101\nwindow=3\n")
+                                     << QStringLiteral("quota/units = '101'");
+        QTest::newRow("unknown encoding")
+            << QByteArray("[quota]\nwindow=3\n[text]\noutgoingEncoding=EBCDIC\n")
+            << QStringLiteral("text/outgoingEncoding = 'EBCDIC'");
+    }
+    void unusableValuesReported()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, named);
+        ScratchDir dir;
+        ScriptedDialogs scripted;
+        writeBytes(QStringLiteral("tressel.ini"), file);
+        auto o = make();
+        o->readSettingsFile();
+        QCOMPARE(m_notices.size(), 1);
+        QVERIFY2(m_notices.first().startsWith(QLatin1String("tressel.ini: ")),
+                 qPrintable(m_notices.first()));
+        QVERIFY2(m_notices.first().contains(named), qPrintable(m_notices.first()));
+        QCOMPARE(o->quotaUnits->value(), 5);
+        QCOMPARE(o->quotaWindow->value(), 3);
+        QCOMPARE(o->outgoingEncoding->currentIndex(), int(Toptions::EncodeUtf8));
+    }
+
+    // A tressel.ini that cannot be written (a directory in its place) is an
+    // error the user sees; tressel.conf is still written.
+    void unwritableIniIsAnError()
+    {
+        ScratchDir dir;
+        ScriptedDialogs scripted;
+        QVERIFY(QDir().mkdir(QStringLiteral("tressel.ini")));
+        auto o = make();
+        bool raised = false;
+        try {
+            o->okClick();
+        } catch (const TError &e) {
+            raised = true;
+            QCOMPARE(e.text(), QStringLiteral("tressel.ini could not be written"));
+        }
+        QVERIFY(raised);
+        QVERIFY(QFileInfo(QStringLiteral("tressel.conf")).isFile());
+    }
+};
+
+QTEST_MAIN(TestOptionsAdvanced)
+#include "test_options_advanced.moc"
