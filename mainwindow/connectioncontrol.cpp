@@ -132,9 +132,9 @@ void Tmain::createControls()
 
     send = new QPushButton(QStringLiteral("&Send"), client);
     send->setObjectName(QStringLiteral("send"));
+    // The window's default button: Enter anywhere in the window clicks it
+    // (keyPressEvent, input.cpp).
     send->setDefault(true);
-    // A main window has no default button: Enter in the input line sends.
-    connect(text, &QLineEdit::returnPressed, send, &QPushButton::click);
 
     channel = new QLineEdit(client);
     channel->setObjectName(QStringLiteral("channel"));
