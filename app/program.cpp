@@ -1,0 +1,29 @@
+#include "app/program.h"
+
+#include "app/guard.h"
+#include "mainwindow/Tmain.h"
+#include "resources/icons.h"
+
+#include <QApplication>
+
+void setupApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Tressel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tressel"));
+    QApplication::setWindowIcon(TIcons::appIcon());
+}
+
+std::unique_ptr<Tmain> startTressel()
+{
+    auto main = std::make_unique<Tmain>();
+    main->show();
+    return main;
+}
+
+int runTressel(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    setupApplication();
+    const std::unique_ptr<Tmain> main = startTressel();
+    return app.exec();
+}
