@@ -16,6 +16,9 @@ void setupApplication()
 std::unique_ptr<Tmain> startTressel()
 {
     auto main = std::make_unique<Tmain>();
+    // A configuration file that could not be read is reported before the
+    // window appears, and so before it connects by itself.
+    showWaitingErrors();
     main->show();
     return main;
 }

@@ -54,7 +54,9 @@ void Tmain::guardedCall(const std::function<void()> &f)
 
 Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
 {
-    terminate = [] { QCoreApplication::quit(); };
+    // exit(), not quit(): quit() first closes every window, and the main
+    // window's close would ask "Are you sure you wish to quit?" once more.
+    terminate = [] { QCoreApplication::exit(0); };
     setWindowTitle(QStringLiteral("Tressel"));
     setFont(paneFont(8));
     createControls();
