@@ -8,8 +8,9 @@
 
 void setupApplication()
 {
+    // The name only: with a display name set, the platform would append
+    // " — Tressel" to every window's caption.
     QApplication::setApplicationName(QStringLiteral("Tressel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tressel"));
     QApplication::setWindowIcon(TIcons::appIcon());
 }
 
