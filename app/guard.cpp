@@ -6,11 +6,21 @@
 #include <QApplication>
 #include <QMetaObject>
 #include <QSet>
+#include <QStringList>
 #include <QWidget>
 
 namespace {
 QSet<QString> waiting; // texts queued or on screen
+QStringList queued;    // texts not yet on screen, in the order they came
+
+void showQueued(const QString &shown)
+{
+    if (!queued.removeOne(shown))
+        return; // shown already by showWaitingErrors()
+    dialogs().showError(QApplication::activeWindow(), QStringLiteral("Tressel"), shown);
+    waiting.remove(shown);
 }
+} // namespace
 
 void reportError(const QString &text)
 {
@@ -20,10 +30,8 @@ void reportError(const QString &text)
     if (waiting.contains(shown))
         return;
     waiting.insert(shown);
-    auto show = [shown] {
-        dialogs().showError(QApplication::activeWindow(), QStringLiteral("Tressel"), shown);
-        waiting.remove(shown);
-    };
+    queued.append(shown);
+    auto show = [shown] { showQueued(shown); };
     if (QCoreApplication::instance())
         QMetaObject::invokeMethod(QCoreApplication::instance(), show, Qt::QueuedConnection);
     else
@@ -41,6 +49,12 @@ void reportCurrentException() noexcept
     } catch (...) {
         reportError(QStringLiteral("Unknown error"));
     }
+}
+
+void showWaitingErrors()
+{
+    while (!queued.isEmpty())
+        showQueued(queued.first());
 }
 
 int pendingErrorBoxes() { return waiting.size(); }

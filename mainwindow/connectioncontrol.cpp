@@ -54,7 +54,9 @@ void Tmain::guardedCall(const std::function<void()> &f)
 
 Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
 {
-    terminate = [] { QCoreApplication::quit(); };
+    // exit(), not quit(): quit() first closes every window, and the main
+    // window's close would ask "Are you sure you wish to quit?" once more.
+    terminate = [] { QCoreApplication::exit(0); };
     setWindowTitle(QStringLiteral("Tressel"));
     setFont(paneFont(8));
     createControls();
@@ -132,9 +134,9 @@ void Tmain::createControls()
 
     send = new QPushButton(QStringLiteral("&Send"), client);
     send->setObjectName(QStringLiteral("send"));
+    // The window's default button: Enter anywhere in the window clicks it
+    // (keyPressEvent, input.cpp).
     send->setDefault(true);
-    // A main window has no default button: Enter in the input line sends.
-    connect(text, &QLineEdit::returnPressed, send, &QPushButton::click);
 
     channel = new QLineEdit(client);
     channel->setObjectName(QStringLiteral("channel"));

@@ -154,6 +154,24 @@ void Tmain::textKeyDown(int key, Qt::KeyboardModifiers shift)
     }
 }
 
+void Tmain::keyPressEvent(QKeyEvent *event)
+{
+    // A main window has no default button of its own, so do what a dialog
+    // does for `send`: an Enter that no control used itself (the input
+    // line, the lists and the panes leave it alone) reaches the window and
+    // clicks it. Controls that want Enter accept it and it never gets here;
+    // other windows, the preferences dialog and the boxes among them, keep
+    // their own. Held modifiers do not matter, as they never did in the
+    // input line.
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (send->isEnabled())
+        send->click();
+}
+
 void Tmain::textDblClick()
 {
     if (!options->dblclickcommand->isChecked() || !text->text().isEmpty())

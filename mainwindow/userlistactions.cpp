@@ -30,19 +30,32 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::KeyPress) {
+        if (event->type() == QEvent::ShortcutOverride) {
+            // The window's shortcuts are looked up before the list sees the
+            // key, and the Send button's "&Send" would take Alt+S: claiming
+            // the four keys here makes them arrive as key presses instead.
+            if (ours(static_cast<QKeyEvent *>(event))) {
+                event->accept();
+                return true;
+            }
+        } else if (event->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(event);
             m_onKey(key->key(), key->modifiers());
             // Alt with the four letters is ours; every other key is the list's.
-            if ((key->modifiers() & Qt::AltModifier) &&
-                (key->key() == Qt::Key_I || key->key() == Qt::Key_N || key->key() == Qt::Key_W ||
-                 key->key() == Qt::Key_S))
+            if (ours(key))
                 return true;
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
+    static bool ours(const QKeyEvent *key)
+    {
+        return (key->modifiers() & Qt::AltModifier) &&
+               (key->key() == Qt::Key_I || key->key() == Qt::Key_N || key->key() == Qt::Key_W ||
+                key->key() == Qt::Key_S);
+    }
+
     std::function<void(int, Qt::KeyboardModifiers)> m_onKey;
 };
 } // namespace

@@ -3,10 +3,12 @@
 # only those that are missing; safe to run again. Usage: deps.sh [run]
 set -euo pipefail
 
+# The tests include one on a virtual X server (xvfb-run) that reads window
+# names with xprop (x11-utils).
 packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev
-          fonts-dejavu-core locales)
+          fonts-dejavu-core locales qt6-qpa-plugins xvfb xauth x11-utils)
 if [ "${1:-}" = run ]; then
-  packages+=(qt6-qpa-plugins xvfb xauth fonts-liberation)
+  packages+=(fonts-liberation)
 fi
 
 missing=()

@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMenuBar>
 #include <QTreeWidget>
 #include <QtTest>
@@ -363,6 +365,82 @@ private Q_SLOTS:
         m.text->setText(QStringLiteral("hi"));
         QTest::keyClick(m.text, Qt::Key_Return);
         QCOMPARE(clicks, 1);
+    }
+
+    // `send` is the window's default button: Enter wherever the focus is in
+    // the window sends the input line, once; a window of its own (the
+    // preferences dialog) keeps its Enter.
+    void enterAnywhereInTheWindowSends_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("sends");
+        const int none = Qt::NoModifier;
+        const int keypad = Qt::KeypadModifier;
+        for (const char *w : {"text", "users", "chat", "whisper", "brx", "channel", "lamermode"})
+            QTest::newRow(w) << w << int(Qt::Key_Return) << none << true;
+        QTest::newRow("users, nothing selected") << "users-empty" << int(Qt::Key_Return) << none << true;
+        QTest::newRow("keypad Enter in users") << "users" << int(Qt::Key_Enter) << keypad << true;
+        QTest::newRow("keypad Enter in text") << "text" << int(Qt::Key_Enter) << keypad << true;
+        QTest::newRow("Shift+Return in users") << "users" << int(Qt::Key_Return)
+                                               << int(Qt::ShiftModifier) << true;
+        QTest::newRow("Ctrl+Return in text") << "text" << int(Qt::Key_Return)
+                                             << int(Qt::ControlModifier) << true;
+        QTest::newRow("preferences dialog") << "options" << int(Qt::Key_Return) << none << false;
+    }
+    void enterAnywhereInTheWindowSends()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, sends);
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        LoopbackServer server;
+        connectTo(f, server);
+        m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        m.squelchuser(QStringLiteral("mallory"), QStringLiteral("Manually Permasquelched"), 0);
+        m.flushUsers();
+        m.show();
+        QVERIFY(QTest::qWaitForWindowActive(&m));
+        server.clearReceived();
+        QTest::mouseClick(m.text, Qt::LeftButton);
+        QTest::keyClicks(m.text, QStringLiteral("hello"));
+
+        QWidget *target = nullptr;
+        if (focus == QLatin1String("users")) {
+            m.users->setCurrentItem(m.users->topLevelItem(0));
+            target = m.users;
+        } else if (focus == QLatin1String("users-empty")) {
+            m.users->clearSelection();
+            target = m.users;
+        } else if (focus == QLatin1String("options")) {
+            m.PreferencesClick();
+            QVERIFY(QTest::qWaitForWindowActive(m.options));
+            target = m.options->awaymessage;
+        } else {
+            target = m.findChild<QWidget *>(focus);
+        }
+        QVERIFY(target);
+        target->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), target);
+
+        QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        if (sends) {
+            QTRY_COMPARE(server.received(), QByteArray("hello\r"));
+            QCOMPARE(m.text->text(), QString());
+            QCOMPARE(MainWindowFixture::lastLine(m.chat), QStringLiteral(" <alice> hello"));
+        } else {
+            QTest::qWait(200);
+            m.process->floodTimerTick();
+            QCOMPARE(server.received(), QByteArray());
+            QCOMPARE(m.text->text(), QStringLiteral("hello"));
+        }
+        // Once only: nothing more goes out.
+        m.process->floodTimerTick();
+        QTest::qWait(100);
+        QCOMPARE(server.received(), sends ? QByteArray("hello\r") : QByteArray());
     }
 
     void preferencesShowsTheDialog()

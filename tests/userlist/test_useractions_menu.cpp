@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -355,6 +356,63 @@ private Q_SLOTS:
         QCOMPARE(c.sent(), QStringList({line}));
         QVERIFY(c.m.text->text().isEmpty());
         QVERIFY(c.inputHasFocus());
+    }
+
+    // In a shown, active window the window's shortcuts are live, and the
+    // Send button's "&Send" competes for Alt+S: in the list the list's four
+    // keys win, anywhere else Alt+S sends.
+    void altKeysInTheActiveWindow_data()
+    {
+        QTest::addColumn<bool>("inList");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QStringList>("wire");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("safelisted");
+        QTest::addColumn<int>("infoBoxes");
+        QTest::newRow("Alt+S in the list") << true << int(Qt::Key_S) << QStringList() << "typedtext"
+                                           << true << 0;
+        QTest::newRow("Alt+I in the list") << true << int(Qt::Key_I) << QStringList() << "typedtext"
+                                           << false << 1;
+        QTest::newRow("Alt+N in the list") << true << int(Qt::Key_N) << QStringList()
+                                           << "typedtextop " << false << 0;
+        QTest::newRow("Alt+W in the list") << true << int(Qt::Key_W)
+                                           << QStringList{"/m op typedtext"} << "" << false << 0;
+        QTest::newRow("Alt+S in the input line")
+            << false << int(Qt::Key_S) << QStringList{"typedtext"} << "" << false << 0;
+    }
+    void altKeysInTheActiveWindow()
+    {
+        QFETCH(bool, inList);
+        QFETCH(int, key);
+        QFETCH(QStringList, wire);
+        QFETCH(QString, input);
+        QFETCH(bool, safelisted);
+        QFETCH(int, infoBoxes);
+        Channel c;
+        c.m.show();
+        QVERIFY(QTest::qWaitForWindowActive(&c.m));
+        QTest::mouseClick(c.m.text, Qt::LeftButton);
+        QTest::keyClicks(c.m.text, QStringLiteral("typedtext"));
+        // Clicking the row selects it and gives the list the focus.
+        QTreeWidgetItem *op = c.m.users->topLevelItem(1);
+        QCOMPARE(op->text(0), QStringLiteral("op"));
+        QTest::mouseClick(c.m.users->viewport(), Qt::LeftButton, {},
+                          c.m.users->visualItemRect(op).center());
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(c.m.users));
+        QCOMPARE(c.f.selectedRow(), 1);
+        if (!inList) {
+            QTest::mouseClick(c.m.text, Qt::LeftButton);
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(c.m.text));
+        }
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::AltModifier);
+        QCOMPARE(c.sent(), wire);
+        QCOMPARE(c.m.text->text(), input);
+        QCOMPARE(c.m.checkSafe(QStringLiteral("op")), safelisted);
+        QCOMPARE(MainWindowFixture::readFile(QStringLiteral("tressel.conf")).contains("safe=op\r\n"),
+                 safelisted);
+        QCOMPARE(c.f.dialogs.infos().size(), infoBoxes);
+        QTRY_VERIFY(c.inputHasFocus());
     }
 };
 
