@@ -144,7 +144,7 @@ void Tmain::saveSquelchlist()
         bytes += item->text().toLatin1();
         bytes += "\r\n";
     }
-    replaceFile(squelchFileName, bytes);
+    replacePrivateFile(squelchFileName, bytes);
 }
 
 void Tmain::saveSquelchlistOrUndo(const std::function<void()> &undo)
