@@ -175,6 +175,10 @@ QByteArray Toptions::configBytes() const
       << QStringLiteral("action_broodwar=") + QString::number(action_broodwar->currentIndex())
       << QStringLiteral("action_warcraft=") + QString::number(action_warcraft->currentIndex())
       << QStringLiteral("action_bot=") + QString::number(action_bot->currentIndex());
+    // Whatever put a line break into a value, it must not become a line (and
+    // a key) of its own.
+    for (QString &line : l)
+        line = singleLine(line);
     return (l.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1();
 }
 
@@ -203,8 +207,10 @@ void Toptions::writeconfig()
     m_readIncomplete = false;
 }
 
-void Toptions::applyLine(const QString &line)
+void Toptions::applyLine(const QString &fileLine)
 {
+    // A lone CR inside a line is no line end, but no value holds one either.
+    const QString line = singleLine(fileLine);
     const auto value = [&line](const QString &key, QString &rest) {
         if (!line.startsWith(key))
             return false;

@@ -192,6 +192,11 @@ private Q_SLOTS:
         row("no final line end", "username=a\r\nhomechannel=b", "homechannel", "b");
         row("sections ignored", "[fonts]\r\nusername=x\r\n# c\r\n[misc]\r\n", "username", "x");
         row("high bytes", "username=\xe9\xff\x80\r\n", "username", QString::fromLatin1("\xe9\xff\x80"));
+        // A CR that ends no line is still no part of a value.
+        row("lone CR in a text", "awaymessage=a\rb\r\n", "awaymessage", "a b");
+        row("lone CR in the server", "server=x\ry\r\n", "server", "x y");
+        row("lone CR in a trigger", "triggerPhrase=a\rb\r\n", "triggers", "a b");
+        row("lone CR in a safe name", "safe=b\rb\r\nsafe=b\x10\r\n", "safe", "b\x10|b b");
     }
     void keyTable()
     {
@@ -382,6 +387,39 @@ private Q_SLOTS:
               "\r\nidletype=3\r\n", "\r\nautoAction=1\r\n", "\r\ntext_colour=Sky Blue\r\n",
               "\r\nserver=127.0.0.1\r\n", "\r\nconfirmquit=1\r\n", "\r\nbrx_font=Courier\r\nbrx_size=11\r\n"})
             QVERIFY2(file.contains(part), part);
+    }
+
+    // However a line break got into a value (a control without its guard, a
+    // list entry, a font name), the writer never lets it start a line.
+    void writerKeepsEveryValueOnItsLine()
+    {
+        Toptions &o = *m_options;
+        for (QLineEdit *e : {o.username, o.password, o.homechannel, o.awaymessage, o.logfilename,
+                             o.rawlogfilename, o.server->lineEdit()}) {
+            e->setValidator(nullptr);
+            e->setText(QStringLiteral("x\r\nusername=injected\rsafe=evil\nkeeplog=1"));
+        }
+        o.triggers->addItem(QStringLiteral("t\r\ntriggerPhrase=more"));
+        o.insertSafeName(QStringLiteral("s\nsafe=evil"));
+        m_fake->chat.setFont(QFont(QStringLiteral("Fam\r\nchat_size=99"), 8));
+        o.writeconfig();
+        const QByteArray file = readBytes(QStringLiteral("tressel.conf"));
+        QCOMPARE(file.count('\r'), file.count("\r\n"));
+        QCOMPARE(file.count('\n'), file.count("\r\n"));
+        QVERIFY(file.contains("\r\nusername=x username=injected safe=evil keeplog=1\r\n"));
+        QVERIFY(file.contains("\r\nawaymessage=x username=injected safe=evil keeplog=1\r\n"));
+        QVERIFY(file.contains("\r\ntriggerPhrase=t triggerPhrase=more\r\n"));
+        QVERIFY(file.contains("\r\nsafe=s safe=evil\r\n"));
+        QVERIFY(file.contains("\r\nchat_font=Fam chat_size=99\r\nchat_size=8\r\n"));
+        // Read back, nothing else changed.
+        fresh();
+        m_options->readconfig();
+        QCOMPARE(m_options->username->text(),
+                 QStringLiteral("x username=injected safe=evil keeplog=1"));
+        QVERIFY(!m_options->keeplog->isChecked());
+        QCOMPARE(m_options->triggers->count(), 1);
+        QCOMPARE(m_options->safe->count(), 1);
+        QCOMPARE(m_fake->chat.font().pointSize(), 8);
     }
 
     // Write, read into a new dialog, write again: the same bytes but the time.

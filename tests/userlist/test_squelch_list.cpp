@@ -247,6 +247,20 @@ private Q_SLOTS:
         QCOMPARE(f.brxItems(), (Items{{"Some One", 8}, {"", 8}}));
     }
 
+    // One name is one line of brx.conf: a pasted line break adds no second name.
+    void addedNameIsOneLine()
+    {
+        UserListFixture f;
+        Tmain &m = *f.main;
+        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("eve\r\nSTARmallory\rx\ny")});
+        m.Add->trigger();
+        QCOMPARE(f.brxItems(), (Items{{"eve STARmallory x y", 18}}));
+        QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("CHATeve STARmallory x y\r\n"));
+        m.loadSquelchlist();
+        QCOMPARE(m.brx->count(), 1);
+        QVERIFY(!m.checkSquelch(QStringLiteral("mallory")));
+    }
+
     void removeAndCopyName()
     {
         UserListFixture f(QByteArray("STARa\r\nSTARb\r\n"), true);
