@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -76,12 +77,23 @@ void appendLogLine(const QString &fileName, const QString &kind, const QString &
     file.close();
 }
 
-void replaceFile(const QString &fileName, const QByteArray &bytes)
+namespace {
+
+// mode < 0: the file keeps what QSaveFile gives it (the old file's mode, or
+// the umask's for a new one).
+void replaceWithMode(const QString &fileName, const QByteArray &bytes, int mode)
 {
     QSaveFile file(fileName);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         throw TInOutError::fromErrno(errno ? errno : EACCES);
+    // Narrowed before the first byte goes in, so the text is never readable
+    // by others, not even in the temporary file.
+    if (mode >= 0 && ::fchmod(file.handle(), mode_t(mode)) != 0) {
+        const int err = errno;
+        file.cancelWriting();
+        throw TInOutError::fromErrno(err);
+    }
     errno = 0;
     if (file.write(bytes) != bytes.size()) {
         const int err = errno ? errno : EIO;
@@ -99,4 +111,28 @@ void replaceFile(const QString &fileName, const QByteArray &bytes)
     errno = 0;
     if (!file.commit())
         throw TInOutError::fromErrno(errno ? errno : EIO);
+}
+
+} // namespace
+
+void replaceFile(const QString &fileName, const QByteArray &bytes)
+{
+    replaceWithMode(fileName, bytes, -1);
+}
+
+int fileMode(const QString &fileName)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+void replacePrivateFile(const QString &fileName, const QByteArray &bytes, unsigned mostAllowed)
+{
+    unsigned mode = mostAllowed & 0777;
+    const int old = fileMode(fileName);
+    if (old >= 0)
+        mode &= unsigned(old);
+    replaceWithMode(fileName, bytes, int(mode));
 }

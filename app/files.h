@@ -11,3 +11,15 @@ void appendLogLine(const QString &fileName, const QString &kind, const QString &
 // Writes text to fileName, replacing it whole and atomically: a failure
 // leaves any previous file as it was. Failures raise TInOutError.
 void replaceFile(const QString &fileName, const QByteArray &bytes);
+
+// Read and write for the owner alone: tressel.conf holds the password.
+constexpr unsigned ownerOnlyMode = 0600;
+
+// As replaceFile, for a file others must not read: the new file allows no
+// more than mostAllowed, and no more than the file it replaces allowed (a
+// user's stricter mode stays; a looser one is narrowed, never widened).
+void replacePrivateFile(const QString &fileName, const QByteArray &bytes,
+                        unsigned mostAllowed = ownerOnlyMode);
+
+// The permission bits of an existing file (symbolic links followed), or -1.
+int fileMode(const QString &fileName);

@@ -61,14 +61,18 @@ int Tmain::countTriggerMatches(const QString &line) {
             phrases << options->triggers->item(i)->text();
         st.triggers.setPhrases(phrases);
     }
+    const int matches = st.triggers.countMatches(line);
     const QList<TTriggerCache::Invalid> bad = st.triggers.takeNewErrors();
     for (const TTriggerCache::Invalid &b : bad)
         writeLine(chat, QStringLiteral("Error:"),
                   QStringLiteral("The trigger phrase \"") + b.phrase +
-                      QStringLiteral("\" is not a valid regular expression (") + b.error +
-                      QStringLiteral("), so it is skipped."),
+                      (b.gaveUp ? QStringLiteral("\" is too complex for the regular-expression "
+                                                 "engine on some lines (it gave up searching "
+                                                 "one), so it is skipped on those lines.")
+                                : QStringLiteral("\" is not a valid regular expression (") +
+                                      b.error + QStringLiteral("), so it is skipped.")),
                   options->error_colour->selected());
-    return st.triggers.countMatches(line);
+    return matches;
 }
 
 bool Tmain::autosquelch(QString &reason, const QString &name, const QString &line) {

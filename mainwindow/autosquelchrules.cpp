@@ -104,6 +104,10 @@ void TTriggerCache::setPhrases(const QStringList &phrases) {
     }
     m_compiled.swap(kept);
     m_reported.swap(stillReported);
+    QSet<QString> stillGivenUp;
+    for (const QString &phrase : std::as_const(m_gaveUpReported))
+        if (m_compiled.contains(phrase)) stillGivenUp.insert(phrase);
+    m_gaveUpReported.swap(stillGivenUp);
     buildCombined();
 }
 
@@ -137,19 +141,42 @@ void TTriggerCache::buildCombined() {
     }
 }
 
-int TTriggerCache::countMatches(const QString &line) const {
+TTriggerCache::Found TTriggerCache::search(const QRegularExpression &re, const QString &line) {
+    const QRegularExpressionMatch m = re.match(line);
+    if (m.hasMatch()) return Found::Yes;
+    // Qt hands on an error of the engine during the search (the match limit,
+    // the backtracking depth, memory) only as a match that is not valid;
+    // for a pattern that compiled, searched from the start, nothing else
+    // makes a match invalid.
+    return m.isValid() ? Found::No : Found::GaveUp;
+}
+
+void TTriggerCache::gaveUpOn(const QString &phrase) {
+    if (m_gaveUpReported.contains(phrase)) return;
+    m_gaveUpReported.insert(phrase);
+    m_newErrors.append({phrase, QString(), true});
+}
+
+int TTriggerCache::countMatches(const QString &line) {
     if (m_haveCombined) {
-        bool any = false;
+        // A match or an engine error among the lone phrases needs the
+        // count below anyway (which also reports the error).
+        bool count = false;
         for (const QRegularExpression &re : m_alone)
-            if (re.match(line).hasMatch()) {
-                any = true;
+            if (search(re, line) != Found::No) {
+                count = true;
                 break;
             }
-        if (!any && !m_combined.match(line).hasMatch()) return 0;
+        if (!count && search(m_combined, line) == Found::No) return 0;
     }
     int n = 0;
-    for (const QRegularExpression &re : m_active)
-        if (re.match(line).hasMatch()) ++n;
+    for (const QRegularExpression &re : m_active) {
+        const Found found = search(re, line);
+        if (found == Found::Yes)
+            ++n;
+        else if (found == Found::GaveUp)
+            gaveUpOn(re.pattern());
+    }
     return n;
 }
 

@@ -35,20 +35,24 @@ double leetPercent(const QString &name);
 void addReason(QString &reason, const QString &word);
 
 // The trigger phrases, compiled once per text. A phrase that does not compile
-// is skipped and reported once (until it leaves the list).
+// is skipped and reported once (until it leaves the list). So is, for the
+// lines it gives up on, a phrase the engine gives up searching a line with
+// (too much backtracking: it reached its match limit).
 class TTriggerCache {
 public:
     struct Invalid {
         QString phrase;
-        QString error; // the engine's message, with the position
+        QString error;       // the engine's message, with the position
+        bool gaveUp = false; // valid, but the engine gave up on a line (error is empty)
     };
 
     // Takes the current list; texts already compiled are kept.
     void setPhrases(const QStringList &phrases);
     const QStringList &phrases() const { return m_phrases; }
-    // How many of the valid phrases match somewhere in line.
-    int countMatches(const QString &line) const;
-    // Invalid phrases not reported yet; each is handed out once.
+    // How many of the valid phrases match somewhere in line; a phrase the
+    // engine gives up on counts as not matching this line.
+    int countMatches(const QString &line);
+    // Phrases not reported yet (invalid, or given up on); each is handed out once.
     QList<Invalid> takeNewErrors();
     // How many patterns were compiled so far (a rebuild compiles only new texts).
     int compileCount() const { return m_compiles; }
@@ -63,19 +67,25 @@ public:
     static bool combinable(const QString &phrase);
 
 private:
+    enum class Found { No, Yes, GaveUp };
+    static Found search(const QRegularExpression &re, const QString &line);
     void buildCombined();
+    void gaveUpOn(const QString &phrase);
 
     QStringList m_phrases;
     std::vector<QRegularExpression> m_active; // the valid ones, in list order
     // Most lines match no phrase. One pattern with every combinable phrase
     // as a branch answers "none of these" in one search; only a line it
-    // matches is searched phrase by phrase, to count. m_alone are the
+    // matches is searched phrase by phrase, to count, and so is one where
+    // the engine gave up on the combined search (all the branches together
+    // can reach its limit when no phrase alone does). m_alone are the
     // phrases that must always be searched by themselves.
     QRegularExpression m_combined;
     bool m_haveCombined = false;
     std::vector<QRegularExpression> m_alone;
     QHash<QString, QRegularExpression> m_compiled;
     QSet<QString> m_reported;
+    QSet<QString> m_gaveUpReported;
     QList<Invalid> m_newErrors;
     int m_compiles = 0;
 };

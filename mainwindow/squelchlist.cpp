@@ -144,7 +144,7 @@ void Tmain::saveSquelchlist()
         bytes += item->text().toLatin1();
         bytes += "\r\n";
     }
-    replaceFile(squelchFileName, bytes);
+    replacePrivateFile(squelchFileName, bytes);
 }
 
 void Tmain::saveSquelchlistOrUndo(const std::function<void()> &undo)
@@ -232,7 +232,8 @@ void Tmain::AddClick()
     if (!dialogs().inputBox(this, QStringLiteral("Enter Username"),
                             QStringLiteral("Enter a username:"), name))
         return;
-    squelchuser(name, manualReason, TUserIcon::unknown);
+    // One name is one line of brx.conf.
+    squelchuser(singleLine(name), manualReason, TUserIcon::unknown);
 }
 
 void Tmain::RemoveAllClick()

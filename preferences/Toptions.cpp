@@ -37,6 +37,7 @@ public:
 QLineEdit *lineEdit(const char *hint)
 {
     auto *e = new QLineEdit;
+    e->setValidator(new TSingleLineValidator(e));
     if (hint)
         e->setProperty("hint", QString::fromLatin1(hint));
     return e;
@@ -208,6 +209,7 @@ void Toptions::buildGeneral()
     password->setEchoMode(QLineEdit::Password);
     server = new QComboBox;
     server->setEditable(true);
+    server->setValidator(new TSingleLineValidator(server));
     server->addItems({QStringLiteral("useast.battle.net"), QStringLiteral("uswest.battle.net"),
                       QStringLiteral("europe.battle.net"), QStringLiteral("asia.battle.net")});
     server->setCurrentIndex(0);

@@ -4,12 +4,12 @@
 
 #include "app/clock.h"
 #include "app/errors.h"
+#include "app/files.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QSaveFile>
 #include <QListWidget>
 #include <QRadioButton>
 
@@ -45,27 +45,6 @@ QByteArray readWholeFile(const QString &fileName)
     }
     ::close(fd);
     return data;
-}
-
-// Replaces fileName whole: the bytes go to a temporary file that is renamed
-// over the old one only when every byte is on disk, so a failure leaves the
-// old file as it was. (QSaveFile alone would commit a file whose buffered
-// write failed, so the flush is checked here.)
-void replaceWhole(const QString &fileName, const QByteArray &bytes)
-{
-    QSaveFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        throw TInOutError::fromErrno(errno ? errno : EACCES);
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
-        const int err = errno ? errno : EIO;
-        file.cancelWriting();
-        throw TInOutError::fromErrno(err);
-    }
-    errno = 0;
-    if (!file.commit())
-        throw TInOutError::fromErrno(errno ? errno : EIO);
 }
 
 QString flag(const QCheckBox *box) { return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
@@ -196,6 +175,10 @@ QByteArray Toptions::configBytes() const
       << QStringLiteral("action_broodwar=") + QString::number(action_broodwar->currentIndex())
       << QStringLiteral("action_warcraft=") + QString::number(action_warcraft->currentIndex())
       << QStringLiteral("action_bot=") + QString::number(action_bot->currentIndex());
+    // Whatever put a line break into a value, it must not become a line (and
+    // a key) of its own.
+    for (QString &line : l)
+        line = singleLine(line);
     return (l.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1();
 }
 
@@ -206,7 +189,11 @@ void Toptions::keepUnreadFile()
     if (!m_readIncomplete || !QFileInfo(configName).isFile())
         return;
     const QByteArray old = readWholeFile(configName);
-    replaceWhole(backupName, old);
+    // The copy holds the same password: no one may read it who could not
+    // read the file itself.
+    const int confMode = fileMode(configName);
+    replacePrivateFile(backupName, old,
+                       confMode < 0 ? ownerOnlyMode : unsigned(confMode) & ownerOnlyMode);
     if (OnNotice)
         OnNotice(QStringLiteral("The old configuration file could not be read completely; it "
                                 "was kept as tressel.conf.bak."));
@@ -216,12 +203,14 @@ void Toptions::writeconfig()
 {
     const QByteArray bytes = configBytes();
     keepUnreadFile();
-    replaceWhole(configName, bytes);
+    replacePrivateFile(configName, bytes);
     m_readIncomplete = false;
 }
 
-void Toptions::applyLine(const QString &line)
+void Toptions::applyLine(const QString &fileLine)
 {
+    // A lone CR inside a line is no line end, but no value holds one either.
+    const QString line = singleLine(fileLine);
     const auto value = [&line](const QString &key, QString &rest) {
         if (!line.startsWith(key))
             return false;

@@ -148,3 +148,37 @@ void TGapCheckBox::showEvent(QShowEvent *event)
     QCheckBox::showEvent(event);
     placeGapWidget();
 }
+
+QString singleLine(const QString &text, int *pos)
+{
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    int movedPos = pos ? *pos : 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        if (ch == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
+            // Two characters become one: a cursor past them moves back by one.
+            if (pos && i + 1 < *pos)
+                --movedPos;
+            ++i;
+            out += QLatin1Char(' ');
+        } else if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n')) {
+            out += QLatin1Char(' ');
+        } else {
+            out += ch;
+        }
+    }
+    if (pos)
+        *pos = movedPos;
+    return out;
+}
+
+QValidator::State TSingleLineValidator::validate(QString &input, int &pos) const
+{
+    input = singleLine(input, &pos);
+    return Acceptable;
+}
+
+void TSingleLineValidator::fixup(QString &input) const { input = singleLine(input); }

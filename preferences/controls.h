@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QSpinBox>
 #include <QStringList>
+#include <QValidator>
 
 class TColourBox : public QComboBox {
     Q_OBJECT
@@ -62,4 +63,19 @@ private:
     QWidget *m_inGap;
     QString m_prefix;
     QString m_gap;
+};
+
+// A setting is one line of tressel.conf, so no value may hold a line break:
+// each CR LF, CR or LF becomes one blank. pos, when given, is a cursor
+// position in text and is moved with it.
+QString singleLine(const QString &text, int *pos = nullptr);
+
+// Puts singleLine on everything that reaches a line edit: typed, pasted,
+// dropped, committed by an input method or set by the program.
+class TSingleLineValidator : public QValidator {
+    Q_OBJECT
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
 };

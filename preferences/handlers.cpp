@@ -202,7 +202,7 @@ void Toptions::addTriggerClick()
     QString phrase;
     if (dialogs().inputBox(this, QStringLiteral("Enter Trigger Phrase"),
                            QStringLiteral("Please supply a trigger phrase"), phrase))
-        triggers->addItem(phrase);
+        triggers->addItem(singleLine(phrase));
 }
 
 bool Toptions::removeEntry(QListWidget *list, QPushButton *del, QPushButton *edit,
@@ -246,7 +246,7 @@ void Toptions::editTriggerClick()
     }
     QString phrase = triggers->item(row)->text();
     dialogs().inputBox(this, QStringLiteral("Edit Trigger Phrase"), QString(), phrase);
-    triggers->item(row)->setText(phrase);
+    triggers->item(row)->setText(singleLine(phrase));
 }
 
 void Toptions::triggersClick()
@@ -279,7 +279,7 @@ void Toptions::addSafeClick()
     QString name;
     if (dialogs().inputBox(this, QStringLiteral("Enter Username"), QStringLiteral("Enter username:"),
                            name))
-        insertSafeName(name);
+        insertSafeName(singleLine(name));
 }
 
 void Toptions::delSafeClick()
@@ -296,7 +296,7 @@ void Toptions::editSafeClick()
     }
     QString name = safe->item(row)->text();
     dialogs().inputBox(this, QStringLiteral("Edit Username"), QStringLiteral("Edit username:"), name);
-    safe->item(row)->setText(name);
+    safe->item(row)->setText(singleLine(name));
     safe->setCurrentRow(row);
 }
 

@@ -2,6 +2,7 @@
 #include "mainwindow/autosquelchrules.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace autosquelchrules;
@@ -28,7 +29,33 @@ private Q_SLOTS:
     void manyPhrasesCountAsEachAlone_data();
     void manyPhrasesCountAsEachAlone();
     void fiftyTriggersAreFast();
+    void engineGivingUpSkipsOnlyThatPhrase_data();
+    void engineGivingUpSkipsOnlyThatPhrase();
+    void combinedSearchGivingUpFallsBack();
+    void prefilterAgreesWithEachPhraseAlone();
 };
+
+namespace {
+// The phrase-by-phrase search: each valid phrase by itself, a phrase the
+// engine gives up on counting as no match.
+int countEachAlone(const QStringList &phrases, const QString &line) {
+    int n = 0;
+    for (const QString &phrase : phrases) {
+        const QRegularExpression re = TTriggerCache::compile(phrase);
+        if (re.isValid() && re.match(line).hasMatch()) ++n;
+    }
+    return n;
+}
+
+bool engineGivesUp(const QString &phrase, const QString &line) {
+    const QRegularExpression re = TTriggerCache::compile(phrase);
+    return re.isValid() && !re.match(line).isValid();
+}
+
+// The line the engine gives up on with (a+)+$: every way of cutting the a's
+// into groups is tried before $ fails at the "!".
+const QString runOfA = QString(40, QLatin1Char('a')) + QStringLiteral("! spam");
+} // namespace
 
 void TestAutosquelchRules::minLineLength_data() {
     QTest::addColumn<QString>("line");
@@ -330,6 +357,209 @@ void TestAutosquelchRules::fiftyTriggersAreFast() {
     QCOMPARE(total, rounds);
     // Generous for sanitizer builds; unoptimised per-line compiling takes far longer.
     QVERIFY2(ns < 1000000, qPrintable(QStringLiteral("%1 ns per line").arg(ns)));
+}
+
+void TestAutosquelchRules::engineGivingUpSkipsOnlyThatPhrase_data() {
+    QTest::addColumn<QStringList>("phrases");
+    QTest::addColumn<QString>("hard"); // the phrase the engine gives up on
+    QTest::addColumn<int>("count");
+    const QString nested = QStringLiteral("(a+)+$");
+    // A comment keeps a phrase out of the combined search.
+    const QString nestedAlone = QStringLiteral("(a+)+(?#nested)$");
+    const QString choice = QStringLiteral("(a|aa)+$");
+    QTest::newRow("in the combined search")
+        << QStringList{nested, QStringLiteral("spam")} << nested << 1;
+    QTest::newRow("searched alone")
+        << QStringList{nestedAlone, QStringLiteral("spam"), QStringLiteral("eggs")} << nestedAlone
+        << 1;
+    QTest::newRow("between two that match")
+        << QStringList{QStringLiteral("a!"), choice, QStringLiteral("spam")} << choice << 2;
+    QTest::newRow("the only phrase") << QStringList{nested} << nested << 0;
+    QTest::newRow("beside an invalid one")
+        << QStringList{QStringLiteral("(bad"), nested, QStringLiteral("spam$")} << nested << 1;
+}
+
+void TestAutosquelchRules::engineGivingUpSkipsOnlyThatPhrase() {
+    QFETCH(QStringList, phrases);
+    QFETCH(QString, hard);
+    QFETCH(int, count);
+    QVERIFY(engineGivesUp(hard, runOfA));
+    TTriggerCache cache;
+    cache.setPhrases(phrases);
+    const auto invalid = cache.takeNewErrors();
+    for (const auto &e : invalid)
+        QVERIFY(!e.gaveUp);
+    QCOMPARE(cache.countMatches(runOfA), count);
+    auto errors = cache.takeNewErrors();
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(errors[0].phrase, hard);
+    QVERIFY(errors[0].gaveUp);
+    // Once only, however often it happens.
+    QCOMPARE(cache.countMatches(runOfA), count);
+    QCOMPARE(cache.countMatches(QStringLiteral("x") + runOfA), count);
+    QVERIFY(cache.takeNewErrors().isEmpty());
+    // Lines the engine manages still count the phrase.
+    QCOMPARE(cache.countMatches(QStringLiteral("aaaa")), countEachAlone(phrases, QStringLiteral("aaaa")));
+    QVERIFY(countEachAlone({hard}, QStringLiteral("aaaa")) == 1);
+    // A change elsewhere in the list does not report it again; taken out
+    // and put back, it is reported on its next failure.
+    cache.setPhrases(phrases + QStringList{QStringLiteral("ham")});
+    QCOMPARE(cache.countMatches(runOfA), count);
+    QVERIFY(cache.takeNewErrors().isEmpty());
+    cache.setPhrases({QStringLiteral("ham")});
+    cache.setPhrases({hard, QStringLiteral("ham")});
+    QCOMPARE(cache.countMatches(runOfA), 0);
+    errors = cache.takeNewErrors();
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(errors[0].phrase, hard);
+}
+
+// Many phrases that each stay within the engine's limits can, as branches
+// of one search, reach them together. The count must then come from each
+// phrase alone, and no phrase is reported.
+void TestAutosquelchRules::combinedSearchGivingUpFallsBack() {
+    const QString heavy = QStringLiteral("(a+)+$");
+    // The longest run of a's the engine still finishes with alone: just
+    // under its limit, so several such branches together go over it.
+    int n = 10;
+    while (n < 40 && !engineGivesUp(heavy, QString(n + 1, QLatin1Char('a')) + QStringLiteral("! spam")))
+        ++n;
+    QVERIFY2(n < 40, "the engine never gives up");
+    const QString line = QString(n, QLatin1Char('a')) + QStringLiteral("! spam");
+    QVERIFY(!engineGivesUp(heavy, line));
+    QStringList phrases;
+    QStringList branches;
+    for (int i = 0; i < 8; ++i) {
+        phrases << heavy;
+        branches << QStringLiteral("(?:") + heavy + QLatin1Char(')');
+    }
+    phrases << QStringLiteral("spam");
+    branches << QStringLiteral("(?:spam)");
+    QVERIFY2(engineGivesUp(branches.join(QLatin1Char('|')), line),
+             "the combined search must give up for this test to mean anything");
+
+    TTriggerCache cache;
+    cache.setPhrases(phrases);
+    QCOMPARE(cache.countMatches(line), 1);
+    QVERIFY(cache.takeNewErrors().isEmpty());
+}
+
+namespace {
+// Random phrases from the pieces a trigger is made of, with some the
+// combined search must not change (groups counted, quoting, comments,
+// verbs), some that do not compile and some the engine gives up on.
+class PhraseMaker {
+public:
+    explicit PhraseMaker(quint32 seed) : m_rand(seed) {}
+
+    int below(int n) { return int(m_rand.bounded(n)); }
+    bool chance(int percent) { return below(100) < percent; }
+
+    QString atom() {
+        static const char *const atoms[] = {"a",  "b",   "!",     " ",    ".",     "[ab]", "[^a]",
+                                            "\\w", "\\s", "\\d",   "\\b",  "^",     "$",    "A",
+                                            "\\x61", "\xe9", "(?i)a", "\\.", "[a-c!]", "\\z"};
+        return QString::fromLatin1(atoms[below(int(std::size(atoms)))]);
+    }
+    QString quantified(int depth) {
+        QString s = depth > 0 && chance(35) ? group(depth - 1) : atom();
+        static const char *const quantifiers[] = {"*", "+", "?", "{0,2}", "{2}", "*?", "+?", "++", "{1,}"};
+        if (chance(40)) s += QString::fromLatin1(quantifiers[below(int(std::size(quantifiers)))]);
+        return s;
+    }
+    QString sequence(int depth) {
+        QString s;
+        const int parts = 1 + below(4);
+        for (int i = 0; i < parts; ++i)
+            s += quantified(depth);
+        if (chance(15)) s += QLatin1Char('|') + sequence(depth);
+        return s;
+    }
+    QString group(int depth) {
+        static const char *const opens[] = {"(", "(?:", "(?=", "(?!", "(?>", "(?<=a)(", "(?i:"};
+        return QString::fromLatin1(opens[below(int(std::size(opens)))]) + sequence(depth) +
+               QLatin1Char(')');
+    }
+    QString phrase() {
+        const int kind = below(100);
+        if (kind < 62) return sequence(2);
+        if (kind < 74) {
+            static const char *const alone[] = {
+                "(a)\\1",   "(b)\\g{-1}", "\\Q.*",         "(?x) a b # c", "(*NO_START_OPT)a",
+                "a#b",    "(?|(a)|(b))c", "\\((?:[^()]|(?R))*\\)", "(a)?(?(1)b|!)",
+                "(?<w>a)b", "(a)(?1)"};
+            return QString::fromLatin1(alone[below(int(std::size(alone)))]) +
+                   (chance(50) ? atom() : QString());
+        }
+        if (kind < 80) {
+            static const char *const broken[] = {"(", "[a", "a{2,1}", "\\", "(?<w>a)(?<w>b)", "*a"};
+            return QString::fromLatin1(broken[below(int(std::size(broken)))]);
+        }
+        if (kind < 92) {
+            // Give up soon by their own limit: cheap to run many times.
+            static const char *const limited[] = {"(*LIMIT_MATCH=3000)(a+)+$",
+                                                  "(*LIMIT_MATCH=2000)(a|aa)+b",
+                                                  "(*LIMIT_MATCH=50)a*a*a*!"};
+            return QString::fromLatin1(limited[below(int(std::size(limited)))]);
+        }
+        // The real thing, at the engine's own limit.
+        static const char *const nested[] = {"(a+)+$", "(a|aa)+$", "(a|a)+!b"};
+        return QString::fromLatin1(nested[below(int(std::size(nested)))]);
+    }
+    QString line() {
+        if (chance(12)) {
+            static const char *const tails[] = {"!", "! spam", "!b", "b", ""};
+            return QString(20 + below(10), QLatin1Char('a')) +
+                   QString::fromLatin1(tails[below(int(std::size(tails)))]);
+        }
+        static const char alphabet[] = "aab! .A\xe9()";
+        QString s;
+        const int size = below(16);
+        for (int i = 0; i < size; ++i)
+            s += QChar(uchar(alphabet[below(int(sizeof alphabet) - 1)]));
+        return s;
+    }
+
+private:
+    QRandomGenerator m_rand;
+};
+} // namespace
+
+void TestAutosquelchRules::prefilterAgreesWithEachPhraseAlone() {
+    constexpr quint32 seed = 20240612;
+    PhraseMaker make(seed);
+    QElapsedTimer t;
+    t.start();
+    int nonZero = 0, gaveUp = 0;
+    for (int round = 0; round < 400; ++round) {
+        QStringList phrases;
+        const int size = 1 + make.below(8);
+        for (int i = 0; i < size; ++i)
+            phrases << make.phrase();
+        TTriggerCache cache;
+        cache.setPhrases(phrases);
+        for (int l = 0; l < 8; ++l) {
+            const QString line = make.line();
+            const int alone = countEachAlone(phrases, line);
+            const int prefiltered = cache.countMatches(line);
+            if (prefiltered != alone)
+                QFAIL(qPrintable(QStringLiteral("seed %1, round %2: %3 instead of %4 for '%5' with "
+                                                "phrases\n%6")
+                                     .arg(seed)
+                                     .arg(round)
+                                     .arg(prefiltered)
+                                     .arg(alone)
+                                     .arg(line, phrases.join(QLatin1Char('\n')))));
+            if (alone > 0) ++nonZero;
+        }
+        for (const auto &e : cache.takeNewErrors())
+            if (e.gaveUp) ++gaveUp;
+    }
+    // The generator must reach both kinds of answer and the engine's limits.
+    QVERIFY2(nonZero > 200, qPrintable(QString::number(nonZero)));
+    QVERIFY2(gaveUp > 10, qPrintable(QString::number(gaveUp)));
+    qInfo("%d lines matched, %d phrases given up on, %lld ms", nonZero, gaveUp,
+          static_cast<long long>(t.elapsed()));
 }
 
 QTEST_GUILESS_MAIN(TestAutosquelchRules)

@@ -50,6 +50,7 @@ private Q_SLOTS:
     void squelchCommandNotQueuedTwice();
     void memberNotInTable();
     void invalidTriggerReportedOnce();
+    void phraseTheEngineGivesUpOnIsReportedOnce();
     void triggerListChangesTakeEffect();
     void leetNames_data();
     void leetNames();
@@ -438,6 +439,41 @@ void TestAutosquelchWindow::invalidTriggerReportedOnce() {
     QVERIFY2(lines[errorLine].contains(engine), qPrintable(lines[errorLine]));
     const int labelAt = int(lines[errorLine].indexOf(QStringLiteral("Error:")));
     QCOMPARE(m.chat->colourAt(errorLine, labelAt), m.options->error_colour->selected());
+}
+
+// A phrase that makes the engine give up must not turn off the others.
+void TestAutosquelchWindow::phraseTheEngineGivesUpOnIsReportedOnce() {
+    AutosquelchWindow w;
+    Tmain &m = *w.main;
+    m.options->autoAction->selectIndex(0);
+    w.setTriggers({QStringLiteral("(a+)+$"), QStringLiteral("spam")});
+    const QString line = QString(40, QLatin1Char('a')) + QStringLiteral("! spam");
+    w.join(bob, QStringLiteral("STAR"));
+    w.join(QStringLiteral("carol"), QStringLiteral("STAR"));
+    w.say(bob, line);
+    QCOMPARE(w.squelched(), QStringList{bob});
+    QCOMPARE(countOf(w.chatLines(), QStringLiteral("bob was permasquelched (Trigger Phrase)")), 1);
+    w.say(QStringLiteral("carol"), line);
+    QCOMPARE(w.squelched(), (QStringList{bob, QStringLiteral("carol")}));
+    const QStringList lines = w.chatLines();
+    int errorLine = -1;
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i].contains(QStringLiteral("Error:"))) {
+            QCOMPARE(errorLine, -1);
+            errorLine = i;
+        }
+    QVERIFY(errorLine >= 0);
+    QVERIFY2(lines[errorLine].endsWith(
+                 QStringLiteral("Error: The trigger phrase \"(a+)+$\" is too complex for the "
+                                "regular-expression engine on some lines (it gave up searching "
+                                "one), so it is skipped on those lines.")),
+             qPrintable(lines[errorLine]));
+    const int labelAt = int(lines[errorLine].indexOf(QStringLiteral("Error:")));
+    QCOMPARE(m.chat->colourAt(errorLine, labelAt), m.options->error_colour->selected());
+    // The phrase still judges lines the engine manages.
+    QString reason;
+    QVERIFY(m.autosquelch(reason, QStringLiteral("dave"), QStringLiteral("aaaa")));
+    QCOMPARE(reason, QStringLiteral("Trigger Phrase"));
 }
 
 void TestAutosquelchWindow::triggerListChangesTakeEffect() {

@@ -9,8 +9,36 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+// The permission bits of a file, -1 when it is not there.
+int modeOf(const QString &name)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(name).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+// The file's modes must not depend on the umask in force.
+// Whether this process may replace a file of that mode (QSaveFile refuses
+// a file its owner made read-only, unless the process is root).
+bool mayReplace(int mode)
+{
+    return mode < 0 || (mode & 0200) || ::geteuid() == 0;
+}
+
+class OpenUmask {
+public:
+    OpenUmask() : m_old(::umask(0)) {}
+    ~OpenUmask() { ::umask(m_old); }
+
+private:
+    mode_t m_old;
+};
+
 QByteArrayList linesOf(const QByteArray &file)
 {
     QByteArrayList lines = file.split('\n');
@@ -164,6 +192,11 @@ private Q_SLOTS:
         row("no final line end", "username=a\r\nhomechannel=b", "homechannel", "b");
         row("sections ignored", "[fonts]\r\nusername=x\r\n# c\r\n[misc]\r\n", "username", "x");
         row("high bytes", "username=\xe9\xff\x80\r\n", "username", QString::fromLatin1("\xe9\xff\x80"));
+        // A CR that ends no line is still no part of a value.
+        row("lone CR in a text", "awaymessage=a\rb\r\n", "awaymessage", "a b");
+        row("lone CR in the server", "server=x\ry\r\n", "server", "x y");
+        row("lone CR in a trigger", "triggerPhrase=a\rb\r\n", "triggers", "a b");
+        row("lone CR in a safe name", "safe=b\rb\r\nsafe=b\x10\r\n", "safe", "b\x10|b b");
     }
     void keyTable()
     {
@@ -356,6 +389,39 @@ private Q_SLOTS:
             QVERIFY2(file.contains(part), part);
     }
 
+    // However a line break got into a value (a control without its guard, a
+    // list entry, a font name), the writer never lets it start a line.
+    void writerKeepsEveryValueOnItsLine()
+    {
+        Toptions &o = *m_options;
+        for (QLineEdit *e : {o.username, o.password, o.homechannel, o.awaymessage, o.logfilename,
+                             o.rawlogfilename, o.server->lineEdit()}) {
+            e->setValidator(nullptr);
+            e->setText(QStringLiteral("x\r\nusername=injected\rsafe=evil\nkeeplog=1"));
+        }
+        o.triggers->addItem(QStringLiteral("t\r\ntriggerPhrase=more"));
+        o.insertSafeName(QStringLiteral("s\nsafe=evil"));
+        m_fake->chat.setFont(QFont(QStringLiteral("Fam\r\nchat_size=99"), 8));
+        o.writeconfig();
+        const QByteArray file = readBytes(QStringLiteral("tressel.conf"));
+        QCOMPARE(file.count('\r'), file.count("\r\n"));
+        QCOMPARE(file.count('\n'), file.count("\r\n"));
+        QVERIFY(file.contains("\r\nusername=x username=injected safe=evil keeplog=1\r\n"));
+        QVERIFY(file.contains("\r\nawaymessage=x username=injected safe=evil keeplog=1\r\n"));
+        QVERIFY(file.contains("\r\ntriggerPhrase=t triggerPhrase=more\r\n"));
+        QVERIFY(file.contains("\r\nsafe=s safe=evil\r\n"));
+        QVERIFY(file.contains("\r\nchat_font=Fam chat_size=99\r\nchat_size=8\r\n"));
+        // Read back, nothing else changed.
+        fresh();
+        m_options->readconfig();
+        QCOMPARE(m_options->username->text(),
+                 QStringLiteral("x username=injected safe=evil keeplog=1"));
+        QVERIFY(!m_options->keeplog->isChecked());
+        QCOMPARE(m_options->triggers->count(), 1);
+        QCOMPARE(m_options->safe->count(), 1);
+        QCOMPARE(m_fake->chat.font().pointSize(), 8);
+    }
+
     // Write, read into a new dialog, write again: the same bytes but the time.
     void roundTrip()
     {
@@ -451,6 +517,96 @@ private Q_SLOTS:
         // Once written in full, later writes keep no further copy.
         m_options->writeconfig();
         QCOMPARE(m_notices.size(), kept ? 1 : 0);
+    }
+
+    // tressel.conf holds the password: readable by its owner alone, and a
+    // mode the user made stricter stays.
+    void configFileIsOwnerOnly_data()
+    {
+        QTest::addColumn<int>("before"); // -1: no file yet
+        QTest::addColumn<int>("after");
+        QTest::newRow("new file") << -1 << 0600;
+        QTest::newRow("0644 narrowed") << 0644 << 0600;
+        QTest::newRow("0666 narrowed") << 0666 << 0600;
+        QTest::newRow("0640 narrowed") << 0640 << 0600;
+        QTest::newRow("0755 narrowed") << 0755 << 0600;
+        QTest::newRow("0600 kept") << 0600 << 0600;
+        QTest::newRow("0400 kept") << 0400 << 0400;
+    }
+    void configFileIsOwnerOnly()
+    {
+        QFETCH(int, before);
+        QFETCH(int, after);
+        const OpenUmask noMask;
+        const QString conf = QStringLiteral("tressel.conf");
+        if (before >= 0) {
+            writeBytes(conf, "username=old\r\n");
+            QCOMPARE(::chmod(QFile::encodeName(conf).constData(), mode_t(before)), 0);
+        }
+        m_options->password->setText(QStringLiteral("secret"));
+        if (!mayReplace(before)) {
+            QCOMPARE(errorOf([this] { m_options->writeconfig(); }),
+                     QStringLiteral("File access denied"));
+            QCOMPARE(readBytes(conf), QByteArray("username=old\r\n"));
+            QCOMPARE(modeOf(conf), before);
+            return;
+        }
+        m_options->writeconfig();
+        QVERIFY(readBytes(conf).contains("password=secret\r\n"));
+        QCOMPARE(modeOf(conf), after);
+        // QFileInfo says the same: nobody but the owner may read it.
+        QFileInfo info(conf);
+        QVERIFY(!(info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
+                                         QFile::WriteOther)));
+        // And the next write keeps it so.
+        m_options->writeconfig();
+        QCOMPARE(modeOf(conf), after);
+        QCOMPARE(QDir().entryList(QDir::Files), QStringList{conf});
+    }
+
+    // The kept copy holds the same password: it allows no more than the
+    // file it copies, nor more than a copy that was already there.
+    void backupIsNoLooserThanTheFile_data()
+    {
+        QTest::addColumn<int>("confMode");
+        QTest::addColumn<int>("oldBakMode"); // -1: none yet
+        QTest::addColumn<int>("bakMode");
+        QTest::addColumn<int>("confAfter");
+        QTest::newRow("0600, new copy") << 0600 << -1 << 0600 << 0600;
+        QTest::newRow("0644, new copy") << 0644 << -1 << 0600 << 0600;
+        QTest::newRow("0400, new copy") << 0400 << -1 << 0400 << 0400;
+        QTest::newRow("0600, old copy 0644") << 0600 << 0644 << 0600 << 0600;
+        QTest::newRow("0600, old copy 0400") << 0600 << 0400 << 0400 << 0600;
+    }
+    void backupIsNoLooserThanTheFile()
+    {
+        QFETCH(int, confMode);
+        QFETCH(int, oldBakMode);
+        QFETCH(int, bakMode);
+        QFETCH(int, confAfter);
+        const OpenUmask noMask;
+        const QString conf = QStringLiteral("tressel.conf");
+        const QString bak = QStringLiteral("tressel.conf.bak");
+        const QByteArray old = "password=secret\r\nasciiPercentage=lots\r\n";
+        writeBytes(conf, old);
+        QCOMPARE(::chmod(QFile::encodeName(conf).constData(), mode_t(confMode)), 0);
+        if (oldBakMode >= 0) {
+            writeBytes(bak, "an older backup");
+            QCOMPARE(::chmod(QFile::encodeName(bak).constData(), mode_t(oldBakMode)), 0);
+        }
+        QVERIFY(!errorOf([this] { m_options->readconfig(); }).isEmpty());
+        const QString error = errorOf([this] { m_options->writeconfig(); });
+        if (!mayReplace(oldBakMode)) {
+            QCOMPARE(error, QStringLiteral("File access denied"));
+            QCOMPARE(readBytes(bak), QByteArray("an older backup"));
+            QCOMPARE(modeOf(bak), oldBakMode);
+            QCOMPARE(readBytes(conf), old);
+            return;
+        }
+        QCOMPARE(readBytes(bak), old);
+        QCOMPARE(modeOf(bak), bakMode);
+        QCOMPARE(error.isEmpty(), mayReplace(confMode));
+        QCOMPARE(modeOf(conf), confAfter);
     }
 
     // A write that fails leaves the previous file as it was.

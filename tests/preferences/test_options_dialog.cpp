@@ -4,6 +4,9 @@
 
 #include "app/guard.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QTextEdit>
 
 namespace {
@@ -50,6 +53,19 @@ class TestOptionsDialog : public QObject {
     std::unique_ptr<Toptions> m_options;
 
     Toptions &o() { return *m_options; }
+    void showTabOf(QWidget *w)
+    {
+        for (int i = 0; i < o().tabs->count(); ++i)
+            if (o().tabs->widget(i)->isAncestorOf(w))
+                o().tabs->setCurrentIndex(i);
+    }
+    QLineEdit *textField(const QString &name)
+    {
+        QWidget *w = o().findChild<QWidget *>(name);
+        if (auto *combo = qobject_cast<QComboBox *>(w))
+            return combo->lineEdit();
+        return qobject_cast<QLineEdit *>(w);
+    }
     // Lets queued error boxes open.
     void settle()
     {
@@ -454,6 +470,121 @@ private Q_SLOTS:
         m_dialogs->inputAnswers.enqueue({true, QStringLiteral("2")});
         o().editTriggerClick();
         QCOMPARE(entries(o().triggers), (QStringList{"one", "2", "three"}));
+    }
+
+    // --- single-line texts ------------------------------------------------------
+
+    // A pasted line break used to become a line of tressel.conf of its own,
+    // setting another key on the next read.
+    void pastedLineBreakSetsNoOtherKey()
+    {
+        writeGoodFile();
+        o().show();
+        QVERIFY(QTest::qWaitForWindowActive(&o()));
+        showTabOf(o().awaymessage);
+        o().awaymessage->setFocus();
+        QTRY_VERIFY(o().awaymessage->hasFocus());
+        QGuiApplication::clipboard()->setText(QStringLiteral("x\r\nusername=injected"));
+        QTest::keyClick(o().awaymessage, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(o().awaymessage->text(), QStringLiteral("x username=injected"));
+        QTest::mouseClick(o().ok, Qt::LeftButton);
+        QVERIFY(!o().isVisible());
+        const QByteArray file = readBytes(QStringLiteral("tressel.conf"));
+        QVERIFY2(file.contains("\r\nawaymessage=x username=injected\r\n"), file.constData());
+        QVERIFY2(!file.contains("\nusername=injected"), file.constData());
+
+        m_options = std::make_unique<Toptions>();
+        m_options->setMainPanes(m_fake->panes());
+        o().readconfig();
+        QCOMPARE(o().username->text(), QStringLiteral("fromfile"));
+        QCOMPARE(o().awaymessage->text(), QStringLiteral("x username=injected"));
+    }
+
+    // Every text field, however the break gets in: each CR LF, CR or LF is
+    // one blank, the cursor stays after what was put in, and the file keeps
+    // one line per key.
+    void lineBreaksBecomeBlanks_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("way");
+        for (const char *field : {"username", "password", "server", "homechannel", "awaymessage",
+                                  "logfilename", "rawlogfilename"})
+            for (const char *way : {"paste", "input method", "insert", "set by program"})
+                QTest::addRow("%s, %s", field, way) << QString::fromLatin1(field)
+                                                    << QString::fromLatin1(way);
+    }
+    void lineBreaksBecomeBlanks()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, way);
+        // The log names are open to typing while their logs are on.
+        writeGoodFile("logfilename=chat.log\r\nkeeplog=1\r\nrawlogfilename=raw.log\r\nkeeprawlog=1\r\n");
+        o().show();
+        QVERIFY(QTest::qWaitForWindowActive(&o()));
+        QLineEdit *edit = textField(field);
+        QVERIFY(edit);
+        showTabOf(edit);
+        edit->setFocus();
+        QTRY_VERIFY(edit->hasFocus());
+        edit->setText(QStringLiteral("abcd"));
+        edit->setCursorPosition(2);
+        const QString put = QStringLiteral("1\r\n2\r3\n\n4\r\n\r\n5");
+        const QString expected = QStringLiteral("ab1 2 3  4  5cd");
+        int cursor = 13;
+        if (way == QLatin1String("paste")) {
+            QGuiApplication::clipboard()->setText(put);
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        } else if (way == QLatin1String("input method")) {
+            QInputMethodEvent commit;
+            commit.setCommitString(put);
+            QCoreApplication::sendEvent(edit, &commit);
+        } else if (way == QLatin1String("insert")) {
+            edit->insert(put);
+        } else {
+            edit->setText(QStringLiteral("ab") + put + QStringLiteral("cd"));
+            cursor = int(expected.size());
+        }
+        QCOMPARE(edit->text(), expected);
+        QCOMPARE(edit->cursorPosition(), cursor);
+        QVERIFY(edit->hasAcceptableInput());
+
+        o().okClick();
+        const QByteArray file = readBytes(QStringLiteral("tressel.conf"));
+        QVERIFY2(file.contains("\r\n" + field.toLatin1() + "=" + expected.toLatin1() + "\r\n"),
+                 file.constData());
+        QCOMPARE(file.count('\r'), file.count("\r\n"));
+        QCOMPARE(file.count('\n'), file.count("\r\n"));
+        m_options = std::make_unique<Toptions>();
+        m_options->setMainPanes(m_fake->panes());
+        o().readconfig();
+        QCOMPARE(textField(field)->text(), expected);
+    }
+
+    // The trigger and safelist boxes are single-line too.
+    void listEntriesAreOneLine()
+    {
+        writeGoodFile();
+        o().FormShow();
+        m_dialogs->inputAnswers.enqueue({true, QStringLiteral("a\r\nsafe=evil")});
+        o().addTriggerClick();
+        o().triggers->setCurrentRow(0);
+        m_dialogs->inputAnswers.enqueue({true, QStringLiteral("c\nd\re")});
+        o().editTriggerClick();
+        QCOMPARE(entries(o().triggers),
+                 (QStringList{"c d e", "two", "three", "a safe=evil"}));
+        m_dialogs->inputAnswers.enqueue({true, QStringLiteral("e\r\ntriggerPhrase=x")});
+        o().addSafeClick();
+        o().safe->setCurrentRow(0);
+        m_dialogs->inputAnswers.enqueue({true, QStringLiteral("Al\r\n\r\nice")});
+        o().editSafeClick();
+        QCOMPARE(entries(o().safe), (QStringList{"Al  ice", "carl", "Dave", "e triggerPhrase=x"}));
+        o().okClick();
+        m_options = std::make_unique<Toptions>();
+        m_options->setMainPanes(m_fake->panes());
+        o().readconfig();
+        QCOMPARE(entries(o().triggers),
+                 (QStringList{"c d e", "two", "three", "a safe=evil"}));
+        QCOMPARE(entries(o().safe), (QStringList{"Al  ice", "carl", "Dave", "e triggerPhrase=x"}));
     }
 
     // --- safelist ---------------------------------------------------------------

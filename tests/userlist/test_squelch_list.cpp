@@ -10,6 +10,9 @@
 #include <QMenu>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 using Item = std::pair<QString, int>;
 using Items = QList<Item>;
@@ -84,6 +87,48 @@ private Q_SLOTS:
         }
         QVERIFY(raised);
         QCOMPARE(f.brxItems(), (Items{{"Foo", 10}}));
+    }
+
+    // Like tressel.conf, brx.conf is for its owner's eyes only; a stricter
+    // mode the user gave it stays.
+    void fileIsOwnerOnly_data()
+    {
+        QTest::addColumn<int>("before"); // -1: no file yet
+        QTest::addColumn<int>("after");
+        QTest::newRow("new file") << -1 << 0600;
+        QTest::newRow("0644 narrowed") << 0644 << 0600;
+        QTest::newRow("0660 narrowed") << 0660 << 0600;
+        QTest::newRow("0600 kept") << 0600 << 0600;
+        QTest::newRow("0400 kept") << 0400 << 0400;
+    }
+    void fileIsOwnerOnly()
+    {
+        QFETCH(int, before);
+        QFETCH(int, after);
+        // The mode must not come from the umask in force.
+        struct OpenUmask {
+            mode_t old = ::umask(0);
+            ~OpenUmask() { ::umask(old); }
+        } noMask;
+        UserListFixture f;
+        const QByteArray path = QFile::encodeName(QStringLiteral("brx.conf"));
+        if (before >= 0) {
+            UserListFixture::writeFile(QStringLiteral("brx.conf"), QByteArray());
+            QCOMPARE(::chmod(path.constData(), mode_t(before)), 0);
+        }
+        const bool mayReplace = before < 0 || (before & 0200) || ::geteuid() == 0;
+        bool failed = false;
+        try {
+            f.main->squelchuser(QStringLiteral("bob"), QStringLiteral("Manually Permasquelched"), 10);
+        } catch (const TInOutError &) {
+            failed = true;
+        }
+        QCOMPARE(failed, !mayReplace);
+        struct stat st {};
+        QCOMPARE(::stat(path.constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), mayReplace ? after : before);
+        if (mayReplace)
+            QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("STARbob\r\n"));
     }
 
     void squelchAndUnsquelch()
@@ -200,6 +245,20 @@ private Q_SLOTS:
         // After a restart the question mark has become the Chat badge.
         m.loadSquelchlist();
         QCOMPARE(f.brxItems(), (Items{{"Some One", 8}, {"", 8}}));
+    }
+
+    // One name is one line of brx.conf: a pasted line break adds no second name.
+    void addedNameIsOneLine()
+    {
+        UserListFixture f;
+        Tmain &m = *f.main;
+        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("eve\r\nSTARmallory\rx\ny")});
+        m.Add->trigger();
+        QCOMPARE(f.brxItems(), (Items{{"eve STARmallory x y", 18}}));
+        QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("CHATeve STARmallory x y\r\n"));
+        m.loadSquelchlist();
+        QCOMPARE(m.brx->count(), 1);
+        QVERIFY(!m.checkSquelch(QStringLiteral("mallory")));
     }
 
     void removeAndCopyName()
