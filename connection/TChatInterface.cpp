@@ -63,7 +63,6 @@ bool TChatInterface::Open() {
 }
 
 void TChatInterface::Close() {
-    const bool wasConnected = m_connected;
     m_connected = false;
     m_connecting = false;
     m_connectTimer.stop();
@@ -71,8 +70,9 @@ void TChatInterface::Close() {
     ++m_generation;
     if (!m_socket) return;
     releaseSocket();
-    // A connect that never completed established nothing to report.
-    if (wasConnected) fire(OnDisconnect);
+    // A connect still pending is ended as well: the user must see that the
+    // attempt is over, and may connect again at once.
+    fire(OnDisconnect);
 }
 
 bool TChatInterface::SendData(const QString &text) {

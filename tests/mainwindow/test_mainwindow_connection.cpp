@@ -5,6 +5,7 @@
 #include "interpreter/TBnetChat.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
+#include "support/silentserver.h"
 #include "mainwindow/TTranscriptView.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
@@ -165,6 +166,55 @@ private Q_SLOTS:
         // The user can try again at once.
         LoopbackServer server;
         connectTo(f, server);
+    }
+
+    void disconnectWhileConnecting_data()
+    {
+        QTest::addColumn<QString>("server");  // what the connect waits for
+        QTest::addColumn<QString>("command"); // typed, or empty for the handler
+        QTest::newRow("no answer, /disconnect") << "silent" << "/disconnect";
+        QTest::newRow("no answer, Disconnect") << "silent" << "";
+        QTest::newRow("host lookup, /disconnect") << "localhost" << "/disconnect";
+        QTest::newRow("host lookup, Disconnect") << "localhost" << "";
+    }
+    void disconnectWhileConnecting()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, command);
+        SilentServer silent;
+        if (server == QLatin1String("silent") && !silent.full())
+            QSKIP("the loopback listener's queue could not be filled here");
+        MainWindowFixture f(
+            conf({"server=" + (server == QLatin1String("silent") ? "127.0.0.1" : server)}));
+        Tmain &m = *f.main;
+        m.bnet->Port = silent.port();
+        m.bnet->ConnectTimeout = 300;
+        m.ConnectClick();
+        if (server == QLatin1String("silent"))
+            QTest::qWait(100); // the connect is sent and waits
+        QVERIFY(!m.bnet->Connected());
+        if (command.isEmpty()) {
+            m.DisconnectClick();
+        } else {
+            m.text->setText(command);
+            m.sendClick();
+        }
+        QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{" Console: Disconnected."});
+        QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
+        QVERIFY(m.Connect->isEnabled());
+        QVERIFY(!m.Disconnect->isEnabled());
+        // The attempt is over: nothing of it comes later, not even its timeout.
+        QTest::qWait(500);
+        QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{" Console: Disconnected."});
+
+        // Connect works again at once.
+        LoopbackServer answering;
+        m.options->server->setCurrentText(QStringLiteral("127.0.0.1"));
+        connectTo(f, answering);
+        QCOMPARE(MainWindowFixture::lines(m.chat),
+                 QStringList({" Console: Disconnected.", " Console: Connecting to 127.0.0.1...",
+                              " Console: Logging In..."}));
+        QVERIFY(answering.received().startsWith("\x03\x04" "alice\r"));
     }
 
     void autoConnectOnFirstShowOnly()
