@@ -129,12 +129,17 @@ void Tmain::modUser(const QString &name, const QString &line)
     u.secondLine = u.thirdLine;
     u.thirdLine = line.left(lineLength);
     u.lastLineTime = currentDateTime();
+    if (!m_oldestHistory.isValid() || u.lastLineTime < m_oldestHistory)
+        m_oldestHistory = u.lastLineTime;
 }
 
 void Tmain::updateUsers()
 {
-    // A burst of joins asks for many rebuilds; one per pass of the event
-    // loop shows the same.
+    // Old histories are emptied now, in event order: the next line, even one
+    // from the same read, is judged against what this update left. Only the
+    // rows wait: a burst of joins asks for many rebuilds, and one per pass
+    // of the event loop shows the same.
+    expireHistories();
     if (m_usersRebuild->pending)
         return;
     m_usersRebuild->pending = true;
@@ -142,6 +147,34 @@ void Tmain::updateUsers()
         if (m_usersRebuild->pending)
             guardedCall([this] { rebuildUsers(); });
     });
+}
+
+void Tmain::expireHistories()
+{
+    // No history held is older than m_oldestHistory: while that one has not
+    // expired, none has, and the table is not read (a burst of joins costs
+    // nothing here).
+    if (!m_oldestHistory.isValid())
+        return;
+    const QDateTime now = currentDateTime();
+    const qint64 historyMsecs = qint64(options->HistoryDelay->value()) * 1000;
+    if (m_oldestHistory.msecsTo(now) <= historyMsecs)
+        return;
+    QDateTime oldest;
+    for (int i = 1, count = usedUsers(); i <= count; ++i) {
+        tChannelUser &u = userTable[i];
+        if (!u.lastLineTime.isValid())
+            continue;
+        if (u.lastLineTime.msecsTo(now) > historyMsecs) {
+            u.firstLine.clear();
+            u.secondLine.clear();
+            u.thirdLine.clear();
+        } else if ((!u.firstLine.isEmpty() || !u.secondLine.isEmpty() || !u.thirdLine.isEmpty()) &&
+                   (!oldest.isValid() || u.lastLineTime < oldest)) {
+            oldest = u.lastLineTime;
+        }
+    }
+    m_oldestHistory = oldest;
 }
 
 void Tmain::flushUsers()
@@ -162,8 +195,6 @@ void Tmain::rebuildUsers()
     users->clear();
     m_usersRebuild->rebuilding = false;
 
-    const QDateTime now = currentDateTime();
-    const qint64 historyMsecs = qint64(options->HistoryDelay->value()) * 1000;
     const int count = usedUsers();
     QList<QTreeWidgetItem *> rows;
     rows.reserve(count);
@@ -182,11 +213,6 @@ void Tmain::rebuildUsers()
         row->setData(0, TUserRow::iconRole, icon);
         row->setData(0, TUserRow::stateRole, state);
         rows.append(row);
-        if (u.lastLineTime.isValid() && u.lastLineTime.msecsTo(now) > historyMsecs) {
-            u.firstLine.clear();
-            u.secondLine.clear();
-            u.thirdLine.clear();
-        }
     }
     users->addTopLevelItems(rows);
     if (selected >= 0 && selected < users->topLevelItemCount())

@@ -27,6 +27,44 @@ TPickList *actionControl(Toptions *o, const QString &name) {
         if (name == QLatin1String(c.first)) return c.second;
     return nullptr;
 }
+// The verdicts on one stream of server bytes, handed over `chunk` bytes at a
+// time (0: all in one read), with the event loop running between arrivals
+// as it does between socket reads. The first part comes at the start time,
+// the second once the flood history delay has passed.
+struct ArrivalOutcome {
+    QStringList squelched;
+    QStringList chat;
+    bool operator==(const ArrivalOutcome &o) const {
+        return squelched == o.squelched && chat == o.chat;
+    }
+};
+
+ArrivalOutcome verdictsOnArrival(int chunk) {
+    AutosquelchWindow w;
+    Tmain &m = *w.main;
+    m.options->squelchFlooders->setChecked(true);
+    m.options->squelchPrompt->setChecked(false);
+    m.options->autoAction->selectIndex(0);
+    m.options->HistoryDelay->setValue(10);
+    auto deliver = [&](const QByteArray &bytes) {
+        const qsizetype step = chunk > 0 ? chunk : bytes.size();
+        for (qsizetype at = 0; at < bytes.size(); at += step) {
+            m.bnet->receiveBytes(bytes.mid(at, step));
+            QCoreApplication::processEvents();
+        }
+    };
+    deliver("1001 USER bob 0010 [CHAT]\r\n1001 USER carol 0010 [CHAT]\r\n"
+            "1005 TALK bob 0010 \"same old line\"\r\n1005 TALK bob 0010 \"same old line\"\r\n");
+    w.setNow(w.now().addSecs(11));
+    // The join's list update empties bob's old lines before his next one
+    // is judged; carol's three new lines are a flood.
+    deliver("1002 JOIN dave 0010 [CHAT]\r\n1005 TALK bob 0010 \"same old line\"\r\n"
+            "1005 TALK carol 0010 \"again and again\"\r\n"
+            "1005 TALK carol 0010 \"again and again\"\r\n"
+            "1005 TALK carol 0010 \"again and again\"\r\n");
+    QCoreApplication::processEvents();
+    return {w.squelched(), w.chatLines()};
+}
 } // namespace
 
 class TestAutosquelchWindow : public QObject {
@@ -37,6 +75,7 @@ private Q_SLOTS:
     void reasonsJoined();
     void floodHistory_data();
     void floodHistory();
+    void floodVerdictIndependentOfArrival();
     void prompt_data();
     void prompt();
     void promptIsDeferredOutOfTheReadHandler();
@@ -168,6 +207,18 @@ void TestAutosquelchWindow::floodHistory() {
             m.processWhisper(bob, text);
     }
     QCOMPARE(w.squelched(), fires ? QStringList{bob} : QStringList{});
+}
+
+void TestAutosquelchWindow::floodVerdictIndependentOfArrival() {
+    const ArrivalOutcome oneRead = verdictsOnArrival(0);
+    QCOMPARE(oneRead.squelched, QStringList{QStringLiteral("carol")});
+    QCOMPARE(countOf(oneRead.chat, QStringLiteral(" <bob> same old line")), 3);
+    for (const int chunk : {1, 2, 7, 40}) {
+        const ArrivalOutcome other = verdictsOnArrival(chunk);
+        QVERIFY2(other == oneRead, qPrintable(QStringLiteral("%1 bytes at a time: squelched %2")
+                                                  .arg(chunk)
+                                                  .arg(other.squelched.join(QLatin1Char(',')))));
+    }
 }
 
 void TestAutosquelchWindow::prompt_data() {
