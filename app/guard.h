@@ -4,6 +4,8 @@
 // an error ends that handler, and its text is shown in a box titled "Tressel"
 // once the guarded call has returned, so no exception ever unwinds through
 // Qt's own code and no box opens while a socket handler is on the stack.
+// The log writes run guarded too: a log that fails is reported, and the
+// handler that wrote the line goes on.
 #include <QString>
 #include <exception>
 #include <utility>

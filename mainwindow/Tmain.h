@@ -152,10 +152,15 @@ public:
 private:
     void setupUserList();
     void rebuildUsers();
+    // Empties the flood histories older than the history delay.
+    void expireHistories();
     int usedUsers() const;
     void notifyJoinLeave(const QString &user, const QString &what);
     class TUsersRebuildState *m_usersRebuild = nullptr; // a child of the users model
     bool m_userNotFoundPending = false;
+    // No flood history still held is older than this (invalid: none is
+    // held), so that most updates need not read the table.
+    QDateTime m_oldestHistory;
 
 public:
 
@@ -261,6 +266,8 @@ private:
     }
     static void guardedCall(const std::function<void()> &f);
     void appendRawLog(const QString &line);
+    // Appends a line to a log; a failure is reported, never raised.
+    void appendLog(const QString &fileName, const QString &kind, const QString &line);
     void logNotSet(bool &warned, const QString &what);
 
     bool m_firstShowDone = false;

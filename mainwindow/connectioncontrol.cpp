@@ -451,7 +451,7 @@ void Tmain::appendRawLog(const QString &line)
         logNotSet(m_rawLogWarned, QStringLiteral("raw log"));
         return;
     }
-    appendLogLine(name, QStringLiteral("Raw"), line);
+    appendLog(name, QStringLiteral("Raw"), line);
 }
 
 void Tmain::timerTimer()

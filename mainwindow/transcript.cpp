@@ -5,6 +5,7 @@
 #include "app/clock.h"
 #include "app/dialogs.h"
 #include "app/files.h"
+#include "app/guard.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 
@@ -61,7 +62,17 @@ void Tmain::appendChatLog(const QString &line)
         logNotSet(m_chatLogWarned, QStringLiteral("chat log"));
         return;
     }
-    appendLogLine(name, QStringLiteral("Chat"), line);
+    appendLog(name, QStringLiteral("Chat"), line);
+}
+
+void Tmain::appendLog(const QString &fileName, const QString &kind, const QString &line)
+{
+    // A log that cannot be written must cost the line nothing more: it is
+    // shown already, and the rest of the handler (the state it changes, the
+    // follow-ups, the lines after it in the same read) must still happen.
+    // So the failure goes to the queued error display from here, one box
+    // per text at a time, instead of ending the handler.
+    guarded([&] { appendLogLine(fileName, kind, line); });
 }
 
 void Tmain::logNotSet(bool &warned, const QString &what)
@@ -96,8 +107,8 @@ void Tmain::PauseChatClick()
 
 void Tmain::emptyChatBuffer()
 {
-    // A line written while replaying may pause again (a handler can't, but a
-    // log error ends the replay): take the held lines out first.
+    // Take the held lines out first: the replay must not read entries that a
+    // line it writes might change.
     std::vector<tChatBuffer> held(envVars.chatBuffer.begin(),
                                   envVars.chatBuffer.begin() + envVars.chatBufferCount);
     for (const tChatBuffer &entry : held)

@@ -3,16 +3,23 @@
 // where a file should be, a file that vanishes between two writes, a
 // tressel.conf whose values are all malformed and a 10 MB brx.conf. Each
 // gets its error, and neither tressel.conf nor brx.conf is ever left
-// truncated or half-written.
+// truncated or half-written. A log that fails costs nothing else: every
+// line, state change and follow-up of a connected window still happens.
 #include "support/mainwindowfixture.h"
 
 #include "app/errors.h"
 #include "app/guard.h"
 #include "connection/TChatInterface.h"
+#include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "support/loopbackserver.h"
 
+#include <QAction>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <csignal>
@@ -72,6 +79,73 @@ QStringList settle(MainWindowFixture &f) {
     return f.dialogs.errors();
 }
 
+// A window connected to a server on 127.0.0.1 that keeps both logs. A log
+// is made to fail later: a directory where its file should be, or the full
+// disk that /dev/full is.
+class LoggingWindow {
+public:
+    explicit LoggingWindow(const QStringList &extraConf = {})
+        // The names first: a log switched on without one asks for a name.
+        : server(), f(QStringList{"username=alice", "server=127.0.0.1", "logfilename=chat.log",
+                                  "rawlogfilename=raw.log", "keeplog=1", "keeprawlog=1"} +
+                      extraConf),
+          m(*f.main) {}
+
+    bool connect() {
+        m.bnet->Port = server.port();
+        m.ConnectClick();
+        if (!QTest::qWaitFor([this] { return server.received().endsWith("\r\r"); }, 5000))
+            return false;
+        server.clearReceived();
+        return true;
+    }
+    void breakLog(const QString &log, const QString &how) {
+        QString target = QStringLiteral("/dev/full");
+        if (how == QLatin1String("directory")) {
+            target = QStringLiteral("broken.log");
+            QVERIFY(QDir().mkpath(target));
+        }
+        (log == QLatin1String("raw") ? m.options->rawlogfilename : m.options->logfilename)
+            ->setText(target);
+    }
+    // What the client sent since the last call, the pacing let out.
+    QByteArray wire() {
+        for (int i = 0; i < 5; ++i) {
+            m.process->floodTimerTick();
+            QTest::qWait(10);
+        }
+        QTest::qWait(50);
+        const QByteArray out = server.received();
+        server.clearReceived();
+        return out;
+    }
+    QStringList chat() const { return MainWindowFixture::lines(m.chat); }
+
+    LoopbackServer server; // goes last: the window never sees it close
+    MainWindowFixture f;
+    Tmain &m;
+};
+
+// The ways a log fails, for the chat log and, where asked, the raw log.
+void addLogFailures(bool rawLogToo) {
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("error");
+    const QStringList logs = rawLogToo ? QStringList{"chat", "raw"} : QStringList{"chat"};
+    for (const QString &log : logs) {
+        QTest::addRow("%s log, directory", qPrintable(log))
+            << log << "directory" << "File access denied.";
+        QTest::addRow("%s log, full disk", qPrintable(log)) << log << "full disk" << "Disk full.";
+    }
+}
+
+// The log's failure was reported, and nothing else: each time the log is
+// tried again after a box was closed, its failure gets a box of its own.
+void checkReported(const QStringList &errors, const QString &error) {
+    QVERIFY(!errors.isEmpty());
+    QCOMPARE(errors, QStringList(errors.size(), error));
+}
+
 } // namespace
 
 class TestFailingFiles : public QObject {
@@ -79,6 +153,18 @@ class TestFailingFiles : public QObject {
 private Q_SLOTS:
     void fullDiskUnderLogs_data();
     void fullDiskUnderLogs();
+    void failingLogConnectsAndDisconnects_data();
+    void failingLogConnectsAndDisconnects();
+    void failingLogKeepsTheReplyTarget_data();
+    void failingLogKeepsTheReplyTarget();
+    void failingLogKeepsTheAutosquelch_data();
+    void failingLogKeepsTheAutosquelch();
+    void failingLogClearsTheInputLine_data();
+    void failingLogClearsTheInputLine();
+    void failingLogHandlesTheWholeRead_data();
+    void failingLogHandlesTheWholeRead();
+    void failingLogReplaysHeldLines_data();
+    void failingLogReplaysHeldLines();
     void configHitsSizeLimit();
     void configDirectoryInTheWay();
     void configVanishes();
@@ -118,6 +204,151 @@ void TestFailingFiles::fullDiskUnderLogs() {
     receive(m, "1005 TALK bob 0010 \"one more\"\r\n");
     QVERIFY(f.lines(m.chat).contains(QStringLiteral(" <bob> one more")));
     QCOMPARE(settle(f).count(QStringLiteral("Disk full.")), 2);
+}
+
+void TestFailingFiles::failingLogConnectsAndDisconnects_data() { addLogFailures(false); }
+
+void TestFailingFiles::failingLogConnectsAndDisconnects() {
+    // "Connecting to ..." fails to log: the login still goes out and the
+    // menus follow; "Disconnected." fails too, and the list is still reset.
+    QFETCH(QString, log);
+    QFETCH(QString, how);
+    QFETCH(QString, error);
+    LoggingWindow w;
+    Tmain &m = w.m;
+    w.breakLog(log, how);
+    QVERIFY(w.connect());
+    QTRY_VERIFY(w.chat().contains(QStringLiteral(" Console: Logging In...")));
+    QVERIFY(!m.Connect->isEnabled() && m.Disconnect->isEnabled() && m.PauseChat->isEnabled());
+    QVERIFY(!m.options->username->isEnabled());
+    w.server.send("1007 CHANNEL \"Lobby\"\r\n1001 USER bob 0010 [CHAT]\r\n");
+    QTRY_COMPARE(m.envVars.userCount, 1);
+    m.DisconnectClick();
+    QCOMPARE(w.chat().last(), QStringLiteral(" Console: Disconnected."));
+    QVERIFY(m.Connect->isEnabled() && !m.Disconnect->isEnabled());
+    QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
+    QCOMPARE(m.users->topLevelItemCount(), 0);
+    QCOMPARE(m.envVars.userCount, 0);
+    checkReported(settle(w.f), error);
+}
+
+void TestFailingFiles::failingLogKeepsTheReplyTarget_data() { addLogFailures(false); }
+
+void TestFailingFiles::failingLogKeepsTheReplyTarget() {
+    // The whisper whose line cannot be logged is still the one /reply
+    // answers: a reply to the whisperer before it would go to the wrong
+    // person.
+    QFETCH(QString, log);
+    QFETCH(QString, how);
+    QFETCH(QString, error);
+    LoggingWindow w;
+    Tmain &m = w.m;
+    QVERIFY(w.connect());
+    w.server.send("1004 WHISPER carol 0010 \"first\"\r\n");
+    QTRY_VERIFY(MainWindowFixture::lines(m.whisper).contains(QStringLiteral(" <From: carol>  first")));
+    w.breakLog(log, how);
+    w.server.send("1004 WHISPER bob 0010 \"second\"\r\n");
+    QTRY_VERIFY(MainWindowFixture::lines(m.whisper).contains(QStringLiteral(" <From: bob>  second")));
+    m.text->setText(QStringLiteral("/reply thanks"));
+    m.sendClick();
+    QCOMPARE(w.wire(), QByteArray("/m bob thanks\r"));
+    checkReported(settle(w.f), error);
+}
+
+void TestFailingFiles::failingLogKeepsTheAutosquelch_data() { addLogFailures(false); }
+
+void TestFailingFiles::failingLogKeepsTheAutosquelch() {
+    QFETCH(QString, log);
+    QFETCH(QString, how);
+    QFETCH(QString, error);
+    LoggingWindow w({"squelchFlooders=1", "squelchPrompt=0", "autoAction=1"});
+    Tmain &m = w.m;
+    QVERIFY(w.connect());
+    w.breakLog(log, how);
+    w.server.send("1001 USER bob 0010 [CHAT]\r\n");
+    for (int i = 0; i < 3; ++i)
+        w.server.send("1005 TALK bob 0010 \"buy my gold\"\r\n");
+    QTRY_COMPARE(w.chat().count(QStringLiteral(" <bob> buy my gold")), 3);
+    QCOMPARE(w.wire(), QByteArray("/squelch bob\r"));
+    checkReported(settle(w.f), error);
+    QVERIFY(m.bnet->Connected());
+}
+
+void TestFailingFiles::failingLogClearsTheInputLine_data() { addLogFailures(false); }
+
+void TestFailingFiles::failingLogClearsTheInputLine() {
+    // The echo of a sent line cannot be logged: the input line is emptied
+    // all the same, so a second Enter sends nothing.
+    QFETCH(QString, log);
+    QFETCH(QString, how);
+    QFETCH(QString, error);
+    LoggingWindow w;
+    Tmain &m = w.m;
+    QVERIFY(w.connect());
+    w.breakLog(log, how);
+    m.show();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    m.text->setFocus();
+    QTest::keyClicks(m.text, QStringLiteral("hello"));
+    QTest::keyClick(m.text, Qt::Key_Return);
+    QCOMPARE(m.text->text(), QString());
+    QTest::keyClick(m.text, Qt::Key_Return);
+    QCOMPARE(w.wire(), QByteArray("hello\r"));
+    QCOMPARE(w.chat().count(QStringLiteral(" <alice> hello")), 1);
+    checkReported(settle(w.f), error);
+}
+
+void TestFailingFiles::failingLogHandlesTheWholeRead_data() { addLogFailures(true); }
+
+void TestFailingFiles::failingLogHandlesTheWholeRead() {
+    // Lines that came in one read are all handled in it: by the time the
+    // one box about the log opens, every one of them is on screen.
+    QFETCH(QString, log);
+    QFETCH(QString, how);
+    QFETCH(QString, error);
+    LoggingWindow w;
+    QVERIFY(w.connect());
+    w.breakLog(log, how);
+    auto shown = [&w] { return w.chat().filter(QRegularExpression("^ Info: n[0-9]$")).size(); };
+    qsizetype shownAtBox = -1;
+    w.f.dialogs.whileShowing = [&] {
+        if (shownAtBox < 0) shownAtBox = shown();
+    };
+    QByteArray read;
+    for (int i = 0; i < 5; ++i)
+        read += "1018 INFO \"n" + QByteArray::number(i) + "\"\r\n";
+    w.server.send(read);
+    QTRY_VERIFY(!w.f.dialogs.errors().isEmpty());
+    QCOMPARE(shownAtBox, 5);
+    QCOMPARE(settle(w.f), QStringList{error});
+    QCOMPARE(shown(), 5);
+}
+
+void TestFailingFiles::failingLogReplaysHeldLines_data() { addLogFailures(false); }
+
+void TestFailingFiles::failingLogReplaysHeldLines() {
+    // Pausing and unpausing write lines of their own; neither may stop
+    // the pause or the replay of what was held.
+    QFETCH(QString, log);
+    QFETCH(QString, how);
+    QFETCH(QString, error);
+    LoggingWindow w;
+    Tmain &m = w.m;
+    QVERIFY(w.connect());
+    w.breakLog(log, how);
+    m.PauseChat->trigger();
+    QCOMPARE(m.PauseChat->text(), QStringLiteral("Unpause Chat"));
+    w.server.send("1018 INFO \"one\"\r\n1018 INFO \"two\"\r\n1004 WHISPER bob 0010 \"three\"\r\n");
+    QTRY_COMPARE(m.envVars.chatBufferCount, 3);
+    QVERIFY(!w.chat().contains(QStringLiteral(" Info: one")));
+    m.PauseChat->trigger();
+    QCOMPARE(m.PauseChat->text(), QStringLiteral("Pause Chat"));
+    const QStringList chat = w.chat();
+    const qsizetype unpaused = chat.indexOf(QStringLiteral(" Console: Chat Unpaused."));
+    QVERIFY(unpaused >= 0);
+    QCOMPARE(chat.mid(unpaused + 1), (QStringList{" Info: one", " Info: two"}));
+    QCOMPARE(MainWindowFixture::lines(m.whisper), QStringList{" <From: bob>  three"});
+    checkReported(settle(w.f), error);
 }
 
 void TestFailingFiles::configHitsSizeLimit() {
