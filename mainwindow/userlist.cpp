@@ -68,7 +68,12 @@ int Tmain::usedUsers() const
 
 int Tmain::getUserID(const QString &name) const
 {
-    for (int i = usedUsers(); i >= 1; --i)
+    const int used = usedUsers();
+    const int id = userTable.lastIndexOf(name);
+    if (id <= used)
+        return id;
+    // Entries past userCount do not count: the last one in use, if any.
+    for (int i = used; i >= 1; --i)
         if (userTable[i].username == name)
             return i;
     return 0;
@@ -97,8 +102,16 @@ void Tmain::addUser(const QString &name, const QString &product, const QString &
 
 void Tmain::delUser(const QString &name)
 {
-    const int id = getUserID(name);
-    if (id == 0) {
+    // When every entry is in use the table removes by name itself, without
+    // a pass over the entries.
+    bool removed = false;
+    if (usedUsers() == userTable.count()) {
+        removed = userTable.removeLast(name);
+    } else if (const int id = getUserID(name)) {
+        userTable.removeAt(id);
+        removed = true;
+    }
+    if (!removed) {
         // Not from inside the socket's read handler, and never twice at once.
         if (!m_userNotFoundPending) {
             m_userNotFoundPending = true;
@@ -115,7 +128,6 @@ void Tmain::delUser(const QString &name)
         }
         return;
     }
-    userTable.removeAt(id);
     envVars.userCount = qMin(envVars.userCount, userTable.count());
 }
 

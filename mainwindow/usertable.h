@@ -1,11 +1,14 @@
 #pragma once
 // The members of the current channel, as the main window keeps them.
 #include <QDateTime>
+#include <QHash>
 #include <QString>
+
+#include <memory>
 #include <vector>
 
 struct tChannelUser {
-    QString username;   // at most 40 characters
+    QString username;   // at most 40 characters; never changed once in a table
     QString product;    // at most 4
     QString flags;      // at most 4
     QString firstLine;  // the member's last three lines, newest last; 255 each at most
@@ -16,16 +19,41 @@ struct tChannelUser {
     bool squelched = false;
 };
 
-// Entries 1..count(); index 0 means "none", as getUserID answers.
+// Entries 1..count() in the order they were appended; index 0 means "none",
+// as getUserID answers. A name is found through an index of names, and a
+// removal by name leaves a gap that the next access by position closes, so
+// a burst of leaves costs one pass over the table, not one per leave.
 class tUserTable {
 public:
-    int count() const { return int(m_entries.size()); }
-    tChannelUser &operator[](int index) { return m_entries[size_t(index - 1)]; }
-    const tChannelUser &operator[](int index) const { return m_entries[size_t(index - 1)]; }
-    void append(tChannelUser user) { m_entries.push_back(std::move(user)); }
-    void removeAt(int index) { m_entries.erase(m_entries.begin() + (index - 1)); }
-    void clear() { m_entries.clear(); }
+    tUserTable() = default;
+    tUserTable(const tUserTable &) = delete;
+    tUserTable &operator=(const tUserTable &) = delete;
+
+    int count() const { return m_live; }
+    tChannelUser &operator[](int index);
+    const tChannelUser &operator[](int index) const;
+    void append(tChannelUser user);
+    void removeAt(int index);
+    void clear();
+
+    // The position of the last entry with this name (0: there is none).
+    int lastIndexOf(const QString &name) const;
+    // Removes the last entry with this name; false when there is none.
+    bool removeLast(const QString &name);
 
 private:
-    std::vector<tChannelUser> m_entries;
+    struct Entry {
+        tChannelUser user;
+        size_t slot; // where it is in m_slots
+    };
+    void unlinkName(Entry *entry);
+    void leaveGap(size_t slot);
+    void closeGaps() const;
+
+    // Null slots are gaps left by removals; none lies before m_firstGap.
+    mutable std::vector<std::unique_ptr<Entry>> m_slots;
+    mutable size_t m_firstGap = noGap;
+    static constexpr size_t noGap = size_t(-1);
+    int m_live = 0;
+    QHash<QString, std::vector<Entry *>> m_byName; // each name's entries, oldest first
 };
