@@ -4,7 +4,14 @@
 #include "app/guard.h"
 #include "connection/TChatInterface.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace {
+
+// The longest the pacing ever takes the server to remember a line: the
+// longest window the settings allow.
+constexpr qint64 maxPacingWindowMs = 60000;
 
 // Handlers may replace their own slot while they run.
 template <class F, class... Args> void fire(const F &event, const Args &...args) {
@@ -41,14 +48,24 @@ int lineCode(const QString &line) {
 
 } // namespace
 
+const QString TBnetChat::QuotaRefusal = QStringLiteral("Your message quota has been exceeded!");
+
 TBnetChat::TBnetChat(QObject *parent) : tBaseInterpreter(parent) {
+    started.start();
+    clock = [this] { return started.elapsed(); };
     floodTimer.setInterval(1500);
     connect(&floodTimer, &QTimer::timeout, this, [this] { guarded([this] { floodTimerTick(); }); });
     floodTimer.start();
+    // A held line is due at a known moment; a coarse timer could be late by
+    // a twentieth of a long wait.
+    holdTimer.setSingleShot(true);
+    holdTimer.setTimerType(Qt::PreciseTimer);
+    connect(&holdTimer, &QTimer::timeout, this, [this] { guarded([this] { holdTimerExpired(); }); });
 }
 
 bool TBnetChat::Login() {
     if (!ChatInterface) return false;
+    resetQuota(); // the server counts each connection from nothing
     // SendLoginScript adds the final CR: 03 04 name CR password CR CR.
     QString line;
     line.reserve(UserName.size() + Password.size() + 3);
@@ -145,9 +162,20 @@ void TBnetChat::ParseLine(const QString &line) {
     case 1018:
         messEvent(OnInfo);
         break;
-    case 1019:
+    case 1019: {
+        // Only the server's exact words are a refusal: other errors, and the
+        // garbled texts some servers send, never make a line go twice.
+        const bool refusal = answerable && GetMess(line) == QuotaRefusal;
+        const QString refused = lastSent;
+        int waitMs = -1;
+        if (refusal) waitMs = takeRefusal();
         messEvent(OnError);
+        if (refusal) {
+            fire(OnRefused, refused, waitMs);
+            pump();
+        }
         break;
+    }
     case 1023:
         talkEvent(OnEmote);
         break;
@@ -164,22 +192,137 @@ void TBnetChat::ParseLine(const QString &line) {
 
 void TBnetChat::SendLine(const QString &line) {
     if (!ChatInterface) return;
-    if (sendReady && sendQueue.isEmpty()) {
-        sendReady = false;
-        ChatInterface->SendData(line);
-    } else {
-        sendQueue.append(line);
-    }
+    sendQueue.append(line);
+    pump();
 }
 
 void TBnetChat::floodTimerTick() {
     if (!ChatInterface) return;
-    if (!ChatInterface->Connected())
-        sendQueue.clear(); // nothing can go out; stale lines are dropped
+    if (!ChatInterface->Connected()) discardQueue();
+    // Each tick lets one line go; one the quota holds leaves when the quota
+    // allows it, through the hold timer, without waiting for another tick.
+    sendReady = true;
+    pump();
+}
+
+void TBnetChat::holdTimerExpired() {
+    // Lines held for a connection that has gone are the tick's to discard.
+    if (!ChatInterface || !ChatInterface->Connected()) return;
+    pump();
+}
+
+void TBnetChat::discardQueue() {
+    sendQueue.clear();
+    resendFirst = false;
+    holdTimer.stop();
+}
+
+int TBnetChat::unitsOf(const QString &line) const {
+    qsizetype bytes = line.size();
+    while (bytes > 0 && (line.at(bytes - 1) == QLatin1Char('\r') || line.at(bytes - 1) == QLatin1Char('\n')))
+        --bytes;
+    const qsizetype perUnit = std::max(1, QuotaBytesPerUnit);
+    return int(std::max<qsizetype>(1, (bytes + perUnit - 1) / perUnit));
+}
+
+qint64 TBnetChat::baseWindowMs() const {
+    return qint64(std::max(1, QuotaWindowMs)) + std::max(0, QuotaMarginMs);
+}
+
+int TBnetChat::pacingWindowMs() const {
+    const qint64 base = baseWindowMs();
+    // Figures changed since the refusals: the doubling starts again from them.
+    if (backoff == 0 || backoffBase != base) return int(base);
+    const qint64 doubled = base << std::min(backoff, 16);
+    return int(std::max(base, std::min(doubled, maxPacingWindowMs)));
+}
+
+qint64 TBnetChat::quotaWait(int units, qint64 now) const {
+    const qint64 window = pacingWindowMs();
+    const int quota = std::max(1, QuotaUnits);
+    // A refused line goes again only once the window is clear, and so does
+    // a line that costs the whole quota by itself (the server refuses it
+    // even then, and says so). After a refusal the server has shown that it
+    // remembers longer than the figures say, so a line is also held while
+    // twice the window could hold enough to make it hang up.
+    const bool alone = resendFirst || units >= quota;
+    const qint64 guardWindow = window > baseWindowMs() ? 2 * window : 0;
+    const auto fits = [&](qint64 t) {
+        int used = 0, usedGuard = 0;
+        for (const Sent &s : sentLog) {
+            const qint64 age = t - s.at;
+            if (age < window) used += s.units;
+            if (age < guardWindow) usedGuard += s.units;
+        }
+        if (alone ? used > 0 : used + units >= quota) return false;
+        return usedGuard == 0 || usedGuard + units < 2 * quota;
+    };
+    if (fits(now)) return 0;
+    // The answer changes only when a sent line leaves one of the windows.
+    QList<qint64> moments;
+    for (const Sent &s : sentLog) {
+        moments << s.at + window;
+        if (guardWindow) moments << s.at + guardWindow;
+    }
+    std::sort(moments.begin(), moments.end());
+    for (qint64 t : moments)
+        if (t > now && fits(t)) return t - now;
+    return moments.isEmpty() ? 0 : std::max<qint64>(0, moments.last() - now);
+}
+
+void TBnetChat::pump() {
+    if (!ChatInterface) return;
     if (sendQueue.isEmpty()) {
-        sendReady = true;
+        holdTimer.stop();
         return;
     }
-    const QString line = sendQueue.takeFirst();
+    if (!sendReady) return;
+    const qint64 wait = quotaWait(unitsOf(sendQueue.first()), clock());
+    if (wait > 0) {
+        holdTimer.start(int(std::min<qint64>(wait, INT_MAX)));
+        return;
+    }
+    holdTimer.stop();
+    const bool resend = resendFirst;
+    resendFirst = false;
+    transmit(sendQueue.takeFirst(), resend);
+}
+
+void TBnetChat::transmit(const QString &line, bool resend) {
+    sendReady = false;
+    const qint64 now = clock();
+    // A line sent long ago no longer matters to any window.
+    while (!sentLog.isEmpty() && now - sentLog.first().at >= 2 * maxPacingWindowMs)
+        sentLog.removeFirst();
+    sentLog.append({now, unitsOf(line)});
+    lastSent = line;
+    answerable = true;
+    lastSentAlone = resend && pacingWindowMs() >= maxPacingWindowMs;
+    ++linesSent;
     ChatInterface->SendData(line);
+}
+
+int TBnetChat::takeRefusal() {
+    answerable = false;
+    const qint64 base = baseWindowMs();
+    if (backoffBase != base) {
+        backoff = 0;
+        backoffBase = base;
+    }
+    // Waiting cannot help a line that costs the whole quota by itself, nor
+    // one refused after the longest wait with nothing else sent.
+    if (unitsOf(lastSent) >= std::max(1, QuotaUnits) || lastSentAlone) return -1;
+    if (pacingWindowMs() < maxPacingWindowMs) ++backoff;
+    sendQueue.prepend(lastSent);
+    resendFirst = true;
+    sendReady = true;
+    return int(quotaWait(unitsOf(lastSent), clock()));
+}
+
+void TBnetChat::resetQuota() {
+    sentLog.clear();
+    answerable = false;
+    resendFirst = false;
+    lastSentAlone = false;
+    backoff = 0;
 }

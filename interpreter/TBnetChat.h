@@ -1,8 +1,11 @@
 #pragma once
 // The interpreter of the chat gateway's numeric event lines: one event per
-// line, the login write, and outgoing lines paced by a flood interval.
+// line, the login write, and outgoing lines paced by a flood interval and
+// by the server's flood quota.
 #include "interpreter/tBaseInterpreter.h"
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QStringList>
 #include <QTimer>
 
@@ -22,11 +25,32 @@ public:
     std::function<void(const QString &User, const QString &Flags)> OnUserFlags;
     std::function<void(const QString &User)> OnUniqueName;
 
+    // The server refused the last line sent for its flood quota (fired after
+    // OnError). waitMs: when it goes out again; -1: it is not sent again,
+    // because the server would refuse it however long the client waited.
+    std::function<void(const QString &line, int waitMs)> OnRefused;
+
     QString UserName = QStringLiteral("Guest");
     QString Password;
 
     int FloodInterval() const { return floodTimer.interval(); }
     void setFloodInterval(int ms) { floodTimer.setInterval(ms); }
+
+    // The server's flood quota as the settings describe it. A line costs one
+    // unit per started QuotaBytesPerUnit bytes of its text (CR not counted),
+    // at least one; the server refuses a line that brings the units of its
+    // last QuotaWindowMs to QuotaUnits, and hangs up at twice that. The
+    // pacing adds QuotaMarginMs to the window for the network's delay. Read
+    // whenever a line is weighed, so a change counts from the next line.
+    int QuotaUnits = 5;
+    int QuotaWindowMs = 5000;
+    int QuotaBytesPerUnit = 40;
+    int QuotaMarginMs = 500;
+
+    // The server's words for a refusal by the quota.
+    static const QString QuotaRefusal;
+    // Milliseconds of a monotonic clock; tests replace it.
+    std::function<qint64()> clock;
 
     bool Login();
 
@@ -40,11 +64,58 @@ public:
 
     // One step of the pacing; the timer calls it every FloodInterval.
     void floodTimerTick();
+    // The quota has let the first held line go; the hold timer calls it.
+    void holdTimerExpired();
     bool isQueued(const QString &line) const { return sendQueue.contains(line); }
     int queuedCount() const { return int(sendQueue.size()); }
 
+    // The units a line (its CR included or not) costs.
+    int unitsOf(const QString &line) const;
+    // Milliseconds until the hold timer lets the first queued line go; -1
+    // when no line is held by the quota.
+    int holdMs() const { return holdTimer.isActive() ? holdTimer.interval() : -1; }
+    // How long the pacing takes the server to remember a line: the window
+    // and margin, doubled for every refusal on this connection (at most 60 s).
+    int pacingWindowMs() const;
+    // Refusals on this connection that raised the pacing window.
+    int refusals() const { return backoffBase == baseWindowMs() ? backoff : 0; }
+    // Lines handed to the link so far, resent ones included.
+    int sentCount() const { return linesSent; }
+
 private:
+    struct Sent {
+        qint64 at;
+        int units;
+    };
+
+    // Sends what the pacing lets go now and arms the hold timer for the
+    // line the quota holds.
+    void pump();
+    // Milliseconds the quota holds a line of these units from now (0: it
+    // may go).
+    qint64 quotaWait(int units, qint64 now) const;
+    qint64 baseWindowMs() const;
+    void transmit(const QString &line, bool resend);
+    // A refusal of lastSent: puts it back first in the queue and returns the
+    // milliseconds until it goes, or -1 when it is not sent again.
+    int takeRefusal();
+    // Forgets what was sent: a new connection is a new count at the server.
+    void resetQuota();
+    // Empties the queue because the connection is down.
+    void discardQueue();
+
     QTimer floodTimer;
+    QTimer holdTimer; // single shot: when the quota lets the held line go
+    QElapsedTimer started;
     QStringList sendQueue;
     bool sendReady = true; // the next line may go out at once
+
+    QList<Sent> sentLog;      // lines sent on this connection, oldest first
+    QString lastSent;         // the line a refusal arriving now refers to
+    bool answerable = false;  // no refusal has been taken for lastSent yet
+    bool resendFirst = false; // the queue's first line is a refused one
+    bool lastSentAlone = false; // lastSent went again after the longest wait
+    int linesSent = 0;
+    int backoff = 0;          // refusals that doubled the pacing window
+    qint64 backoffBase = 0;   // the window and margin the doubling started from
 };

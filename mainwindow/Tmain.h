@@ -74,6 +74,12 @@ public:
     void bnetSocketError();
     void bnetDataReceived(const QString &DataString);
     void timerTimer();
+    // Hands the Advanced tab's flood quota figures to the pacing (at Connect
+    // and when the preferences' OK is pressed).
+    void applyQuotaSettings();
+    // The server's flood quota refused the last line sent (waitMs: when it
+    // goes again; -1: it does not).
+    void processRefused(const QString &line, int waitMs);
 
     // --- Transcript and logs ---------------------------------------------
     void writeLine(TTranscriptPane *pane, const QString &label, const QString &message,

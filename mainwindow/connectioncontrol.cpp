@@ -9,6 +9,7 @@
 #include "mainwindow/TTranscriptView.h"
 #include "mainwindow/layout.h"
 #include "mainwindow/menubarstyle.h"
+#include "mainwindow/textcodec.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
 
@@ -22,6 +23,8 @@
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <cmath>
 
 namespace {
 const QString mainCaption = QStringLiteral("Tressel [1.5]");
@@ -70,6 +73,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     process = new TBnetChat(this);
     process->ChatInterface = bnet;
     process->setFloodInterval(1500);
+    process->OnRefused = [this](const QString &line, int waitMs) { processRefused(line, waitMs); };
     timer = new QTimer(this);
     timer->setInterval(1000);
     connect(timer, &QTimer::timeout, this, guard([this] { timerTimer(); }));
@@ -248,6 +252,8 @@ void Tmain::startOptions()
     connect(options->keeprawlog, &QCheckBox::toggled, this, [this] { m_rawLogWarned = false; });
     connect(options->rawlogfilename, &QLineEdit::textChanged, this,
             [this] { m_rawLogWarned = false; });
+    // After the dialog's own OK handler, which was connected first.
+    connect(options->ok, &QPushButton::clicked, this, guard([this] { applyQuotaSettings(); }));
     // Created hidden; its show handler reads the configuration file now.
     guardedCall([this] { options->FormShow(); });
 }
@@ -336,6 +342,7 @@ void Tmain::setConnectedState(bool connected)
 
 void Tmain::ConnectClick()
 {
+    applyQuotaSettings();
     process->UserName = options->username->text();
     process->Password = options->password->text();
     bnet->Address = options->server->currentText();
@@ -343,6 +350,34 @@ void Tmain::ConnectClick()
 }
 
 void Tmain::DisconnectClick() { bnet->Close(); }
+
+void Tmain::applyQuotaSettings()
+{
+    process->QuotaUnits = options->quotaUnits->value();
+    process->QuotaWindowMs = options->quotaWindow->value() * 1000;
+    process->QuotaBytesPerUnit = options->quotaBytesPerUnit->value();
+    process->QuotaMarginMs = options->quotaMargin->value();
+}
+
+void Tmain::processRefused(const QString &line, int waitMs)
+{
+    // The server's own error line is already in the transcript; this says
+    // what becomes of the line, so that nobody types it again.
+    QString message;
+    if (waitMs >= 0) {
+        const double seconds = std::ceil(waitMs / 100.0) / 10.0;
+        message = QStringLiteral("The server's flood quota refused a line; it will be sent again in ")
+            + QString::number(seconds, 'g', 4) + QStringLiteral(" seconds.");
+    } else {
+        QString text = line;
+        while (text.endsWith(QLatin1Char('\r')) || text.endsWith(QLatin1Char('\n')))
+            text.chop(1);
+        message = QStringLiteral("The server's flood quota will not take this line, so it was not "
+                                 "sent again: ")
+            + TText::decode(text);
+    }
+    writeLine(chat, QStringLiteral("Warning:"), message, options->error_colour->selected());
+}
 
 void Tmain::PreferencesClick()
 {

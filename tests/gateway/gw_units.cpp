@@ -89,7 +89,7 @@ void GatewayUnits::quotaUnits()
 {
     QFETCH(int, length);
     QFETCH(int, units);
-    QCOMPARE(FloodQuota::unitsOf(length), units);
+    QCOMPARE(FloodQuota().unitsOf(length), units);
 }
 
 // Each step: length, time in ms, expected verdict ("a", "r", "d").

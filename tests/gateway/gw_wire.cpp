@@ -174,7 +174,7 @@ QByteArray GatewayWire::settle(Wire &w)
     while (server->bytesReceived() < bytesSent && !deadline.hasExpired())
         QTest::qWait(2);
     if (roomyClock)
-        now += FloodQuota::WindowMs; // tests not about the quota stay clear of it
+        now += FloodQuota::DefaultWindowSeconds * 1000; // tests not about the quota stay clear of it
     server->broadcast(marker);
     w.waitFor(marker);
     QByteArray all = w.take();

@@ -333,6 +333,7 @@ private Q_SLOTS:
         connectLink();
         TBnetChat chat;
         chat.setFloodInterval(1000000);
+        chat.QuotaUnits = 100; // the tick alone: the quota has its own tests
         chat.ChatInterface = link;
         chat.SendLine(QStringLiteral("one\r"));
         chat.SendLine(QStringLiteral("two\r"));

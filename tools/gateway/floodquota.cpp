@@ -1,8 +1,27 @@
 #include "floodquota.h"
 
+namespace {
+qint64 secondOf(qint64 ms)
+{
+    return ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+}
+} // namespace
+
+FloodQuota::FloodQuota(int units, int windowSeconds, int bytesPerUnit)
+    : m_units(qMax(1, units)), m_window(qMax(1, windowSeconds)),
+      m_bytesPerUnit(qMax(1, bytesPerUnit))
+{
+}
+
+int FloodQuota::unitsOf(int length) const
+{
+    return qMax(1, (length + m_bytesPerUnit - 1) / m_bytesPerUnit);
+}
+
 int FloodQuota::total(qint64 nowMs)
 {
-    while (!m_entries.isEmpty() && nowMs - m_entries.first().at >= WindowMs)
+    const qint64 now = secondOf(nowMs);
+    while (!m_entries.isEmpty() && now - m_entries.first().second >= m_window)
         m_entries.removeFirst();
     int sum = 0;
     for (const Entry &e : m_entries)
@@ -12,11 +31,11 @@ int FloodQuota::total(qint64 nowMs)
 
 FloodQuota::Verdict FloodQuota::add(int length, qint64 nowMs)
 {
-    m_entries.append({nowMs, qMax(1, unitsOf(length))});
+    m_entries.append({secondOf(nowMs), unitsOf(length)});
     const int sum = total(nowMs);
-    if (sum >= DisconnectAt)
+    if (sum >= 2 * m_units)
         return Disconnect;
-    if (sum >= RefuseAt)
+    if (sum >= m_units)
         return Refuse;
     return Accept;
 }

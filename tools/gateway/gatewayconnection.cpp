@@ -38,8 +38,21 @@ QByteArray burstLine(int i, int length)
 
 } // namespace
 
+QByteArray garble(const QByteArray &text)
+{
+    // Every third byte gets its high bit, and a stray quote goes in the
+    // middle: no longer the server's words, nor valid UTF-8.
+    QByteArray out = text;
+    for (int i = 1; i < out.size(); i += 3)
+        out[i] = char(uchar(out[i]) | 0x80);
+    out.insert(out.size() / 2, '"');
+    return out;
+}
+
 GatewayConnection::GatewayConnection(GatewayServer *server, QTcpSocket *socket)
-    : QObject(server), m_server(server), m_socket(socket)
+    : QObject(server), m_server(server), m_socket(socket),
+      m_quota(server->options().quotaUnits, server->options().quotaWindow,
+              server->options().quotaBytesPerUnit)
 {
     socket->setParent(this);
     connect(socket, &QTcpSocket::readyRead, this, &GatewayConnection::readBytes);
@@ -144,16 +157,20 @@ void GatewayConnection::handleLine(const QByteArray &line)
 void GatewayConnection::handleChatLine(const QByteArray &line)
 {
     if (m_server->m_options.floodQuota) {
+        const bool garbled = m_server->m_options.garbledErrors;
+        const auto quotaError = [&](const QByteArray &text) {
+            writeLine("1019 ERROR \"" + (garbled ? garble(text) : text) + '"');
+        };
         if (line.size() > FloodQuota::MaxLine) {
-            writeLine("1019 ERROR \"Your line length quota has been exceeded!\"");
+            quotaError("Your line length quota has been exceeded!");
             return;
         }
         const FloodQuota::Verdict verdict = m_quota.add(line.size(), m_server->clock());
         if (verdict != FloodQuota::Accept) {
-            writeLine("1019 ERROR \"Your message quota has been exceeded!\"");
+            quotaError("Your message quota has been exceeded!");
             if (line.startsWith('/'))
-                writeLine("1019 ERROR \"You are sending commands to PvPGN Realm too quickly and "
-                          "risk being disconnected for flooding. Please slow down.\"");
+                quotaError("You are sending commands to PvPGN Realm too quickly and "
+                           "risk being disconnected for flooding. Please slow down.");
             if (verdict == FloodQuota::Disconnect)
                 close();
             return;

@@ -15,6 +15,9 @@ class GatewayServer;
 // The simulated members whose lines make up a --burst.
 QList<QByteArray> burstSenderNames();
 
+// An error text as the server builds that garble them send it.
+QByteArray garble(const QByteArray &text);
+
 class GatewayConnection : public QObject {
     Q_OBJECT
 public:

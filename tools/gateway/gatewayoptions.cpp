@@ -57,6 +57,16 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         "members again (0: no limit).",
         "N", "0");
     const QCommandLineOption noQuotaOpt("no-flood-quota", "Switch the flood quota off.");
+    const QCommandLineOption quotaUnitsOpt(
+        "quota-units", "Units from which the flood quota refuses a line (disconnects at twice it).",
+        "N", "5");
+    const QCommandLineOption quotaWindowOpt(
+        "quota-window", "Seconds the flood quota remembers a line's units.", "SECONDS", "5");
+    const QCommandLineOption quotaBytesOpt(
+        "quota-bytes-per-unit", "Every started run of this many bytes of a line costs a unit.", "N",
+        "40");
+    const QCommandLineOption garbledOpt(
+        "garbled-errors", "Send the flood quota's error texts garbled, as some server builds do.");
     const QCommandLineOption fullOpt("full-channel", "A channel that is full (repeatable).", "NAME");
     const QCommandLineOption restrictedOpt("restricted-channel",
                                            "A channel that is restricted (repeatable).", "NAME");
@@ -65,7 +75,8 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
     const QCommandLineOption broadcastOpt(
         "broadcast", "A broadcast sent to each client after login (repeatable).", "TEXT");
     parser.addOptions({helpOpt, portOpt, accountOpt, chattersOpt, rateOpt, seedOpt, scriptOpt,
-                       burstOpt, burstLengthOpt, namePoolOpt, noQuotaOpt, fullOpt, restrictedOpt,
+                       burstOpt, burstLengthOpt, namePoolOpt, noQuotaOpt, quotaUnitsOpt,
+                       quotaWindowOpt, quotaBytesOpt, garbledOpt, fullOpt, restrictedOpt,
                        missingOpt, broadcastOpt});
     const QCommandLineOption hostileOpt(
         "hostile", "Misbehave: " + hostile::modes().join(", ") + ".", "MODE");
@@ -148,6 +159,23 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         o.script = lines;
     }
     o.floodQuota = !parser.isSet(noQuotaOpt);
+    const auto figure = [&](const QCommandLineOption &opt, int low, int high, int *out,
+                            const char *what) {
+        bool fine = false;
+        const int v = parser.value(opt).toInt(&fine);
+        if (!fine || v < low || v > high) {
+            *error = QString("Bad %1 '%2': expected %3 to %4.")
+                         .arg(what, parser.value(opt)).arg(low).arg(high);
+            return false;
+        }
+        *out = v;
+        return true;
+    };
+    if (!figure(quotaUnitsOpt, 1, 1000, &o.quotaUnits, "quota units")
+        || !figure(quotaWindowOpt, 1, 3600, &o.quotaWindow, "quota window")
+        || !figure(quotaBytesOpt, 1, 4096, &o.quotaBytesPerUnit, "quota bytes per unit"))
+        return std::nullopt;
+    o.garbledErrors = parser.isSet(garbledOpt);
     o.fullChannels = latin1List(parser.values(fullOpt));
     o.restrictedChannels = latin1List(parser.values(restrictedOpt));
     o.missingChannels = latin1List(parser.values(missingOpt));
