@@ -243,10 +243,11 @@ qint64 TBnetChat::quotaWait(int units, qint64 now) const {
     // A refused line goes again only once the window is clear, and so does
     // a line that costs the whole quota by itself (the server refuses it
     // even then, and says so). After a refusal the server has shown that it
-    // remembers longer than the figures say, so a line is also held while
-    // twice the window could hold enough to make it hang up.
+    // remembers longer than the figures say, perhaps as long as the longest
+    // window of any server, so from then on a line is also held while that
+    // longest window holds enough to make the server hang up.
     const bool alone = resendFirst || units >= quota;
-    const qint64 guardWindow = window > baseWindowMs() ? 2 * window : 0;
+    const qint64 guardWindow = refusals() > 0 ? std::max(window, maxPacingWindowMs) : 0;
     const auto fits = [&](qint64 t) {
         int used = 0, usedGuard = 0;
         for (const Sent &s : sentLog) {

@@ -426,6 +426,9 @@ void TestAutosquelchWindow::squelchCommandNotQueuedTwice() {
     m.options->squelchFlooders->setChecked(true);
     m.options->autoAction->selectIndex(1);
     w.join(bob, QStringLiteral("STAR"));
+    // Only the flood interval paces here: the quota would hold the fifth
+    // line for its whole window.
+    m.process->QuotaUnits = 100;
     // Keep the pacing busy so the commands wait in the queue.
     m.sendtext(QStringLiteral("one"));
     m.sendtext(QStringLiteral("two"));
