@@ -244,10 +244,11 @@ qint64 TBnetChat::quotaWait(int units, qint64 now) const {
     // a line that costs the whole quota by itself (the server refuses it
     // even then, and says so). After a refusal the server has shown that it
     // remembers longer than the figures say, perhaps as long as the longest
-    // window of any server, so from then on a line is also held while that
-    // longest window holds enough to make the server hang up.
+    // window of any server; until a refused line has been taken, a line is
+    // also held while that longest window holds enough to make the server
+    // hang up (it counts refused lines too).
     const bool alone = resendFirst || units >= quota;
-    const qint64 guardWindow = refusals() > 0 ? std::max(window, maxPacingWindowMs) : 0;
+    const qint64 guardWindow = cautious ? std::max(window, maxPacingWindowMs) : 0;
     const auto fits = [&](qint64 t) {
         int used = 0, usedGuard = 0;
         for (const Sent &s : sentLog) {
@@ -296,6 +297,10 @@ void TBnetChat::transmit(const QString &line, bool resend) {
     while (!sentLog.isEmpty() && now - sentLog.first().at >= 2 * maxPacingWindowMs)
         sentLog.removeFirst();
     sentLog.append({now, unitsOf(line)});
+    // A refused line went again and no refusal of it came before this one:
+    // the server took it, so its count is below the quota again.
+    if (cautious && !resend && lastSentResend && answerable) cautious = false;
+    lastSentResend = resend;
     lastSent = line;
     answerable = true;
     lastSentAlone = resend && pacingWindowMs() >= maxPacingWindowMs;
@@ -305,6 +310,7 @@ void TBnetChat::transmit(const QString &line, bool resend) {
 
 int TBnetChat::takeRefusal() {
     answerable = false;
+    cautious = true;
     const qint64 base = baseWindowMs();
     if (backoffBase != base) {
         backoff = 0;
@@ -325,5 +331,7 @@ void TBnetChat::resetQuota() {
     answerable = false;
     resendFirst = false;
     lastSentAlone = false;
+    lastSentResend = false;
+    cautious = false;
     backoff = 0;
 }

@@ -27,7 +27,7 @@ fi
 
 gateway_pid=
 if [ "${1:-}" != --no-gateway ]; then
-  "$top/build/tools/gateway/tressel-gateway" --port 6112 --chatters 6 --rate 0.7 --no-flood-quota &
+  "$top/build/tools/gateway/tressel-gateway" --port 6112 --chatters 6 --rate 0.7 &
   gateway_pid=$!
   trap '[ -n "$gateway_pid" ] && kill "$gateway_pid" 2>/dev/null || true' EXIT
   sleep 0.5

@@ -287,6 +287,35 @@ private Q_SLOTS:
         QCOMPARE(take(1), QStringList{b.chopped(1)});
     }
 
+    // Once a refused line has been taken, the server's count is known to be
+    // below its quota: lines go at the raised window's pace again, no longer
+    // held by what the longest window holds.
+    void cautionEndsWhenTheResendIsTaken() {
+        open();
+        chat->SendLine(QStringLiteral("a\r"));
+        QCOMPARE(take(1), QStringList{QStringLiteral("a")});
+        now = 100;
+        chat->ParseLine(refusal());
+        now = 11000;
+        chat->holdTimerExpired();
+        QCOMPARE(take(1), QStringList{QStringLiteral("a")});
+        // Four lines of four units: each goes alone in the 11 s window.
+        for (int i = 1; i <= 4; ++i) chat->SendLine(numbered(i, 150));
+        now = 12000;
+        chat->floodTimerTick();
+        QCOMPARE(chat->holdMs(), 10000); // until the resend is 11 s old
+        for (int i = 1; i <= 4; ++i) {
+            now = 11000 + 11000 * i;
+            chat->holdTimerExpired();
+            QCOMPARE(take(1), QStringList{numbered(i, 150).chopped(1)});
+            chat->floodTimerTick();
+        }
+        // Still cautious, the second would have waited a minute: the first
+        // minute held 1 + 1 + 4 units, and 4 more reach the hang-up.
+        QCOMPARE(chat->refusals(), 1);
+        QCOMPARE(chat->queuedCount(), 0);
+    }
+
     void onlyTheQuotaTextIsARefusal_data() {
         QTest::addColumn<QString>("line");
         QTest::newRow("line length") << errorLine(QStringLiteral("Your line length quota has been exceeded!"));
