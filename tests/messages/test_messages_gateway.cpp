@@ -2,6 +2,7 @@
 // raw socket (bob). What each says, emotes and whispers reaches the other,
 // and the window shows it with the right label, colour and pane.
 #include "messagesfixture.h"
+#include "rawclient.h"
 #include "segments.h"
 #include "support/gatewayprocess.h"
 
@@ -18,35 +19,6 @@
 #include <QtTest>
 
 namespace {
-// A second chatter speaking the gateway's protocol directly.
-class RawClient {
-public:
-    bool login(quint16 port, const QByteArray &name)
-    {
-        QObject::connect(&m_socket, &QTcpSocket::readyRead,
-                         [this] { m_received += m_socket.readAll(); });
-        m_socket.connectToHost(QHostAddress::LocalHost, port);
-        if (!m_socket.waitForConnected(5000))
-            return false;
-        m_socket.write("\x03\x04" + name + "\rpw\r\r");
-        return QTest::qWaitFor([&] { return m_received.contains("You have no mail."); }, 5000);
-    }
-    void say(const QByteArray &line)
-    {
-        m_socket.write(line + '\r');
-        m_socket.flush();
-    }
-    QByteArray received() const { return m_received; }
-    bool waitFor(const QByteArray &needle)
-    {
-        return QTest::qWaitFor([&] { return m_received.contains(needle); }, 5000);
-    }
-
-private:
-    QTcpSocket m_socket;
-    QByteArray m_received;
-};
-
 bool hasLine(TTranscriptPane *pane, const QString &line)
 {
     return MessagesFixture::lines(pane).contains(line);
