@@ -202,7 +202,7 @@ private Q_SLOTS:
         using namespace colours;
         MessagesFixture f;
         Tmain &m = *f.main;
-        m.processWhisper(joseLatin1, bytes(helloUtf8));
+        m.processWhisper(bytes(joseLatin1), bytes(helloUtf8));
         QCOMPARE(lastSegments(m.whisper),
                  (QStringList{seg(whisp, u8(" <From: Jos\u00e9>  ")), seg(text, u8(helloShown))}));
         m.processWhisperSent(bytes(yuliaUtf8), bytes(cafeLatin1));
@@ -210,7 +210,7 @@ private Q_SLOTS:
         QCOMPARE(m.envVars.lastWhisperer, bytes(joseLatin1));
 
         m.PauseChatClick();
-        m.processEmote(joseLatin1, bytes("w\xc3\xa4hlt"));
+        m.processEmote(bytes(joseLatin1), bytes("w\xc3\xa4hlt"));
         m.processTalk(bytes(yuliaUtf8), bytes("\x80"));
         m.PauseChatClick();
         const QStringList lines = f.chatLines();
