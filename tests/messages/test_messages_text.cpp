@@ -253,7 +253,8 @@ private Q_SLOTS:
         QCOMPARE(m.brx->item(0)->text(), u8("Jos\u00e9"));
         QCOMPARE(MessagesFixture::lastLine(m.chat), u8(" Console: Jos\u00e9 was permasquelched (Manually Permasquelched)"));
         QVERIFY(m.checkSquelch(bytes(joseLatin1)));
-        QVERIFY(!m.checkSquelch(u8("Jos\u00e9")));
+        // The same name as read, spelled in UTF-8, is another name.
+        QVERIFY(!m.checkSquelch(bytes("Jos\xc3\xa9")));
         // The row shows the red X, found by its bytes.
         QCOMPARE(rowOf(m, u8("Jos\u00e9"))->data(0, Qt::UserRole).toInt(), 5);
         const int before = m.chat->lineCount();
