@@ -65,7 +65,7 @@ void appendLogLine(const QString &fileName, const QString &kind, const QString &
             bytes = (kind + QStringLiteral(" logfile created by Tressel 1.5 at ") +
                      longTimeText(now.time()) + QStringLiteral(" on ") +
                      shortDateText(now.date()) + QStringLiteral(".\r\n\r\n"))
-                        .toLatin1();
+                        .toUtf8(); // the client's own text; the lines below are bytes
         }
     }
     if (fd < 0)

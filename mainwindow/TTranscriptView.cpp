@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -18,17 +19,11 @@ namespace {
 // Gap between the text and the pane's edges.
 constexpr int kMargin = 2;
 
-// The bytes are what the server sent in the Windows code page; show
-// 0x80-0x9F as the characters a Windows user sees there instead of the
-// invisible Latin-1 controls. Control bytes below 0x20 are shown as spaces.
-QChar displayChar(uchar b) {
-    static const char16_t cp1252[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    if (b < 0x20 || b == 0x7F) return QLatin1Char(' ');
-    if (b >= 0x80 && b < 0xA0) return QChar(cp1252[b - 0x80]);
-    return QLatin1Char(char(b));
+// The text comes decoded; control characters (C0, DEL and C1) have no
+// picture of their own and are shown as spaces.
+QChar displayChar(char16_t c) {
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return QLatin1Char(' ');
+    return QChar(c);
 }
 
 } // namespace
@@ -56,23 +51,31 @@ TTranscriptView::~TTranscriptView() {
 void TTranscriptView::appendText(const QString &text) {
     const qsizetype old = m_textSize;
     const qsizetype n = text.size();
-    if (m_textCapacity < old + n) {
+    // Room for the wide form; a narrow line uses the first half of it.
+    if (m_textCapacity < old + 2 * n) {
         // Grow geometrically so the cost per line stays flat.
         const qsizetype cap =
-            std::max<qsizetype>(old + n, m_textCapacity + m_textCapacity / 2 + 4096);
+            std::max<qsizetype>(old + 2 * n, m_textCapacity + m_textCapacity / 2 + 4096);
         char *grown = static_cast<char *>(std::realloc(m_text, size_t(cap)));
         if (!grown) throw std::bad_alloc();
         m_text = grown;
         m_textCapacity = cap;
     }
-    m_textSize = old + n;
     char *d = m_text + old;
     const QChar *s = text.constData();
+    // One pass for the usual line: copy as bytes and see whether any
+    // character needed more.
+    char16_t all = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = s[i].unicode();
-        d[i] = u < 0x100 ? char(u) : '?';
+        all |= u;
+        d[i] = char(u);
     }
-    m_lineStart.append(old + n);
+    const bool wide = all > 0xFF;
+    const qsizetype bytes = wide ? 2 * n : n;
+    if (wide) std::memcpy(d, s, size_t(bytes));
+    m_textSize = old + bytes;
+    m_lineStart.append(m_textSize | (wide ? kWideLine : 0));
 }
 
 void TTranscriptView::appendLine(const QString &text, const QList<TColourRun> &runs) {
@@ -129,9 +132,17 @@ void TTranscriptView::clear() {
     syncScrollRange();
 }
 
+QString TTranscriptView::textOf(const LineRef &l, int from, int to) const {
+    if (!l.wide) return QString::fromLatin1(l.data + from, to - from);
+    QString out(to - from, Qt::Uninitialized);
+    std::memcpy(out.data(), l.data + 2 * qsizetype(from), size_t(to - from) * 2);
+    return out;
+}
+
 QString TTranscriptView::lineText(int line) const {
     if (line < 0 || line >= lineCount()) return QString();
-    return QString::fromLatin1(lineData(line), lineLength(line));
+    const LineRef l = lineRef(line);
+    return textOf(l, 0, l.length);
 }
 
 QColor TTranscriptView::colourAt(int line, int column) const {
@@ -147,16 +158,24 @@ QColor TTranscriptView::colourAt(int line, int column) const {
 QString TTranscriptView::plainText() const {
     const int n = lineCount();
     if (n == 0) return QString();
-    QString out(m_textSize + 2 * qsizetype(n - 1), Qt::Uninitialized);
+    qsizetype size = 2 * qsizetype(n - 1);
+    for (int i = 0; i < n; ++i)
+        size += lineLength(i);
+    QString out(size, Qt::Uninitialized);
     QChar *d = out.data();
     for (int i = 0; i < n; ++i) {
         if (i > 0) {
             *d++ = QLatin1Char('\r');
             *d++ = QLatin1Char('\n');
         }
-        const char *s = lineData(i);
-        for (int k = 0, len = lineLength(i); k < len; ++k)
-            *d++ = QLatin1Char(s[k]);
+        const LineRef l = lineRef(i);
+        if (l.wide) {
+            std::memcpy(d, l.data, size_t(l.length) * 2);
+            d += l.length;
+        } else {
+            for (int k = 0; k < l.length; ++k)
+                *d++ = QLatin1Char(l.data[k]);
+        }
     }
     return out;
 }
@@ -187,7 +206,7 @@ QString TTranscriptView::selectedText() const {
         const int from = line == a.line ? a.column : 0;
         const int to = line == b.line ? b.column : lineLength(line);
         if (line > a.line) out += QLatin1Char('\n');
-        out += QString::fromLatin1(lineData(line) + from, to - from);
+        out += textOf(lineRef(line), from, to);
     }
     return out;
 }
@@ -244,7 +263,8 @@ void TTranscriptView::fontChanged() {
     m_drawFont.setKerning(false);
     const QFontMetricsF fm(m_drawFont, viewport());
     for (int b = 0; b < 256; ++b)
-        m_advance[b] = fm.horizontalAdvance(displayChar(uchar(b)));
+        m_advance[b] = fm.horizontalAdvance(displayChar(char16_t(b)));
+    m_wideAdvance.clear();
     m_rowHeight = std::max(1, int(std::ceil(fm.lineSpacing())));
     m_ascent = int(std::ceil(fm.ascent()));
     invalidateShown();
@@ -252,6 +272,30 @@ void TTranscriptView::fontChanged() {
 }
 
 // ---- layout ----------------------------------------------------------------
+
+qreal TTranscriptView::wideAdvance(char32_t c) const {
+    auto it = m_wideAdvance.constFind(c);
+    if (it != m_wideAdvance.constEnd()) return *it;
+    const qreal a =
+        QFontMetricsF(m_drawFont, viewport()).horizontalAdvance(QString::fromUcs4(&c, 1));
+    m_wideAdvance.insert(c, a);
+    return a;
+}
+
+qreal TTranscriptView::advanceAt(const LineRef &l, int k) const {
+    const char16_t c = l.at(k);
+    if (c < 0x100) return m_advance[c];
+    if (QChar::isHighSurrogate(c)) {
+        if (k + 1 < l.length && QChar::isLowSurrogate(l.at(k + 1)))
+            return wideAdvance(QChar::surrogateToUcs4(c, l.at(k + 1)));
+        return wideAdvance(QChar::ReplacementCharacter);
+    }
+    if (QChar::isLowSurrogate(c))
+        return k > 0 && QChar::isHighSurrogate(l.at(k - 1))
+                   ? 0
+                   : wideAdvance(QChar::ReplacementCharacter);
+    return wideAdvance(c);
+}
 
 qreal TTranscriptView::wrapWidth() const {
     return std::max<qreal>(1, viewport()->width() - 2 * kMargin);
@@ -261,8 +305,8 @@ void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const {
     // Break after the last space that fits; a word wider than the pane is
     // broken where it overflows. Spaces never start a new row by themselves.
     rowStarts.clear();
-    const char *s = lineData(line);
-    const int n = lineLength(line);
+    const LineRef l = lineRef(line);
+    const int n = l.length;
     const qreal w = wrapWidth();
     int pos = 0;
     do {
@@ -271,8 +315,8 @@ void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const {
         int lastBreak = -1;
         int i = pos;
         while (i < n) {
-            const uchar ch = uchar(s[i]);
-            const qreal a = m_advance[ch];
+            const char16_t ch = l.at(i);
+            const qreal a = advanceAt(l, i);
             if (ch == ' ') {
                 x += a;
                 lastBreak = ++i;
@@ -384,8 +428,8 @@ void TTranscriptView::paintEvent(QPaintEvent *event) {
 }
 
 void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &exposed) const {
-    const char *text = lineData(s.line);
-    const int n = lineLength(s.line);
+    const LineRef l = lineRef(s.line);
+    const int n = l.length;
     const Run *runs = m_runs.constData() + m_firstRun[s.line];
     const Run *runsEnd = m_runs.constData() + m_firstRun[s.line + 1];
 
@@ -428,9 +472,14 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
             chunk.resize(end - pos);
             qreal w = 0;
             for (int k = pos; k < end; ++k) {
-                const uchar b = uchar(text[k]);
-                chunk[k - pos] = displayChar(b);
-                w += m_advance[b];
+                const char16_t c = l.at(k);
+                // Half a surrogate pair on its own has no picture.
+                const bool whole =
+                    QChar::isHighSurrogate(c)  ? k + 1 < n && QChar::isLowSurrogate(l.at(k + 1))
+                    : QChar::isLowSurrogate(c) ? k > 0 && QChar::isHighSurrogate(l.at(k - 1))
+                                               : true;
+                chunk[k - pos] = whole ? displayChar(c) : QChar(QChar::ReplacementCharacter);
+                w += advanceAt(l, k);
             }
             if (selected) {
                 p.fillRect(QRectF(x, top, w, m_rowHeight), hlBack);
@@ -458,11 +507,11 @@ QRect TTranscriptView::characterRect(int line, int column) const {
         int r = int(s.rowStarts.size()) - 1;
         while (r > 0 && s.rowStarts[r] > column)
             --r;
-        const char *text = lineData(line);
+        const LineRef l = lineRef(line);
         qreal x = kMargin;
         for (int k = s.rowStarts[r]; k < column; ++k)
-            x += m_advance[uchar(text[k])];
-        const qreal w = column < n ? m_advance[uchar(text[column])] : 1;
+            x += advanceAt(l, k);
+        const qreal w = column < n ? advanceAt(l, column) : 1;
         return QRectF(x, s.y + r * m_rowHeight, w, m_rowHeight).toAlignedRect();
     }
     return QRect();
@@ -481,10 +530,13 @@ TTranscriptView::Pos TTranscriptView::posAt(const QPoint &pt) const {
         const int n = lineLength(s.line);
         const int rowFrom = s.rowStarts[r];
         const int rowTo = r + 1 < rows ? s.rowStarts[r + 1] : n;
-        const char *text = lineData(s.line);
+        const LineRef l = lineRef(s.line);
         qreal x = kMargin;
         for (int k = rowFrom; k < rowTo; ++k) {
-            const qreal a = m_advance[uchar(text[k])];
+            // Never between the two halves of a surrogate pair.
+            if (k > rowFrom && QChar::isLowSurrogate(l.at(k)) && QChar::isHighSurrogate(l.at(k - 1)))
+                continue;
+            const qreal a = advanceAt(l, k);
             if (pt.x() < x + a / 2) return Pos{s.line, k};
             x += a;
         }
@@ -530,13 +582,13 @@ void TTranscriptView::mouseDoubleClickEvent(QMouseEvent *event) {
     if (event->button() != Qt::LeftButton || lineCount() == 0) return;
     // The word under the pointer: everything between two spaces.
     const Pos p = posAt(event->position().toPoint());
-    const char *text = lineData(p.line);
-    const int n = lineLength(p.line);
+    const LineRef l = lineRef(p.line);
+    const int n = l.length;
     int from = std::min(p.column, n);
     int to = from;
-    while (from > 0 && text[from - 1] != ' ')
+    while (from > 0 && l.at(from - 1) != ' ')
         --from;
-    while (to < n && text[to] != ' ')
+    while (to < n && l.at(to) != ' ')
         ++to;
     m_dragging = false;
     setSelection(Pos{p.line, from}, Pos{p.line, to});

@@ -1,9 +1,11 @@
 #pragma once
 // A transcript pane that stays fast however long the transcript grows.
 //
-// Lines live as bytes in one arena with an offset per line, and their colours
-// as a few (end, colour) runs per line in a side table; nothing per line is a
-// QObject or a text block. Only the lines on screen are wrapped and painted,
+// Lines live in one arena with an offset per line, and their colours as a
+// few (end, colour) runs per line in a side table; nothing per line is a
+// QObject or a text block. A line whose characters all lie below U+0100 (every
+// ASCII line among them) takes one byte per character; any other line takes
+// two (UTF-16), marked by a flag in its end offset. Only the lines on screen are wrapped and painted,
 // and the scroll bar counts logical lines, so resizing, scrolling and
 // appending cost the same with ten lines or a million. Appends only record
 // the line; the scroll range is brought up to date once per pass of the event
@@ -12,9 +14,12 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QHash>
 #include <QList>
 #include <QRect>
 #include <QRgb>
+
+#include <cstring>
 
 class TTranscriptView : public QAbstractScrollArea, public TTranscriptPane {
     Q_OBJECT
@@ -89,8 +94,33 @@ private:
     void syncScrollRange();
     void fontChanged();
 
-    const char *lineData(int line) const { return m_text + m_lineStart[line]; }
-    int lineLength(int line) const { return int(m_lineStart[line + 1] - m_lineStart[line]); }
+    // The characters of one line as stored.
+    struct LineRef {
+        const char *data;
+        int length;
+        bool wide;
+        char16_t at(int k) const {
+            if (!wide) return uchar(data[k]);
+            char16_t c;
+            std::memcpy(&c, data + 2 * qsizetype(k), sizeof c);
+            return c;
+        }
+    };
+    static constexpr qint64 kWideLine = qint64(1) << 62; // in the entry after the line's start
+    qint64 offsetOf(int entry) const { return m_lineStart[entry] & ~kWideLine; }
+    bool isWide(int line) const { return m_lineStart[line + 1] & kWideLine; }
+    LineRef lineRef(int line) const {
+        const qint64 from = offsetOf(line);
+        const qint64 bytes = offsetOf(line + 1) - from;
+        const bool wide = isWide(line);
+        return {m_text + from, int(wide ? bytes / 2 : bytes), wide};
+    }
+    int lineLength(int line) const { return lineRef(line).length; }
+    QString textOf(const LineRef &l, int from, int to) const;
+    // How far the character at k moves the pen (the second half of a
+    // surrogate pair: nothing, the pair is measured at its first half).
+    qreal advanceAt(const LineRef &l, int k) const;
+    qreal wideAdvance(char32_t c) const;
     qreal wrapWidth() const;
     void wrapLine(int line, QList<int> &rowStarts) const;
     void ensureShown() const;
@@ -118,6 +148,7 @@ private:
     // Drawing font and its metrics in logical pixels.
     QFont m_drawFont;
     qreal m_advance[256] = {};
+    mutable QHash<char32_t, qreal> m_wideAdvance; // characters above U+00FF, as met
     int m_rowHeight = 1;
     int m_ascent = 1;
 

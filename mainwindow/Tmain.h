@@ -82,8 +82,11 @@ public:
     void processRefused(const QString &line, int waitMs);
 
     // --- Transcript and logs ---------------------------------------------
+    // label and message are bytes: the pane shows each decoded on its own,
+    // the chat log gets them as they are. shownLabel, when given, is the
+    // label as shown instead (a label made of pieces decoded one by one).
     void writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
-                   const QColor &colour);
+                   const QColor &colour, const QString &shownLabel = QString());
     void appendChatLog(const QString &line);
     void emptyChatBuffer();
     void PauseChatClick();
@@ -110,6 +113,9 @@ public:
     QString applyAntiCensor(const QString &text) const;
     // The gateway has named the user on this connection.
     void uniqueNameArrived();
+    // Whether a name (bytes) is the configured account name; never while
+    // that setting holds a character its encoding cannot hold.
+    bool isOwnName(const QString &user) const;
     tAntiCensorTable antiCensorTable;
 
 private:

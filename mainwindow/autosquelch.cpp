@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/autosquelchrules.h"
+#include "mainwindow/textcodec.h"
 #include "mainwindow/usericons.h"
 #include "preferences/Toptions.h"
 
@@ -97,7 +98,8 @@ bool Tmain::autosquelch(QString &reason, const QString &name, const QString &lin
         result = true;
         addReason(reason, upperCaseWord);
     }
-    const int matches = countTriggerMatches(line);
+    // Phrases work on characters; the shares above count bytes.
+    const int matches = countTriggerMatches(TText::decode(line));
     for (int i = 0; i < matches; ++i) {
         result = true;
         addReason(reason, triggerWord);
@@ -108,7 +110,7 @@ bool Tmain::autosquelch(QString &reason, const QString &name, const QString &lin
 void Tmain::autosquelchFollowUp(const QString &user, const QString &text) {
     QString reason;
     if (!autosquelch(reason, user, text)) return;
-    if (checkSquelch(user) || user == options->username->text()) return;
+    if (checkSquelch(user) || isOwnName(user)) return;
     if (options->squelchPrompt->isChecked())
         queueAutosquelchPrompt(user, reason);
     else
@@ -150,7 +152,7 @@ void Tmain::runAutosquelchPrompt(const QString &user) {
     auto it = prompts.find(user);
     if (it == prompts.end()) return;
     // Handled in the meantime (listed by hand, or the own name set to it).
-    if (it->waiting.isEmpty() || checkSquelch(user) || user == options->username->text()) {
+    if (it->waiting.isEmpty() || checkSquelch(user) || isOwnName(user)) {
         prompts.erase(it);
         return;
     }
@@ -159,7 +161,8 @@ void Tmain::runAutosquelchPrompt(const QString &user) {
     bool yes = false;
     try {
         yes = dialogs().confirm(this, QStringLiteral("Confirm"),
-                                QStringLiteral("Autosquelch ") + user + QStringLiteral("? (") +
+                                QStringLiteral("Autosquelch ") + TText::decode(user) +
+                                    QStringLiteral("? (") +
                                     reason + QLatin1Char(')'),
                                 TDialogs::Buttons::YesNo);
     } catch (...) {
@@ -171,7 +174,7 @@ void Tmain::runAutosquelchPrompt(const QString &user) {
     if (it == prompts.end()) return;
     if (yes) {
         prompts.erase(it);
-        if (!checkSquelch(user) && user != options->username->text())
+        if (!checkSquelch(user) && !isOwnName(user))
             respondToVerdict(user, reason);
         return;
     }

@@ -8,8 +8,9 @@
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/TTranscriptView.h"
 #include "mainwindow/layout.h"
-#include "mainwindow/menubarstyle.h"
 #include "mainwindow/textcodec.h"
+#include "mainwindow/textitems.h"
+#include "mainwindow/menubarstyle.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
 
@@ -244,7 +245,8 @@ void Tmain::startOptions()
     panes.dispWhisperChecked = [this] { return dispWhisper->isChecked(); };
     options->setMainPanes(panes);
     options->OnNotice = [this](const QString &message) {
-        writeLine(chat, QStringLiteral("Warning:"), message, options->error_colour->selected());
+        writeLine(chat, QStringLiteral("Warning:"), TTextItem::ownText(message),
+                  options->error_colour->selected());
     };
     // A log switched on again, or given another name, may warn once more.
     connect(options->keeplog, &QCheckBox::toggled, this, [this] { m_chatLogWarned = false; });
@@ -343,8 +345,9 @@ void Tmain::setConnectedState(bool connected)
 void Tmain::ConnectClick()
 {
     applyQuotaSettings();
-    process->UserName = options->username->text();
-    process->Password = options->password->text();
+    // Name and password go out as bytes; the server is a host name to look up.
+    process->UserName = options->bytesOf(options->username);
+    process->Password = options->bytesOf(options->password);
     bnet->Address = options->server->currentText();
     bnet->Open();
 }
@@ -396,7 +399,7 @@ void Tmain::AwayClick()
         envVars.isAway = false;
         Away->setIcon(TIcons::menuIcon(4));
     } else {
-        sendtext(QStringLiteral("/away ") + options->awaymessage->text());
+        sendtext(QStringLiteral("/away ") + options->bytesOf(options->awaymessage));
         envVars.isAway = true;
         Away->setIcon(TIcons::menuIcon(3));
     }
@@ -404,8 +407,9 @@ void Tmain::AwayClick()
 
 void Tmain::HomeClick()
 {
-    if (!options->homechannel->text().isEmpty())
-        sendtext(QStringLiteral("/join ") + options->homechannel->text());
+    const QString home = options->bytesOf(options->homechannel);
+    if (!home.isEmpty())
+        sendtext(QStringLiteral("/join ") + home);
 }
 
 void Tmain::QuitClick()
@@ -440,7 +444,9 @@ void Tmain::bnetConnect()
 {
     const QColor label = options->label_colour->selected();
     writeLine(chat, QStringLiteral("Console:"),
-              QStringLiteral("Connecting to ") + bnet->Address + QStringLiteral("..."), label);
+              QStringLiteral("Connecting to ") + TTextItem::ownText(bnet->Address) +
+                  QStringLiteral("..."),
+              label);
     process->Login();
     setConnectedState(true);
 }
@@ -467,14 +473,16 @@ void Tmain::bnetSocketError()
     const QColor label = options->label_colour->selected();
     writeLine(chat, QStringLiteral("Console: "), QStringLiteral("A socket error occured."), label);
     if (!bnet->SocketErrorText().isEmpty())
-        writeLine(chat, QStringLiteral("Console: "), bnet->SocketErrorText(), label);
+        writeLine(chat, QStringLiteral("Console: "), TTextItem::ownText(bnet->SocketErrorText()),
+                  label);
 }
 
 void Tmain::bnetDataReceived(const QString &DataString)
 {
     process->ParseLine(DataString);
+    // The raw line is one byte string: it is shown decoded as a whole.
     if (dispRaw->isChecked())
-        whisper->appendPlainLine(DataString);
+        whisper->appendPlainLine(TText::decode(DataString));
     if (options->keeprawlog->isChecked())
         appendRawLog(DataString);
 }
@@ -505,5 +513,6 @@ void Tmain::timerTimer()
     if (options->ai_time->isChecked())
         sendtext(QStringLiteral("/time"));
     if (options->ai_stats->isChecked())
-        sendtext(QStringLiteral("/stats ") + options->username->text() + QStringLiteral(" SEXP"));
+        sendtext(QStringLiteral("/stats ") + options->bytesOf(options->username) +
+                 QStringLiteral(" SEXP"));
 }

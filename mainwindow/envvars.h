@@ -12,6 +12,7 @@ struct tChatBuffer {
     QString lbl;
     QString msg;
     QColor colour;
+    QString shownLbl; // the label as shown when it is not lbl decoded whole; null otherwise
 };
 
 struct tEnvVars {

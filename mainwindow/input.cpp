@@ -3,6 +3,7 @@
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/textitems.h"
 #include "mainwindow/usericons.h"
 #include "preferences/Toptions.h"
 
@@ -105,10 +106,10 @@ void Tmain::parseCommand(const QString &line)
         DisconnectClick();
     } else if (isCommand(line, "/away")) {
         if (line.size() > 5) {
-            options->awaymessage->setText(restFrom(line, 7));
+            options->awaymessage->setBytes(restFrom(line, 7));
             options->writeconfig();
         }
-        sendtext(QStringLiteral("/away ") + options->awaymessage->text());
+        sendtext(QStringLiteral("/away ") + options->bytesOf(options->awaymessage));
     } else if (isCommand(line, "/home")) {
         HomeClick();
     } else {
@@ -144,9 +145,10 @@ void Tmain::textKeyDown(int key, Qt::KeyboardModifiers shift)
     const QList<QTreeWidgetItem *> selected = users->selectedItems();
     if (selected.isEmpty())
         return;
-    const QString name = selected.first()->text(0);
+    // The caption is the name as shown; the bytes go to the server.
+    const QString name = TTextItem::bytesOf(selected.first());
     if (key == Qt::Key_N) {
-        text->setText(text->text() + name);
+        text->setText(text->text() + selected.first()->text(0));
         text->setCursorPosition(int(text->text().size()));
     } else {
         sendtext(QStringLiteral("/m ") + name + QLatin1Char(' ') + text->text());

@@ -5,6 +5,7 @@
 #include "app/sound.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/textcodec.h"
 #include "preferences/Toptions.h"
 
 #include <QAction>
@@ -42,6 +43,12 @@ void Tmain::setupMessageEvents()
 }
 
 void Tmain::uniqueNameArrived() { m_uniqueNameSeen = true; }
+
+bool Tmain::isOwnName(const QString &user) const
+{
+    QString own;
+    return options->username->bytes(options->typedEncoding(), own) && user == own;
+}
 
 void Tmain::processUnHandled(const QString &line)
 {
@@ -83,8 +90,11 @@ void Tmain::processEmote(const QString &user, const QString &text)
     QString line = text;
     if (!checkSquelch(user) && !checkLamerMode(user)) {
         line = applyAntiCensor(line);
+        // The name and the text may come in different encodings.
         writeLine(chat, QStringLiteral("* ") + user + QLatin1Char(' ') + line + QStringLiteral(" *"),
-                  QString(), options->emote_colour->selected());
+                  QString(), options->emote_colour->selected(),
+                  QStringLiteral("* ") + TText::decode(user) + QLatin1Char(' ') +
+                      TText::decode(line) + QStringLiteral(" *"));
     }
     autosquelchFollowUp(user, line);
 }

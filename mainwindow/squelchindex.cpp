@@ -1,5 +1,7 @@
-// The caption index beside the squelch list and the safelist.
+// The name index beside the squelch list and the safelist.
 #include "mainwindow/squelchindex.h"
+
+#include "mainwindow/textitems.h"
 
 #include <QAbstractItemModel>
 
@@ -25,7 +27,7 @@ void TNameIndex::attach(QAbstractItemModel *model)
         connect(model, &QAbstractItemModel::dataChanged, this,
                 [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
                     if (roles.isEmpty() || roles.contains(Qt::DisplayRole) ||
-                        roles.contains(Qt::EditRole))
+                        roles.contains(Qt::EditRole) || roles.contains(TTextItem::bytesRole))
                         rebuild();
                 });
         connect(model, &QAbstractItemModel::modelReset, this, &TNameIndex::rebuild);
@@ -45,7 +47,7 @@ void TNameIndex::rebuild()
 void TNameIndex::add(int first, int last, int delta)
 {
     for (int row = first; row <= last; ++row) {
-        const QString name = m_model->index(row, 0).data(Qt::DisplayRole).toString();
+        const QString name = TTextItem::bytesOf(m_model->index(row, 0));
         auto it = m_counts.find(name);
         if (it == m_counts.end()) {
             if (delta > 0)

@@ -1,7 +1,8 @@
 #pragma once
-// Counts of the captions of a list model, kept in step with the model's own
-// signals, so "is this name on the list?" costs one hash look-up however long
-// the list grows. Exact and case-sensitive.
+// Counts of the names of a list model (the bytes its entries stand for, see
+// textitems.h), kept in step with the model's own signals, so "is this name
+// on the list?" costs one hash look-up however long the list grows. Exact and
+// case-sensitive.
 #include <QHash>
 #include <QObject>
 #include <QPointer>

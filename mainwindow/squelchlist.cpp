@@ -6,6 +6,8 @@
 #include "app/errors.h"
 #include "app/files.h"
 #include "mainwindow/squelchindex.h"
+#include "mainwindow/textcodec.h"
+#include "mainwindow/textitems.h"
 #include "mainwindow/usericons.h"
 #include "mainwindow/userlistview.h"
 #include "preferences/Toptions.h"
@@ -35,7 +37,8 @@ std::vector<SquelchItem> itemsOf(const QListWidget *list)
     std::vector<SquelchItem> out;
     out.reserve(size_t(list->count()));
     for (int i = 0; i < list->count(); ++i)
-        out.push_back({list->item(i)->text(), list->item(i)->data(TUserRow::iconRole).toInt()});
+        out.push_back({TTextItem::bytesOf(list->item(i)),
+                       list->item(i)->data(TUserRow::iconRole).toInt()});
     return out;
 }
 
@@ -100,8 +103,9 @@ void Tmain::setupSquelchList()
 
 void Tmain::addSquelchItem(const QString &name, int icon)
 {
-    // Caption first: the index reads it as the row goes in.
-    auto *item = new QListWidgetItem(userIconSet(icon), name);
+    // Name first: the index reads it as the row goes in.
+    QListWidgetItem *item = TTextItem::newItem(name);
+    item->setIcon(userIconSet(icon));
     item->setData(TUserRow::iconRole, icon);
     brx->addItem(item);
 }
@@ -141,7 +145,7 @@ void Tmain::saveSquelchlist()
     for (int i = 0; i < brx->count(); ++i) {
         const QListWidgetItem *item = brx->item(i);
         bytes += productCode(item->data(TUserRow::iconRole).toInt()).toLatin1();
-        bytes += item->text().toLatin1();
+        bytes += TText::toBytes(TTextItem::bytesOf(item));
         bytes += "\r\n";
     }
     replacePrivateFile(squelchFileName, bytes);
@@ -193,7 +197,7 @@ void Tmain::unSquelchUser(const QString &name)
         return;
     }
     int row = 0;
-    while (row < brx->count() && brx->item(row)->text() != name)
+    while (row < brx->count() && TTextItem::bytesOf(brx->item(row)) != name)
         ++row;
     if (row == brx->count())
         return; // the index and the list disagree; cannot happen
@@ -223,17 +227,18 @@ void Tmain::brxDblClick()
     const QList<QListWidgetItem *> sel = brx->selectedItems();
     if (sel.isEmpty())
         return;
-    unSquelchUser(sel.first()->text());
+    unSquelchUser(TTextItem::bytesOf(sel.first()));
 }
 
 void Tmain::AddClick()
 {
-    QString name;
+    QString name, bytes;
     if (!dialogs().inputBox(this, QStringLiteral("Enter Username"),
-                            QStringLiteral("Enter a username:"), name))
+                            QStringLiteral("Enter a username:"), name) ||
+        !options->typedBytes(this, singleLine(name), bytes))
         return;
     // One name is one line of brx.conf.
-    squelchuser(singleLine(name), manualReason, TUserIcon::unknown);
+    squelchuser(bytes, manualReason, TUserIcon::unknown);
 }
 
 void Tmain::RemoveAllClick()
@@ -256,6 +261,7 @@ void Tmain::brxCopyNameClick()
     const QList<QListWidgetItem *> sel = brx->selectedItems();
     if (sel.isEmpty())
         return;
+    // The name as shown.
     QApplication::clipboard()->setText(sel.first()->text());
 }
 

@@ -7,6 +7,8 @@
 #include "app/files.h"
 #include "app/guard.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/textcodec.h"
+#include "mainwindow/textitems.h"
 #include "preferences/Toptions.h"
 
 #include <QDir>
@@ -26,7 +28,7 @@ private:
 } // namespace
 
 void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
-                      const QColor &colour)
+                      const QColor &colour, const QString &shownLabel)
 {
     if (envVars.chatPaused) {
         if (envVars.chatBufferCount >= chatBufferCapacity) {
@@ -34,25 +36,29 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
             PauseChatClick();
         } else {
             envVars.chatBuffer.resize(chatBufferCapacity);
-            envVars.chatBuffer[envVars.chatBufferCount++] = {pane, label, message, colour};
+            envVars.chatBuffer[envVars.chatBufferCount++] = {pane, label, message, colour,
+                                                             shownLabel};
             return;
         }
     }
     QString ts;
     if (pane == chat && options->timestamps->isChecked())
         ts = QLatin1Char('[') + longTimeText(currentDateTime().time()) + QLatin1Char(']');
-    const QString labelSeg = ts + QLatin1Char(' ') + label + QLatin1Char(' ');
-    const QString line = labelSeg + message;
+    // What a person reads; the bytes stay as they are for the log.
+    const QString shownLbl = shownLabel.isNull() ? TText::decode(label) : shownLabel;
+    const QString shownMsg = TText::decode(message);
+    const QString labelSeg = ts + QLatin1Char(' ') + shownLbl + QLatin1Char(' ');
     QList<TColourRun> runs;
     runs.reserve(3);
     if (!ts.isEmpty())
         runs.append({int(ts.size()), options->time_colour->selected()});
     runs.append({int(labelSeg.size() - ts.size()), colour});
-    if (!message.isEmpty())
-        runs.append({int(message.size()), options->text_colour->selected()});
-    pane->appendLine(line, runs);
+    if (!shownMsg.isEmpty())
+        runs.append({int(shownMsg.size()), options->text_colour->selected()});
+    pane->appendLine(labelSeg + shownMsg, runs);
     if (options->keeplog->isChecked())
-        appendChatLog(line);
+        appendChatLog(TTextItem::ownText(ts) + QLatin1Char(' ') + label + QLatin1Char(' ') +
+                      message);
 }
 
 void Tmain::appendChatLog(const QString &line)
@@ -112,7 +118,7 @@ void Tmain::emptyChatBuffer()
     std::vector<tChatBuffer> held(envVars.chatBuffer.begin(),
                                   envVars.chatBuffer.begin() + envVars.chatBufferCount);
     for (const tChatBuffer &entry : held)
-        writeLine(entry.pane, entry.lbl, entry.msg, entry.colour);
+        writeLine(entry.pane, entry.lbl, entry.msg, entry.colour, entry.shownLbl);
 }
 
 void Tmain::chatClearClick()
@@ -131,8 +137,9 @@ void Tmain::SaveAs1Click()
                   options->error_colour->selected());
         return;
     }
-    replaceFile(name, (chat->plainText() + QStringLiteral("\r\n")).toLatin1());
-    writeLine(chat, QStringLiteral("Console: "), name + QStringLiteral(" saved."),
+    // The text as shown, in UTF-8.
+    replaceFile(name, (chat->plainText() + QStringLiteral("\r\n")).toUtf8());
+    writeLine(chat, QStringLiteral("Console: "), TTextItem::ownText(name) + QStringLiteral(" saved."),
               options->label_colour->selected());
 }
 

@@ -4,6 +4,8 @@
 #include "app/clock.h"
 #include "app/dialogs.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/textcodec.h"
+#include "mainwindow/textitems.h"
 #include "mainwindow/usericons.h"
 #include "mainwindow/userlistview.h"
 #include "preferences/Toptions.h"
@@ -212,7 +214,8 @@ void Tmain::rebuildUsers()
     rows.reserve(count);
     for (int i = 1; i <= count; ++i) {
         tChannelUser &u = userTable[i];
-        auto *row = new QTreeWidgetItem(QStringList(u.username));
+        auto *row = new QTreeWidgetItem;
+        TTextItem::setBytes(row, 0, u.username);
         const bool squelched = checkSquelch(u.username);
         const int icon = squelched || checkLamerMode(u.username) ? TUserIcon::squelched : userIcon(i);
         int state = TUserRow::noState;
@@ -230,7 +233,7 @@ void Tmain::rebuildUsers()
     if (selected >= 0 && selected < users->topLevelItemCount())
         users->setCurrentItem(users->topLevelItem(selected));
     users->verticalScrollBar()->setValue(scroll);
-    channel->setText(envVars.channelName + QStringLiteral(" (") +
+    channel->setText(TText::decode(envVars.channelName) + QStringLiteral(" (") +
                      QString::number(envVars.userCount) + QLatin1Char(')'));
 }
 
@@ -238,7 +241,7 @@ void Tmain::setUserIcon(const QString &name, int icon)
 {
     for (int i = 0; i < users->topLevelItemCount(); ++i) {
         QTreeWidgetItem *row = users->topLevelItem(i);
-        if (row->text(0) == name) {
+        if (TTextItem::bytesOf(row) == name) {
             row->setData(0, TUserRow::iconRole, icon);
             return;
         }
@@ -312,8 +315,10 @@ void Tmain::processChannel(const QString &text)
 void Tmain::processUniqueName(const QString &user)
 {
     Q_UNUSED(user);
-    if (!options->homechannel->text().isEmpty())
-        sendtext(QStringLiteral("/join ") + options->homechannel->text());
-    this->text->setFocus();
     uniqueNameArrived();
+    this->text->setFocus();
+    // Last: a home channel its encoding cannot hold raises an error.
+    const QString home = options->bytesOf(options->homechannel);
+    if (!home.isEmpty())
+        sendtext(QStringLiteral("/join ") + home);
 }

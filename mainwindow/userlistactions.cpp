@@ -4,6 +4,8 @@
 
 #include "app/clock.h"
 #include "app/dialogs.h"
+#include "mainwindow/textcodec.h"
+#include "mainwindow/textitems.h"
 #include "mainwindow/userlistview.h"
 #include "preferences/Toptions.h"
 
@@ -102,7 +104,7 @@ bool Tmain::selectedUser(QString &name)
     const QList<QTreeWidgetItem *> sel = users->selectedItems();
     if (sel.isEmpty())
         return false;
-    name = sel.first()->text(0);
+    name = TTextItem::bytesOf(sel.first());
     return true;
 }
 
@@ -187,13 +189,13 @@ void Tmain::WarcraftStatsClick()
 
 void Tmain::usersCopyNameClick()
 {
-    userAction([](const QString &name) { QApplication::clipboard()->setText(name); });
+    userAction([](const QString &name) { QApplication::clipboard()->setText(TText::decode(name)); });
 }
 
 void Tmain::mWhisperClick()
 {
     userAction([this](const QString &name) {
-        text->setText(QStringLiteral("/whisper ") + name + QLatin1Char(' '));
+        text->setText(QStringLiteral("/whisper ") + TText::decode(name) + QLatin1Char(' '));
         text->setCursorPosition(int(text->text().size()));
     });
 }
@@ -211,7 +213,7 @@ void Tmain::remfromsafeClick()
 {
     userAction([this](const QString &name) {
         for (int i = 0; i < options->safe->count(); ++i) {
-            if (options->safe->item(i)->text() == name) {
+            if (TTextItem::bytesOf(options->safe->item(i)) == name) {
                 delete options->safe->takeItem(i);
                 break;
             }
@@ -239,7 +241,7 @@ void Tmain::usersDblClick()
             break;
         }
         default:
-            QApplication::clipboard()->setText(name);
+            QApplication::clipboard()->setText(TText::decode(name));
             break;
         }
     });
@@ -251,13 +253,14 @@ QString Tmain::userInformation(const QString &name) const
     if (id == 0)
         return QStringLiteral("user not found");
     const tChannelUser &u = userTable[id];
+    using TText::decode;
     const QStringList lines = {
-        QStringLiteral("Username: ") + u.username,
-        QStringLiteral("Product: ") + u.product,
-        QStringLiteral("Flags: ") + u.flags,
-        QStringLiteral("FirstLine: ") + u.firstLine,
-        QStringLiteral("SecondLine: ") + u.secondLine,
-        QStringLiteral("ThirdLine: ") + u.thirdLine,
+        QStringLiteral("Username: ") + decode(u.username),
+        QStringLiteral("Product: ") + decode(u.product),
+        QStringLiteral("Flags: ") + decode(u.flags),
+        QStringLiteral("FirstLine: ") + decode(u.firstLine),
+        QStringLiteral("SecondLine: ") + decode(u.secondLine),
+        QStringLiteral("ThirdLine: ") + decode(u.thirdLine),
         QStringLiteral("JoinTime: ") + longTimeText(u.joinTime.time()),
         QStringLiteral("Squelched: ") + (u.squelched ? QStringLiteral("True") : QStringLiteral("False")),
     };
@@ -276,7 +279,7 @@ void Tmain::usersKeyDown(int key, Qt::KeyboardModifiers shift)
         break;
     case Qt::Key_N:
         userAction([this](const QString &name) {
-            text->setText(text->text() + name + QLatin1Char(' '));
+            text->setText(text->text() + TText::decode(name) + QLatin1Char(' '));
             text->setCursorPosition(int(text->text().size()));
         });
         break;

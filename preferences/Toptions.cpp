@@ -34,9 +34,11 @@ public:
     }
 };
 
-QLineEdit *lineEdit(const char *hint)
+// caption names the setting in messages about its text.
+TByteEdit *lineEdit(const char *caption, const char *hint)
 {
-    auto *e = new QLineEdit;
+    auto *e = new TByteEdit;
+    e->setProperty("caption", QString::fromLatin1(caption));
     e->setValidator(new TSingleLineValidator(e));
     if (hint)
         e->setProperty("hint", QString::fromLatin1(hint));
@@ -204,19 +206,22 @@ void Toptions::nameControls()
 
 void Toptions::buildGeneral()
 {
-    username = lineEdit("Enter your username here.");
-    password = lineEdit("Enter your password here");
+    username = lineEdit("Username", "Enter your username here.");
+    password = lineEdit("Password", "Enter your password here");
     password->setEchoMode(QLineEdit::Password);
     server = new QComboBox;
     server->setEditable(true);
+    auto *serverText = new TByteEdit;
+    serverText->setProperty("caption", QStringLiteral("Server"));
+    server->setLineEdit(serverText);
     server->setValidator(new TSingleLineValidator(server));
     server->addItems({QStringLiteral("useast.battle.net"), QStringLiteral("uswest.battle.net"),
                       QStringLiteral("europe.battle.net"), QStringLiteral("asia.battle.net")});
     server->setCurrentIndex(0);
     server->setInsertPolicy(QComboBox::NoInsert);
     server->setProperty("hint", QStringLiteral("Select a chat gateway"));
-    homechannel = lineEdit("Enter your home channel (optional)");
-    awaymessage = lineEdit("Ente an away message (optional)");
+    homechannel = lineEdit("Home Channel", "Enter your home channel (optional)");
+    awaymessage = lineEdit("Away Message", "Ente an away message (optional)");
 
     auto *logon = tight(new QFormLayout);
     logon->addRow(label("Username:"), username);
@@ -237,11 +242,11 @@ void Toptions::buildGeneral()
 void Toptions::buildLogging()
 {
     keeplog = checkBox("Keep a chat log", "Check this to keep a record of what's said in chat.");
-    logfilename = lineEdit(nullptr);
+    logfilename = lineEdit("chat log file name", nullptr);
     logbrowse = button("&Browse");
     keeprawlog = checkBox("Keep a raw log", "Check this to keep a record of the raw "
                                             "transmissions received from the chat service.");
-    rawlogfilename = lineEdit(nullptr);
+    rawlogfilename = lineEdit("raw log file name", nullptr);
     rawbrowse = button("&Browse");
     for (QWidget *w : {static_cast<QWidget *>(logfilename), static_cast<QWidget *>(logbrowse),
                        static_cast<QWidget *>(rawlogfilename), static_cast<QWidget *>(rawbrowse)})

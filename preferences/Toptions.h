@@ -37,9 +37,21 @@ public:
     void readSettingsFile();
     void writeSettingsFile();
 
-    // Safelist changes from outside the dialog; the name takes its
+    // Safelist changes from outside the dialog; the name (bytes) takes its
     // alphabetical place. Returns its row.
     int insertSafeName(const QString &name);
+
+    // Text and bytes (textsettings.cpp). The text settings and the entries
+    // of the two lists hold bytes; what the user types or edits becomes
+    // bytes in the encoding chosen on the Advanced tab.
+    TText::Encoding typedEncoding() const;
+    // The bytes of a text setting. An edited text the encoding cannot hold
+    // raises an error that names the setting and the character.
+    QString bytesOf(const TByteEdit *field) const;
+    // Typed text as bytes; false, after a box saying which character the
+    // encoding cannot hold, when it cannot.
+    bool typedBytes(QWidget *parent, const QString &text, QString &bytes) const;
+    TByteEdit *serverEdit() const;
 
     // Handlers.
     void FormShow();
@@ -70,11 +82,11 @@ public:
     void safeDblClick();
 
     // General
-    QLineEdit *username, *password, *homechannel, *awaymessage;
-    QComboBox *server;
+    TByteEdit *username, *password, *homechannel, *awaymessage;
+    QComboBox *server; // its edit part is serverEdit()
     // Logging
     QCheckBox *keeplog, *keeprawlog;
-    QLineEdit *logfilename, *rawlogfilename;
+    TByteEdit *logfilename, *rawlogfilename;
     QPushButton *logbrowse, *rawbrowse;
     // Features
     QCheckBox *anticensor, *alertwhisper, *suppressplaysound, *confirmquit, *dblclickcommand,
@@ -150,11 +162,16 @@ private:
     bool removeEntry(QListWidget *list, QPushButton *del, QPushButton *edit,
                      const QString &noneSelected);
     void applyLine(const QString &line);
+    QString fontFamilyBytes(PaneFont which) const;
     QByteArray configBytes() const;
     void keepUnreadFile();
 
     TMainPanes m_panes;
     QFont m_storedFonts[PaneFontCount]; // used while a pane is missing
+    // A face name as the file gave it, so that an unchanged one is written
+    // back as the same bytes.
+    QString m_familyBytes[PaneFontCount];
+    QString m_familyRead[PaneFontCount];
     QFont m_fontDialog;                 // the font dialog keeps its last choice
     QString m_saveName;                 // the save dialog keeps its last file
     bool m_readIncomplete = false;      // the last read stopped before the end of a file

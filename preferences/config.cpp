@@ -1,10 +1,13 @@
 // tressel.conf: the settings and pane fonts as "key=value" lines of 8-bit
-// text (Latin-1, so every byte survives), CR LF line ends.
+// text (held one byte per character, so every byte survives), CR LF line
+// ends. Texts are kept as the bytes the file gave them; only what was edited
+// since is encoded afresh.
 #include "preferences/Toptions.h"
 
 #include "app/clock.h"
 #include "app/errors.h"
 #include "app/files.h"
+#include "mainwindow/textitems.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -97,6 +100,20 @@ void Toptions::setPaneFontSize(PaneFont which, int points)
     setPaneFont(which, paneOf(which), f);
 }
 
+QString Toptions::fontFamilyBytes(PaneFont which) const
+{
+    const QString family = paneFont(which).family();
+    if (!m_familyBytes[which].isNull() && family == m_familyRead[which])
+        return m_familyBytes[which];
+    // A face chosen since: in the chosen encoding where it can hold the
+    // name, otherwise UTF-8 (it reads back either way, and a face name is
+    // nothing the user typed to refuse).
+    QString bytes;
+    if (TText::encode(family, typedEncoding(), bytes))
+        return bytes;
+    return TTextItem::ownText(family);
+}
+
 QByteArray Toptions::configBytes() const
 {
     const QDateTime now = currentDateTime();
@@ -104,16 +121,17 @@ QByteArray Toptions::configBytes() const
     l << QStringLiteral("# Config file for Tressel 1.5. This is generated when you click OK on "
                         "the options dialogue.")
       << QStringLiteral("# You might screw it up if you manually edit it.")
-      << QStringLiteral("# File generated at ") + longTimeText(now.time()) + QStringLiteral(" on ") +
-             shortDateText(now.date()) + QStringLiteral(".")
+      << QStringLiteral("# File generated at ") + TTextItem::ownText(longTimeText(now.time())) +
+             QStringLiteral(" on ") + TTextItem::ownText(shortDateText(now.date())) +
+             QStringLiteral(".")
       << QString() << QStringLiteral("[misc]")
-      << QStringLiteral("username=") + username->text()
-      << QStringLiteral("password=") + password->text()
-      << QStringLiteral("server=") + server->currentText()
-      << QStringLiteral("homechannel=") + homechannel->text()
-      << QStringLiteral("awaymessage=") + awaymessage->text() << QString()
-      << QStringLiteral("[logging]") << QStringLiteral("logfilename=") + logfilename->text()
-      << QStringLiteral("rawlogfilename=") + rawlogfilename->text()
+      << QStringLiteral("username=") + bytesOf(username)
+      << QStringLiteral("password=") + bytesOf(password)
+      << QStringLiteral("server=") + bytesOf(serverEdit())
+      << QStringLiteral("homechannel=") + bytesOf(homechannel)
+      << QStringLiteral("awaymessage=") + bytesOf(awaymessage) << QString()
+      << QStringLiteral("[logging]") << QStringLiteral("logfilename=") + bytesOf(logfilename)
+      << QStringLiteral("rawlogfilename=") + bytesOf(rawlogfilename)
       << QStringLiteral("keeplog=") + flag(keeplog)
       << QStringLiteral("keeprawlog=") + flag(keeprawlog) << QString()
       << QStringLiteral("[features]") << QStringLiteral("anticensor=") + flag(anticensor)
@@ -143,10 +161,10 @@ QByteArray Toptions::configBytes() const
       << QStringLiteral("dblClickAction=") + QString::number(dblClickAction->currentIndex())
       << QStringLiteral("historyDelay=") + QString::number(HistoryDelay->value());
     for (int i = 0; i < triggers->count(); ++i)
-        l << QStringLiteral("triggerPhrase=") + triggers->item(i)->text();
+        l << QStringLiteral("triggerPhrase=") + TTextItem::bytesOf(triggers->item(i));
     l << QString() << QStringLiteral("[safelist]");
     for (int i = 0; i < safe->count(); ++i)
-        l << QStringLiteral("safe=") + safe->item(i)->text();
+        l << QStringLiteral("safe=") + TTextItem::bytesOf(safe->item(i));
     l << QString() << QStringLiteral("[colours]")
       << QStringLiteral("bg_colour=") + bg_colour->selectedName()
       << QStringLiteral("whisp_colour=") + whisp_colour->selectedName()
@@ -162,7 +180,8 @@ QByteArray Toptions::configBytes() const
         {"chat", ChatFont}, {"user", UserFont}, {"text", TextFont}, {"raw", RawFont}, {"brx", BrxFont}};
     for (const auto &font : fonts) {
         const QFont f = paneFont(font.second);
-        l << QString::fromLatin1(font.first) + QStringLiteral("_font=") + f.family()
+        l << QString::fromLatin1(font.first) + QStringLiteral("_font=") +
+                 fontFamilyBytes(font.second)
           << QString::fromLatin1(font.first) + QStringLiteral("_size=") +
                  QString::number(pointsOf(f));
     }
@@ -219,16 +238,16 @@ void Toptions::applyLine(const QString &fileLine)
     };
     QString v;
 
-    const std::pair<const char *, QLineEdit *> texts[] = {
+    const std::pair<const char *, TByteEdit *> texts[] = {
         {"username=", username},       {"password=", password},
         {"homechannel=", homechannel}, {"awaymessage=", awaymessage},
         {"logfilename=", logfilename}, {"rawlogfilename=", rawlogfilename},
     };
     for (const auto &t : texts)
         if (value(QLatin1String(t.first), v))
-            t.second->setText(v);
+            t.second->setBytes(v);
     if (value(QStringLiteral("server="), v))
-        server->setEditText(v);
+        serverEdit()->setBytes(v);
 
     const std::pair<const char *, QCheckBox *> flags[] = {
         {"keeplog=1", keeplog},
@@ -289,7 +308,7 @@ void Toptions::applyLine(const QString &fileLine)
             c.second->selectIndex(strToInt(v));
 
     if (value(QStringLiteral("triggerPhrase="), v))
-        triggers->addItem(v);
+        triggers->addItem(TTextItem::newItem(v));
     if (value(QStringLiteral("safe="), v))
         insertSafeName(v);
 
@@ -308,8 +327,11 @@ void Toptions::applyLine(const QString &fileLine)
         {"chat", ChatFont}, {"user", UserFont}, {"text", TextFont}, {"raw", RawFont}, {"brx", BrxFont}};
     for (const auto &font : fonts) {
         const QString prefix = QString::fromLatin1(font.first);
-        if (value(prefix + QStringLiteral("_font="), v))
-            setPaneFontFamily(font.second, v);
+        if (value(prefix + QStringLiteral("_font="), v)) {
+            m_familyBytes[font.second] = v;
+            m_familyRead[font.second] = TText::decode(v);
+            setPaneFontFamily(font.second, m_familyRead[font.second]);
+        }
         if (value(prefix + QStringLiteral("_size="), v))
             setPaneFontSize(font.second, strToInt(v));
     }

@@ -80,6 +80,23 @@ TSpinBox::TSpinBox(int minimum, int maximum, int start, QWidget *parent) : QSpin
     setValue(start);
 }
 
+void TByteEdit::setBytes(const QString &bytes)
+{
+    m_bytes = bytes;
+    m_shown = TText::decode(bytes);
+    setText(m_shown);
+}
+
+bool TByteEdit::bytes(TText::Encoding encoding, QString &out, QString *unencodable) const
+{
+    const QString shown = text();
+    if (shown == m_shown) {
+        out = m_bytes;
+        return true;
+    }
+    return TText::encode(shown, encoding, out, unencodable);
+}
+
 TPickList::TPickList(const QStringList &entries, int start, QWidget *parent) : QComboBox(parent)
 {
     setEditable(false);

@@ -1,13 +1,16 @@
 #pragma once
 // The small control kinds the settings are made of: a colour box of twenty
-// named colours, a spin box that clamps into its range, and a drop-down
-// list that may have no entry selected.
+// named colours, a spin box that clamps into its range, a drop-down list
+// that may have no entry selected, and an edit box for a byte string.
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QStringList>
 #include <QValidator>
+
+#include "mainwindow/textcodec.h"
 
 class TColourBox : public QComboBox {
     Q_OBJECT
@@ -42,6 +45,25 @@ public:
     explicit TPickList(const QStringList &entries, int start = -1, QWidget *parent = nullptr);
     // Selects entry index; an index outside the list selects none.
     void selectIndex(int index);
+};
+
+// An edit box for a setting that is a byte string (it goes to the file or
+// the wire as bytes). It shows the text a person reads for the bytes it was
+// given, and gives those very bytes back while that text stands unchanged;
+// text that was edited is encoded afresh.
+class TByteEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+    void setBytes(const QString &bytes);
+    // False, with the first character the encoding cannot hold, when the
+    // edited text cannot be encoded; out is then left as it was.
+    bool bytes(TText::Encoding encoding, QString &out, QString *unencodable = nullptr) const;
+
+private:
+    QString m_bytes;
+    QString m_shown; // what setBytes showed for them
 };
 
 // A check box whose caption holds a run of blanks with another control

@@ -3,6 +3,7 @@
 #include "preferences/Toptions.h"
 
 #include "app/dialogs.h"
+#include "mainwindow/textitems.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -199,10 +200,11 @@ void Toptions::channelfontClick() { fontClick(-1, m_panes.channel, false); }
 
 void Toptions::addTriggerClick()
 {
-    QString phrase;
+    QString phrase, bytes;
     if (dialogs().inputBox(this, QStringLiteral("Enter Trigger Phrase"),
-                           QStringLiteral("Please supply a trigger phrase"), phrase))
-        triggers->addItem(singleLine(phrase));
+                           QStringLiteral("Please supply a trigger phrase"), phrase) &&
+        typedBytes(this, singleLine(phrase), bytes))
+        triggers->addItem(TTextItem::newItem(bytes));
 }
 
 bool Toptions::removeEntry(QListWidget *list, QPushButton *del, QPushButton *edit,
@@ -244,9 +246,14 @@ void Toptions::editTriggerClick()
         dialogs().showError(this, title, QStringLiteral("Please select a trigger phrase to edit."));
         return;
     }
-    QString phrase = triggers->item(row)->text();
+    QListWidgetItem *item = triggers->item(row);
+    QString phrase = item->text();
     dialogs().inputBox(this, QStringLiteral("Edit Trigger Phrase"), QString(), phrase);
-    triggers->item(row)->setText(singleLine(phrase));
+    // Unchanged text keeps its bytes.
+    QString bytes;
+    phrase = singleLine(phrase);
+    if (phrase != item->text() && typedBytes(this, phrase, bytes))
+        TTextItem::setBytes(item, bytes);
 }
 
 void Toptions::triggersClick()
@@ -259,27 +266,29 @@ void Toptions::triggersClick()
 
 int Toptions::insertSafeName(const QString &name)
 {
-    // Alphabetical ignoring case, after any equal names. A binary search, as
-    // a sorted list box does: an edited name left out of order does not
-    // throw the others off their places.
+    // Alphabetical by the names as shown, ignoring case, after any equal
+    // names. A binary search, as a sorted list box does: an edited name left
+    // out of order does not throw the others off their places.
+    QListWidgetItem *item = TTextItem::newItem(name);
     int lo = 0, hi = safe->count();
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
-        if (QString::compare(safe->item(mid)->text(), name, Qt::CaseInsensitive) <= 0)
+        if (QString::compare(safe->item(mid)->text(), item->text(), Qt::CaseInsensitive) <= 0)
             lo = mid + 1;
         else
             hi = mid;
     }
-    safe->insertItem(lo, name);
+    safe->insertItem(lo, item);
     return lo;
 }
 
 void Toptions::addSafeClick()
 {
-    QString name;
+    QString name, bytes;
     if (dialogs().inputBox(this, QStringLiteral("Enter Username"), QStringLiteral("Enter username:"),
-                           name))
-        insertSafeName(singleLine(name));
+                           name) &&
+        typedBytes(this, singleLine(name), bytes))
+        insertSafeName(bytes);
 }
 
 void Toptions::delSafeClick()
@@ -294,9 +303,13 @@ void Toptions::editSafeClick()
         dialogs().showError(this, title, QStringLiteral("Please select a username to edit."));
         return;
     }
-    QString name = safe->item(row)->text();
+    QListWidgetItem *item = safe->item(row);
+    QString name = item->text();
     dialogs().inputBox(this, QStringLiteral("Edit Username"), QStringLiteral("Edit username:"), name);
-    safe->item(row)->setText(singleLine(name));
+    QString bytes;
+    name = singleLine(name);
+    if (name != item->text() && typedBytes(this, name, bytes))
+        TTextItem::setBytes(item, bytes);
     safe->setCurrentRow(row);
 }
 

@@ -191,7 +191,9 @@ private Q_SLOTS:
         row("LF line ends", "username=a\nhomechannel=b\n", "homechannel", "b");
         row("no final line end", "username=a\r\nhomechannel=b", "homechannel", "b");
         row("sections ignored", "[fonts]\r\nusername=x\r\n# c\r\n[misc]\r\n", "username", "x");
-        row("high bytes", "username=\xe9\xff\x80\r\n", "username", QString::fromLatin1("\xe9\xff\x80"));
+        // Not UTF-8, so shown as Windows-1252 reads them.
+        row("high bytes", "username=\xe9\xff\x80\r\n", "username", QString::fromUtf8("\u00e9\u00ff\u20ac"));
+        row("utf-8 bytes", "username=\xc3\xa9\xe2\x82\xac\r\n", "username", QString::fromUtf8("\u00e9\u20ac"));
         // A CR that ends no line is still no part of a value.
         row("lone CR in a text", "awaymessage=a\rb\r\n", "awaymessage", "a b");
         row("lone CR in the server", "server=x\ry\r\n", "server", "x y");
@@ -394,8 +396,9 @@ private Q_SLOTS:
     void writerKeepsEveryValueOnItsLine()
     {
         Toptions &o = *m_options;
-        for (QLineEdit *e : {o.username, o.password, o.homechannel, o.awaymessage, o.logfilename,
-                             o.rawlogfilename, o.server->lineEdit()}) {
+        for (QLineEdit *e : std::initializer_list<QLineEdit *>{
+                 o.username, o.password, o.homechannel, o.awaymessage, o.logfilename,
+                 o.rawlogfilename, o.server->lineEdit()}) {
             e->setValidator(nullptr);
             e->setText(QStringLiteral("x\r\nusername=injected\rsafe=evil\nkeeplog=1"));
         }
@@ -468,7 +471,8 @@ private Q_SLOTS:
         o.writeconfig();
         QVERIFY(m_dialogs->asked.isEmpty());
         const QByteArray first = readBytes(QStringLiteral("tressel.conf"));
-        QVERIFY(first.contains("username=Zeus" + allHigh.toLatin1() + "\r\n"));
+        // Typed text goes in the chosen encoding, UTF-8 unless set otherwise.
+        QVERIFY(first.contains("username=Zeus" + allHigh.toUtf8() + "\r\n"));
 
         m_fake = std::make_unique<FakePanes>();
         fresh();

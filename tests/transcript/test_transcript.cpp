@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cstdlib>
+
 Q_DECLARE_METATYPE(QList<TColourRun>)
 
 namespace {
@@ -174,6 +176,94 @@ private Q_SLOTS:
         showView();
         // Every byte is drawn without trouble, control bytes included.
         QVERIFY(!view->grab().isNull());
+    }
+
+    // Decoded text of any script comes back whole, and a line below U+0100
+    // (every ASCII line) costs one byte per character, any other two.
+    void unicodeLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("bytesPerChar");
+        QTest::newRow("ascii") << QString("plain words here") << 1;
+        QTest::newRow("latin-1 range") << QString::fromUtf8("caf\u00e9 cr\u00e8me \u00ff") << 1;
+        QTest::newRow("euro and cyrillic")
+            << QString::fromUtf8("h\u00e9llo w\u00f6rld \u20ac \u043f\u0440\u0438\u0432\u0435\u0442") << 2;
+        QTest::newRow("outside the basic plane") << QString::fromUtf8("ok \xf0\x9f\x98\x80 go") << 2;
+        QTest::newRow("wide at the very end") << QString::fromUtf8("abcdef\u20ac") << 2;
+    }
+    void unicodeLines() {
+        QFETCH(QString, text);
+        QFETCH(int, bytesPerChar);
+        view->appendPlainLine("before");
+        const qsizetype start = view->storeBytesUsed();
+        view->appendLine(QString(text.size(), QLatin1Char('x')), {{3, kRed}});
+        const qsizetype ascii = view->storeBytesUsed() - start;
+        view->appendLine(text, {{3, kRed}});
+        const qsizetype cost = view->storeBytesUsed() - start - ascii;
+        view->appendPlainLine("after");
+        QCOMPARE(cost - ascii, qsizetype(bytesPerChar - 1) * text.size());
+
+        QCOMPARE(view->lineCount(), 4);
+        QCOMPARE(view->lineText(2), text);
+        QCOMPARE(view->lineText(3), QString("after"));
+        QCOMPARE(view->colourAt(2, 2), kRed);
+        QCOMPARE(view->colourAt(2, 3), kDefault);
+        QVERIFY(!view->colourAt(2, int(text.size())).isValid());
+        const QString xs(text.size(), QLatin1Char('x'));
+        QCOMPARE(view->plainText(), "before\r\n" + xs + "\r\n" + text + "\r\nafter");
+        view->selectAll();
+        QCOMPARE(view->selectedText(), "before\n" + xs + "\n" + text + "\nafter");
+        view->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), view->selectedText());
+    }
+
+    // Characters beyond Latin-1 are measured and drawn like any other.
+    void drawsOtherScripts() {
+        QFont f = view->font();
+        f.setPointSize(14);
+        view->setFont(f);
+        view->setBackground(Qt::black);
+        const QString cyrillic = QString::fromUtf8("\u043f\u0440\u0438\u0432\u0435\u0442 \u20ac\u20ac");
+        view->appendLine(cyrillic, {{int(cyrillic.size()), QColor(255, 0, 0)}});
+        view->appendLine("x " + cyrillic, {{2, QColor(0, 255, 0)}, {int(cyrillic.size()), QColor(255, 0, 0)}});
+        showView(400, 200);
+        const QRect word = view->characterRect(0, 0).united(view->characterRect(0, 5));
+        QVERIFY(word.width() > 6 * 3);
+        const QImage img = view->viewport()->grab().toImage();
+        QVERIFY(pixelsNear(img, word, QColor(255, 0, 0)) > 10);
+        // The same word after two narrow characters starts where they end
+        // and is as wide. Advances are fractional and each rectangle is
+        // widened to whole pixels, so both hold to within a pixel.
+        const QRect space = view->characterRect(1, 1);
+        const QRect moved = view->characterRect(1, 2);
+        QVERIFY2(std::abs(moved.left() - (space.left() + space.width())) <= 1,
+                 qPrintable(QString("%1 after %2").arg(moved.left()).arg(space.left() + space.width())));
+        const QRect movedWord = moved.united(view->characterRect(1, 7));
+        QVERIFY2(std::abs(movedWord.width() - word.width()) <= 1,
+                 qPrintable(QString("%1 against %2").arg(movedWord.width()).arg(word.width())));
+        QVERIFY(pixelsNear(img, view->characterRect(1, 2).united(view->characterRect(1, 7)),
+                           QColor(255, 0, 0)) > 10);
+    }
+
+    // A click never lands between the two halves of a surrogate pair.
+    void surrogatePairsStayWhole_data() {
+        QTest::addColumn<qreal>("where"); // share of the pair's width
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("left part") << 0.25 << QString("ab");
+        QTest::newRow("right part") << 0.75 << QString::fromUtf8("ab\xf0\x9f\x98\x80");
+    }
+    void surrogatePairsStayWhole() {
+        QFETCH(qreal, where);
+        QFETCH(QString, expected);
+        view->appendPlainLine(QString::fromUtf8("ab\xf0\x9f\x98\x80" "cd"));
+        showView();
+        const QRect pair = view->characterRect(0, 2);
+        QVERIFY(pair.width() > 2);
+        QWidget *vp = view->viewport();
+        const QPoint at(pair.left() + int(pair.width() * where), pair.center().y());
+        QTest::mousePress(vp, Qt::LeftButton, {}, at);
+        QTest::mouseMove(vp, leftOf(view->characterRect(0, 0)));
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, leftOf(view->characterRect(0, 0)));
+        QCOMPARE(view->selectedText(), expected);
     }
 
     void selectAllCopyClear() {

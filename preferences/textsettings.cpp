@@ -1,0 +1,53 @@
+// Where the settings meet text: the text settings and the list entries hold
+// bytes; what the user types or edits is encoded in the chosen encoding.
+#include "preferences/Toptions.h"
+
+#include "app/dialogs.h"
+#include "app/errors.h"
+
+namespace {
+QString encodingName(TText::Encoding e)
+{
+    return e == TText::Encoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252");
+}
+
+QString remedy()
+{
+    return QStringLiteral("choose another encoding for \"Send typed text as:\" under Preferences, "
+                          "Advanced");
+}
+} // namespace
+
+TText::Encoding Toptions::typedEncoding() const
+{
+    return outgoingEncoding->currentIndex() == EncodeWindows1252 ? TText::Encoding::Windows1252
+                                                                 : TText::Encoding::Utf8;
+}
+
+QString Toptions::bytesOf(const TByteEdit *field) const
+{
+    QString bytes, bad;
+    if (!field->bytes(typedEncoding(), bytes, &bad))
+        throw TError(QStringLiteral("The %1 setting holds \"%2\", which %3 cannot hold; change "
+                                    "the setting, or %4")
+                         .arg(field->property("caption").toString(), bad,
+                              encodingName(typedEncoding()), remedy()));
+    return bytes;
+}
+
+bool Toptions::typedBytes(QWidget *parent, const QString &text, QString &bytes) const
+{
+    QString bad;
+    if (TText::encode(text, typedEncoding(), bytes, &bad))
+        return true;
+    dialogs().showError(parent, QStringLiteral("Tressel"),
+                        QStringLiteral("\"%1\" cannot be written in %2, so nothing was changed. "
+                                       "Leave it out, or %3.")
+                            .arg(bad, encodingName(typedEncoding()), remedy()));
+    return false;
+}
+
+TByteEdit *Toptions::serverEdit() const
+{
+    return static_cast<TByteEdit *>(server->lineEdit());
+}
