@@ -174,8 +174,15 @@ void TBnetChat::SendLine(const QString &line) {
 
 void TBnetChat::floodTimerTick() {
     if (!ChatInterface) return;
-    if (!ChatInterface->Connected())
-        sendQueue.clear(); // nothing can go out; stale lines are dropped
+    if (!ChatInterface->Connected() && !sendQueue.isEmpty()) {
+        // Nothing can go out; the owner gets the lines back to keep.
+        QStringList unsent;
+        unsent.reserve(sendQueue.size());
+        for (const QString &line : std::as_const(sendQueue))
+            unsent << (line.endsWith(QLatin1Char('\r')) ? line.chopped(1) : line);
+        sendQueue.clear();
+        fire(OnUnsent, unsent);
+    }
     if (sendQueue.isEmpty()) {
         sendReady = true;
         return;

@@ -21,6 +21,9 @@ public:
         OnChanNotExist, OnRestricted, OnError, OnUnHandled;
     std::function<void(const QString &User, const QString &Flags)> OnUserFlags;
     std::function<void(const QString &User)> OnUniqueName;
+    // The lines still queued (without their CR, in order) when the queue is
+    // emptied because the connection is no longer connected.
+    std::function<void(const QStringList &lines)> OnUnsent;
 
     QString UserName = QStringLiteral("Guest");
     QString Password;
