@@ -62,6 +62,15 @@ bool isOneOf(const QString &word, std::initializer_list<const char *> words)
     return false;
 }
 
+// Whether anything but spaces follows from on.
+bool hasText(const QString &line, qsizetype from)
+{
+    for (qsizetype i = from; i < line.size(); ++i)
+        if (!isSpace(line, i))
+            return true;
+    return false;
+}
+
 // prefix + each piece of text, or TooNarrow.
 Plan withPrefix(const QString &prefix, const QString &text, int limit)
 {
@@ -89,11 +98,22 @@ int lineLimit(int quotaUnits, int bytesPerUnit)
 QStringList splitForWire(const QString &bytes, int limit, Mode mode)
 {
     QStringList pieces;
+    if (limit <= 0)
+        return pieces;
     const qsizetype n = bytes.size();
     qsizetype pos = 0;
     while (pos < n) {
-        const bool lead =
-            mode == Mode::Talk && !pieces.isEmpty() && bytes.at(pos) == QLatin1Char('/');
+        // Spaces that fill the whole room would make a piece of nothing but
+        // spaces (only the line's leading spaces can): they go.
+        qsizetype blank = pos;
+        while (blank < n && isSpace(bytes, blank))
+            ++blank;
+        if (blank == n || (blank > pos && blank - pos >= limit)) {
+            pos = blank;
+            continue;
+        }
+        // pos > 0: the line goes on here, so a slash would begin a command.
+        const bool lead = mode == Mode::Talk && pos > 0 && bytes.at(pos) == QLatin1Char('/');
         const QString start = lead ? QStringLiteral(" ") : QString();
         const qsizetype room = limit - start.size();
         if (room <= 0)
@@ -151,9 +171,9 @@ Plan planLine(const QString &line, int limit)
         if (isOneOf(word, {"m", "msg", "w", "whisper"})) {
             // The server wants a name and a text after the word.
             const qsizetype nameEnd = line.indexOf(QLatin1Char(' '), end + 1);
-            if (nameEnd > end + 1 && nameEnd + 1 < line.size())
+            if (nameEnd > end + 1 && hasText(line, nameEnd + 1))
                 return withPrefix(line.left(nameEnd + 1), line.mid(nameEnd + 1), limit);
-        } else if (isOneOf(word, {"me", "emote"}) && end + 1 < line.size()) {
+        } else if (isOneOf(word, {"me", "emote"}) && hasText(line, end + 1)) {
             return withPrefix(line.left(end + 1), line.mid(end + 1), limit);
         }
     }

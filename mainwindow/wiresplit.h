@@ -22,8 +22,10 @@ enum class Mode {
 // characters, never inside one (a well-formed UTF-8 sequence is one
 // character, every other byte is one). In Talk mode a piece after the first
 // that would begin with "/" begins with a space instead, so that the server
-// does not take it for a command. No pieces for empty bytes, nor when a
-// character is longer than the limit leaves room for.
+// does not take it for a command. No piece is made of spaces only: leading
+// spaces that leave no room for anything else after them are dropped, as
+// are trailing ones. No pieces for empty bytes or bytes of spaces only, nor
+// when a character is longer than the limit leaves room for.
 QStringList splitForWire(const QString &bytes, int limit, Mode mode = Mode::Plain);
 
 struct Plan {
