@@ -216,10 +216,15 @@ QString Tmain::refusalOf(const QString &line) const
                              (line.size() > 5 ? restFrom(line, 7) : options->awaymessage->text());
         if (away.size() <= wireLimit())
             return QString();
-        return QStringLiteral("The away message is too long: the /away line would be %1 bytes "
-                              "and the server takes at most %2 in a line. It was not stored.")
-            .arg(away.size())
-            .arg(wireLimit());
+        // A bare /away sends the stored message, which stays as it is.
+        const QString what = line.size() > 5 ? QStringLiteral("The away message is too long")
+                                             : QStringLiteral("The stored away message is too long");
+        return what + QStringLiteral(": the /away line would be %1 bytes and the server takes at "
+                                     "most %2 in a line. %3")
+                          .arg(away.size())
+                          .arg(wireLimit())
+                          .arg(line.size() > 5 ? QStringLiteral("It was not stored.")
+                                               : QStringLiteral("Nothing was sent."));
     }
     case Local::None:
         return wireRefusal(line);

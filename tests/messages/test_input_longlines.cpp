@@ -149,6 +149,19 @@ private Q_SLOTS:
         QTest::keyClick(m.text, Qt::Key_Return);
         QCOMPARE(wireLines(m, c.server), QList<QByteArray>{"/away " + fits.toLatin1()});
         QCOMPARE(m.options->awaymessage->text(), fits);
+        // A stored message too long for a bare /away is kept and not sent.
+        const QString stored = words(155);
+        m.options->awaymessage->setText(stored);
+        m.text->setText(QStringLiteral("/away"));
+        QTest::keyClick(m.text, Qt::Key_Return);
+        QCOMPARE(wireLines(m, c.server), QList<QByteArray>{"/away " + fits.toLatin1()});
+        const QString bare = MessagesFixture::lastLine(m.chat);
+        QVERIFY2(bare.startsWith(QLatin1String(" Error: The stored away message is too long: "
+                                               "the /away line would be 161 bytes")),
+                 qPrintable(bare));
+        QVERIFY2(bare.contains(QLatin1String("Nothing was sent.")), qPrintable(bare));
+        QCOMPARE(m.options->awaymessage->text(), stored);
+        QCOMPARE(m.text->text(), QStringLiteral("/away"));
     }
 
     // A paste stays in the input line, each break a marker, until Enter;
