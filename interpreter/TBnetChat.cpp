@@ -212,9 +212,16 @@ void TBnetChat::holdTimerExpired() {
 }
 
 void TBnetChat::discardQueue() {
-    sendQueue.clear();
     resendFirst = false;
     holdTimer.stop();
+    if (sendQueue.isEmpty()) return;
+    // Nothing can go out; the owner gets the lines back to keep.
+    QStringList unsent;
+    unsent.reserve(sendQueue.size());
+    for (const QString &line : std::as_const(sendQueue))
+        unsent << (line.endsWith(QLatin1Char('\r')) ? line.chopped(1) : line);
+    sendQueue.clear();
+    fire(OnUnsent, unsent);
 }
 
 int TBnetChat::unitsOf(const QString &line) const {

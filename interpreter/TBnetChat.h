@@ -24,6 +24,9 @@ public:
         OnChanNotExist, OnRestricted, OnError, OnUnHandled;
     std::function<void(const QString &User, const QString &Flags)> OnUserFlags;
     std::function<void(const QString &User)> OnUniqueName;
+    // The lines still queued (without their CR, in order) when the queue is
+    // emptied because the connection is no longer connected.
+    std::function<void(const QStringList &lines)> OnUnsent;
 
     // The server refused the last line sent for its flood quota (fired after
     // OnError). waitMs: when it goes out again; -1: it is not sent again,

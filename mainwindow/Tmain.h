@@ -132,9 +132,34 @@ public:
     void sendClick();
     void textKeyDown(int key, Qt::KeyboardModifiers shift);
     void textDblClick();
+    // Lines the interpreter could not send before the connection ended.
+    void processUnsent(const QStringList &lines);
+    // The longest line the server takes (the quota settings).
+    int wireLimit() const;
+    // Shows byte strings in the input line, one line each, as a person
+    // reads them; unedited, they go out again as exactly these bytes.
+    void setInputBytes(const QStringList &lines);
+    // Adds bytes (a name) at the end of the input line, as read.
+    void appendInputBytes(const QString &bytes);
+    // Whispers what the input line holds to name (Alt+W) and clears it.
+    void whisperInput(const QString &name);
 
 private:
     void setupInputLine();
+    // The input line's lines as bytes in the outgoing encoding; false, with
+    // an error line, when a character cannot be encoded.
+    bool inputLines(QStringList &lines);
+    // Why line would not go to the server (empty: it would).
+    QString refusalOf(const QString &line) const;
+    QString wireRefusal(const QString &line) const;
+    // Sends a line the server is to run, in pieces when it is long; false,
+    // with an error line, when it cannot go.
+    bool sendPlanned(const QString &line);
+    void inputError(const QString &message);
+    QString rememberBytes(const QString &bytes);
+    // Text shown in the input line for bytes that the outgoing encoding
+    // would not give back (a name or a line from elsewhere), with those bytes.
+    QList<std::pair<QString, QString>> m_inputFragments;
 
 public:
 

@@ -4,7 +4,10 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/textitems.h"
+#include "mainwindow/inputbreaks.h"
+#include "mainwindow/textcodec.h"
 #include "mainwindow/usericons.h"
+#include "mainwindow/wiresplit.h"
 #include "preferences/Toptions.h"
 
 #include <QAction>
@@ -60,6 +63,74 @@ bool isCommand(const QString &line, const char *word)
 
 // The rest of the line from 1-based position pos on (empty past the end).
 QString restFrom(const QString &line, int pos) { return line.mid(pos - 1); }
+
+enum class Local { Quit, Brx, Unbrx, Ver, Reply, Connect, Disconnect, Away, Home, None };
+
+// The local command a line is, tried in this order; the first word the line
+// begins with wins, so "/version" is /ver and "/Quit" goes to the server.
+Local localCommand(const QString &line)
+{
+    static const std::pair<const char *, Local> words[] = {
+        {"/quit", Local::Quit},       {"/brx", Local::Brx},     {"/unbrx", Local::Unbrx},
+        {"/ver", Local::Ver},         {"/reply", Local::Reply}, {"/connect", Local::Connect},
+        {"/disconnect", Local::Disconnect}, {"/away", Local::Away}, {"/home", Local::Home},
+    };
+    for (const auto &w : words)
+        if (isCommand(line, w.first))
+            return w.second;
+    return Local::None;
+}
+
+// Our own texts go into the transcript as bytes, like everything else.
+QString bytesOf(const QString &text)
+{
+    QString bytes;
+    TText::encode(text, TText::Encoding::Utf8, bytes);
+    return bytes;
+}
+
+QString codePoint(const QString &character)
+{
+    const char32_t u = character.size() == 2 && character.at(0).isHighSurrogate()
+                           ? QChar::surrogateToUcs4(character.at(0), character.at(1))
+                           : character.at(0).unicode();
+    return QStringLiteral("U+%1").arg(uint(u), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// text in the encoding, with the fragments' own bytes where they stand.
+bool encodeWith(const QString &text, TText::Encoding encoding,
+                const QList<std::pair<QString, QString>> &fragments, QString &bytes,
+                QString *unencodable)
+{
+    QString out, plain;
+    const auto flush = [&] {
+        QString encoded;
+        if (!TText::encode(plain, encoding, encoded, unencodable))
+            return false;
+        out += encoded;
+        plain.clear();
+        return true;
+    };
+    for (qsizetype i = 0; i < text.size();) {
+        const std::pair<QString, QString> *best = nullptr;
+        for (const auto &f : fragments)
+            if ((!best || f.first.size() > best->first.size()) &&
+                QStringView(text).mid(i).startsWith(f.first))
+                best = &f;
+        if (!best) {
+            plain += text.at(i++);
+            continue;
+        }
+        if (!flush())
+            return false;
+        out += best->second;
+        i += best->first.size();
+    }
+    if (!flush())
+        return false;
+    bytes = out;
+    return true;
+}
 } // namespace
 
 void Tmain::setupInputLine()
@@ -71,17 +142,117 @@ void Tmain::setupInputLine()
             guardedCall([this, key, shift] { textKeyDown(key, shift); });
         },
         [this] { guardedCall([this] { textDblClick(); }); }));
+    // Pasted line breaks stay in the line as markers until Enter.
+    text->setValidator(new TLineBreakValidator(text));
+    connect(text, &QLineEdit::textChanged, this, [this](const QString &now) {
+        if (now.isEmpty())
+            m_inputFragments.clear();
+    });
+    process->OnUnsent = [this](const QStringList &lines) { processUnsent(lines); };
 }
 
-void Tmain::sendtext(const QString &line) { process->SendLine(line + QLatin1Char('\r')); }
+int Tmain::wireLimit() const
+{
+    return TWire::lineLimit(options->quotaUnits->value(), options->quotaBytesPerUnit->value());
+}
+
+void Tmain::sendtext(const QString &line)
+{
+    // Typed text is cut into lines before it gets here; a break in a line
+    // put together from settings or names would end it early on the wire,
+    // and the rest would be talk, so it becomes a space.
+    const QString one = TInputBreaks::breaksToSpaces(line);
+    // Only lines put together here can be this long; the server would
+    // refuse or drop them without a word.
+    if (one.size() > wireLimit()) {
+        writeLine(chat, QStringLiteral("Error:"),
+                  bytesOf(QStringLiteral("Not sent (%1 bytes; the server takes at most %2 in a "
+                                         "line): ")
+                              .arg(one.size())
+                              .arg(wireLimit())) +
+                      one,
+                  options->error_colour->selected());
+        return;
+    }
+    process->SendLine(one + QLatin1Char('\r'));
+}
+
+void Tmain::inputError(const QString &message)
+{
+    writeLine(chat, QStringLiteral("Error:"), bytesOf(message), options->error_colour->selected());
+}
+
+QString Tmain::wireRefusal(const QString &line) const
+{
+    const int limit = wireLimit();
+    switch (TWire::planLine(line, limit).outcome) {
+    case TWire::Plan::Fits:
+    case TWire::Plan::Split:
+        return QString();
+    case TWire::Plan::TooLong:
+        return QStringLiteral("This command is %1 bytes long and the server takes at most %2 in a "
+                              "line; only talk, whispers and emotes are split.")
+            .arg(line.size())
+            .arg(limit);
+    case TWire::Plan::TooNarrow:
+        break;
+    }
+    return QStringLiteral("This line cannot be cut into pieces of at most %1 bytes (the quota "
+                          "settings on the Advanced tab of Preferences).")
+        .arg(limit);
+}
+
+QString Tmain::refusalOf(const QString &line) const
+{
+    if (!line.startsWith(QLatin1Char('/')))
+        return wireRefusal(line);
+    switch (localCommand(line)) {
+    case Local::Reply:
+        if (envVars.lastWhisperer.isEmpty())
+            return QString();
+        return wireRefusal(QStringLiteral("/m ") + envVars.lastWhisperer + QLatin1Char(' ') +
+                           restFrom(line, 8));
+    case Local::Away: {
+        const QString away = QStringLiteral("/away ") +
+                             (line.size() > 5 ? restFrom(line, 7) : options->bytesOf(options->awaymessage));
+        if (away.size() <= wireLimit())
+            return QString();
+        // A bare /away sends the stored message, which stays as it is.
+        const QString what = line.size() > 5 ? QStringLiteral("The away message is too long")
+                                             : QStringLiteral("The stored away message is too long");
+        return what + QStringLiteral(": the /away line would be %1 bytes and the server takes at "
+                                     "most %2 in a line. %3")
+                          .arg(away.size())
+                          .arg(wireLimit())
+                          .arg(line.size() > 5 ? QStringLiteral("It was not stored.")
+                                               : QStringLiteral("Nothing was sent."));
+    }
+    case Local::None:
+        return wireRefusal(line);
+    default:
+        return QString(); // handled here, nothing goes to the server
+    }
+}
+
+bool Tmain::sendPlanned(const QString &line)
+{
+    const TWire::Plan plan = TWire::planLine(line, wireLimit());
+    if (plan.outcome != TWire::Plan::Fits && plan.outcome != TWire::Plan::Split) {
+        inputError(wireRefusal(line) + QStringLiteral(" It was not sent."));
+        return false;
+    }
+    for (const QString &piece : plan.lines)
+        sendtext(piece);
+    return true;
+}
 
 void Tmain::parseCommand(const QString &line)
 {
-    // Tried in this order; the first word the line begins with wins, so
-    // "/version" is /ver and "/Quit" goes to the server.
-    if (isCommand(line, "/quit")) {
+    switch (localCommand(line)) {
+    case Local::Quit:
         QuitClick();
-    } else if (isCommand(line, "/brx")) {
+        break;
+    case Local::Brx: {
         const QString name = restFrom(line, 6);
         if (!checkSquelch(name)) {
             // Someone not in the channel has no product: the Chat icon.
@@ -89,52 +260,170 @@ void Tmain::parseCommand(const QString &line)
             const QString product = id > 0 ? userTable[id].product : QString();
             squelchuser(name, QStringLiteral("Manually Permasquelched"), productIcon(product));
         }
-    } else if (isCommand(line, "/unbrx")) {
+        break;
+    }
+    case Local::Unbrx: {
         const QString name = restFrom(line, 8);
         if (checkSquelch(name))
             unSquelchUser(name);
-    } else if (isCommand(line, "/ver")) {
+        break;
+    }
+    case Local::Ver:
         writeLine(chat, QStringLiteral("Console: "), QStringLiteral("Tressel [1.5]"),
                   options->label_colour->selected());
-    } else if (isCommand(line, "/reply")) {
+        break;
+    case Local::Reply:
         if (!envVars.lastWhisperer.isEmpty())
-            sendtext(QStringLiteral("/m ") + envVars.lastWhisperer + QLatin1Char(' ') +
-                     restFrom(line, 8));
-    } else if (isCommand(line, "/connect")) {
+            sendPlanned(QStringLiteral("/m ") + envVars.lastWhisperer + QLatin1Char(' ') +
+                        restFrom(line, 8));
+        break;
+    case Local::Connect:
         ConnectClick();
-    } else if (isCommand(line, "/disconnect")) {
+        break;
+    case Local::Disconnect:
         DisconnectClick();
-    } else if (isCommand(line, "/away")) {
+        break;
+    case Local::Away: {
+        // A message the server would refuse is not stored either.
+        const QString why = refusalOf(line);
+        if (!why.isEmpty()) {
+            inputError(why);
+            break;
+        }
         if (line.size() > 5) {
             options->awaymessage->setBytes(restFrom(line, 7));
             options->writeconfig();
         }
         sendtext(QStringLiteral("/away ") + options->bytesOf(options->awaymessage));
-    } else if (isCommand(line, "/home")) {
+        break;
+    }
+    case Local::Home:
         HomeClick();
-    } else {
-        sendtext(line);
+        break;
+    case Local::None:
+        sendPlanned(line);
+        break;
     }
     envVars.lastCommand = line;
 }
 
+QString Tmain::rememberBytes(const QString &bytes)
+{
+    const QString shown = TText::decode(bytes);
+    const auto encoding = options->outgoingEncoding->currentIndex() == Toptions::EncodeWindows1252
+                              ? TText::Encoding::Windows1252
+                              : TText::Encoding::Utf8;
+    QString again;
+    if (!TText::encode(shown, encoding, again) || again != bytes)
+        m_inputFragments.append({shown, bytes});
+    return shown;
+}
+
+void Tmain::setInputBytes(const QStringList &lines)
+{
+    text->clear();
+    QStringList shown;
+    for (const QString &line : lines)
+        shown << rememberBytes(line);
+    text->setText(shown.join(QChar(TInputBreaks::marker)));
+    text->setCursorPosition(int(text->text().size()));
+}
+
+void Tmain::appendInputBytes(const QString &bytes)
+{
+    const QString shown = rememberBytes(bytes);
+    text->setText(text->text() + shown);
+    text->setCursorPosition(int(text->text().size()));
+}
+
+bool Tmain::inputLines(QStringList &lines)
+{
+    const auto encoding = options->outgoingEncoding->currentIndex() == Toptions::EncodeWindows1252
+                              ? TText::Encoding::Windows1252
+                              : TText::Encoding::Utf8;
+    QStringList out;
+    for (const QString &line : TInputBreaks::linesOf(text->text())) {
+        QString bytes, bad;
+        if (!encodeWith(line, encoding, m_inputFragments, bytes, &bad)) {
+            const QString name = encoding == TText::Encoding::Utf8 ? QStringLiteral("UTF-8")
+                                                                    : QStringLiteral("Windows-1252");
+            // A lone surrogate cannot be shown, only named.
+            const QString character = bad.at(0).isSurrogate() && bad.size() == 1
+                                          ? codePoint(bad)
+                                          : QLatin1Char('"') + bad + QStringLiteral("\" (") +
+                                                codePoint(bad) + QLatin1Char(')');
+            inputError(QStringLiteral("The character %1 cannot be sent in %2 (\"Send typed text "
+                                      "as:\" on the Advanced tab of Preferences). Nothing was "
+                                      "sent; the text is still in the input line.")
+                           .arg(character, name));
+            return false;
+        }
+        out << bytes;
+    }
+    lines = out;
+    return true;
+}
+
 void Tmain::sendClick()
 {
-    const QString s = text->text();
-    if (s.isEmpty())
+    if (text->text().isEmpty())
         return;
-    if (s.startsWith(QLatin1Char('/'))) {
-        parseCommand(s);
-    } else if (bnet->Connected()) {
-        sendtext(s);
-        writeLine(chat, QLatin1Char('<') + process->UserName + QLatin1Char('>'), s,
-                  options->your_name->selected());
-    } else {
-        writeLine(chat, QStringLiteral("Error: "), QStringLiteral("You're not connected to Battle.net."),
-                  options->error_colour->selected());
+    QStringList lines;
+    if (!inputLines(lines))
+        return;
+    // Empty lines of a paste send nothing, as an empty input line does.
+    lines.removeAll(QString());
+    // A paste goes out whole or not at all, so that it can be mended and sent again.
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString why = refusalOf(lines.at(i));
+        if (why.isEmpty())
+            continue;
+        const QString where = lines.size() > 1 ? QStringLiteral("Line %1 of %2: ").arg(i + 1).arg(lines.size())
+                                                : QString();
+        inputError(where + why + QStringLiteral(" Nothing was sent; the text is still in the input line."));
+        return;
     }
-    if (dispRaw->isChecked())
-        whisper->appendPlainLine(s);
+    for (const QString &s : lines) {
+        if (s.startsWith(QLatin1Char('/'))) {
+            parseCommand(s);
+        } else if (bnet->Connected()) {
+            // Each piece is shown as it is handed over, as one line would be.
+            for (const QString &piece : TWire::planLine(s, wireLimit()).lines) {
+                sendtext(piece);
+                writeLine(chat, QLatin1Char('<') + process->UserName + QLatin1Char('>'), piece,
+                          options->your_name->selected());
+            }
+        } else {
+            writeLine(chat, QStringLiteral("Error: "),
+                      QStringLiteral("You're not connected to Battle.net."),
+                      options->error_colour->selected());
+        }
+        if (dispRaw->isChecked())
+            whisper->appendPlainLine(s);
+    }
+    text->clear();
+}
+
+void Tmain::whisperInput(const QString &name)
+{
+    QStringList lines;
+    if (!inputLines(lines))
+        return;
+    lines.removeAll(QString());
+    if (lines.isEmpty())
+        lines << QString(); // an empty line still whispers the name and the space
+    QStringList whispers;
+    for (const QString &line : std::as_const(lines))
+        whispers << QStringLiteral("/m ") + name + QLatin1Char(' ') + line;
+    for (const QString &w : std::as_const(whispers)) {
+        const QString why = wireRefusal(w);
+        if (!why.isEmpty()) {
+            inputError(why + QStringLiteral(" Nothing was sent; the text is still in the input line."));
+            return;
+        }
+    }
+    for (const QString &w : std::as_const(whispers))
+        sendPlanned(w);
     text->clear();
 }
 
@@ -142,18 +431,13 @@ void Tmain::textKeyDown(int key, Qt::KeyboardModifiers shift)
 {
     if (!(shift & Qt::AltModifier) || (key != Qt::Key_N && key != Qt::Key_W))
         return;
-    const QList<QTreeWidgetItem *> selected = users->selectedItems();
-    if (selected.isEmpty())
+    QString name;
+    if (!selectedUser(name))
         return;
-    // The caption is the name as shown; the bytes go to the server.
-    const QString name = TTextItem::bytesOf(selected.first());
-    if (key == Qt::Key_N) {
-        text->setText(text->text() + selected.first()->text(0));
-        text->setCursorPosition(int(text->text().size()));
-    } else {
-        sendtext(QStringLiteral("/m ") + name + QLatin1Char(' ') + text->text());
-        text->clear();
-    }
+    if (key == Qt::Key_N)
+        appendInputBytes(name);
+    else
+        whisperInput(name);
 }
 
 void Tmain::keyPressEvent(QKeyEvent *event)
@@ -178,6 +462,33 @@ void Tmain::textDblClick()
 {
     if (!options->dblclickcommand->isChecked() || !text->text().isEmpty())
         return;
-    text->setText(envVars.lastCommand);
-    text->setCursorPosition(int(text->text().size()));
+    setInputBytes({envVars.lastCommand});
+}
+
+void Tmain::processUnsent(const QStringList &lines)
+{
+    if (lines.isEmpty())
+        return;
+    const qsizetype n = lines.size();
+    const QString count = n == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(n);
+    const QColor colour = options->error_colour->selected();
+    if (text->text().isEmpty()) {
+        setInputBytes(lines);
+        writeLine(chat, QStringLiteral("Warning:"),
+                  count + QStringLiteral(" not sent before the connection ended; ") +
+                      (n == 1 ? QStringLiteral("it is") : QStringLiteral("they are")) +
+                      QStringLiteral(" back in the input line: press Enter to send ") +
+                      (n == 1 ? QStringLiteral("it") : QStringLiteral("them")) +
+                      QStringLiteral(" when connected again."),
+                  colour);
+        return;
+    }
+    // What the user is typing stays as it is; the lines are kept here.
+    writeLine(chat, QStringLiteral("Warning:"),
+              count + QStringLiteral(" not sent before the connection ended; the input line was "
+                                     "in use, so here ") +
+                  (n == 1 ? QStringLiteral("it is:") : QStringLiteral("they are:")),
+              colour);
+    for (const QString &line : lines)
+        writeLine(chat, QStringLiteral("Warning:"), QStringLiteral("Not sent: ") + line, colour);
 }

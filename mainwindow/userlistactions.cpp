@@ -195,8 +195,7 @@ void Tmain::usersCopyNameClick()
 void Tmain::mWhisperClick()
 {
     userAction([this](const QString &name) {
-        text->setText(QStringLiteral("/whisper ") + TText::decode(name) + QLatin1Char(' '));
-        text->setCursorPosition(int(text->text().size()));
+        setInputBytes({QStringLiteral("/whisper ") + name + QLatin1Char(' ')});
     });
 }
 
@@ -278,16 +277,10 @@ void Tmain::usersKeyDown(int key, Qt::KeyboardModifiers shift)
         });
         break;
     case Qt::Key_N:
-        userAction([this](const QString &name) {
-            text->setText(text->text() + TText::decode(name) + QLatin1Char(' '));
-            text->setCursorPosition(int(text->text().size()));
-        });
+        userAction([this](const QString &name) { appendInputBytes(name + QLatin1Char(' ')); });
         break;
     case Qt::Key_W:
-        userAction([this](const QString &name) {
-            sendtext(QStringLiteral("/m ") + name + QLatin1Char(' ') + text->text());
-            text->clear();
-        });
+        userAction([this](const QString &name) { whisperInput(name); });
         break;
     case Qt::Key_S:
         addtosafeClick();
