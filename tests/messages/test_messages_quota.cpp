@@ -19,11 +19,12 @@ namespace {
 
 const QStringList aliceConf = {QStringLiteral("password=pw")};
 
-// What bob heard alice say, in order.
-QStringList talkFrom(const QByteArray &received, const QByteArray &name)
+// What bob heard alice say (or whisper, or emote), in order.
+QStringList talkFrom(const QByteArray &received, const QByteArray &name,
+                     const QByteArray &event = "1005 TALK")
 {
     QStringList said;
-    const QByteArray head = "1005 TALK " + name + " 0010 \"";
+    const QByteArray head = event + " " + name + " 0010 \"";
     for (const QByteArray &line : received.split('\n')) {
         const QByteArray l = line.endsWith('\r') ? line.chopped(1) : line;
         if (l.startsWith(head) && l.endsWith('"'))
@@ -37,6 +38,52 @@ QString numbered(int i, int length)
     const QString head = QStringLiteral("line %1 ").arg(i, 2, 10, QLatin1Char('0'));
     return head + QString(length - int(head.size()), QLatin1Char('x'));
 }
+
+// Words "wNNN" up to about `length` bytes, so that cuts fall at spaces.
+QString words(int first, int length)
+{
+    QStringList w;
+    int size = -1;
+    for (int i = first; size < length - 6; ++i) {
+        w << QStringLiteral("w%1").arg(i, 4, 10, QLatin1Char('0'));
+        size += 6;
+    }
+    return w.join(QLatin1Char(' '));
+}
+
+// A window logged in to the gateway (quota on, 1 s window), believing in a
+// 1 s window with a 100 ms margin, with bob in the channel.
+struct QuotaChannel {
+    explicit QuotaChannel(int serverWindow)
+        : gateway({QStringLiteral("--quota-window"), QString::number(serverWindow)}),
+          f(aliceConf), m(*f.main)
+    {
+    }
+    bool open()
+    {
+        if (gateway.port() == 0)
+            return false;
+        // The flood interval is shortened with the window, so that the quota
+        // is what paces.
+        m.options->quotaWindow->setValue(1);
+        m.options->quotaMargin->setValue(100);
+        m.process->setFloodInterval(50);
+        m.bnet->Port = gateway.port();
+        m.ConnectClick();
+        if (!QTest::qWaitFor(
+                [&] {
+                    return MessagesFixture::lines(m.chat).contains(
+                        QStringLiteral(" <alice> You have no mail."));
+                },
+                10000))
+            return false;
+        return bob.login(gateway.port(), "bob");
+    }
+    GatewayProcess gateway;
+    MessagesFixture f;
+    Tmain &m;
+    RawClient bob;
+};
 
 } // namespace
 
@@ -95,6 +142,38 @@ private Q_SLOTS:
         // Where the server remembers longer than the client believes, the
         // burst meets a refusal, and the line refused is still delivered.
         QCOMPARE(refused, refusalsAllowed);
+    }
+
+    // One paste: 20 lines of 150 bytes, 5 of 450, a long whisper and a long
+    // emote. Every word arrives, in order, in pieces the server takes, with
+    // no refusal and no disconnect.
+    void pasteArrivesWhole()
+    {
+        QuotaChannel c(1);
+        QVERIFY2(c.open(), qPrintable(c.gateway.errorText()));
+        Tmain &m = c.m;
+        QStringList talk;
+        for (int i = 0; i < 20; ++i) talk << numbered(i, 150);
+        for (int i = 0; i < 5; ++i) talk << words(1000 * (i + 1), 450);
+        const QString whisper = words(7000, 300), emote = words(8000, 300);
+        m.text->insert(talk.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n/w bob ") + whisper +
+                       QStringLiteral("\n/me ") + emote);
+        QCOMPARE(c.bob.received().count("1005 TALK alice"), 0); // held until Enter
+        m.sendClick();
+        QVERIFY(m.text->text().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(talkFrom(c.bob.received(), "alice", "1023 EMOTE").join(
+                                     QLatin1Char(' ')) == emote,
+                                 120000);
+        const QStringList said = talkFrom(c.bob.received(), "alice");
+        QCOMPARE(said.join(QLatin1Char(' ')), talk.join(QLatin1Char(' ')));
+        QCOMPARE(said.size(), 20 + 5 * 3);
+        QCOMPARE(talkFrom(c.bob.received(), "alice", "1004 WHISPER").join(QLatin1Char(' ')), whisper);
+        for (const QString &piece : said)
+            QVERIFY2(piece.size() <= 160, qPrintable(piece));
+        QVERIFY(m.bnet->Connected());
+        for (const QString &l : MessagesFixture::lines(m.chat))
+            QVERIFY2(!l.contains(QLatin1String("quota")) && !l.contains(QLatin1String("Disconnected")),
+                     qPrintable(l));
     }
 };
 
