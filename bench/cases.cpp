@@ -13,6 +13,8 @@
 #include <QListWidget>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QSpinBox>
+#include <QTcpSocket>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -328,6 +330,63 @@ void caseJoins() {
         users->viewport()->repaint();
         result(joining ? "joins_10k_ms" : "leaves_10k_ms", double(t.nsecsElapsed()) / 1e6);
     }
+}
+
+// ---- a paste against the server's flood quota ---------------------------------
+
+void caseBurst() {
+    // Ten pasted lines of 150 bytes (four units each, so each goes alone in
+    // the quota's window) through the window to the gateway with its quota
+    // on. The window and the margin are scaled down together on both sides
+    // (1 s and 100 ms for 5 s and 500 ms), and the flood interval with them.
+    TSession s(TPaneKind::View, plainConf());
+    TGateway gateway({QStringLiteral("--quota-window"), QStringLiteral("1")});
+    const int windowMs = 1000;
+    s.main->options->quotaWindow->setValue(windowMs / 1000);
+    s.main->options->quotaMargin->setValue(100);
+    s.main->process->setFloodInterval(300);
+    if (!s.logIn(gateway.port())) {
+        std::fprintf(stderr, "bench: could not log in to the gateway\n");
+        return;
+    }
+    // A second member counts what reaches the channel.
+    QTcpSocket bob;
+    QByteArray heard;
+    QObject::connect(&bob, &QTcpSocket::readyRead, [&] { heard += bob.readAll(); });
+    bob.connectToHost(QHostAddress::LocalHost, gateway.port());
+    bob.write("\x03\x04" "bob\rpw\r\r");
+    if (!waitFor([&] { return heard.contains("You have no mail."); }, 10000)) {
+        std::fprintf(stderr, "bench: the second member could not log in\n");
+        return;
+    }
+    // What the login sent (the home channel's /join) leaves the window
+    // first, so that the burst starts on a clear quota.
+    waitFor([] { return false; }, windowMs + 500);
+    const int n = 10;
+    QStringList lines;
+    for (int i = 0; i < n; ++i) {
+        const QString head = QStringLiteral("burst line %1 ").arg(i);
+        lines << head + QString(150 - int(head.size()), QLatin1Char('x'));
+    }
+    s.main->text->insert(lines.join(QLatin1Char('\n')));
+    int refusals = 0;
+    s.probe.onAppend = [&refusals](const QString &text) {
+        if (text.contains(QLatin1String("flood quota"))) ++refusals;
+    };
+    heard.clear();
+    QElapsedTimer t;
+    t.start();
+    s.main->sendClick();
+    if (!waitFor([&] { return heard.count("1005 TALK") >= n; }, 120000)) {
+        std::fprintf(stderr, "bench: the burst did not arrive\n");
+        return;
+    }
+    // The first line goes at once, the last one (n - 1) windows later at best.
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    result("burst_ms", ms);
+    result("burst_vs_quota_min", ms / ((n - 1) * windowMs));
+    result("burst_refusals", refusals);
+    result("burst_connected", s.main->bnet->Connected() ? 1 : 0);
 }
 
 void caseSquelchList() {

@@ -9,6 +9,7 @@ void caseParse();
 void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines);
 void caseAutosquelch();
 void caseJoins();
+void caseBurst();
 void caseSquelchList();
 void caseSoak(int seconds);
 

@@ -53,6 +53,7 @@ int runOne(const QStringList &a) {
                      a[4].toInt());
     else if (name == QLatin1String("autosquelch")) caseAutosquelch();
     else if (name == QLatin1String("joins")) caseJoins();
+    else if (name == QLatin1String("burst")) caseBurst();
     else if (name == QLatin1String("squelch")) caseSquelchList();
     else if (name == QLatin1String("soak") && a.size() == 2) caseSoak(a[1].toInt());
     else return usage();
@@ -152,6 +153,7 @@ int main(int argc, char *argv[]) {
     const Results autosq = runCase({QStringLiteral("autosquelch")});
     const Results joins = runCase({QStringLiteral("joins")});
     const Results squelch = runCase({QStringLiteral("squelch")});
+    const Results burst = runCase({QStringLiteral("burst")});
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
 
     std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
@@ -199,6 +201,9 @@ int main(int argc, char *argv[]) {
             fmt(autosq.value(QStringLiteral("us_per_line_%1_triggers").arg(t), std::nan("")), 3));
     row(QStringLiteral("10,000 joins in one burst, until shown (ms)"), fmt(get(joins, "joins_10k_ms"), 1));
     row(QStringLiteral("10,000 leaves in one burst, until shown (ms)"), fmt(get(joins, "leaves_10k_ms"), 1));
+    row(QStringLiteral("10 pasted lines of 150 bytes against the quota (ms)"), fmt(get(burst, "burst_ms"), 0),
+        QStringLiteral("window 1 s, margin 100 ms on both sides; refusals: ") + fmt(get(burst, "burst_refusals")) +
+            (get(burst, "burst_connected") == 1 ? QString() : QStringLiteral("; DISCONNECTED")));
     row(QStringLiteral("line path, empty squelch list (ns per line)"), fmt(get(squelch, "line_path_ns_empty")));
     row(QStringLiteral("line path, 100,000-name squelch list (ns per line)"), fmt(get(squelch, "line_path_ns_100k")));
     printSoak(soak);
@@ -223,6 +228,9 @@ int main(int argc, char *argv[]) {
                 qPrintable(fmt(std::max(get(plain, "max_busy_ms_100k"), get(moder, "max_busy_ms_100k")), 1)));
     std::printf("parse_vs_floor %s\n", qPrintable(fmt(get(parse, "parse_vs_floor"), 2)));
     std::printf("joins_10k_ms %s\n", qPrintable(fmt(get(joins, "joins_10k_ms"), 1)));
+    std::printf("leaves_10k_ms %s\n", qPrintable(fmt(get(joins, "leaves_10k_ms"), 1)));
+    std::printf("burst_vs_quota_min %s\n", qPrintable(fmt(get(burst, "burst_vs_quota_min"), 3)));
+    std::printf("burst_refusals %s\n", qPrintable(fmt(get(burst, "burst_refusals"))));
     std::printf("squelch_100k_overhead %s\n", qPrintable(fmt(get(squelch, "squelch_100k_overhead"), 3)));
     std::printf("soak_rss_growth_bytes_per_line %s\n", qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
     std::printf("soak_non_transcript_growth_bytes %s\n", qPrintable(fmt(get(soak, "soak_non_transcript_growth_bytes"))));
