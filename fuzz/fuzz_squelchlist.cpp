@@ -4,6 +4,7 @@
 
 #include "app/errors.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/textitems.h"
 
 #include <QListWidget>
 
@@ -12,10 +13,12 @@
 namespace {
 Tmain *window = nullptr;
 
+// The entries' bytes: what the list is kept and looked up by (the text
+// shown is their decoded form).
 QStringList names() {
     QStringList out;
     for (int i = 0; i < window->brx->count(); ++i)
-        out << window->brx->item(i)->text();
+        out << TTextItem::bytesOf(window->brx->item(i));
     return out;
 }
 } // namespace
