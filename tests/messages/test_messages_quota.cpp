@@ -51,8 +51,9 @@ QString words(int first, int length)
     return w.join(QLatin1Char(' '));
 }
 
-// A window logged in to the gateway (quota on, 1 s window), believing in a
-// 1 s window with a 100 ms margin, with bob in the channel.
+// A window logged in to the gateway (quota on, remembering serverWindow
+// seconds), believing in a 1 s window with a 100 ms margin, with bob in the
+// channel.
 struct QuotaChannel {
     explicit QuotaChannel(int serverWindow)
         : gateway({QStringLiteral("--quota-window"), QString::number(serverWindow)}),
@@ -106,22 +107,10 @@ private Q_SLOTS:
         QFETCH(int, length);
         QFETCH(int, lines);
         QFETCH(bool, refusalsAllowed);
-        GatewayProcess gateway({QStringLiteral("--quota-window"), QString::number(serverWindow)});
-        QVERIFY2(gateway.port() != 0, qPrintable(gateway.errorText()));
-        MessagesFixture f(aliceConf);
-        Tmain &m = *f.main;
-        // The client believes in a 1 s window with a 100 ms margin; its own
-        // flood interval is shortened likewise, so the quota is what paces.
-        m.options->quotaWindow->setValue(1);
-        m.options->quotaMargin->setValue(100);
-        m.process->setFloodInterval(50);
-        m.bnet->Port = gateway.port();
-        m.ConnectClick();
-        QTRY_VERIFY_WITH_TIMEOUT(MessagesFixture::lines(m.chat).contains(
-                                     QStringLiteral(" <alice> You have no mail.")),
-                                 10000);
-        RawClient bob;
-        QVERIFY(bob.login(gateway.port(), "bob"));
+        QuotaChannel c(serverWindow);
+        QVERIFY2(c.open(), qPrintable(c.gateway.errorText()));
+        Tmain &m = c.m;
+        RawClient &bob = c.bob;
 
         QStringList typed;
         for (int i = 0; i < lines; ++i) {

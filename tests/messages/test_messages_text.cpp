@@ -2,6 +2,7 @@
 // line decoded each on its own (UTF-8 where the bytes are UTF-8, otherwise
 // Windows-1252), while the chat log, brx.conf and the wire keep the bytes.
 #include "messagesfixture.h"
+#include "rawclient.h"
 #include "segments.h"
 #include "support/gatewayprocess.h"
 #include "support/loopbackserver.h"
@@ -32,30 +33,6 @@ const QByteArray cafeLatin1 = "caf\xe9";
 const QByteArray joseLatin1 = "Jos\xe9";
 const QByteArray yuliaUtf8 = "\xd0\xae\xd0\xbb\xd1\x8f";
 const char *const yuliaShown = "\u042e\u043b\u044f";
-
-// A chatter speaking the gateway's protocol directly, with any bytes.
-class RawClient {
-public:
-    bool login(quint16 port, const QByteArray &name)
-    {
-        QObject::connect(&m_socket, &QTcpSocket::readyRead,
-                         [this] { m_received += m_socket.readAll(); });
-        m_socket.connectToHost(QHostAddress::LocalHost, port);
-        if (!m_socket.waitForConnected(5000))
-            return false;
-        m_socket.write("\x03\x04" + name + "\rpw\r\r");
-        return QTest::qWaitFor([&] { return m_received.contains("You have no mail."); }, 5000);
-    }
-    void say(const QByteArray &line)
-    {
-        m_socket.write(line + '\r');
-        m_socket.flush();
-    }
-
-private:
-    QTcpSocket m_socket;
-    QByteArray m_received;
-};
 
 bool waitForLine(Tmain &m, TTranscriptPane *pane, const QString &line)
 {
