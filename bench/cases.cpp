@@ -389,6 +389,20 @@ void caseBurst() {
     result("burst_connected", s.main->bnet->Connected() ? 1 : 0);
 }
 
+// ---- an idle connected client ---------------------------------------------------
+
+void caseIdle() {
+    // Logged in to a quiet channel, then left alone for two seconds.
+    TSession s(TPaneKind::View, plainConf());
+    TGateway gateway({QStringLiteral("--chatters"), QStringLiteral("0")});
+    if (!s.logIn(gateway.port())) {
+        std::fprintf(stderr, "bench: could not log in to the gateway\n");
+        return;
+    }
+    waitFor([] { return false; }, 2000);
+    result("idle_rss_mb", double(rssBytes()) / (1024.0 * 1024.0));
+}
+
 void caseSquelchList() {
     // The line path from the connection's delivery on, with the autosquelch
     // and timestamps on, against an empty list and one of 100,000 names.

@@ -10,6 +10,7 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines);
 void caseAutosquelch();
 void caseJoins();
 void caseBurst();
+void caseIdle();
 void caseSquelchList();
 void caseSoak(int seconds);
 

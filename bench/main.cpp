@@ -2,16 +2,23 @@
 // measurement, each in a child process of its own, prints the table and one
 // "name value" line per target. --soak SECONDS runs only the soak.
 #include "bench/cases.h"
+#include "app/program.h"
+#include "mainwindow/Tmain.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QProcess>
 #include <QSysInfo>
+#include <QTemporaryDir>
+#include <QWindow>
+#include <algorithm>
 #include <QThread>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -19,6 +26,7 @@ using Results = QMap<QString, double>;
 
 int usage() {
     std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick]\n"
+                         "       tressel-bench --startup\n"
                          "       tressel-bench --case NAME [ARGS]\n");
     return 2;
 }
@@ -54,6 +62,7 @@ int runOne(const QStringList &a) {
     else if (name == QLatin1String("autosquelch")) caseAutosquelch();
     else if (name == QLatin1String("joins")) caseJoins();
     else if (name == QLatin1String("burst")) caseBurst();
+    else if (name == QLatin1String("idle")) caseIdle();
     else if (name == QLatin1String("squelch")) caseSquelchList();
     else if (name == QLatin1String("soak") && a.size() == 2) caseSoak(a[1].toInt());
     else return usage();
@@ -105,11 +114,63 @@ void printSoak(const Results &soak) {
     row(QStringLiteral("soak: names on the squelch list at the end"), fmt(get(soak, "soak_squelched")));
 }
 
+// The program's own start (application, configuration read, window), as
+// the tressel binary does it, in this process; says "shown" once the window
+// is on screen and ends.
+int startupChild(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    setupApplication();
+    const std::unique_ptr<Tmain> main = startTressel();
+    main->terminate = [] {};
+    while (!(main->windowHandle() && main->windowHandle()->isExposed()))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    std::printf("shown\n");
+    std::fflush(stdout);
+    return 0;
+}
+
+// From starting the program to its main window shown (a configuration file
+// that reads without an error, no auto-connect): the median of five starts,
+// and the spread.
+Results measureStartup() {
+    QTemporaryDir dir;
+    QFile conf(dir.filePath(QStringLiteral("tressel.conf")));
+    if (conf.open(QIODevice::WriteOnly))
+        conf.write("username=bench\r\nserver=127.0.0.1\r\nautoConnect=0\r\n");
+    conf.close();
+    QList<double> ms;
+    for (int i = 0; i < 5; ++i) {
+        QProcess child;
+        child.setWorkingDirectory(dir.path());
+        QElapsedTimer t;
+        t.start();
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--startup-child")});
+        QByteArray out;
+        while (!out.contains("shown") && child.waitForReadyRead(10000)) out += child.readAllStandardOutput();
+        const double took = double(t.nsecsElapsed()) / 1e6;
+        child.waitForFinished(10000);
+        if (!out.contains("shown")) {
+            std::fprintf(stderr, "bench: the program did not show its window\n");
+            return {};
+        }
+        ms << took;
+    }
+    std::sort(ms.begin(), ms.end());
+    return {{QStringLiteral("startup_ms"), ms[2]}, {QStringLiteral("startup_spread_ms"), ms.last() - ms.first()}};
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
+    if (argc == 2 && std::strcmp(argv[1], "--startup-child") == 0) return startupChild(argc, argv);
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("--startup")) {
+        const Results r = measureStartup();
+        std::printf("startup_ms %s (spread %s)\n", qPrintable(fmt(get(r, "startup_ms"), 1)),
+                    qPrintable(fmt(get(r, "startup_spread_ms"), 1)));
+        return r.isEmpty() ? 1 : 0;
+    }
     if (args.value(0) == QLatin1String("--case")) return runOne(args.mid(1));
 
     int soakOnly = 0;
@@ -154,6 +215,8 @@ int main(int argc, char *argv[]) {
     const Results joins = runCase({QStringLiteral("joins")});
     const Results squelch = runCase({QStringLiteral("squelch")});
     const Results burst = runCase({QStringLiteral("burst")});
+    const Results idle = runCase({QStringLiteral("idle")});
+    const Results startup = measureStartup();
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
 
     std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
@@ -204,6 +267,9 @@ int main(int argc, char *argv[]) {
     row(QStringLiteral("10 pasted lines of 150 bytes against the quota (ms)"), fmt(get(burst, "burst_ms"), 0),
         QStringLiteral("window 1 s, margin 100 ms on both sides; refusals: ") + fmt(get(burst, "burst_refusals")) +
             (get(burst, "burst_connected") == 1 ? QString() : QStringLiteral("; DISCONNECTED")));
+    row(QStringLiteral("start to main window shown (ms)"), fmt(get(startup, "startup_ms"), 1),
+        QStringLiteral("median of 5 starts, spread ") + fmt(get(startup, "startup_spread_ms"), 1));
+    row(QStringLiteral("idle connected client, resident memory (MB)"), fmt(get(idle, "idle_rss_mb"), 1));
     row(QStringLiteral("line path, empty squelch list (ns per line)"), fmt(get(squelch, "line_path_ns_empty")));
     row(QStringLiteral("line path, 100,000-name squelch list (ns per line)"), fmt(get(squelch, "line_path_ns_100k")));
     printSoak(soak);
@@ -231,6 +297,8 @@ int main(int argc, char *argv[]) {
     std::printf("leaves_10k_ms %s\n", qPrintable(fmt(get(joins, "leaves_10k_ms"), 1)));
     std::printf("burst_vs_quota_min %s\n", qPrintable(fmt(get(burst, "burst_vs_quota_min"), 3)));
     std::printf("burst_refusals %s\n", qPrintable(fmt(get(burst, "burst_refusals"))));
+    std::printf("startup_ms %s\n", qPrintable(fmt(get(startup, "startup_ms"), 1)));
+    std::printf("idle_rss_mb %s\n", qPrintable(fmt(get(idle, "idle_rss_mb"), 1)));
     std::printf("squelch_100k_overhead %s\n", qPrintable(fmt(get(squelch, "squelch_100k_overhead"), 3)));
     std::printf("soak_rss_growth_bytes_per_line %s\n", qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
     std::printf("soak_non_transcript_growth_bytes %s\n", qPrintable(fmt(get(soak, "soak_non_transcript_growth_bytes"))));
