@@ -16,52 +16,63 @@ bool allAscii(const QChar *s, qsizetype n)
     return true;
 }
 
-// Well-formed UTF-8 as the Unicode standard's table 3-7 gives it.
+// The bytes of the well-formed UTF-8 character at i (1 to 4, as the
+// Unicode standard's table 3-7 gives them), or 0 when none begins there.
+template <class At> int sequenceLength(qsizetype n, At at, qsizetype i)
+{
+    const unsigned b = at(i);
+    if (b > 0xFF)
+        return 0;
+    if (b < 0x80)
+        return 1;
+    int more;
+    unsigned lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        more = 1;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        more = 2;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        more = 3;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + more >= n)
+        return 0;
+    for (int k = 1; k <= more; ++k) {
+        const unsigned c = at(i + k);
+        if (c < lo || c > hi)
+            return 0;
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    return more + 1;
+}
+
 template <class At> bool wellFormed(qsizetype n, At at)
 {
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned b = at(i);
-        if (b > 0xFF)
+    for (qsizetype i = 0; i < n;) {
+        const int len = sequenceLength(n, at, i);
+        if (len == 0)
             return false;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        int more;
-        unsigned lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            more = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            more = 2;
-            if (b == 0xE0)
-                lo = 0xA0;
-            else if (b == 0xED)
-                hi = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            more = 3;
-            if (b == 0xF0)
-                lo = 0x90;
-            else if (b == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + more >= n)
-            return false;
-        for (int k = 1; k <= more; ++k) {
-            const unsigned c = at(i + k);
-            if (c < lo || c > hi)
-                return false;
-            lo = 0x80;
-            hi = 0xBF;
-        }
-        i += more + 1;
+        i += len;
     }
     return true;
 }
 
 } // namespace
+
+int utf8Length(const QString &bytes, qsizetype i)
+{
+    return sequenceLength(bytes.size(), [&bytes](qsizetype k) { return unsigned(bytes.at(k).unicode()); }, i);
+}
 
 QChar windows1252(uchar byte)
 {

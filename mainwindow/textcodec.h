@@ -16,6 +16,10 @@ enum class Encoding { Utf8, Windows1252 };
 // above U+10FFFF). Pure ASCII is valid UTF-8.
 bool isUtf8(const QString &bytes);
 
+// The bytes of the well-formed UTF-8 character that begins at i of a byte
+// string (1 for ASCII, up to 4), or 0 when none begins there.
+int utf8Length(const QString &bytes, qsizetype i);
+
 // The text a person reads for a byte string.
 QString decode(const QString &bytes);
 // The same, for bytes in a QByteArray.

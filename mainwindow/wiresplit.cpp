@@ -1,5 +1,7 @@
 #include "mainwindow/wiresplit.h"
 
+#include "mainwindow/textcodec.h"
+
 #include <QtGlobal>
 
 namespace TWire {
@@ -7,39 +9,11 @@ namespace {
 
 constexpr int maxLine = 200;
 
-unsigned byteAt(const QString &bytes, qsizetype i) { return bytes.at(i).unicode(); }
-
-// Bytes of the character at i: a well-formed UTF-8 sequence (as the
-// Unicode standard's table 3-7 gives it) counts as one, any other byte
-// stands alone.
+// Bytes of the character at i: a well-formed UTF-8 sequence counts as
+// one, any other byte stands alone.
 qsizetype charLength(const QString &bytes, qsizetype i)
 {
-    const unsigned b = byteAt(bytes, i);
-    int more;
-    unsigned lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-        more = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        more = 2;
-        lo = b == 0xE0 ? 0xA0 : 0x80;
-        hi = b == 0xED ? 0x9F : 0xBF;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        more = 3;
-        lo = b == 0xF0 ? 0x90 : 0x80;
-        hi = b == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 1;
-    }
-    if (i + more >= bytes.size())
-        return 1;
-    for (int k = 1; k <= more; ++k) {
-        const unsigned c = byteAt(bytes, i + k);
-        if (c < lo || c > hi)
-            return 1;
-        lo = 0x80;
-        hi = 0xBF;
-    }
-    return more + 1;
+    return qMax(1, TText::utf8Length(bytes, i));
 }
 
 bool isSpace(const QString &bytes, qsizetype i) { return bytes.at(i) == QLatin1Char(' '); }
