@@ -1,3 +1,3 @@
-#include "app/program.h"
+#include "mainwindow/program.h"
 
 int main(int argc, char **argv) { return runTressel(argc, argv); }

@@ -2,8 +2,8 @@
 // The transcript panes a benchmark run can put into the main window: the
 // program's own line store, and two built on Qt's text widgets as baselines.
 // Each reports every appended line to a probe, which times the flood.
-#include "mainwindow/TTranscriptView.h"
-#include "mainwindow/ttranscriptpane.h"
+#include "widgets/TTranscriptView.h"
+#include "widgets/ttranscriptpane.h"
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>

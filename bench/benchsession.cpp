@@ -1,7 +1,7 @@
 #include "bench/benchsession.h"
 
-#include "app/clock.h"
-#include "app/dialogs.h"
+#include "base/clock.h"
+#include "widgets/dialogs.h"
 #include "connection/TChatInterface.h"
 
 #include <QCoreApplication>

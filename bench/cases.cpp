@@ -1,6 +1,6 @@
 #include "bench/cases.h"
 
-#include "app/clock.h"
+#include "base/clock.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"

@@ -2,7 +2,7 @@
 // measurement, each in a child process of its own, prints the table and one
 // "name value" line per target. --soak SECONDS runs only the soak.
 #include "bench/cases.h"
-#include "app/program.h"
+#include "mainwindow/program.h"
 #include "mainwindow/Tmain.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "connection/TChatInterface.h"
 
-#include "app/guard.h"
+#include "base/guard.h"
 
 #include <QTcpSocket>
 

@@ -3,7 +3,7 @@
 // censor's symbols comes back unchanged.
 #include "fuzzsupport.h"
 
-#include "mainwindow/anticensor.h"
+#include "rules/anticensor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const tAntiCensorTable table = makeAntiCensorTable();

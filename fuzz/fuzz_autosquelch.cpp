@@ -2,7 +2,7 @@
 // channel. Input: the phrase, a NUL byte, the line.
 #include "fuzzwindow.h"
 
-#include "app/guard.h"
+#include "base/guard.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
 

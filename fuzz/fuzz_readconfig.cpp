@@ -3,7 +3,7 @@
 // saved is what comes back.
 #include "fuzzsupport.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "preferences/Toptions.h"
 
 #include <QFile>

@@ -8,7 +8,7 @@
 // stream itself.
 #include "fuzzwindow.h"
 
-#include "app/guard.h"
+#include "base/guard.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"

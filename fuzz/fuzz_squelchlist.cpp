@@ -2,9 +2,9 @@
 // list saved from it loads back as the same names.
 #include "fuzzwindow.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "mainwindow/Tmain.h"
-#include "mainwindow/textitems.h"
+#include "widgets/textitems.h"
 
 #include <QListWidget>
 

@@ -1,6 +1,6 @@
 #include "fuzzsupport.h"
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 // What every fuzz target needs: a headless application, a working directory
 // of its own, a fixed clock and locale, and dialogs that answer at once.
-#include "app/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QByteArray>
 #include <QString>

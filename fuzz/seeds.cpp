@@ -4,7 +4,7 @@
 // its console and a real client's commands) and every block of bytes the
 // transcripts of a real server show a client receiving.
 #include "gatewayserver.h"
-#include "mainwindow/anticensor.h"
+#include "rules/anticensor.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

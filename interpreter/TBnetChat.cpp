@@ -1,7 +1,7 @@
 #include "interpreter/TBnetChat.h"
 
-#include "app/errors.h"
-#include "app/guard.h"
+#include "base/errors.h"
+#include "base/guard.h"
 #include "connection/TChatInterface.h"
 
 #include <algorithm>
@@ -53,7 +53,7 @@ const QString TBnetChat::QuotaRefusal = QStringLiteral("Your message quota has b
 TBnetChat::TBnetChat(QObject *parent) : tBaseInterpreter(parent) {
     started.start();
     clock = [this] { return started.elapsed(); };
-    floodTimer.setInterval(1500);
+    floodTimer.setInterval(Wire::FloodIntervalMs);
     connect(&floodTimer, &QTimer::timeout, this, [this] { guarded([this] { floodTimerTick(); }); });
     floodTimer.start();
     // A held line is due at a known moment; a coarse timer could be late by
@@ -123,46 +123,46 @@ void TBnetChat::ParseLine(const QString &line) {
     };
 
     switch (lineCode(line)) {
-    case 1001:
+    case Wire::ShowUser:
         userEvent(OnShowUser);
         break;
-    case 1002:
+    case Wire::Join:
         userEvent(OnJoin);
         break;
-    case 1003:
+    case Wire::Leave:
         userEvent(OnLeave);
         break;
-    case 1004:
+    case Wire::Whisper:
         talkEvent(OnWhisper);
         break;
-    case 1005:
+    case Wire::Talk:
         talkEvent(OnTalk);
         break;
-    case 1006:
+    case Wire::Broadcast:
         messEvent(OnBroadcast);
         break;
-    case 1007:
+    case Wire::Channel:
         messEvent(OnChannel);
         break;
-    case 1009:
+    case Wire::UserFlags:
         if (OnUserFlags) fire(OnUserFlags, GetUser(line), GetFlags(line));
         break;
-    case 1010:
+    case Wire::WhisperSent:
         talkEvent(OnWhisperSent);
         break;
-    case 1013:
+    case Wire::ChannelFull:
         messEvent(OnChannelFull);
         break;
-    case 1014:
+    case Wire::ChannelMissing:
         messEvent(OnChanNotExist);
         break;
-    case 1015:
+    case Wire::Restricted:
         messEvent(OnRestricted);
         break;
-    case 1018:
+    case Wire::Info:
         messEvent(OnInfo);
         break;
-    case 1019: {
+    case Wire::Error: {
         // Only the server's exact words are a refusal: other errors, and the
         // garbled texts some servers send, never make a line go twice.
         const bool refusal = answerable && GetMess(line) == QuotaRefusal;
@@ -176,12 +176,12 @@ void TBnetChat::ParseLine(const QString &line) {
         }
         break;
     }
-    case 1023:
+    case Wire::Emote:
         talkEvent(OnEmote);
         break;
-    case 2000:
+    case Wire::Null:
         break; // consumed without a word
-    case 2010:
+    case Wire::UniqueName:
         if (OnUniqueName) fire(OnUniqueName, GetUser(line));
         break;
     default:

@@ -2,6 +2,7 @@
 // The interpreter of the chat gateway's numeric event lines: one event per
 // line, the login write, and outgoing lines paced by a flood interval and
 // by the server's flood quota.
+#include "base/wirecodes.h"
 #include "interpreter/tBaseInterpreter.h"
 
 #include <QElapsedTimer>
@@ -47,7 +48,7 @@ public:
     // whenever a line is weighed, so a change counts from the next line.
     int QuotaUnits = 5;
     int QuotaWindowMs = 5000;
-    int QuotaBytesPerUnit = 40;
+    int QuotaBytesPerUnit = Wire::QuotaBytesPerUnit;
     int QuotaMarginMs = 500;
 
     // The server's words for a refusal by the quota.

@@ -1,10 +1,10 @@
 #pragma once
 // The program's one window. Its methods carry all chat behaviour; each
 // behaviour area lives in a source file of its own in this folder.
-#include "mainwindow/anticensor.h"
+#include "rules/anticensor.h"
 #include "mainwindow/envvars.h"
-#include "mainwindow/ttranscriptpane.h"
-#include "mainwindow/usertable.h"
+#include "widgets/ttranscriptpane.h"
+#include "rules/usertable.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -88,6 +88,9 @@ public:
     void writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
                    const QColor &colour, const QString &shownLabel = QString());
     void appendChatLog(const QString &line);
+    // The colours set for labels and for the "Error:" label.
+    QColor labelColour() const;
+    QColor errorColour() const;
     void emptyChatBuffer();
     void PauseChatClick();
     void chatClearClick();

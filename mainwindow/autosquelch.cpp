@@ -1,11 +1,12 @@
 // The automatic squelch of bad lines and l33t names, and the product actions.
 #include "mainwindow/Tmain.h"
+#include "mainwindow/labels.h"
 
-#include "app/dialogs.h"
+#include "widgets/dialogs.h"
 #include "interpreter/TBnetChat.h"
-#include "mainwindow/autosquelchrules.h"
-#include "mainwindow/textcodec.h"
-#include "mainwindow/usericons.h"
+#include "rules/autosquelchrules.h"
+#include "rules/textcodec.h"
+#include "rules/usericons.h"
 #include "preferences/Toptions.h"
 
 #include <QAbstractItemModel>
@@ -65,14 +66,14 @@ int Tmain::countTriggerMatches(const QString &line) {
     const int matches = st.triggers.countMatches(line);
     const QList<TTriggerCache::Invalid> bad = st.triggers.takeNewErrors();
     for (const TTriggerCache::Invalid &b : bad)
-        writeLine(chat, QStringLiteral("Error:"),
+        writeLine(chat, TLabel::error,
                   QStringLiteral("The trigger phrase \"") + b.phrase +
                       (b.gaveUp ? QStringLiteral("\" is too complex for the regular-expression "
                                                  "engine on some lines (it gave up searching "
                                                  "one), so it is skipped on those lines.")
                                 : QStringLiteral("\" is not a valid regular expression (") +
                                       b.error + QStringLiteral("), so it is skipped.")),
-                  options->error_colour->selected());
+                  errorColour());
     return matches;
 }
 

@@ -1,16 +1,19 @@
 // Program window, layout, main menu, connection control and the main timer.
 #include "mainwindow/Tmain.h"
+#include "mainwindow/labels.h"
+#include "base/wirecodes.h"
+#include "base/version.h"
 
-#include "app/dialogs.h"
-#include "app/files.h"
-#include "app/guard.h"
+#include "widgets/dialogs.h"
+#include "base/files.h"
+#include "base/guard.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "mainwindow/TTranscriptView.h"
-#include "mainwindow/layout.h"
-#include "mainwindow/textcodec.h"
-#include "mainwindow/textitems.h"
-#include "mainwindow/menubarstyle.h"
+#include "widgets/TTranscriptView.h"
+#include "rules/layout.h"
+#include "rules/textcodec.h"
+#include "widgets/textitems.h"
+#include "widgets/menubarstyle.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
 
@@ -28,8 +31,8 @@
 #include <cmath>
 
 namespace {
-const QString mainCaption = QStringLiteral("Tressel [1.5]");
-const QString pausedCaption = QStringLiteral("Tressel [1.5] -- PAUSED --");
+const QString mainCaption = QStringLiteral("Tressel [" TRESSEL_VERSION "]");
+const QString pausedCaption = QStringLiteral("Tressel [" TRESSEL_VERSION "] -- PAUSED --");
 const QString defaultHost = QStringLiteral("useast.battle.net");
 constexpr int startWidth = 795;
 constexpr int startHeight = 539;
@@ -61,6 +64,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     // exit(), not quit(): quit() first closes every window, and the main
     // window's close would ask "Are you sure you wish to quit?" once more.
     terminate = [] { QCoreApplication::exit(0); };
+    setErrorDisplay(showErrorBox); // errors show as boxes from now on
     setWindowTitle(QStringLiteral("Tressel"));
     setFont(paneFont(8));
     createControls();
@@ -73,7 +77,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     bnet->NoReturn = true;
     process = new TBnetChat(this);
     process->ChatInterface = bnet;
-    process->setFloodInterval(1500);
+    process->setFloodInterval(Wire::FloodIntervalMs);
     process->OnRefused = [this](const QString &line, int waitMs) { processRefused(line, waitMs); };
     timer = new QTimer(this);
     timer->setInterval(1000);
@@ -194,13 +198,13 @@ void Tmain::createMenus()
         action = bar->addAction(TIcons::menuIcon(image), caption);
         connect(action, &QAction::triggered, this, guard(handler));
     };
-    item(Connect, QStringLiteral("Connect"), 0, [this] { ConnectClick(); });
-    item(Disconnect, QStringLiteral("Disconnect"), 1, [this] { DisconnectClick(); });
-    item(Preferences, QStringLiteral("Preferences"), 2, [this] { PreferencesClick(); });
-    item(PauseChat, QStringLiteral("Pause Chat"), 7, [this] { PauseChatClick(); });
-    item(Away, QStringLiteral("&Away"), 4, [this] { AwayClick(); });
-    item(Home, QStringLiteral("Home"), 5, [this] { HomeClick(); });
-    item(Quit, QStringLiteral("Quit"), 6, [this] { QuitClick(); });
+    item(Connect, QStringLiteral("Connect"), TIcons::ConnectImage, [this] { ConnectClick(); });
+    item(Disconnect, QStringLiteral("Disconnect"), TIcons::DisconnectImage, [this] { DisconnectClick(); });
+    item(Preferences, QStringLiteral("Preferences"), TIcons::PreferencesImage, [this] { PreferencesClick(); });
+    item(PauseChat, QStringLiteral("Pause Chat"), TIcons::PauseChatImage, [this] { PauseChatClick(); });
+    item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
+    item(Home, QStringLiteral("Home"), TIcons::HomeImage, [this] { HomeClick(); });
+    item(Quit, QStringLiteral("Quit"), TIcons::QuitImage, [this] { QuitClick(); });
 }
 
 void Tmain::wireEvents()
@@ -246,7 +250,7 @@ void Tmain::startOptions()
     options->setMainPanes(panes);
     options->OnNotice = [this](const QString &message) {
         writeLine(chat, QStringLiteral("Warning:"), TTextItem::ownText(message),
-                  options->error_colour->selected());
+                  errorColour());
     };
     // A log switched on again, or given another name, may warn once more.
     connect(options->keeplog, &QCheckBox::toggled, this, [this] { m_chatLogWarned = false; });
@@ -379,7 +383,7 @@ void Tmain::processRefused(const QString &line, int waitMs)
                                  "sent again: ")
             + TText::decode(text);
     }
-    writeLine(chat, QStringLiteral("Warning:"), message, options->error_colour->selected());
+    writeLine(chat, QStringLiteral("Warning:"), message, errorColour());
 }
 
 void Tmain::PreferencesClick()
@@ -397,11 +401,11 @@ void Tmain::AwayClick()
     if (envVars.isAway) {
         sendtext(QStringLiteral("/away"));
         envVars.isAway = false;
-        Away->setIcon(TIcons::menuIcon(4));
+        Away->setIcon(TIcons::menuIcon(TIcons::AwayImage));
     } else {
         sendtext(QStringLiteral("/away ") + options->bytesOf(options->awaymessage));
         envVars.isAway = true;
-        Away->setIcon(TIcons::menuIcon(3));
+        Away->setIcon(TIcons::menuIcon(TIcons::BackImage));
     }
 }
 
@@ -442,8 +446,8 @@ void Tmain::closeEvent(QCloseEvent *event)
 
 void Tmain::bnetConnect()
 {
-    const QColor label = options->label_colour->selected();
-    writeLine(chat, QStringLiteral("Console:"),
+    const QColor label = labelColour();
+    writeLine(chat, TLabel::console,
               QStringLiteral("Connecting to ") + TTextItem::ownText(bnet->Address) +
                   QStringLiteral("..."),
               label);
@@ -453,27 +457,27 @@ void Tmain::bnetConnect()
 
 void Tmain::bnetDisconnect()
 {
-    writeLine(chat, QStringLiteral("Console:"), QStringLiteral("Disconnected."),
-              options->label_colour->selected());
+    writeLine(chat, TLabel::console, QStringLiteral("Disconnected."),
+              labelColour());
     users->clear();
     envVars.userCount = 0;
-    channel->setText(QStringLiteral("Tressel 1.5"));
+    channel->setText(QStringLiteral("Tressel " TRESSEL_VERSION));
     setConnectedState(false);
 }
 
 void Tmain::bnetLogin()
 {
-    writeLine(chat, QStringLiteral("Console:"), QStringLiteral("Logging In..."),
-              options->label_colour->selected());
+    writeLine(chat, TLabel::console, QStringLiteral("Logging In..."),
+              labelColour());
     HomeClick();
 }
 
 void Tmain::bnetSocketError()
 {
-    const QColor label = options->label_colour->selected();
-    writeLine(chat, QStringLiteral("Console: "), QStringLiteral("A socket error occured."), label);
+    const QColor label = labelColour();
+    writeLine(chat, TLabel::consoleBlank, QStringLiteral("A socket error occured."), label);
     if (!bnet->SocketErrorText().isEmpty())
-        writeLine(chat, QStringLiteral("Console: "), TTextItem::ownText(bnet->SocketErrorText()),
+        writeLine(chat, TLabel::consoleBlank, TTextItem::ownText(bnet->SocketErrorText()),
                   label);
 }
 

@@ -1,13 +1,15 @@
 // The input line, the local commands and the one way out to the server.
 #include "mainwindow/Tmain.h"
+#include "mainwindow/labels.h"
+#include "base/version.h"
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "mainwindow/textitems.h"
-#include "mainwindow/inputbreaks.h"
-#include "mainwindow/textcodec.h"
-#include "mainwindow/usericons.h"
-#include "mainwindow/wiresplit.h"
+#include "widgets/textitems.h"
+#include "rules/inputbreaks.h"
+#include "rules/textcodec.h"
+#include "rules/usericons.h"
+#include "rules/wiresplit.h"
 #include "preferences/Toptions.h"
 
 #include <QAction>
@@ -165,13 +167,13 @@ void Tmain::sendtext(const QString &line)
     // Only lines put together here can be this long; the server would
     // refuse or drop them without a word.
     if (one.size() > wireLimit()) {
-        writeLine(chat, QStringLiteral("Error:"),
+        writeLine(chat, TLabel::error,
                   bytesOf(QStringLiteral("Not sent (%1 bytes; the server takes at most %2 in a "
                                          "line): ")
                               .arg(one.size())
                               .arg(wireLimit())) +
                       one,
-                  options->error_colour->selected());
+                  errorColour());
         return;
     }
     process->SendLine(one + QLatin1Char('\r'));
@@ -179,7 +181,7 @@ void Tmain::sendtext(const QString &line)
 
 void Tmain::inputError(const QString &message)
 {
-    writeLine(chat, QStringLiteral("Error:"), bytesOf(message), options->error_colour->selected());
+    writeLine(chat, TLabel::error, bytesOf(message), errorColour());
 }
 
 QString Tmain::wireRefusal(const QString &line) const
@@ -269,8 +271,8 @@ void Tmain::parseCommand(const QString &line)
         break;
     }
     case Local::Ver:
-        writeLine(chat, QStringLiteral("Console: "), QStringLiteral("Tressel [1.5]"),
-                  options->label_colour->selected());
+        writeLine(chat, TLabel::consoleBlank, QStringLiteral("Tressel [" TRESSEL_VERSION "]"),
+                  labelColour());
         break;
     case Local::Reply:
         if (!envVars.lastWhisperer.isEmpty())
@@ -394,9 +396,9 @@ void Tmain::sendClick()
                           options->your_name->selected());
             }
         } else {
-            writeLine(chat, QStringLiteral("Error: "),
+            writeLine(chat, TLabel::errorBlank,
                       QStringLiteral("You're not connected to Battle.net."),
-                      options->error_colour->selected());
+                      errorColour());
         }
         if (dispRaw->isChecked())
             whisper->appendPlainLine(s);
@@ -471,7 +473,7 @@ void Tmain::processUnsent(const QStringList &lines)
         return;
     const qsizetype n = lines.size();
     const QString count = n == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(n);
-    const QColor colour = options->error_colour->selected();
+    const QColor colour = errorColour();
     if (text->text().isEmpty()) {
         setInputBytes(lines);
         writeLine(chat, QStringLiteral("Warning:"),

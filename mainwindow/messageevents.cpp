@@ -1,11 +1,13 @@
 // What other people say, emote and whisper, the echo of our own whispers,
 // and the server's notices.
 #include "mainwindow/Tmain.h"
+#include "mainwindow/labels.h"
+#include "base/version.h"
 
-#include "app/sound.h"
+#include "widgets/sound.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "mainwindow/textcodec.h"
+#include "rules/textcodec.h"
 #include "preferences/Toptions.h"
 
 #include <QAction>
@@ -57,7 +59,7 @@ void Tmain::processUnHandled(const QString &line)
     // are of no interest.
     if (m_uniqueNameSeen)
         return;
-    writeLine(chat, QStringLiteral("Info:"), line, options->label_colour->selected());
+    writeLine(chat, TLabel::info, line, labelColour());
 }
 
 void Tmain::processTalk(const QString &user, const QString &text)
@@ -79,9 +81,9 @@ void Tmain::processTalk(const QString &user, const QString &text)
     }
     autosquelchFollowUp(user, line);
     if (text.startsWith(reportinPrefix) && user == QLatin1String("Tressel"))
-        sendtext(QStringLiteral("/m tressel I am using Tressel 1.5!"));
+        sendtext(QStringLiteral("/m tressel I am using Tressel " TRESSEL_VERSION "!"));
     if (text.startsWith(reportinPrefix) && user == QLatin1String("Kelm"))
-        sendtext(QStringLiteral("/m kelm I am using Tressel 1.5!"));
+        sendtext(QStringLiteral("/m kelm I am using Tressel " TRESSEL_VERSION "!"));
 }
 
 void Tmain::processEmote(const QString &user, const QString &text)
@@ -127,37 +129,37 @@ void Tmain::processWhisperSent(const QString &user, const QString &text)
         writeLine(chat, QStringLiteral("Warning:"),
                   QStringLiteral("The user you just whispered (") + user +
                       QStringLiteral(") is on your permasquelch list!"),
-                  options->error_colour->selected());
+                  errorColour());
 }
 
 void Tmain::processBroadcast(const QString &text)
 {
-    writeLine(chat, QStringLiteral("Broadcast:"), text, options->label_colour->selected());
+    writeLine(chat, QStringLiteral("Broadcast:"), text, labelColour());
 }
 
 void Tmain::processChannelFull(const QString &text)
 {
-    writeLine(chat, QStringLiteral("Broadcast:"), text, options->label_colour->selected());
+    writeLine(chat, QStringLiteral("Broadcast:"), text, labelColour());
 }
 
 void Tmain::processInfo(const QString &text)
 {
-    writeLine(chat, QStringLiteral("Info:"), text, options->label_colour->selected());
+    writeLine(chat, TLabel::info, text, labelColour());
 }
 
 void Tmain::processChanNotExist(const QString &text)
 {
-    writeLine(chat, QStringLiteral("Error:"), text, options->error_colour->selected());
+    writeLine(chat, TLabel::error, text, errorColour());
 }
 
 void Tmain::processError(const QString &text)
 {
-    writeLine(chat, QStringLiteral("Error:"), text, options->error_colour->selected());
+    writeLine(chat, TLabel::error, text, errorColour());
 }
 
 void Tmain::processRestricted(const QString &text)
 {
-    writeLine(chat, QStringLiteral("Error:"), text, options->error_colour->selected());
+    writeLine(chat, TLabel::error, text, errorColour());
 }
 
 void Tmain::initAntiCensor() { antiCensorTable = makeAntiCensorTable(); }

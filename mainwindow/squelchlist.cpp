@@ -1,15 +1,17 @@
 // The permanent squelch list (`brx` and brx.conf), the safelist checks and
 // lamer mode.
 #include "mainwindow/Tmain.h"
+#include "mainwindow/labels.h"
+#include "base/wirecodes.h"
 
-#include "app/dialogs.h"
-#include "app/errors.h"
-#include "app/files.h"
-#include "mainwindow/squelchindex.h"
-#include "mainwindow/textcodec.h"
-#include "mainwindow/textitems.h"
-#include "mainwindow/usericons.h"
-#include "mainwindow/userlistview.h"
+#include "widgets/dialogs.h"
+#include "base/errors.h"
+#include "base/files.h"
+#include "rules/squelchindex.h"
+#include "rules/textcodec.h"
+#include "widgets/textitems.h"
+#include "rules/usericons.h"
+#include "widgets/userlistview.h"
 #include "preferences/Toptions.h"
 
 #include <QApplication>
@@ -166,8 +168,8 @@ void Tmain::saveSquelchlistOrUndo(const std::function<void()> &undo)
 void Tmain::squelchuser(const QString &name, const QString &reason, int icon)
 {
     if (checkSquelch(name)) {
-        writeLine(chat, QStringLiteral("Error:"), name + QStringLiteral(" is already permasquelched."),
-                  options->error_colour->selected());
+        writeLine(chat, TLabel::error, name + QStringLiteral(" is already permasquelched."),
+                  errorColour());
         return;
     }
     addSquelchItem(name, icon);
@@ -180,20 +182,20 @@ void Tmain::squelchuser(const QString &name, const QString &reason, int icon)
     }
     saveSquelchlistOrUndo([&] {
         delete brx->takeItem(brx->count() - 1);
-        if (id && id <= userTable.count() && userTable[id].username == name.left(40))
+        if (id && id <= userTable.count() && userTable[id].username == name.left(Wire::NameLength))
             userTable[id].squelched = wasSquelched;
     });
     updateUsers();
-    writeLine(chat, QStringLiteral("Console:"),
+    writeLine(chat, TLabel::console,
               name + QStringLiteral(" was permasquelched (") + reason + QLatin1Char(')'),
-              options->label_colour->selected());
+              labelColour());
 }
 
 void Tmain::unSquelchUser(const QString &name)
 {
     if (!checkSquelch(name)) {
-        writeLine(chat, QStringLiteral("Error:"), name + QStringLiteral(" is not permasquelched."),
-                  options->error_colour->selected());
+        writeLine(chat, TLabel::error, name + QStringLiteral(" is not permasquelched."),
+                  errorColour());
         return;
     }
     int row = 0;
@@ -213,13 +215,13 @@ void Tmain::unSquelchUser(const QString &name)
     saveSquelchlistOrUndo([&] {
         brx->insertItem(row, item);
         item = nullptr;
-        if (id && id <= userTable.count() && userTable[id].username == name.left(40))
+        if (id && id <= userTable.count() && userTable[id].username == name.left(Wire::NameLength))
             userTable[id].squelched = wasSquelched;
     });
     delete item;
     updateUsers();
-    writeLine(chat, QStringLiteral("Console:"), name + QStringLiteral(" was unpermasquelched."),
-              options->label_colour->selected());
+    writeLine(chat, TLabel::console, name + QStringLiteral(" was unpermasquelched."),
+              labelColour());
 }
 
 void Tmain::brxDblClick()

@@ -1,14 +1,16 @@
 // The transcript: labelled coloured lines, the chat log, pausing and the
 // two panes' menus.
 #include "mainwindow/Tmain.h"
+#include "mainwindow/labels.h"
+#include "base/version.h"
 
-#include "app/clock.h"
-#include "app/dialogs.h"
-#include "app/files.h"
-#include "app/guard.h"
+#include "base/clock.h"
+#include "widgets/dialogs.h"
+#include "base/files.h"
+#include "base/guard.h"
 #include "interpreter/TBnetChat.h"
-#include "mainwindow/textcodec.h"
-#include "mainwindow/textitems.h"
+#include "rules/textcodec.h"
+#include "widgets/textitems.h"
 #include "preferences/Toptions.h"
 
 #include <QDir>
@@ -61,6 +63,10 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
                       message);
 }
 
+QColor Tmain::labelColour() const { return options->label_colour->selected(); }
+
+QColor Tmain::errorColour() const { return options->error_colour->selected(); }
+
 void Tmain::appendChatLog(const QString &line)
 {
     const QString name = options->logfilename->text();
@@ -87,26 +93,26 @@ void Tmain::logNotSet(bool &warned, const QString &what)
         return;
     // Set first: the line below must not try the log again.
     warned = true;
-    writeLine(chat, QStringLiteral("Error: "),
+    writeLine(chat, TLabel::errorBlank,
               QStringLiteral("No %1 file is set, so nothing is being logged. Choose one under "
                              "Preferences, Logging.")
                   .arg(what),
-              options->error_colour->selected());
+              errorColour());
 }
 
 void Tmain::PauseChatClick()
 {
-    const QColor label = options->label_colour->selected();
+    const QColor label = labelColour();
     if (!envVars.chatPaused) {
-        writeLine(chat, QStringLiteral("Console:"), QStringLiteral("Chat Paused."), label);
+        writeLine(chat, TLabel::console, QStringLiteral("Chat Paused."), label);
         envVars.chatBufferCount = 0;
         envVars.chatPaused = true;
         PauseChat->setText(QStringLiteral("Unpause Chat"));
     } else {
         envVars.chatPaused = false;
-        setWindowTitle(QStringLiteral("Tressel [1.5]"));
+        setWindowTitle(QStringLiteral("Tressel [" TRESSEL_VERSION "]"));
         PauseChat->setText(QStringLiteral("Pause Chat"));
-        writeLine(chat, QStringLiteral("Console:"), QStringLiteral("Chat Unpaused."), label);
+        writeLine(chat, TLabel::console, QStringLiteral("Chat Unpaused."), label);
         emptyChatBuffer();
     }
 }
@@ -133,14 +139,14 @@ void Tmain::SaveAs1Click()
     const QString name = dialogs().saveFileName(this, QString(), QStringLiteral("Text File (*.txt)"),
                                                 QStringLiteral("txt"), true);
     if (name.isEmpty()) {
-        writeLine(chat, QStringLiteral("Error: "), QStringLiteral("Couldn't save file!"),
-                  options->error_colour->selected());
+        writeLine(chat, TLabel::errorBlank, QStringLiteral("Couldn't save file!"),
+                  errorColour());
         return;
     }
     // The text as shown, in UTF-8.
     replaceFile(name, (chat->plainText() + QStringLiteral("\r\n")).toUtf8());
-    writeLine(chat, QStringLiteral("Console: "), TTextItem::ownText(name) + QStringLiteral(" saved."),
-              options->label_colour->selected());
+    writeLine(chat, TLabel::consoleBlank, TTextItem::ownText(name) + QStringLiteral(" saved."),
+              labelColour());
 }
 
 void Tmain::Copy1Click() { chat->copy(); }

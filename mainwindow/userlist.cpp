@@ -1,13 +1,15 @@
 // The channel user list: the member table, its events and the `users` rows.
 #include "mainwindow/Tmain.h"
+#include "mainwindow/labels.h"
+#include "base/wirecodes.h"
 
-#include "app/clock.h"
-#include "app/dialogs.h"
+#include "base/clock.h"
+#include "widgets/dialogs.h"
 #include "interpreter/TBnetChat.h"
-#include "mainwindow/textcodec.h"
-#include "mainwindow/textitems.h"
-#include "mainwindow/usericons.h"
-#include "mainwindow/userlistview.h"
+#include "rules/textcodec.h"
+#include "widgets/textitems.h"
+#include "rules/usericons.h"
+#include "widgets/userlistview.h"
 #include "preferences/Toptions.h"
 
 #include <QLineEdit>
@@ -16,7 +18,7 @@
 #include <QTreeWidget>
 
 namespace {
-constexpr int nameLength = 40;
+constexpr int nameLength = Wire::NameLength;
 constexpr int productLength = 4;
 constexpr int flagsLength = 4;
 constexpr int lineLength = 255;
@@ -268,7 +270,7 @@ void Tmain::notifyJoinLeave(const QString &user, const QString &what)
         return;
     if (options->onlynotesafe->isChecked() && !checkSafe(user))
         return;
-    writeLine(chat, QStringLiteral("Info:"), user + what, options->label_colour->selected());
+    writeLine(chat, TLabel::info, user + what, labelColour());
 }
 
 void Tmain::processShowUser(const QString &user, const QString &flags, const QString &userType)
@@ -305,8 +307,8 @@ void Tmain::processUserFlags(const QString &user, const QString &flags)
 
 void Tmain::processChannel(const QString &text)
 {
-    writeLine(chat, QStringLiteral("Info:"), QStringLiteral("Joined Channel ") + text,
-              options->label_colour->selected());
+    writeLine(chat, TLabel::info, QStringLiteral("Joined Channel ") + text,
+              labelColour());
     envVars.channelName = text;
     envVars.userCount = 0;
     userTable.clear();

@@ -2,11 +2,11 @@
 // the double-click action and the Alt shortcuts.
 #include "mainwindow/Tmain.h"
 
-#include "app/clock.h"
-#include "app/dialogs.h"
-#include "mainwindow/textcodec.h"
-#include "mainwindow/textitems.h"
-#include "mainwindow/userlistview.h"
+#include "base/clock.h"
+#include "widgets/dialogs.h"
+#include "rules/textcodec.h"
+#include "widgets/textitems.h"
+#include "widgets/userlistview.h"
 #include "preferences/Toptions.h"
 
 #include <QApplication>

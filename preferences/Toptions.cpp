@@ -1,6 +1,6 @@
 #include "preferences/Toptions.h"
 
-#include "app/guard.h"
+#include "base/guard.h"
 #include "resources/icons.h"
 
 #include <QButtonGroup>
@@ -141,8 +141,12 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     buildSafelist();
     buildActions();
     buildAdvanced();
-    // The tabs' pictures, by their number in the tab image list.
-    static const int iconOf[] = {0, 1, 2, 4, 3, 7, 6, 5, 8};
+    // The tabs' pictures, in the order the tabs were added.
+    static const int iconOf[] = {TIcons::GeneralImage,        TIcons::LoggingImage,
+                                 TIcons::FeaturesImage,       TIcons::AppearanceImage,
+                                 TIcons::TriggersImage,       TIcons::AutosquelchOptionsImage,
+                                 TIcons::SafelistImage,       TIcons::ProductActionsImage,
+                                 TIcons::AdvancedImage};
     for (int tab = 0; tab < tabs->count(); ++tab)
         tabs->setTabIcon(tab, TIcons::tabIcon(iconOf[tab]));
 

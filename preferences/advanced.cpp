@@ -3,7 +3,7 @@
 // lives here.
 #include "preferences/Toptions.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 #include <QFile>
 #include <QFormLayout>

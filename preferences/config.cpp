@@ -3,11 +3,12 @@
 // ends. Texts are kept as the bytes the file gave them; only what was edited
 // since is encoded afresh.
 #include "preferences/Toptions.h"
+#include "base/version.h"
 
-#include "app/clock.h"
-#include "app/errors.h"
-#include "app/files.h"
-#include "mainwindow/textitems.h"
+#include "base/clock.h"
+#include "base/errors.h"
+#include "base/files.h"
+#include "widgets/textitems.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -118,7 +119,7 @@ QByteArray Toptions::configBytes() const
 {
     const QDateTime now = currentDateTime();
     QStringList l;
-    l << QStringLiteral("# Config file for Tressel 1.5. This is generated when you click OK on "
+    l << QStringLiteral("# Config file for Tressel " TRESSEL_VERSION ". This is generated when you click OK on "
                         "the options dialogue.")
       << QStringLiteral("# You might screw it up if you manually edit it.")
       << QStringLiteral("# File generated at ") + TTextItem::ownText(longTimeText(now.time())) +

@@ -10,7 +10,7 @@
 #include <QStringList>
 #include <QValidator>
 
-#include "mainwindow/textcodec.h"
+#include "rules/textcodec.h"
 
 class TColourBox : public QComboBox {
     Q_OBJECT

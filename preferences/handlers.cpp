@@ -1,9 +1,10 @@
 // The preferences dialog's handlers: showing, OK, the log file choosers,
 // the enable rules, colours, fonts and the two lists.
 #include "preferences/Toptions.h"
+#include "base/version.h"
 
-#include "app/dialogs.h"
-#include "mainwindow/textitems.h"
+#include "widgets/dialogs.h"
+#include "widgets/textitems.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -49,7 +50,7 @@ void Toptions::FormShow()
     m_fontDialog.setItalic(false);
     m_fontDialog.setUnderline(false);
     m_fontDialog.setStrikeOut(false);
-    setWindowTitle(QStringLiteral("Tressel 1.5 - Preferences"));
+    setWindowTitle(QStringLiteral("Tressel " TRESSEL_VERSION " - Preferences"));
     for (QPushButton *b : {delTrigger, editTrigger, delSafe, editSafe})
         b->setEnabled(false);
 }

@@ -2,8 +2,8 @@
 // bytes; what the user types or edits is encoded in the chosen encoding.
 #include "preferences/Toptions.h"
 
-#include "app/dialogs.h"
-#include "app/errors.h"
+#include "widgets/dialogs.h"
+#include "base/errors.h"
 
 namespace {
 QString encodingName(TText::Encoding e)

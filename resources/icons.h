@@ -7,8 +7,17 @@
 
 namespace TIcons {
 
-// Main menu images, 16x16 logical: 0 Connect, 1 Disconnect, 2 Preferences,
-// 3 Away while away (back), 4 Away, 5 Home, 6 Quit, 7 Pause Chat.
+// Main menu images, 16x16 logical.
+enum MenuImage : int {
+    ConnectImage = 0,
+    DisconnectImage = 1,
+    PreferencesImage = 2,
+    BackImage = 3, // Away while away
+    AwayImage = 4,
+    HomeImage = 5,
+    QuitImage = 6,
+    PauseChatImage = 7,
+};
 QIcon menuIcon(int index);
 constexpr int menuIconCount = 8;
 
@@ -29,9 +38,18 @@ constexpr int stateImageCount = 3;
 constexpr int stateImageWidth = 18;
 constexpr int stateImageHeight = 14;
 
-// Preferences dialog tab images, 16x16 logical: 0 General, 1 Logging,
-// 2 Features, 3 Autosquelch Triggers, 4 Appearance, 5 Product Actions,
-// 6 Safelist, 7 Autosquelch Options.
+// Preferences dialog tab images, 16x16 logical.
+enum TabImage : int {
+    GeneralImage = 0,
+    LoggingImage = 1,
+    FeaturesImage = 2,
+    TriggersImage = 3, // Autosquelch Triggers
+    AppearanceImage = 4,
+    ProductActionsImage = 5,
+    SafelistImage = 6,
+    AutosquelchOptionsImage = 7,
+    AdvancedImage = 8,
+};
 QIcon tabIcon(int index);
 constexpr int tabIconCount = 9;
 

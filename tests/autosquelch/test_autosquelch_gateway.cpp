@@ -1,6 +1,6 @@
 // The autosquelch and the product actions end to end: a real main window
 // logged in to the local gateway, members driven from the gateway's console.
-#include "app/clock.h"
+#include "base/clock.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"

@@ -1,5 +1,5 @@
 // The autosquelch's judging rules, without a window.
-#include "mainwindow/autosquelchrules.h"
+#include "rules/autosquelchrules.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

@@ -1,8 +1,8 @@
 // The autosquelch and the product actions in a real main window: what the
 // user sees, what goes on the wire and what lands in the squelch list.
 #include "autosquelchfixture.h"
-#include "mainwindow/TTranscriptView.h"
-#include "mainwindow/usericons.h"
+#include "widgets/TTranscriptView.h"
+#include "rules/usericons.h"
 
 #include <QtTest>
 

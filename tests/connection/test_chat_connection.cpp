@@ -1,6 +1,6 @@
 // TChatInterface against a real server on 127.0.0.1: connecting and its
 // failures, line cutting, closing from either end, handlers that misbehave.
-#include "app/errors.h"
+#include "base/errors.h"
 #include "connection/TChatInterface.h"
 #include "support/scripteddialogs.h"
 #include "support/silentserver.h"

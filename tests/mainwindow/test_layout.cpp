@@ -1,4 +1,4 @@
-#include "mainwindow/layout.h"
+#include "rules/layout.h"
 
 #include <QtTest>
 

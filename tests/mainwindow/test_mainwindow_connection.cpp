@@ -6,7 +6,7 @@
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 #include "support/silentserver.h"
-#include "mainwindow/TTranscriptView.h"
+#include "widgets/TTranscriptView.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
 

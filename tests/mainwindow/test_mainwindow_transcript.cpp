@@ -1,8 +1,8 @@
 // The transcript: how labelled lines are composed and coloured, the chat
 // log, pausing and replaying, and the two panes' menus.
-#include "app/guard.h"
+#include "base/guard.h"
 #include "support/mainwindowfixture.h"
-#include "mainwindow/TTranscriptView.h"
+#include "widgets/TTranscriptView.h"
 #include "preferences/Toptions.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 // The main window fixture with a recording sound player. Every colour
 // setting differs, so a segment's colour tells which
 // setting painted it.
-#include "app/sound.h"
+#include "widgets/sound.h"
 #include "mainwindow/Tmain.h"
 #include "support/mainwindowfixture.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A transcript line as coloured segments, "colour:text" each, so a test can
 // compare a whole line's look in one go.
-#include "mainwindow/ttranscriptpane.h"
+#include "widgets/ttranscriptpane.h"
 
 #include <QStringList>
 

@@ -7,8 +7,8 @@
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "mainwindow/inputbreaks.h"
-#include "mainwindow/textcodec.h"
+#include "rules/inputbreaks.h"
+#include "rules/textcodec.h"
 #include "preferences/Toptions.h"
 #include "preferences/controls.h"
 

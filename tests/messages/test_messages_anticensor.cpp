@@ -1,5 +1,5 @@
 // The anticensor: the case rule, and the form of the table the program ships.
-#include "mainwindow/anticensor.h"
+#include "rules/anticensor.h"
 
 #include <QSet>
 #include <QtTest>

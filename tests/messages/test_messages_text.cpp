@@ -9,7 +9,7 @@
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "mainwindow/textitems.h"
+#include "widgets/textitems.h"
 #include "preferences/Toptions.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 //   options_screenshots [folder]   (default /tmp)
 // QT_SCALE_FACTOR=2 gives the 200% pictures. The dialog starts from a scratch
 // folder with a small configuration file, so the lists have entries.
-#include "app/dialogs.h"
+#include "widgets/dialogs.h"
 #include "preferences/Toptions.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the preferences tests: a scratch working directory, file
 // helpers, and a reader that gives any setting's value as text by name.
-#include "app/errors.h"
+#include "base/errors.h"
 #include "preferences/Toptions.h"
 #include "support/scripteddialogs.h"
 

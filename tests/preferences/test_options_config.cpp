@@ -2,7 +2,7 @@
 // and the two safety measures around replacing the file.
 #include "optionstestutil.h"
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

@@ -2,7 +2,7 @@
 // colours, fonts, and the trigger and safelist buttons.
 #include "optionstestutil.h"
 
-#include "app/guard.h"
+#include "base/guard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 // Text in the preferences: the text settings and the two lists show what a
 // person reads, keep the bytes the file gave them, and encode only what the
 // user typed or edited, in the encoding chosen on the Advanced tab.
-#include "app/clock.h"
-#include "mainwindow/textitems.h"
+#include "base/clock.h"
+#include "widgets/textitems.h"
 #include "optionstestutil.h"
 
 #include <QPushButton>

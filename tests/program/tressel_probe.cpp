@@ -16,7 +16,7 @@
 //   exit STATUS
 // The program ends itself (status 0) or, when it has been idle for a while
 // after the action, the probe ends it with status 99.
-#include "app/program.h"
+#include "mainwindow/program.h"
 #include "mainwindow/Tmain.h"
 
 #include <QAbstractButton>

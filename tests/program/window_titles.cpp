@@ -2,7 +2,7 @@
 // caption the program set; what a desktop shows is the name the platform
 // gave the X window, and that is what must read exactly as the captions.
 // Runs on a real X server (under xvfb-run from CTest) and skips without one.
-#include "app/program.h"
+#include "mainwindow/program.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
 

@@ -7,8 +7,8 @@
 // line, state change and follow-up of a connected window still happens.
 #include "support/mainwindowfixture.h"
 
-#include "app/errors.h"
-#include "app/guard.h"
+#include "base/errors.h"
+#include "base/guard.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"

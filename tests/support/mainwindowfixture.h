@@ -1,7 +1,7 @@
 #pragma once
 // A main window in a working directory of its own, with scripted dialogs, a
 // fixed locale and clock, and nothing that can quit the test.
-#include "app/clock.h"
+#include "base/clock.h"
 #include "mainwindow/Tmain.h"
 #include "scripteddialogs.h"
 

@@ -1,7 +1,8 @@
 #pragma once
 // Dialogs for tests: every question is answered from a queue, and every
 // box that was opened is recorded.
-#include "app/dialogs.h"
+#include "base/guard.h"
+#include "widgets/dialogs.h"
 
 #include <QFont>
 #include <QList>
@@ -17,7 +18,11 @@ public:
         QString text;
     };
 
-    ScriptedDialogs() { setDialogs(this); }
+    ScriptedDialogs()
+    {
+        setDialogs(this);
+        setErrorDisplay(showErrorBox); // the guard's errors come here as boxes too
+    }
     ~ScriptedDialogs() override { setDialogs(nullptr); }
 
     // Answers, consumed in order. A question with no answer queued is

@@ -1,4 +1,4 @@
-#include "mainwindow/TTranscriptView.h"
+#include "widgets/TTranscriptView.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,5 +1,5 @@
 // The caption index that answers "is this name listed?" beside a list widget.
-#include "mainwindow/squelchindex.h"
+#include "rules/squelchindex.h"
 
 #include <QElapsedTimer>
 #include <QListWidget>

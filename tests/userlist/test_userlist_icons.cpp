@@ -1,5 +1,5 @@
 // The icon rules of the user lists: product codes and gateway flags.
-#include "mainwindow/usericons.h"
+#include "rules/usericons.h"
 
 #include <QtTest>
 

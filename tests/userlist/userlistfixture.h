@@ -1,11 +1,11 @@
 #pragma once
 // The main window fixture with readers for the user list rows and the
 // squelch list.
-#include "app/clock.h"
-#include "app/errors.h"
+#include "base/clock.h"
+#include "base/errors.h"
 #include "mainwindow/Tmain.h"
-#include "mainwindow/usericons.h"
-#include "mainwindow/userlistview.h"
+#include "rules/usericons.h"
+#include "widgets/userlistview.h"
 #include "preferences/Toptions.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"

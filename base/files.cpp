@@ -1,0 +1,139 @@
+#include "base/files.h"
+#include "base/version.h"
+
+#include "base/clock.h"
+#include "base/errors.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int fd() const { return m_fd; }
+    // Closes now so that a failing close is reported.
+    void close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0)
+            throw TInOutError::fromErrno(errno);
+    }
+
+private:
+    int m_fd;
+};
+
+void writeAll(int fd, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw TInOutError::fromErrno(errno);
+        }
+        p += n;
+        left -= n;
+    }
+}
+
+} // namespace
+
+void appendLogLine(const QString &fileName, const QString &kind, const QString &line)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    QByteArray bytes;
+    int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            const QDateTime now = currentDateTime();
+            bytes = (kind + QStringLiteral(" logfile created by Tressel " TRESSEL_VERSION " at ") +
+                     longTimeText(now.time()) + QStringLiteral(" on ") +
+                     shortDateText(now.date()) + QStringLiteral(".\r\n\r\n"))
+                        .toUtf8(); // the client's own text; the lines below are bytes
+        }
+    }
+    if (fd < 0)
+        throw TInOutError::fromErrno(errno);
+    FileHandle file(fd);
+    bytes += line.toLatin1();
+    bytes += "\r\n";
+    writeAll(file.fd(), bytes);
+    file.close();
+}
+
+namespace {
+
+// mode < 0: the file keeps what QSaveFile gives it (the old file's mode, or
+// the umask's for a new one).
+void replaceWithMode(const QString &fileName, const QByteArray &bytes, int mode)
+{
+    QSaveFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        throw TInOutError::fromErrno(errno ? errno : EACCES);
+    // Narrowed before the first byte goes in, so the text is never readable
+    // by others, not even in the temporary file.
+    if (mode >= 0 && ::fchmod(file.handle(), mode_t(mode)) != 0) {
+        const int err = errno;
+        file.cancelWriting();
+        throw TInOutError::fromErrno(err);
+    }
+    errno = 0;
+    if (file.write(bytes) != bytes.size()) {
+        const int err = errno ? errno : EIO;
+        file.cancelWriting();
+        throw TInOutError::fromErrno(err);
+    }
+    // QSaveFile buffers: a write that fails at the flush must not be
+    // committed over the old file.
+    errno = 0;
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        const int err = errno ? errno : EIO;
+        file.cancelWriting();
+        throw TInOutError::fromErrno(err);
+    }
+    errno = 0;
+    if (!file.commit())
+        throw TInOutError::fromErrno(errno ? errno : EIO);
+}
+
+} // namespace
+
+void replaceFile(const QString &fileName, const QByteArray &bytes)
+{
+    replaceWithMode(fileName, bytes, -1);
+}
+
+int fileMode(const QString &fileName)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+void replacePrivateFile(const QString &fileName, const QByteArray &bytes, unsigned mostAllowed)
+{
+    unsigned mode = mostAllowed & 0777;
+    const int old = fileMode(fileName);
+    if (old >= 0)
+        mode &= unsigned(old);
+    replaceWithMode(fileName, bytes, int(mode));
+}

@@ -1,0 +1,2 @@
+// Must not compile: the protocol layer sees neither the widgets nor the rules
+#include "widgets/dialogs.h"

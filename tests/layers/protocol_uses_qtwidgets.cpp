@@ -1,0 +1,2 @@
+// Must not compile: the protocol layer has QtCore and QtNetwork only
+#include <QWidget>

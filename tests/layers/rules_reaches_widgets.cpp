@@ -1,0 +1,2 @@
+// Must not compile: the rules need no widget
+#include "widgets/TTranscriptView.h"

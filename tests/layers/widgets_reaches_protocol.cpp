@@ -1,0 +1,2 @@
+// Must not compile: the widgets know nothing of the protocol
+#include "interpreter/TBnetChat.h"

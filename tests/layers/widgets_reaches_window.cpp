@@ -1,0 +1,2 @@
+// Must not compile: the widgets know nothing of the window
+#include "mainwindow/Tmain.h"

@@ -1,0 +1,165 @@
+#pragma once
+// A transcript pane that stays fast however long the transcript grows.
+//
+// Lines live in one arena with an offset per line, and their colours as a
+// few (end, colour) runs per line in a side table; nothing per line is a
+// QObject or a text block. A line whose characters all lie below U+0100 (every
+// ASCII line among them) takes one byte per character; any other line takes
+// two (UTF-16), marked by a flag in its end offset. Only the lines on screen are wrapped and painted,
+// and the scroll bar counts logical lines, so resizing, scrolling and
+// appending cost the same with ten lines or a million. Appends only record
+// the line; the scroll range is brought up to date once per pass of the event
+// loop, and painting is coalesced by Qt.
+#include "widgets/ttranscriptpane.h"
+
+#include <QAbstractScrollArea>
+#include <QFont>
+#include <QHash>
+#include <QList>
+#include <QRect>
+#include <QRgb>
+
+#include <cstring>
+
+class TTranscriptView : public QAbstractScrollArea, public TTranscriptPane {
+    Q_OBJECT
+public:
+    explicit TTranscriptView(QWidget *parent = nullptr);
+    ~TTranscriptView() override;
+
+    QWidget *widget() override { return this; }
+    void appendLine(const QString &text, const QList<TColourRun> &runs) override;
+    void appendPlainLine(const QString &text) override;
+    void clear() override;
+    int lineCount() const override { return int(m_lineStart.size()) - 1; }
+    QString lineText(int line) const override;
+    QColor colourAt(int line, int column) const override;
+    QString plainText() const override;
+    QString selectedText() const override;
+    bool hasSelection() const override;
+    void selectAll() override;
+    void clearSelection() override;
+    void copy() override;
+    void setDefaultTextColour(const QColor &c) override;
+    QColor defaultTextColour() const override { return m_defaultColour; }
+    void setBackground(const QColor &c) override;
+    QColor background() const override { return m_background; }
+    bool isScrolledToEnd() const override { return m_atEnd; }
+
+    // Bytes held by the line store (text, line index, colours), spare
+    // capacity included.
+    qsizetype storeBytes() const;
+    // The part of that in use (what the lines themselves take).
+    qsizetype storeBytesUsed() const;
+    // Where the character at column of line is drawn, in viewport
+    // coordinates (column == length gives the end of the line); empty when
+    // that line is not on screen.
+    QRect characterRect(int line, int column) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    struct Run {
+        quint32 end; // column after the run's last character
+        QRgb colour;
+    };
+    struct Pos {
+        int line = 0;
+        int column = 0;
+        bool operator==(const Pos &o) const { return line == o.line && column == o.column; }
+        bool operator!=(const Pos &o) const { return !(*this == o); }
+        bool operator<(const Pos &o) const {
+            return line < o.line || (line == o.line && column < o.column);
+        }
+    };
+    // One line on screen: its top and where each of its rows starts.
+    struct Shown {
+        int line;
+        int y;
+        QList<int> rowStarts;
+    };
+
+    void appendText(const QString &text);
+    void lineAppended();
+    void scheduleSync();
+    void syncScrollRange();
+    void fontChanged();
+
+    // The characters of one line as stored.
+    struct LineRef {
+        const char *data;
+        int length;
+        bool wide;
+        char16_t at(int k) const {
+            if (!wide) return uchar(data[k]);
+            char16_t c;
+            std::memcpy(&c, data + 2 * qsizetype(k), sizeof c);
+            return c;
+        }
+    };
+    static constexpr qint64 kWideLine = qint64(1) << 62; // in the entry after the line's start
+    qint64 offsetOf(int entry) const { return m_lineStart[entry] & ~kWideLine; }
+    bool isWide(int line) const { return m_lineStart[line + 1] & kWideLine; }
+    LineRef lineRef(int line) const {
+        const qint64 from = offsetOf(line);
+        const qint64 bytes = offsetOf(line + 1) - from;
+        const bool wide = isWide(line);
+        return {m_text + from, int(wide ? bytes / 2 : bytes), wide};
+    }
+    int lineLength(int line) const { return lineRef(line).length; }
+    QString textOf(const LineRef &l, int from, int to) const;
+    // How far the character at k moves the pen (the second half of a
+    // surrogate pair: nothing, the pair is measured at its first half).
+    qreal advanceAt(const LineRef &l, int k) const;
+    qreal wideAdvance(char32_t c) const;
+    qreal wrapWidth() const;
+    void wrapLine(int line, QList<int> &rowStarts) const;
+    void ensureShown() const;
+    void invalidateShown() { m_shownValid = false; }
+    void paintLine(class QPainter &p, const Shown &s, const QRect &exposed) const;
+
+    Pos posAt(const QPoint &pt) const;
+    Pos selStart() const { return m_cursor < m_anchor ? m_cursor : m_anchor; }
+    Pos selEnd() const { return m_cursor < m_anchor ? m_anchor : m_cursor; }
+    void setSelection(const Pos &anchor, const Pos &cursor);
+    void copyToSelectionClipboard() const;
+
+    // The store. The text arena is grown with realloc, which moves large
+    // blocks by remapping pages instead of copying them.
+    char *m_text = nullptr;
+    qsizetype m_textSize = 0;
+    qsizetype m_textCapacity = 0;
+    QList<qint64> m_lineStart{0}; // one more entry than lines
+    QList<quint32> m_firstRun{0}; // likewise, into m_runs
+    QList<Run> m_runs;
+
+    QColor m_defaultColour;
+    QColor m_background;
+
+    // Drawing font and its metrics in logical pixels.
+    QFont m_drawFont;
+    qreal m_advance[256] = {};
+    mutable QHash<char32_t, qreal> m_wideAdvance; // characters above U+00FF, as met
+    int m_rowHeight = 1;
+    int m_ascent = 1;
+
+    bool m_atEnd = true;
+    bool m_syncQueued = false;
+    bool m_syncing = false;
+
+    Pos m_anchor;
+    Pos m_cursor;
+    bool m_dragging = false;
+
+    mutable QList<Shown> m_shown;
+    mutable bool m_shownValid = false;
+};

@@ -1,0 +1,82 @@
+#include "widgets/dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+class QtDialogs final : public TDialogs {
+public:
+    bool confirm(QWidget *parent, const QString &title, const QString &text,
+                 Buttons buttons) override
+    {
+        const bool yesNo = buttons == Buttons::YesNo;
+        const auto yes = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
+        const auto no = yesNo ? QMessageBox::No : QMessageBox::Cancel;
+        return QMessageBox::question(parent, title, text, yes | no, yes) == yes;
+    }
+
+    bool inputBox(QWidget *parent, const QString &caption, const QString &prompt,
+                  QString &value) override
+    {
+        bool ok = false;
+        const QString text =
+            QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, value, &ok);
+        if (ok)
+            value = text;
+        return ok;
+    }
+
+    QString saveFileName(QWidget *parent, const QString &initialName, const QString &filter,
+                         const QString &defaultSuffix, bool confirmOverwrite) override
+    {
+        QFileDialog dlg(parent);
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setFileMode(QFileDialog::AnyFile);
+        dlg.setNameFilter(filter);
+        dlg.setDefaultSuffix(defaultSuffix);
+        if (!confirmOverwrite)
+            dlg.setOption(QFileDialog::DontConfirmOverwrite);
+        if (!initialName.isEmpty())
+            dlg.selectFile(initialName);
+        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+            return QString();
+        return dlg.selectedFiles().first();
+    }
+
+    bool chooseFont(QWidget *parent, QFont &font) override
+    {
+        bool ok = false;
+        const QFont chosen = QFontDialog::getFont(&ok, font, parent);
+        if (ok)
+            font = chosen;
+        return ok;
+    }
+
+    void showError(QWidget *parent, const QString &title, const QString &text) override
+    {
+        QMessageBox::critical(parent, title, text, QMessageBox::Ok);
+    }
+
+    void showInfo(QWidget *parent, const QString &title, const QString &text) override
+    {
+        QMessageBox::information(parent, title, text, QMessageBox::Ok);
+    }
+};
+
+QtDialogs qtDialogs;
+TDialogs *current = nullptr;
+
+} // namespace
+
+TDialogs &dialogs() { return current ? *current : qtDialogs; }
+
+void setDialogs(TDialogs *d) { current = d; }
+
+void showErrorBox(const QString &text)
+{
+    dialogs().showError(QApplication::activeWindow(), QStringLiteral("Tressel"), text);
+}
