@@ -122,7 +122,6 @@ public:
     tAntiCensorTable antiCensorTable;
 
 private:
-    void setupMessageEvents();
     // Lines the server sends before it names the user ("Login failed.").
     void processUnHandled(const QString &line);
     bool m_uniqueNameSeen = false;
@@ -284,8 +283,6 @@ private:
     // The Alt+I box text.
     QString userInformation(const QString &name) const;
 
-public:
-
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -294,9 +291,10 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The window put together (assembly.cpp), in this order.
     void createControls();
     void createMenus();
-    void wireEvents();
+    void wireEvents(); // every event of the connection and the server, once
     void startOptions();
     void setConnectedState(bool connected);
     // Runs a handler from Qt inside the error guard.

@@ -150,7 +150,6 @@ void Tmain::setupInputLine()
         if (now.isEmpty())
             m_inputFragments.clear();
     });
-    process->OnUnsent = [this](const QStringList &lines) { processUnsent(lines); };
 }
 
 int Tmain::wireLimit() const
@@ -271,7 +270,7 @@ void Tmain::parseCommand(const QString &line)
         break;
     }
     case Local::Ver:
-        writeLine(chat, TLabel::consoleBlank, QStringLiteral("Tressel [" TRESSEL_VERSION "]"),
+        writeLine(chat, TLabel::consoleBlank, TLabel::mainCaption,
                   labelColour());
         break;
     case Local::Reply:

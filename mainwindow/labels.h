@@ -4,6 +4,8 @@
 // written with one ("Console: " after a socket error or a saved file,
 // "Error: " when a file could not be saved), and each keeps the spelling it
 // has in the transcript and the logs.
+#include "base/version.h"
+
 #include <QString>
 
 namespace TLabel {
@@ -12,4 +14,8 @@ inline const QString consoleBlank = QStringLiteral("Console: ");
 inline const QString error = QStringLiteral("Error:");
 inline const QString errorBlank = QStringLiteral("Error: ");
 inline const QString info = QStringLiteral("Info:");
+
+// The main window's captions.
+inline const QString mainCaption = QStringLiteral("Tressel [" TRESSEL_VERSION "]");
+inline const QString pausedCaption = QStringLiteral("Tressel [" TRESSEL_VERSION "] -- PAUSED --");
 } // namespace TLabel

@@ -20,30 +20,6 @@ const QString reportinPrefix = QStringLiteral(".reportin");
 const QString whisperSound = QStringLiteral("whisper.wav");
 } // namespace
 
-void Tmain::setupMessageEvents()
-{
-    process->OnTalk = [this](const QString &u, const QString &m) { processTalk(u, m); };
-    process->OnEmote = [this](const QString &u, const QString &m) { processEmote(u, m); };
-    process->OnWhisper = [this](const QString &u, const QString &m) { processWhisper(u, m); };
-    process->OnWhisperSent = [this](const QString &u, const QString &m) {
-        processWhisperSent(u, m);
-    };
-    process->OnBroadcast = [this](const QString &m) { processBroadcast(m); };
-    process->OnChannelFull = [this](const QString &m) { processChannelFull(m); };
-    process->OnInfo = [this](const QString &m) { processInfo(m); };
-    process->OnChanNotExist = [this](const QString &m) { processChanNotExist(m); };
-    process->OnError = [this](const QString &m) { processError(m); };
-    process->OnRestricted = [this](const QString &m) { processRestricted(m); };
-    process->OnUnHandled = [this](const QString &m) { processUnHandled(m); };
-    // Every connection starts before the gateway has named the user.
-    auto connected = bnet->OnConnect;
-    bnet->OnConnect = [this, connected] {
-        m_uniqueNameSeen = false;
-        if (connected)
-            connected();
-    };
-}
-
 void Tmain::uniqueNameArrived() { m_uniqueNameSeen = true; }
 
 bool Tmain::isOwnName(const QString &user) const

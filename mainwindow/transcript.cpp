@@ -110,7 +110,7 @@ void Tmain::PauseChatClick()
         PauseChat->setText(QStringLiteral("Unpause Chat"));
     } else {
         envVars.chatPaused = false;
-        setWindowTitle(QStringLiteral("Tressel [" TRESSEL_VERSION "]"));
+        setWindowTitle(TLabel::mainCaption);
         PauseChat->setText(QStringLiteral("Pause Chat"));
         writeLine(chat, TLabel::console, QStringLiteral("Chat Unpaused."), label);
         emptyChatBuffer();

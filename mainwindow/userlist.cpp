@@ -44,21 +44,6 @@ void Tmain::setupUserList()
             state->pending = false;
     });
 
-    process->OnShowUser = [this](const QString &user, const QString &flags,
-                                 const QString &userType) {
-        processShowUser(user, flags, userType);
-    };
-    process->OnJoin = [this](const QString &user, const QString &flags, const QString &userType) {
-        processJoin(user, flags, userType);
-    };
-    process->OnLeave = [this](const QString &user, const QString &flags,
-                              const QString &userType) { processLeave(user, flags, userType); };
-    process->OnUserFlags = [this](const QString &user, const QString &flags) {
-        processUserFlags(user, flags);
-    };
-    process->OnChannel = [this](const QString &mess) { processChannel(mess); };
-    process->OnUniqueName = [this](const QString &user) { processUniqueName(user); };
-
     setupSquelchList();
     setupUserListActions();
 }

@@ -1,0 +1,369 @@
+// The window put together: its controls, menu, connection objects and the
+// one place where their events are wired to the behaviour areas.
+#include "mainwindow/Tmain.h"
+#include "mainwindow/labels.h"
+#include "base/wirecodes.h"
+#include "base/version.h"
+
+#include "widgets/dialogs.h"
+#include "base/files.h"
+#include "base/guard.h"
+#include "connection/TChatInterface.h"
+#include "interpreter/TBnetChat.h"
+#include "widgets/TTranscriptView.h"
+#include "rules/layout.h"
+#include "rules/textcodec.h"
+#include "widgets/textitems.h"
+#include "widgets/menubarstyle.h"
+#include "preferences/Toptions.h"
+#include "resources/icons.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cmath>
+
+namespace {
+const QString defaultHost = QStringLiteral("useast.battle.net");
+constexpr int startWidth = 795;
+constexpr int startHeight = 539;
+
+QFont paneFont(int points)
+{
+    QFont f(QStringLiteral("MS Sans Serif"), points);
+    f.setStyleHint(QFont::SansSerif); // where the family is missing
+    return f;
+}
+} // namespace
+
+Tmain::PaneFactory &Tmain::transcriptFactory()
+{
+    static PaneFactory factory = [](QWidget *parent) -> TTranscriptPane * {
+        return new TTranscriptView(parent);
+    };
+    return factory;
+}
+
+void Tmain::guardedCall(const std::function<void()> &f)
+{
+    guarded(f);
+}
+
+Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
+{
+    // exit(), not quit(): quit() first closes every window, and the main
+    // window's close would ask "Are you sure you wish to quit?" once more.
+    terminate = [] { QCoreApplication::exit(0); };
+    setErrorDisplay(showErrorBox); // errors show as boxes from now on
+    setWindowTitle(QStringLiteral("Tressel"));
+    setFont(paneFont(8));
+    createControls();
+    createMenus();
+
+    bnet = new TChatInterface(this);
+    bnet->Address = defaultHost;
+    bnet->Port = 6112;
+    bnet->NoLineFeed = true;
+    bnet->NoReturn = true;
+    process = new TBnetChat(this);
+    process->ChatInterface = bnet;
+    process->setFloodInterval(Wire::FloodIntervalMs);
+    timer = new QTimer(this);
+    timer->setInterval(1000);
+    connect(timer, &QTimer::timeout, this, guard([this] { timerTimer(); }));
+    // The behaviour areas set up their controls; then every event of the
+    // connection and the server is wired to them, in one place.
+    setupAutosquelch();
+    setupInputLine();
+    setupUserList();
+    wireEvents();
+
+    resize(startWidth, startHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    guardedCall([this] { FormCreate(); });
+    startOptions();
+    timer->start();
+}
+
+Tmain::~Tmain()
+{
+    // The connection's events must not reach a window half torn down.
+    bnet->OnDisconnect = nullptr;
+    bnet->OnConnectClosed = nullptr;
+    bnet->OnDataReceived = nullptr;
+}
+
+void Tmain::createControls()
+{
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+
+    chat = transcriptFactory()(client);
+    chat->widget()->setObjectName(QStringLiteral("chat"));
+    chat->widget()->setFont(paneFont(8));
+    whisper = transcriptFactory()(client);
+    whisper->widget()->setObjectName(QStringLiteral("whisper"));
+    whisper->widget()->setFont(paneFont(8));
+
+    users = new QTreeWidget(client);
+    users->setObjectName(QStringLiteral("users"));
+    users->setColumnCount(1);
+    users->setHeaderHidden(true);
+    users->setRootIsDecorated(false);
+    users->setIndentation(0);
+    users->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    users->setSelectionMode(QAbstractItemView::SingleSelection);
+    users->setIconSize(QSize(28, 14));
+    users->setFont(paneFont(7));
+    users->header()->setMinimumSectionSize(130);
+    users->setColumnWidth(0, 130);
+
+    brx = new QListWidget(client);
+    brx->setObjectName(QStringLiteral("brx"));
+    brx->setViewMode(QListView::ListMode);
+    brx->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    brx->setIconSize(QSize(28, 14));
+    brx->setFont(paneFont(7));
+
+    text = new QLineEdit(client);
+    text->setObjectName(QStringLiteral("text"));
+    text->setFont(paneFont(8));
+
+    send = new QPushButton(QStringLiteral("&Send"), client);
+    send->setObjectName(QStringLiteral("send"));
+    // The window's default button: Enter anywhere in the window clicks it
+    // (keyPressEvent, input.cpp).
+    send->setDefault(true);
+
+    channel = new QLineEdit(client);
+    channel->setObjectName(QStringLiteral("channel"));
+    channel->setReadOnly(true);
+    channel->setFont(paneFont(7));
+
+    lamermode = new QPushButton(QStringLiteral("Activate Lamer Mode"), client);
+    lamermode->setObjectName(QStringLiteral("lamermode"));
+    lamermode->setToolTip(
+        QStringLiteral("Activating this will suppress text from any user not on your safelist"));
+
+    chatMenu = new QMenu(this);
+    chatClear = chatMenu->addAction(QStringLiteral("Clear"));
+    chatMenu->addSeparator();
+    SaveAs1 = chatMenu->addAction(QStringLiteral("Save As"));
+    Copy1 = chatMenu->addAction(QStringLiteral("Copy"));
+    SelectAll1 = chatMenu->addAction(QStringLiteral("Select All"));
+    chat->widget()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(chat->widget(), &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { chatMenu->popup(chat->widget()->mapToGlobal(pos)); });
+
+    whisperMenu = new QMenu(this);
+    dispWhisper = whisperMenu->addAction(QStringLiteral("Display whispers here"));
+    dispRaw = whisperMenu->addAction(QStringLiteral("Display raw transmissions here"));
+    whisperClear = whisperMenu->addAction(QStringLiteral("Clear"));
+    dispWhisper->setCheckable(true);
+    dispRaw->setCheckable(true);
+    dispWhisper->setChecked(true);
+    whisper->widget()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(whisper->widget(), &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        whisperMenu->popup(whisper->widget()->mapToGlobal(pos));
+    });
+
+    connect(chatClear, &QAction::triggered, this, guard([this] { chatClearClick(); }));
+    connect(SaveAs1, &QAction::triggered, this, guard([this] { SaveAs1Click(); }));
+    connect(Copy1, &QAction::triggered, this, guard([this] { Copy1Click(); }));
+    connect(SelectAll1, &QAction::triggered, this, guard([this] { SelectAll1Click(); }));
+    connect(dispWhisper, &QAction::triggered, this, guard([this] { dispWhisperClick(); }));
+    connect(dispRaw, &QAction::triggered, this, guard([this] { dispRawClick(); }));
+    connect(whisperClear, &QAction::triggered, this, guard([this] { whisperClearClick(); }));
+}
+
+void Tmain::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto *style = new TMenuBarStyle(QApplication::style()->name());
+    style->setParent(bar);
+    bar->setStyle(style);
+    auto item = [&](QAction *&action, const QString &caption, int image, auto handler) {
+        action = bar->addAction(TIcons::menuIcon(image), caption);
+        connect(action, &QAction::triggered, this, guard(handler));
+    };
+    item(Connect, QStringLiteral("Connect"), TIcons::ConnectImage, [this] { ConnectClick(); });
+    item(Disconnect, QStringLiteral("Disconnect"), TIcons::DisconnectImage, [this] { DisconnectClick(); });
+    item(Preferences, QStringLiteral("Preferences"), TIcons::PreferencesImage, [this] { PreferencesClick(); });
+    item(PauseChat, QStringLiteral("Pause Chat"), TIcons::PauseChatImage, [this] { PauseChatClick(); });
+    item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
+    item(Home, QStringLiteral("Home"), TIcons::HomeImage, [this] { HomeClick(); });
+    item(Quit, QStringLiteral("Quit"), TIcons::QuitImage, [this] { QuitClick(); });
+}
+
+void Tmain::wireEvents()
+{
+    // The socket.
+    bnet->OnConnect = [this] { bnetConnect(); };
+    bnet->OnDisconnect = [this] { bnetDisconnect(); };
+    bnet->OnConnectClosed = [this] { bnetDisconnect(); };
+    bnet->OnDataReceived = [this](const QString &line) { bnetDataReceived(line); };
+    bnet->OnLogin = [this] { bnetLogin(); };
+    bnet->OnSocketError = [this] { bnetSocketError(); };
+
+    // The server's lines: the channel and its members (userlist.cpp).
+    process->OnShowUser = [this](const QString &user, const QString &flags,
+                                 const QString &userType) {
+        processShowUser(user, flags, userType);
+    };
+    process->OnJoin = [this](const QString &user, const QString &flags, const QString &userType) {
+        processJoin(user, flags, userType);
+    };
+    process->OnLeave = [this](const QString &user, const QString &flags,
+                              const QString &userType) { processLeave(user, flags, userType); };
+    process->OnUserFlags = [this](const QString &user, const QString &flags) {
+        processUserFlags(user, flags);
+    };
+    process->OnChannel = [this](const QString &mess) { processChannel(mess); };
+    process->OnUniqueName = [this](const QString &user) { processUniqueName(user); };
+
+    // What is said, and what the server tells (messageevents.cpp).
+    process->OnTalk = [this](const QString &u, const QString &m) { processTalk(u, m); };
+    process->OnEmote = [this](const QString &u, const QString &m) { processEmote(u, m); };
+    process->OnWhisper = [this](const QString &u, const QString &m) { processWhisper(u, m); };
+    process->OnWhisperSent = [this](const QString &u, const QString &m) {
+        processWhisperSent(u, m);
+    };
+    process->OnBroadcast = [this](const QString &m) { processBroadcast(m); };
+    process->OnChannelFull = [this](const QString &m) { processChannelFull(m); };
+    process->OnInfo = [this](const QString &m) { processInfo(m); };
+    process->OnChanNotExist = [this](const QString &m) { processChanNotExist(m); };
+    process->OnError = [this](const QString &m) { processError(m); };
+    process->OnRestricted = [this](const QString &m) { processRestricted(m); };
+    process->OnUnHandled = [this](const QString &m) { processUnHandled(m); };
+
+    // What we send and the server's quota (connectioncontrol.cpp, input.cpp).
+    process->OnRefused = [this](const QString &line, int waitMs) { processRefused(line, waitMs); };
+    process->OnUnsent = [this](const QStringList &lines) { processUnsent(lines); };
+}
+
+void Tmain::startOptions()
+{
+    options = new Toptions(this);
+    TMainPanes panes;
+    panes.chat = chat->widget();
+    panes.users = users;
+    panes.text = text;
+    panes.whisper = whisper->widget();
+    panes.brx = brx;
+    panes.channel = channel;
+    panes.setBackground = [this](const QColor &c) {
+        chat->setBackground(c);
+        whisper->setBackground(c);
+        for (QWidget *w : {static_cast<QWidget *>(users), static_cast<QWidget *>(brx),
+                           static_cast<QWidget *>(channel), static_cast<QWidget *>(text)}) {
+            QPalette p = w->palette();
+            p.setColor(QPalette::Base, c);
+            w->setPalette(p);
+        }
+    };
+    panes.setListTextColour = [this](const QColor &c) {
+        for (QWidget *w : {static_cast<QWidget *>(users), static_cast<QWidget *>(brx),
+                           static_cast<QWidget *>(channel), static_cast<QWidget *>(text)}) {
+            QPalette p = w->palette();
+            p.setColor(QPalette::Text, c);
+            w->setPalette(p);
+        }
+    };
+    panes.setWhisperTextColour = [this](const QColor &c) { whisper->setDefaultTextColour(c); };
+    panes.dispWhisperChecked = [this] { return dispWhisper->isChecked(); };
+    options->setMainPanes(panes);
+    options->OnNotice = [this](const QString &message) {
+        writeLine(chat, QStringLiteral("Warning:"), TTextItem::ownText(message),
+                  errorColour());
+    };
+    // A log switched on again, or given another name, may warn once more.
+    connect(options->keeplog, &QCheckBox::toggled, this, [this] { m_chatLogWarned = false; });
+    connect(options->logfilename, &QLineEdit::textChanged, this, [this] { m_chatLogWarned = false; });
+    connect(options->keeprawlog, &QCheckBox::toggled, this, [this] { m_rawLogWarned = false; });
+    connect(options->rawlogfilename, &QLineEdit::textChanged, this,
+            [this] { m_rawLogWarned = false; });
+    // After the dialog's own OK handler, which was connected first.
+    connect(options->ok, &QPushButton::clicked, this, guard([this] { applyQuotaSettings(); }));
+    // Created hidden; its show handler reads the configuration file now.
+    guardedCall([this] { options->FormShow(); });
+}
+
+void Tmain::FormCreate()
+{
+    refreshForm();
+    // Here, in this order: loadSquelchlist(); initAntiCensor();
+    loadSquelchlist();
+    initAntiCensor();
+    channel->setText(TLabel::mainCaption);
+    setWindowTitle(TLabel::mainCaption);
+    setConnectedState(false);
+    envVars.lastWhisperer.clear();
+    envVars.userCount = 0;
+    envVars.isAway = false;
+    envVars.autoConnectDone = false;
+}
+
+void Tmain::refreshForm()
+{
+    const QRect frame = frameGeometry();
+    const TMainLayout l = computeLayout(frame.width(), frame.height());
+    channel->setGeometry(l.channel);
+    users->setGeometry(l.users);
+    chat->widget()->setGeometry(l.chat);
+    whisper->widget()->setGeometry(l.whisper);
+    brx->setGeometry(l.brx);
+    text->setGeometry(l.text);
+    send->setGeometry(l.send);
+    lamermode->setGeometry(l.lamermode);
+}
+
+void Tmain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_firstShowDone) {
+        m_firstShowDone = true;
+        // The window was sized before its frame was known: make the outer
+        // size the start size once the frame is there.
+        QTimer::singleShot(0, this, [this] {
+            const QSize extra = frameGeometry().size() - geometry().size();
+            if (!extra.isEmpty() && size() == QSize(startWidth, startHeight))
+                resize(startWidth - extra.width(), startHeight - extra.height());
+            refreshForm();
+        });
+    }
+    guardedCall([this] { FormShow(); });
+}
+
+void Tmain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    refreshForm();
+}
+
+void Tmain::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    // The frame may have become known only now.
+    if (frameGeometry().size() != m_lastOuterSize) {
+        m_lastOuterSize = frameGeometry().size();
+        refreshForm();
+    }
+}
+
+void Tmain::FormShow()
+{
+    text->setFocus();
+    if (!envVars.autoConnectDone && options->autoconnect->isChecked()) {
+        envVars.autoConnectDone = true;
+        ConnectClick();
+    }
+}
