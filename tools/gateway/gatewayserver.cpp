@@ -14,7 +14,6 @@ namespace {
 const QByteArray ChatTopic =
     "Chat topic: This is the public chat channel. Feel free to chat...";
 constexpr int MaxChannelName = 31;
-constexpr int MaxUserName = 31;
 
 const QList<QByteArray> RecordProducts = {"STAR", "SEXP", "SSHR", "JSTR", "W2BN",
                                           "D2DV", "D2XP", "DRTL", "DSHR"};
@@ -50,7 +49,7 @@ const QList<QByteArray> HelpLines = {
     " /devoice", " /topic", " /moderate", " /icon", " /language /lang",
 };
 
-QByteArray key(const QByteArray &name) { return name.toLower(); }
+QByteArray key(const QByteArray &name) { return ChannelModel::key(name); }
 
 // Splits off the first space-separated word.
 QByteArray firstWord(const QByteArray &text, QByteArray *rest)
@@ -62,18 +61,6 @@ QByteArray firstWord(const QByteArray &text, QByteArray *rest)
     }
     *rest = text.mid(sp + 1);
     return text.left(sp);
-}
-
-bool validName(const QByteArray &name)
-{
-    if (name.isEmpty() || name.size() > MaxUserName)
-        return false;
-    for (char c : name) {
-        const uchar u = uchar(c);
-        if (u <= ' ' || u == '"' || u == 0x7f)
-            return false;
-    }
-    return true;
 }
 
 bool parseFlags(const QByteArray &text, quint16 *flags)
@@ -96,17 +83,14 @@ GatewayServer::GatewayServer(GatewayOptions options, QObject *parent)
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
     clock = [started] { return started->elapsed(); };
+    m_model.send = [this](const Member *to, const QByteArray &line) { send(to, line); };
     connect(&m_server, &QTcpServer::newConnection, this, &GatewayServer::acceptConnections);
     if (m_options.burst > 0)
         for (const QByteArray &n : burstSenderNames())
             simJoin(n, "CHAT", ClientFlags);
 }
 
-GatewayServer::~GatewayServer()
-{
-    // Connections are children and go with us; members are ours.
-    qDeleteAll(m_members);
-}
+GatewayServer::~GatewayServer() = default; // connections are children and go with us
 
 bool GatewayServer::listen(QString *error)
 {
@@ -129,8 +113,8 @@ void GatewayServer::acceptConnections()
 
 void GatewayServer::memberGone(GatewayConnection *conn)
 {
-    if (Member *m = conn->name.isEmpty() ? nullptr : m_members.value(key(conn->name)))
-        if (m->conn == conn)
+    if (Member *m = conn->name.isEmpty() ? nullptr : findMember(conn->name))
+        if (connectionOf(m) == conn)
             removeMember(m);
 }
 
@@ -143,15 +127,10 @@ void GatewayServer::connectionGone(GatewayConnection *conn)
 
 // ---- members and channels ------------------------------------------------
 
-GatewayServer::Member *GatewayServer::findMember(const QByteArray &name) const
-{
-    return m_members.value(key(name));
-}
-
 GatewayServer::Member *GatewayServer::findSimulated(const QByteArray &name, QString *error) const
 {
     Member *m = findMember(name);
-    if (!m || m->conn) {
+    if (!m || m->client) {
         *error = QString("No simulated member named '%1'.").arg(QString::fromLatin1(name));
         return nullptr;
     }
@@ -161,23 +140,23 @@ GatewayServer::Member *GatewayServer::findSimulated(const QByteArray &name, QStr
 GatewayServer::Member *GatewayServer::addMember(const QByteArray &name, const QByteArray &product,
                                                 quint16 flags, GatewayConnection *conn)
 {
-    auto *m = new Member{name, product, flags, QByteArray(), conn};
-    m_members.insert(key(name), m);
+    Member *m = m_model.add(name, product, flags, conn != nullptr);
+    if (conn)
+        m_clients.insert(m, conn);
     return m;
 }
 
 void GatewayServer::removeMember(Member *m)
 {
-    leaveChannel(m);
-    m_members.remove(key(m->name));
-    delete m;
+    m_clients.remove(m);
+    m_model.remove(m);
 }
 
 QList<QByteArray> GatewayServer::simulatedNames() const
 {
     QList<QByteArray> names;
-    for (const Member *m : m_members)
-        if (!m->conn)
+    for (const Member *m : m_model.members())
+        if (!m->client)
             names.append(m->name);
     return names;
 }
@@ -185,39 +164,16 @@ QList<QByteArray> GatewayServer::simulatedNames() const
 QList<QByteArray> GatewayServer::clientNames() const
 {
     QList<QByteArray> names;
-    for (const Member *m : m_members)
-        if (m->conn)
+    for (const Member *m : m_model.members())
+        if (m->client)
             names.append(m->name);
     return names;
 }
 
-int GatewayServer::userCount() const { return m_members.size(); }
-
-int GatewayServer::channelCount() const { return m_channels.size(); }
-
-quint16 GatewayServer::flagsSeenBy(const Member *viewer, const Member *m) const
-{
-    quint16 flags = m->flags;
-    if (viewer->conn && viewer->conn->squelched.contains(key(m->name)))
-        flags |= SquelchedFlag;
-    return flags;
-}
-
-QByteArray GatewayServer::flagsText(const Member *viewer, const Member *m) const
-{
-    return QByteArray::number(flagsSeenBy(viewer, m), 16).rightJustified(4, '0');
-}
-
-bool GatewayServer::hears(const Member *viewer, const Member *speaker) const
-{
-    return viewer != speaker
-        && !(viewer->conn && viewer->conn->squelched.contains(key(speaker->name)));
-}
-
 void GatewayServer::send(const Member *to, const QByteArray &line) const
 {
-    if (to->conn)
-        to->conn->writeLine(line);
+    if (GatewayConnection *conn = connectionOf(to))
+        conn->writeLine(line);
 }
 
 void GatewayServer::info(const Member *m, const QByteArray &text) const
@@ -255,71 +211,26 @@ QByteArray GatewayServer::channelRefusal(const QByteArray &channel) const
     return QByteArray();
 }
 
-void GatewayServer::leaveChannel(Member *m)
-{
-    if (m->channel.isEmpty())
-        return;
-    auto it = m_channels.find(m->channel);
-    m->channel.clear();
-    if (it == m_channels.end())
-        return;
-    it->members.removeOne(m);
-    // Only clients get lines: a crowd of simulated members must not cost a
-    // line each per arrival or departure.
-    for (const Member *other : it->members)
-        if (other->conn)
-            send(other, "1003 LEAVE " + m->name + ' ' + flagsText(other, m));
-    if (it->members.isEmpty())
-        m_channels.erase(it);
-}
-
-void GatewayServer::sendUserList(Member *m)
-{
-    const Channel &c = m_channels[m->channel];
-    send(m, "1007 CHANNEL \"" + c.name + '"');
-    // The newcomer first, then the others from the latest arrival back.
-    auto userLine = [&](const Member *u) {
-        send(m, "1001 USER " + u->name + ' ' + flagsText(m, u) + " [" + u->product + ']');
-    };
-    userLine(m);
-    for (int i = c.members.size() - 1; i >= 0; --i)
-        if (c.members[i] != m)
-            userLine(c.members[i]);
-}
-
 void GatewayServer::enterChannel(Member *m, const QByteArray &channel, bool withTopic)
 {
-    const QByteArray k = key(channel);
-    leaveChannel(m);
-    Channel &c = m_channels[k];
-    if (c.name.isEmpty())
-        c.name = channel;
-    c.members.append(m);
-    m->channel = k;
-    for (const Member *other : c.members)
-        if (other != m && other->conn)
-            send(other,
-                 "1002 JOIN " + m->name + ' ' + flagsText(other, m) + " [" + m->product + ']');
-    if (m->conn) {
-        sendUserList(m);
-        if (withTopic && k == key(DefaultChannel))
-            info(m, ChatTopic);
-    }
+    m_model.enter(m, channel);
+    if (m->client && withTopic && m->channel == key(DefaultChannel))
+        info(m, ChatTopic);
 }
 
 // ---- talk ------------------------------------------------------------------
 
 void GatewayServer::talk(Member *from, const QByteArray &text)
 {
-    auto it = m_channels.find(from->channel);
-    if (it == m_channels.end())
+    const ChannelModel::Channel *c = m_model.channel(from->channel);
+    if (!c)
         return;
     bool heard = false;
-    for (const Member *other : it->members)
-        if (hears(other, from)) {
+    for (const Member *other : c->members)
+        if (m_model.hears(other, from)) {
             heard = true;
-            send(other, "1005 TALK " + from->name + ' ' + flagsText(other, from) + " \"" + text
-                            + '"');
+            send(other, "1005 TALK " + from->name + ' ' + m_model.flagsText(other, from) + " \""
+                            + text + '"');
         }
     if (!heard)
         info(from, "No one hears you.");
@@ -327,16 +238,16 @@ void GatewayServer::talk(Member *from, const QByteArray &text)
 
 void GatewayServer::emote(Member *from, const QByteArray &text)
 {
-    auto it = m_channels.find(from->channel);
-    if (it == m_channels.end())
+    const ChannelModel::Channel *c = m_model.channel(from->channel);
+    if (!c)
         return;
     bool heard = false;
-    for (const Member *other : it->members) {
-        if (other != from && !hears(other, from))
+    for (const Member *other : c->members) {
+        if (other != from && !m_model.hears(other, from))
             continue;
         heard = heard || other != from;
-        send(other,
-             "1023 EMOTE " + from->name + ' ' + flagsText(other, from) + " \"" + text + '"');
+        send(other, "1023 EMOTE " + from->name + ' ' + m_model.flagsText(other, from) + " \""
+                        + text + '"');
     }
     if (!heard)
         info(from, "No one hears you.");
@@ -349,24 +260,27 @@ void GatewayServer::whisper(Member *from, const QByteArray &toName, const QByteA
         error(from, "That user is not logged on.");
         return;
     }
-    if (to->conn && to->conn->dnd) {
-        info(from, to->name + " is unavailable (" + to->conn->dndMessage + ')');
+    GatewayConnection *toConn = connectionOf(to);
+    if (toConn && toConn->dnd) {
+        info(from, to->name + " is unavailable (" + toConn->dndMessage + ')');
         return;
     }
-    send(from, "1010 WHISPER " + to->name + ' ' + flagsText(from, to) + " \"" + text + '"');
-    if (to->conn && (to == from || hears(to, from))) {
-        send(to, "1004 WHISPER " + from->name + ' ' + flagsText(to, from) + " \"" + text + '"');
-        to->conn->lastWhisperer = from->name;
+    send(from,
+         "1010 WHISPER " + to->name + ' ' + m_model.flagsText(from, to) + " \"" + text + '"');
+    if (toConn && (to == from || m_model.hears(to, from))) {
+        send(to,
+             "1004 WHISPER " + from->name + ' ' + m_model.flagsText(to, from) + " \"" + text + '"');
+        toConn->lastWhisperer = from->name;
     }
-    if (to->conn && to->conn->isAway)
-        info(from, to->name + " is away (" + to->conn->away + ')');
+    if (toConn && toConn->isAway)
+        info(from, to->name + " is away (" + toConn->away + ')');
 }
 
 // ---- the client side -----------------------------------------------------
 
 bool GatewayServer::passwordAccepted(const QByteArray &name, const QByteArray &password) const
 {
-    if (!validName(name) || findMember(name))
+    if (!ChannelModel::validName(name) || findMember(name))
         return false;
     if (m_options.accounts.isEmpty())
         return true;
@@ -396,7 +310,7 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
     info(m, "learn more about it.");
     info(m, "Type /language to switch translation.");
     info(m, "");
-    send(m, "1005 TALK " + name + ' ' + flagsText(m, m) + " \"You have no mail.\"");
+    send(m, "1005 TALK " + name + ' ' + m_model.flagsText(m, m) + " \"You have no mail.\"");
     info(m, ChatTopic);
     if (hostile::afterLogin(m_options.hostile, conn))
         return;
@@ -428,7 +342,7 @@ QByteArray GatewayServer::productTitle(const QByteArray &product) const
 void GatewayServer::clientLine(GatewayConnection *conn, const QByteArray &line)
 {
     Member *m = findMember(conn->name);
-    if (!m || m->conn != conn)
+    if (!m || connectionOf(m) != conn)
         return;
     if (!line.startsWith('/')) {
         talk(m, line);
@@ -441,7 +355,7 @@ void GatewayServer::clientLine(GatewayConnection *conn, const QByteArray &line)
 
 void GatewayServer::command(Member *m, const QByteArray &cmd, const QByteArray &rest)
 {
-    GatewayConnection *conn = m->conn;
+    GatewayConnection *conn = connectionOf(m);
     QByteArray tail;
     const QByteArray arg = firstWord(rest, &tail);
 
@@ -471,8 +385,8 @@ void GatewayServer::command(Member *m, const QByteArray &cmd, const QByteArray &
             enterChannel(m, rest, true);
     } else if (cmd == "rejoin") {
         if (!m->channel.isEmpty()) {
-            const QByteArray name = m_channels[m->channel].name;
-            leaveChannel(m);
+            const QByteArray name = m_model.channelName(m);
+            m_model.leave(m);
             enterChannel(m, name, true);
         }
     } else if (cmd == "squelch" || cmd == "ignore" || cmd == "unsquelch" || cmd == "unignore") {
@@ -485,16 +399,16 @@ void GatewayServer::command(Member *m, const QByteArray &cmd, const QByteArray &
         else if (target == m)
             error(m, "You can't squelch yourself.");
         else if (on) {
-            conn->squelched.insert(key(target->name));
+            m_model.squelch(m, target);
             if (target->channel == m->channel)
-                send(m, "1009 USER " + target->name + ' ' + flagsText(m, target));
+                m_model.showFlags(m, target);
             info(m, target->name + " has been squelched.");
-        } else if (!conn->squelched.remove(key(target->name))) {
+        } else if (!m_model.unsquelch(m, target)) {
             info(m, target->name + " is not being ignored.");
         } else {
             info(m, "No longer ignoring.");
             if (target->channel == m->channel)
-                send(m, "1009 USER " + target->name + ' ' + flagsText(m, target));
+                m_model.showFlags(m, target);
         }
     } else if (cmd == "away" || cmd == "dnd") {
         const bool away = cmd == "away";
@@ -516,17 +430,18 @@ void GatewayServer::command(Member *m, const QByteArray &cmd, const QByteArray &
         } else {
             QByteArray where = target->name + " is using " + productTitle(target->product);
             if (!target->channel.isEmpty())
-                where += " and is currently in channel \"" + m_channels[target->channel].name + '"';
+                where += " and is currently in channel \"" + m_model.channelName(target) + '"';
             info(m, where + '.');
-            if (target->conn && target->conn->isAway)
-                info(m, target->name + " away (" + target->conn->away + ')');
-            if (target->conn && target->conn->dnd)
-                info(m, target->name + " refuses messages (" + target->conn->dndMessage + ')');
+            const GatewayConnection *targetConn = connectionOf(target);
+            if (targetConn && targetConn->isAway)
+                info(m, target->name + " away (" + targetConn->away + ')');
+            if (targetConn && targetConn->dnd)
+                info(m, target->name + " refuses messages (" + targetConn->dndMessage + ')');
         }
     } else if (cmd == "whoami") {
         QByteArray where = "You are using " + productTitle(m->product);
         if (!m->channel.isEmpty())
-            where += " and are currently in channel \"" + m_channels[m->channel].name + '"';
+            where += " and are currently in channel \"" + m_model.channelName(m) + '"';
         info(m, where + '.');
     } else if (cmd == "users") {
         info(m, "There are currently " + QByteArray::number(userCount()) + " users online, in 0 games, and in "
@@ -552,14 +467,14 @@ void GatewayServer::command(Member *m, const QByteArray &cmd, const QByteArray &
             info(m, "Normal games: [n00b] 0 pts (0/0/0)");
         }
     } else if (cmd == "who") {
-        auto it = m_channels.find(key(rest));
-        if (rest.isEmpty() || it == m_channels.end()) {
+        const ChannelModel::Channel *c = m_model.channel(rest);
+        if (rest.isEmpty() || !c) {
             error(m, "That channel does not exist.");
         } else {
             QByteArray names;
-            for (int i = it->members.size() - 1; i >= 0; --i)
-                names += ' ' + it->members[i]->name;
-            info(m, "Users in channel " + it->name + ':' + names);
+            for (int i = c->members.size() - 1; i >= 0; --i)
+                names += ' ' + c->members[i]->name;
+            info(m, "Users in channel " + c->name + ':' + names);
         }
     } else if (cmd == "quit" || cmd == "logout" || cmd == "exit") {
         info(m, "Connection closed.");
@@ -582,7 +497,7 @@ void GatewayServer::command(Member *m, const QByteArray &cmd, const QByteArray &
 
 QString GatewayServer::simJoin(const QByteArray &name, const QByteArray &product, quint16 flags)
 {
-    if (!validName(name))
+    if (!ChannelModel::validName(name))
         return QString("'%1' is not a valid user name.").arg(QString::fromLatin1(name));
     if (findMember(name))
         return QString("'%1' is already logged on.").arg(QString::fromLatin1(name));
@@ -626,7 +541,7 @@ QString GatewayServer::simWhisper(const QByteArray &name, const QByteArray &to,
     if (!m)
         return err;
     Member *target = findMember(to);
-    if (!target || !target->conn)
+    if (!target || !target->client)
         return QString("No client named '%1' is logged on.").arg(QString::fromLatin1(to));
     whisper(m, to, text);
     return QString();
@@ -637,11 +552,7 @@ QString GatewayServer::setFlags(const QByteArray &name, quint16 flags)
     Member *m = findMember(name);
     if (!m)
         return QString("No member named '%1'.").arg(QString::fromLatin1(name));
-    m->flags = flags;
-    auto it = m_channels.find(m->channel);
-    if (it != m_channels.end())
-        for (const Member *viewer : it->members)
-            send(viewer, "1009 USER " + m->name + ' ' + flagsText(viewer, m));
+    m_model.setFlags(m, flags);
     return QString();
 }
 
@@ -652,9 +563,9 @@ void GatewayServer::broadcast(const QByteArray &text)
 
 void GatewayServer::sendToAll(const QByteArray &bytes)
 {
-    for (const Member *m : std::as_const(m_members))
-        if (m->conn)
-            m->conn->write(bytes);
+    for (const Member *m : m_model.members())
+        if (GatewayConnection *conn = connectionOf(m))
+            conn->write(bytes);
 }
 
 void GatewayServer::closeAll()
