@@ -105,6 +105,10 @@ private Q_SLOTS:
     void refusedChannels();
     void squelch();
     void awayAndInfo();
+    void commandAnswers_data();
+    void commandAnswers();
+    void aliasesAnswerAlike_data();
+    void aliasesAnswerAlike();
     void quotaOneWrite();
     void quotaSpaced_data();
     void quotaSpaced();
@@ -503,6 +507,86 @@ void GatewayWire::awayAndInfo()
     QVERIFY(bob->waitClosed());
     QVERIFY(bob->got.contains("1018 INFO \"Connection closed.\"\r\n"));
     QCOMPARE(settle(*alice), "1003 LEAVE bob 0010\r\n");
+}
+
+void GatewayWire::commandAnswers_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("answer");
+    const QByteArray unknown = "1019 ERROR \"Unknown command.\"\r\n";
+    QTest::newRow("unknown") << QByteArray("/notacommand hi") << unknown;
+    QTest::newRow("slash alone") << QByteArray("/") << unknown;
+    QTest::newRow("slash space") << QByteArray("/ me hi") << unknown;
+    QTest::newRow("only in help") << QByteArray("/status") << unknown;
+    QTest::newRow("name run on") << QByteArray("/whisperx bob hi") << unknown;
+    QTest::newRow("tab is no space") << QByteArray("/me\thi") << unknown;
+    QTest::newRow("any case") << QByteArray("/UnBan bob")
+                              << QByteArray("1019 ERROR \"You are not a channel operator.\"\r\n");
+    // The answer names the command as it was typed.
+    QTest::newRow("ignore") << QByteArray("/ignore")
+                            << QByteArray("1019 ERROR \"Who do you want to ignore?\"\r\n");
+    QTest::newRow("UNIGNORE") << QByteArray("/UNIGNORE")
+                              << QByteArray("1019 ERROR \"Who do you want to unignore?\"\r\n");
+    const QByteArray op =
+        "1019 ERROR \"You have to be at least a Channel Operator to use this command.\"\r\n";
+    QTest::newRow("kick") << QByteArray("/kick bob") << op;
+    QTest::newRow("ban") << QByteArray("/ban bob") << op;
+    QTest::newRow("ann") << QByteArray("/ann hi")
+                         << QByteArray("1019 ERROR \"This command is reserved for admins.\"\r\n");
+}
+
+void GatewayWire::commandAnswers()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, answer);
+    start();
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    alice->send(line + '\r');
+    QCOMPARE(settle(*alice), answer);
+    QCOMPARE(settle(*bob), QByteArray());
+}
+
+void GatewayWire::aliasesAnswerAlike_data()
+{
+    QTest::addColumn<QByteArray>("alias");
+    QTest::addColumn<QByteArray>("command");
+    QTest::newRow("emote") << QByteArray("/emote waves") << QByteArray("/me waves");
+    QTest::newRow("join") << QByteArray("/join Backstage") << QByteArray("/channel Backstage");
+    QTest::newRow("j") << QByteArray("/J Backstage") << QByteArray("/channel Backstage");
+    QTest::newRow("whereis") << QByteArray("/whereis bob") << QByteArray("/whois bob");
+    QTest::newRow("where") << QByteArray("/where bob") << QByteArray("/whois bob");
+    QTest::newRow("ignore") << QByteArray("/ignore bob") << QByteArray("/squelch bob");
+    QTest::newRow("astat") << QByteArray("/astat bob star") << QByteArray("/stats bob STAR");
+    QTest::newRow("?") << QByteArray("/?") << QByteArray("/help");
+    QTest::newRow("logout") << QByteArray("/logout") << QByteArray("/quit");
+    QTest::newRow("exit") << QByteArray("/EXIT") << QByteArray("/quit");
+}
+
+void GatewayWire::aliasesAnswerAlike()
+{
+    QFETCH(QByteArray, alias);
+    QFETCH(QByteArray, command);
+    const bool closes = command == "/quit";
+    // What alice and bob get when alice sends the line, each time on a new
+    // gateway.
+    const auto answers = [&](const QByteArray &line) {
+        bytesSent = 0;
+        start();
+        auto alice = login("alice");
+        auto bob = login("bob");
+        alice->take();
+        alice->send(line + '\r');
+        if (closes) {
+            alice->waitClosed();
+            return alice->take() + "|" + settle(*bob);
+        }
+        return settle(*alice) + "|" + settle(*bob);
+    };
+    const QByteArray expected = answers(command);
+    QVERIFY(expected != "|");
+    QCOMPARE(answers(alias), expected);
 }
 
 void GatewayWire::quotaOneWrite()

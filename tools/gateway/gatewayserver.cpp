@@ -1,11 +1,10 @@
 #include "gatewayserver.h"
 
+#include "commands.h"
 #include "gatewayconnection.h"
 #include "hostile.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
-#include <QLocale>
 #include <QTcpSocket>
 #include <memory>
 
@@ -13,55 +12,8 @@ namespace {
 
 const QByteArray ChatTopic =
     "Chat topic: This is the public chat channel. Feel free to chat...";
-constexpr int MaxChannelName = 31;
-
-const QList<QByteArray> RecordProducts = {"STAR", "SEXP", "SSHR", "JSTR", "W2BN",
-                                          "D2DV", "D2XP", "DRTL", "DSHR"};
-
-const QList<QByteArray> MeUsage = {
-    "/me <message> (alias: /emote)",
-    "   Displays your name and <message> in a different color.",
-    "   ",
-    "   Example: /emote wants to play a game.",
-};
-const QList<QByteArray> WhisperUsage = {
-    "/whisper <player> <message> (aliases: /w /m /msg)",
-    "   Sends a private <message> to <player>",
-    "   ",
-    "   Example: /whisper nomad How are you doing?",
-};
-const QList<QByteArray> JoinUsage = {
-    "/channel <channel> (alias: /join /j)",
-    "   Moves you to <channel>",
-    "   ",
-    "   Example: /channel Moderated Support",
-};
-const QList<QByteArray> HelpLines = {
-    "Chat commands : ", " /whois /whereis /where", " /msg /whisper /m /w",
-    " /ignore /squelch", " /unignore /unsquelch", " /away", " /dnd", " /who",
-    " /stats /astat", " /status /users", " /time", " /channel /join /j", " /rejoin",
-    " /me /emote", " /kick", " /ban", " /unban", " /whoami", " /uptime", " /version",
-    " /lusers", " /games", " /channels /chs", " /connections /con", " /finger", " /admins",
-    " /reply /r", " /news", " /logout /quit /exit", " /watch", " /unwatch", " /watchall",
-    " /unwatchall", " /gameinfo", " /ladderinfo", " /timer", " /netinfo", " /chpass",
-    " /quota", " /friends /f", " /mail", " /help", " /motd", " /tos", " /clan",
-    " /ping /p /latency", " /aop", " /op", " /deop", " /tmpop", " /vop", " /voice",
-    " /devoice", " /topic", " /moderate", " /icon", " /language /lang",
-};
 
 QByteArray key(const QByteArray &name) { return ChannelModel::key(name); }
-
-// Splits off the first space-separated word.
-QByteArray firstWord(const QByteArray &text, QByteArray *rest)
-{
-    const int sp = text.indexOf(' ');
-    if (sp < 0) {
-        *rest = QByteArray();
-        return text;
-    }
-    *rest = text.mid(sp + 1);
-    return text.left(sp);
-}
 
 bool parseFlags(const QByteArray &text, quint16 *flags)
 {
@@ -322,23 +274,6 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
         conn->startBurst(m_options.burst, m_options.burstLength);
 }
 
-QByteArray GatewayServer::productTitle(const QByteArray &product) const
-{
-    static const QHash<QByteArray, QByteArray> titles = {
-        {"CHAT", "Chat"},
-        {"STAR", "Starcraft"},
-        {"SEXP", "Starcraft Brood War"},
-        {"SSHR", "Starcraft Shareware"},
-        {"JSTR", "Starcraft Japanese"},
-        {"W2BN", "Warcraft II Battle.net Edition"},
-        {"D2DV", "Diablo II"},
-        {"D2XP", "Diablo II Lord of Destruction"},
-        {"DRTL", "Diablo"},
-        {"DSHR", "Diablo Shareware"},
-    };
-    return titles.value(product, "an unknown client");
-}
-
 void GatewayServer::clientLine(GatewayConnection *conn, const QByteArray &line)
 {
     Member *m = findMember(conn->name);
@@ -350,147 +285,7 @@ void GatewayServer::clientLine(GatewayConnection *conn, const QByteArray &line)
     }
     QByteArray rest;
     const QByteArray cmd = key(firstWord(line.mid(1), &rest));
-    command(m, cmd, rest);
-}
-
-void GatewayServer::command(Member *m, const QByteArray &cmd, const QByteArray &rest)
-{
-    GatewayConnection *conn = connectionOf(m);
-    QByteArray tail;
-    const QByteArray arg = firstWord(rest, &tail);
-
-    if (cmd == "me" || cmd == "emote") {
-        if (rest.isEmpty())
-            usage(m, MeUsage);
-        else
-            emote(m, rest);
-    } else if (cmd == "m" || cmd == "msg" || cmd == "w" || cmd == "whisper") {
-        if (arg.isEmpty() || tail.isEmpty())
-            usage(m, WhisperUsage);
-        else
-            whisper(m, arg, tail);
-    } else if (cmd == "r" || cmd == "reply") {
-        if (conn->lastWhisperer.isEmpty())
-            error(m, "No one messaged you, use /m instead");
-        else if (!rest.isEmpty())
-            whisper(m, conn->lastWhisperer, rest);
-    } else if (cmd == "join" || cmd == "j" || cmd == "channel") {
-        if (rest.isEmpty())
-            usage(m, JoinUsage);
-        else if (rest.size() > MaxChannelName)
-            error(m, "Max channel name length exceeded (max 31 symbols)");
-        else if (const QByteArray refusal = channelRefusal(rest); !refusal.isEmpty())
-            send(m, refusal);
-        else if (key(rest) != m->channel)
-            enterChannel(m, rest, true);
-    } else if (cmd == "rejoin") {
-        if (!m->channel.isEmpty()) {
-            const QByteArray name = m_model.channelName(m);
-            m_model.leave(m);
-            enterChannel(m, name, true);
-        }
-    } else if (cmd == "squelch" || cmd == "ignore" || cmd == "unsquelch" || cmd == "unignore") {
-        const bool on = cmd == "squelch" || cmd == "ignore";
-        Member *target = arg.isEmpty() ? nullptr : findMember(arg);
-        if (arg.isEmpty())
-            error(m, "Who do you want to " + cmd + '?');
-        else if (!target)
-            error(m, "Unknown user.");
-        else if (target == m)
-            error(m, "You can't squelch yourself.");
-        else if (on) {
-            m_model.squelch(m, target);
-            if (target->channel == m->channel)
-                m_model.showFlags(m, target);
-            info(m, target->name + " has been squelched.");
-        } else if (!m_model.unsquelch(m, target)) {
-            info(m, target->name + " is not being ignored.");
-        } else {
-            info(m, "No longer ignoring.");
-            if (target->channel == m->channel)
-                m_model.showFlags(m, target);
-        }
-    } else if (cmd == "away" || cmd == "dnd") {
-        const bool away = cmd == "away";
-        bool &state = away ? conn->isAway : conn->dnd;
-        QByteArray &message = away ? conn->away : conn->dndMessage;
-        if (rest.isEmpty() && state) {
-            state = false;
-            message.clear();
-            info(m, away ? "You are no longer marked as away." : "Do Not Disturb mode canceled.");
-        } else {
-            state = true;
-            message = rest.isEmpty() ? QByteArray("Currently not available") : rest;
-            info(m, away ? "You are now marked as being away." : "Do Not Disturb mode engaged.");
-        }
-    } else if (cmd == "whois" || cmd == "whereis" || cmd == "where") {
-        const Member *target = arg.isEmpty() ? nullptr : findMember(arg);
-        if (!target) {
-            error(m, "Unknown user.");
-        } else {
-            QByteArray where = target->name + " is using " + productTitle(target->product);
-            if (!target->channel.isEmpty())
-                where += " and is currently in channel \"" + m_model.channelName(target) + '"';
-            info(m, where + '.');
-            const GatewayConnection *targetConn = connectionOf(target);
-            if (targetConn && targetConn->isAway)
-                info(m, target->name + " away (" + targetConn->away + ')');
-            if (targetConn && targetConn->dnd)
-                info(m, target->name + " refuses messages (" + targetConn->dndMessage + ')');
-        }
-    } else if (cmd == "whoami") {
-        QByteArray where = "You are using " + productTitle(m->product);
-        if (!m->channel.isEmpty())
-            where += " and are currently in channel \"" + m_model.channelName(m) + '"';
-        info(m, where + '.');
-    } else if (cmd == "users") {
-        info(m, "There are currently " + QByteArray::number(userCount()) + " users online, in 0 games, and in "
-                    + QByteArray::number(channelCount()) + " channels.");
-    } else if (cmd == "time") {
-        info(m, "Server Time: "
-                    + QLocale::c()
-                          .toString(QDateTime::currentDateTime(), "ddd MMM dd HH:mm:ss")
-                          .toLatin1());
-    } else if (cmd == "stats" || cmd == "astat") {
-        const Member *target = arg.isEmpty() ? m : findMember(arg);
-        const QByteArray product =
-            tail.isEmpty() ? (target ? target->product : QByteArray()) : key(tail).toUpper();
-        if (!target) {
-            error(m, "Invalid user.");
-        } else if (!RecordProducts.contains(product)) {
-            error(m, "This game does not support win/loss records.");
-            error(m, "You must supply a user name and a valid program ID.");
-            error(m, "Example: /stats joe STAR");
-        } else {
-            info(m, target->name + "'s record:");
-            info(m, "Ladder games: [n00b] 0 pts (0/0/0)");
-            info(m, "Normal games: [n00b] 0 pts (0/0/0)");
-        }
-    } else if (cmd == "who") {
-        const ChannelModel::Channel *c = m_model.channel(rest);
-        if (rest.isEmpty() || !c) {
-            error(m, "That channel does not exist.");
-        } else {
-            QByteArray names;
-            for (int i = c->members.size() - 1; i >= 0; --i)
-                names += ' ' + c->members[i]->name;
-            info(m, "Users in channel " + c->name + ':' + names);
-        }
-    } else if (cmd == "quit" || cmd == "logout" || cmd == "exit") {
-        info(m, "Connection closed.");
-        conn->close();
-    } else if (cmd == "help" || cmd == "?") {
-        for (const QByteArray &line : HelpLines)
-            info(m, line);
-    } else if (cmd == "announce" || cmd == "ann") {
-        error(m, "This command is reserved for admins.");
-    } else if (cmd == "kick" || cmd == "ban") {
-        error(m, "You have to be at least a Channel Operator to use this command.");
-    } else if (cmd == "unban") {
-        error(m, "You are not a channel operator.");
-    } else {
-        error(m, "Unknown command.");
-    }
+    runCommand(*this, m, cmd, rest);
 }
 
 // ---- simulated members and the console ------------------------------------

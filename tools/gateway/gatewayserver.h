@@ -64,6 +64,7 @@ public:
 
 private:
     friend class GatewayConnection;
+    friend struct ClientCommands; // the command table's handlers
     using Member = ChannelModel::Member;
 
     void acceptConnections();
@@ -93,13 +94,11 @@ private:
     // The client side.
     bool passwordAccepted(const QByteArray &name, const QByteArray &password) const;
     void loggedIn(GatewayConnection *conn, const QByteArray &name);
-    void command(Member *m, const QByteArray &cmd, const QByteArray &rest);
     void info(const Member *m, const QByteArray &text) const;
     void error(const Member *m, const QByteArray &text) const;
     void usage(const Member *m, const QList<QByteArray> &lines) const;
     int userCount() const { return m_model.memberCount(); }
     int channelCount() const { return m_model.channelCount(); }
-    QByteArray productTitle(const QByteArray &product) const;
 
     GatewayOptions m_options;
     QTcpServer m_server;
