@@ -15,18 +15,6 @@ const QByteArray ChatTopic =
 
 QByteArray key(const QByteArray &name) { return ChannelModel::key(name); }
 
-bool parseFlags(const QByteArray &text, quint16 *flags)
-{
-    if (text.isEmpty() || text.size() > 4)
-        return false;
-    bool ok = false;
-    const uint v = text.toUInt(&ok, 16);
-    if (!ok)
-        return false;
-    *flags = quint16(v);
-    return true;
-}
-
 } // namespace
 
 GatewayServer::GatewayServer(GatewayOptions options, QObject *parent)
@@ -79,16 +67,6 @@ void GatewayServer::connectionGone(GatewayConnection *conn)
 
 // ---- members and channels ------------------------------------------------
 
-GatewayServer::Member *GatewayServer::findSimulated(const QByteArray &name, QString *error) const
-{
-    Member *m = findMember(name);
-    if (!m || m->client) {
-        *error = QString("No simulated member named '%1'.").arg(QString::fromLatin1(name));
-        return nullptr;
-    }
-    return m;
-}
-
 GatewayServer::Member *GatewayServer::addMember(const QByteArray &name, const QByteArray &product,
                                                 quint16 flags, GatewayConnection *conn)
 {
@@ -102,15 +80,6 @@ void GatewayServer::removeMember(Member *m)
 {
     m_clients.remove(m);
     m_model.remove(m);
-}
-
-QList<QByteArray> GatewayServer::simulatedNames() const
-{
-    QList<QByteArray> names;
-    for (const Member *m : m_model.members())
-        if (!m->client)
-            names.append(m->name);
-    return names;
 }
 
 QList<QByteArray> GatewayServer::clientNames() const
@@ -288,68 +257,7 @@ void GatewayServer::clientLine(GatewayConnection *conn, const QByteArray &line)
     runCommand(*this, m, cmd, rest);
 }
 
-// ---- simulated members and the console ------------------------------------
-
-QString GatewayServer::simJoin(const QByteArray &name, const QByteArray &product, quint16 flags)
-{
-    if (!ChannelModel::validName(name))
-        return QString("'%1' is not a valid user name.").arg(QString::fromLatin1(name));
-    if (findMember(name))
-        return QString("'%1' is already logged on.").arg(QString::fromLatin1(name));
-    if (product.size() != 4)
-        return QString("'%1' is not a four-letter product code.").arg(QString::fromLatin1(product));
-    Member *m = addMember(name, product.toUpper(), flags, nullptr);
-    enterChannel(m, DefaultChannel, false);
-    return QString();
-}
-
-QString GatewayServer::simLeave(const QByteArray &name)
-{
-    QString err;
-    Member *m = findSimulated(name, &err);
-    if (m)
-        removeMember(m);
-    return err;
-}
-
-QString GatewayServer::simSay(const QByteArray &name, const QByteArray &text)
-{
-    QString err;
-    if (Member *m = findSimulated(name, &err))
-        talk(m, text);
-    return err;
-}
-
-QString GatewayServer::simEmote(const QByteArray &name, const QByteArray &text)
-{
-    QString err;
-    if (Member *m = findSimulated(name, &err))
-        emote(m, text);
-    return err;
-}
-
-QString GatewayServer::simWhisper(const QByteArray &name, const QByteArray &to,
-                                  const QByteArray &text)
-{
-    QString err;
-    Member *m = findSimulated(name, &err);
-    if (!m)
-        return err;
-    Member *target = findMember(to);
-    if (!target || !target->client)
-        return QString("No client named '%1' is logged on.").arg(QString::fromLatin1(to));
-    whisper(m, to, text);
-    return QString();
-}
-
-QString GatewayServer::setFlags(const QByteArray &name, quint16 flags)
-{
-    Member *m = findMember(name);
-    if (!m)
-        return QString("No member named '%1'.").arg(QString::fromLatin1(name));
-    m_model.setFlags(m, flags);
-    return QString();
-}
+// ---- to every client ------------------------------------------------------
 
 void GatewayServer::broadcast(const QByteArray &text)
 {
@@ -368,77 +276,4 @@ void GatewayServer::closeAll()
     const QList<GatewayConnection *> all = m_connections;
     for (GatewayConnection *c : all)
         c->close();
-}
-
-QString GatewayServer::consoleCommand(const QByteArray &line, bool *quit)
-{
-    QByteArray rest;
-    const QByteArray cmd = key(firstWord(line.trimmed(), &rest));
-    QByteArray tail;
-    const QByteArray arg = firstWord(rest, &tail);
-    if (cmd.isEmpty())
-        return QString();
-    if (cmd == "broadcast") {
-        broadcast(rest);
-    } else if (cmd == "raw") {
-        sendToAll(rest + "\r\n");
-    } else if (cmd == "rawbytes") {
-        QByteArray hex = rest;
-        hex.replace(' ', "");
-        for (char c : hex)
-            if (!isxdigit(uchar(c)))
-                return "rawbytes wants hexadecimal digits, such as 31 30 30 35 0d 0a.";
-        if (hex.size() % 2)
-            return "rawbytes wants an even number of hexadecimal digits.";
-        sendToAll(QByteArray::fromHex(hex));
-    } else if (cmd == "join") {
-        QByteArray more;
-        const QByteArray product = firstWord(tail, &more);
-        quint16 flags = ClientFlags;
-        if (!more.isEmpty() && !parseFlags(more, &flags))
-            return QString("'%1' is not a flags value of up to four hexadecimal digits.")
-                .arg(QString::fromLatin1(more));
-        return simJoin(arg, product.isEmpty() ? QByteArray("CHAT") : product, flags);
-    } else if (cmd == "joins" || cmd == "leaves") {
-        // A burst: PREFIX0 .. PREFIX(N-1) join or leave in one go.
-        QByteArray more;
-        const QByteArray prefix = firstWord(tail, &more);
-        bool ok = false;
-        const int n = arg.toInt(&ok);
-        if (!ok || n < 0 || prefix.isEmpty())
-            return QString("%1 wants a count and a name prefix.").arg(QString::fromLatin1(cmd));
-        QByteArray unused;
-        const QByteArray product = more.isEmpty() ? QByteArray("CHAT") : firstWord(more, &unused);
-        for (int i = 0; i < n; ++i) {
-            const QByteArray name = prefix + QByteArray::number(i);
-            const QString problem =
-                cmd == "joins" ? simJoin(name, product, ClientFlags) : simLeave(name);
-            if (!problem.isEmpty())
-                return problem;
-        }
-    } else if (cmd == "leave") {
-        return simLeave(arg);
-    } else if (cmd == "say") {
-        return simSay(arg, tail);
-    } else if (cmd == "emote") {
-        return simEmote(arg, tail);
-    } else if (cmd == "whisper") {
-        QByteArray text;
-        const QByteArray to = firstWord(tail, &text);
-        return simWhisper(arg, to, text);
-    } else if (cmd == "flags") {
-        quint16 flags = 0;
-        if (!parseFlags(tail, &flags))
-            return QString("'%1' is not a flags value of up to four hexadecimal digits.")
-                .arg(QString::fromLatin1(tail));
-        return setFlags(arg, flags);
-    } else if (cmd == "close") {
-        closeAll();
-    } else if (cmd == "quit") {
-        if (quit)
-            *quit = true;
-    } else {
-        return QString("Unknown console command '%1'.").arg(QString::fromLatin1(cmd));
-    }
-    return QString();
 }

@@ -34,12 +34,12 @@ public:
     bool listen(QString *error);
     quint16 port() const;
 
-    // One console command; returns an error text, empty when it was done.
-    // Sets *quit for "quit".
+    // One console command (console.cpp); returns an error text, empty when
+    // it was done. Sets *quit for "quit".
     QString consoleCommand(const QByteArray &line, bool *quit = nullptr);
 
-    // Simulated members (console and chatter simulation). Each returns an
-    // error text, empty on success.
+    // Simulated members (simulatedmembers.cpp), for the console and the
+    // chatter simulation. Each returns an error text, empty on success.
     QString simJoin(const QByteArray &name, const QByteArray &product, quint16 flags);
     QString simLeave(const QByteArray &name);
     QString simSay(const QByteArray &name, const QByteArray &text);
