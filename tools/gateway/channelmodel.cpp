@@ -1,5 +1,6 @@
 #include "channelmodel.h"
 
+#include "base/wirecodes.h"
 ChannelModel::~ChannelModel()
 {
     qDeleteAll(m_members);
@@ -59,8 +60,8 @@ void ChannelModel::enter(Member *m, const QByteArray &channel)
     m->channel = k;
     for (const Member *other : c.members)
         if (other != m && other->client)
-            deliver(other,
-                    "1002 JOIN " + m->name + ' ' + flagsText(other, m) + " [" + m->product + ']');
+            deliver(other, QByteArray::number(Wire::Join) + " JOIN " + m->name + ' '
+                               + flagsText(other, m) + " [" + m->product + ']');
     if (m->client)
         sendUserList(m);
 }
@@ -78,7 +79,8 @@ void ChannelModel::leave(Member *m)
     // line each per arrival or departure.
     for (const Member *other : it->members)
         if (other->client)
-            deliver(other, "1003 LEAVE " + m->name + ' ' + flagsText(other, m));
+            deliver(other, QByteArray::number(Wire::Leave) + " LEAVE " + m->name + ' '
+                               + flagsText(other, m));
     if (it->members.isEmpty())
         m_channels.erase(it);
 }
@@ -86,10 +88,11 @@ void ChannelModel::leave(Member *m)
 void ChannelModel::sendUserList(const Member *m) const
 {
     const Channel &c = *m_channels.constFind(m->channel);
-    deliver(m, "1007 CHANNEL \"" + c.name + '"');
+    deliver(m, QByteArray::number(Wire::Channel) + " CHANNEL \"" + c.name + '"');
     // The newcomer first, then the others from the latest arrival back.
     auto userLine = [&](const Member *u) {
-        deliver(m, "1001 USER " + u->name + ' ' + flagsText(m, u) + " [" + u->product + ']');
+        deliver(m, QByteArray::number(Wire::ShowUser) + " USER " + u->name + ' ' + flagsText(m, u)
+                       + " [" + u->product + ']');
     };
     userLine(m);
     for (int i = c.members.size() - 1; i >= 0; --i)
@@ -136,7 +139,8 @@ bool ChannelModel::hears(const Member *viewer, const Member *speaker) const
 
 void ChannelModel::showFlags(const Member *viewer, const Member *m) const
 {
-    deliver(viewer, "1009 USER " + m->name + ' ' + flagsText(viewer, m));
+    deliver(viewer,
+            QByteArray::number(Wire::UserFlags) + " USER " + m->name + ' ' + flagsText(viewer, m));
 }
 
 void ChannelModel::deliver(const Member *to, const QByteArray &line) const

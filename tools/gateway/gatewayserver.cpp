@@ -1,5 +1,6 @@
 #include "gatewayserver.h"
 
+#include "base/wirecodes.h"
 #include "commands.h"
 #include "gatewayconnection.h"
 #include "hostile.h"
@@ -99,12 +100,12 @@ void GatewayServer::send(const Member *to, const QByteArray &line) const
 
 void GatewayServer::info(const Member *m, const QByteArray &text) const
 {
-    send(m, "1018 INFO \"" + text + '"');
+    send(m, QByteArray::number(Wire::Info) + " INFO \"" + text + '"');
 }
 
 void GatewayServer::error(const Member *m, const QByteArray &text) const
 {
-    send(m, "1019 ERROR \"" + text + '"');
+    send(m, QByteArray::number(Wire::Error) + " ERROR \"" + text + '"');
 }
 
 void GatewayServer::usage(const Member *m, const QList<QByteArray> &lines) const
@@ -124,11 +125,11 @@ QByteArray GatewayServer::channelRefusal(const QByteArray &channel) const
     };
     const QByteArray quoted = " \"" + channel + '"';
     if (named(m_options.restrictedChannels))
-        return "1015 CHANNELRESTRICTED" + quoted;
+        return QByteArray::number(Wire::Restricted) + " CHANNELRESTRICTED" + quoted;
     if (named(m_options.fullChannels))
-        return "1013 CHANNELFULL" + quoted;
+        return QByteArray::number(Wire::ChannelFull) + " CHANNELFULL" + quoted;
     if (named(m_options.missingChannels))
-        return "1014 CHANNELDOESNOTEXIST" + quoted;
+        return QByteArray::number(Wire::ChannelMissing) + " CHANNELDOESNOTEXIST" + quoted;
     return QByteArray();
 }
 
@@ -150,8 +151,8 @@ void GatewayServer::talk(Member *from, const QByteArray &text)
     for (const Member *other : c->members)
         if (m_model.hears(other, from)) {
             heard = true;
-            send(other, "1005 TALK " + from->name + ' ' + m_model.flagsText(other, from) + " \""
-                            + text + '"');
+            send(other, QByteArray::number(Wire::Talk) + " TALK " + from->name + ' '
+                            + m_model.flagsText(other, from) + " \"" + text + '"');
         }
     if (!heard)
         info(from, "No one hears you.");
@@ -167,8 +168,8 @@ void GatewayServer::emote(Member *from, const QByteArray &text)
         if (other != from && !m_model.hears(other, from))
             continue;
         heard = heard || other != from;
-        send(other, "1023 EMOTE " + from->name + ' ' + m_model.flagsText(other, from) + " \""
-                        + text + '"');
+        send(other, QByteArray::number(Wire::Emote) + " EMOTE " + from->name + ' '
+                        + m_model.flagsText(other, from) + " \"" + text + '"');
     }
     if (!heard)
         info(from, "No one hears you.");
@@ -186,11 +187,11 @@ void GatewayServer::whisper(Member *from, const QByteArray &toName, const QByteA
         info(from, to->name + " is unavailable (" + toConn->dndMessage + ')');
         return;
     }
-    send(from,
-         "1010 WHISPER " + to->name + ' ' + m_model.flagsText(from, to) + " \"" + text + '"');
+    send(from, QByteArray::number(Wire::WhisperSent) + " WHISPER " + to->name + ' '
+                   + m_model.flagsText(from, to) + " \"" + text + '"');
     if (toConn && (to == from || m_model.hears(to, from))) {
-        send(to,
-             "1004 WHISPER " + from->name + ' ' + m_model.flagsText(to, from) + " \"" + text + '"');
+        send(to, QByteArray::number(Wire::Whisper) + " WHISPER " + from->name + ' '
+                     + m_model.flagsText(to, from) + " \"" + text + '"');
         toConn->lastWhisperer = from->name;
     }
     if (toConn && toConn->isAway)
@@ -214,7 +215,7 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
 {
     conn->name = name;
     Member *m = addMember(name, "CHAT", ClientFlags, conn);
-    send(m, "2010 NAME " + name);
+    send(m, QByteArray::number(Wire::UniqueName) + " NAME " + name);
     enterChannel(m, DefaultChannel, false);
     const QByteArray users = QByteArray::number(userCount());
     const int accounts =
@@ -231,14 +232,15 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
     info(m, "learn more about it.");
     info(m, "Type /language to switch translation.");
     info(m, "");
-    send(m, "1005 TALK " + name + ' ' + m_model.flagsText(m, m) + " \"You have no mail.\"");
+    send(m, QByteArray::number(Wire::Talk) + " TALK " + name + ' ' + m_model.flagsText(m, m)
+                + " \"You have no mail.\"");
     info(m, ChatTopic);
     if (hostile::afterLogin(m_options.hostile, conn))
         return;
     for (const QByteArray &line : m_options.script)
         send(m, line);
     for (const QByteArray &text : m_options.broadcasts)
-        send(m, "1006 _ \"" + text + '"');
+        send(m, QByteArray::number(Wire::Broadcast) + " _ \"" + text + '"');
     if (m_options.burst > 0)
         conn->startBurst(m_options.burst, m_options.burstLength);
 }
@@ -261,7 +263,7 @@ void GatewayServer::clientLine(GatewayConnection *conn, const QByteArray &line)
 
 void GatewayServer::broadcast(const QByteArray &text)
 {
-    sendToAll("1006 _ \"" + text + "\"\r\n");
+    sendToAll(QByteArray::number(Wire::Broadcast) + " _ \"" + text + "\"\r\n");
 }
 
 void GatewayServer::sendToAll(const QByteArray &bytes)
