@@ -153,9 +153,11 @@ void ClientCommands::run(GatewayServer &server, Member *m, const QByteArray &nam
 {
     QByteArray tail;
     const QByteArray arg = firstWord(rest, &tail);
-    const CommandHandler handler = findCommand(name);
-    (handler ? handler : unknown)(
-        {server, m, server.connectionOf(m), name, rest, arg, tail});
+    const CommandCall call{server, m, server.connectionOf(m), name, rest, arg, tail};
+    if (const CommandHandler handler = findCommand(name))
+        handler(call);
+    else
+        unknown(call);
 }
 
 QByteArray firstWord(const QByteArray &text, QByteArray *rest)
@@ -169,7 +171,7 @@ QByteArray firstWord(const QByteArray &text, QByteArray *rest)
     return text.left(sp);
 }
 
-// ---- talking -----------------------------------------------------------------
+// ---- talking --------------------------------------------------------------
 
 void ClientCommands::me(const CommandCall &c)
 {
@@ -195,7 +197,7 @@ void ClientCommands::reply(const CommandCall &c)
         c.server.whisper(c.member, c.conn->lastWhisperer, c.rest);
 }
 
-// ---- channels ----------------------------------------------------------------
+// ---- channels -------------------------------------------------------------
 
 void ClientCommands::join(const CommandCall &c)
 {
@@ -232,7 +234,7 @@ void ClientCommands::who(const CommandCall &c)
     c.server.info(c.member, "Users in channel " + channel->name + ':' + names);
 }
 
-// ---- squelches and absence -----------------------------------------------------
+// ---- squelches and absence ------------------------------------------------
 
 Member *ClientCommands::squelchTarget(const CommandCall &c)
 {
@@ -292,7 +294,7 @@ void ClientCommands::absence(const CommandCall &c, bool away)
     }
 }
 
-// ---- information ---------------------------------------------------------------
+// ---- information ----------------------------------------------------------
 
 void ClientCommands::whois(const CommandCall &c)
 {
@@ -361,7 +363,7 @@ void ClientCommands::help(const CommandCall &c)
         c.server.info(c.member, line);
 }
 
-// ---- the rest --------------------------------------------------------------------
+// ---- the rest -------------------------------------------------------------
 
 void ClientCommands::quit(const CommandCall &c)
 {

@@ -46,11 +46,12 @@ public:
     QString simEmote(const QByteArray &name, const QByteArray &text);
     QString simWhisper(const QByteArray &name, const QByteArray &to, const QByteArray &text);
     QString setFlags(const QByteArray &name, quint16 flags);
+    QList<QByteArray> simulatedNames() const;
+
     void broadcast(const QByteArray &text);
     void sendToAll(const QByteArray &bytes); // to every logged-in client, as they are
     void closeAll();
 
-    QList<QByteArray> simulatedNames() const;
     QList<QByteArray> clientNames() const; // logged-in clients
     int connectionCount() const;
     // Bytes read from all clients so far: lets a test know the gateway has
