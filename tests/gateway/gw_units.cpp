@@ -1,4 +1,6 @@
-// The gateway's building blocks: line cutting, the flood quota, the options.
+// The gateway's building blocks: line cutting, the flood quota, the options,
+// the command table.
+#include "commands.h"
 #include "floodquota.h"
 #include "gatewayoptions.h"
 #include "linesplitter.h"
@@ -21,6 +23,8 @@ private Q_SLOTS:
     void options_data();
     void options();
     void optionsScript();
+    void commandNames();
+    void commandAliases();
 };
 
 void GatewayUnits::splitter_data()
@@ -194,6 +198,55 @@ void GatewayUnits::optionsScript()
     QCOMPARE(o->script, (Lines{"1018 INFO \"one\"", "1019 ERROR \"two\"", "three"}));
     QCOMPARE(o->seed.value_or(0), 7u);
     QCOMPARE(o->rate, 2.5);
+}
+
+void GatewayUnits::commandNames()
+{
+    // Lines are looked up by their lower-case first word: a name in another
+    // case, with a space, or in two entries would never be reached.
+    QSet<QByteArray> seen;
+    for (const Command &command : commandTable()) {
+        QVERIFY(!command.names.isEmpty());
+        QVERIFY(command.handler);
+        for (const QByteArray &name : command.names) {
+            QVERIFY2(!name.isEmpty() && !name.contains(' '), name.constData());
+            QCOMPARE(name, name.toLower());
+            QVERIFY2(!seen.contains(name), name.constData());
+            seen.insert(name);
+            QVERIFY(findCommand(name) == command.handler);
+        }
+    }
+    QCOMPARE(seen.size(), 37); // every name and alias the gateway answers to
+    QVERIFY(!findCommand(""));
+    QVERIFY(!findCommand("W"));
+    QVERIFY(!findCommand("status")); // in /help, but not carried out
+}
+
+void GatewayUnits::commandAliases()
+{
+    // Each group: the aliases the usage and help texts promise.
+    const QList<Lines> groups = {
+        {"me", "emote"},
+        {"whisper", "w", "m", "msg"},
+        {"reply", "r"},
+        {"channel", "join", "j"},
+        {"squelch", "ignore"},
+        {"unsquelch", "unignore"},
+        {"whois", "whereis", "where"},
+        {"stats", "astat"},
+        {"quit", "logout", "exit"},
+        {"help", "?"},
+        {"announce", "ann"},
+    };
+    for (const Lines &group : groups) {
+        QVERIFY2(findCommand(group[0]), group[0].constData());
+        for (const QByteArray &alias : group)
+            QVERIFY2(findCommand(alias) == findCommand(group[0]), alias.constData());
+    }
+    // Commands alike in their answer are still commands of their own.
+    QVERIFY(findCommand("squelch") != findCommand("unsquelch"));
+    QVERIFY(findCommand("away") != findCommand("dnd"));
+    QVERIFY(findCommand("whois") != findCommand("whoami"));
 }
 
 QTEST_GUILESS_MAIN(GatewayUnits)

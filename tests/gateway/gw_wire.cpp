@@ -26,9 +26,9 @@ const QByteArray Topic =
 qint64 bytesSent = 0;
 
 // A raw client that keeps everything it received.
-class Wire {
+class RawClient {
 public:
-    explicit Wire(quint16 port)
+    explicit RawClient(quint16 port)
     {
         QObject::connect(&socket, &QTcpSocket::readyRead, [this] { got += socket.readAll(); });
         socket.connectToHost(QHostAddress::LocalHost, port);
@@ -105,6 +105,10 @@ private Q_SLOTS:
     void refusedChannels();
     void squelch();
     void awayAndInfo();
+    void commandAnswers_data();
+    void commandAnswers();
+    void aliasesAnswerAlike_data();
+    void aliasesAnswerAlike();
     void quotaOneWrite();
     void quotaSpaced_data();
     void quotaSpaced();
@@ -122,10 +126,10 @@ private Q_SLOTS:
 
 private:
     void start(GatewayOptions o = {});
-    std::unique_ptr<Wire> login(const QByteArray &name, const QByteArray &password = "pw");
+    std::unique_ptr<RawClient> login(const QByteArray &name, const QByteArray &password = "pw");
     // Everything a client has received after a marker line from a simulated
     // member reached it: so lines that should not come can be asserted absent.
-    QByteArray settle(Wire &w);
+    QByteArray settle(RawClient &w);
 
     std::unique_ptr<GatewayServer> server;
     qint64 now = 0;
@@ -155,9 +159,9 @@ void GatewayWire::start(GatewayOptions o)
     QVERIFY2(server->listen(&error), qPrintable(error));
 }
 
-std::unique_ptr<Wire> GatewayWire::login(const QByteArray &name, const QByteArray &password)
+std::unique_ptr<RawClient> GatewayWire::login(const QByteArray &name, const QByteArray &password)
 {
-    auto w = std::make_unique<Wire>(server->port());
+    auto w = std::make_unique<RawClient>(server->port());
     w->send("\x03\x04" + name + '\r' + password + "\r\r");
     if (!w->waitFor(Topic))
         qWarning("login of %s did not complete: %s", name.constData(), w->got.constData());
@@ -165,7 +169,7 @@ std::unique_ptr<Wire> GatewayWire::login(const QByteArray &name, const QByteArra
     return w;
 }
 
-QByteArray GatewayWire::settle(Wire &w)
+QByteArray GatewayWire::settle(RawClient &w)
 {
     // The marker goes to every client once the gateway has read all that the
     // clients sent, so it comes after every answer to that.
@@ -188,7 +192,7 @@ QByteArray GatewayWire::settle(Wire &w)
 void GatewayWire::loginExactBytes()
 {
     start();
-    Wire w(server->port());
+    RawClient w(server->port());
     w.send("\x03");
     QVERIFY(w.waitFor("Username: "));
     QCOMPARE(w.take(), Banner);
@@ -221,7 +225,7 @@ void GatewayWire::loginLineEnds()
     QFETCH(QList<QByteArray>, writes);
     QFETCH(QByteArray, name);
     start();
-    Wire w(server->port());
+    RawClient w(server->port());
     for (const QByteArray &bytes : writes) {
         w.send(bytes);
         QTest::qWait(20);
@@ -249,7 +253,7 @@ void GatewayWire::refusedLogin()
     o.accounts.insert("alice", "pw1");
     o.accounts.insert("bob", "pw2");
     start(o);
-    Wire w(server->port());
+    RawClient w(server->port());
     w.send("\x03\x04" + name + '\r' + password + "\r\r");
     const QByteArray failed = "Login failed.\r\n\r\nUsername: ";
     QVERIFY(w.waitFor(failed));
@@ -266,7 +270,7 @@ void GatewayWire::secondLoginOfSameName()
 {
     start();
     auto alice = login("alice");
-    Wire again(server->port());
+    RawClient again(server->port());
     again.send("\x03\x04" "Alice\rpw\r\r");
     QVERIFY(again.waitFor("Login failed.\r\n\r\nUsername: "));
     QVERIFY(!again.got.contains("2010"));
@@ -277,7 +281,7 @@ void GatewayWire::twoClients()
 {
     start();
     auto alice = login("alice");
-    Wire bob(server->port());
+    RawClient bob(server->port());
     bob.send("\x03\x04" "bob\rpw\r\r");
     QVERIFY(bob.waitFor(Topic));
     QVERIFY(bob.got.contains("2010 NAME bob\r\n1007 CHANNEL \"Chat\"\r\n"
@@ -505,6 +509,86 @@ void GatewayWire::awayAndInfo()
     QCOMPARE(settle(*alice), "1003 LEAVE bob 0010\r\n");
 }
 
+void GatewayWire::commandAnswers_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("answer");
+    const QByteArray unknown = "1019 ERROR \"Unknown command.\"\r\n";
+    QTest::newRow("unknown") << QByteArray("/notacommand hi") << unknown;
+    QTest::newRow("slash alone") << QByteArray("/") << unknown;
+    QTest::newRow("slash space") << QByteArray("/ me hi") << unknown;
+    QTest::newRow("only in help") << QByteArray("/status") << unknown;
+    QTest::newRow("name run on") << QByteArray("/whisperx bob hi") << unknown;
+    QTest::newRow("tab is no space") << QByteArray("/me\thi") << unknown;
+    QTest::newRow("any case") << QByteArray("/UnBan bob")
+                              << QByteArray("1019 ERROR \"You are not a channel operator.\"\r\n");
+    // The answer names the command as it was typed.
+    QTest::newRow("ignore") << QByteArray("/ignore")
+                            << QByteArray("1019 ERROR \"Who do you want to ignore?\"\r\n");
+    QTest::newRow("UNIGNORE") << QByteArray("/UNIGNORE")
+                              << QByteArray("1019 ERROR \"Who do you want to unignore?\"\r\n");
+    const QByteArray op =
+        "1019 ERROR \"You have to be at least a Channel Operator to use this command.\"\r\n";
+    QTest::newRow("kick") << QByteArray("/kick bob") << op;
+    QTest::newRow("ban") << QByteArray("/ban bob") << op;
+    QTest::newRow("ann") << QByteArray("/ann hi")
+                         << QByteArray("1019 ERROR \"This command is reserved for admins.\"\r\n");
+}
+
+void GatewayWire::commandAnswers()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, answer);
+    start();
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    alice->send(line + '\r');
+    QCOMPARE(settle(*alice), answer);
+    QCOMPARE(settle(*bob), QByteArray());
+}
+
+void GatewayWire::aliasesAnswerAlike_data()
+{
+    QTest::addColumn<QByteArray>("alias");
+    QTest::addColumn<QByteArray>("command");
+    QTest::newRow("emote") << QByteArray("/emote waves") << QByteArray("/me waves");
+    QTest::newRow("join") << QByteArray("/join Backstage") << QByteArray("/channel Backstage");
+    QTest::newRow("j") << QByteArray("/J Backstage") << QByteArray("/channel Backstage");
+    QTest::newRow("whereis") << QByteArray("/whereis bob") << QByteArray("/whois bob");
+    QTest::newRow("where") << QByteArray("/where bob") << QByteArray("/whois bob");
+    QTest::newRow("ignore") << QByteArray("/ignore bob") << QByteArray("/squelch bob");
+    QTest::newRow("astat") << QByteArray("/astat bob star") << QByteArray("/stats bob STAR");
+    QTest::newRow("?") << QByteArray("/?") << QByteArray("/help");
+    QTest::newRow("logout") << QByteArray("/logout") << QByteArray("/quit");
+    QTest::newRow("exit") << QByteArray("/EXIT") << QByteArray("/quit");
+}
+
+void GatewayWire::aliasesAnswerAlike()
+{
+    QFETCH(QByteArray, alias);
+    QFETCH(QByteArray, command);
+    const bool closes = command == "/quit";
+    // What alice and bob get when alice sends the line, each time on a new
+    // gateway.
+    const auto answers = [&](const QByteArray &line) {
+        bytesSent = 0;
+        start();
+        auto alice = login("alice");
+        auto bob = login("bob");
+        alice->take();
+        alice->send(line + '\r');
+        if (closes) {
+            alice->waitClosed();
+            return alice->take() + "|" + settle(*bob);
+        }
+        return settle(*alice) + "|" + settle(*bob);
+    };
+    const QByteArray expected = answers(command);
+    QVERIFY(expected != "|");
+    QCOMPARE(answers(alias), expected);
+}
+
 void GatewayWire::quotaOneWrite()
 {
     start();
@@ -675,7 +759,7 @@ void GatewayWire::garbageAndOverlongInput()
     o.floodQuota = false; // the noise makes many lines; here they must all pass
     start(o);
     auto alice = login("alice");
-    Wire noise(server->port());
+    RawClient noise(server->port());
     QByteArray junk;
     for (int i = 0; i < 4096; ++i)
         junk += char((i * 37 + 11) % 256 == 3 ? 5 : (i * 37 + 11) % 256);
@@ -713,13 +797,13 @@ void GatewayWire::closeMidLogin()
 {
     start();
     {
-        Wire w(server->port());
+        RawClient w(server->port());
         w.send("\x03\x04" "alice\r");
         QVERIFY(w.waitFor("Password: "));
         w.socket.abort();
     }
     {
-        Wire w(server->port());
+        RawClient w(server->port());
         w.send("\x03");
         QVERIFY(w.waitFor("Username: "));
     }
@@ -759,7 +843,7 @@ void GatewayWire::burstAndScript()
     o.script = {"1018 INFO \"scripted\"", "1016 WEIRD"};
     o.broadcasts = {"welcome aboard"};
     start(o);
-    Wire w(server->port());
+    RawClient w(server->port());
     w.send("\x03\x04" "alice\rpw\r\r");
     QVERIFY(w.waitFor("\"Line 1999 ", 20000));
     QVERIFY(w.got.contains("1001 USER Swift 0010 [CHAT]\r\n"));
@@ -778,7 +862,7 @@ void GatewayWire::burstAndScript()
     o.script.clear();
     o.broadcasts.clear();
     start(o);
-    Wire sized(server->port());
+    RawClient sized(server->port());
     sized.send("\x03\x04" "bob\rpw\r\r");
     QVERIFY(sized.waitFor("\"Line 299 ", 20000));
     QVERIFY(sized.waitFor("\r\n", 2000));
@@ -796,7 +880,7 @@ void GatewayWire::throughTheProgram()
 {
     GatewayProcess gw({"--account", "alice:pw1", "--full-channel", "Packed", "--seed", "1"});
     QVERIFY2(gw.port() != 0, qPrintable(gw.errorText()));
-    Wire w(gw.port());
+    RawClient w(gw.port());
     w.send("\x03\x04" "alice\rpw1\r\r");
     QVERIFY(w.waitFor(Topic));
     QVERIFY(w.got.startsWith(Banner + "alice\r\nPassword: \r\n2010 NAME alice\r\n"));

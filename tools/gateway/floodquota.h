@@ -8,6 +8,8 @@
 // The servers keep time in whole seconds: a line received in second s is
 // forgotten from second s + window on, so at most `window` seconds after it
 // came and sometimes nearly a second sooner.
+#include "base/wirecodes.h"
+
 #include <QList>
 #include <QtGlobal>
 
@@ -15,8 +17,8 @@ class FloodQuota {
 public:
     static constexpr int DefaultUnits = 5;
     static constexpr int DefaultWindowSeconds = 5;
-    static constexpr int DefaultBytesPerUnit = 40;
-    static constexpr int MaxLine = 200;  // longer lines get the line length error
+    static constexpr int DefaultBytesPerUnit = Wire::QuotaBytesPerUnit;
+    static constexpr int MaxLine = Wire::MaxLine; // longer lines get the line length error
     static constexpr int DropFrom = 256; // and from here on they vanish
 
     enum Verdict { Accept, Refuse, Disconnect };

@@ -1,5 +1,6 @@
 #include "gatewayconnection.h"
 
+#include "base/wirecodes.h"
 #include "gatewayserver.h"
 #include "hostile.h"
 
@@ -33,7 +34,8 @@ QByteArray burstLine(int i, int length)
         text += ' ' + QByteArray(BurstWords[(i * 7 + k * 5 + i / words) % words]);
     if (length > 0)
         text.truncate(length);
-    return "1005 TALK " + QByteArray(BurstSenders[i % 3]) + " 0010 \"" + text + '"';
+    return QByteArray::number(Wire::Talk) + " TALK " + QByteArray(BurstSenders[i % 3]) + " 0010 \""
+           + text + '"';
 }
 
 } // namespace
@@ -159,7 +161,8 @@ void GatewayConnection::handleChatLine(const QByteArray &line)
     if (m_server->m_options.floodQuota) {
         const bool garbled = m_server->m_options.garbledErrors;
         const auto quotaError = [&](const QByteArray &text) {
-            writeLine("1019 ERROR \"" + (garbled ? garble(text) : text) + '"');
+            writeLine(QByteArray::number(Wire::Error) + " ERROR \""
+                      + (garbled ? garble(text) : text) + '"');
         };
         if (line.size() > FloodQuota::MaxLine) {
             quotaError("Your line length quota has been exceeded!");

@@ -1,13 +1,13 @@
 #pragma once
 // One client of the gateway: its socket, its place in the login exchange,
-// its flood quota and what it has set for itself (away, squelches).
+// its flood quota and what it has set for itself (away, do not disturb);
+// its squelches are its member's in the channel model.
 #include "floodquota.h"
 #include "linesplitter.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QSet>
 
 class QTcpSocket;
 class GatewayServer;
@@ -37,7 +37,6 @@ public:
     bool isAway = false;
     bool dnd = false;
     QByteArray dndMessage;
-    QSet<QByteArray> squelched; // lower-case names
     QByteArray lastWhisperer;
 
     // length: characters of each line's text, 0 for the short default.

@@ -64,7 +64,7 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         "quota-window", "Seconds the flood quota remembers a line's units.", "SECONDS", "5");
     const QCommandLineOption quotaBytesOpt(
         "quota-bytes-per-unit", "Every started run of this many bytes of a line costs a unit.", "N",
-        "40");
+        QString::number(Wire::QuotaBytesPerUnit));
     const QCommandLineOption garbledOpt(
         "garbled-errors", "Send the flood quota's error texts garbled, as some server builds do.");
     const QCommandLineOption fullOpt("full-channel", "A channel that is full (repeatable).", "NAME");

@@ -1,5 +1,7 @@
 #pragma once
 // The gateway's command line.
+#include "base/wirecodes.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -20,7 +22,7 @@ struct GatewayOptions {
     bool floodQuota = true;
     int quotaUnits = 5;          // refused from this many units, disconnected at twice it
     int quotaWindow = 5;         // seconds a line's units are remembered
-    int quotaBytesPerUnit = 40;  // every started run of this many bytes is a unit
+    int quotaBytesPerUnit = Wire::QuotaBytesPerUnit; // a unit per started run of this many bytes
     bool garbledErrors = false;  // the quota's error texts garbled, as some builds send them
     QList<QByteArray> fullChannels;
     QList<QByteArray> restrictedChannels;

@@ -1,11 +1,11 @@
 #include "gatewayserver.h"
 
+#include "base/wirecodes.h"
+#include "commands.h"
 #include "gatewayconnection.h"
 #include "hostile.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
-#include <QLocale>
 #include <QTcpSocket>
 #include <memory>
 
@@ -13,80 +13,8 @@ namespace {
 
 const QByteArray ChatTopic =
     "Chat topic: This is the public chat channel. Feel free to chat...";
-constexpr int MaxChannelName = 31;
-constexpr int MaxUserName = 31;
 
-const QList<QByteArray> RecordProducts = {"STAR", "SEXP", "SSHR", "JSTR", "W2BN",
-                                          "D2DV", "D2XP", "DRTL", "DSHR"};
-
-const QList<QByteArray> MeUsage = {
-    "/me <message> (alias: /emote)",
-    "   Displays your name and <message> in a different color.",
-    "   ",
-    "   Example: /emote wants to play a game.",
-};
-const QList<QByteArray> WhisperUsage = {
-    "/whisper <player> <message> (aliases: /w /m /msg)",
-    "   Sends a private <message> to <player>",
-    "   ",
-    "   Example: /whisper nomad How are you doing?",
-};
-const QList<QByteArray> JoinUsage = {
-    "/channel <channel> (alias: /join /j)",
-    "   Moves you to <channel>",
-    "   ",
-    "   Example: /channel Moderated Support",
-};
-const QList<QByteArray> HelpLines = {
-    "Chat commands : ", " /whois /whereis /where", " /msg /whisper /m /w",
-    " /ignore /squelch", " /unignore /unsquelch", " /away", " /dnd", " /who",
-    " /stats /astat", " /status /users", " /time", " /channel /join /j", " /rejoin",
-    " /me /emote", " /kick", " /ban", " /unban", " /whoami", " /uptime", " /version",
-    " /lusers", " /games", " /channels /chs", " /connections /con", " /finger", " /admins",
-    " /reply /r", " /news", " /logout /quit /exit", " /watch", " /unwatch", " /watchall",
-    " /unwatchall", " /gameinfo", " /ladderinfo", " /timer", " /netinfo", " /chpass",
-    " /quota", " /friends /f", " /mail", " /help", " /motd", " /tos", " /clan",
-    " /ping /p /latency", " /aop", " /op", " /deop", " /tmpop", " /vop", " /voice",
-    " /devoice", " /topic", " /moderate", " /icon", " /language /lang",
-};
-
-QByteArray key(const QByteArray &name) { return name.toLower(); }
-
-// Splits off the first space-separated word.
-QByteArray firstWord(const QByteArray &text, QByteArray *rest)
-{
-    const int sp = text.indexOf(' ');
-    if (sp < 0) {
-        *rest = QByteArray();
-        return text;
-    }
-    *rest = text.mid(sp + 1);
-    return text.left(sp);
-}
-
-bool validName(const QByteArray &name)
-{
-    if (name.isEmpty() || name.size() > MaxUserName)
-        return false;
-    for (char c : name) {
-        const uchar u = uchar(c);
-        if (u <= ' ' || u == '"' || u == 0x7f)
-            return false;
-    }
-    return true;
-}
-
-bool parseFlags(const QByteArray &text, quint16 *flags)
-{
-    if (text.isEmpty() || text.size() > 4)
-        return false;
-    bool ok = false;
-    const uint v = text.toUInt(&ok, 16);
-    if (!ok)
-        return false;
-    *flags = quint16(v);
-    return true;
-}
+QByteArray key(const QByteArray &name) { return ChannelModel::key(name); }
 
 } // namespace
 
@@ -96,17 +24,14 @@ GatewayServer::GatewayServer(GatewayOptions options, QObject *parent)
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
     clock = [started] { return started->elapsed(); };
+    m_model.send = [this](const Member *to, const QByteArray &line) { send(to, line); };
     connect(&m_server, &QTcpServer::newConnection, this, &GatewayServer::acceptConnections);
     if (m_options.burst > 0)
         for (const QByteArray &n : burstSenderNames())
             simJoin(n, "CHAT", ClientFlags);
 }
 
-GatewayServer::~GatewayServer()
-{
-    // Connections are children and go with us; members are ours.
-    qDeleteAll(m_members);
-}
+GatewayServer::~GatewayServer() = default; // connections are children and go with us
 
 bool GatewayServer::listen(QString *error)
 {
@@ -129,8 +54,8 @@ void GatewayServer::acceptConnections()
 
 void GatewayServer::memberGone(GatewayConnection *conn)
 {
-    if (Member *m = conn->name.isEmpty() ? nullptr : m_members.value(key(conn->name)))
-        if (m->conn == conn)
+    if (Member *m = conn->name.isEmpty() ? nullptr : findMember(conn->name))
+        if (connectionOf(m) == conn)
             removeMember(m);
 }
 
@@ -143,91 +68,44 @@ void GatewayServer::connectionGone(GatewayConnection *conn)
 
 // ---- members and channels ------------------------------------------------
 
-GatewayServer::Member *GatewayServer::findMember(const QByteArray &name) const
-{
-    return m_members.value(key(name));
-}
-
-GatewayServer::Member *GatewayServer::findSimulated(const QByteArray &name, QString *error) const
-{
-    Member *m = findMember(name);
-    if (!m || m->conn) {
-        *error = QString("No simulated member named '%1'.").arg(QString::fromLatin1(name));
-        return nullptr;
-    }
-    return m;
-}
-
 GatewayServer::Member *GatewayServer::addMember(const QByteArray &name, const QByteArray &product,
                                                 quint16 flags, GatewayConnection *conn)
 {
-    auto *m = new Member{name, product, flags, QByteArray(), conn};
-    m_members.insert(key(name), m);
+    Member *m = m_model.add(name, product, flags, conn != nullptr);
+    if (conn)
+        m_clients.insert(m, conn);
     return m;
 }
 
 void GatewayServer::removeMember(Member *m)
 {
-    leaveChannel(m);
-    m_members.remove(key(m->name));
-    delete m;
-}
-
-QList<QByteArray> GatewayServer::simulatedNames() const
-{
-    QList<QByteArray> names;
-    for (const Member *m : m_members)
-        if (!m->conn)
-            names.append(m->name);
-    return names;
+    m_clients.remove(m);
+    m_model.remove(m);
 }
 
 QList<QByteArray> GatewayServer::clientNames() const
 {
     QList<QByteArray> names;
-    for (const Member *m : m_members)
-        if (m->conn)
+    for (const Member *m : m_model.members())
+        if (m->client)
             names.append(m->name);
     return names;
 }
 
-int GatewayServer::userCount() const { return m_members.size(); }
-
-int GatewayServer::channelCount() const { return m_channels.size(); }
-
-quint16 GatewayServer::flagsSeenBy(const Member *viewer, const Member *m) const
-{
-    quint16 flags = m->flags;
-    if (viewer->conn && viewer->conn->squelched.contains(key(m->name)))
-        flags |= SquelchedFlag;
-    return flags;
-}
-
-QByteArray GatewayServer::flagsText(const Member *viewer, const Member *m) const
-{
-    return QByteArray::number(flagsSeenBy(viewer, m), 16).rightJustified(4, '0');
-}
-
-bool GatewayServer::hears(const Member *viewer, const Member *speaker) const
-{
-    return viewer != speaker
-        && !(viewer->conn && viewer->conn->squelched.contains(key(speaker->name)));
-}
-
 void GatewayServer::send(const Member *to, const QByteArray &line) const
 {
-    if (to->conn)
-        to->conn->writeLine(line);
+    if (GatewayConnection *conn = connectionOf(to))
+        conn->writeLine(line);
 }
 
 void GatewayServer::info(const Member *m, const QByteArray &text) const
 {
-    send(m, "1018 INFO \"" + text + '"');
+    send(m, QByteArray::number(Wire::Info) + " INFO \"" + text + '"');
 }
 
 void GatewayServer::error(const Member *m, const QByteArray &text) const
 {
-    send(m, "1019 ERROR \"" + text + '"');
+    send(m, QByteArray::number(Wire::Error) + " ERROR \"" + text + '"');
 }
 
 void GatewayServer::usage(const Member *m, const QList<QByteArray> &lines) const
@@ -247,79 +125,34 @@ QByteArray GatewayServer::channelRefusal(const QByteArray &channel) const
     };
     const QByteArray quoted = " \"" + channel + '"';
     if (named(m_options.restrictedChannels))
-        return "1015 CHANNELRESTRICTED" + quoted;
+        return QByteArray::number(Wire::Restricted) + " CHANNELRESTRICTED" + quoted;
     if (named(m_options.fullChannels))
-        return "1013 CHANNELFULL" + quoted;
+        return QByteArray::number(Wire::ChannelFull) + " CHANNELFULL" + quoted;
     if (named(m_options.missingChannels))
-        return "1014 CHANNELDOESNOTEXIST" + quoted;
+        return QByteArray::number(Wire::ChannelMissing) + " CHANNELDOESNOTEXIST" + quoted;
     return QByteArray();
-}
-
-void GatewayServer::leaveChannel(Member *m)
-{
-    if (m->channel.isEmpty())
-        return;
-    auto it = m_channels.find(m->channel);
-    m->channel.clear();
-    if (it == m_channels.end())
-        return;
-    it->members.removeOne(m);
-    // Only clients get lines: a crowd of simulated members must not cost a
-    // line each per arrival or departure.
-    for (const Member *other : it->members)
-        if (other->conn)
-            send(other, "1003 LEAVE " + m->name + ' ' + flagsText(other, m));
-    if (it->members.isEmpty())
-        m_channels.erase(it);
-}
-
-void GatewayServer::sendUserList(Member *m)
-{
-    const Channel &c = m_channels[m->channel];
-    send(m, "1007 CHANNEL \"" + c.name + '"');
-    // The newcomer first, then the others from the latest arrival back.
-    auto userLine = [&](const Member *u) {
-        send(m, "1001 USER " + u->name + ' ' + flagsText(m, u) + " [" + u->product + ']');
-    };
-    userLine(m);
-    for (int i = c.members.size() - 1; i >= 0; --i)
-        if (c.members[i] != m)
-            userLine(c.members[i]);
 }
 
 void GatewayServer::enterChannel(Member *m, const QByteArray &channel, bool withTopic)
 {
-    const QByteArray k = key(channel);
-    leaveChannel(m);
-    Channel &c = m_channels[k];
-    if (c.name.isEmpty())
-        c.name = channel;
-    c.members.append(m);
-    m->channel = k;
-    for (const Member *other : c.members)
-        if (other != m && other->conn)
-            send(other,
-                 "1002 JOIN " + m->name + ' ' + flagsText(other, m) + " [" + m->product + ']');
-    if (m->conn) {
-        sendUserList(m);
-        if (withTopic && k == key(DefaultChannel))
-            info(m, ChatTopic);
-    }
+    m_model.enter(m, channel);
+    if (m->client && withTopic && m->channel == key(DefaultChannel))
+        info(m, ChatTopic);
 }
 
 // ---- talk ------------------------------------------------------------------
 
 void GatewayServer::talk(Member *from, const QByteArray &text)
 {
-    auto it = m_channels.find(from->channel);
-    if (it == m_channels.end())
+    const ChannelModel::Channel *c = m_model.channel(from->channel);
+    if (!c)
         return;
     bool heard = false;
-    for (const Member *other : it->members)
-        if (hears(other, from)) {
+    for (const Member *other : c->members)
+        if (m_model.hears(other, from)) {
             heard = true;
-            send(other, "1005 TALK " + from->name + ' ' + flagsText(other, from) + " \"" + text
-                            + '"');
+            send(other, QByteArray::number(Wire::Talk) + " TALK " + from->name + ' '
+                            + m_model.flagsText(other, from) + " \"" + text + '"');
         }
     if (!heard)
         info(from, "No one hears you.");
@@ -327,16 +160,16 @@ void GatewayServer::talk(Member *from, const QByteArray &text)
 
 void GatewayServer::emote(Member *from, const QByteArray &text)
 {
-    auto it = m_channels.find(from->channel);
-    if (it == m_channels.end())
+    const ChannelModel::Channel *c = m_model.channel(from->channel);
+    if (!c)
         return;
     bool heard = false;
-    for (const Member *other : it->members) {
-        if (other != from && !hears(other, from))
+    for (const Member *other : c->members) {
+        if (other != from && !m_model.hears(other, from))
             continue;
         heard = heard || other != from;
-        send(other,
-             "1023 EMOTE " + from->name + ' ' + flagsText(other, from) + " \"" + text + '"');
+        send(other, QByteArray::number(Wire::Emote) + " EMOTE " + from->name + ' '
+                        + m_model.flagsText(other, from) + " \"" + text + '"');
     }
     if (!heard)
         info(from, "No one hears you.");
@@ -349,24 +182,27 @@ void GatewayServer::whisper(Member *from, const QByteArray &toName, const QByteA
         error(from, "That user is not logged on.");
         return;
     }
-    if (to->conn && to->conn->dnd) {
-        info(from, to->name + " is unavailable (" + to->conn->dndMessage + ')');
+    GatewayConnection *toConn = connectionOf(to);
+    if (toConn && toConn->dnd) {
+        info(from, to->name + " is unavailable (" + toConn->dndMessage + ')');
         return;
     }
-    send(from, "1010 WHISPER " + to->name + ' ' + flagsText(from, to) + " \"" + text + '"');
-    if (to->conn && (to == from || hears(to, from))) {
-        send(to, "1004 WHISPER " + from->name + ' ' + flagsText(to, from) + " \"" + text + '"');
-        to->conn->lastWhisperer = from->name;
+    send(from, QByteArray::number(Wire::WhisperSent) + " WHISPER " + to->name + ' '
+                   + m_model.flagsText(from, to) + " \"" + text + '"');
+    if (toConn && (to == from || m_model.hears(to, from))) {
+        send(to, QByteArray::number(Wire::Whisper) + " WHISPER " + from->name + ' '
+                     + m_model.flagsText(to, from) + " \"" + text + '"');
+        toConn->lastWhisperer = from->name;
     }
-    if (to->conn && to->conn->isAway)
-        info(from, to->name + " is away (" + to->conn->away + ')');
+    if (toConn && toConn->isAway)
+        info(from, to->name + " is away (" + toConn->away + ')');
 }
 
 // ---- the client side -----------------------------------------------------
 
 bool GatewayServer::passwordAccepted(const QByteArray &name, const QByteArray &password) const
 {
-    if (!validName(name) || findMember(name))
+    if (!ChannelModel::validName(name) || findMember(name))
         return false;
     if (m_options.accounts.isEmpty())
         return true;
@@ -379,7 +215,7 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
 {
     conn->name = name;
     Member *m = addMember(name, "CHAT", ClientFlags, conn);
-    send(m, "2010 NAME " + name);
+    send(m, QByteArray::number(Wire::UniqueName) + " NAME " + name);
     enterChannel(m, DefaultChannel, false);
     const QByteArray users = QByteArray::number(userCount());
     const int accounts =
@@ -396,39 +232,23 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
     info(m, "learn more about it.");
     info(m, "Type /language to switch translation.");
     info(m, "");
-    send(m, "1005 TALK " + name + ' ' + flagsText(m, m) + " \"You have no mail.\"");
+    send(m, QByteArray::number(Wire::Talk) + " TALK " + name + ' ' + m_model.flagsText(m, m)
+                + " \"You have no mail.\"");
     info(m, ChatTopic);
     if (hostile::afterLogin(m_options.hostile, conn))
         return;
     for (const QByteArray &line : m_options.script)
         send(m, line);
     for (const QByteArray &text : m_options.broadcasts)
-        send(m, "1006 _ \"" + text + '"');
+        send(m, QByteArray::number(Wire::Broadcast) + " _ \"" + text + '"');
     if (m_options.burst > 0)
         conn->startBurst(m_options.burst, m_options.burstLength);
-}
-
-QByteArray GatewayServer::productTitle(const QByteArray &product) const
-{
-    static const QHash<QByteArray, QByteArray> titles = {
-        {"CHAT", "Chat"},
-        {"STAR", "Starcraft"},
-        {"SEXP", "Starcraft Brood War"},
-        {"SSHR", "Starcraft Shareware"},
-        {"JSTR", "Starcraft Japanese"},
-        {"W2BN", "Warcraft II Battle.net Edition"},
-        {"D2DV", "Diablo II"},
-        {"D2XP", "Diablo II Lord of Destruction"},
-        {"DRTL", "Diablo"},
-        {"DSHR", "Diablo Shareware"},
-    };
-    return titles.value(product, "an unknown client");
 }
 
 void GatewayServer::clientLine(GatewayConnection *conn, const QByteArray &line)
 {
     Member *m = findMember(conn->name);
-    if (!m || m->conn != conn)
+    if (!m || connectionOf(m) != conn)
         return;
     if (!line.startsWith('/')) {
         talk(m, line);
@@ -436,225 +256,21 @@ void GatewayServer::clientLine(GatewayConnection *conn, const QByteArray &line)
     }
     QByteArray rest;
     const QByteArray cmd = key(firstWord(line.mid(1), &rest));
-    command(m, cmd, rest);
+    runCommand(*this, m, cmd, rest);
 }
 
-void GatewayServer::command(Member *m, const QByteArray &cmd, const QByteArray &rest)
-{
-    GatewayConnection *conn = m->conn;
-    QByteArray tail;
-    const QByteArray arg = firstWord(rest, &tail);
-
-    if (cmd == "me" || cmd == "emote") {
-        if (rest.isEmpty())
-            usage(m, MeUsage);
-        else
-            emote(m, rest);
-    } else if (cmd == "m" || cmd == "msg" || cmd == "w" || cmd == "whisper") {
-        if (arg.isEmpty() || tail.isEmpty())
-            usage(m, WhisperUsage);
-        else
-            whisper(m, arg, tail);
-    } else if (cmd == "r" || cmd == "reply") {
-        if (conn->lastWhisperer.isEmpty())
-            error(m, "No one messaged you, use /m instead");
-        else if (!rest.isEmpty())
-            whisper(m, conn->lastWhisperer, rest);
-    } else if (cmd == "join" || cmd == "j" || cmd == "channel") {
-        if (rest.isEmpty())
-            usage(m, JoinUsage);
-        else if (rest.size() > MaxChannelName)
-            error(m, "Max channel name length exceeded (max 31 symbols)");
-        else if (const QByteArray refusal = channelRefusal(rest); !refusal.isEmpty())
-            send(m, refusal);
-        else if (key(rest) != m->channel)
-            enterChannel(m, rest, true);
-    } else if (cmd == "rejoin") {
-        if (!m->channel.isEmpty()) {
-            const QByteArray name = m_channels[m->channel].name;
-            leaveChannel(m);
-            enterChannel(m, name, true);
-        }
-    } else if (cmd == "squelch" || cmd == "ignore" || cmd == "unsquelch" || cmd == "unignore") {
-        const bool on = cmd == "squelch" || cmd == "ignore";
-        Member *target = arg.isEmpty() ? nullptr : findMember(arg);
-        if (arg.isEmpty())
-            error(m, "Who do you want to " + cmd + '?');
-        else if (!target)
-            error(m, "Unknown user.");
-        else if (target == m)
-            error(m, "You can't squelch yourself.");
-        else if (on) {
-            conn->squelched.insert(key(target->name));
-            if (target->channel == m->channel)
-                send(m, "1009 USER " + target->name + ' ' + flagsText(m, target));
-            info(m, target->name + " has been squelched.");
-        } else if (!conn->squelched.remove(key(target->name))) {
-            info(m, target->name + " is not being ignored.");
-        } else {
-            info(m, "No longer ignoring.");
-            if (target->channel == m->channel)
-                send(m, "1009 USER " + target->name + ' ' + flagsText(m, target));
-        }
-    } else if (cmd == "away" || cmd == "dnd") {
-        const bool away = cmd == "away";
-        bool &state = away ? conn->isAway : conn->dnd;
-        QByteArray &message = away ? conn->away : conn->dndMessage;
-        if (rest.isEmpty() && state) {
-            state = false;
-            message.clear();
-            info(m, away ? "You are no longer marked as away." : "Do Not Disturb mode canceled.");
-        } else {
-            state = true;
-            message = rest.isEmpty() ? QByteArray("Currently not available") : rest;
-            info(m, away ? "You are now marked as being away." : "Do Not Disturb mode engaged.");
-        }
-    } else if (cmd == "whois" || cmd == "whereis" || cmd == "where") {
-        const Member *target = arg.isEmpty() ? nullptr : findMember(arg);
-        if (!target) {
-            error(m, "Unknown user.");
-        } else {
-            QByteArray where = target->name + " is using " + productTitle(target->product);
-            if (!target->channel.isEmpty())
-                where += " and is currently in channel \"" + m_channels[target->channel].name + '"';
-            info(m, where + '.');
-            if (target->conn && target->conn->isAway)
-                info(m, target->name + " away (" + target->conn->away + ')');
-            if (target->conn && target->conn->dnd)
-                info(m, target->name + " refuses messages (" + target->conn->dndMessage + ')');
-        }
-    } else if (cmd == "whoami") {
-        QByteArray where = "You are using " + productTitle(m->product);
-        if (!m->channel.isEmpty())
-            where += " and are currently in channel \"" + m_channels[m->channel].name + '"';
-        info(m, where + '.');
-    } else if (cmd == "users") {
-        info(m, "There are currently " + QByteArray::number(userCount()) + " users online, in 0 games, and in "
-                    + QByteArray::number(channelCount()) + " channels.");
-    } else if (cmd == "time") {
-        info(m, "Server Time: "
-                    + QLocale::c()
-                          .toString(QDateTime::currentDateTime(), "ddd MMM dd HH:mm:ss")
-                          .toLatin1());
-    } else if (cmd == "stats" || cmd == "astat") {
-        const Member *target = arg.isEmpty() ? m : findMember(arg);
-        const QByteArray product =
-            tail.isEmpty() ? (target ? target->product : QByteArray()) : key(tail).toUpper();
-        if (!target) {
-            error(m, "Invalid user.");
-        } else if (!RecordProducts.contains(product)) {
-            error(m, "This game does not support win/loss records.");
-            error(m, "You must supply a user name and a valid program ID.");
-            error(m, "Example: /stats joe STAR");
-        } else {
-            info(m, target->name + "'s record:");
-            info(m, "Ladder games: [n00b] 0 pts (0/0/0)");
-            info(m, "Normal games: [n00b] 0 pts (0/0/0)");
-        }
-    } else if (cmd == "who") {
-        auto it = m_channels.find(key(rest));
-        if (rest.isEmpty() || it == m_channels.end()) {
-            error(m, "That channel does not exist.");
-        } else {
-            QByteArray names;
-            for (int i = it->members.size() - 1; i >= 0; --i)
-                names += ' ' + it->members[i]->name;
-            info(m, "Users in channel " + it->name + ':' + names);
-        }
-    } else if (cmd == "quit" || cmd == "logout" || cmd == "exit") {
-        info(m, "Connection closed.");
-        conn->close();
-    } else if (cmd == "help" || cmd == "?") {
-        for (const QByteArray &line : HelpLines)
-            info(m, line);
-    } else if (cmd == "announce" || cmd == "ann") {
-        error(m, "This command is reserved for admins.");
-    } else if (cmd == "kick" || cmd == "ban") {
-        error(m, "You have to be at least a Channel Operator to use this command.");
-    } else if (cmd == "unban") {
-        error(m, "You are not a channel operator.");
-    } else {
-        error(m, "Unknown command.");
-    }
-}
-
-// ---- simulated members and the console ------------------------------------
-
-QString GatewayServer::simJoin(const QByteArray &name, const QByteArray &product, quint16 flags)
-{
-    if (!validName(name))
-        return QString("'%1' is not a valid user name.").arg(QString::fromLatin1(name));
-    if (findMember(name))
-        return QString("'%1' is already logged on.").arg(QString::fromLatin1(name));
-    if (product.size() != 4)
-        return QString("'%1' is not a four-letter product code.").arg(QString::fromLatin1(product));
-    Member *m = addMember(name, product.toUpper(), flags, nullptr);
-    enterChannel(m, DefaultChannel, false);
-    return QString();
-}
-
-QString GatewayServer::simLeave(const QByteArray &name)
-{
-    QString err;
-    Member *m = findSimulated(name, &err);
-    if (m)
-        removeMember(m);
-    return err;
-}
-
-QString GatewayServer::simSay(const QByteArray &name, const QByteArray &text)
-{
-    QString err;
-    if (Member *m = findSimulated(name, &err))
-        talk(m, text);
-    return err;
-}
-
-QString GatewayServer::simEmote(const QByteArray &name, const QByteArray &text)
-{
-    QString err;
-    if (Member *m = findSimulated(name, &err))
-        emote(m, text);
-    return err;
-}
-
-QString GatewayServer::simWhisper(const QByteArray &name, const QByteArray &to,
-                                  const QByteArray &text)
-{
-    QString err;
-    Member *m = findSimulated(name, &err);
-    if (!m)
-        return err;
-    Member *target = findMember(to);
-    if (!target || !target->conn)
-        return QString("No client named '%1' is logged on.").arg(QString::fromLatin1(to));
-    whisper(m, to, text);
-    return QString();
-}
-
-QString GatewayServer::setFlags(const QByteArray &name, quint16 flags)
-{
-    Member *m = findMember(name);
-    if (!m)
-        return QString("No member named '%1'.").arg(QString::fromLatin1(name));
-    m->flags = flags;
-    auto it = m_channels.find(m->channel);
-    if (it != m_channels.end())
-        for (const Member *viewer : it->members)
-            send(viewer, "1009 USER " + m->name + ' ' + flagsText(viewer, m));
-    return QString();
-}
+// ---- to every client ------------------------------------------------------
 
 void GatewayServer::broadcast(const QByteArray &text)
 {
-    sendToAll("1006 _ \"" + text + "\"\r\n");
+    sendToAll(QByteArray::number(Wire::Broadcast) + " _ \"" + text + "\"\r\n");
 }
 
 void GatewayServer::sendToAll(const QByteArray &bytes)
 {
-    for (const Member *m : std::as_const(m_members))
-        if (m->conn)
-            m->conn->write(bytes);
+    for (const Member *m : m_model.members())
+        if (GatewayConnection *conn = connectionOf(m))
+            conn->write(bytes);
 }
 
 void GatewayServer::closeAll()
@@ -662,77 +278,4 @@ void GatewayServer::closeAll()
     const QList<GatewayConnection *> all = m_connections;
     for (GatewayConnection *c : all)
         c->close();
-}
-
-QString GatewayServer::consoleCommand(const QByteArray &line, bool *quit)
-{
-    QByteArray rest;
-    const QByteArray cmd = key(firstWord(line.trimmed(), &rest));
-    QByteArray tail;
-    const QByteArray arg = firstWord(rest, &tail);
-    if (cmd.isEmpty())
-        return QString();
-    if (cmd == "broadcast") {
-        broadcast(rest);
-    } else if (cmd == "raw") {
-        sendToAll(rest + "\r\n");
-    } else if (cmd == "rawbytes") {
-        QByteArray hex = rest;
-        hex.replace(' ', "");
-        for (char c : hex)
-            if (!isxdigit(uchar(c)))
-                return "rawbytes wants hexadecimal digits, such as 31 30 30 35 0d 0a.";
-        if (hex.size() % 2)
-            return "rawbytes wants an even number of hexadecimal digits.";
-        sendToAll(QByteArray::fromHex(hex));
-    } else if (cmd == "join") {
-        QByteArray more;
-        const QByteArray product = firstWord(tail, &more);
-        quint16 flags = ClientFlags;
-        if (!more.isEmpty() && !parseFlags(more, &flags))
-            return QString("'%1' is not a flags value of up to four hexadecimal digits.")
-                .arg(QString::fromLatin1(more));
-        return simJoin(arg, product.isEmpty() ? QByteArray("CHAT") : product, flags);
-    } else if (cmd == "joins" || cmd == "leaves") {
-        // A burst: PREFIX0 .. PREFIX(N-1) join or leave in one go.
-        QByteArray more;
-        const QByteArray prefix = firstWord(tail, &more);
-        bool ok = false;
-        const int n = arg.toInt(&ok);
-        if (!ok || n < 0 || prefix.isEmpty())
-            return QString("%1 wants a count and a name prefix.").arg(QString::fromLatin1(cmd));
-        QByteArray unused;
-        const QByteArray product = more.isEmpty() ? QByteArray("CHAT") : firstWord(more, &unused);
-        for (int i = 0; i < n; ++i) {
-            const QByteArray name = prefix + QByteArray::number(i);
-            const QString problem =
-                cmd == "joins" ? simJoin(name, product, ClientFlags) : simLeave(name);
-            if (!problem.isEmpty())
-                return problem;
-        }
-    } else if (cmd == "leave") {
-        return simLeave(arg);
-    } else if (cmd == "say") {
-        return simSay(arg, tail);
-    } else if (cmd == "emote") {
-        return simEmote(arg, tail);
-    } else if (cmd == "whisper") {
-        QByteArray text;
-        const QByteArray to = firstWord(tail, &text);
-        return simWhisper(arg, to, text);
-    } else if (cmd == "flags") {
-        quint16 flags = 0;
-        if (!parseFlags(tail, &flags))
-            return QString("'%1' is not a flags value of up to four hexadecimal digits.")
-                .arg(QString::fromLatin1(tail));
-        return setFlags(arg, flags);
-    } else if (cmd == "close") {
-        closeAll();
-    } else if (cmd == "quit") {
-        if (quit)
-            *quit = true;
-    } else {
-        return QString("Unknown console command '%1'.").arg(QString::fromLatin1(cmd));
-    }
-    return QString();
 }

@@ -1,5 +1,6 @@
 #include "hostile.h"
 
+#include "base/wirecodes.h"
 #include "gatewayconnection.h"
 
 #include <QTimer>
@@ -30,7 +31,7 @@ bool atLoginStart(const QByteArray &mode, GatewayConnection *conn) {
 
 bool afterLogin(const QByteArray &mode, GatewayConnection *conn) {
     if (mode != "close-mid-line") return false;
-    conn->write("1005 TALK Swift 0010 \"this line never en");
+    conn->write(QByteArray::number(Wire::Talk) + " TALK Swift 0010 \"this line never en");
     conn->close();
     return true;
 }
