@@ -1,4 +1,5 @@
 #include "preferences/Toptions.h"
+#include "preferences/settingstable.h"
 
 #include "base/guard.h"
 #include "resources/icons.h"
@@ -53,10 +54,9 @@ QCheckBox *checkBox(const char *caption, const char *hint = nullptr)
     return c;
 }
 
-TColourBox *colourBox(const char *start, const char *hint = nullptr)
+TColourBox *colourBox(const char *hint = nullptr)
 {
     auto *b = new TColourBox;
-    b->selectName(QString::fromLatin1(start));
     if (hint)
         b->setProperty("hint", QString::fromLatin1(hint));
     return b;
@@ -172,38 +172,29 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     star->setParent(this);
     password->setStyle(star);
 
+    applyStartValues();
     nameControls();
     connectHandlers();
 }
 
 void Toptions::nameControls()
 {
-    // Each control answers to its setting's name (findChild, style sheets, tests).
+    // Each control answers to its name (findChild, style sheets, tests): the
+    // settings' controls by the table, the rest here.
+    for (const TSettings::Setting &setting : TSettings::all())
+        if (setting.name)
+            std::visit(
+                [&](auto control) {
+                    if constexpr (!std::is_same_v<decltype(control), TSettings::PaneFontPart>)
+                        (this->*control)->setObjectName(QLatin1String(setting.name));
+                },
+                setting.control);
 #define TRESSEL_NAME(w) w->setObjectName(QStringLiteral(#w))
-    TRESSEL_NAME(username); TRESSEL_NAME(password); TRESSEL_NAME(server);
-    TRESSEL_NAME(homechannel); TRESSEL_NAME(awaymessage);
-    TRESSEL_NAME(keeplog); TRESSEL_NAME(logfilename); TRESSEL_NAME(logbrowse);
-    TRESSEL_NAME(keeprawlog); TRESSEL_NAME(rawlogfilename); TRESSEL_NAME(rawbrowse);
-    TRESSEL_NAME(anticensor); TRESSEL_NAME(alertwhisper); TRESSEL_NAME(suppressplaysound);
-    TRESSEL_NAME(confirmquit); TRESSEL_NAME(dblclickcommand); TRESSEL_NAME(timestamps);
-    TRESSEL_NAME(autoconnect); TRESSEL_NAME(notifications); TRESSEL_NAME(onlynotesafe);
-    TRESSEL_NAME(antiidle); TRESSEL_NAME(ai_users); TRESSEL_NAME(ai_stats); TRESSEL_NAME(ai_time);
-    TRESSEL_NAME(bg_colour); TRESSEL_NAME(whisp_colour); TRESSEL_NAME(time_colour);
-    TRESSEL_NAME(your_name); TRESSEL_NAME(name_colour); TRESSEL_NAME(emote_colour);
-    TRESSEL_NAME(label_colour); TRESSEL_NAME(error_colour); TRESSEL_NAME(text_colour);
+    TRESSEL_NAME(logbrowse); TRESSEL_NAME(rawbrowse); TRESSEL_NAME(ai_stats); TRESSEL_NAME(ai_time);
     TRESSEL_NAME(chatfont); TRESSEL_NAME(userfont); TRESSEL_NAME(whisperfont);
     TRESSEL_NAME(squelchfont); TRESSEL_NAME(textfont); TRESSEL_NAME(channelfont);
-    TRESSEL_NAME(squelchFlooders); TRESSEL_NAME(squelchAscii); TRESSEL_NAME(squelchUc);
-    TRESSEL_NAME(squelchLeet); TRESSEL_NAME(AsciiPercentage); TRESSEL_NAME(ucPercentage);
-    TRESSEL_NAME(leetPercentage); TRESSEL_NAME(triggers); TRESSEL_NAME(addTrigger);
-    TRESSEL_NAME(delTrigger); TRESSEL_NAME(editTrigger); TRESSEL_NAME(squelchPrompt);
-    TRESSEL_NAME(minLineLength); TRESSEL_NAME(autoAction); TRESSEL_NAME(dblClickAction);
-    TRESSEL_NAME(HistoryDelay); TRESSEL_NAME(safe); TRESSEL_NAME(addSafe); TRESSEL_NAME(delSafe);
-    TRESSEL_NAME(editSafe); TRESSEL_NAME(action_diablos); TRESSEL_NAME(action_diablo1);
-    TRESSEL_NAME(action_diablo2); TRESSEL_NAME(action_starcrafts); TRESSEL_NAME(action_starcraft);
-    TRESSEL_NAME(action_broodwar); TRESSEL_NAME(action_warcraft); TRESSEL_NAME(action_bot);
-    TRESSEL_NAME(quotaUnits); TRESSEL_NAME(quotaWindow); TRESSEL_NAME(quotaBytesPerUnit);
-    TRESSEL_NAME(quotaMargin); TRESSEL_NAME(outgoingEncoding);
+    TRESSEL_NAME(addTrigger); TRESSEL_NAME(delTrigger); TRESSEL_NAME(editTrigger);
+    TRESSEL_NAME(addSafe); TRESSEL_NAME(delSafe); TRESSEL_NAME(editSafe);
     TRESSEL_NAME(ok); TRESSEL_NAME(cancel); TRESSEL_NAME(tabs);
 #undef TRESSEL_NAME
 }
@@ -221,7 +212,6 @@ void Toptions::buildGeneral()
     server->setValidator(new TSingleLineValidator(server));
     server->addItems({QStringLiteral("useast.battle.net"), QStringLiteral("uswest.battle.net"),
                       QStringLiteral("europe.battle.net"), QStringLiteral("asia.battle.net")});
-    server->setCurrentIndex(0);
     server->setInsertPolicy(QComboBox::NoInsert);
     server->setProperty("hint", QStringLiteral("Select a chat gateway"));
     homechannel = lineEdit("Home Channel", "Enter your home channel (optional)");
@@ -297,7 +287,6 @@ void Toptions::buildFeatures()
         idleGroup->addButton(r);
         r->setEnabled(false);
     }
-    ai_users->setChecked(true);
 
     auto *left = new QVBoxLayout;
     left->setSpacing(4);
@@ -336,18 +325,17 @@ void Toptions::buildFeatures()
 
 void Toptions::buildAppearance()
 {
-    bg_colour = colourBox("White", "This sets your background colour.");
-    whisp_colour = colourBox("Purple", "This sets the colour of sent and received whispers.");
-    time_colour = colourBox("Gray", "This sets the colour of the timestamps in the chat window.");
-    your_name = colourBox("Blue", "This sets the colour of your own name in the chat window.");
+    bg_colour = colourBox("This sets your background colour.");
+    whisp_colour = colourBox("This sets the colour of sent and received whispers.");
+    time_colour = colourBox("This sets the colour of the timestamps in the chat window.");
+    your_name = colourBox("This sets the colour of your own name in the chat window.");
     name_colour =
-        colourBox("Maroon", "This sets the colour of other people's names in the chat window.");
-    emote_colour = colourBox("Green", "This sets the colour of emotes.");
-    label_colour = colourBox(
-        "Navy", "This sets the colour of labels - 'Console:' and 'Info:', for example.");
-    error_colour = colourBox("Red", "This sets the colour of the 'Error:' label.");
+        colourBox("This sets the colour of other people's names in the chat window.");
+    emote_colour = colourBox("This sets the colour of emotes.");
+    label_colour = colourBox("This sets the colour of labels - 'Console:' and 'Info:', for example.");
+    error_colour = colourBox("This sets the colour of the 'Error:' label.");
     text_colour =
-        colourBox("Black", "This sets the colour of all other text in the chat window.");
+        colourBox("This sets the colour of all other text in the chat window.");
 
     auto *colours = tight(new QGridLayout);
     colours->setVerticalSpacing(2);
@@ -393,9 +381,9 @@ void Toptions::buildTriggers()
 {
     squelchFlooders =
         checkBox("Squelch flooders. Triggers if a user says something three times in a row");
-    AsciiPercentage = new TSpinBox(1, 100, 40);
-    ucPercentage = new TSpinBox(1, 100, 60);
-    leetPercentage = new TSpinBox(1, 100, 1);
+    AsciiPercentage = new TSpinBox(1, 100);
+    ucPercentage = new TSpinBox(1, 100);
+    leetPercentage = new TSpinBox(1, 100);
     squelchAscii = new TGapCheckBox(
         QStringLiteral("Squelch when more than                % of a message is high ASCII"),
         AsciiPercentage);
@@ -437,12 +425,12 @@ void Toptions::buildTriggers()
 void Toptions::buildAutosquelch()
 {
     squelchPrompt = checkBox("Prompt before autosquelching");
-    minLineLength = new TSpinBox(1, 255, 1);
+    minLineLength = new TSpinBox(1, 255);
     autoAction = new TPickList({QStringLiteral("Permasquelch"), QStringLiteral("Ignore")});
     dblClickAction =
         new TPickList({QStringLiteral("Toggle Permasquelch"), QStringLiteral("Toggle Ignore Mode"),
                        QStringLiteral("Copy Username")});
-    HistoryDelay = new TSpinBox(1, 600, 1);
+    HistoryDelay = new TSpinBox(1, 600);
 
     auto *g = tight(new QGridLayout);
     g->addWidget(squelchPrompt, 0, 0, 1, 3);
@@ -507,7 +495,7 @@ void Toptions::buildActions()
     auto *g = tight(new QGridLayout);
     int i = 0;
     for (const auto &row : rows) {
-        *row.second = new TPickList(productActions(), 0);
+        *row.second = new TPickList(productActions());
         g->addWidget(label(row.first), i % 4, (i / 4) * 2);
         g->addWidget(*row.second, i % 4, (i / 4) * 2 + 1);
         ++i;

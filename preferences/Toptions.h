@@ -15,7 +15,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QVariant>
 #include <functional>
+
+namespace TSettings {
+struct Setting;
+}
 
 class Toptions : public QDialog {
     Q_OBJECT
@@ -123,6 +128,9 @@ public:
 
     TTabControl *tabs;
 
+    // Pane fonts stored in the file, in the order of the [fonts] section.
+    enum PaneFont { ChatFont, UserFont, TextFont, RawFont, BrxFont, PaneFontCount };
+
 Q_SIGNALS:
     // The entries of safe or triggers changed (added, removed, edited,
     // cleared or reloaded).
@@ -133,8 +141,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // Pane fonts stored in the file, in the order of the [fonts] section.
-    enum PaneFont { ChatFont, UserFont, TextFont, RawFont, BrxFont, PaneFontCount };
 
     void buildGeneral();
     void buildLogging();
@@ -161,6 +167,14 @@ private:
     void keepRule(QCheckBox *keep, QLineEdit *name, QPushButton *button);
     bool removeEntry(QListWidget *list, QPushButton *del, QPushButton *edit,
                      const QString &noneSelected);
+    void applyStartValues();
+    // One setting from its text as the file holds it, and back.
+    void applySetting(const TSettings::Setting &setting, const QString &value);
+    QStringList settingLines(const TSettings::Setting &setting) const;
+    // The same for tressel.ini; returns what was wrong with a value it did
+    // not use (empty when it was used).
+    QString applyIniValue(const TSettings::Setting &setting, const QString &value);
+    QVariant iniValue(const TSettings::Setting &setting) const;
     void applyLine(const QString &line);
     QString fontFamilyBytes(PaneFont which) const;
     QByteArray configBytes() const;

@@ -2,6 +2,7 @@
 // has no place for. tressel.conf keeps its layout; everything added since
 // lives here.
 #include "preferences/Toptions.h"
+#include "preferences/settingstable.h"
 
 #include "base/errors.h"
 
@@ -37,9 +38,9 @@ QGroupBox *groupOf(const QString &caption, QLayout *layout)
     return g;
 }
 
-TSpinBox *spin(int minimum, int maximum, int start, const QString &suffix, const QString &hint)
+TSpinBox *spin(int minimum, int maximum, const QString &suffix, const QString &hint)
 {
-    auto *s = new TSpinBox(minimum, maximum, start);
+    auto *s = new TSpinBox(minimum, maximum);
     s->setSuffix(suffix);
     s->setProperty("hint", hint);
     return s;
@@ -48,16 +49,16 @@ TSpinBox *spin(int minimum, int maximum, int start, const QString &suffix, const
 
 void Toptions::buildAdvanced()
 {
-    quotaUnits = spin(2, 100, 5, QString(),
+    quotaUnits = spin(2, 100, QString(),
                       QStringLiteral("The server refuses a line that brings this many units "
                                      "within the window."));
-    quotaWindow = spin(1, 60, 5, QStringLiteral(" s"),
+    quotaWindow = spin(1, 60, QStringLiteral(" s"),
                        QStringLiteral("How long the server remembers a line's units."));
-    quotaBytesPerUnit = spin(1, 256, 40, QStringLiteral(" bytes"),
+    quotaBytesPerUnit = spin(1, 256, QStringLiteral(" bytes"),
                              QStringLiteral("Every started run of this many bytes costs a unit."));
-    quotaMargin = spin(0, 5000, 500, QStringLiteral(" ms"),
+    quotaMargin = spin(0, 5000, QStringLiteral(" ms"),
                        QStringLiteral("Extra wait for the network's delay."));
-    outgoingEncoding = new TPickList(encodings(), EncodeUtf8);
+    outgoingEncoding = new TPickList(encodings());
     outgoingEncoding->setProperty(
         "hint", QStringLiteral("How what you type is sent. Old servers may want Windows-1252."));
 
@@ -89,6 +90,52 @@ void Toptions::buildAdvanced()
     tabs->addTab(page, QStringLiteral("Advanced"));
 }
 
+namespace {
+QString iniKey(const TSettings::Setting &setting)
+{
+    return QLatin1String(setting.section) + QLatin1Char('/') + QLatin1String(setting.key);
+}
+} // namespace
+
+QString Toptions::applyIniValue(const TSettings::Setting &setting, const QString &raw)
+{
+    // A value that is not what its setting can hold is not used, and the
+    // setting keeps what it had.
+    if (const auto member = std::get_if<TSpinBox *Toptions::*>(&setting.control)) {
+        TSpinBox *box = this->*(*member);
+        int n = 0;
+        if (!tryStrToInt(raw, n) || n < box->minimum() || n > box->maximum())
+            return QStringLiteral("%1 = '%2' (%3 to %4)")
+                .arg(iniKey(setting), raw)
+                .arg(box->minimum())
+                .arg(box->maximum());
+        box->setValue(n);
+    } else if (const auto member = std::get_if<TPickList *Toptions::*>(&setting.control)) {
+        TPickList *list = this->*(*member);
+        const int index = list->findText(raw, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index < 0) {
+            QStringList entries;
+            for (int i = 0; i < list->count(); ++i)
+                entries << list->itemText(i);
+            return QStringLiteral("%1 = '%2' (%3)")
+                .arg(iniKey(setting), raw, entries.join(QStringLiteral(" or ")));
+        }
+        list->selectIndex(index);
+    }
+    return QString();
+}
+
+QVariant Toptions::iniValue(const TSettings::Setting &setting) const
+{
+    if (const auto member = std::get_if<TSpinBox *Toptions::*>(&setting.control))
+        return (this->*(*member))->value();
+    if (const auto member = std::get_if<TPickList *Toptions::*>(&setting.control)) {
+        const TPickList *list = this->*(*member);
+        return list->itemText(qMax(0, list->currentIndex()));
+    }
+    return QVariant();
+}
+
 void Toptions::readSettingsFile()
 {
     if (!QFile::exists(iniName))
@@ -97,36 +144,16 @@ void Toptions::readSettingsFile()
     if (ini.status() != QSettings::NoError)
         throw TError(QStringLiteral("%1 could not be read").arg(iniName));
 
-    // A value that is not what its setting can hold is reported and the
-    // setting keeps what it had; the rest of the file is still read.
+    // Values that were not used are reported together; the rest of the
+    // file is still read.
     QStringList problems;
-    auto number = [&](const char *key, TSpinBox *box) {
-        const QString k = QString::fromLatin1(key);
-        if (!ini.contains(k))
-            return;
-        const QString raw = ini.value(k).toString();
-        int n = 0;
-        if (!tryStrToInt(raw, n) || n < box->minimum() || n > box->maximum()) {
-            problems << QStringLiteral("%1 = '%2' (%3 to %4)")
-                            .arg(k, raw)
-                            .arg(box->minimum())
-                            .arg(box->maximum());
-            return;
-        }
-        box->setValue(n);
-    };
-    number("quota/units", quotaUnits);
-    number("quota/window", quotaWindow);
-    number("quota/bytesPerUnit", quotaBytesPerUnit);
-    number("quota/margin", quotaMargin);
-    if (ini.contains(QStringLiteral("text/outgoingEncoding"))) {
-        const QString raw = ini.value(QStringLiteral("text/outgoingEncoding")).toString();
-        const int index = encodings().indexOf(raw);
-        if (index < 0)
-            problems << QStringLiteral("text/outgoingEncoding = '%1' (%2)")
-                            .arg(raw, encodings().join(QStringLiteral(" or ")));
-        else
-            outgoingEncoding->selectIndex(index);
+    for (const TSettings::Setting &setting : TSettings::all()) {
+        const QString key = iniKey(setting);
+        if (setting.file != TSettings::File::Ini || !ini.contains(key))
+            continue;
+        const QString problem = applyIniValue(setting, ini.value(key).toString());
+        if (!problem.isEmpty())
+            problems << problem;
     }
     if (!problems.isEmpty() && OnNotice)
         OnNotice(QStringLiteral("%1: these values were not used: %2")
@@ -136,12 +163,9 @@ void Toptions::readSettingsFile()
 void Toptions::writeSettingsFile()
 {
     QSettings ini(iniName, QSettings::IniFormat);
-    ini.setValue(QStringLiteral("quota/units"), quotaUnits->value());
-    ini.setValue(QStringLiteral("quota/window"), quotaWindow->value());
-    ini.setValue(QStringLiteral("quota/bytesPerUnit"), quotaBytesPerUnit->value());
-    ini.setValue(QStringLiteral("quota/margin"), quotaMargin->value());
-    ini.setValue(QStringLiteral("text/outgoingEncoding"),
-                 encodings().value(qMax(0, outgoingEncoding->currentIndex())));
+    for (const TSettings::Setting &setting : TSettings::all())
+        if (setting.file == TSettings::File::Ini)
+            ini.setValue(iniKey(setting), iniValue(setting));
     ini.sync();
     if (ini.status() != QSettings::NoError)
         throw TError(QStringLiteral("%1 could not be written").arg(iniName));

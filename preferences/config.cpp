@@ -3,6 +3,7 @@
 // ends. Texts are kept as the bytes the file gave them; only what was edited
 // since is encoded afresh.
 #include "preferences/Toptions.h"
+#include "preferences/settingstable.h"
 #include "base/version.h"
 
 #include "base/clock.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
@@ -115,6 +117,109 @@ QString Toptions::fontFamilyBytes(PaneFont which) const
     return TTextItem::ownText(family);
 }
 
+QStringList Toptions::settingLines(const TSettings::Setting &setting) const
+{
+    using namespace TSettings;
+    const QString key = QLatin1String(setting.key) + QLatin1Char('=');
+    QStringList out;
+    std::visit(
+        [&](auto control) {
+            using C = decltype(control);
+            if constexpr (std::is_same_v<C, PaneFontPart>) {
+                out << key + (control.size ? QString::number(pointsOf(paneFont(control.pane)))
+                                           : fontFamilyBytes(control.pane));
+            } else if constexpr (std::is_same_v<C, QListWidget *Toptions::*>) {
+                const QListWidget *list = this->*control;
+                for (int i = 0; i < list->count(); ++i)
+                    out << key + TTextItem::bytesOf(list->item(i));
+            } else {
+                const auto *c = this->*control;
+                using W = std::remove_cv_t<std::remove_pointer_t<decltype(c)>>;
+                if constexpr (std::is_same_v<W, TByteEdit>)
+                    out << key + bytesOf(c);
+                else if constexpr (std::is_same_v<W, QComboBox>)
+                    out << key + bytesOf(serverEdit());
+                else if constexpr (std::is_same_v<W, QCheckBox>)
+                    out << key + flag(c);
+                else if constexpr (std::is_same_v<W, QRadioButton>) // the anti-idle command
+                    out << key + (ai_stats->isChecked() ? QStringLiteral("2")
+                                  : ai_time->isChecked() ? QStringLiteral("3")
+                                                         : QStringLiteral("1"));
+                else if constexpr (std::is_same_v<W, TSpinBox>)
+                    out << key + QString::number(c->value());
+                else if constexpr (std::is_same_v<W, TPickList>)
+                    out << key + QString::number(c->currentIndex());
+                else
+                    out << key + c->selectedName();
+            }
+        },
+        setting.control);
+    return out;
+}
+
+void Toptions::applySetting(const TSettings::Setting &setting, const QString &v)
+{
+    using namespace TSettings;
+    std::visit(
+        [&](auto control) {
+            using C = decltype(control);
+            if constexpr (std::is_same_v<C, PaneFontPart>) {
+                if (control.size) {
+                    setPaneFontSize(control.pane, strToInt(v));
+                } else {
+                    m_familyBytes[control.pane] = v;
+                    m_familyRead[control.pane] = TText::decode(v);
+                    setPaneFontFamily(control.pane, m_familyRead[control.pane]);
+                }
+            } else {
+                auto *c = this->*control;
+                using W = std::remove_pointer_t<decltype(c)>;
+                if constexpr (std::is_same_v<W, TByteEdit>) {
+                    c->setBytes(v);
+                } else if constexpr (std::is_same_v<W, QComboBox>) {
+                    serverEdit()->setBytes(v);
+                } else if constexpr (std::is_same_v<W, QCheckBox>) {
+                    // Only a 1 checks a box, and nothing unchecks one. Setting
+                    // a box checked from unchecked runs its click rule (toggled).
+                    if (v.startsWith(QLatin1Char('1')))
+                        c->setChecked(true);
+                } else if constexpr (std::is_same_v<W, QRadioButton>) {
+                    if (v.startsWith(QLatin1Char('1')))
+                        ai_users->setChecked(true);
+                    else if (v.startsWith(QLatin1Char('2')))
+                        ai_stats->setChecked(true);
+                    else if (v.startsWith(QLatin1Char('3')))
+                        ai_time->setChecked(true);
+                } else if constexpr (std::is_same_v<W, TSpinBox>) {
+                    c->setValue(strToInt(v));
+                } else if constexpr (std::is_same_v<W, TPickList>) {
+                    c->selectIndex(strToInt(v));
+                } else if constexpr (std::is_same_v<W, QListWidget>) {
+                    if (c == safe)
+                        insertSafeName(v); // in its alphabetical place
+                    else
+                        c->addItem(TTextItem::newItem(v));
+                } else {
+                    c->selectName(v);
+                }
+            }
+        },
+        setting.control);
+}
+
+void Toptions::applyStartValues()
+{
+    for (const TSettings::Setting &setting : TSettings::all()) {
+        if (!setting.start)
+            continue;
+        const QString start = QLatin1String(setting.start);
+        if (setting.file == TSettings::File::Ini)
+            applyIniValue(setting, start);
+        else
+            applySetting(setting, start);
+    }
+}
+
 QByteArray Toptions::configBytes() const
 {
     const QDateTime now = currentDateTime();
@@ -124,77 +229,17 @@ QByteArray Toptions::configBytes() const
       << QStringLiteral("# You might screw it up if you manually edit it.")
       << QStringLiteral("# File generated at ") + TTextItem::ownText(longTimeText(now.time())) +
              QStringLiteral(" on ") + TTextItem::ownText(shortDateText(now.date())) +
-             QStringLiteral(".")
-      << QString() << QStringLiteral("[misc]")
-      << QStringLiteral("username=") + bytesOf(username)
-      << QStringLiteral("password=") + bytesOf(password)
-      << QStringLiteral("server=") + bytesOf(serverEdit())
-      << QStringLiteral("homechannel=") + bytesOf(homechannel)
-      << QStringLiteral("awaymessage=") + bytesOf(awaymessage) << QString()
-      << QStringLiteral("[logging]") << QStringLiteral("logfilename=") + bytesOf(logfilename)
-      << QStringLiteral("rawlogfilename=") + bytesOf(rawlogfilename)
-      << QStringLiteral("keeplog=") + flag(keeplog)
-      << QStringLiteral("keeprawlog=") + flag(keeprawlog) << QString()
-      << QStringLiteral("[features]") << QStringLiteral("anticensor=") + flag(anticensor)
-      << QStringLiteral("alertwhisper=") + flag(alertwhisper)
-      << QStringLiteral("suppressplaysound=") + flag(suppressplaysound)
-      << QStringLiteral("confirmquit=") + flag(confirmquit)
-      << QStringLiteral("dblclickcommand=") + flag(dblclickcommand)
-      << QStringLiteral("timeStamps=") + flag(timestamps)
-      << QStringLiteral("autoConnect=") + flag(autoconnect)
-      << QStringLiteral("notifications=") + flag(notifications)
-      << QStringLiteral("onlynotesafe=") + flag(onlynotesafe)
-      << QStringLiteral("antiidle=") + flag(antiidle)
-      << QStringLiteral("idletype=") +
-             (ai_stats->isChecked() ? QStringLiteral("2")
-                                    : ai_time->isChecked() ? QStringLiteral("3") : QStringLiteral("1"))
-      << QString() << QStringLiteral("[autosquelch]")
-      << QStringLiteral("squelchPrompt=") + flag(squelchPrompt)
-      << QStringLiteral("squelchFlooders=") + flag(squelchFlooders)
-      << QStringLiteral("squelchAscii=") + flag(squelchAscii)
-      << QStringLiteral("squelchUc=") + flag(squelchUc)
-      << QStringLiteral("squelchLeet=") + flag(squelchLeet)
-      << QStringLiteral("asciiPercentage=") + QString::number(AsciiPercentage->value())
-      << QStringLiteral("ucPercentage=") + QString::number(ucPercentage->value())
-      << QStringLiteral("leetPercentage=") + QString::number(leetPercentage->value())
-      << QStringLiteral("minLineLength=") + QString::number(minLineLength->value())
-      << QStringLiteral("autoAction=") + QString::number(autoAction->currentIndex())
-      << QStringLiteral("dblClickAction=") + QString::number(dblClickAction->currentIndex())
-      << QStringLiteral("historyDelay=") + QString::number(HistoryDelay->value());
-    for (int i = 0; i < triggers->count(); ++i)
-        l << QStringLiteral("triggerPhrase=") + TTextItem::bytesOf(triggers->item(i));
-    l << QString() << QStringLiteral("[safelist]");
-    for (int i = 0; i < safe->count(); ++i)
-        l << QStringLiteral("safe=") + TTextItem::bytesOf(safe->item(i));
-    l << QString() << QStringLiteral("[colours]")
-      << QStringLiteral("bg_colour=") + bg_colour->selectedName()
-      << QStringLiteral("whisp_colour=") + whisp_colour->selectedName()
-      << QStringLiteral("time_colour=") + time_colour->selectedName()
-      << QStringLiteral("name_colour=") + name_colour->selectedName()
-      << QStringLiteral("label_colour=") + label_colour->selectedName()
-      << QStringLiteral("error_colour=") + error_colour->selectedName()
-      << QStringLiteral("your_name=") + your_name->selectedName()
-      << QStringLiteral("emote_colour=") + emote_colour->selectedName()
-      << QStringLiteral("text_colour=") + text_colour->selectedName() << QString()
-      << QStringLiteral("[fonts]");
-    const std::pair<const char *, PaneFont> fonts[] = {
-        {"chat", ChatFont}, {"user", UserFont}, {"text", TextFont}, {"raw", RawFont}, {"brx", BrxFont}};
-    for (const auto &font : fonts) {
-        const QFont f = paneFont(font.second);
-        l << QString::fromLatin1(font.first) + QStringLiteral("_font=") +
-                 fontFamilyBytes(font.second)
-          << QString::fromLatin1(font.first) + QStringLiteral("_size=") +
-                 QString::number(pointsOf(f));
+             QStringLiteral(".");
+    const char *section = nullptr;
+    for (const TSettings::Setting &setting : TSettings::all()) {
+        if (setting.file != TSettings::File::Conf)
+            continue;
+        if (!section || qstrcmp(section, setting.section) != 0) {
+            section = setting.section;
+            l << QString() << QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']');
+        }
+        l << settingLines(setting);
     }
-    l << QString() << QStringLiteral("[ProdActions]")
-      << QStringLiteral("action_diablos=") + QString::number(action_diablos->currentIndex())
-      << QStringLiteral("action_diablo1=") + QString::number(action_diablo1->currentIndex())
-      << QStringLiteral("action_diablo2=") + QString::number(action_diablo2->currentIndex())
-      << QStringLiteral("action_starcrafts=") + QString::number(action_starcrafts->currentIndex())
-      << QStringLiteral("action_starcraft=") + QString::number(action_starcraft->currentIndex())
-      << QStringLiteral("action_broodwar=") + QString::number(action_broodwar->currentIndex())
-      << QStringLiteral("action_warcraft=") + QString::number(action_warcraft->currentIndex())
-      << QStringLiteral("action_bot=") + QString::number(action_bot->currentIndex());
     // Whatever put a line break into a value, it must not become a line (and
     // a key) of its own.
     for (QString &line : l)
@@ -231,112 +276,17 @@ void Toptions::applyLine(const QString &fileLine)
 {
     // A lone CR inside a line is no line end, but no value holds one either.
     const QString line = singleLine(fileLine);
-    const auto value = [&line](const QString &key, QString &rest) {
-        if (!line.startsWith(key))
-            return false;
-        rest = line.mid(key.size());
-        return true;
-    };
-    QString v;
-
-    const std::pair<const char *, TByteEdit *> texts[] = {
-        {"username=", username},       {"password=", password},
-        {"homechannel=", homechannel}, {"awaymessage=", awaymessage},
-        {"logfilename=", logfilename}, {"rawlogfilename=", rawlogfilename},
-    };
-    for (const auto &t : texts)
-        if (value(QLatin1String(t.first), v))
-            t.second->setBytes(v);
-    if (value(QStringLiteral("server="), v))
-        serverEdit()->setBytes(v);
-
-    const std::pair<const char *, QCheckBox *> flags[] = {
-        {"keeplog=1", keeplog},
-        {"keeprawlog=1", keeprawlog},
-        {"anticensor=1", anticensor},
-        {"suppressplaysound=1", suppressplaysound},
-        {"confirmquit=1", confirmquit},
-        {"alertwhisper=1", alertwhisper},
-        {"dblclickcommand=1", dblclickcommand},
-        {"timeStamps=1", timestamps},
-        {"autoConnect=1", autoconnect},
-        {"notifications=1", notifications},
-        {"onlynotesafe=1", onlynotesafe},
-        {"antiidle=1", antiidle},
-        {"squelchPrompt=1", squelchPrompt},
-        {"squelchFlooders=1", squelchFlooders},
-        {"squelchAscii=1", squelchAscii},
-        {"squelchUc=1", squelchUc},
-        {"squelchLeet=1", squelchLeet},
-    };
-    // Setting a box checked from unchecked runs its click rule (toggled).
-    for (const auto &f : flags)
-        if (value(QLatin1String(f.first), v))
-            f.second->setChecked(true);
-
-    if (value(QStringLiteral("idletype="), v) && !v.isEmpty()) {
-        if (v[0] == QLatin1Char('1'))
-            ai_users->setChecked(true);
-        else if (v[0] == QLatin1Char('2'))
-            ai_stats->setChecked(true);
-        else if (v[0] == QLatin1Char('3'))
-            ai_time->setChecked(true);
-    }
-
-    const std::pair<const char *, TSpinBox *> numbers[] = {
-        {"asciiPercentage=", AsciiPercentage}, {"ucPercentage=", ucPercentage},
-        {"leetPercentage=", leetPercentage},   {"minLineLength=", minLineLength},
-        {"historyDelay=", HistoryDelay},
-    };
-    for (const auto &n : numbers)
-        if (value(QLatin1String(n.first), v))
-            n.second->setValue(strToInt(v));
-
-    const std::pair<const char *, TPickList *> choices[] = {
-        {"autoAction=", autoAction},
-        {"dblClickAction=", dblClickAction},
-        {"action_diablos=", action_diablos},
-        {"action_diablo1=", action_diablo1},
-        {"action_diablo2=", action_diablo2},
-        {"action_starcrafts=", action_starcrafts},
-        {"action_starcraft=", action_starcraft},
-        {"action_broodwar=", action_broodwar},
-        {"action_warcraft=", action_warcraft},
-        {"action_bot=", action_bot},
-    };
-    for (const auto &c : choices)
-        if (value(QLatin1String(c.first), v))
-            c.second->selectIndex(strToInt(v));
-
-    if (value(QStringLiteral("triggerPhrase="), v))
-        triggers->addItem(TTextItem::newItem(v));
-    if (value(QStringLiteral("safe="), v))
-        insertSafeName(v);
-
-    const std::pair<const char *, TColourBox *> colours[] = {
-        {"bg_colour=", bg_colour},       {"whisp_colour=", whisp_colour},
-        {"time_colour=", time_colour},   {"name_colour=", name_colour},
-        {"label_colour=", label_colour}, {"error_colour=", error_colour},
-        {"your_name=", your_name},       {"emote_colour=", emote_colour},
-        {"text_colour=", text_colour},
-    };
-    for (const auto &c : colours)
-        if (value(QLatin1String(c.first), v))
-            c.second->selectName(v);
-
-    const std::pair<const char *, PaneFont> fonts[] = {
-        {"chat", ChatFont}, {"user", UserFont}, {"text", TextFont}, {"raw", RawFont}, {"brx", BrxFont}};
-    for (const auto &font : fonts) {
-        const QString prefix = QString::fromLatin1(font.first);
-        if (value(prefix + QStringLiteral("_font="), v)) {
-            m_familyBytes[font.second] = v;
-            m_familyRead[font.second] = TText::decode(v);
-            setPaneFontFamily(font.second, m_familyRead[font.second]);
-        }
-        if (value(prefix + QStringLiteral("_size="), v))
-            setPaneFontSize(font.second, strToInt(v));
-    }
-
+    static const QHash<QString, const TSettings::Setting *> byKey = [] {
+        QHash<QString, const TSettings::Setting *> keys;
+        for (const TSettings::Setting &setting : TSettings::all())
+            if (setting.file == TSettings::File::Conf)
+                keys.insert(QLatin1String(setting.key), &setting);
+        return keys;
+    }();
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq >= 0)
+        if (const TSettings::Setting *setting = byKey.value(line.left(eq)))
+            applySetting(*setting, line.mid(eq + 1));
     antiidleClick();
 }
 

@@ -74,10 +74,9 @@ bool TColourBox::selectName(const QString &exactName)
     return false;
 }
 
-TSpinBox::TSpinBox(int minimum, int maximum, int start, QWidget *parent) : QSpinBox(parent)
+TSpinBox::TSpinBox(int minimum, int maximum, QWidget *parent) : QSpinBox(parent)
 {
     setRange(minimum, maximum);
-    setValue(start);
 }
 
 void TByteEdit::setBytes(const QString &bytes)

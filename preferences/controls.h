@@ -36,7 +36,8 @@ Q_SIGNALS:
 class TSpinBox : public QSpinBox {
     Q_OBJECT
 public:
-    TSpinBox(int minimum, int maximum, int start, QWidget *parent = nullptr);
+    // Starts at minimum; the settings table gives the start values.
+    TSpinBox(int minimum, int maximum, QWidget *parent = nullptr);
 };
 
 class TPickList : public QComboBox {
