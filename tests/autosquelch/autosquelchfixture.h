@@ -5,6 +5,7 @@
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 
@@ -19,9 +20,7 @@ public:
 
     // Connects and waits for the login write; the wire is empty afterwards.
     bool connectToServer() {
-        main->bnet->Port = m_server.port();
-        main->ConnectClick();
-        if (!QTest::qWaitFor([this] { return m_server.received().endsWith("\r\r"); }, 5000))
+        if (!::connectToServer(*main, m_server))
             return false;
         m_server.clearReceived();
         return true;

@@ -3,6 +3,7 @@
 // and the one-second timer.
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 #include "support/silentserver.h"
@@ -33,10 +34,7 @@ bool sameIcon(const QIcon &a, const QIcon &b)
 // Connects the fixture's window to server and waits until the login went out.
 void connectTo(MainWindowFixture &f, LoopbackServer &server)
 {
-    f.main->bnet->Port = server.port();
-    f.main->ConnectClick();
-    QTRY_VERIFY(f.main->bnet->Connected());
-    QTRY_VERIFY(server.received().contains("\r\r"));
+    QVERIFY(connectToServer(*f.main, server));
 }
 } // namespace
 

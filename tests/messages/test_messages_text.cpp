@@ -5,6 +5,7 @@
 #include "rawclient.h"
 #include "segments.h"
 #include "support/gatewayprocess.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 
 #include "connection/TChatInterface.h"
@@ -61,10 +62,7 @@ struct Connected {
     explicit Connected(const QStringList &conf = {})
         : f(QStringList{QStringLiteral("password=pw")} + conf), m(*f.main)
     {
-        m.bnet->Port = server.port();
-        m.ConnectClick();
-        if (!QTest::qWaitFor([&] { return server.received().endsWith("\r\r"); }, 5000))
-            qWarning("no login arrived");
+        connectToServer(m, server); // says so when no login arrives
     }
     // Lets the pacing send what waits and returns the bytes sent since the
     // last call.

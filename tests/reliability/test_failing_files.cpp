@@ -12,6 +12,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 
 #include <QAction>
@@ -92,9 +93,7 @@ public:
           m(*f.main) {}
 
     bool connect() {
-        m.bnet->Port = server.port();
-        m.ConnectClick();
-        if (!QTest::qWaitFor([this] { return server.received().endsWith("\r\r"); }, 5000))
+        if (!connectToServer(m, server))
             return false;
         server.clearReceived();
         return true;

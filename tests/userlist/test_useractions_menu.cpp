@@ -24,10 +24,7 @@ struct Channel {
 
     Channel()
     {
-        m.bnet->Port = server.port();
-        m.ConnectClick();
-        if (!QTest::qWaitFor([&] { return server.received().endsWith("\r\r"); }, 5000))
-            qWarning("no login arrived");
+        connectToServer(m, server); // says so when no login arrives
         drain();
         server.clearReceived();
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));

@@ -7,6 +7,7 @@
 #include "mainwindow/usericons.h"
 #include "mainwindow/userlistview.h"
 #include "preferences/Toptions.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 
