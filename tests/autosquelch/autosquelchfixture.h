@@ -31,9 +31,11 @@ public:
     QByteArray takeWire(int ticks = 10) {
         for (int i = 0; i < ticks; ++i) {
             main->process->floodTimerTick();
-            QTest::qWait(5);
+            QTest::qWait(5); // the pacing's own clock moves on between ticks
         }
-        QTest::qWait(50);
+        // Not connected, no probe can go: what was written gets a moment.
+        if (!wireSettled(*main, m_server))
+            QTest::qWait(50);
         QByteArray out = m_server.received();
         m_server.clearReceived();
         return out;

@@ -372,7 +372,7 @@ private Q_SLOTS:
         server.clearReceived();
         for (int i = 0; i < 601; ++i)
             m.timerTimer();
-        QTest::qWait(50);
+        QVERIFY(wireSettled(m, server));
         QCOMPARE(server.received(), QByteArray());
         m.timerTimer(); // the 602nd
         QTRY_COMPARE(server.received(), sent);
@@ -480,14 +480,15 @@ private Q_SLOTS:
             QCOMPARE(m.text->text(), QString());
             QCOMPARE(MainWindowFixture::lastLine(m.chat), QStringLiteral(" <alice> hello"));
         } else {
-            QTest::qWait(200);
+            QCoreApplication::processEvents();
             m.process->floodTimerTick();
+            QVERIFY(wireSettled(m, server));
             QCOMPARE(server.received(), QByteArray());
             QCOMPARE(m.text->text(), QStringLiteral("hello"));
         }
         // Once only: nothing more goes out.
         m.process->floodTimerTick();
-        QTest::qWait(100);
+        QVERIFY(wireSettled(m, server));
         QCOMPARE(server.received(), sends ? QByteArray("hello\r") : QByteArray());
     }
 

@@ -330,7 +330,10 @@ private Q_SLOTS:
         m.dispRawClick();
         const QStringList rawBefore = MessagesFixture::lines(m.whisper);
         type(m, line);
-        QTest::qWait(20); // the server's answers may arrive as raw lines too
+        // The server's answers may arrive as raw lines too.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return MessagesFixture::lines(m.whisper).mid(rawBefore.size()).contains(line); },
+            5000));
         const QStringList raw = MessagesFixture::lines(m.whisper);
         QVERIFY(raw.size() > rawBefore.size());
         QVERIFY2(raw.mid(rawBefore.size()).contains(line), qPrintable(raw.join(QLatin1Char('|'))));

@@ -111,9 +111,11 @@ public:
     QByteArray wire() {
         for (int i = 0; i < 5; ++i) {
             m.process->floodTimerTick();
-            QTest::qWait(10);
+            QTest::qWait(10); // the pacing's own clock moves on between ticks
         }
-        QTest::qWait(50);
+        // Not connected, no probe can go: what was written gets a moment.
+        if (!wireSettled(m, server))
+            QTest::qWait(50);
         const QByteArray out = server.received();
         server.clearReceived();
         return out;
@@ -193,6 +195,7 @@ void TestFailingFiles::fullDiskUnderLogs() {
     QFETCH(QStringList, conf);
     MainWindowFixture f(conf);
     Tmain &m = *f.main;
+    // The user reads the box for a while (real time, on purpose).
     f.dialogs.whileShowing = [] { QTest::qWait(100); };
     QByteArray stream;
     for (int i = 0; i < 50; ++i)
