@@ -201,7 +201,8 @@ private Q_SLOTS:
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
         QVERIFY(m.Connect->isEnabled());
         QVERIFY(!m.Disconnect->isEnabled());
-        // The attempt is over: nothing of it comes later, not even its timeout.
+        // The attempt is over: nothing of it comes later, not even its timeout
+        // (a bounded wait past the 300 ms).
         QTest::qWait(500);
         QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{" Console: Disconnected."});
 
@@ -226,7 +227,7 @@ private Q_SLOTS:
         m.DisconnectClick();
         m.hide();
         m.show();
-        QTest::qWait(100);
+        QTest::qWait(100); // bounded: a second show connects no more
         QVERIFY(!m.bnet->Connected());
         QVERIFY(m.envVars.autoConnectDone);
     }
@@ -326,7 +327,9 @@ private Q_SLOTS:
         m.options->keeprawlog->blockSignals(false);
         connectTo(f, server);
         server.send("2000 a\r\n2000 b\r\n2000 c\r\n");
-        QTest::qWait(200);
+        // A line shown after them proves they were all handled (and logged).
+        server.send("1018 INFO \"probe\"\r\n");
+        QTRY_VERIFY(MainWindowFixture::lines(m.chat).contains(QStringLiteral(" Info: probe")));
         QStringList errors;
         for (const QString &l : MainWindowFixture::lines(m.chat))
             if (l.startsWith(QStringLiteral(" Error: ")))

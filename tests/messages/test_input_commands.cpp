@@ -24,13 +24,14 @@ const QByteArray login = loginBytes("alice", "pw");
 // Drives the pacing until the wire holds expected (or gives up).
 bool wireGets(Tmain &m, LoopbackServer &server, const QByteArray &expected)
 {
-    for (int i = 0; i < 100; ++i) {
-        if (server.received() == expected)
-            return true;
-        m.process->floodTimerTick();
-        QTest::qWait(10);
-    }
-    return server.received() == expected;
+    return QTest::qWaitFor(
+        [&] {
+            if (server.received() == expected)
+                return true;
+            m.process->floodTimerTick();
+            return false;
+        },
+        1000);
 }
 
 // What the wire holds after the pacing has had every chance to send.
@@ -38,7 +39,7 @@ QByteArray settledWire(Tmain &m, LoopbackServer &server)
 {
     for (int i = 0; i < 5; ++i) {
         m.process->floodTimerTick();
-        QTest::qWait(20);
+        QTest::qWait(20); // bounded, and the pacing's own clock moves on
     }
     return server.received();
 }

@@ -70,8 +70,7 @@ QStringList names(const QListWidget *list) {
 
 void receive(Tmain &m, const QByteArray &bytes) {
     m.bnet->receiveBytes(bytes);
-    QTest::qWait(0);
-    QCoreApplication::processEvents();
+    MainWindowFixture::runQueuedCalls(1);
 }
 
 QStringList settle(MainWindowFixture &f) {
