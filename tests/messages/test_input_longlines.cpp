@@ -46,7 +46,7 @@ QList<QByteArray> wireLines(Tmain &m, LoopbackServer &server)
     qsizetype last = -1;
     for (int quiet = 0, i = 0; quiet < 5 && i < 400; ++i) {
         m.process->floodTimerTick();
-        QTest::qWait(10);
+        QTest::qWait(10); // the pacing's clock moves on; five quiet ticks end it
         quiet = server.received().size() == last ? quiet + 1 : 0;
         last = server.received().size();
     }

@@ -69,7 +69,7 @@ private Q_SLOTS:
         f.selectRow(3);
         m.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m));
-        QTest::qWait(100);
+        QTest::qWait(100); // the picture is for the eye: the list settles first
         const QString shot = QStringLiteral("/tmp/tressel_userlist.png");
         QVERIFY(m.grab().save(shot));
         QVERIFY(m.users->grab().save(QStringLiteral("/tmp/tressel_users.png")));
