@@ -4,8 +4,8 @@
 #include "messagesfixture.h"
 #include "rawclient.h"
 #include "segments.h"
-#include "support/gatewayprocess.h"
 #include "support/connectedwindow.h"
+#include "support/gatewayprocess.h"
 #include "support/loopbackserver.h"
 
 #include "connection/TChatInterface.h"
@@ -103,9 +103,7 @@ private Q_SLOTS:
         MessagesFixture f({QStringLiteral("password=pw"), QStringLiteral("logfilename=chat.log"),
                            QStringLiteral("keeplog=1")});
         Tmain &m = *f.main;
-        m.bnet->Port = gateway.port();
-        m.ConnectClick();
-        QVERIFY(waitForLine(m, m.chat, QStringLiteral(" <alice> You have no mail.")));
+        QVERIFY(connectToGateway(m, gateway.port()));
         RawClient bob, jose, yulia;
         QVERIFY(bob.login(gateway.port(), "bob"));
         QVERIFY(jose.login(gateway.port(), joseLatin1));
