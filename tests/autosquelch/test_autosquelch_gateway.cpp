@@ -5,6 +5,7 @@
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
+#include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/scripteddialogs.h"
 
@@ -42,9 +43,7 @@ public:
         QDir::setCurrent(m_oldDir);
     }
     bool logIn() {
-        if (!gateway.port()) return false;
-        main->bnet->Port = gateway.port();
-        main->ConnectClick();
+        if (!connectToGateway(*main, gateway.port())) return false;
         return QTest::qWaitFor(
             [this] { return chatContains(QStringLiteral("Joined Channel Chat")); }, 10000);
     }
