@@ -1,8 +1,8 @@
 #include "bench/benchsession.h"
 
 #include "base/clock.h"
-#include "widgets/dialogs.h"
 #include "connection/TChatInterface.h"
+#include "support/scripteddialogs.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -15,66 +15,18 @@
 #include <cstdio>
 #include <ctime>
 
-TGateway::TGateway(const QStringList &args) {
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral(TRESSEL_GATEWAY_PATH),
-                    QStringList{QStringLiteral("--port"), QStringLiteral("0")} + args);
-    if (!m_process.waitForStarted(10000)) {
-        std::fprintf(stderr, "bench: cannot start the gateway: %s\n",
-                     qPrintable(m_process.errorString()));
-        return;
-    }
-    QByteArray out;
-    QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired() && !out.contains('\n')) {
-        m_process.waitForReadyRead(200);
-        out += m_process.readAllStandardOutput();
-    }
-    const int at = out.indexOf("listening on ");
-    if (at >= 0) m_port = quint16(out.mid(at + 13).trimmed().toUInt());
-    if (!m_port) std::fprintf(stderr, "bench: the gateway did not say its port\n");
-}
-
-TGateway::~TGateway() {
-    if (m_process.state() == QProcess::NotRunning) return;
-    m_process.write("quit\n");
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-}
-
-void TGateway::command(const QByteArray &line) {
-    m_process.write(line + '\n');
-    m_process.waitForBytesWritten(1000);
-}
-
-namespace {
-// No box may stop a measurement: what would have been asked or shown goes
-// to standard error, questions are answered no.
-class TBenchDialogs : public TDialogs {
-public:
-    bool confirm(QWidget *, const QString &, const QString &text, Buttons) override {
-        std::fprintf(stderr, "bench: asked: %s\n", qPrintable(text));
-        return false;
-    }
-    bool inputBox(QWidget *, const QString &, const QString &, QString &) override { return false; }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &, bool) override {
-        return QString();
-    }
-    bool chooseFont(QWidget *, QFont &) override { return false; }
-    void showError(QWidget *, const QString &, const QString &text) override {
-        std::fprintf(stderr, "bench: error box: %s\n", qPrintable(text));
-    }
-    void showInfo(QWidget *, const QString &, const QString &text) override {
-        std::fprintf(stderr, "bench: info box: %s\n", qPrintable(text));
-    }
-};
-} // namespace
-
 TSession::TSession(TPaneKind pane, const QStringList &conf, const QByteArray &brx)
     : m_oldDir(QDir::currentPath()) {
-    static TBenchDialogs quiet;
+    // No box may stop a measurement: what would have been asked or shown
+    // goes to standard error, questions are answered no.
+    static ScriptedDialogs quiet;
+    quiet.record = false;
+    quiet.onAsked = [](const ScriptedDialogs::Asked &a) {
+        if (a.kind == QLatin1String("confirm"))
+            std::fprintf(stderr, "bench: asked: %s\n", qPrintable(a.text));
+        else if (a.kind == QLatin1String("error") || a.kind == QLatin1String("info"))
+            std::fprintf(stderr, "bench: %s box: %s\n", qPrintable(a.kind), qPrintable(a.text));
+    };
     setDialogs(&quiet);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QDir::setCurrent(m_dir.path());

@@ -4,25 +4,20 @@
 // own, logged in to it.
 #include "bench/benchpanes.h"
 #include "mainwindow/Tmain.h"
+#include "support/gatewayprocess.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
-class TGateway {
-public:
-    explicit TGateway(const QStringList &args);
-    ~TGateway();
-    quint16 port() const { return m_port; }
-    void command(const QByteArray &line);
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-};
+// The local gateway the benchmark floods the client from, its console
+// errors on our stderr.
+inline GatewayProcess benchGateway(const QStringList &args) {
+    return GatewayProcess(args, QStringLiteral(TRESSEL_GATEWAY_PATH),
+                          GatewayProcess::Errors::Forwarded);
+}
 
 enum class TPaneKind { View, PlainTextEdit, TextEdit };
 

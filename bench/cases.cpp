@@ -181,9 +181,9 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines) {
     const QString prefix =
         QLatin1Char('[') + longTimeText(currentDateTime().time()) + QStringLiteral("] <Swift> ");
     const int textLength = 80 - int(prefix.size());
-    TGateway gateway({QStringLiteral("--no-flood-quota"), QStringLiteral("--burst"),
-                      QString::number(lines), QStringLiteral("--burst-length"),
-                      QString::number(textLength)});
+    GatewayProcess gateway = benchGateway(
+        {QStringLiteral("--no-flood-quota"), QStringLiteral("--burst"), QString::number(lines),
+         QStringLiteral("--burst-length"), QString::number(textLength)});
 
     TStallMeter stalls;
     QElapsedTimer clock;
@@ -309,7 +309,7 @@ void caseAutosquelch() {
 void caseJoins() {
     TSession s(TPaneKind::View, plainConf() << QStringLiteral("notifications=1")
                                             << QStringLiteral("timeStamps=1"));
-    TGateway gateway({QStringLiteral("--no-flood-quota")});
+    GatewayProcess gateway = benchGateway({QStringLiteral("--no-flood-quota")});
     if (!s.logIn(gateway.port())) {
         std::fprintf(stderr, "bench: could not log in to the gateway\n");
         return;
@@ -321,7 +321,8 @@ void caseJoins() {
     for (const bool joining : {true, false}) {
         QElapsedTimer t;
         t.start();
-        gateway.command(QByteArray(joining ? "joins " : "leaves ") + QByteArray::number(n) + " Joiner");
+        gateway.command(QString::fromLatin1(QByteArray(joining ? "joins " : "leaves ") +
+                                            QByteArray::number(n) + " Joiner"));
         const int want = joining ? base + n : base;
         if (!waitFor([&] { return users->topLevelItemCount() == want; }, 60000)) {
             std::fprintf(stderr, "bench: the user list did not reach %d rows\n", want);
@@ -340,7 +341,7 @@ void caseBurst() {
     // on. The window and the margin are scaled down together on both sides
     // (1 s and 100 ms for 5 s and 500 ms), and the flood interval with them.
     TSession s(TPaneKind::View, plainConf());
-    TGateway gateway({QStringLiteral("--quota-window"), QStringLiteral("1")});
+    GatewayProcess gateway = benchGateway({QStringLiteral("--quota-window"), QStringLiteral("1")});
     const int windowMs = 1000;
     s.main->options->quotaWindow->setValue(windowMs / 1000);
     s.main->options->quotaMargin->setValue(100);
@@ -394,7 +395,7 @@ void caseBurst() {
 void caseIdle() {
     // Logged in to a quiet channel, then left alone for two seconds.
     TSession s(TPaneKind::View, plainConf());
-    TGateway gateway({QStringLiteral("--chatters"), QStringLiteral("0")});
+    GatewayProcess gateway = benchGateway({QStringLiteral("--chatters"), QStringLiteral("0")});
     if (!s.logIn(gateway.port())) {
         std::fprintf(stderr, "bench: could not log in to the gateway\n");
         return;
@@ -450,10 +451,10 @@ void caseSoak(int seconds) {
     // A busy channel at 1,000 happenings a second: joins, leaves, talk,
     // emotes, whispers to us, floods and flag changes, by members drawn from
     // a pool, so they come back.
-    TGateway gateway({QStringLiteral("--no-flood-quota"), QStringLiteral("--chatters"),
-                      QStringLiteral("80"), QStringLiteral("--rate"), QStringLiteral("1000"),
-                      QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--name-pool"),
-                      QStringLiteral("600")});
+    GatewayProcess gateway = benchGateway(
+        {QStringLiteral("--no-flood-quota"), QStringLiteral("--chatters"), QStringLiteral("80"),
+         QStringLiteral("--rate"), QStringLiteral("1000"), QStringLiteral("--seed"),
+         QStringLiteral("7"), QStringLiteral("--name-pool"), QStringLiteral("600")});
     qint64 chatLines = 0;
     s.probe.onAppend = [&](const QString &) { ++chatLines; };
     if (!s.logIn(gateway.port())) {

@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     data += 2;
     size -= 2;
 
-    fuzzDialogs().confirmAnswer = switches & 8;
+    fuzzDialogs().defaultConfirm = switches & 8;
     Tmain *main = window();
     guarded([&] {
         if (switches & 1) main->PauseChatClick();

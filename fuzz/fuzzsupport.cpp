@@ -14,7 +14,7 @@
 namespace {
 QApplication *application = nullptr;
 QTemporaryDir *workDir = nullptr;
-FuzzDialogs *dialogsInUse = nullptr;
+ScriptedDialogs *dialogsInUse = nullptr;
 } // namespace
 
 void startFuzzApplication() {
@@ -33,11 +33,11 @@ void startFuzzApplication() {
         std::fprintf(stderr, "tressel-fuzz: no temporary working directory\n");
         std::exit(1);
     }
-    dialogsInUse = new FuzzDialogs;
-    setDialogs(dialogsInUse);
+    dialogsInUse = new ScriptedDialogs; // installs itself
+    dialogsInUse->record = false;
 }
 
-FuzzDialogs &fuzzDialogs() {
+ScriptedDialogs &fuzzDialogs() {
     return *dialogsInUse;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What every fuzz target needs: a headless application, a working directory
 // of its own, a fixed clock and locale, and dialogs that answer at once.
-#include "widgets/dialogs.h"
+#include "support/scripteddialogs.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,35 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 
-class FuzzDialogs : public TDialogs {
-public:
-    bool confirmAnswer = false;
-    int boxes = 0;
-
-    bool confirm(QWidget *, const QString &, const QString &, Buttons) override {
-        ++boxes;
-        return confirmAnswer;
-    }
-    bool inputBox(QWidget *, const QString &, const QString &, QString &) override {
-        ++boxes;
-        return false;
-    }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &,
-                         bool) override {
-        ++boxes;
-        return QString();
-    }
-    bool chooseFont(QWidget *, QFont &) override {
-        ++boxes;
-        return false;
-    }
-    void showError(QWidget *, const QString &, const QString &) override { ++boxes; }
-    void showInfo(QWidget *, const QString &, const QString &) override { ++boxes; }
-};
-
 // Starts the application (once) in a fresh temporary working directory.
 void startFuzzApplication();
-FuzzDialogs &fuzzDialogs();
+// The dialogs in force: they answer at once and record nothing but a
+// count, as a run asks millions of them.
+ScriptedDialogs &fuzzDialogs();
 
 // Writes bytes to name in the working directory, replacing it.
 void writeFuzzFile(const QString &name, const QByteArray &bytes);

@@ -5,6 +5,7 @@
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 
@@ -19,9 +20,7 @@ public:
 
     // Connects and waits for the login write; the wire is empty afterwards.
     bool connectToServer() {
-        main->bnet->Port = m_server.port();
-        main->ConnectClick();
-        if (!QTest::qWaitFor([this] { return m_server.received().endsWith("\r\r"); }, 5000))
+        if (!::connectToServer(*main, m_server))
             return false;
         m_server.clearReceived();
         return true;
@@ -32,9 +31,11 @@ public:
     QByteArray takeWire(int ticks = 10) {
         for (int i = 0; i < ticks; ++i) {
             main->process->floodTimerTick();
-            QTest::qWait(5);
+            QTest::qWait(5); // the pacing's own clock moves on between ticks
         }
-        QTest::qWait(50);
+        // Not connected, no probe can go: what was written gets a moment.
+        if (!wireSettled(*main, m_server))
+            QTest::qWait(50);
         QByteArray out = m_server.received();
         m_server.clearReceived();
         return out;

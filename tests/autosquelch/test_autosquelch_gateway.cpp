@@ -5,6 +5,7 @@
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
+#include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/scripteddialogs.h"
 
@@ -42,9 +43,7 @@ public:
         QDir::setCurrent(m_oldDir);
     }
     bool logIn() {
-        if (!gateway.port()) return false;
-        main->bnet->Port = gateway.port();
-        main->ConnectClick();
+        if (!connectToGateway(*main, gateway.port())) return false;
         return QTest::qWaitFor(
             [this] { return chatContains(QStringLiteral("Joined Channel Chat")); }, 10000);
     }
@@ -58,8 +57,16 @@ public:
     void tick(int n = 5) {
         for (int i = 0; i < n; ++i) {
             main->process->floodTimerTick();
-            QTest::qWait(20);
+            QTest::qWait(20); // the pacing's own clock moves on between ticks
         }
+    }
+    // Waits until the window has handled all the gateway sent so far: a
+    // broadcast sent after it has reached the chat pane.
+    bool settled() {
+        static int probes = 0;
+        const QString probe = QStringLiteral("probe %1").arg(++probes);
+        gateway.command(QStringLiteral("broadcast ") + probe);
+        return QTest::qWaitFor([&] { return chatContains(probe); }, 10000);
     }
     static QByteArray readFile(const QString &name) {
         QFile f(name);
@@ -91,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(Session::readFile(QStringLiteral("brx.conf")), QByteArray("SEXPbob\r\n"));
         // Later lines are hidden and not acted on again.
         s.gateway.command(QStringLiteral("say bob buy my stuff"));
-        QTest::qWait(200);
+        QVERIFY(s.settled());
         QCOMPARE(s.chatCount(QStringLiteral("<bob> buy my stuff")), 3);
         QCOMPARE(s.chatCount(QStringLiteral("was permasquelched")), 1);
     }
@@ -112,7 +119,7 @@ private Q_SLOTS:
         QCOMPARE(s.main->brx->count(), 0);
         // The gateway now keeps bob's lines away.
         s.gateway.command(QStringLiteral("say bob FREE GOLD again"));
-        QTest::qWait(200);
+        QVERIFY(s.settled());
         QCOMPARE(s.chatCount(QStringLiteral("FREE GOLD again")), 0);
     }
 
@@ -127,6 +134,7 @@ private Q_SLOTS:
         QTRY_VERIFY(
             s.chatContains(QStringLiteral("dora was permasquelched (Manually Permasquelched)")));
         s.tick();
+        // Bounded: an action on carl would be a line out and an answer back.
         QTest::qWait(200);
         QCOMPARE(s.chatCount(QStringLiteral("carl is using")), 0);
         QCOMPARE(s.chatCount(QStringLiteral(" is using")), 1);

@@ -311,7 +311,7 @@ void TestAutosquelchWindow::promptsDoNotStackPerMember() {
     };
     w.flood(bob, QStringLiteral("hello"), 4);
     QTRY_COMPARE(w.dialogs.confirmCalls, prompts.size());
-    QTest::qWait(50);
+    MainWindowFixture::runQueuedCalls(); // no prompt more is queued
     QCOMPARE(w.dialogs.texts("confirm"), prompts);
     QCOMPARE(w.takeWire(), QByteArray(yes ? "/squelch bob\r" : ""));
 }
@@ -328,7 +328,7 @@ void TestAutosquelchWindow::promptRechecksAtAnswerTime() {
     w.dialogs.whileConfirming = [&](int) { m.parseCommand(QStringLiteral("/brx bob")); };
     w.say(bob, QStringLiteral("LOUD NOISES"));
     QTRY_COMPARE(w.dialogs.confirmCalls, 1);
-    QTest::qWait(20);
+    MainWindowFixture::runQueuedCalls();
     QCOMPARE(w.squelched(), QStringList{bob});
     QCOMPARE(countOf(w.chatLines(), QStringLiteral("was permasquelched")), 1);
     QCOMPARE(countOf(w.chatLines(), QStringLiteral("already permasquelched")), 0);
@@ -338,7 +338,7 @@ void TestAutosquelchWindow::promptRechecksAtAnswerTime() {
     w.join(QStringLiteral("carol"), QStringLiteral("STAR"));
     w.say(QStringLiteral("carol"), QStringLiteral("LOUD NOISES"));
     m.parseCommand(QStringLiteral("/brx carol"));
-    QTest::qWait(50);
+    MainWindowFixture::runQueuedCalls(); // the queued prompt had its turn
     QCOMPARE(w.dialogs.confirmCalls, 1);
 }
 
@@ -355,7 +355,7 @@ void TestAutosquelchWindow::membersGetTheirOwnPromptsInOrder() {
     w.say(QStringLiteral("carol"), QStringLiteral("LOUDER"));
     w.say(bob, QStringLiteral("LOUD"));
     QTRY_COMPARE(w.dialogs.confirmCalls, 2);
-    QTest::qWait(20);
+    MainWindowFixture::runQueuedCalls(); // no prompt more is queued
     QCOMPARE(w.dialogs.texts("confirm"),
              (QStringList{QStringLiteral("Autosquelch bob? (Uppercase Characters)"),
                           QStringLiteral("Autosquelch carol? (Uppercase Characters)")}));
@@ -391,7 +391,7 @@ void TestAutosquelchWindow::ownNameJudgedButNotActedOn() {
     QString reason;
     QVERIFY(m.autosquelch(reason, QStringLiteral("alice"), QStringLiteral("again")));
     QCOMPARE(reason, QStringLiteral("Flooding"));
-    QTest::qWait(50);
+    MainWindowFixture::runQueuedCalls(); // a prompt would have been asked by now
     QVERIFY(w.dialogs.asked.isEmpty());
     QVERIFY(w.squelched().isEmpty());
     // The name the setting holds counts, exactly: another spelling is judged and acted on.

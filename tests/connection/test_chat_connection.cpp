@@ -69,9 +69,20 @@ class TestChatConnection : public QObject {
         peer->write(bytes);
         peer->flush();
     }
-    QByteArray received(int waitMs = 100) {
-        QTest::qWait(waitMs);
-        return peer->readAll();
+    // Everything the link has written so far, as the peer received it: a
+    // probe line written after it proves it has all arrived (the probe is
+    // left out).
+    QByteArray received() {
+        static int probes = 0;
+        const QByteArray probe = "\x7fprobe " + QByteArray::number(++probes) + '\r';
+        if (!link->SendData(bytesText(probe))) {
+            qWarning("received: the link cannot send the probe");
+            return peer->readAll();
+        }
+        QByteArray got;
+        if (!QTest::qWaitFor([&] { return (got += peer->readAll()).contains(probe); }, 5000))
+            qWarning("received: the probe line did not arrive");
+        return got.left(got.indexOf(probe));
     }
     static quint16 closedPort() {
         QTcpServer probe;
@@ -177,8 +188,10 @@ private Q_SLOTS:
             if (parts.size() > 1) QTest::qWait(15); // let each part arrive on its own
         }
         QTRY_COMPARE(rec.lines, expected);
+        // And nothing more: a bounded wait, as no later line can be sent to
+        // prove it (a partial at the end would take it in).
         QTest::qWait(50);
-        QCOMPARE(rec.lines, expected); // and nothing more
+        QCOMPARE(rec.lines, expected);
     }
 
     void lineDeliveredBeforeNextByte() {
@@ -186,8 +199,9 @@ private Q_SLOTS:
         send("abc\r");
         QTRY_COMPARE(rec.lines, QStringList{"abc"});
         send("\n");
-        QTest::qWait(50);
-        QCOMPARE(rec.lines, QStringList{"abc"});
+        // A line sent after it shows that the LF made no line of its own.
+        send("x\r");
+        QTRY_COMPARE(rec.lines, (QStringList{"abc", "x"}));
     }
 
     void overlongLineIsCut() {
@@ -256,7 +270,7 @@ private Q_SLOTS:
                      qPrintable(failing.SocketErrorText()));
             QVERIFY(!failing.SendData(QStringLiteral("x")));
         }
-        QTest::qWait(50);
+        QTest::qWait(50); // bounded: no late event of the failed attempts follows
         QCOMPARE(r.events, (QStringList{"error", "error"}));
     }
 
@@ -288,7 +302,7 @@ private Q_SLOTS:
         hanging.Port = silent.port();
         hanging.ConnectTimeout = 300;
         QVERIFY(hanging.Open());
-        QTest::qWait(50);
+        QTest::qWait(50); // the connect goes out and is left unanswered
         // The attempt had a socket: closing it is a disconnect like any other.
         hanging.Close();
         QCOMPARE(r.events, QStringList{"disconnect"});
@@ -308,7 +322,7 @@ private Q_SLOTS:
         QVERIFY(link->Open());
         QVERIFY(!link->Open());
         link->Close();
-        QTest::qWait(100);
+        QTest::qWait(100); // bounded: the closed attempt reports nothing later
         QCOMPARE(rec.events, QStringList{"disconnect"});
         QVERIFY(!link->Connected());
         QVERIFY(link->Open());
@@ -333,8 +347,7 @@ private Q_SLOTS:
         send("last\r\nwords\r\npartial");
         peer->disconnectFromHost();
         QTRY_VERIFY(!link->Connected());
-        QTest::qWait(50);
-        QCOMPARE(rec.events, (QStringList{"line:last", "line:words", "closed"}));
+        QTRY_COMPARE(rec.events, (QStringList{"line:last", "line:words", "closed"}));
         QVERIFY(!link->SendData(QStringLiteral("x")));
         QCOMPARE(rec.events.size(), 3);
         QVERIFY(link->Open()); // and the user may connect again
@@ -349,7 +362,7 @@ private Q_SLOTS:
         QCOMPARE(rec.events, QStringList{"disconnect"});
         QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(peer->readAll(), QByteArray("bye\r")); // buffered text still went out
-        QTest::qWait(100);
+        QTest::qWait(100); // bounded: the closed link reports nothing later
         QCOMPARE(rec.events, QStringList{"disconnect"});
         link->Close(); // a second close has nothing to report
         QCOMPARE(rec.events, QStringList{"disconnect"});
@@ -429,7 +442,7 @@ private Q_SLOTS:
         QTRY_COMPARE(rec.lines, expected);
         QByteArray got;
         QTRY_COMPARE(got += peer->readAll(), echo);
-        QTest::qWait(50);
+        QTest::qWait(50); // bounded: no line is delivered twice
         QCOMPARE(rec.lines, expected);
         if (action == QLatin1String("close")) QCOMPARE(rec.events, QStringList{"disconnect"});
     }

@@ -42,17 +42,12 @@ public:
     // Waits until the bytes have arrived; false after the timeout.
     bool waitFor(const QByteArray &bytes, int ms = 5000)
     {
-        QDeadlineTimer deadline(ms);
-        while (!got.contains(bytes) && !deadline.hasExpired())
-            QTest::qWait(5);
-        return got.contains(bytes);
+        return QTest::qWaitFor([&] { return got.contains(bytes); }, ms);
     }
     bool waitClosed(int ms = 5000)
     {
-        QDeadlineTimer deadline(ms);
-        while (socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired())
-            QTest::qWait(5);
-        return socket.state() == QAbstractSocket::UnconnectedState;
+        return QTest::qWaitFor(
+            [&] { return socket.state() == QAbstractSocket::UnconnectedState; }, ms);
     }
     QByteArray take()
     {
@@ -174,9 +169,7 @@ QByteArray GatewayWire::settle(RawClient &w)
     // The marker goes to every client once the gateway has read all that the
     // clients sent, so it comes after every answer to that.
     const QByteArray marker = "marker " + QByteArray::number(++markers);
-    QDeadlineTimer deadline(5000);
-    while (server->bytesReceived() < bytesSent && !deadline.hasExpired())
-        QTest::qWait(2);
+    (void)QTest::qWaitFor([&] { return server->bytesReceived() >= bytesSent; }, 5000);
     if (roomyClock)
         now += FloodQuota::DefaultWindowSeconds * 1000; // tests not about the quota stay clear of it
     server->broadcast(marker);
@@ -228,7 +221,7 @@ void GatewayWire::loginLineEnds()
     RawClient w(server->port());
     for (const QByteArray &bytes : writes) {
         w.send(bytes);
-        QTest::qWait(20);
+        QTest::qWait(20); // each write arrives on its own (real time, on purpose)
     }
     QVERIFY(w.waitFor(Topic));
     QVERIFY2(w.got.startsWith(Banner + name + "\r\nPassword: "), w.got.constData());
@@ -771,7 +764,7 @@ void GatewayWire::garbageAndOverlongInput()
     bob->send("\r" + QByteArray(3072, 'a') + "TAIL after 3072 bytes\r");
     QVERIFY(alice->waitFor("1005 TALK bob 0010 \"TAIL after 3072 bytes\"\r\n"));
     bob->send(QByteArray(200000, 'z')); // never ends: held in a bounded buffer
-    QTest::qWait(50);
+    QVERIFY(QTest::qWaitFor([&] { return server->bytesReceived() >= bytesSent; }, 5000));
     auto carol = login("carol");
     QVERIFY(carol->socket.state() == QAbstractSocket::ConnectedState);
     QCOMPARE(server->clientNames().size(), 3);

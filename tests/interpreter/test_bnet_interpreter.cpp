@@ -75,10 +75,20 @@ class TestBnetInterpreter : public QObject {
         peer = server.nextPendingConnection();
         QVERIFY(peer);
     }
-    // Everything the server has received within a short wait.
-    QByteArray wire(int waitMs = 100) {
-        QTest::qWait(waitMs);
-        return peer->readAll();
+    // Everything the link has written so far, as the server received it: a
+    // probe line written straight to the link after it proves it has all
+    // arrived (the probe is left out).
+    QByteArray wire() {
+        static int probes = 0;
+        const QByteArray probe = "\x7fprobe " + QByteArray::number(++probes) + '\r';
+        if (!link->SendData(QString::fromLatin1(probe))) {
+            qWarning("wire: the link cannot send the probe");
+            return peer->readAll();
+        }
+        QByteArray got;
+        if (!QTest::qWaitFor([&] { return (got += peer->readAll()).contains(probe); }, 5000))
+            qWarning("wire: the probe line did not arrive");
+        return got.left(got.indexOf(probe));
     }
 
 private Q_SLOTS:

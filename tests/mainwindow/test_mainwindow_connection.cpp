@@ -3,6 +3,7 @@
 // and the one-second timer.
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 #include "support/silentserver.h"
@@ -33,10 +34,7 @@ bool sameIcon(const QIcon &a, const QIcon &b)
 // Connects the fixture's window to server and waits until the login went out.
 void connectTo(MainWindowFixture &f, LoopbackServer &server)
 {
-    f.main->bnet->Port = server.port();
-    f.main->ConnectClick();
-    QTRY_VERIFY(f.main->bnet->Connected());
-    QTRY_VERIFY(server.received().contains("\r\r"));
+    QVERIFY(connectToServer(*f.main, server));
 }
 } // namespace
 
@@ -203,7 +201,8 @@ private Q_SLOTS:
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
         QVERIFY(m.Connect->isEnabled());
         QVERIFY(!m.Disconnect->isEnabled());
-        // The attempt is over: nothing of it comes later, not even its timeout.
+        // The attempt is over: nothing of it comes later, not even its timeout
+        // (a bounded wait past the 300 ms).
         QTest::qWait(500);
         QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{" Console: Disconnected."});
 
@@ -228,7 +227,7 @@ private Q_SLOTS:
         m.DisconnectClick();
         m.hide();
         m.show();
-        QTest::qWait(100);
+        QTest::qWait(100); // bounded: a second show connects no more
         QVERIFY(!m.bnet->Connected());
         QVERIFY(m.envVars.autoConnectDone);
     }
@@ -328,7 +327,9 @@ private Q_SLOTS:
         m.options->keeprawlog->blockSignals(false);
         connectTo(f, server);
         server.send("2000 a\r\n2000 b\r\n2000 c\r\n");
-        QTest::qWait(200);
+        // A line shown after them proves they were all handled (and logged).
+        server.send("1018 INFO \"probe\"\r\n");
+        QTRY_VERIFY(MainWindowFixture::lines(m.chat).contains(QStringLiteral(" Info: probe")));
         QStringList errors;
         for (const QString &l : MainWindowFixture::lines(m.chat))
             if (l.startsWith(QStringLiteral(" Error: ")))
@@ -374,7 +375,7 @@ private Q_SLOTS:
         server.clearReceived();
         for (int i = 0; i < 601; ++i)
             m.timerTimer();
-        QTest::qWait(50);
+        QVERIFY(wireSettled(m, server));
         QCOMPARE(server.received(), QByteArray());
         m.timerTimer(); // the 602nd
         QTRY_COMPARE(server.received(), sent);
@@ -482,14 +483,15 @@ private Q_SLOTS:
             QCOMPARE(m.text->text(), QString());
             QCOMPARE(MainWindowFixture::lastLine(m.chat), QStringLiteral(" <alice> hello"));
         } else {
-            QTest::qWait(200);
+            QCoreApplication::processEvents();
             m.process->floodTimerTick();
+            QVERIFY(wireSettled(m, server));
             QCOMPARE(server.received(), QByteArray());
             QCOMPARE(m.text->text(), QStringLiteral("hello"));
         }
         // Once only: nothing more goes out.
         m.process->floodTimerTick();
-        QTest::qWait(100);
+        QVERIFY(wireSettled(m, server));
         QCOMPARE(server.received(), sends ? QByteArray("hello\r") : QByteArray());
     }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "support/connectedwindow.h"
+
 #include <QByteArray>
 #include <QTcpSocket>
 #include <QtTest>
@@ -13,7 +15,7 @@ public:
         m_socket.connectToHost(QHostAddress::LocalHost, port);
         if (!m_socket.waitForConnected(5000))
             return false;
-        m_socket.write("\x03\x04" + name + "\rpw\r\r");
+        m_socket.write(loginBytes(name, "pw"));
         return QTest::qWaitFor([&] { return m_received.contains("You have no mail."); }, 5000);
     }
     void say(const QByteArray &line)

@@ -2,6 +2,7 @@
 // raw-mode echo, the Alt keys and the double click.
 #include "messagesfixture.h"
 #include "segments.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 
 #include "connection/TChatInterface.h"
@@ -17,29 +18,20 @@
 #include <QtTest>
 
 namespace {
-const QByteArray loginBytes = QByteArray("\x03\x04") + "alice\rpw\r\r";
-
-// Connects the window to server and waits until its login has gone out.
-bool connectTo(Tmain &m, LoopbackServer &server)
-{
-    m.bnet->Port = server.port();
-    m.ConnectClick();
-    // The home channel's /join may follow the login at once.
-    if (!QTest::qWaitFor([&] { return server.received().startsWith(loginBytes); }, 5000))
-        return false;
-    return m.bnet->Connected();
-}
+// The login of these tests; the home channel's /join may follow it at once.
+const QByteArray login = loginBytes("alice", "pw");
 
 // Drives the pacing until the wire holds expected (or gives up).
 bool wireGets(Tmain &m, LoopbackServer &server, const QByteArray &expected)
 {
-    for (int i = 0; i < 100; ++i) {
-        if (server.received() == expected)
-            return true;
-        m.process->floodTimerTick();
-        QTest::qWait(10);
-    }
-    return server.received() == expected;
+    return QTest::qWaitFor(
+        [&] {
+            if (server.received() == expected)
+                return true;
+            m.process->floodTimerTick();
+            return false;
+        },
+        1000);
 }
 
 // What the wire holds after the pacing has had every chance to send.
@@ -47,7 +39,7 @@ QByteArray settledWire(Tmain &m, LoopbackServer &server)
 {
     for (int i = 0; i < 5; ++i) {
         m.process->floodTimerTick();
-        QTest::qWait(20);
+        QTest::qWait(20); // bounded, and the pacing's own clock moves on
     }
     return server.received();
 }
@@ -104,7 +96,7 @@ private Q_SLOTS:
         MessagesFixture f(conf({QStringLiteral("homechannel=Home Base")}));
         Tmain &m = *f.main;
         LoopbackServer server;
-        QVERIFY(connectTo(m, server));
+        QVERIFY(connectToServer(m, server, login));
         // The login's own lines (home channel) are out of the way first.
         settledWire(m, server);
         server.clearReceived();
@@ -142,7 +134,7 @@ private Q_SLOTS:
         MessagesFixture f(conf());
         Tmain &m = *f.main;
         LoopbackServer server;
-        QVERIFY(connectTo(m, server));
+        QVERIFY(connectToServer(m, server, login));
         settledWire(m, server);
         server.clearReceived();
         m.processWhisper(QStringLiteral("carol"), QStringLiteral("first"));
@@ -177,7 +169,7 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         QFile::remove(QStringLiteral("tressel.conf"));
         LoopbackServer server;
-        QVERIFY(connectTo(m, server));
+        QVERIFY(connectToServer(m, server, login));
         settledWire(m, server);
         server.clearReceived();
         type(m, line);
@@ -265,7 +257,7 @@ private Q_SLOTS:
         m.bnet->Port = server.port();
         type(m, QStringLiteral("/connect"));
         QTRY_VERIFY(server.received().endsWith("\r\r"));
-        QCOMPARE(server.received(), loginBytes);
+        QCOMPARE(server.received(), login);
         QTRY_VERIFY(m.bnet->Connected());
         type(m, QStringLiteral("/disconnect"));
         QTRY_VERIFY(!m.bnet->Connected());
@@ -279,7 +271,7 @@ private Q_SLOTS:
         MessagesFixture f(conf());
         Tmain &m = *f.main;
         LoopbackServer server;
-        QVERIFY(connectTo(m, server));
+        QVERIFY(connectToServer(m, server, login));
         settledWire(m, server);
         server.clearReceived();
         m.envVars.lastCommand = QStringLiteral("/m x y");
@@ -335,11 +327,14 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         LoopbackServer server;
         if (connected)
-            QVERIFY(connectTo(m, server));
+            QVERIFY(connectToServer(m, server, login));
         m.dispRawClick();
         const QStringList rawBefore = MessagesFixture::lines(m.whisper);
         type(m, line);
-        QTest::qWait(20); // the server's answers may arrive as raw lines too
+        // The server's answers may arrive as raw lines too.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return MessagesFixture::lines(m.whisper).mid(rawBefore.size()).contains(line); },
+            5000));
         const QStringList raw = MessagesFixture::lines(m.whisper);
         QVERIFY(raw.size() > rawBefore.size());
         QVERIFY2(raw.mid(rawBefore.size()).contains(line), qPrintable(raw.join(QLatin1Char('|'))));
@@ -381,7 +376,7 @@ private Q_SLOTS:
         MessagesFixture f(conf());
         Tmain &m = *f.main;
         LoopbackServer server;
-        QVERIFY(connectTo(m, server));
+        QVERIFY(connectToServer(m, server, login));
         settledWire(m, server);
         server.clearReceived();
         if (selected)

@@ -3,6 +3,7 @@
 // Enter, lines left unsent when the connection ends given back, and typed
 // text in the outgoing encoding. The wire is read back byte for byte.
 #include "messagesfixture.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 
 #include "connection/TChatInterface.h"
@@ -19,7 +20,6 @@
 #include <QtTest>
 
 namespace {
-const QByteArray loginBytes = QByteArray("\x03\x04") + "alice\rpw\r\r";
 const QString marker(TInputBreaks::marker);
 
 QStringList conf(const QStringList &extra = {})
@@ -29,15 +29,13 @@ QStringList conf(const QStringList &extra = {})
 
 bool connectTo(Tmain &m, LoopbackServer &server)
 {
-    m.bnet->Port = server.port();
-    m.ConnectClick();
-    if (!QTest::qWaitFor([&] { return server.received().startsWith(loginBytes); }, 5000))
+    if (!connectToServer(m, server, loginBytes("alice", "pw")))
         return false;
     // What these tests look at is the lines, not their pace: the server's
     // quota (the limit a line is cut to still comes from the settings) would
     // hold each long piece for its whole window.
     m.process->QuotaUnits = 1000;
-    return m.bnet->Connected();
+    return true;
 }
 
 // Drives the pacing until nothing more arrives; the lines received since
@@ -48,7 +46,7 @@ QList<QByteArray> wireLines(Tmain &m, LoopbackServer &server)
     qsizetype last = -1;
     for (int quiet = 0, i = 0; quiet < 5 && i < 400; ++i) {
         m.process->floodTimerTick();
-        QTest::qWait(10);
+        QTest::qWait(10); // the pacing's clock moves on; five quiet ticks end it
         quiet = server.received().size() == last ? quiet + 1 : 0;
         last = server.received().size();
     }

@@ -6,6 +6,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 
 #include <QAction>
@@ -369,10 +370,7 @@ private Q_SLOTS:
         MessagesFixture f({QStringLiteral("password=pw")});
         Tmain &m = *f.main;
         LoopbackServer server;
-        QVERIFY(server.listening());
-        m.bnet->Port = server.port();
-        m.ConnectClick();
-        QVERIFY(QTest::qWaitFor([&] { return server.received().endsWith("\r\r"); }, 5000));
+        QVERIFY(connectToServer(m, server));
         server.clearReceived();
         if (squelched)
             m.squelchuser(user, QStringLiteral("test"), 8);
@@ -381,8 +379,9 @@ private Q_SLOTS:
         m.processEmote(user, text);
         for (int i = 0; i < 5; ++i) {
             m.process->floodTimerTick();
-            QTest::qWait(20);
+            QTest::qWait(20); // the pacing's own clock moves on between ticks
         }
+        QVERIFY(wireSettled(m, server));
         QCOMPARE(server.received(), wire);
     }
 

@@ -4,6 +4,7 @@
 #include "messagesfixture.h"
 #include "rawclient.h"
 #include "segments.h"
+#include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 
 #include "connection/TChatInterface.h"
@@ -82,9 +83,7 @@ struct Channel {
     {
         if (gateway.port() == 0)
             return false;
-        m.bnet->Port = gateway.port();
-        m.ConnectClick();
-        if (!waitForLine(m, m.chat, QStringLiteral(" <alice> You have no mail.")))
+        if (!connectToGateway(m, gateway.port()))
             return false;
         return bob.login(gateway.port(), "bob");
     }

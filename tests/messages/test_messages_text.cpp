@@ -4,6 +4,7 @@
 #include "messagesfixture.h"
 #include "rawclient.h"
 #include "segments.h"
+#include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/loopbackserver.h"
 
@@ -61,10 +62,7 @@ struct Connected {
     explicit Connected(const QStringList &conf = {})
         : f(QStringList{QStringLiteral("password=pw")} + conf), m(*f.main)
     {
-        m.bnet->Port = server.port();
-        m.ConnectClick();
-        if (!QTest::qWaitFor([&] { return server.received().endsWith("\r\r"); }, 5000))
-            qWarning("no login arrived");
+        connectToServer(m, server); // says so when no login arrives
     }
     // Lets the pacing send what waits and returns the bytes sent since the
     // last call.
@@ -72,9 +70,10 @@ struct Connected {
     {
         for (int i = 0; i < 5; ++i) {
             m.process->floodTimerTick();
-            QTest::qWait(10);
+            QTest::qWait(10); // the pacing's own clock moves on between ticks
         }
-        (void)QTest::qWaitFor([&] { return !server.received().isEmpty(); }, 300);
+        if (!wireSettled(m, server))
+            QTest::qWait(50); // not connected: what was written gets a moment
         const QByteArray out = server.received();
         server.clearReceived();
         return out;
@@ -104,9 +103,7 @@ private Q_SLOTS:
         MessagesFixture f({QStringLiteral("password=pw"), QStringLiteral("logfilename=chat.log"),
                            QStringLiteral("keeplog=1")});
         Tmain &m = *f.main;
-        m.bnet->Port = gateway.port();
-        m.ConnectClick();
-        QVERIFY(waitForLine(m, m.chat, QStringLiteral(" <alice> You have no mail.")));
+        QVERIFY(connectToGateway(m, gateway.port()));
         RawClient bob, jose, yulia;
         QVERIFY(bob.login(gateway.port(), "bob"));
         QVERIFY(jose.login(gateway.port(), joseLatin1));

@@ -3,8 +3,8 @@
 //   options_screenshots [folder]   (default /tmp)
 // QT_SCALE_FACTOR=2 gives the 200% pictures. The dialog starts from a scratch
 // folder with a small configuration file, so the lists have entries.
-#include "widgets/dialogs.h"
 #include "preferences/Toptions.h"
+#include "support/scripteddialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,24 +15,6 @@
 #include <cstdio>
 
 namespace {
-// No modal window may open while the pictures are taken.
-class SilentDialogs : public TDialogs {
-public:
-    bool confirm(QWidget *, const QString &, const QString &, Buttons) override { return false; }
-    bool inputBox(QWidget *, const QString &, const QString &, QString &) override { return false; }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &,
-                         bool) override
-    {
-        return QString();
-    }
-    bool chooseFont(QWidget *, QFont &) override { return false; }
-    void showError(QWidget *, const QString &, const QString &text) override
-    {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
-    }
-    void showInfo(QWidget *, const QString &, const QString &) override {}
-};
-
 void settle()
 {
     for (int i = 0; i < 10; ++i) {
@@ -62,8 +44,13 @@ int main(int argc, char **argv)
                "text_colour=Silver\r\nwhisp_colour=Sky Blue\r\naction_bot=2\r\n");
     conf.close();
 
-    SilentDialogs silent;
-    setDialogs(&silent);
+    // No modal window may open while the pictures are taken; an error box
+    // would mean a picture of a broken dialog.
+    ScriptedDialogs silent;
+    silent.onAsked = [](const ScriptedDialogs::Asked &a) {
+        if (a.kind == QLatin1String("error"))
+            std::fprintf(stderr, "error box: %s\n", qPrintable(a.text));
+    };
     Toptions options;
     options.show();
     settle();
@@ -83,6 +70,5 @@ int main(int argc, char **argv)
         std::printf("%s (%dx%d, ratio %.1f)\n", qPrintable(path), shot.width(), shot.height(),
                     shot.devicePixelRatio());
     }
-    setDialogs(nullptr);
     return failures ? 1 : 0;
 }

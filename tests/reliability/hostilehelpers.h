@@ -1,6 +1,7 @@
 #pragma once
 // What the hostile-server tests share: waiting for transcript lines, the
 // settings, the check that the window is still usable, gateway scripts.
+#include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/mainwindowfixture.h"
 
@@ -50,10 +51,7 @@ inline const QString noMail = QStringLiteral(" <alice> You have no mail.");
 inline const QString disconnected = QStringLiteral(" Console: Disconnected.");
 
 inline bool connectTo(Tmain &m, quint16 port) {
-    const int from = m.chat->lineCount();
-    m.bnet->Port = port;
-    m.ConnectClick();
-    return chatHasLine(m, noMail, from);
+    return connectToGateway(m, port, QStringLiteral("alice"), waitMs);
 }
 
 // The settings of a test: always the local gateway, never a host lookup.

@@ -12,6 +12,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 
 #include <QAction>
@@ -69,8 +70,7 @@ QStringList names(const QListWidget *list) {
 
 void receive(Tmain &m, const QByteArray &bytes) {
     m.bnet->receiveBytes(bytes);
-    QTest::qWait(0);
-    QCoreApplication::processEvents();
+    MainWindowFixture::runQueuedCalls(1);
 }
 
 QStringList settle(MainWindowFixture &f) {
@@ -92,9 +92,7 @@ public:
           m(*f.main) {}
 
     bool connect() {
-        m.bnet->Port = server.port();
-        m.ConnectClick();
-        if (!QTest::qWaitFor([this] { return server.received().endsWith("\r\r"); }, 5000))
+        if (!connectToServer(m, server))
             return false;
         server.clearReceived();
         return true;
@@ -112,9 +110,11 @@ public:
     QByteArray wire() {
         for (int i = 0; i < 5; ++i) {
             m.process->floodTimerTick();
-            QTest::qWait(10);
+            QTest::qWait(10); // the pacing's own clock moves on between ticks
         }
-        QTest::qWait(50);
+        // Not connected, no probe can go: what was written gets a moment.
+        if (!wireSettled(m, server))
+            QTest::qWait(50);
         const QByteArray out = server.received();
         server.clearReceived();
         return out;
@@ -194,6 +194,7 @@ void TestFailingFiles::fullDiskUnderLogs() {
     QFETCH(QStringList, conf);
     MainWindowFixture f(conf);
     Tmain &m = *f.main;
+    // The user reads the box for a while (real time, on purpose).
     f.dialogs.whileShowing = [] { QTest::qWait(100); };
     QByteArray stream;
     for (int i = 0; i < 50; ++i)

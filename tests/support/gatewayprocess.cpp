@@ -2,14 +2,26 @@
 
 #include <QDeadlineTimer>
 
-GatewayProcess::GatewayProcess(const QStringList &extraArgs)
+#include <cstdio>
+
+GatewayProcess::GatewayProcess(const QStringList &extraArgs, const QString &program,
+                               Errors errors)
 {
-    const QString program = qEnvironmentVariable("TRESSEL_GATEWAY");
+    start(extraArgs, program, errors);
+    if (!m_port && errors == Errors::Forwarded)
+        std::fprintf(stderr, "%s\n", qPrintable(m_error));
+}
+
+void GatewayProcess::start(const QStringList &extraArgs, QString program, Errors errors)
+{
+    if (program.isEmpty())
+        program = qEnvironmentVariable("TRESSEL_GATEWAY");
     if (program.isEmpty()) {
         m_error = "TRESSEL_GATEWAY is not set";
         return;
     }
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.setProcessChannelMode(errors == Errors::Forwarded ? QProcess::ForwardedErrorChannel
+                                                                : QProcess::SeparateChannels);
     m_process.start(program, QStringList{"--port", "0"} + extraArgs);
     if (!m_process.waitForStarted(10000)) {
         m_error = "cannot start " + program + ": " + m_process.errorString();

@@ -31,6 +31,13 @@ public:
     // Everything received so far.
     QByteArray received() const { return m_received; }
     void clearReceived() { m_received.clear(); }
+    // Takes the first bytes equal to bytes out of what was received.
+    void takeReceived(const QByteArray &bytes)
+    {
+        const qsizetype at = m_received.indexOf(bytes);
+        if (at >= 0)
+            m_received.remove(at, bytes.size());
+    }
     void send(const QByteArray &bytes)
     {
         if (m_client) {

@@ -77,6 +77,19 @@ public:
     }
     QStringList chatLines() const { return lines(main->chat); }
 
+    // Runs the calls queued so far (a prompt put off until the read handler
+    // is done, say) and those they queue in turn, for rounds rounds: a round
+    // is over when a call queued after them has run.
+    static void runQueuedCalls(int rounds = 3)
+    {
+        for (int i = 0; i < rounds; ++i) {
+            bool ran = false;
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [&ran] { ran = true; }, Qt::QueuedConnection);
+            QVERIFY(QTest::qWaitFor([&ran] { return ran; }, 5000));
+        }
+    }
+
     ScriptedDialogs dialogs; // installed before the window exists
     std::unique_ptr<Tmain> main;
     int terminated = 0;

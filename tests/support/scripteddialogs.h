@@ -1,6 +1,7 @@
 #pragma once
-// Dialogs for tests: every question is answered from a queue, and every
-// box that was opened is recorded.
+// Dialogs for tests, the benchmark and the fuzz targets: every question is
+// answered from a queue (or with a default), and every box that was opened
+// is recorded and counted. Nothing modal ever opens.
 #include "base/guard.h"
 #include "widgets/dialogs.h"
 
@@ -18,21 +19,33 @@ public:
         QString text;
     };
 
+    // Installs itself as the program's dialogs, and takes itself out again.
+    // The guard's errors come here as boxes too.
     ScriptedDialogs()
     {
         setDialogs(this);
-        setErrorDisplay(showErrorBox); // the guard's errors come here as boxes too
+        setErrorDisplay(showErrorBox);
     }
     ~ScriptedDialogs() override { setDialogs(nullptr); }
 
-    // Answers, consumed in order. A question with no answer queued is
-    // answered "no"/cancel.
+    ScriptedDialogs(const ScriptedDialogs &) = delete;
+    ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
+
+    // Answers, consumed in order. A question with no answer queued gets
+    // defaultConfirm, or cancel.
     QQueue<bool> confirmAnswers;
     QQueue<std::pair<bool, QString>> inputAnswers; // accepted?, text
     QQueue<QString> saveAnswers;                   // empty = cancel
     QQueue<std::pair<bool, QFont>> fontAnswers;
+    bool defaultConfirm = false;
 
+    // Every box asked, in order, unless record is off (a long run such as
+    // the fuzzer's keeps only the count).
     QList<Asked> asked;
+    bool record = true;
+    int boxes = 0;
+    // Told of every box as it opens (a benchmark writes it to stderr, say).
+    std::function<void(const Asked &)> onAsked;
     // Runs while a box is "on screen" (for instance an event loop, as a
     // real modal box would run one).
     std::function<void()> whileShowing;
@@ -44,62 +57,17 @@ public:
 
     QStringList errors() const { return texts(QStringLiteral("error")); }
     QStringList infos() const { return texts(QStringLiteral("info")); }
-    QStringList texts(const QString &kind) const
-    {
-        QStringList out;
-        for (const Asked &a : asked)
-            if (a.kind == kind)
-                out << a.text;
-        return out;
-    }
+    QStringList texts(const QString &kind) const;
 
-    bool confirm(QWidget *, const QString &title, const QString &text, Buttons) override
-    {
-        asked.append({QStringLiteral("confirm"), title, text});
-        const bool answer = confirmAnswers.isEmpty() ? false : confirmAnswers.dequeue();
-        ++confirmCalls;
-        if (whileConfirming)
-            whileConfirming(confirmCalls);
-        return answer;
-    }
+    bool confirm(QWidget *, const QString &title, const QString &text, Buttons) override;
     bool inputBox(QWidget *, const QString &caption, const QString &prompt,
-                  QString &value) override
-    {
-        asked.append({QStringLiteral("input"), caption, prompt});
-        if (inputAnswers.isEmpty())
-            return false;
-        auto a = inputAnswers.dequeue();
-        if (a.first)
-            value = a.second;
-        return a.first;
-    }
+                  QString &value) override;
     QString saveFileName(QWidget *, const QString &initialName, const QString &, const QString &,
-                         bool) override
-    {
-        asked.append({QStringLiteral("save"), QString(), initialName});
-        lastSaveInitialName = initialName;
-        return saveAnswers.isEmpty() ? QString() : saveAnswers.dequeue();
-    }
-    bool chooseFont(QWidget *, QFont &font) override
-    {
-        asked.append({QStringLiteral("font"), QString(), font.family()});
-        if (fontAnswers.isEmpty())
-            return false;
-        auto a = fontAnswers.dequeue();
-        if (a.first)
-            font = a.second;
-        return a.first;
-    }
-    void showError(QWidget *, const QString &title, const QString &text) override
-    {
-        asked.append({QStringLiteral("error"), title, text});
-        if (whileShowing)
-            whileShowing();
-    }
-    void showInfo(QWidget *, const QString &title, const QString &text) override
-    {
-        asked.append({QStringLiteral("info"), title, text});
-        if (whileShowing)
-            whileShowing();
-    }
+                         bool) override;
+    bool chooseFont(QWidget *, QFont &font) override;
+    void showError(QWidget *, const QString &title, const QString &text) override;
+    void showInfo(QWidget *, const QString &title, const QString &text) override;
+
+private:
+    void note(const QString &kind, const QString &title, const QString &text);
 };

@@ -4,6 +4,7 @@
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 
 #include <QLineEdit>
@@ -20,8 +21,7 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         m.options->insertSafeName(QStringLiteral("m3"));
         m.options->insertSafeName(QStringLiteral("m7"));
-        m.bnet->Port = gateway.port();
-        m.ConnectClick();
+        QVERIFY(connectToGateway(m, gateway.port()));
         QTRY_VERIFY_WITH_TIMEOUT(m.envVars.userCount >= 1, 10000);
         const int before = m.envVars.userCount;
 
@@ -69,7 +69,7 @@ private Q_SLOTS:
         f.selectRow(3);
         m.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m));
-        QTest::qWait(100);
+        QTest::qWait(100); // the picture is for the eye: the list settles first
         const QString shot = QStringLiteral("/tmp/tressel_userlist.png");
         QVERIFY(m.grab().save(shot));
         QVERIFY(m.users->grab().save(QStringLiteral("/tmp/tressel_users.png")));

@@ -7,6 +7,7 @@
 #include "rules/usericons.h"
 #include "widgets/userlistview.h"
 #include "preferences/Toptions.h"
+#include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 

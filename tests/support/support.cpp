@@ -1,2 +1,0 @@
-// Keeps the support library non-empty.
-#include "scripteddialogs.h"
