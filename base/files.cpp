@@ -137,3 +137,28 @@ void replacePrivateFile(const QString &fileName, const QByteArray &bytes, unsign
         mode &= unsigned(old);
     replaceWithMode(fileName, bytes, int(mode));
 }
+
+QByteArray readWholeFile(const QString &fileName)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw TInOutError::fromErrno(errno);
+    QByteArray data;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            ::close(fd);
+            throw TInOutError::fromErrno(err);
+        }
+        if (n == 0)
+            break;
+        data.append(buffer, n);
+    }
+    ::close(fd);
+    return data;
+}

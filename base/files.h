@@ -8,6 +8,10 @@
 // on <date>." and an empty line. Failures raise TInOutError.
 void appendLogLine(const QString &fileName, const QString &kind, const QString &line);
 
+// The whole file as it is on disk. Failures (a directory in its place
+// among them) raise TInOutError.
+QByteArray readWholeFile(const QString &fileName);
+
 // Writes text to fileName, replacing it whole and atomically: a failure
 // leaves any previous file as it was. Failures raise TInOutError.
 void replaceFile(const QString &fileName, const QByteArray &bytes);

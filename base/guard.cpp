@@ -63,5 +63,3 @@ void showWaitingErrors()
     while (!queued.isEmpty())
         showQueued(queued.first());
 }
-
-int pendingErrorBoxes() { return waiting.size(); }

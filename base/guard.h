@@ -37,6 +37,3 @@ template <class F> void guarded(F &&f) noexcept
 // Shows now, one after the other, the error boxes that are queued and not
 // yet on screen (program start shows them before the main window).
 void showWaitingErrors();
-
-// Error boxes queued or open right now (for tests and for the box rule).
-int pendingErrorBoxes();

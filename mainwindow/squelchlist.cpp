@@ -47,15 +47,7 @@ std::vector<SquelchItem> itemsOf(const QListWidget *list)
 // Reads the whole file, so that a failure leaves the list as it was.
 std::vector<SquelchItem> readSquelchFile(const QString &fileName)
 {
-    QFile file(fileName);
-    errno = 0;
-    // Qt refuses a directory without a system error: say what it is.
-    if (!file.open(QIODevice::ReadOnly))
-        throw TInOutError::fromErrno(errno ? errno : QFileInfo(fileName).isDir() ? EISDIR : EIO);
-    errno = 0;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw TInOutError::fromErrno(errno ? errno : EIO);
+    const QByteArray bytes = readWholeFile(fileName);
     std::vector<SquelchItem> out;
     const QString text = QString::fromLatin1(bytes);
     int start = 0;

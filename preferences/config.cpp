@@ -19,39 +19,11 @@
 #include <QListWidget>
 #include <QRadioButton>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
 const QString configName = QStringLiteral("tressel.conf");
 const QString backupName = QStringLiteral("tressel.conf.bak");
-
-QByteArray readWholeFile(const QString &fileName)
-{
-    const QByteArray path = QFile::encodeName(fileName);
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw TInOutError::fromErrno(errno);
-    QByteArray data;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            ::close(fd);
-            throw TInOutError::fromErrno(err);
-        }
-        if (n == 0)
-            break;
-        data.append(buffer, n);
-    }
-    ::close(fd);
-    return data;
-}
 
 QString flag(const QCheckBox *box) { return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
 

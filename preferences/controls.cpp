@@ -45,8 +45,6 @@ TColourBox::TColourBox(QWidget *parent) : QComboBox(parent)
             [this](int) { Q_EMIT colourPicked(selected()); });
 }
 
-int TColourBox::colourCount() { return colourTotal; }
-
 QString TColourBox::colourName(int index)
 {
     return index >= 0 && index < colourTotal ? QString::fromLatin1(colours[index].name) : QString();

@@ -18,7 +18,6 @@ public:
     explicit TColourBox(QWidget *parent = nullptr);
 
     // The twenty colours every box offers, in list order.
-    static int colourCount();
     static QString colourName(int index);
     static QColor colourValue(int index);
 
