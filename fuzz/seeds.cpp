@@ -241,6 +241,23 @@ void otherSeeds() {
     };
     for (const auto &p : pairs)
         writeSeed(QStringLiteral("fuzz_autosquelch"), QByteArray(p[0]) + '\0' + QByteArray(p[1]));
+
+    // Typed input: a switches byte, then what is pasted.
+    const QByteArray typed[] = {
+        "hello there",
+        "first line\r\nsecond line\nthird\rfourth",
+        "/w bob " + QByteArray(300, 'x'),
+        "/me waves " + QByteArray(250, 'y') + " and more words here",
+        "/squelch " + QByteArray(220, 'n'),
+        "/away gone\n/home\n/ver\n/reply hi",
+        "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 " + QByteArray(180, 'u'),
+        "\xe2\x80\xa8separator\xc2\x85next",
+        "/disconnect\n/connect\nafter",
+    };
+    for (const QByteArray &t : typed) {
+        writeSeed(QStringLiteral("fuzz_typed_input"), '\0' + t);
+        writeSeed(QStringLiteral("fuzz_typed_input"), '\3' + t);
+    }
 }
 
 } // namespace
