@@ -214,6 +214,14 @@ void configSeeds() {
         "action_starcrafts=3\r\naction_starcraft=0\r\naction_broodwar=1\r\naction_warcraft=2\r\n"
         "action_bot=3\r\n";
     writeSeed(QStringLiteral("fuzz_readconfig"), written);
+    writeSeed(QStringLiteral("fuzz_settings"), written);
+    writeSeed(QStringLiteral("fuzz_settings"),
+              written + '\0' +
+                  "[quota]\nunits=7\nwindow=9\nbytesPerUnit=32\nmargin=250\n"
+                  "[text]\noutgoingEncoding=Windows-1252\n");
+    writeSeed(QStringLiteral("fuzz_settings"),
+              QByteArray("username=bob\n") + '\0' +
+                  "[quota]\nunits=abc\nwindow=0\nmargin=99999\n[text]\noutgoingEncoding=latin1\n");
     writeSeed(QStringLiteral("fuzz_readconfig"),
               "asciiPercentage=250\nhistoryDelay=0\nminLineLength=-5\nautoAction=7\n"
               "keeplog=10\ntimestamps=1\nidletype=\nchat_size=big\n");

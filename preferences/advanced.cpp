@@ -5,6 +5,7 @@
 #include "preferences/settingstable.h"
 
 #include "base/errors.h"
+#include "base/files.h"
 
 #include <QFile>
 #include <QFormLayout>
@@ -141,6 +142,8 @@ void Toptions::readSettingsFile()
     if (!QFile::exists(iniName))
         return; // the start values stand until OK writes the file
     QSettings ini(iniName, QSettings::IniFormat);
+    // Qt reads the file on first use, and says only then whether it could.
+    (void)ini.allKeys();
     if (ini.status() != QSettings::NoError)
         throw TError(QStringLiteral("%1 could not be read").arg(iniName));
 
@@ -162,13 +165,31 @@ void Toptions::readSettingsFile()
 
 void Toptions::writeSettingsFile()
 {
-    QSettings ini(iniName, QSettings::IniFormat);
-    for (const TSettings::Setting &setting : TSettings::all())
-        if (setting.file == TSettings::File::Ini)
-            ini.setValue(iniKey(setting), iniValue(setting));
-    ini.sync();
-    if (ini.status() != QSettings::NoError)
+    // Written afresh beside the old file and then put in its place, so that
+    // the file holds exactly the dialog's values, whatever the old one held
+    // (Qt would not write over a file it could not parse), and a failure
+    // leaves the old one as it was.
+    const QString fresh = iniName + QStringLiteral(".new");
+    QFile::remove(fresh);
+    bool written = false;
+    {
+        QSettings ini(fresh, QSettings::IniFormat);
+        for (const TSettings::Setting &setting : TSettings::all())
+            if (setting.file == TSettings::File::Ini)
+                ini.setValue(iniKey(setting), iniValue(setting));
+        ini.sync();
+        written = ini.status() == QSettings::NoError;
+    }
+    QByteArray bytes;
+    try {
+        if (!written)
+            throw TError(QString());
+        bytes = readWholeFile(fresh);
+        QFile::remove(fresh);
+        // Owner only, as the other files of the working directory.
+        replacePrivateFile(iniName, bytes);
+    } catch (const TError &) {
+        QFile::remove(fresh);
         throw TError(QStringLiteral("%1 could not be written").arg(iniName));
-    // Owner only, as the other files of the working directory.
-    QFile::setPermissions(iniName, QFile::ReadOwner | QFile::WriteOwner);
+    }
 }

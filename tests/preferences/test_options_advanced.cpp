@@ -118,6 +118,30 @@ private Q_SLOTS:
         QCOMPARE(o->outgoingEncoding->currentIndex(), int(Toptions::EncodeUtf8));
     }
 
+    // A tressel.ini with a line Qt cannot parse (no "=" in it) is reported
+    // when read, and OK still replaces it whole with the dialog's values.
+    void malformedIniIsReplacedOnOk()
+    {
+        ScratchDir dir;
+        ScriptedDialogs scripted;
+        writeBytes(QStringLiteral("tressel.ini"), QByteArray("[quota]\nunits=7\na line with no equals sign\n"));
+        auto o = make();
+        bool reported = false;
+        try {
+            o->readSettingsFile();
+        } catch (const TError &e) {
+            reported = e.text() == QStringLiteral("tressel.ini could not be read");
+        }
+        QVERIFY(reported);
+        o->quotaUnits->setValue(9);
+        o->writeSettingsFile();
+        auto again = make();
+        again->readSettingsFile();
+        QCOMPARE(again->quotaUnits->value(), 9);
+        QCOMPARE(again->quotaWindow->value(), 5);
+        QCOMPARE(QFileInfo(QStringLiteral("tressel.ini")).permissions() & 0x0ff, QFileDevice::Permissions());
+    }
+
     // A tressel.ini that cannot be written (a directory in its place) is an
     // error the user sees; tressel.conf is still written.
     void unwritableIniIsAnError()
