@@ -255,6 +255,7 @@ private Q_SLOTS:
         QTest::newRow("a character no line has") << "\u20ac\u20ac" << 0 << false << -1;
         QTest::newRow("never across two lines") << "there<bob" << 0 << false << -1;
         QTest::newRow("spaces count") << "> hi" << 0 << false << 1;
+        QTest::newRow("a whole line") << "<BOB> HI" << 0 << false << 1;
         QTest::newRow("longer than every line") << QString(40, 'a') << 0 << false << -1;
         QTest::newRow("an empty needle finds nothing") << "" << 0 << false << -1;
     }
