@@ -10,9 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <new>
 
 namespace {
 
@@ -44,62 +41,10 @@ TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent) 
 
 // ---- the store -------------------------------------------------------------
 
-TTranscriptView::~TTranscriptView() {
-    std::free(m_text);
-}
-
-void TTranscriptView::appendText(const QString &text) {
-    const qsizetype old = m_textSize;
-    const qsizetype n = text.size();
-    // Room for the wide form; a narrow line uses the first half of it.
-    if (m_textCapacity < old + 2 * n) {
-        // Grow geometrically so the cost per line stays flat.
-        const qsizetype cap =
-            std::max<qsizetype>(old + 2 * n, m_textCapacity + m_textCapacity / 2 + 4096);
-        char *grown = static_cast<char *>(std::realloc(m_text, size_t(cap)));
-        if (!grown) throw std::bad_alloc();
-        m_text = grown;
-        m_textCapacity = cap;
-    }
-    char *d = m_text + old;
-    const QChar *s = text.constData();
-    // One pass for the usual line: copy as bytes and see whether any
-    // character needed more.
-    char16_t all = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t u = s[i].unicode();
-        all |= u;
-        d[i] = char(u);
-    }
-    const bool wide = all > 0xFF;
-    const qsizetype bytes = wide ? 2 * n : n;
-    if (wide) std::memcpy(d, s, size_t(bytes));
-    m_textSize = old + bytes;
-    m_lineStart.append(m_textSize | (wide ? kWideLine : 0));
-}
+TTranscriptView::~TTranscriptView() = default;
 
 void TTranscriptView::appendLine(const QString &text, const QList<TColourRun> &runs) {
-    appendText(text);
-    const quint32 len = quint32(text.size());
-    const QRgb fallback = m_defaultColour.rgba();
-    quint32 pos = 0;
-    const qsizetype lineFirst = m_runs.size();
-    auto add = [&](quint32 end, QRgb colour) {
-        // Neighbouring runs of one colour are one run.
-        if (m_runs.size() > lineFirst && m_runs.last().colour == colour)
-            m_runs.last().end = end;
-        else
-            m_runs.append({end, colour});
-    };
-    for (const TColourRun &r : runs) {
-        if (pos >= len) break;
-        if (r.length <= 0) continue;
-        const quint32 end = std::min<quint32>(len, pos + quint32(r.length));
-        add(end, r.colour.isValid() ? r.colour.rgba() : fallback);
-        pos = end;
-    }
-    if (pos < len) add(len, fallback);
-    m_firstRun.append(quint32(m_runs.size()));
+    m_store.append(text, runs, m_defaultColour.rgba());
     lineAppended();
 }
 
@@ -119,12 +64,7 @@ void TTranscriptView::lineAppended() {
 }
 
 void TTranscriptView::clear() {
-    std::free(m_text);
-    m_text = nullptr;
-    m_textSize = m_textCapacity = 0;
-    m_lineStart = {0};
-    m_firstRun = {0};
-    m_runs = {};
+    m_store.clear();
     m_anchor = m_cursor = Pos{};
     m_dragging = false;
     m_atEnd = true;
@@ -132,63 +72,16 @@ void TTranscriptView::clear() {
     syncScrollRange();
 }
 
-QString TTranscriptView::textOf(const LineRef &l, int from, int to) const {
-    if (!l.wide) return QString::fromLatin1(l.data + from, to - from);
-    QString out(to - from, Qt::Uninitialized);
-    std::memcpy(out.data(), l.data + 2 * qsizetype(from), size_t(to - from) * 2);
-    return out;
-}
-
 QString TTranscriptView::lineText(int line) const {
-    if (line < 0 || line >= lineCount()) return QString();
-    const LineRef l = lineRef(line);
-    return textOf(l, 0, l.length);
+    return m_store.lineText(line);
 }
 
 QColor TTranscriptView::colourAt(int line, int column) const {
-    if (line < 0 || line >= lineCount() || column < 0 || column >= lineLength(line))
-        return QColor();
-    const Run *first = m_runs.constData() + m_firstRun[line];
-    const Run *last = m_runs.constData() + m_firstRun[line + 1];
-    const Run *r = std::upper_bound(first, last, quint32(column),
-                                    [](quint32 c, const Run &run) { return c < run.end; });
-    return r == last ? QColor() : QColor::fromRgba(r->colour);
+    return m_store.colourAt(line, column);
 }
 
 QString TTranscriptView::plainText() const {
-    const int n = lineCount();
-    if (n == 0) return QString();
-    qsizetype size = 2 * qsizetype(n - 1);
-    for (int i = 0; i < n; ++i)
-        size += lineLength(i);
-    QString out(size, Qt::Uninitialized);
-    QChar *d = out.data();
-    for (int i = 0; i < n; ++i) {
-        if (i > 0) {
-            *d++ = QLatin1Char('\r');
-            *d++ = QLatin1Char('\n');
-        }
-        const LineRef l = lineRef(i);
-        if (l.wide) {
-            std::memcpy(d, l.data, size_t(l.length) * 2);
-            d += l.length;
-        } else {
-            for (int k = 0; k < l.length; ++k)
-                *d++ = QLatin1Char(l.data[k]);
-        }
-    }
-    return out;
-}
-
-qsizetype TTranscriptView::storeBytes() const {
-    return m_textCapacity + m_lineStart.capacity() * qsizetype(sizeof(qint64)) +
-           m_firstRun.capacity() * qsizetype(sizeof(quint32)) +
-           m_runs.capacity() * qsizetype(sizeof(Run));
-}
-
-qsizetype TTranscriptView::storeBytesUsed() const {
-    return m_textSize + m_lineStart.size() * qsizetype(sizeof(qint64)) +
-           m_firstRun.size() * qsizetype(sizeof(quint32)) + m_runs.size() * qsizetype(sizeof(Run));
+    return m_store.plainText();
 }
 
 // ---- selection -------------------------------------------------------------
@@ -201,14 +94,7 @@ QString TTranscriptView::selectedText() const {
     if (!hasSelection()) return QString();
     const Pos a = selStart();
     const Pos b = selEnd();
-    QString out;
-    for (int line = a.line; line <= b.line; ++line) {
-        const int from = line == a.line ? a.column : 0;
-        const int to = line == b.line ? b.column : lineLength(line);
-        if (line > a.line) out += QLatin1Char('\n');
-        out += textOf(lineRef(line), from, to);
-    }
-    return out;
+    return m_store.text(a.line, a.column, b.line, b.column, u"\n");
 }
 
 void TTranscriptView::setSelection(const Pos &anchor, const Pos &cursor) {
@@ -430,8 +316,9 @@ void TTranscriptView::paintEvent(QPaintEvent *event) {
 void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &exposed) const {
     const LineRef l = lineRef(s.line);
     const int n = l.length;
-    const Run *runs = m_runs.constData() + m_firstRun[s.line];
-    const Run *runsEnd = m_runs.constData() + m_firstRun[s.line + 1];
+    const TTranscriptStore::Runs lineRuns = m_store.runs(s.line);
+    const Run *runs = lineRuns.first;
+    const Run *runsEnd = lineRuns.last;
 
     // The part of this line that is selected, if any.
     int selFrom = 0, selTo = 0;

@@ -1,15 +1,13 @@
 #pragma once
 // A transcript pane that stays fast however long the transcript grows.
 //
-// Lines live in one arena with an offset per line, and their colours as a
-// few (end, colour) runs per line in a side table; nothing per line is a
-// QObject or a text block. A line whose characters all lie below U+0100 (every
-// ASCII line among them) takes one byte per character; any other line takes
-// two (UTF-16), marked by a flag in its end offset. Only the lines on screen are wrapped and painted,
-// and the scroll bar counts logical lines, so resizing, scrolling and
-// appending cost the same with ten lines or a million. Appends only record
-// the line; the scroll range is brought up to date once per pass of the event
-// loop, and painting is coalesced by Qt.
+// The lines and their colours are kept by a TTranscriptStore (one arena, no
+// object per line). Only the lines on screen are wrapped and painted, and
+// the scroll bar counts logical lines, so resizing, scrolling and appending
+// cost the same with ten lines or a million. Appends only record the line;
+// the scroll range is brought up to date once per pass of the event loop,
+// and painting is coalesced by Qt.
+#include "rules/transcriptstore.h"
 #include "widgets/ttranscriptpane.h"
 
 #include <QAbstractScrollArea>
@@ -17,9 +15,6 @@
 #include <QHash>
 #include <QList>
 #include <QRect>
-#include <QRgb>
-
-#include <cstring>
 
 class TTranscriptView : public QAbstractScrollArea, public TTranscriptPane {
     Q_OBJECT
@@ -31,7 +26,7 @@ public:
     void appendLine(const QString &text, const QList<TColourRun> &runs) override;
     void appendPlainLine(const QString &text) override;
     void clear() override;
-    int lineCount() const override { return int(m_lineStart.size()) - 1; }
+    int lineCount() const override { return m_store.lineCount(); }
     QString lineText(int line) const override;
     QColor colourAt(int line, int column) const override;
     QString plainText() const override;
@@ -48,9 +43,9 @@ public:
 
     // Bytes held by the line store (text, line index, colours), spare
     // capacity included.
-    qsizetype storeBytes() const;
+    qsizetype storeBytes() const { return m_store.bytes(); }
     // The part of that in use (what the lines themselves take).
-    qsizetype storeBytesUsed() const;
+    qsizetype storeBytesUsed() const { return m_store.bytesUsed(); }
     // Where the character at column of line is drawn, in viewport
     // coordinates (column == length gives the end of the line); empty when
     // that line is not on screen.
@@ -68,10 +63,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    struct Run {
-        quint32 end; // column after the run's last character
-        QRgb colour;
-    };
+    using Run = TTranscriptStore::Run;
+    using LineRef = TTranscriptStore::LineRef;
     struct Pos {
         int line = 0;
         int column = 0;
@@ -88,35 +81,13 @@ private:
         QList<int> rowStarts;
     };
 
-    void appendText(const QString &text);
     void lineAppended();
     void scheduleSync();
     void syncScrollRange();
     void fontChanged();
 
-    // The characters of one line as stored.
-    struct LineRef {
-        const char *data;
-        int length;
-        bool wide;
-        char16_t at(int k) const {
-            if (!wide) return uchar(data[k]);
-            char16_t c;
-            std::memcpy(&c, data + 2 * qsizetype(k), sizeof c);
-            return c;
-        }
-    };
-    static constexpr qint64 kWideLine = qint64(1) << 62; // in the entry after the line's start
-    qint64 offsetOf(int entry) const { return m_lineStart[entry] & ~kWideLine; }
-    bool isWide(int line) const { return m_lineStart[line + 1] & kWideLine; }
-    LineRef lineRef(int line) const {
-        const qint64 from = offsetOf(line);
-        const qint64 bytes = offsetOf(line + 1) - from;
-        const bool wide = isWide(line);
-        return {m_text + from, int(wide ? bytes / 2 : bytes), wide};
-    }
-    int lineLength(int line) const { return lineRef(line).length; }
-    QString textOf(const LineRef &l, int from, int to) const;
+    LineRef lineRef(int line) const { return m_store.line(line); }
+    int lineLength(int line) const { return m_store.lineLength(line); }
     // How far the character at k moves the pen (the second half of a
     // surrogate pair: nothing, the pair is measured at its first half).
     qreal advanceAt(const LineRef &l, int k) const;
@@ -133,14 +104,7 @@ private:
     void setSelection(const Pos &anchor, const Pos &cursor);
     void copyToSelectionClipboard() const;
 
-    // The store. The text arena is grown with realloc, which moves large
-    // blocks by remapping pages instead of copying them.
-    char *m_text = nullptr;
-    qsizetype m_textSize = 0;
-    qsizetype m_textCapacity = 0;
-    QList<qint64> m_lineStart{0}; // one more entry than lines
-    QList<quint32> m_firstRun{0}; // likewise, into m_runs
-    QList<Run> m_runs;
+    TTranscriptStore m_store;
 
     QColor m_defaultColour;
     QColor m_background;

@@ -2,17 +2,13 @@
 // What the main window needs from a transcript pane (chat or whisper).
 // Kept abstract so the pane's implementation can be swapped without touching
 // the handlers that write lines.
+#include "rules/colourrun.h"
+
 #include <QColor>
 #include <QList>
 #include <QString>
 
 class QWidget;
-
-// `length` consecutive characters shown in `colour`.
-struct TColourRun {
-    int length;
-    QColor colour;
-};
 
 class TTranscriptPane {
 public:
