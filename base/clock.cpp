@@ -1,8 +1,8 @@
 #include "base/clock.h"
 
 #include <QLocale>
-#include <limits>
 #include <QRegularExpression>
+#include <limits>
 
 namespace {
 std::function<QDateTime()> &clockOverride()

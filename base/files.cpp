@@ -64,8 +64,8 @@ void appendLogLine(const QString &fileName, const QString &kind, const QString &
         if (fd >= 0) {
             const QDateTime now = currentDateTime();
             bytes = (kind + QStringLiteral(" logfile created by Tressel " TRESSEL_VERSION " at ") +
-                     longTimeText(now.time()) + QStringLiteral(" on ") +
-                     shortDateText(now.date()) + QStringLiteral(".\r\n\r\n"))
+                     longTimeText(now.time()) + QStringLiteral(" on ") + shortDateText(now.date()) +
+                     QStringLiteral(".\r\n\r\n"))
                         .toUtf8(); // the client's own text; the lines below are bytes
         }
     }

@@ -13,15 +13,19 @@
 // Sees every line the chat pane is given.
 struct TFloodProbe {
     std::function<void(const QString &text)> onAppend;
-    void appended(const QString &text) const {
-        if (onAppend) onAppend(text);
+    void appended(const QString &text) const
+    {
+        if (onAppend)
+            onAppend(text);
     }
 };
 
 // The program's own pane, counted.
 class TProbedView : public TTranscriptView {
 public:
-    TProbedView(QWidget *parent, const TFloodProbe *probe) : TTranscriptView(parent), m_probe(probe) {}
+    TProbedView(QWidget *parent, const TFloodProbe *probe) : TTranscriptView(parent), m_probe(probe)
+    {
+    }
     void appendLine(const QString &text, const QList<TColourRun> &runs) override;
 
 private:

@@ -16,7 +16,8 @@
 #include <ctime>
 
 TSession::TSession(TPaneKind pane, const QStringList &conf, const QByteArray &brx)
-    : m_oldDir(QDir::currentPath()) {
+    : m_oldDir(QDir::currentPath())
+{
     // No box may stop a measurement: what would have been asked or shown
     // goes to standard error, questions are answered no.
     static ScriptedDialogs quiet;
@@ -42,7 +43,8 @@ TSession::TSession(TPaneKind pane, const QStringList &conf, const QByteArray &br
     f.close();
     if (!brx.isEmpty()) {
         QFile b(QStringLiteral("brx.conf"));
-        if (b.open(QIODevice::WriteOnly)) b.write(brx);
+        if (b.open(QIODevice::WriteOnly))
+            b.write(brx);
     }
     // Only the chat pane (made first) reports to the probe.
     auto made = std::make_shared<int>(0);
@@ -71,20 +73,25 @@ TSession::TSession(TPaneKind pane, const QStringList &conf, const QByteArray &br
     main->repaint();
 }
 
-TSession::~TSession() {
+TSession::~TSession()
+{
     main.reset();
     QDir::setCurrent(m_oldDir);
 }
 
-bool TSession::logIn(quint16 port, int timeoutMs) {
-    if (!port) return false;
+bool TSession::logIn(quint16 port, int timeoutMs)
+{
+    if (!port)
+        return false;
     bool joined = false;
     // The caller's probe keeps seeing every line: a flood may follow the
     // channel line within the same read.
     const auto before = probe.onAppend;
     probe.onAppend = [&joined, before](const QString &t) {
-        if (!joined && t.contains(QLatin1String("Joined Channel Chat"))) joined = true;
-        if (before) before(t);
+        if (!joined && t.contains(QLatin1String("Joined Channel Chat")))
+            joined = true;
+        if (before)
+            before(t);
     };
     main->bnet->Port = port;
     main->ConnectClick();
@@ -94,14 +101,16 @@ bool TSession::logIn(quint16 port, int timeoutMs) {
 }
 
 namespace {
-qint64 threadCpuNs() {
+qint64 threadCpuNs()
+{
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 } // namespace
 
-TStallMeter::TStallMeter() {
+TStallMeter::TStallMeter()
+{
     auto *t = new QTimer(this);
     t->setTimerType(Qt::PreciseTimer);
     t->setInterval(2);
@@ -112,7 +121,8 @@ TStallMeter::TStallMeter() {
         m_lastCpu = cpu;
         if (now - m_last > m_max) {
             m_max = now - m_last;
-            if (where) m_maxAt = where();
+            if (where)
+                m_maxAt = where();
         }
         m_last = now;
     });
@@ -120,7 +130,8 @@ TStallMeter::TStallMeter() {
     t->start();
 }
 
-void TStallMeter::reset() {
+void TStallMeter::reset()
+{
     m_last = m_clock.nsecsElapsed();
     m_lastCpu = threadCpuNs();
     m_max = 0;
@@ -128,30 +139,33 @@ void TStallMeter::reset() {
 }
 
 namespace {
-qint64 statusField(const char *name) {
+qint64 statusField(const char *name)
+{
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
     for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(name)) return line.mid(int(qstrlen(name))).trimmed().split(' ').value(0).toLongLong() * 1024;
+        if (line.startsWith(name))
+            return line.mid(int(qstrlen(name))).trimmed().split(' ').value(0).toLongLong() * 1024;
     return 0;
 }
 } // namespace
 
-qint64 rssBytes() {
-    return statusField("VmRSS:");
-}
+qint64 rssBytes() { return statusField("VmRSS:"); }
 
-qint64 peakRssBytes() {
-    return statusField("VmHWM:");
-}
+qint64 peakRssBytes() { return statusField("VmHWM:"); }
 
-void resetPeakRss() {
+void resetPeakRss()
+{
     QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly)) f.write("5");
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
 }
 
-bool waitFor(const std::function<bool()> &done, int timeoutMs) {
-    if (done()) return true;
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    if (done())
+        return true;
     // A real event loop, as the program runs it; done() is looked at every
     // millisecond.
     QEventLoop loop;

@@ -14,7 +14,8 @@
 
 // The local gateway the benchmark floods the client from, its console
 // errors on our stderr.
-inline GatewayProcess benchGateway(const QStringList &args) {
+inline GatewayProcess benchGateway(const QStringList &args)
+{
     return GatewayProcess(args, QStringLiteral(TRESSEL_GATEWAY_PATH),
                           GatewayProcess::Errors::Forwarded);
 }

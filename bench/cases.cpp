@@ -5,10 +5,10 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRandomGenerator>
@@ -23,16 +23,18 @@
 
 namespace {
 
-void result(const char *name, double value) {
+void result(const char *name, double value)
+{
     std::printf("result %s %.6g\n", name, value);
     std::fflush(stdout);
 }
 
 // The same distinct, mixed-case texts the gateway's burst sends.
-QString floodText(int i, int length) {
-    static const char *const words[] = {"Quick", "brown", "Fox", "jumps", "over", "the",
-                                        "Lazy", "dog", "while", "Seven", "zebras", "hum",
-                                        "Softly", "under", "moonlight", "and", "Jazz", "plays"};
+QString floodText(int i, int length)
+{
+    static const char *const words[] = {"Quick",  "brown", "Fox",       "jumps", "over",   "the",
+                                        "Lazy",   "dog",   "while",     "Seven", "zebras", "hum",
+                                        "Softly", "under", "moonlight", "and",   "Jazz",   "plays"};
     constexpr int n = int(sizeof words / sizeof words[0]);
     QString text = QStringLiteral("Line ") + QString::number(i);
     for (int k = 0; text.size() < length; ++k)
@@ -41,7 +43,8 @@ QString floodText(int i, int length) {
     return text;
 }
 
-QStringList moderatedConf(int triggers) {
+QStringList moderatedConf(int triggers)
+{
     QStringList conf = {QStringLiteral("squelchFlooders=1"), QStringLiteral("squelchAscii=1"),
                         QStringLiteral("squelchUc=1"),       QStringLiteral("squelchPrompt=0"),
                         QStringLiteral("autoAction=0"),      QStringLiteral("asciiPercentage=40"),
@@ -51,29 +54,39 @@ QStringList moderatedConf(int triggers) {
     return conf;
 }
 
-QStringList plainConf() {
+QStringList plainConf()
+{
     return {QStringLiteral("squelchFlooders=0"), QStringLiteral("squelchAscii=0"),
             QStringLiteral("squelchUc=0"), QStringLiteral("squelchLeet=0")};
 }
 
-TTranscriptView *viewOf(TTranscriptPane *pane) {
-    return dynamic_cast<TTranscriptView *>(pane);
-}
+TTranscriptView *viewOf(TTranscriptPane *pane) { return dynamic_cast<TTranscriptView *>(pane); }
 
 } // namespace
 
-QStringList benchTriggers(int count) {
+QStringList benchTriggers(int count)
+{
     // The kinds of phrases people keep against spam: literal words, (?i)
     // phrases, alternations, anchored commands, addresses.
     QStringList out;
     for (int i = 0; out.size() < count; ++i) {
         const QString n = QString::number(i);
         switch (i % 5) {
-        case 0: out << QStringLiteral("(?i)free\\s+gold") + n; break;
-        case 1: out << QStringLiteral("www\\.[a-z]+") + n + QStringLiteral("\\.com"); break;
-        case 2: out << QStringLiteral("(?i)(buy|sell)ing cd.?keys ") + n; break;
-        case 3: out << QStringLiteral("^!spam") + n; break;
-        default: out << QStringLiteral("cheap power ?level") + n; break;
+        case 0:
+            out << QStringLiteral("(?i)free\\s+gold") + n;
+            break;
+        case 1:
+            out << QStringLiteral("www\\.[a-z]+") + n + QStringLiteral("\\.com");
+            break;
+        case 2:
+            out << QStringLiteral("(?i)(buy|sell)ing cd.?keys ") + n;
+            break;
+        case 3:
+            out << QStringLiteral("^!spam") + n;
+            break;
+        default:
+            out << QStringLiteral("cheap power ?level") + n;
+            break;
         }
     }
     return out;
@@ -81,7 +94,8 @@ QStringList benchTriggers(int count) {
 
 // ---- line cutting and ParseLine --------------------------------------------
 
-void caseParse() {
+void caseParse()
+{
     // About 10 MB of what a busy channel sends, in the gateway's proportions.
     QByteArray buffer;
     buffer.reserve(10 * 1024 * 1024 + 256);
@@ -91,13 +105,20 @@ void caseParse() {
         const QByteArray name = "Member" + QByteArray::number(rnd.bounded(500));
         const QByteArray text = floodText(i++, 20 + int(rnd.bounded(60))).toLatin1();
         const int roll = int(rnd.bounded(100));
-        if (roll < 70) buffer += "1005 TALK " + name + " 0010 \"" + text + "\"\r\n";
-        else if (roll < 76) buffer += "1004 WHISPER " + name + " 0010 \"" + text + "\"\r\n";
-        else if (roll < 82) buffer += "1023 EMOTE " + name + " 0010 \"" + text + "\"\r\n";
-        else if (roll < 88) buffer += "1002 JOIN " + name + " 0010 [CHAT]\r\n";
-        else if (roll < 94) buffer += "1003 LEAVE " + name + " 0010\r\n";
-        else if (roll < 97) buffer += "1009 USER " + name + " 0010 [CHAT]\r\n";
-        else buffer += "1018 INFO \"" + text + "\"\r\n";
+        if (roll < 70)
+            buffer += "1005 TALK " + name + " 0010 \"" + text + "\"\r\n";
+        else if (roll < 76)
+            buffer += "1004 WHISPER " + name + " 0010 \"" + text + "\"\r\n";
+        else if (roll < 82)
+            buffer += "1023 EMOTE " + name + " 0010 \"" + text + "\"\r\n";
+        else if (roll < 88)
+            buffer += "1002 JOIN " + name + " 0010 [CHAT]\r\n";
+        else if (roll < 94)
+            buffer += "1003 LEAVE " + name + " 0010\r\n";
+        else if (roll < 97)
+            buffer += "1009 USER " + name + " 0010 [CHAT]\r\n";
+        else
+            buffer += "1018 INFO \"" + text + "\"\r\n";
     }
     const double mb = double(buffer.size()) / 1e6;
 
@@ -108,11 +129,13 @@ void caseParse() {
     qint64 sink = 0;
     process.OnTalk = process.OnWhisper = process.OnEmote =
         [&sink](const QString &u, const QString &m) { sink += u.size() + m.size(); };
-    process.OnJoin = process.OnLeave = [&sink](const QString &u, const QString &f,
-                                               const QString &t) {
-        sink += u.size() + f.size() + t.size();
+    process.OnJoin =
+        process.OnLeave = [&sink](const QString &u, const QString &f, const QString &t) {
+            sink += u.size() + f.size() + t.size();
+        };
+    process.OnUserFlags = [&sink](const QString &u, const QString &f) {
+        sink += u.size() + f.size();
     };
-    process.OnUserFlags = [&sink](const QString &u, const QString &f) { sink += u.size() + f.size(); };
     process.OnInfo = [&sink](const QString &m) { sink += m.size(); };
     qint64 delivered = 0;
     bnet.OnDataReceived = [&](const QString &line) {
@@ -134,36 +157,42 @@ void caseParse() {
             qint64 n = 0, sum = 0;
             while (p < end) {
                 const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-                if (!nl) break;
+                if (!nl)
+                    break;
                 sum += nl - p;
                 ++n;
                 p = nl + 1;
             }
             floorBest = std::min(floorBest, t.nsecsElapsed());
             lines = n;
-            if (sum == 0) std::puts("");
+            if (sum == 0)
+                std::puts("");
         }
         delivered = 0;
         QElapsedTimer t;
         t.start();
         for (qsizetype at = 0; at < buffer.size(); at += 16384)
-            bnet.receiveBytes(QByteArray::fromRawData(buffer.constData() + at, std::min<qsizetype>(16384, buffer.size() - at)));
+            bnet.receiveBytes(QByteArray::fromRawData(
+                buffer.constData() + at, std::min<qsizetype>(16384, buffer.size() - at)));
         parseBest = std::min(parseBest, t.nsecsElapsed());
     }
     if (delivered != lines)
-        std::fprintf(stderr, "bench: parse delivered %lld lines of %lld\n", qint64(delivered), lines);
+        std::fprintf(stderr, "bench: parse delivered %lld lines of %lld\n", qint64(delivered),
+                     lines);
     result("parse_lines", double(lines));
     result("floor_lines_per_s", double(lines) / (double(floorBest) / 1e9));
     result("floor_mb_per_s", mb / (double(floorBest) / 1e9));
     result("parse_lines_per_s", double(lines) / (double(parseBest) / 1e9));
     result("parse_mb_per_s", mb / (double(parseBest) / 1e9));
     result("parse_vs_floor", double(parseBest) / double(floorBest));
-    if (sink == 0) std::puts("");
+    if (sink == 0)
+        std::puts("");
 }
 
 // ---- end to end --------------------------------------------------------------
 
-void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines) {
+void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines)
+{
     QStringList conf = moderated ? moderatedConf(50) : plainConf();
     conf << QStringLiteral("timeStamps=1") << QStringLiteral("notifications=0")
          << QStringLiteral("anticensor=1");
@@ -194,10 +223,12 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines) {
     qint64 count = 0, rssAtStart = 0, lineLength = 0;
     double stall100k = 0, busy100k = 0;
     const QString firstMark = QStringLiteral("<Swift> Line 0 ");
-    const QString lastMark = QStringLiteral("> Line ") + QString::number(lines - 1) + QLatin1Char(' ');
+    const QString lastMark =
+        QStringLiteral("> Line ") + QString::number(lines - 1) + QLatin1Char(' ');
     s.probe.onAppend = [&](const QString &text) {
         if (!started) {
-            if (!text.contains(firstMark)) return;
+            if (!text.contains(firstMark))
+                return;
             started = true;
             lineLength = text.size();
             rssAtStart = rssBytes();
@@ -205,13 +236,15 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines) {
             stalls.reset();
             clock.restart();
         }
-        if (count % 1000 == 0) everyThousand.push_back(clock.nsecsElapsed());
+        if (count % 1000 == 0)
+            everyThousand.push_back(clock.nsecsElapsed());
         ++count;
         if (count == 100000) {
             stall100k = stalls.maxGapMs();
             busy100k = stalls.maxBusyMs();
         }
-        if (count >= lines - 1 && text.contains(lastMark)) done = true;
+        if (count >= lines - 1 && text.contains(lastMark))
+            done = true;
     };
     stalls.where = [&count] { return count; };
     if (!s.logIn(gateway.port())) {
@@ -234,7 +267,8 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines) {
     const int window = 10000;
     for (int at : {1000, 10000, 100000, 1000000}) {
         const size_t a = size_t(at / 1000), b = size_t((at + window) / 1000);
-        if (b >= everyThousand.size()) continue;
+        if (b >= everyThousand.size())
+            continue;
         const double ms = double(everyThousand[b] - everyThousand[a]) / 1e6 / (window / 1000.0);
         result(qPrintable(QStringLiteral("ms_per_1000_at_%1").arg(at)), ms);
     }
@@ -244,10 +278,13 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines) {
     result("max_stall_ms", stallAll);
     result("max_stall_at_line", double(stalls.maxAt()));
     result("squelched", double(s.main->brx->count()));
-    if (chatLog) result("log_bytes", double(QFileInfo(s.path(QStringLiteral("chat.log"))).size()));
-    if (stall100k > 0) result("max_stall_ms_100k", stall100k);
+    if (chatLog)
+        result("log_bytes", double(QFileInfo(s.path(QStringLiteral("chat.log"))).size()));
+    if (stall100k > 0)
+        result("max_stall_ms_100k", stall100k);
     result("max_busy_ms", busyAll);
-    if (busy100k > 0) result("max_busy_ms_100k", busy100k);
+    if (busy100k > 0)
+        result("max_busy_ms_100k", busy100k);
 
     // Resizing the window with the whole transcript in it: until the pane
     // has its new size and has painted.
@@ -273,7 +310,8 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines) {
 
 // ---- the autosquelch alone ---------------------------------------------------
 
-void caseAutosquelch() {
+void caseAutosquelch()
+{
     TSession s(TPaneKind::View, moderatedConf(0));
     s.main->addUser(QStringLiteral("Swift"), QStringLiteral("CHAT"), QStringLiteral("0010"));
     const int n = 20000;
@@ -294,11 +332,13 @@ void caseAutosquelch() {
             t.start();
             for (const QString &line : lines) {
                 QString reason;
-                if (s.main->autosquelch(reason, QStringLiteral("Swift"), line)) ++verdicts;
+                if (s.main->autosquelch(reason, QStringLiteral("Swift"), line))
+                    ++verdicts;
             }
             best = std::min(best, t.nsecsElapsed());
         }
-        if (verdicts) std::fprintf(stderr, "bench: %d lines got a verdict\n", verdicts);
+        if (verdicts)
+            std::fprintf(stderr, "bench: %d lines got a verdict\n", verdicts);
         result(qPrintable(QStringLiteral("us_per_line_%1_triggers").arg(triggers)),
                double(best) / 1e3 / n);
     }
@@ -306,9 +346,10 @@ void caseAutosquelch() {
 
 // ---- joins, leaves and the squelch list --------------------------------------
 
-void caseJoins() {
-    TSession s(TPaneKind::View, plainConf() << QStringLiteral("notifications=1")
-                                            << QStringLiteral("timeStamps=1"));
+void caseJoins()
+{
+    TSession s(TPaneKind::View,
+               plainConf() << QStringLiteral("notifications=1") << QStringLiteral("timeStamps=1"));
     GatewayProcess gateway = benchGateway({QStringLiteral("--no-flood-quota")});
     if (!s.logIn(gateway.port())) {
         std::fprintf(stderr, "bench: could not log in to the gateway\n");
@@ -335,7 +376,8 @@ void caseJoins() {
 
 // ---- a paste against the server's flood quota ---------------------------------
 
-void caseBurst() {
+void caseBurst()
+{
     // Ten pasted lines of 150 bytes (four units each, so each goes alone in
     // the quota's window) through the window to the gateway with its quota
     // on. The window and the margin are scaled down together on both sides
@@ -355,7 +397,8 @@ void caseBurst() {
     QByteArray heard;
     QObject::connect(&bob, &QTcpSocket::readyRead, [&] { heard += bob.readAll(); });
     bob.connectToHost(QHostAddress::LocalHost, gateway.port());
-    bob.write("\x03\x04" "bob\rpw\r\r");
+    bob.write("\x03\x04"
+              "bob\rpw\r\r");
     if (!waitFor([&] { return heard.contains("You have no mail."); }, 10000)) {
         std::fprintf(stderr, "bench: the second member could not log in\n");
         return;
@@ -372,7 +415,8 @@ void caseBurst() {
     s.main->text->insert(lines.join(QLatin1Char('\n')));
     int refusals = 0;
     s.probe.onAppend = [&refusals](const QString &text) {
-        if (text.contains(QLatin1String("flood quota"))) ++refusals;
+        if (text.contains(QLatin1String("flood quota")))
+            ++refusals;
     };
     heard.clear();
     QElapsedTimer t;
@@ -392,7 +436,8 @@ void caseBurst() {
 
 // ---- an idle connected client ---------------------------------------------------
 
-void caseIdle() {
+void caseIdle()
+{
     // Logged in to a quiet channel, then left alone for two seconds.
     TSession s(TPaneKind::View, plainConf());
     GatewayProcess gateway = benchGateway({QStringLiteral("--chatters"), QStringLiteral("0")});
@@ -404,7 +449,8 @@ void caseIdle() {
     result("idle_rss_mb", double(rssBytes()) / (1024.0 * 1024.0));
 }
 
-void caseSquelchList() {
+void caseSquelchList()
+{
     // The line path from the connection's delivery on, with the autosquelch
     // and timestamps on, against an empty list and one of 100,000 names.
     QByteArray brx;
@@ -414,7 +460,8 @@ void caseSquelchList() {
     const int n = 100000;
     const char *const senders[] = {"Swift", "Quill", "Rapid"};
     for (int i = 0; i < n; ++i)
-        talk << QStringLiteral("1005 TALK %1 0010 \"%2\"").arg(QLatin1String(senders[i % 3]), floodText(i, 58));
+        talk << QStringLiteral("1005 TALK %1 0010 \"%2\"")
+                    .arg(QLatin1String(senders[i % 3]), floodText(i, 58));
     const QStringList conf = moderatedConf(50) << QStringLiteral("timeStamps=1");
     TSession empty(TPaneKind::View, conf);
     TSession full(TPaneKind::View, conf, brx);
@@ -426,7 +473,8 @@ void caseSquelchList() {
             Tmain *m = (k ? full : empty).main.get();
             m->chat->clear();
             for (const char *who : senders)
-                m->bnet->OnDataReceived(QStringLiteral("1001 USER %1 0010 [CHAT]").arg(QLatin1String(who)));
+                m->bnet->OnDataReceived(
+                    QStringLiteral("1001 USER %1 0010 [CHAT]").arg(QLatin1String(who)));
             QElapsedTimer t;
             t.start();
             for (const QString &line : talk)
@@ -442,7 +490,8 @@ void caseSquelchList() {
 
 // ---- the soak ---------------------------------------------------------------
 
-void caseSoak(int seconds) {
+void caseSoak(int seconds)
+{
     QStringList conf = moderatedConf(50);
     conf << QStringLiteral("timeStamps=1") << QStringLiteral("notifications=1")
          << QStringLiteral("squelchLeet=1") << QStringLiteral("leetPercentage=50")
@@ -488,9 +537,11 @@ void caseSoak(int seconds) {
     for (int step = 1; step <= 10; ++step) {
         const qint64 until = t0 + qint64(seconds - warmUp) * 1000 * step / 10;
         waitFor([&] { return clock.elapsed() >= until; }, int(until - clock.elapsed()) + 5000);
-        std::fprintf(stderr, "soak: %3lld s  lines %9lld  rss %7.1f MB  store %7.1f MB  squelched %d  members %d\n",
-                     clock.elapsed() / 1000, shown(), double(rssBytes()) / 1e6,
-                     double(store()) / 1e6, s.main->brx->count(), s.main->envVars.userCount);
+        std::fprintf(
+            stderr,
+            "soak: %3lld s  lines %9lld  rss %7.1f MB  store %7.1f MB  squelched %d  members %d\n",
+            clock.elapsed() / 1000, shown(), double(rssBytes()) / 1e6, double(store()) / 1e6,
+            s.main->brx->count(), s.main->envVars.userCount);
     }
     const double secs = double(clock.elapsed() - t0) / 1000.0;
     const qint64 lines = shown() - lines0;
@@ -502,8 +553,10 @@ void caseSoak(int seconds) {
     result("soak_lines", double(lines));
     result("soak_rss_growth_bytes", double(rssGrowth));
     result("soak_store_growth_bytes", double(storeGrowth));
-    result("soak_rss_growth_bytes_per_line", double(rssGrowth) / double(std::max<qint64>(1, lines)));
-    result("soak_store_growth_bytes_per_line", double(storeGrowth) / double(std::max<qint64>(1, lines)));
+    result("soak_rss_growth_bytes_per_line",
+           double(rssGrowth) / double(std::max<qint64>(1, lines)));
+    result("soak_store_growth_bytes_per_line",
+           double(storeGrowth) / double(std::max<qint64>(1, lines)));
     result("soak_non_transcript_growth_bytes", double(rssGrowth - storeGrowth));
     result("soak_max_stall_ms", stalls.maxGapMs());
     result("soak_max_busy_ms", stalls.maxBusyMs());

@@ -2,19 +2,19 @@
 // measurement, each in a child process of its own, prints the table and one
 // "name value" line per target. --soak SECONDS runs only the soak.
 #include "bench/cases.h"
-#include "mainwindow/program.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/program.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWindow>
 #include <algorithm>
-#include <QThread>
 
 #include <cmath>
 #include <cstdio>
@@ -24,7 +24,8 @@ namespace {
 
 using Results = QMap<QString, double>;
 
-int usage() {
+int usage()
+{
     std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick]\n"
                          "       tressel-bench --startup\n"
                          "       tressel-bench --case NAME [ARGS]\n");
@@ -32,92 +33,120 @@ int usage() {
 }
 
 // Runs one case in a child and collects its "result" lines.
-Results runCase(const QStringList &args) {
+Results runCase(const QStringList &args)
+{
     std::fprintf(stderr, "bench: %s\n", qPrintable(args.join(QLatin1Char(' '))));
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), QStringList{QStringLiteral("--case")} + args);
+    child.start(QCoreApplication::applicationFilePath(),
+                QStringList{QStringLiteral("--case")} + args);
     child.waitForFinished(-1);
     Results out;
     for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
         const QList<QByteArray> f = line.split(' ');
-        if (f.size() == 3 && f[0] == "result") out.insert(QString::fromLatin1(f[1]), f[2].toDouble());
+        if (f.size() == 3 && f[0] == "result")
+            out.insert(QString::fromLatin1(f[1]), f[2].toDouble());
     }
     if (child.exitCode() != 0 || out.isEmpty())
-        std::fprintf(stderr, "bench: the case %s failed\n", qPrintable(args.join(QLatin1Char(' '))));
+        std::fprintf(stderr, "bench: the case %s failed\n",
+                     qPrintable(args.join(QLatin1Char(' '))));
     return out;
 }
 
-int runOne(const QStringList &a) {
+int runOne(const QStringList &a)
+{
     const QString name = a.value(0);
     auto pane = [](const QString &p) {
         return p == QLatin1String("textedit")        ? TPaneKind::TextEdit
                : p == QLatin1String("plaintextedit") ? TPaneKind::PlainTextEdit
                                                      : TPaneKind::View;
     };
-    if (name == QLatin1String("parse")) caseParse();
+    if (name == QLatin1String("parse"))
+        caseParse();
     else if (name == QLatin1String("e2e") && a.size() == 5)
         caseEndToEnd(pane(a[1]), a[2] == QLatin1String("moderated"), a[3] == QLatin1String("log"),
                      a[4].toInt());
-    else if (name == QLatin1String("autosquelch")) caseAutosquelch();
-    else if (name == QLatin1String("joins")) caseJoins();
-    else if (name == QLatin1String("burst")) caseBurst();
-    else if (name == QLatin1String("idle")) caseIdle();
-    else if (name == QLatin1String("squelch")) caseSquelchList();
-    else if (name == QLatin1String("soak") && a.size() == 2) caseSoak(a[1].toInt());
-    else return usage();
+    else if (name == QLatin1String("autosquelch"))
+        caseAutosquelch();
+    else if (name == QLatin1String("joins"))
+        caseJoins();
+    else if (name == QLatin1String("burst"))
+        caseBurst();
+    else if (name == QLatin1String("idle"))
+        caseIdle();
+    else if (name == QLatin1String("squelch"))
+        caseSquelchList();
+    else if (name == QLatin1String("soak") && a.size() == 2)
+        caseSoak(a[1].toInt());
+    else
+        return usage();
     return 0;
 }
 
-QString cpuName() {
+QString cpuName()
+{
     QFile f(QStringLiteral("/proc/cpuinfo"));
     if (f.open(QIODevice::ReadOnly))
         for (const QByteArray &line : f.readAll().split('\n'))
-            if (line.startsWith("model name")) return QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
+            if (line.startsWith("model name"))
+                return QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
     return QStringLiteral("unknown CPU");
 }
 
-QString memTotal() {
+QString memTotal()
+{
     QFile f(QStringLiteral("/proc/meminfo"));
     if (f.open(QIODevice::ReadOnly))
         for (const QByteArray &line : f.readAll().split('\n'))
             if (line.startsWith("MemTotal:"))
-                return QString::number(line.mid(9).trimmed().split(' ').value(0).toDouble() / 1048576.0, 'f', 1) +
+                return QString::number(line.mid(9).trimmed().split(' ').value(0).toDouble() /
+                                           1048576.0,
+                                       'f', 1) +
                        QStringLiteral(" GiB");
     return QString();
 }
 
-QString fmt(double v, int decimals = 0) {
-    if (std::isnan(v)) return QStringLiteral("-");
+QString fmt(double v, int decimals = 0)
+{
+    if (std::isnan(v))
+        return QStringLiteral("-");
     return QLocale(QLocale::English).toString(v, 'f', decimals);
 }
 
-void row(const QString &what, const QString &value, const QString &note = QString()) {
+void row(const QString &what, const QString &value, const QString &note = QString())
+{
     std::printf("| %-62s | %14s | %s\n", qPrintable(what), qPrintable(value), qPrintable(note));
 }
 
-double get(const Results &r, const char *key) {
+double get(const Results &r, const char *key)
+{
     return r.value(QString::fromLatin1(key), std::nan(""));
 }
 
-void printSoak(const Results &soak) {
+void printSoak(const Results &soak)
+{
     row(QStringLiteral("soak: seconds measured (after warm-up)"), fmt(get(soak, "soak_seconds")));
-    row(QStringLiteral("soak: lines received per second"), fmt(get(soak, "soak_received_lines_per_s")));
+    row(QStringLiteral("soak: lines received per second"),
+        fmt(get(soak, "soak_received_lines_per_s")));
     row(QStringLiteral("soak: lines shown per second"), fmt(get(soak, "soak_lines_per_s")),
         QStringLiteral("the rest are squelched members' lines"));
-    row(QStringLiteral("soak: RSS growth, bytes per shown line"), fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1));
+    row(QStringLiteral("soak: RSS growth, bytes per shown line"),
+        fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1));
     row(QStringLiteral("soak: transcript store growth, bytes per shown line"),
         fmt(get(soak, "soak_store_growth_bytes_per_line"), 1));
     row(QStringLiteral("soak: growth that is not the transcript (bytes)"),
         fmt(get(soak, "soak_non_transcript_growth_bytes")));
-    row(QStringLiteral("soak: longest event loop stall (ms)"), fmt(get(soak, "soak_max_stall_ms"), 1));
-    row(QStringLiteral("soak: names on the squelch list at the end"), fmt(get(soak, "soak_squelched")));
+    row(QStringLiteral("soak: longest event loop stall (ms)"),
+        fmt(get(soak, "soak_max_stall_ms"), 1));
+    row(QStringLiteral("soak: names on the squelch list at the end"),
+        fmt(get(soak, "soak_squelched")));
 }
 
 // The program's own start (application, configuration read, window), as
 // the tressel binary does it, in this process; says "shown" once the window
 // is on screen and ends.
-int startupChild(int argc, char *argv[]) {
+int startupChild(int argc, char *argv[])
+{
     QApplication app(argc, argv);
     setupApplication();
     const std::unique_ptr<Tmain> main = startTressel();
@@ -132,7 +161,8 @@ int startupChild(int argc, char *argv[]) {
 // From starting the program to its main window shown (a configuration file
 // that reads without an error, no auto-connect): the median of five starts,
 // and the spread.
-Results measureStartup() {
+Results measureStartup()
+{
     QTemporaryDir dir;
     QFile conf(dir.filePath(QStringLiteral("tressel.conf")));
     if (conf.open(QIODevice::WriteOnly))
@@ -146,7 +176,8 @@ Results measureStartup() {
         t.start();
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--startup-child")});
         QByteArray out;
-        while (!out.contains("shown") && child.waitForReadyRead(10000)) out += child.readAllStandardOutput();
+        while (!out.contains("shown") && child.waitForReadyRead(10000))
+            out += child.readAllStandardOutput();
         const double took = double(t.nsecsElapsed()) / 1e6;
         child.waitForFinished(10000);
         if (!out.contains("shown")) {
@@ -156,13 +187,16 @@ Results measureStartup() {
         ms << took;
     }
     std::sort(ms.begin(), ms.end());
-    return {{QStringLiteral("startup_ms"), ms[2]}, {QStringLiteral("startup_spread_ms"), ms.last() - ms.first()}};
+    return {{QStringLiteral("startup_ms"), ms[2]},
+            {QStringLiteral("startup_spread_ms"), ms.last() - ms.first()}};
 }
 
 } // namespace
 
-int main(int argc, char *argv[]) {
-    if (argc == 2 && std::strcmp(argv[1], "--startup-child") == 0) return startupChild(argc, argv);
+int main(int argc, char *argv[])
+{
+    if (argc == 2 && std::strcmp(argv[1], "--startup-child") == 0)
+        return startupChild(argc, argv);
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("--startup")) {
@@ -171,14 +205,18 @@ int main(int argc, char *argv[]) {
                     qPrintable(fmt(get(r, "startup_spread_ms"), 1)));
         return r.isEmpty() ? 1 : 0;
     }
-    if (args.value(0) == QLatin1String("--case")) return runOne(args.mid(1));
+    if (args.value(0) == QLatin1String("--case"))
+        return runOne(args.mid(1));
 
     int soakOnly = 0;
     bool quick = false;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--soak") && i + 1 < args.size()) soakOnly = args[++i].toInt();
-        else if (args[i] == QLatin1String("--quick")) quick = true;
-        else return usage();
+        if (args[i] == QLatin1String("--soak") && i + 1 < args.size())
+            soakOnly = args[++i].toInt();
+        else if (args[i] == QLatin1String("--quick"))
+            quick = true;
+        else
+            return usage();
     }
     std::printf("Machine: %s, %d logical cores, %s RAM; %s; Qt %s; QPA %s\n", qPrintable(cpuName()),
                 QThread::idealThreadCount(), qPrintable(memTotal()),
@@ -193,24 +231,35 @@ int main(int argc, char *argv[]) {
         const double storeGrowth = get(soak, "soak_store_growth_bytes");
         // Allowed: allocator noise of a few MB or a tenth of the transcript's own growth.
         const bool ok = other <= std::max(4.0 * 1024 * 1024, 0.1 * storeGrowth);
-        std::printf("soak_rss_growth_bytes_per_line %s\n", qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
+        std::printf("soak_rss_growth_bytes_per_line %s\n",
+                    qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
         std::printf("soak_non_transcript_growth_bytes %s\n", qPrintable(fmt(other)));
-        std::printf("soak_verdict %s\n", ok ? "memory grows only with the transcript" : "MEMORY GROWS BEYOND THE TRANSCRIPT");
+        std::printf("soak_verdict %s\n", ok ? "memory grows only with the transcript"
+                                            : "MEMORY GROWS BEYOND THE TRANSCRIPT");
         return ok ? 0 : 1;
     }
 
     const int big = quick ? 112000 : 1012000; // the last window ends past 1,010,000
     const int base = quick ? 10000 : 20000;
-    const QString n = QString::number(big), nb = QString::number(base), nl = QStringLiteral("100000");
+    const QString n = QString::number(big), nb = QString::number(base),
+                  nl = QStringLiteral("100000");
     const Results parse = runCase({QStringLiteral("parse")});
-    const Results plain = runCase({QStringLiteral("e2e"), QStringLiteral("view"), QStringLiteral("plain"), QStringLiteral("nolog"), n});
-    const Results moder = runCase({QStringLiteral("e2e"), QStringLiteral("view"), QStringLiteral("moderated"), QStringLiteral("nolog"), n});
-    const Results plainLog = runCase({QStringLiteral("e2e"), QStringLiteral("view"), QStringLiteral("plain"), QStringLiteral("log"), nl});
-    const Results moderLog = runCase({QStringLiteral("e2e"), QStringLiteral("view"), QStringLiteral("moderated"), QStringLiteral("log"), nl});
-    const Results ptePlain = runCase({QStringLiteral("e2e"), QStringLiteral("plaintextedit"), QStringLiteral("plain"), QStringLiteral("nolog"), nb});
-    const Results pteModer = runCase({QStringLiteral("e2e"), QStringLiteral("plaintextedit"), QStringLiteral("moderated"), QStringLiteral("nolog"), nb});
-    const Results tePlain = runCase({QStringLiteral("e2e"), QStringLiteral("textedit"), QStringLiteral("plain"), QStringLiteral("nolog"), nb});
-    const Results teModer = runCase({QStringLiteral("e2e"), QStringLiteral("textedit"), QStringLiteral("moderated"), QStringLiteral("nolog"), nb});
+    const Results plain = runCase({QStringLiteral("e2e"), QStringLiteral("view"),
+                                   QStringLiteral("plain"), QStringLiteral("nolog"), n});
+    const Results moder = runCase({QStringLiteral("e2e"), QStringLiteral("view"),
+                                   QStringLiteral("moderated"), QStringLiteral("nolog"), n});
+    const Results plainLog = runCase({QStringLiteral("e2e"), QStringLiteral("view"),
+                                      QStringLiteral("plain"), QStringLiteral("log"), nl});
+    const Results moderLog = runCase({QStringLiteral("e2e"), QStringLiteral("view"),
+                                      QStringLiteral("moderated"), QStringLiteral("log"), nl});
+    const Results ptePlain = runCase({QStringLiteral("e2e"), QStringLiteral("plaintextedit"),
+                                      QStringLiteral("plain"), QStringLiteral("nolog"), nb});
+    const Results pteModer = runCase({QStringLiteral("e2e"), QStringLiteral("plaintextedit"),
+                                      QStringLiteral("moderated"), QStringLiteral("nolog"), nb});
+    const Results tePlain = runCase({QStringLiteral("e2e"), QStringLiteral("textedit"),
+                                     QStringLiteral("plain"), QStringLiteral("nolog"), nb});
+    const Results teModer = runCase({QStringLiteral("e2e"), QStringLiteral("textedit"),
+                                     QStringLiteral("moderated"), QStringLiteral("nolog"), nb});
     const Results autosq = runCase({QStringLiteral("autosquelch")});
     const Results joins = runCase({QStringLiteral("joins")});
     const Results squelch = runCase({QStringLiteral("squelch")});
@@ -222,7 +271,8 @@ int main(int argc, char *argv[]) {
     std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
     row(QStringLiteral("memchr line split (floor), lines/s"), fmt(get(parse, "floor_lines_per_s")),
         fmt(get(parse, "floor_mb_per_s")) + QStringLiteral(" MB/s"));
-    row(QStringLiteral("connection line cutting + ParseLine, lines/s"), fmt(get(parse, "parse_lines_per_s")),
+    row(QStringLiteral("connection line cutting + ParseLine, lines/s"),
+        fmt(get(parse, "parse_lines_per_s")),
         fmt(get(parse, "parse_mb_per_s")) + QStringLiteral(" MB/s"));
     struct E2e {
         const char *what;
@@ -241,37 +291,51 @@ int main(int argc, char *argv[]) {
     for (const E2e &e : runs) {
         const QString what = QString::fromLatin1(e.what);
         row(what + QStringLiteral(": lines/s"), fmt(get(*e.r, "lines_per_s")),
-            fmt(get(*e.r, "lines")) + QStringLiteral(" lines of ") + fmt(get(*e.r, "line_length")) + QStringLiteral(" chars"));
+            fmt(get(*e.r, "lines")) + QStringLiteral(" lines of ") + fmt(get(*e.r, "line_length")) +
+                QStringLiteral(" chars"));
         QStringList points;
         for (int at : {1000, 10000, 100000, 1000000}) {
             const double v = e.r->value(QStringLiteral("ms_per_1000_at_%1").arg(at), std::nan(""));
-            if (!std::isnan(v)) points << QStringLiteral("%1: %2").arg(fmt(at), fmt(v, 2));
+            if (!std::isnan(v))
+                points << QStringLiteral("%1: %2").arg(fmt(at), fmt(v, 2));
         }
-        row(what + QStringLiteral(": ms per 1,000 lines at N lines"), QString(), points.join(QStringLiteral(", ")));
-        row(what + QStringLiteral(": peak memory per line (bytes)"), fmt(get(*e.r, "peak_bytes_per_line")),
+        row(what + QStringLiteral(": ms per 1,000 lines at N lines"), QString(),
+            points.join(QStringLiteral(", ")));
+        row(what + QStringLiteral(": peak memory per line (bytes)"),
+            fmt(get(*e.r, "peak_bytes_per_line")),
             e.r->contains(QStringLiteral("store_bytes_per_line"))
-                ? QStringLiteral("line store: ") + fmt(get(*e.r, "store_bytes_per_line")) : QString());
+                ? QStringLiteral("line store: ") + fmt(get(*e.r, "store_bytes_per_line"))
+                : QString());
         row(what + QStringLiteral(": longest stall (ms)"), fmt(get(*e.r, "max_stall_ms"), 1),
             (e.r->contains(QStringLiteral("max_stall_ms_100k"))
-                 ? QStringLiteral("first 100,000 lines: ") + fmt(get(*e.r, "max_stall_ms_100k"), 1) + QStringLiteral("; ")
+                 ? QStringLiteral("first 100,000 lines: ") +
+                       fmt(get(*e.r, "max_stall_ms_100k"), 1) + QStringLiteral("; ")
                  : QString()) +
-                QStringLiteral("own processor time in the longest busy stretch: ") + fmt(get(*e.r, "max_busy_ms"), 1));
+                QStringLiteral("own processor time in the longest busy stretch: ") +
+                fmt(get(*e.r, "max_busy_ms"), 1));
         row(what + QStringLiteral(": window resize (ms)"), fmt(get(*e.r, "resize_ms"), 2),
             QStringLiteral("with all its lines"));
     }
     for (int t : {0, 10, 50, 100})
         row(QStringLiteral("autosquelch alone, %1 triggers: us per judged line").arg(t),
             fmt(autosq.value(QStringLiteral("us_per_line_%1_triggers").arg(t), std::nan("")), 3));
-    row(QStringLiteral("10,000 joins in one burst, until shown (ms)"), fmt(get(joins, "joins_10k_ms"), 1));
-    row(QStringLiteral("10,000 leaves in one burst, until shown (ms)"), fmt(get(joins, "leaves_10k_ms"), 1));
-    row(QStringLiteral("10 pasted lines of 150 bytes against the quota (ms)"), fmt(get(burst, "burst_ms"), 0),
-        QStringLiteral("window 1 s, margin 100 ms on both sides; refusals: ") + fmt(get(burst, "burst_refusals")) +
+    row(QStringLiteral("10,000 joins in one burst, until shown (ms)"),
+        fmt(get(joins, "joins_10k_ms"), 1));
+    row(QStringLiteral("10,000 leaves in one burst, until shown (ms)"),
+        fmt(get(joins, "leaves_10k_ms"), 1));
+    row(QStringLiteral("10 pasted lines of 150 bytes against the quota (ms)"),
+        fmt(get(burst, "burst_ms"), 0),
+        QStringLiteral("window 1 s, margin 100 ms on both sides; refusals: ") +
+            fmt(get(burst, "burst_refusals")) +
             (get(burst, "burst_connected") == 1 ? QString() : QStringLiteral("; DISCONNECTED")));
     row(QStringLiteral("start to main window shown (ms)"), fmt(get(startup, "startup_ms"), 1),
         QStringLiteral("median of 5 starts, spread ") + fmt(get(startup, "startup_spread_ms"), 1));
-    row(QStringLiteral("idle connected client, resident memory (MB)"), fmt(get(idle, "idle_rss_mb"), 1));
-    row(QStringLiteral("line path, empty squelch list (ns per line)"), fmt(get(squelch, "line_path_ns_empty")));
-    row(QStringLiteral("line path, 100,000-name squelch list (ns per line)"), fmt(get(squelch, "line_path_ns_100k")));
+    row(QStringLiteral("idle connected client, resident memory (MB)"),
+        fmt(get(idle, "idle_rss_mb"), 1));
+    row(QStringLiteral("line path, empty squelch list (ns per line)"),
+        fmt(get(squelch, "line_path_ns_empty")));
+    row(QStringLiteral("line path, 100,000-name squelch list (ns per line)"),
+        fmt(get(squelch, "line_path_ns_100k")));
     printSoak(soak);
 
     const double pte = std::min(get(plain, "lines_per_s") / get(ptePlain, "lines_per_s"),
@@ -288,10 +352,12 @@ int main(int argc, char *argv[]) {
     std::printf("flatness_1m_vs_1k %s\n", qPrintable(fmt(quick ? flat100k : flat, 2)));
     std::printf("bytes_per_line %s\n", qPrintable(fmt(get(plain, "peak_bytes_per_line"))));
     std::printf("resize_ms_1m %s\n", qPrintable(fmt(get(plain, "resize_ms"), 2)));
-    std::printf("max_stall_ms %s\n",
-                qPrintable(fmt(std::max(get(plain, "max_stall_ms_100k"), get(moder, "max_stall_ms_100k")), 1)));
+    std::printf("max_stall_ms %s\n", qPrintable(fmt(std::max(get(plain, "max_stall_ms_100k"),
+                                                             get(moder, "max_stall_ms_100k")),
+                                                    1)));
     std::printf("max_busy_ms %s\n",
-                qPrintable(fmt(std::max(get(plain, "max_busy_ms_100k"), get(moder, "max_busy_ms_100k")), 1)));
+                qPrintable(fmt(
+                    std::max(get(plain, "max_busy_ms_100k"), get(moder, "max_busy_ms_100k")), 1)));
     std::printf("parse_vs_floor %s\n", qPrintable(fmt(get(parse, "parse_vs_floor"), 2)));
     std::printf("joins_10k_ms %s\n", qPrintable(fmt(get(joins, "joins_10k_ms"), 1)));
     std::printf("leaves_10k_ms %s\n", qPrintable(fmt(get(joins, "leaves_10k_ms"), 1)));
@@ -299,8 +365,11 @@ int main(int argc, char *argv[]) {
     std::printf("burst_refusals %s\n", qPrintable(fmt(get(burst, "burst_refusals"))));
     std::printf("startup_ms %s\n", qPrintable(fmt(get(startup, "startup_ms"), 1)));
     std::printf("idle_rss_mb %s\n", qPrintable(fmt(get(idle, "idle_rss_mb"), 1)));
-    std::printf("squelch_100k_overhead %s\n", qPrintable(fmt(get(squelch, "squelch_100k_overhead"), 3)));
-    std::printf("soak_rss_growth_bytes_per_line %s\n", qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
-    std::printf("soak_non_transcript_growth_bytes %s\n", qPrintable(fmt(get(soak, "soak_non_transcript_growth_bytes"))));
+    std::printf("squelch_100k_overhead %s\n",
+                qPrintable(fmt(get(squelch, "squelch_100k_overhead"), 3)));
+    std::printf("soak_rss_growth_bytes_per_line %s\n",
+                qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
+    std::printf("soak_non_transcript_growth_bytes %s\n",
+                qPrintable(fmt(get(soak, "soak_non_transcript_growth_bytes"))));
     return 0;
 }

@@ -11,8 +11,10 @@ namespace {
 
 // Handlers may replace or clear their own slot while they run, so each
 // event is fired through a copy.
-template <class F, class... Args> void fire(const F &event, Args &&...args) {
-    if (!event) return;
+template <class F, class... Args> void fire(const F &event, Args &&...args)
+{
+    if (!event)
+        return;
     F handler = event;
     handler(std::forward<Args>(args)...);
 }
@@ -21,27 +23,34 @@ constexpr qsizetype ReceiveChunk = 16384;
 
 } // namespace
 
-TChatInterface::TChatInterface(QObject *parent) : QObject(parent) {
+TChatInterface::TChatInterface(QObject *parent) : QObject(parent)
+{
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this,
             [this] { guarded([this] { onConnectTimeout(); }); });
 }
 
-TChatInterface::~TChatInterface() {
+TChatInterface::~TChatInterface()
+{
     OnDisconnect = nullptr;
-    if (m_connected) guarded([this] { Close(); });
-    if (m_socket) m_socket->disconnect(this);
+    if (m_connected)
+        guarded([this] { Close(); });
+    if (m_socket)
+        m_socket->disconnect(this);
 }
 
-bool TChatInterface::Open() {
+bool TChatInterface::Open()
+{
     // One link at a time: a second Open while connecting or connected
     // would orphan the socket in use.
-    if (m_connecting || m_connected) return false;
+    if (m_connecting || m_connected)
+        return false;
     m_connecting = true;
     m_errorText.clear();
     clearCarry();
     ++m_generation;
-    if (m_socket) releaseSocket();
+    if (m_socket)
+        releaseSocket();
 
     auto *socket = new QTcpSocket(this);
     m_socket = socket;
@@ -62,44 +71,55 @@ bool TChatInterface::Open() {
     return true;
 }
 
-void TChatInterface::Close() {
+void TChatInterface::Close()
+{
     m_connected = false;
     m_connecting = false;
     m_connectTimer.stop();
     clearCarry();
     ++m_generation;
-    if (!m_socket) return;
+    if (!m_socket)
+        return;
     releaseSocket();
     // A connect still pending is ended as well: the user must see that the
     // attempt is over, and may connect again at once.
     fire(OnDisconnect);
 }
 
-bool TChatInterface::SendData(const QString &text) {
-    if (!m_connected || !m_socket) return false;
+bool TChatInterface::SendData(const QString &text)
+{
+    if (!m_connected || !m_socket)
+        return false;
     const QByteArray bytes = text.toLatin1();
     // QTcpSocket buffers the whole text and writes it as the peer takes it.
-    if (m_socket->write(bytes) > 0) return true;
+    if (m_socket->write(bytes) > 0)
+        return true;
     fire(OnSendError);
     return false;
 }
 
-bool TChatInterface::SendLoginScript() {
-    if (!m_connected) return true;
+bool TChatInterface::SendLoginScript()
+{
+    if (!m_connected)
+        return true;
     const QStringList lines = LoginScript; // a handler may change the list
     for (const QString &line : lines) {
-        if (!SendData(line + QLatin1Char('\r'))) return false;
+        if (!SendData(line + QLatin1Char('\r')))
+            return false;
     }
     fire(OnLogin);
     return true;
 }
 
-void TChatInterface::receiveBytes(const QByteArray &bytes) {
+void TChatInterface::receiveBytes(const QByteArray &bytes)
+{
     m_carry.append(bytes);
-    if (!runPassGuarded()) scheduleFollowUp();
+    if (!runPassGuarded())
+        scheduleFollowUp();
 }
 
-void TChatInterface::onConnected() {
+void TChatInterface::onConnected()
+{
     guarded([this] {
         m_connectTimer.stop();
         m_connected = true;
@@ -109,25 +129,32 @@ void TChatInterface::onConnected() {
         try {
             fire(OnConnect);
         } catch (...) {
-            if (generation == m_generation) m_connecting = false;
+            if (generation == m_generation)
+                m_connecting = false;
             throw;
         }
-        if (generation == m_generation) m_connecting = false;
+        if (generation == m_generation)
+            m_connecting = false;
     });
 }
 
-void TChatInterface::onReadyRead() {
-    if (!runPassGuarded()) scheduleFollowUp();
+void TChatInterface::onReadyRead()
+{
+    if (!runPassGuarded())
+        scheduleFollowUp();
 }
 
-void TChatInterface::onDisconnected() {
+void TChatInterface::onDisconnected()
+{
     QTcpSocket *const socket = m_socket;
-    if (!socket) return;
+    if (!socket)
+        return;
     // Lines that arrived complete before the close are still delivered;
     // each failed pass has consumed the line that failed.
     while (socket == m_socket && !runPassGuarded()) {
     }
-    if (socket != m_socket) return; // a handler closed or reopened the link
+    if (socket != m_socket)
+        return; // a handler closed or reopened the link
     m_connected = false;
     m_connecting = false;
     m_connectTimer.stop();
@@ -137,9 +164,11 @@ void TChatInterface::onDisconnected() {
     guarded([this] { fire(OnConnectClosed); });
 }
 
-void TChatInterface::onErrorOccurred(int error) {
+void TChatInterface::onErrorOccurred(int error)
+{
     QTcpSocket *const socket = m_socket;
-    if (!socket) return;
+    if (!socket)
+        return;
     if (!m_connected) {
         const QString reason = socket->errorString();
         guarded([this, reason] { failConnect(reason); });
@@ -155,23 +184,27 @@ void TChatInterface::onErrorOccurred(int error) {
         onDisconnected();
 }
 
-void TChatInterface::onConnectTimeout() {
+void TChatInterface::onConnectTimeout()
+{
     if (m_connecting && !m_connected && m_socket)
         failConnect(QStringLiteral("Connection timed out"));
 }
 
-void TChatInterface::failConnect(const QString &reason) {
+void TChatInterface::failConnect(const QString &reason)
+{
     m_connectTimer.stop();
     m_errorText = reason;
     m_connected = false;
     m_connecting = false;
     clearCarry();
     ++m_generation;
-    if (m_socket) releaseSocket();
+    if (m_socket)
+        releaseSocket();
     fire(OnSocketError);
 }
 
-void TChatInterface::releaseSocket() {
+void TChatInterface::releaseSocket()
+{
     QTcpSocket *const socket = m_socket;
     m_socket = nullptr;
     socket->disconnect(this);
@@ -192,13 +225,15 @@ void TChatInterface::releaseSocket() {
     socket->deleteLater();
 }
 
-void TChatInterface::clearCarry() {
+void TChatInterface::clearCarry()
+{
     m_carry.clear();
     m_head = 0;
     m_scan = 0;
 }
 
-bool TChatInterface::runPassGuarded() {
+bool TChatInterface::runPassGuarded()
+{
     bool finished = false;
     guarded([this, &finished] {
         receivePass();
@@ -207,19 +242,23 @@ bool TChatInterface::runPassGuarded() {
     return finished;
 }
 
-void TChatInterface::scheduleFollowUp() {
-    if (m_followUpQueued) return;
+void TChatInterface::scheduleFollowUp()
+{
+    if (m_followUpQueued)
+        return;
     m_followUpQueued = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
             m_followUpQueued = false;
-            if (!runPassGuarded()) scheduleFollowUp();
+            if (!runPassGuarded())
+                scheduleFollowUp();
         },
         Qt::QueuedConnection);
 }
 
-void TChatInterface::receivePass() {
+void TChatInterface::receivePass()
+{
     // A nested event loop inside a handler must not start a second scan
     // of the same carry-over; the outer pass asks for another one instead.
     if (m_inPass) {
@@ -229,7 +268,8 @@ void TChatInterface::receivePass() {
     struct PassScope {
         TChatInterface *self;
         explicit PassScope(TChatInterface *s) : self(s) { self->m_inPass = true; }
-        ~PassScope() {
+        ~PassScope()
+        {
             self->m_inPass = false;
             if (self->m_passWanted) {
                 self->m_passWanted = false;
@@ -240,20 +280,24 @@ void TChatInterface::receivePass() {
 
     const quint64 generation = m_generation;
     cutLines(generation); // lines left over by a pass a handler broke off
-    if (generation != m_generation) return;
+    if (generation != m_generation)
+        return;
     char buffer[ReceiveChunk];
     // Qt signals readyRead once per arrival, so everything buffered is read
     // now, a chunk at a time to keep the carry-over small.
     while (m_socket && m_socket->bytesAvailable() > 0) {
         const qint64 got = m_socket->read(buffer, ReceiveChunk);
-        if (got <= 0) break;
+        if (got <= 0)
+            break;
         m_carry.append(buffer, qsizetype(got));
         cutLines(generation);
-        if (generation != m_generation) return;
+        if (generation != m_generation)
+            return;
     }
 }
 
-void TChatInterface::cutLines(quint64 generation) {
+void TChatInterface::cutLines(quint64 generation)
+{
     // The next LF at or after m_scan (size: none), kept from line to line so
     // that lines ended by CR alone do not make every search run to the end.
     qsizetype lf = -1;
@@ -274,14 +318,16 @@ void TChatInterface::cutLines(quint64 generation) {
             end = lf;
         if (end < 0) {
             m_scan = size;
-            if (size - m_head < MaxLineLength) break;
+            if (size - m_head < MaxLineLength)
+                break;
             end = m_head + MaxLineLength - 1; // an endless line is cut here
         }
         const qsizetype start = m_head;
         m_head = end + 1;
         m_scan = std::max(m_scan, m_head);
         deliver(data + start, end + 1 - start);
-        if (generation != m_generation) return; // closed under us: the carry-over is gone
+        if (generation != m_generation)
+            return; // closed under us: the carry-over is gone
     }
     if (m_head > 0) {
         m_carry.remove(0, m_head);
@@ -290,11 +336,14 @@ void TChatInterface::cutLines(quint64 generation) {
     }
 }
 
-void TChatInterface::deliver(const char *data, qsizetype length) {
+void TChatInterface::deliver(const char *data, qsizetype length)
+{
     // A cut line holds at most one terminator, as its last byte.
     const char last = data[length - 1];
-    if ((last == '\n' && NoLineFeed) || (last == '\r' && NoReturn)) --length;
-    if (length == 0 || !OnDataReceived) return;
+    if ((last == '\n' && NoLineFeed) || (last == '\r' && NoReturn))
+        --length;
+    if (length == 0 || !OnDataReceived)
+        return;
     // The previous line's buffer is reused unless a handler kept that line
     // (then the write below gets a fresh one); a line delivered from inside
     // a handler takes another buffer, as this one is out on loan.

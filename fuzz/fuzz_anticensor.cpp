@@ -5,7 +5,8 @@
 
 #include "rules/anticensor.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     static const tAntiCensorTable table = makeAntiCensorTable();
     const QString text = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
     const QString result = applyAntiCensor(table, text);

@@ -12,12 +12,14 @@ namespace {
 Tmain *window = nullptr;
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
     window = startFuzzWindow();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const qsizetype split = bytes.indexOf('\0');
     const QString phrase = QString::fromLatin1(split < 0 ? bytes : bytes.left(split));
@@ -33,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         const bool verdict = window->autosquelch(reason, QStringLiteral("carol"), line);
         if (verdict == reason.isEmpty())
             fuzzFailure("a verdict without a reason, or a reason without a verdict", reason);
-        if (!verdict && !reason.isEmpty()) fuzzFailure("a reason without a verdict", reason);
+        if (!verdict && !reason.isEmpty())
+            fuzzFailure("a reason without a verdict", reason);
     });
     // Keep the transcript from growing over the run.
     window->chat->clear();

@@ -9,19 +9,23 @@
 #include <QFile>
 
 namespace {
-QByteArray fileBytes(const QString &name) {
+QByteArray fileBytes(const QString &name)
+{
     QFile f(name);
-    if (!f.open(QIODevice::ReadOnly)) fuzzFailure("cannot read back", name);
+    if (!f.open(QIODevice::ReadOnly))
+        fuzzFailure("cannot read back", name);
     return f.readAll();
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
     startFuzzApplication();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     const QString conf = QStringLiteral("tressel.conf");
     writeFuzzFile(conf, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     // One dialog for all inputs (it is costly to make): each read empties

@@ -16,7 +16,6 @@
 
 #include <QLineEdit>
 
-
 namespace {
 
 // The arrival sizes: a small generator seeded by the second byte, with a
@@ -24,13 +23,15 @@ namespace {
 class Arrivals {
 public:
     explicit Arrivals(uint8_t seed) : m_state(seed * 2654435761u + 1), m_limit(limitOf(seed)) {}
-    size_t next() {
+    size_t next()
+    {
         m_state = m_state * 1103515245u + 12345u;
         return 1 + (m_state >> 8) % m_limit;
     }
 
 private:
-    static size_t limitOf(uint8_t seed) {
+    static size_t limitOf(uint8_t seed)
+    {
         static const size_t limits[] = {1, 2, 3, 5, 8, 16, 64, 512, 4096, 65536};
         return limits[seed % (sizeof limits / sizeof limits[0])];
     }
@@ -41,7 +42,8 @@ private:
 // A window is costly to make, so one serves many inputs: it is put back to
 // its start state before each, and made anew now and then so that nothing
 // left over from earlier inputs piles up.
-Tmain *window() {
+Tmain *window()
+{
     // Never deleted at exit: Qt's own globals are gone by then.
     static Tmain *main = nullptr;
     static int uses = 0;
@@ -57,8 +59,10 @@ Tmain *window() {
     guarded([m] {
         m->bnet->Close(); // drops what is left of the last stream
         m->process->floodTimerTick();
-        if (m->envVars.chatPaused) m->PauseChatClick();
-        if (m->envVars.lamerMode) m->lamermodeClick();
+        if (m->envVars.chatPaused)
+            m->PauseChatClick();
+        if (m->envVars.lamerMode)
+            m->lamermodeClick();
         m->dispWhisperClick();
         m->chat->clear();
         m->whisper->clear();
@@ -74,14 +78,17 @@ Tmain *window() {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
     startFuzzApplication();
     writeFuzzFile(QStringLiteral("tressel.conf"), everythingOnConfig());
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (size < 2) return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
     const uint8_t switches = data[0];
     Arrivals arrivals(data[1]);
     data += 2;
@@ -90,9 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzzDialogs().defaultConfirm = switches & 8;
     Tmain *main = window();
     guarded([&] {
-        if (switches & 1) main->PauseChatClick();
-        if (switches & 2) main->lamermodeClick();
-        if (switches & 4) main->dispRawClick();
+        if (switches & 1)
+            main->PauseChatClick();
+        if (switches & 2)
+            main->lamermodeClick();
+        if (switches & 4)
+            main->dispRawClick();
     });
     settleEvents();
 
@@ -113,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     guarded([&] {
         main->text->setText(QStringLiteral("/ver"));
         main->sendClick();
-        if (main->envVars.chatPaused) main->PauseChatClick();
+        if (main->envVars.chatPaused)
+            main->PauseChatClick();
     });
     settleEvents();
     return 0;

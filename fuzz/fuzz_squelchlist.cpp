@@ -15,7 +15,8 @@ Tmain *window = nullptr;
 
 // The entries' bytes: what the list is kept and looked up by (the text
 // shown is their decoded form).
-QStringList names() {
+QStringList names()
+{
     QStringList out;
     for (int i = 0; i < window->brx->count(); ++i)
         out << TTextItem::bytesOf(window->brx->item(i));
@@ -23,12 +24,14 @@ QStringList names() {
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
     window = startFuzzWindow();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     writeFuzzFile(QStringLiteral("brx.conf"), bytes);
     try {
@@ -41,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                         loaded.join(QLatin1Char('|')) + QStringLiteral(" -> ") +
                             names().join(QLatin1Char('|')));
         for (const QString &name : loaded)
-            if (!window->checkSquelch(name)) fuzzFailure("a loaded name is not squelched", name);
+            if (!window->checkSquelch(name))
+                fuzzFailure("a loaded name is not squelched", name);
     } catch (const TError &e) {
         fuzzFailure("the squelch list file could not be used", e.text());
     }

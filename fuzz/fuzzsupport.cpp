@@ -17,8 +17,10 @@ QTemporaryDir *workDir = nullptr;
 ScriptedDialogs *dialogsInUse = nullptr;
 } // namespace
 
-void startFuzzApplication() {
-    if (application) return;
+void startFuzzApplication()
+{
+    if (application)
+        return;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's own warnings about odd fonts and sizes would flood the output.
     qputenv("QT_LOGGING_RULES", "*.debug=false;*.warning=false");
@@ -37,26 +39,25 @@ void startFuzzApplication() {
     dialogsInUse->record = false;
 }
 
-ScriptedDialogs &fuzzDialogs() {
-    return *dialogsInUse;
-}
+ScriptedDialogs &fuzzDialogs() { return *dialogsInUse; }
 
-void writeFuzzFile(const QString &name, const QByteArray &bytes) {
+void writeFuzzFile(const QString &name, const QByteArray &bytes)
+{
     QFile f(name);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
         fuzzFailure("cannot write the input file", name);
 }
 
-void removeFuzzFile(const QString &name) {
-    QFile::remove(name);
-}
+void removeFuzzFile(const QString &name) { QFile::remove(name); }
 
-void settleEvents() {
+void settleEvents()
+{
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-QByteArray everythingOnConfig() {
+QByteArray everythingOnConfig()
+{
     const QStringList lines = {
         "username=alice",
         "server=127.0.0.1",
@@ -98,7 +99,8 @@ QByteArray everythingOnConfig() {
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1();
 }
 
-void fuzzFailure(const char *what, const QString &detail) {
+void fuzzFailure(const char *what, const QString &detail)
+{
     std::fprintf(stderr, "tressel-fuzz: %s: %s\n", what, detail.toLatin1().constData());
     std::abort();
 }

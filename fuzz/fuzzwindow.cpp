@@ -2,13 +2,15 @@
 
 #include "mainwindow/Tmain.h"
 
-Tmain *newFuzzWindow() {
+Tmain *newFuzzWindow()
+{
     Tmain *window = new Tmain;
     window->terminate = [] {};
     return window;
 }
 
-Tmain *startFuzzWindow() {
+Tmain *startFuzzWindow()
+{
     startFuzzApplication();
     writeFuzzFile(QStringLiteral("tressel.conf"), everythingOnConfig());
     return newFuzzWindow();

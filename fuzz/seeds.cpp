@@ -20,29 +20,36 @@ namespace {
 QString outDir;
 int written = 0;
 
-void writeSeed(const QString &target, const QByteArray &bytes) {
+void writeSeed(const QString &target, const QByteArray &bytes)
+{
     QDir().mkpath(outDir + QLatin1Char('/') + target);
     const QString name =
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
     QFile f(outDir + QLatin1Char('/') + target + QLatin1Char('/') + name);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size()) ++written;
+    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size())
+        ++written;
 }
 
 // A stream seed with its two leading bytes: the switches and the way the
 // stream is cut. A few combinations, so each starts from a different road.
-void writeStreamSeeds(const QByteArray &stream) {
-    if (stream.isEmpty()) return;
+void writeStreamSeeds(const QByteArray &stream)
+{
+    if (stream.isEmpty())
+        return;
     static const char prefixes[][2] = {{0x00, 0x09}, {0x1f, 0x00}, {0x0e, 0x06}};
     for (const auto &p : prefixes)
         writeSeed(QStringLiteral("fuzz_server_stream"), QByteArray(p, 2) + stream);
 }
 
 // One Python byte-string literal, b'...' or b"...", from its opening quote.
-QByteArray decodeLiteral(const QByteArray &text, bool *ok) {
+QByteArray decodeLiteral(const QByteArray &text, bool *ok)
+{
     *ok = false;
-    if (text.size() < 3 || text[0] != 'b') return QByteArray();
+    if (text.size() < 3 || text[0] != 'b')
+        return QByteArray();
     const char quote = text[1];
-    if (quote != '\'' && quote != '"') return QByteArray();
+    if (quote != '\'' && quote != '"')
+        return QByteArray();
     QByteArray out;
     for (qsizetype i = 2; i < text.size(); ++i) {
         const char c = text[i];
@@ -83,9 +90,11 @@ QByteArray decodeLiteral(const QByteArray &text, bool *ok) {
 }
 
 // Every "<<<" block of a transcript: the bytes one client received at once.
-int transcriptSeeds(const QString &fileName) {
+int transcriptSeeds(const QString &fileName)
+{
     QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly)) return 0;
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
     int blocks = 0;
     QByteArray block;
     bool inBlock = false;
@@ -117,7 +126,8 @@ int transcriptSeeds(const QString &fileName) {
 
 // The gateway in this process, a real client logged in, and the console
 // commands and client commands that make it send every kind of line.
-void gatewaySeeds() {
+void gatewaySeeds()
+{
     GatewayOptions options;
     options.port = 0;
     options.floodQuota = false;
@@ -145,7 +155,8 @@ void gatewaySeeds() {
         all += got;
         return got;
     };
-    if (!client.waitForConnected(5000)) return;
+    if (!client.waitForConnected(5000))
+        return;
     client.write("\x03\x04"
                  "alice\rpw\r\r");
     writeStreamSeeds(collect(300));
@@ -191,7 +202,8 @@ void gatewaySeeds() {
     writeStreamSeeds(all);
 }
 
-void configSeeds() {
+void configSeeds()
+{
     const QByteArray written =
         "# Config file for Tressel 1.5. This is generated when you click OK on the options "
         "dialogue.\r\n# You might screw it up if you manually edit it.\r\n# File generated at "
@@ -229,7 +241,8 @@ void configSeeds() {
                                                  "text_colour=sky blue\nhomechannel=Lobby \n");
 }
 
-void otherSeeds() {
+void otherSeeds()
+{
     writeSeed(QStringLiteral("fuzz_squelchlist"), "STARFoo\r\nCHATName With Spaces\r\nabc\r\n");
     writeSeed(QStringLiteral("fuzz_squelchlist"), "D2XPx\rW2BNy\nSEXP\r\n\r\nJSTRz");
 
@@ -270,7 +283,8 @@ void otherSeeds() {
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {

@@ -14,21 +14,27 @@ namespace {
 constexpr qint64 maxPacingWindowMs = 60000;
 
 // Handlers may replace their own slot while they run.
-template <class F, class... Args> void fire(const F &event, const Args &...args) {
-    if (!event) return;
+template <class F, class... Args> void fire(const F &event, const Args &...args)
+{
+    if (!event)
+        return;
     F handler = event;
     handler(args...);
 }
 
 // count characters from the 1-based position pos; a start before the first
 // character starts at the first, a start past the end gives nothing.
-QString copyAt(const QString &line, qsizetype pos, qsizetype count) {
-    if (pos < 1) pos = 1;
-    if (pos > line.size()) return QString();
+QString copyAt(const QString &line, qsizetype pos, qsizetype count)
+{
+    if (pos < 1)
+        pos = 1;
+    if (pos > line.size())
+        return QString();
     return line.mid(pos - 1, count);
 }
 
-int lineCode(const QString &line) {
+int lineCode(const QString &line)
+{
     // The gateway always sends four digits; anything else takes the general
     // rule, and no blank or sign can make one of the known codes.
     if (line.size() >= 4) {
@@ -39,10 +45,12 @@ int lineCode(const QString &line) {
             digits = c >= u'0' && c <= u'9';
             code = code * 10 + (c - u'0');
         }
-        if (digits) return code;
+        if (digits)
+            return code;
     }
     int code = 0;
-    if (!tryStrToInt(line.left(4), code)) return 0;
+    if (!tryStrToInt(line.left(4), code))
+        return 0;
     return code;
 }
 
@@ -50,7 +58,8 @@ int lineCode(const QString &line) {
 
 const QString TBnetChat::QuotaRefusal = QStringLiteral("Your message quota has been exceeded!");
 
-TBnetChat::TBnetChat(QObject *parent) : tBaseInterpreter(parent) {
+TBnetChat::TBnetChat(QObject *parent) : tBaseInterpreter(parent)
+{
     started.start();
     clock = [this] { return started.elapsed(); };
     floodTimer.setInterval(Wire::FloodIntervalMs);
@@ -60,11 +69,14 @@ TBnetChat::TBnetChat(QObject *parent) : tBaseInterpreter(parent) {
     // a twentieth of a long wait.
     holdTimer.setSingleShot(true);
     holdTimer.setTimerType(Qt::PreciseTimer);
-    connect(&holdTimer, &QTimer::timeout, this, [this] { guarded([this] { holdTimerExpired(); }); });
+    connect(&holdTimer, &QTimer::timeout, this,
+            [this] { guarded([this] { holdTimerExpired(); }); });
 }
 
-bool TBnetChat::Login() {
-    if (!ChatInterface) return false;
+bool TBnetChat::Login()
+{
+    if (!ChatInterface)
+        return false;
     resetQuota(); // the server counts each connection from nothing
     // SendLoginScript adds the final CR: 03 04 name CR password CR CR.
     QString line;
@@ -79,47 +91,59 @@ bool TBnetChat::Login() {
     return ChatInterface->SendLoginScript();
 }
 
-QString TBnetChat::GetUser(const QString &line) const {
+QString TBnetChat::GetUser(const QString &line) const
+{
     // The word after the keyword, which starts at character 6.
     const qsizetype first = line.indexOf(QLatin1Char(' '), 5);
-    if (first < 0) return QString();
+    if (first < 0)
+        return QString();
     qsizetype second = line.indexOf(QLatin1Char(' '), first + 1);
-    if (second < 0) second = line.size();
+    if (second < 0)
+        second = line.size();
     return line.mid(first + 1, second - first - 1);
 }
 
-QString TBnetChat::GetMess(const QString &line) const {
+QString TBnetChat::GetMess(const QString &line) const
+{
     // From after the first quote; the last character (the closing quote)
     // goes whatever it is, and inner quotes stay.
     const qsizetype quote = line.indexOf(QLatin1Char('"'));
-    if (quote < 0) return QString();
+    if (quote < 0)
+        return QString();
     const qsizetype length = line.size() - quote - 2;
-    if (length <= 0) return QString();
+    if (length <= 0)
+        return QString();
     return line.mid(quote + 1, length);
 }
 
-QString TBnetChat::GetFlags(const QString &line) const {
+QString TBnetChat::GetFlags(const QString &line) const
+{
     const qsizetype n = line.size();
     if (n > 0 && line.at(n - 1) == QLatin1Char(']'))
         return copyAt(line, n - 10, 4); // before " [PROD]"
     return copyAt(line, n - 3, 4);
 }
 
-QString TBnetChat::GetUserType(const QString &line) const {
+QString TBnetChat::GetUserType(const QString &line) const
+{
     return copyAt(line, line.size() - 4, 4);
 }
 
-void TBnetChat::ParseLine(const QString &line) {
+void TBnetChat::ParseLine(const QString &line)
+{
     // Only the fields an event carries are extracted, and only when
     // someone listens: this runs for every line the server sends.
     const auto userEvent = [&](const decltype(OnJoin) &event) {
-        if (event) fire(event, GetUser(line), GetFlags(line), GetUserType(line));
+        if (event)
+            fire(event, GetUser(line), GetFlags(line), GetUserType(line));
     };
     const auto talkEvent = [&](const decltype(OnTalk) &event) {
-        if (event) fire(event, GetUser(line), GetMess(line));
+        if (event)
+            fire(event, GetUser(line), GetMess(line));
     };
     const auto messEvent = [&](const decltype(OnInfo) &event) {
-        if (event) fire(event, GetMess(line));
+        if (event)
+            fire(event, GetMess(line));
     };
 
     switch (lineCode(line)) {
@@ -145,7 +169,8 @@ void TBnetChat::ParseLine(const QString &line) {
         messEvent(OnChannel);
         break;
     case Wire::UserFlags:
-        if (OnUserFlags) fire(OnUserFlags, GetUser(line), GetFlags(line));
+        if (OnUserFlags)
+            fire(OnUserFlags, GetUser(line), GetFlags(line));
         break;
     case Wire::WhisperSent:
         talkEvent(OnWhisperSent);
@@ -168,7 +193,8 @@ void TBnetChat::ParseLine(const QString &line) {
         const bool refusal = answerable && GetMess(line) == QuotaRefusal;
         const QString refused = lastSent;
         int waitMs = -1;
-        if (refusal) waitMs = takeRefusal();
+        if (refusal)
+            waitMs = takeRefusal();
         messEvent(OnError);
         if (refusal) {
             fire(OnRefused, refused, waitMs);
@@ -182,7 +208,8 @@ void TBnetChat::ParseLine(const QString &line) {
     case Wire::Null:
         break; // consumed without a word
     case Wire::UniqueName:
-        if (OnUniqueName) fire(OnUniqueName, GetUser(line));
+        if (OnUniqueName)
+            fire(OnUniqueName, GetUser(line));
         break;
     default:
         fire(OnUnHandled, line);
@@ -190,31 +217,40 @@ void TBnetChat::ParseLine(const QString &line) {
     }
 }
 
-void TBnetChat::SendLine(const QString &line) {
-    if (!ChatInterface) return;
+void TBnetChat::SendLine(const QString &line)
+{
+    if (!ChatInterface)
+        return;
     sendQueue.append(line);
     pump();
 }
 
-void TBnetChat::floodTimerTick() {
-    if (!ChatInterface) return;
-    if (!ChatInterface->Connected()) discardQueue();
+void TBnetChat::floodTimerTick()
+{
+    if (!ChatInterface)
+        return;
+    if (!ChatInterface->Connected())
+        discardQueue();
     // Each tick lets one line go; one the quota holds leaves when the quota
     // allows it, through the hold timer, without waiting for another tick.
     sendReady = true;
     pump();
 }
 
-void TBnetChat::holdTimerExpired() {
+void TBnetChat::holdTimerExpired()
+{
     // Lines held for a connection that has gone are the tick's to discard.
-    if (!ChatInterface || !ChatInterface->Connected()) return;
+    if (!ChatInterface || !ChatInterface->Connected())
+        return;
     pump();
 }
 
-void TBnetChat::discardQueue() {
+void TBnetChat::discardQueue()
+{
     resendFirst = false;
     holdTimer.stop();
-    if (sendQueue.isEmpty()) return;
+    if (sendQueue.isEmpty())
+        return;
     // Nothing can go out; the owner gets the lines back to keep.
     QStringList unsent;
     unsent.reserve(sendQueue.size());
@@ -224,27 +260,33 @@ void TBnetChat::discardQueue() {
     fire(OnUnsent, unsent);
 }
 
-int TBnetChat::unitsOf(const QString &line) const {
+int TBnetChat::unitsOf(const QString &line) const
+{
     qsizetype bytes = line.size();
-    while (bytes > 0 && (line.at(bytes - 1) == QLatin1Char('\r') || line.at(bytes - 1) == QLatin1Char('\n')))
+    while (bytes > 0 &&
+           (line.at(bytes - 1) == QLatin1Char('\r') || line.at(bytes - 1) == QLatin1Char('\n')))
         --bytes;
     const qsizetype perUnit = std::max(1, QuotaBytesPerUnit);
     return int(std::max<qsizetype>(1, (bytes + perUnit - 1) / perUnit));
 }
 
-qint64 TBnetChat::baseWindowMs() const {
+qint64 TBnetChat::baseWindowMs() const
+{
     return qint64(std::max(1, QuotaWindowMs)) + std::max(0, QuotaMarginMs);
 }
 
-int TBnetChat::pacingWindowMs() const {
+int TBnetChat::pacingWindowMs() const
+{
     const qint64 base = baseWindowMs();
     // Figures changed since the refusals: the doubling starts again from them.
-    if (backoff == 0 || backoffBase != base) return int(base);
+    if (backoff == 0 || backoffBase != base)
+        return int(base);
     const qint64 doubled = base << std::min(backoff, 16);
     return int(std::max(base, std::min(doubled, maxPacingWindowMs)));
 }
 
-qint64 TBnetChat::quotaWait(int units, qint64 now) const {
+qint64 TBnetChat::quotaWait(int units, qint64 now) const
+{
     const qint64 window = pacingWindowMs();
     const int quota = std::max(1, QuotaUnits);
     // A refused line goes again only once the window is clear, and so does
@@ -260,32 +302,41 @@ qint64 TBnetChat::quotaWait(int units, qint64 now) const {
         int used = 0, usedGuard = 0;
         for (const Sent &s : sentLog) {
             const qint64 age = t - s.at;
-            if (age < window) used += s.units;
-            if (age < guardWindow) usedGuard += s.units;
+            if (age < window)
+                used += s.units;
+            if (age < guardWindow)
+                usedGuard += s.units;
         }
-        if (alone ? used > 0 : used + units >= quota) return false;
+        if (alone ? used > 0 : used + units >= quota)
+            return false;
         return usedGuard == 0 || usedGuard + units < 2 * quota;
     };
-    if (fits(now)) return 0;
+    if (fits(now))
+        return 0;
     // The answer changes only when a sent line leaves one of the windows.
     QList<qint64> moments;
     for (const Sent &s : sentLog) {
         moments << s.at + window;
-        if (guardWindow) moments << s.at + guardWindow;
+        if (guardWindow)
+            moments << s.at + guardWindow;
     }
     std::sort(moments.begin(), moments.end());
     for (qint64 t : moments)
-        if (t > now && fits(t)) return t - now;
+        if (t > now && fits(t))
+            return t - now;
     return moments.isEmpty() ? 0 : std::max<qint64>(0, moments.last() - now);
 }
 
-void TBnetChat::pump() {
-    if (!ChatInterface) return;
+void TBnetChat::pump()
+{
+    if (!ChatInterface)
+        return;
     if (sendQueue.isEmpty()) {
         holdTimer.stop();
         return;
     }
-    if (!sendReady) return;
+    if (!sendReady)
+        return;
     const qint64 wait = quotaWait(unitsOf(sendQueue.first()), clock());
     if (wait > 0) {
         holdTimer.start(int(std::min<qint64>(wait, INT_MAX)));
@@ -297,7 +348,8 @@ void TBnetChat::pump() {
     transmit(sendQueue.takeFirst(), resend);
 }
 
-void TBnetChat::transmit(const QString &line, bool resend) {
+void TBnetChat::transmit(const QString &line, bool resend)
+{
     sendReady = false;
     const qint64 now = clock();
     // A line sent long ago no longer matters to any window.
@@ -306,7 +358,8 @@ void TBnetChat::transmit(const QString &line, bool resend) {
     sentLog.append({now, unitsOf(line)});
     // A refused line went again and no refusal of it came before this one:
     // the server took it, so its count is below the quota again.
-    if (cautious && !resend && lastSentResend && answerable) cautious = false;
+    if (cautious && !resend && lastSentResend && answerable)
+        cautious = false;
     lastSentResend = resend;
     lastSent = line;
     answerable = true;
@@ -315,7 +368,8 @@ void TBnetChat::transmit(const QString &line, bool resend) {
     ChatInterface->SendData(line);
 }
 
-int TBnetChat::takeRefusal() {
+int TBnetChat::takeRefusal()
+{
     answerable = false;
     cautious = true;
     const qint64 base = baseWindowMs();
@@ -325,15 +379,18 @@ int TBnetChat::takeRefusal() {
     }
     // Waiting cannot help a line that costs the whole quota by itself, nor
     // one refused after the longest wait with nothing else sent.
-    if (unitsOf(lastSent) >= std::max(1, QuotaUnits) || lastSentAlone) return -1;
-    if (pacingWindowMs() < maxPacingWindowMs) ++backoff;
+    if (unitsOf(lastSent) >= std::max(1, QuotaUnits) || lastSentAlone)
+        return -1;
+    if (pacingWindowMs() < maxPacingWindowMs)
+        ++backoff;
     sendQueue.prepend(lastSent);
     resendFirst = true;
     sendReady = true;
     return int(quotaWait(unitsOf(lastSent), clock()));
 }
 
-void TBnetChat::resetQuota() {
+void TBnetChat::resetQuota()
+{
     sentLog.clear();
     answerable = false;
     resendFirst = false;

@@ -114,16 +114,16 @@ private:
     QStringList sendQueue;
     bool sendReady = true; // the next line may go out at once
 
-    QList<Sent> sentLog;      // lines sent on this connection, oldest first
-    QString lastSent;         // the line a refusal arriving now refers to
-    bool answerable = false;  // no refusal has been taken for lastSent yet
-    bool resendFirst = false; // the queue's first line is a refused one
-    bool lastSentAlone = false; // lastSent went again after the longest wait
+    QList<Sent> sentLog;         // lines sent on this connection, oldest first
+    QString lastSent;            // the line a refusal arriving now refers to
+    bool answerable = false;     // no refusal has been taken for lastSent yet
+    bool resendFirst = false;    // the queue's first line is a refused one
+    bool lastSentAlone = false;  // lastSent went again after the longest wait
     bool lastSentResend = false; // lastSent was a refused line sent again
     // From a refusal until a refused line is known to have been taken: the
     // server's count may be near the hang-up, whatever the figures say.
     bool cautious = false;
     int linesSent = 0;
-    int backoff = 0;          // refusals that doubled the pacing window
-    qint64 backoffBase = 0;   // the window and margin the doubling started from
+    int backoff = 0;        // refusals that doubled the pacing window
+    qint64 backoffBase = 0; // the window and margin the doubling started from
 };

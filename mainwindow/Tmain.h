@@ -1,10 +1,10 @@
 #pragma once
 // The program's one window. Its methods carry all chat behaviour; each
 // behaviour area lives in a source file of its own in this folder.
-#include "rules/anticensor.h"
 #include "mainwindow/envvars.h"
-#include "widgets/ttranscriptpane.h"
+#include "rules/anticensor.h"
 #include "rules/usertable.h"
+#include "widgets/ttranscriptpane.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -41,8 +41,8 @@ public:
     Toptions *options = nullptr;
 
     // Main menu items.
-    QAction *Connect = nullptr, *Disconnect = nullptr, *Preferences = nullptr,
-            *PauseChat = nullptr, *Away = nullptr, *Home = nullptr, *Quit = nullptr;
+    QAction *Connect = nullptr, *Disconnect = nullptr, *Preferences = nullptr, *PauseChat = nullptr,
+            *Away = nullptr, *Home = nullptr, *Quit = nullptr;
     // Pane menus.
     QMenu *chatMenu = nullptr, *whisperMenu = nullptr;
     QAction *chatClear = nullptr, *SaveAs1 = nullptr, *Copy1 = nullptr, *SelectAll1 = nullptr;
@@ -127,7 +127,6 @@ private:
     bool m_uniqueNameSeen = false;
 
 public:
-
     // --- Input line and commands (input.cpp) -----------------------------
     void sendtext(const QString &line);
     void parseCommand(const QString &line);
@@ -164,7 +163,6 @@ private:
     QList<std::pair<QString, QString>> m_inputFragments;
 
 public:
-
     // --- Channel user list (userlist.cpp) --------------------------------
     tUserTable userTable;
     int getUserID(const QString &name) const;
@@ -202,7 +200,6 @@ private:
     QDateTime m_oldestHistory;
 
 public:
-
     // --- Squelch list, safelist and lamer mode (squelchlist.cpp) ----------
     bool checkSafe(const QString &name) const;
     bool checkSquelch(const QString &name) const;
@@ -233,7 +230,6 @@ private:
     class TNameIndex *m_safeIndex = nullptr;    // entries of options->safe
 
 public:
-
     // --- Autosquelch and product actions (autosquelch.cpp) ---------------
     bool autosquelch(QString &reason, const QString &name, const QString &line);
     // Judges a talk or emote line and acts on a verdict.
@@ -254,7 +250,6 @@ private:
     AutosquelchState *m_autosquelch = nullptr; // a child of the window
 
 public:
-
     // --- User list actions (userlistactions.cpp) -------------------------
     void userMenuPopup();
     void WhoisClick();

@@ -1,22 +1,22 @@
 // The window put together: its controls, menu, connection objects and the
 // one place where their events are wired to the behaviour areas.
+#include "base/version.h"
+#include "base/wirecodes.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
-#include "base/wirecodes.h"
-#include "base/version.h"
 
-#include "widgets/dialogs.h"
 #include "base/files.h"
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "widgets/TTranscriptView.h"
-#include "rules/layout.h"
-#include "rules/textcodec.h"
-#include "widgets/textitems.h"
-#include "widgets/menubarstyle.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
+#include "rules/layout.h"
+#include "rules/textcodec.h"
+#include "widgets/TTranscriptView.h"
+#include "widgets/dialogs.h"
+#include "widgets/menubarstyle.h"
+#include "widgets/textitems.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -52,10 +52,7 @@ Tmain::PaneFactory &Tmain::transcriptFactory()
     return factory;
 }
 
-void Tmain::guardedCall(const std::function<void()> &f)
-{
-    guarded(f);
-}
+void Tmain::guardedCall(const std::function<void()> &f) { guarded(f); }
 
 Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
 {
@@ -172,9 +169,8 @@ void Tmain::createControls()
     dispRaw->setCheckable(true);
     dispWhisper->setChecked(true);
     whisper->widget()->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(whisper->widget(), &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        whisperMenu->popup(whisper->widget()->mapToGlobal(pos));
-    });
+    connect(whisper->widget(), &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { whisperMenu->popup(whisper->widget()->mapToGlobal(pos)); });
 
     connect(chatClear, &QAction::triggered, this, guard([this] { chatClearClick(); }));
     connect(SaveAs1, &QAction::triggered, this, guard([this] { SaveAs1Click(); }));
@@ -196,9 +192,12 @@ void Tmain::createMenus()
         connect(action, &QAction::triggered, this, guard(handler));
     };
     item(Connect, QStringLiteral("Connect"), TIcons::ConnectImage, [this] { ConnectClick(); });
-    item(Disconnect, QStringLiteral("Disconnect"), TIcons::DisconnectImage, [this] { DisconnectClick(); });
-    item(Preferences, QStringLiteral("Preferences"), TIcons::PreferencesImage, [this] { PreferencesClick(); });
-    item(PauseChat, QStringLiteral("Pause Chat"), TIcons::PauseChatImage, [this] { PauseChatClick(); });
+    item(Disconnect, QStringLiteral("Disconnect"), TIcons::DisconnectImage,
+         [this] { DisconnectClick(); });
+    item(Preferences, QStringLiteral("Preferences"), TIcons::PreferencesImage,
+         [this] { PreferencesClick(); });
+    item(PauseChat, QStringLiteral("Pause Chat"), TIcons::PauseChatImage,
+         [this] { PauseChatClick(); });
     item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
     item(Home, QStringLiteral("Home"), TIcons::HomeImage, [this] { HomeClick(); });
     item(Quit, QStringLiteral("Quit"), TIcons::QuitImage, [this] { QuitClick(); });
@@ -222,8 +221,9 @@ void Tmain::wireEvents()
     process->OnJoin = [this](const QString &user, const QString &flags, const QString &userType) {
         processJoin(user, flags, userType);
     };
-    process->OnLeave = [this](const QString &user, const QString &flags,
-                              const QString &userType) { processLeave(user, flags, userType); };
+    process->OnLeave = [this](const QString &user, const QString &flags, const QString &userType) {
+        processLeave(user, flags, userType);
+    };
     process->OnUserFlags = [this](const QString &user, const QString &flags) {
         processUserFlags(user, flags);
     };
@@ -282,12 +282,12 @@ void Tmain::startOptions()
     panes.dispWhisperChecked = [this] { return dispWhisper->isChecked(); };
     options->setMainPanes(panes);
     options->OnNotice = [this](const QString &message) {
-        writeLine(chat, QStringLiteral("Warning:"), TTextItem::ownText(message),
-                  errorColour());
+        writeLine(chat, QStringLiteral("Warning:"), TTextItem::ownText(message), errorColour());
     };
     // A log switched on again, or given another name, may warn once more.
     connect(options->keeplog, &QCheckBox::toggled, this, [this] { m_chatLogWarned = false; });
-    connect(options->logfilename, &QLineEdit::textChanged, this, [this] { m_chatLogWarned = false; });
+    connect(options->logfilename, &QLineEdit::textChanged, this,
+            [this] { m_chatLogWarned = false; });
     connect(options->keeprawlog, &QCheckBox::toggled, this, [this] { m_rawLogWarned = false; });
     connect(options->rawlogfilename, &QLineEdit::textChanged, this,
             [this] { m_rawLogWarned = false; });

@@ -2,12 +2,12 @@
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 
-#include "widgets/dialogs.h"
 #include "interpreter/TBnetChat.h"
+#include "preferences/Toptions.h"
 #include "rules/autosquelchrules.h"
 #include "rules/textcodec.h"
 #include "rules/usericons.h"
-#include "preferences/Toptions.h"
+#include "widgets/dialogs.h"
 
 #include <QAbstractItemModel>
 #include <QHash>
@@ -29,14 +29,17 @@ struct Tmain::AutosquelchState : QObject {
     QHash<QString, Prompt> prompts;
 };
 
-void Tmain::setupAutosquelch() {
+void Tmain::setupAutosquelch()
+{
     m_autosquelch = new AutosquelchState;
     m_autosquelch->setParent(this);
 }
 
-void Tmain::watchTriggers() {
+void Tmain::watchTriggers()
+{
     AutosquelchState &st = *m_autosquelch;
-    if (st.watchingTriggers) return;
+    if (st.watchingTriggers)
+        return;
     st.watchingTriggers = true;
     AutosquelchState *state = m_autosquelch; // not this: may run while the window is torn down
     auto dirty = [state] { state->triggersDirty = true; };
@@ -52,7 +55,8 @@ void Tmain::watchTriggers() {
     connect(model, &QAbstractItemModel::layoutChanged, m_autosquelch, dirty);
 }
 
-int Tmain::countTriggerMatches(const QString &line) {
+int Tmain::countTriggerMatches(const QString &line)
+{
     watchTriggers();
     AutosquelchState &st = *m_autosquelch;
     if (st.triggersDirty) {
@@ -77,9 +81,12 @@ int Tmain::countTriggerMatches(const QString &line) {
     return matches;
 }
 
-bool Tmain::autosquelch(QString &reason, const QString &name, const QString &line) {
-    if (checkSafe(name)) return false;
-    if (!longEnough(line, options->minLineLength->value())) return false;
+bool Tmain::autosquelch(QString &reason, const QString &name, const QString &line)
+{
+    if (checkSafe(name))
+        return false;
+    if (!longEnough(line, options->minLineLength->value()))
+        return false;
     bool result = false;
     const int id = getUserID(name);
     if (options->squelchFlooders->isChecked() && id > 0) {
@@ -108,17 +115,21 @@ bool Tmain::autosquelch(QString &reason, const QString &name, const QString &lin
     return result;
 }
 
-void Tmain::autosquelchFollowUp(const QString &user, const QString &text) {
+void Tmain::autosquelchFollowUp(const QString &user, const QString &text)
+{
     QString reason;
-    if (!autosquelch(reason, user, text)) return;
-    if (checkSquelch(user) || isOwnName(user)) return;
+    if (!autosquelch(reason, user, text))
+        return;
+    if (checkSquelch(user) || isOwnName(user))
+        return;
     if (options->squelchPrompt->isChecked())
         queueAutosquelchPrompt(user, reason);
     else
         respondToVerdict(user, reason);
 }
 
-void Tmain::respondToVerdict(const QString &user, const QString &reason) {
+void Tmain::respondToVerdict(const QString &user, const QString &reason)
+{
     if (options->autoAction->currentIndex() == 0) {
         const int id = getUserID(user);
         squelchuser(user, reason, productIcon(id > 0 ? userTable[id].product : QString()));
@@ -126,21 +137,25 @@ void Tmain::respondToVerdict(const QString &user, const QString &reason) {
     }
     // A flood would otherwise bury the user's own lines behind copies.
     const QString line = QStringLiteral("/squelch ") + user;
-    if (!process->isQueued(line + QLatin1Char('\r'))) sendtext(line);
+    if (!process->isQueued(line + QLatin1Char('\r')))
+        sendtext(line);
 }
 
-void Tmain::queueAutosquelchPrompt(const QString &user, const QString &reason) {
+void Tmain::queueAutosquelchPrompt(const QString &user, const QString &reason)
+{
     auto &prompts = m_autosquelch->prompts;
     auto it = prompts.find(user);
     if (it != prompts.end()) {
-        if (it->asking != reason && !it->waiting.contains(reason)) it->waiting.append(reason);
+        if (it->asking != reason && !it->waiting.contains(reason))
+            it->waiting.append(reason);
         return;
     }
     prompts.insert(user, {QString(), {reason}});
     scheduleAutosquelchPrompt(user);
 }
 
-void Tmain::scheduleAutosquelchPrompt(const QString &user) {
+void Tmain::scheduleAutosquelchPrompt(const QString &user)
+{
     // Not from inside the socket's read handler: a box there would stop all
     // reading until it closes.
     QMetaObject::invokeMethod(
@@ -148,10 +163,12 @@ void Tmain::scheduleAutosquelchPrompt(const QString &user) {
         Qt::QueuedConnection);
 }
 
-void Tmain::runAutosquelchPrompt(const QString &user) {
+void Tmain::runAutosquelchPrompt(const QString &user)
+{
     auto &prompts = m_autosquelch->prompts;
     auto it = prompts.find(user);
-    if (it == prompts.end()) return;
+    if (it == prompts.end())
+        return;
     // Handled in the meantime (listed by hand, or the own name set to it).
     if (it->waiting.isEmpty() || checkSquelch(user) || isOwnName(user)) {
         prompts.erase(it);
@@ -163,8 +180,7 @@ void Tmain::runAutosquelchPrompt(const QString &user) {
     try {
         yes = dialogs().confirm(this, QStringLiteral("Confirm"),
                                 QStringLiteral("Autosquelch ") + TText::decode(user) +
-                                    QStringLiteral("? (") +
-                                    reason + QLatin1Char(')'),
+                                    QStringLiteral("? (") + reason + QLatin1Char(')'),
                                 TDialogs::Buttons::YesNo);
     } catch (...) {
         prompts.remove(user);
@@ -172,7 +188,8 @@ void Tmain::runAutosquelchPrompt(const QString &user) {
     }
     // The box ran its own event loop: look the member up again.
     it = prompts.find(user);
-    if (it == prompts.end()) return;
+    if (it == prompts.end())
+        return;
     if (yes) {
         prompts.erase(it);
         if (!checkSquelch(user) && !isOwnName(user))
@@ -186,14 +203,18 @@ void Tmain::runAutosquelchPrompt(const QString &user) {
         scheduleAutosquelchPrompt(user);
 }
 
-void Tmain::leetNameCheck(const QString &name, const QString &product) {
-    if (!options->squelchLeet->isChecked()) return;
+void Tmain::leetNameCheck(const QString &name, const QString &product)
+{
+    if (!options->squelchLeet->isChecked())
+        return;
     if (leetPercent(name) > double(options->leetPercentage->value()) && !checkSquelch(name))
         squelchuser(name, leetNameWord, productIcon(product));
 }
 
-void Tmain::ProdAction(int index) {
-    if (index < 1 || index > userTable.count()) return;
+void Tmain::ProdAction(int index)
+{
+    if (index < 1 || index > userTable.count())
+        return;
     const QString name = userTable[index].username;
     const QString product = userTable[index].product;
     const struct {
@@ -211,7 +232,8 @@ void Tmain::ProdAction(int index) {
         // "None" and no choice at all both mean no action.
         if (row.action->currentIndex() > 0 && product == QLatin1String(row.code))
             command = row.action->currentText() + name;
-    if (command.isEmpty()) return;
+    if (command.isEmpty())
+        return;
     if (command.startsWith(QLatin1Char('/')))
         parseCommand(command);
     else

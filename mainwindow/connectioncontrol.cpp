@@ -1,21 +1,21 @@
 // Connecting and disconnecting, the main menu's actions, the main timer.
+#include "base/version.h"
+#include "base/wirecodes.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
-#include "base/wirecodes.h"
-#include "base/version.h"
 
-#include "widgets/dialogs.h"
 #include "base/files.h"
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "widgets/TTranscriptView.h"
-#include "rules/layout.h"
-#include "rules/textcodec.h"
-#include "widgets/textitems.h"
-#include "widgets/menubarstyle.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
+#include "rules/layout.h"
+#include "rules/textcodec.h"
+#include "widgets/TTranscriptView.h"
+#include "widgets/dialogs.h"
+#include "widgets/menubarstyle.h"
+#include "widgets/textitems.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -72,15 +72,16 @@ void Tmain::processRefused(const QString &line, int waitMs)
     QString message;
     if (waitMs >= 0) {
         const double seconds = std::ceil(waitMs / 100.0) / 10.0;
-        message = QStringLiteral("The server's flood quota refused a line; it will be sent again in ")
-            + QString::number(seconds, 'g', 4) + QStringLiteral(" seconds.");
+        message =
+            QStringLiteral("The server's flood quota refused a line; it will be sent again in ") +
+            QString::number(seconds, 'g', 4) + QStringLiteral(" seconds.");
     } else {
         QString text = line;
         while (text.endsWith(QLatin1Char('\r')) || text.endsWith(QLatin1Char('\n')))
             text.chop(1);
         message = QStringLiteral("The server's flood quota will not take this line, so it was not "
-                                 "sent again: ")
-            + TText::decode(text);
+                                 "sent again: ") +
+                  TText::decode(text);
     }
     writeLine(chat, QStringLiteral("Warning:"), message, errorColour());
 }
@@ -157,8 +158,7 @@ void Tmain::bnetConnect()
 
 void Tmain::bnetDisconnect()
 {
-    writeLine(chat, TLabel::console, QStringLiteral("Disconnected."),
-              labelColour());
+    writeLine(chat, TLabel::console, QStringLiteral("Disconnected."), labelColour());
     users->clear();
     envVars.userCount = 0;
     channel->setText(QStringLiteral("Tressel " TRESSEL_VERSION));
@@ -167,8 +167,7 @@ void Tmain::bnetDisconnect()
 
 void Tmain::bnetLogin()
 {
-    writeLine(chat, TLabel::console, QStringLiteral("Logging In..."),
-              labelColour());
+    writeLine(chat, TLabel::console, QStringLiteral("Logging In..."), labelColour());
     HomeClick();
 }
 
@@ -177,8 +176,7 @@ void Tmain::bnetSocketError()
     const QColor label = labelColour();
     writeLine(chat, TLabel::consoleBlank, QStringLiteral("A socket error occured."), label);
     if (!bnet->SocketErrorText().isEmpty())
-        writeLine(chat, TLabel::consoleBlank, TTextItem::ownText(bnet->SocketErrorText()),
-                  label);
+        writeLine(chat, TLabel::consoleBlank, TTextItem::ownText(bnet->SocketErrorText()), label);
 }
 
 void Tmain::bnetDataReceived(const QString &DataString)
@@ -204,7 +202,8 @@ void Tmain::appendRawLog(const QString &line)
 void Tmain::timerTimer()
 {
     if (envVars.chatPaused)
-        setWindowTitle(windowTitle() == TLabel::mainCaption ? TLabel::pausedCaption : TLabel::mainCaption);
+        setWindowTitle(windowTitle() == TLabel::mainCaption ? TLabel::pausedCaption
+                                                            : TLabel::mainCaption);
     if (envVars.idleTicks <= antiIdleTicks) {
         ++envVars.idleTicks;
         return;

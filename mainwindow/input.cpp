@@ -1,16 +1,16 @@
 // The input line, the local commands and the one way out to the server.
+#include "base/version.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
-#include "base/version.h"
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "widgets/textitems.h"
+#include "preferences/Toptions.h"
 #include "rules/inputbreaks.h"
 #include "rules/textcodec.h"
 #include "rules/usericons.h"
 #include "rules/wiresplit.h"
-#include "preferences/Toptions.h"
+#include "widgets/textitems.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -73,9 +73,15 @@ enum class Local { Quit, Brx, Unbrx, Ver, Reply, Connect, Disconnect, Away, Home
 Local localCommand(const QString &line)
 {
     static const std::pair<const char *, Local> words[] = {
-        {"/quit", Local::Quit},       {"/brx", Local::Brx},     {"/unbrx", Local::Unbrx},
-        {"/ver", Local::Ver},         {"/reply", Local::Reply}, {"/connect", Local::Connect},
-        {"/disconnect", Local::Disconnect}, {"/away", Local::Away}, {"/home", Local::Home},
+        {"/quit", Local::Quit},
+        {"/brx", Local::Brx},
+        {"/unbrx", Local::Unbrx},
+        {"/ver", Local::Ver},
+        {"/reply", Local::Reply},
+        {"/connect", Local::Connect},
+        {"/disconnect", Local::Disconnect},
+        {"/away", Local::Away},
+        {"/home", Local::Home},
     };
     for (const auto &w : words)
         if (isCommand(line, w.first))
@@ -214,13 +220,15 @@ QString Tmain::refusalOf(const QString &line) const
         return wireRefusal(QStringLiteral("/m ") + envVars.lastWhisperer + QLatin1Char(' ') +
                            restFrom(line, 8));
     case Local::Away: {
-        const QString away = QStringLiteral("/away ") +
-                             (line.size() > 5 ? restFrom(line, 7) : options->bytesOf(options->awaymessage));
+        const QString away =
+            QStringLiteral("/away ") +
+            (line.size() > 5 ? restFrom(line, 7) : options->bytesOf(options->awaymessage));
         if (away.size() <= wireLimit())
             return QString();
         // A bare /away sends the stored message, which stays as it is.
-        const QString what = line.size() > 5 ? QStringLiteral("The away message is too long")
-                                             : QStringLiteral("The stored away message is too long");
+        const QString what = line.size() > 5
+                                 ? QStringLiteral("The away message is too long")
+                                 : QStringLiteral("The stored away message is too long");
         return what + QStringLiteral(": the /away line would be %1 bytes and the server takes at "
                                      "most %2 in a line. %3")
                           .arg(away.size())
@@ -270,8 +278,7 @@ void Tmain::parseCommand(const QString &line)
         break;
     }
     case Local::Ver:
-        writeLine(chat, TLabel::consoleBlank, TLabel::mainCaption,
-                  labelColour());
+        writeLine(chat, TLabel::consoleBlank, TLabel::mainCaption, labelColour());
         break;
     case Local::Reply:
         if (!envVars.lastWhisperer.isEmpty())
@@ -347,7 +354,7 @@ bool Tmain::inputLines(QStringList &lines)
         QString bytes, bad;
         if (!encodeWith(line, encoding, m_inputFragments, bytes, &bad)) {
             const QString name = encoding == TText::Encoding::Utf8 ? QStringLiteral("UTF-8")
-                                                                    : QStringLiteral("Windows-1252");
+                                                                   : QStringLiteral("Windows-1252");
             // A lone surrogate cannot be shown, only named.
             const QString character = bad.at(0).isSurrogate() && bad.size() == 1
                                           ? codePoint(bad)
@@ -379,9 +386,11 @@ void Tmain::sendClick()
         const QString why = refusalOf(lines.at(i));
         if (why.isEmpty())
             continue;
-        const QString where = lines.size() > 1 ? QStringLiteral("Line %1 of %2: ").arg(i + 1).arg(lines.size())
-                                                : QString();
-        inputError(where + why + QStringLiteral(" Nothing was sent; the text is still in the input line."));
+        const QString where = lines.size() > 1
+                                  ? QStringLiteral("Line %1 of %2: ").arg(i + 1).arg(lines.size())
+                                  : QString();
+        inputError(where + why +
+                   QStringLiteral(" Nothing was sent; the text is still in the input line."));
         return;
     }
     for (const QString &s : lines) {
@@ -396,8 +405,7 @@ void Tmain::sendClick()
             }
         } else {
             writeLine(chat, TLabel::errorBlank,
-                      QStringLiteral("You're not connected to Battle.net."),
-                      errorColour());
+                      QStringLiteral("You're not connected to Battle.net."), errorColour());
         }
         if (dispRaw->isChecked())
             whisper->appendPlainLine(s);
@@ -419,7 +427,8 @@ void Tmain::whisperInput(const QString &name)
     for (const QString &w : std::as_const(whispers)) {
         const QString why = wireRefusal(w);
         if (!why.isEmpty()) {
-            inputError(why + QStringLiteral(" Nothing was sent; the text is still in the input line."));
+            inputError(why +
+                       QStringLiteral(" Nothing was sent; the text is still in the input line."));
             return;
         }
     }
@@ -471,7 +480,8 @@ void Tmain::processUnsent(const QStringList &lines)
     if (lines.isEmpty())
         return;
     const qsizetype n = lines.size();
-    const QString count = n == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(n);
+    const QString count =
+        n == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(n);
     const QColor colour = errorColour();
     if (text->text().isEmpty()) {
         setInputBytes(lines);
@@ -486,8 +496,9 @@ void Tmain::processUnsent(const QStringList &lines)
     }
     // What the user is typing stays as it is; the lines are kept here.
     writeLine(chat, QStringLiteral("Warning:"),
-              count + QStringLiteral(" not sent before the connection ended; the input line was "
-                                     "in use, so here ") +
+              count +
+                  QStringLiteral(" not sent before the connection ended; the input line was "
+                                 "in use, so here ") +
                   (n == 1 ? QStringLiteral("it is:") : QStringLiteral("they are:")),
               colour);
     for (const QString &line : lines)

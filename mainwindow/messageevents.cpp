@@ -1,14 +1,14 @@
 // What other people say, emote and whisper, the echo of our own whispers,
 // and the server's notices.
+#include "base/version.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
-#include "base/version.h"
 
-#include "widgets/sound.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "rules/textcodec.h"
 #include "preferences/Toptions.h"
+#include "rules/textcodec.h"
+#include "widgets/sound.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -69,7 +69,8 @@ void Tmain::processEmote(const QString &user, const QString &text)
     if (!checkSquelch(user) && !checkLamerMode(user)) {
         line = applyAntiCensor(line);
         // The name and the text may come in different encodings.
-        writeLine(chat, QStringLiteral("* ") + user + QLatin1Char(' ') + line + QStringLiteral(" *"),
+        writeLine(chat,
+                  QStringLiteral("* ") + user + QLatin1Char(' ') + line + QStringLiteral(" *"),
                   QString(), options->emote_colour->selected(),
                   QStringLiteral("* ") + TText::decode(user) + QLatin1Char(' ') +
                       TText::decode(line) + QStringLiteral(" *"));
@@ -118,10 +119,7 @@ void Tmain::processChannelFull(const QString &text)
     writeLine(chat, QStringLiteral("Broadcast:"), text, labelColour());
 }
 
-void Tmain::processInfo(const QString &text)
-{
-    writeLine(chat, TLabel::info, text, labelColour());
-}
+void Tmain::processInfo(const QString &text) { writeLine(chat, TLabel::info, text, labelColour()); }
 
 void Tmain::processChanNotExist(const QString &text)
 {

@@ -1,18 +1,18 @@
 // The permanent squelch list (`brx` and brx.conf), the safelist checks and
 // lamer mode.
+#include "base/wirecodes.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
-#include "base/wirecodes.h"
 
-#include "widgets/dialogs.h"
 #include "base/errors.h"
 #include "base/files.h"
+#include "preferences/Toptions.h"
 #include "rules/squelchindex.h"
 #include "rules/textcodec.h"
-#include "widgets/textitems.h"
 #include "rules/usericons.h"
+#include "widgets/dialogs.h"
+#include "widgets/textitems.h"
 #include "widgets/userlistview.h"
-#include "preferences/Toptions.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -39,8 +39,8 @@ std::vector<SquelchItem> itemsOf(const QListWidget *list)
     std::vector<SquelchItem> out;
     out.reserve(size_t(list->count()));
     for (int i = 0; i < list->count(); ++i)
-        out.push_back({TTextItem::bytesOf(list->item(i)),
-                       list->item(i)->data(TUserRow::iconRole).toInt()});
+        out.push_back(
+            {TTextItem::bytesOf(list->item(i)), list->item(i)->data(TUserRow::iconRole).toInt()});
     return out;
 }
 

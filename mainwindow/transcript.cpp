@@ -1,17 +1,17 @@
 // The transcript: labelled coloured lines, the chat log, pausing and the
 // two panes' menus.
+#include "base/version.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
-#include "base/version.h"
 
 #include "base/clock.h"
-#include "widgets/dialogs.h"
 #include "base/files.h"
 #include "base/guard.h"
 #include "interpreter/TBnetChat.h"
-#include "rules/textcodec.h"
-#include "widgets/textitems.h"
 #include "preferences/Toptions.h"
+#include "rules/textcodec.h"
+#include "widgets/dialogs.h"
+#include "widgets/textitems.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -136,11 +136,10 @@ void Tmain::chatClearClick()
 void Tmain::SaveAs1Click()
 {
     WorkingDirKeeper keep;
-    const QString name = dialogs().saveFileName(this, QString(), QStringLiteral("Text File (*.txt)"),
-                                                QStringLiteral("txt"), true);
+    const QString name = dialogs().saveFileName(
+        this, QString(), QStringLiteral("Text File (*.txt)"), QStringLiteral("txt"), true);
     if (name.isEmpty()) {
-        writeLine(chat, TLabel::errorBlank, QStringLiteral("Couldn't save file!"),
-                  errorColour());
+        writeLine(chat, TLabel::errorBlank, QStringLiteral("Couldn't save file!"), errorColour());
         return;
     }
     // The text as shown, in UTF-8.

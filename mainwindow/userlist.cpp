@@ -1,16 +1,16 @@
 // The channel user list: the member table, its events and the `users` rows.
+#include "base/wirecodes.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
-#include "base/wirecodes.h"
 
 #include "base/clock.h"
-#include "widgets/dialogs.h"
 #include "interpreter/TBnetChat.h"
-#include "rules/textcodec.h"
-#include "widgets/textitems.h"
-#include "rules/usericons.h"
-#include "widgets/userlistview.h"
 #include "preferences/Toptions.h"
+#include "rules/textcodec.h"
+#include "rules/usericons.h"
+#include "widgets/dialogs.h"
+#include "widgets/textitems.h"
+#include "widgets/userlistview.h"
 
 #include <QLineEdit>
 #include <QScrollBar>
@@ -204,7 +204,8 @@ void Tmain::rebuildUsers()
         auto *row = new QTreeWidgetItem;
         TTextItem::setBytes(row, 0, u.username);
         const bool squelched = checkSquelch(u.username);
-        const int icon = squelched || checkLamerMode(u.username) ? TUserIcon::squelched : userIcon(i);
+        const int icon =
+            squelched || checkLamerMode(u.username) ? TUserIcon::squelched : userIcon(i);
         int state = TUserRow::noState;
         if (checkSafe(u.username))
             state = 0;
@@ -292,8 +293,7 @@ void Tmain::processUserFlags(const QString &user, const QString &flags)
 
 void Tmain::processChannel(const QString &text)
 {
-    writeLine(chat, TLabel::info, QStringLiteral("Joined Channel ") + text,
-              labelColour());
+    writeLine(chat, TLabel::info, QStringLiteral("Joined Channel ") + text, labelColour());
     envVars.channelName = text;
     envVars.userCount = 0;
     userTable.clear();

@@ -3,11 +3,11 @@
 #include "mainwindow/Tmain.h"
 
 #include "base/clock.h"
-#include "widgets/dialogs.h"
+#include "preferences/Toptions.h"
 #include "rules/textcodec.h"
+#include "widgets/dialogs.h"
 #include "widgets/textitems.h"
 #include "widgets/userlistview.h"
-#include "preferences/Toptions.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -88,9 +88,8 @@ void Tmain::setupUserListActions()
     connect(userMenu, &QMenu::aboutToShow, this, guard([this] { userMenuPopup(); }));
 
     users->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(users, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        userMenu->popup(users->viewport()->mapToGlobal(pos));
-    });
+    connect(users, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { userMenu->popup(users->viewport()->mapToGlobal(pos)); });
     connect(users, &QTreeWidget::itemDoubleClicked, this, guard([this] { usersDblClick(); }));
     users->installEventFilter(new TUsersKeyFilter(this, [this](int key, Qt::KeyboardModifiers m) {
         guardedCall([&] { usersKeyDown(key, m); });
@@ -116,16 +115,16 @@ int Tmain::selectedUserIcon() const
 
 void Tmain::userMenuPopup()
 {
-    const QList<QAction *> all = {Permasquelch, Unpermasquelch, addtosafe, remfromsafe,
-                                  Squelch, Unsquelch, Whois, Stats,
-                                  BroodwarStats, WarcraftStats, usersCopyName, mWhisper};
+    const QList<QAction *> all = {Permasquelch,  Unpermasquelch, addtosafe,     remfromsafe,
+                                  Squelch,       Unsquelch,      Whois,         Stats,
+                                  BroodwarStats, WarcraftStats,  usersCopyName, mWhisper};
     for (QAction *a : all)
         a->setEnabled(false);
     QString name;
     if (!selectedUser(name))
         return;
-    for (QAction *a : {Whois, Stats, Squelch, Unsquelch, BroodwarStats, WarcraftStats,
-                       usersCopyName, mWhisper})
+    for (QAction *a :
+         {Whois, Stats, Squelch, Unsquelch, BroodwarStats, WarcraftStats, usersCopyName, mWhisper})
         a->setEnabled(true);
     (checkSafe(name) ? remfromsafe : addtosafe)->setEnabled(true);
     (checkSquelch(name) ? Unpermasquelch : Permasquelch)->setEnabled(true);
@@ -141,9 +140,8 @@ void Tmain::userAction(const std::function<void(const QString &)> &action)
 
 void Tmain::PermasquelchClick()
 {
-    userAction([this](const QString &name) {
-        squelchuser(name, manualReason, selectedUserIcon());
-    });
+    userAction(
+        [this](const QString &name) { squelchuser(name, manualReason, selectedUserIcon()); });
 }
 
 void Tmain::UnpermasquelchClick()
@@ -189,7 +187,8 @@ void Tmain::WarcraftStatsClick()
 
 void Tmain::usersCopyNameClick()
 {
-    userAction([](const QString &name) { QApplication::clipboard()->setText(TText::decode(name)); });
+    userAction(
+        [](const QString &name) { QApplication::clipboard()->setText(TText::decode(name)); });
 }
 
 void Tmain::mWhisperClick()
@@ -261,7 +260,8 @@ QString Tmain::userInformation(const QString &name) const
         QStringLiteral("SecondLine: ") + decode(u.secondLine),
         QStringLiteral("ThirdLine: ") + decode(u.thirdLine),
         QStringLiteral("JoinTime: ") + longTimeText(u.joinTime.time()),
-        QStringLiteral("Squelched: ") + (u.squelched ? QStringLiteral("True") : QStringLiteral("False")),
+        QStringLiteral("Squelched: ") +
+            (u.squelched ? QStringLiteral("True") : QStringLiteral("False")),
     };
     return lines.join(QStringLiteral("\r\n"));
 }

@@ -113,8 +113,9 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     // more dots per inch, would push captions out of it, so the size comes
     // down until one of the longest captions is as wide as it is meant to be.
     const qreal designedWidth = 194;
-    const qreal width = QFontMetricsF(dialogFont).horizontalAdvance(
-        QStringLiteral("Display Timestamps in the chat window"));
+    const qreal width =
+        QFontMetricsF(dialogFont)
+            .horizontalAdvance(QStringLiteral("Display Timestamps in the chat window"));
     if (width > designedWidth)
         dialogFont.setPointSizeF(dialogFont.pointSizeF() * designedWidth / width);
     setFont(dialogFont);
@@ -142,11 +143,10 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     buildActions();
     buildAdvanced();
     // The tabs' pictures, in the order the tabs were added.
-    static const int iconOf[] = {TIcons::GeneralImage,        TIcons::LoggingImage,
-                                 TIcons::FeaturesImage,       TIcons::AppearanceImage,
-                                 TIcons::TriggersImage,       TIcons::AutosquelchOptionsImage,
-                                 TIcons::SafelistImage,       TIcons::ProductActionsImage,
-                                 TIcons::AdvancedImage};
+    static const int iconOf[] = {
+        TIcons::GeneralImage,    TIcons::LoggingImage,        TIcons::FeaturesImage,
+        TIcons::AppearanceImage, TIcons::TriggersImage,       TIcons::AutosquelchOptionsImage,
+        TIcons::SafelistImage,   TIcons::ProductActionsImage, TIcons::AdvancedImage};
     for (int tab = 0; tab < tabs->count(); ++tab)
         tabs->setTabIcon(tab, TIcons::tabIcon(iconOf[tab]));
 
@@ -190,12 +190,25 @@ void Toptions::nameControls()
                 },
                 setting.control);
 #define TRESSEL_NAME(w) w->setObjectName(QStringLiteral(#w))
-    TRESSEL_NAME(logbrowse); TRESSEL_NAME(rawbrowse); TRESSEL_NAME(ai_stats); TRESSEL_NAME(ai_time);
-    TRESSEL_NAME(chatfont); TRESSEL_NAME(userfont); TRESSEL_NAME(whisperfont);
-    TRESSEL_NAME(squelchfont); TRESSEL_NAME(textfont); TRESSEL_NAME(channelfont);
-    TRESSEL_NAME(addTrigger); TRESSEL_NAME(delTrigger); TRESSEL_NAME(editTrigger);
-    TRESSEL_NAME(addSafe); TRESSEL_NAME(delSafe); TRESSEL_NAME(editSafe);
-    TRESSEL_NAME(ok); TRESSEL_NAME(cancel); TRESSEL_NAME(tabs);
+    TRESSEL_NAME(logbrowse);
+    TRESSEL_NAME(rawbrowse);
+    TRESSEL_NAME(ai_stats);
+    TRESSEL_NAME(ai_time);
+    TRESSEL_NAME(chatfont);
+    TRESSEL_NAME(userfont);
+    TRESSEL_NAME(whisperfont);
+    TRESSEL_NAME(squelchfont);
+    TRESSEL_NAME(textfont);
+    TRESSEL_NAME(channelfont);
+    TRESSEL_NAME(addTrigger);
+    TRESSEL_NAME(delTrigger);
+    TRESSEL_NAME(editTrigger);
+    TRESSEL_NAME(addSafe);
+    TRESSEL_NAME(delSafe);
+    TRESSEL_NAME(editSafe);
+    TRESSEL_NAME(ok);
+    TRESSEL_NAME(cancel);
+    TRESSEL_NAME(tabs);
 #undef TRESSEL_NAME
 }
 
@@ -263,8 +276,9 @@ void Toptions::buildLogging()
 
 void Toptions::buildFeatures()
 {
-    anticensor = checkBox("Enable anticensor",
-                          "Check this box to convert censored words from bnet back into profanity.");
+    anticensor =
+        checkBox("Enable anticensor",
+                 "Check this box to convert censored words from bnet back into profanity.");
     alertwhisper = checkBox("Alert on Whispers",
                             "Check this box to play a sound whenever you recieve a whisper");
     autoconnect = checkBox("Automatically connect on run");
@@ -273,8 +287,9 @@ void Toptions::buildFeatures()
     onlynotesafe = checkBox("Only for Safelisted users");
     onlynotesafe->setEnabled(false);
     timestamps = checkBox("Display Timestamps in the chat window");
-    suppressplaysound = checkBox("Suppress Topazchat ~playsound text",
-                                 "Check this box to suppress ~playsound text created by Topazchat.");
+    suppressplaysound =
+        checkBox("Suppress Topazchat ~playsound text",
+                 "Check this box to suppress ~playsound text created by Topazchat.");
     confirmquit =
         checkBox("Do not confirm on quit",
                  "Check this box to stop Tressel from prompting you when you try to quit.");
@@ -329,13 +344,12 @@ void Toptions::buildAppearance()
     whisp_colour = colourBox("This sets the colour of sent and received whispers.");
     time_colour = colourBox("This sets the colour of the timestamps in the chat window.");
     your_name = colourBox("This sets the colour of your own name in the chat window.");
-    name_colour =
-        colourBox("This sets the colour of other people's names in the chat window.");
+    name_colour = colourBox("This sets the colour of other people's names in the chat window.");
     emote_colour = colourBox("This sets the colour of emotes.");
-    label_colour = colourBox("This sets the colour of labels - 'Console:' and 'Info:', for example.");
+    label_colour =
+        colourBox("This sets the colour of labels - 'Console:' and 'Info:', for example.");
     error_colour = colourBox("This sets the colour of the 'Error:' label.");
-    text_colour =
-        colourBox("This sets the colour of all other text in the chat window.");
+    text_colour = colourBox("This sets the colour of all other text in the chat window.");
 
     auto *colours = tight(new QGridLayout);
     colours->setVerticalSpacing(2);
@@ -355,10 +369,9 @@ void Toptions::buildAppearance()
     userfont = button("Users", "Use this to set the font and size of text in the user list.");
     whisperfont =
         button("Whispers", "Use this to set the font and size of text in the whisper window..");
-    squelchfont = button(
-        "Squelch", "User this to set the font and size of text in the permasquelch list.");
-    textfont =
-        button("Text", "User this to set the font and size of text in the text entry box.");
+    squelchfont =
+        button("Squelch", "User this to set the font and size of text in the permasquelch list.");
+    textfont = button("Text", "User this to set the font and size of text in the text entry box.");
     channelfont =
         button("Channel", "User this to set the font and size of text in the channel box.");
     // One row of six: narrower than the style's usual button, but each still
@@ -396,8 +409,8 @@ void Toptions::buildTriggers()
 
     auto *autoGroup = tight(new QVBoxLayout);
     autoGroup->setSpacing(1);
-    for (QWidget *w : std::initializer_list<QWidget *>{squelchFlooders, squelchAscii, squelchUc,
-                                                       squelchLeet})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{squelchFlooders, squelchAscii, squelchUc, squelchLeet})
         autoGroup->addWidget(w);
 
     addTrigger = button("Add Trigger");
@@ -487,10 +500,10 @@ void Toptions::buildSafelist()
 void Toptions::buildActions()
 {
     const std::pair<const char *, TPickList **> rows[] = {
-        {"Diablo Sware:", &action_diablos},       {"Diablo 1:", &action_diablo1},
-        {"Diablo 2:", &action_diablo2},           {"Starcraft Sware:", &action_starcrafts},
-        {"Starcraft:", &action_starcraft},        {"Broodwar:", &action_broodwar},
-        {"Warcraft:", &action_warcraft},          {"Chat Client/Bot:", &action_bot},
+        {"Diablo Sware:", &action_diablos}, {"Diablo 1:", &action_diablo1},
+        {"Diablo 2:", &action_diablo2},     {"Starcraft Sware:", &action_starcrafts},
+        {"Starcraft:", &action_starcraft},  {"Broodwar:", &action_broodwar},
+        {"Warcraft:", &action_warcraft},    {"Chat Client/Bot:", &action_bot},
     };
     auto *g = tight(new QGridLayout);
     int i = 0;
@@ -510,7 +523,8 @@ void Toptions::buildActions()
 void Toptions::connectHandlers()
 {
     auto on = [this](QAbstractButton *b, void (Toptions::*handler)()) {
-        connect(b, &QAbstractButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connect(b, &QAbstractButton::clicked, this,
+                [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
     on(ok, &Toptions::okClick);
     on(cancel, &Toptions::cancelClick);
@@ -532,7 +546,8 @@ void Toptions::connectHandlers()
     // A click rule runs on every change of the box's state, whether the
     // user or the program made it.
     auto rule = [this](QCheckBox *b, void (Toptions::*handler)()) {
-        connect(b, &QCheckBox::toggled, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connect(b, &QCheckBox::toggled, this,
+                [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
     rule(keeplog, &Toptions::keeplogClick);
     rule(keeprawlog, &Toptions::keeprawlogClick);

@@ -141,7 +141,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-
     void buildGeneral();
     void buildLogging();
     void buildFeatures();
@@ -186,7 +185,7 @@ private:
     // back as the same bytes.
     QString m_familyBytes[PaneFontCount];
     QString m_familyRead[PaneFontCount];
-    QFont m_fontDialog;                 // the font dialog keeps its last choice
-    QString m_saveName;                 // the save dialog keeps its last file
-    bool m_readIncomplete = false;      // the last read stopped before the end of a file
+    QFont m_fontDialog;            // the font dialog keeps its last choice
+    QString m_saveName;            // the save dialog keeps its last file
+    bool m_readIncomplete = false; // the last read stopped before the end of a file
 };

@@ -18,10 +18,7 @@
 namespace {
 const QString iniName = QStringLiteral("tressel.ini");
 
-QStringList encodings()
-{
-    return {QStringLiteral("UTF-8"), QStringLiteral("Windows-1252")};
-}
+QStringList encodings() { return {QStringLiteral("UTF-8"), QStringLiteral("Windows-1252")}; }
 
 QFormLayout *form()
 {
@@ -57,8 +54,8 @@ void Toptions::buildAdvanced()
                        QStringLiteral("How long the server remembers a line's units."));
     quotaBytesPerUnit = spin(1, 256, QStringLiteral(" bytes"),
                              QStringLiteral("Every started run of this many bytes costs a unit."));
-    quotaMargin = spin(0, 5000, QStringLiteral(" ms"),
-                       QStringLiteral("Extra wait for the network's delay."));
+    quotaMargin =
+        spin(0, 5000, QStringLiteral(" ms"), QStringLiteral("Extra wait for the network's delay."));
     outgoingEncoding = new TPickList(encodings());
     outgoingEncoding->setProperty(
         "hint", QStringLiteral("How what you type is sent. Old servers may want Windows-1252."));
@@ -102,7 +99,7 @@ QString Toptions::applyIniValue(const TSettings::Setting &setting, const QString
 {
     // A value that is not what its setting can hold is not used, and the
     // setting keeps what it had.
-    if (const auto member = std::get_if<TSpinBox *Toptions::*>(&setting.control)) {
+    if (const auto member = std::get_if<TSpinBox * Toptions::*>(&setting.control)) {
         TSpinBox *box = this->*(*member);
         int n = 0;
         if (!tryStrToInt(raw, n) || n < box->minimum() || n > box->maximum())
@@ -111,7 +108,7 @@ QString Toptions::applyIniValue(const TSettings::Setting &setting, const QString
                 .arg(box->minimum())
                 .arg(box->maximum());
         box->setValue(n);
-    } else if (const auto member = std::get_if<TPickList *Toptions::*>(&setting.control)) {
+    } else if (const auto member = std::get_if<TPickList * Toptions::*>(&setting.control)) {
         TPickList *list = this->*(*member);
         const int index = list->findText(raw, Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (index < 0) {
@@ -128,9 +125,9 @@ QString Toptions::applyIniValue(const TSettings::Setting &setting, const QString
 
 QVariant Toptions::iniValue(const TSettings::Setting &setting) const
 {
-    if (const auto member = std::get_if<TSpinBox *Toptions::*>(&setting.control))
+    if (const auto member = std::get_if<TSpinBox * Toptions::*>(&setting.control))
         return (this->*(*member))->value();
-    if (const auto member = std::get_if<TPickList *Toptions::*>(&setting.control)) {
+    if (const auto member = std::get_if<TPickList * Toptions::*>(&setting.control)) {
         const TPickList *list = this->*(*member);
         return list->itemText(qMax(0, list->currentIndex()));
     }

@@ -2,9 +2,9 @@
 // text (held one byte per character, so every byte survives), CR LF line
 // ends. Texts are kept as the bytes the file gave them; only what was edited
 // since is encoded afresh.
+#include "base/version.h"
 #include "preferences/Toptions.h"
 #include "preferences/settingstable.h"
-#include "base/version.h"
 
 #include "base/clock.h"
 #include "base/errors.h"
@@ -19,13 +19,15 @@
 #include <QListWidget>
 #include <QRadioButton>
 
-
 namespace {
 
 const QString configName = QStringLiteral("tressel.conf");
 const QString backupName = QStringLiteral("tressel.conf.bak");
 
-QString flag(const QCheckBox *box) { return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
+QString flag(const QCheckBox *box)
+{
+    return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 int pointsOf(const QFont &font)
 {
@@ -37,12 +39,18 @@ int pointsOf(const QFont &font)
 QWidget *Toptions::paneOf(PaneFont which) const
 {
     switch (which) {
-    case ChatFont: return m_panes.chat;
-    case UserFont: return m_panes.users;
-    case TextFont: return m_panes.text;
-    case RawFont: return m_panes.whisper;
-    case BrxFont: return m_panes.brx;
-    case PaneFontCount: break;
+    case ChatFont:
+        return m_panes.chat;
+    case UserFont:
+        return m_panes.users;
+    case TextFont:
+        return m_panes.text;
+    case RawFont:
+        return m_panes.whisper;
+    case BrxFont:
+        return m_panes.brx;
+    case PaneFontCount:
+        break;
     }
     return nullptr;
 }
@@ -100,7 +108,7 @@ QStringList Toptions::settingLines(const TSettings::Setting &setting) const
             if constexpr (std::is_same_v<C, PaneFontPart>) {
                 out << key + (control.size ? QString::number(pointsOf(paneFont(control.pane)))
                                            : fontFamilyBytes(control.pane));
-            } else if constexpr (std::is_same_v<C, QListWidget *Toptions::*>) {
+            } else if constexpr (std::is_same_v<C, QListWidget * Toptions::*>) {
                 const QListWidget *list = this->*control;
                 for (int i = 0; i < list->count(); ++i)
                     out << key + TTextItem::bytesOf(list->item(i));
@@ -114,7 +122,7 @@ QStringList Toptions::settingLines(const TSettings::Setting &setting) const
                 else if constexpr (std::is_same_v<W, QCheckBox>)
                     out << key + flag(c);
                 else if constexpr (std::is_same_v<W, QRadioButton>) // the anti-idle command
-                    out << key + (ai_stats->isChecked() ? QStringLiteral("2")
+                    out << key + (ai_stats->isChecked()  ? QStringLiteral("2")
                                   : ai_time->isChecked() ? QStringLiteral("3")
                                                          : QStringLiteral("1"));
                 else if constexpr (std::is_same_v<W, TSpinBox>)
@@ -196,7 +204,8 @@ QByteArray Toptions::configBytes() const
 {
     const QDateTime now = currentDateTime();
     QStringList l;
-    l << QStringLiteral("# Config file for Tressel " TRESSEL_VERSION ". This is generated when you click OK on "
+    l << QStringLiteral("# Config file for Tressel " TRESSEL_VERSION
+                        ". This is generated when you click OK on "
                         "the options dialogue.")
       << QStringLiteral("# You might screw it up if you manually edit it.")
       << QStringLiteral("# File generated at ") + TTextItem::ownText(longTimeText(now.time())) +

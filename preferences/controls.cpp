@@ -12,13 +12,26 @@ struct NamedColour {
     int r, g, b;
 };
 const NamedColour colours[] = {
-    {"Black", 0, 0, 0},         {"Maroon", 128, 0, 0},        {"Green", 0, 128, 0},
-    {"Olive", 128, 128, 0},     {"Navy", 0, 0, 128},          {"Purple", 128, 0, 128},
-    {"Teal", 0, 128, 128},      {"Gray", 128, 128, 128},      {"Silver", 192, 192, 192},
-    {"Red", 255, 0, 0},         {"Lime", 0, 255, 0},          {"Yellow", 255, 255, 0},
-    {"Blue", 0, 0, 255},        {"Fuchsia", 255, 0, 255},     {"Aqua", 0, 255, 255},
-    {"White", 255, 255, 255},   {"Money Green", 192, 220, 192}, {"Sky Blue", 166, 202, 240},
-    {"Cream", 255, 251, 240},   {"Med Gray", 160, 160, 164},
+    {"Black", 0, 0, 0},
+    {"Maroon", 128, 0, 0},
+    {"Green", 0, 128, 0},
+    {"Olive", 128, 128, 0},
+    {"Navy", 0, 0, 128},
+    {"Purple", 128, 0, 128},
+    {"Teal", 0, 128, 128},
+    {"Gray", 128, 128, 128},
+    {"Silver", 192, 192, 192},
+    {"Red", 255, 0, 0},
+    {"Lime", 0, 255, 0},
+    {"Yellow", 255, 255, 0},
+    {"Blue", 0, 0, 255},
+    {"Fuchsia", 255, 0, 255},
+    {"Aqua", 0, 255, 255},
+    {"White", 255, 255, 255},
+    {"Money Green", 192, 220, 192},
+    {"Sky Blue", 166, 202, 240},
+    {"Cream", 255, 251, 240},
+    {"Med Gray", 160, 160, 164},
 };
 constexpr int colourTotal = int(sizeof colours / sizeof colours[0]);
 
@@ -41,8 +54,7 @@ TColourBox::TColourBox(QWidget *parent) : QComboBox(parent)
     for (int i = 0; i < colourTotal; ++i)
         addItem(swatch(colourValue(i)), colourName(i));
     setCurrentIndex(0);
-    connect(this, &QComboBox::activated, this,
-            [this](int) { Q_EMIT colourPicked(selected()); });
+    connect(this, &QComboBox::activated, this, [this](int) { Q_EMIT colourPicked(selected()); });
 }
 
 QString TColourBox::colourName(int index)
@@ -133,7 +145,8 @@ void TGapCheckBox::placeGapWidget()
     // One blank of air either side; where the face's blanks are narrow the
     // control eats into that air, but never covers the words.
     const int wordsEnd = contents.left() + fm.horizontalAdvance(m_prefix.trimmed());
-    const int textStart = contents.left() + fm.horizontalAdvance(m_prefix + m_gap + QLatin1Char(' '));
+    const int textStart =
+        contents.left() + fm.horizontalAdvance(m_prefix + m_gap + QLatin1Char(' '));
     int x = contents.left() + fm.horizontalAdvance(m_prefix);
     int w = qMax(fm.horizontalAdvance(m_gap), m_inGap->minimumSizeHint().width());
     if (x + w > textStart - 1) {

@@ -1,7 +1,7 @@
 // The preferences dialog's handlers: showing, OK, the log file choosers,
 // the enable rules, colours, fonts and the two lists.
-#include "preferences/Toptions.h"
 #include "base/version.h"
+#include "preferences/Toptions.h"
 
 #include "widgets/dialogs.h"
 #include "widgets/textitems.h"
@@ -32,10 +32,7 @@ void selectNone(QListWidget *list)
 }
 } // namespace
 
-void Toptions::setMainPanes(const TMainPanes &panes)
-{
-    m_panes = panes;
-}
+void Toptions::setMainPanes(const TMainPanes &panes) { m_panes = panes; }
 
 void Toptions::FormShow()
 {
@@ -286,8 +283,8 @@ int Toptions::insertSafeName(const QString &name)
 void Toptions::addSafeClick()
 {
     QString name, bytes;
-    if (dialogs().inputBox(this, QStringLiteral("Enter Username"), QStringLiteral("Enter username:"),
-                           name) &&
+    if (dialogs().inputBox(this, QStringLiteral("Enter Username"),
+                           QStringLiteral("Enter username:"), name) &&
         typedBytes(this, singleLine(name), bytes))
         insertSafeName(bytes);
 }
@@ -306,7 +303,8 @@ void Toptions::editSafeClick()
     }
     QListWidgetItem *item = safe->item(row);
     QString name = item->text();
-    dialogs().inputBox(this, QStringLiteral("Edit Username"), QStringLiteral("Edit username:"), name);
+    dialogs().inputBox(this, QStringLiteral("Edit Username"), QStringLiteral("Edit username:"),
+                       name);
     QString bytes;
     name = singleLine(name);
     if (name != item->text() && typedBytes(this, name, bytes))

@@ -21,18 +21,18 @@ struct PaneFontPart {
 // The control, as a pointer to the dialog's member; its type is the kind of
 // value. A radio button stands for the anti-idle group it starts, a combo
 // box for the server's editable list.
-using Control = std::variant<TByteEdit *Toptions::*, QComboBox *Toptions::*, QCheckBox *Toptions::*,
-                             QRadioButton *Toptions::*, TSpinBox *Toptions::*,
-                             TPickList *Toptions::*, TColourBox *Toptions::*,
-                             QListWidget *Toptions::*, PaneFontPart>;
+using Control =
+    std::variant<TByteEdit * Toptions::*, QComboBox * Toptions::*, QCheckBox * Toptions::*,
+                 QRadioButton * Toptions::*, TSpinBox * Toptions::*, TPickList * Toptions::*,
+                 TColourBox * Toptions::*, QListWidget * Toptions::*, PaneFontPart>;
 
 struct Setting {
     File file;
     const char *section; // "misc" is [misc] in tressel.conf; "quota" is quota/ in tressel.ini
     const char *key;     // written key=value; a list writes one line per entry
     Control control;
-    const char *name;    // the control's object name
-    const char *start;   // the start value as the file holds it; nullptr: none to set
+    const char *name;  // the control's object name
+    const char *start; // the start value as the file holds it; nullptr: none to set
 };
 
 const std::vector<Setting> &all();

@@ -2,8 +2,8 @@
 // bytes; what the user types or edits is encoded in the chosen encoding.
 #include "preferences/Toptions.h"
 
-#include "widgets/dialogs.h"
 #include "base/errors.h"
+#include "widgets/dialogs.h"
 
 namespace {
 QString encodingName(TText::Encoding e)
@@ -47,7 +47,4 @@ bool Toptions::typedBytes(QWidget *parent, const QString &text, QString &bytes) 
     return false;
 }
 
-TByteEdit *Toptions::serverEdit() const
-{
-    return static_cast<TByteEdit *>(server->lineEdit());
-}
+TByteEdit *Toptions::serverEdit() const { return static_cast<TByteEdit *>(server->lineEdit()); }

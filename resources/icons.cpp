@@ -85,14 +85,14 @@ struct Glyph {
 };
 
 const Glyph pixelGlyphs[] = {
-    {'A', {".#.", "#.#", "###", "#.#", "#.#"}}, {'B', {"##.", "#.#", "##.", "#.#", "##."}},
-    {'C', {".##", "#..", "#..", "#..", ".##"}}, {'D', {"##.", "#.#", "#.#", "#.#", "##."}},
-    {'E', {"###", "#..", "##.", "#..", "###"}}, {'F', {"###", "#..", "##.", "#..", "#.."}},
-    {'G', {".##", "#..", "#.#", "#.#", ".##"}}, {'I', {"#", "#", "#", "#", "#"}},
-    {'J', {"..#", "..#", "..#", "#.#", ".#."}}, {'L', {"#.", "#.", "#.", "#.", "##"}},
+    {'A', {".#.", "#.#", "###", "#.#", "#.#"}},      {'B', {"##.", "#.#", "##.", "#.#", "##."}},
+    {'C', {".##", "#..", "#..", "#..", ".##"}},      {'D', {"##.", "#.#", "#.#", "#.#", "##."}},
+    {'E', {"###", "#..", "##.", "#..", "###"}},      {'F', {"###", "#..", "##.", "#..", "#.."}},
+    {'G', {".##", "#..", "#.#", "#.#", ".##"}},      {'I', {"#", "#", "#", "#", "#"}},
+    {'J', {"..#", "..#", "..#", "#.#", ".#."}},      {'L', {"#.", "#.", "#.", "#.", "##"}},
     {'N', {"#..#", "##.#", "#.##", "#..#", "#..#"}}, {'O', {".#.", "#.#", "#.#", "#.#", ".#."}},
-    {'P', {"##.", "#.#", "##.", "#..", "#.."}}, {'R', {"##.", "#.#", "##.", "#.#", "#.#"}},
-    {'Y', {"#.#", "#.#", ".#.", ".#.", ".#."}}, {'Z', {"###", "..#", ".#.", "#..", "###"}},
+    {'P', {"##.", "#.#", "##.", "#..", "#.."}},      {'R', {"##.", "#.#", "##.", "#.#", "#.#"}},
+    {'Y', {"#.#", "#.#", ".#.", ".#.", ".#."}},      {'Z', {"###", "..#", ".#.", "#..", "###"}},
 };
 
 const Glyph *pixelGlyph(QChar c)
@@ -281,10 +281,7 @@ void userSunglasses(QPainter &p)
     p.drawLine(QPointF(17.5, 6), QPointF(19, 6));
 }
 
-void userRedX(QPainter &p)
-{
-    cross(p, QRectF(9.5, 2.5, 9, 9));
-}
+void userRedX(QPainter &p) { cross(p, QRectF(9.5, 2.5, 9, 9)); }
 
 void userPglOfficial(QPainter &p)
 {
@@ -305,10 +302,7 @@ void userChat(QPainter &p)
 }
 
 // Diablo badges: dark red with a gold gothic-looking D.
-void diabloBadge(QPainter &p, const QColor &fill)
-{
-    badge(p, fill, QColor(0xff, 0x78, 0x30));
-}
+void diabloBadge(QPainter &p, const QColor &fill) { badge(p, fill, QColor(0xff, 0x78, 0x30)); }
 
 const QColor diabloGold(0xff, 0xd0, 0x50);
 
@@ -386,11 +380,25 @@ void userQuestion(QPainter &p)
 }
 
 const PaintFn userPainters[TIcons::userIconCount] = {
-    userBlizzard,        userBnet,          userGavel,          userMegaphone,
-    userSunglasses,      userRedX,          userPglOfficial,    userPglPlayer,
-    userChat,            userDiablo,        userStarcraft,      userDiabloShareware,
-    userStarcraftShareware, userBroodWar,   userStarcraftJapan, userDiablo2,
-    userWarcraft2,       userDiabloExpansion, userQuestion,
+    userBlizzard,
+    userBnet,
+    userGavel,
+    userMegaphone,
+    userSunglasses,
+    userRedX,
+    userPglOfficial,
+    userPglPlayer,
+    userChat,
+    userDiablo,
+    userStarcraft,
+    userDiabloShareware,
+    userStarcraftShareware,
+    userBroodWar,
+    userStarcraftJapan,
+    userDiablo2,
+    userWarcraft2,
+    userDiabloExpansion,
+    userQuestion,
 };
 
 // ---- state images (18x14) -------------------------------------------------
@@ -408,10 +416,7 @@ void stateTick(QPainter &p)
     p.drawPath(tick);
 }
 
-void stateCross(QPainter &p)
-{
-    cross(p, QRectF(5, 3, 8, 8));
-}
+void stateCross(QPainter &p) { cross(p, QRectF(5, 3, 8, 8)); }
 
 void stateStar(QPainter &p)
 {
@@ -544,10 +549,7 @@ void gear(QPainter &p, const QPointF &c, qreal outer, qreal inner, qreal hole, i
     p.drawPath(path);
 }
 
-void menuPreferences(QPainter &p)
-{
-    gear(p, QPointF(8, 8), 7.3, 5.2, 2.2, 8);
-}
+void menuPreferences(QPainter &p) { gear(p, QPointF(8, 8), 7.3, 5.2, 2.2, 8); }
 
 void menuBack(QPainter &p)
 {
@@ -640,8 +642,7 @@ void menuPause(QPainter &p)
 }
 
 const PaintFn menuPainters[TIcons::menuIconCount] = {
-    menuConnect, menuDisconnect, menuPreferences, menuBack,
-    menuAway,    menuHome,       menuQuit,        menuPause,
+    menuConnect, menuDisconnect, menuPreferences, menuBack, menuAway, menuHome, menuQuit, menuPause,
 };
 
 // ---- preferences tab icons (16x16) ----------------------------------------
@@ -868,9 +869,8 @@ void tabAdvanced(QPainter &p)
 }
 
 const PaintFn tabPainters[TIcons::tabIconCount] = {
-    tabGeneral,    tabLogging,        tabFeatures, tabTriggers,
-    tabAppearance, tabProductActions, tabSafelist, tabOptions,
-    tabAdvanced,
+    tabGeneral,        tabLogging,  tabFeatures, tabTriggers, tabAppearance,
+    tabProductActions, tabSafelist, tabOptions,  tabAdvanced,
 };
 
 // ---- application icon (drawn on a 64x64 grid) -----------------------------
@@ -966,10 +966,7 @@ QImage disabledCopy(const QImage &source)
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-bool valid(qreal dpr)
-{
-    return dpr > 0 && dpr <= 16 && std::isfinite(dpr);
-}
+bool valid(qreal dpr) { return dpr > 0 && dpr <= 16 && std::isfinite(dpr); }
 
 // Paints a picture at whatever size a menu, tab or window asks for, so the
 // result is as sharp at 2x as at 1x. `detail`, when set, replaces the
@@ -977,7 +974,9 @@ bool valid(qreal dpr)
 class TPaintedIconEngine : public QIconEngine {
 public:
     TPaintedIconEngine(PaintFn fn, int grid, PaintFn detail = nullptr, int detailFrom = 0)
-        : fn_(fn), detail_(detail), grid_(grid), detailFrom_(detailFrom) {}
+        : fn_(fn), detail_(detail), grid_(grid), detailFrom_(detailFrom)
+    {
+    }
 
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override
     {
@@ -1028,10 +1027,7 @@ public:
     bool isNull() override { return false; }
 
 private:
-    PaintFn pick(int pixels) const
-    {
-        return detail_ && pixels >= detailFrom_ ? detail_ : fn_;
-    }
+    PaintFn pick(int pixels) const { return detail_ && pixels >= detailFrom_ ? detail_ : fn_; }
 
     // Square picture centred in `size` pixels.
     QImage draw(const QSize &size) const
@@ -1099,8 +1095,8 @@ QImage appIconImage(int size)
 {
     if (size < 1 || size > 4096)
         return QImage();
-    QImage image = render(size >= appDetailFrom ? appIconDetailed : appIconSimple,
-                          QSize(64, 64), size / 64.0);
+    QImage image =
+        render(size >= appDetailFrom ? appIconDetailed : appIconSimple, QSize(64, 64), size / 64.0);
     image.setDevicePixelRatio(1.0);
     return image;
 }

@@ -9,28 +9,35 @@ const QString triggerWord = QStringLiteral("Trigger Phrase");
 const QString leetNameWord = QStringLiteral("L33t Username");
 
 namespace {
-template <class Pred> double percentOf(const QString &text, Pred counts) {
-    if (text.isEmpty()) return 0.0;
+template <class Pred> double percentOf(const QString &text, Pred counts)
+{
+    if (text.isEmpty())
+        return 0.0;
     int n = 0;
     for (const QChar ch : text)
-        if (counts(ch)) ++n;
+        if (counts(ch))
+            ++n;
     return double(n) / double(text.size()) * 100.0;
 }
 } // namespace
 
-bool isFlood(const QString &firstLine, const QString &secondLine, const QString &thirdLine) {
+bool isFlood(const QString &firstLine, const QString &secondLine, const QString &thirdLine)
+{
     return thirdLine == secondLine && thirdLine == firstLine;
 }
 
-double highAsciiPercent(const QString &line) {
+double highAsciiPercent(const QString &line)
+{
     return percentOf(line, [](QChar ch) { return ch.unicode() > 126; });
 }
 
-double upperCasePercent(const QString &line) {
+double upperCasePercent(const QString &line)
+{
     return percentOf(line, [](QChar ch) { return ch.unicode() >= 'A' && ch.unicode() <= 'Z'; });
 }
 
-bool isLeetChar(QChar ch) {
+bool isLeetChar(QChar ch)
+{
     switch (ch.unicode()) {
     case '!':
     case '$':
@@ -57,23 +64,26 @@ bool isLeetChar(QChar ch) {
     }
 }
 
-double leetPercent(const QString &name) {
-    return percentOf(name, isLeetChar);
-}
+double leetPercent(const QString &name) { return percentOf(name, isLeetChar); }
 
-void addReason(QString &reason, const QString &word) {
-    if (!reason.isEmpty()) reason += QLatin1Char('/');
+void addReason(QString &reason, const QString &word)
+{
+    if (!reason.isEmpty())
+        reason += QLatin1Char('/');
     reason += word;
 }
 
-QRegularExpression TTriggerCache::compile(const QString &phrase) {
+QRegularExpression TTriggerCache::compile(const QString &phrase)
+{
     QRegularExpression re(phrase, QRegularExpression::DotMatchesEverythingOption);
     re.optimize();
     return re;
 }
 
-void TTriggerCache::setPhrases(const QStringList &phrases) {
-    if (phrases == m_phrases) return;
+void TTriggerCache::setPhrases(const QStringList &phrases)
+{
+    if (phrases == m_phrases)
+        return;
     m_phrases = phrases;
     m_active.clear();
     m_active.reserve(size_t(phrases.size()));
@@ -106,24 +116,28 @@ void TTriggerCache::setPhrases(const QStringList &phrases) {
     m_reported.swap(stillReported);
     QSet<QString> stillGivenUp;
     for (const QString &phrase : std::as_const(m_gaveUpReported))
-        if (m_compiled.contains(phrase)) stillGivenUp.insert(phrase);
+        if (m_compiled.contains(phrase))
+            stillGivenUp.insert(phrase);
     m_gaveUpReported.swap(stillGivenUp);
     buildCombined();
 }
 
-bool TTriggerCache::combinable(const QString &phrase) {
-    static const QRegularExpression risky(QStringLiteral(
-        R"(\\[0-9gkQE]|\(\?(P[=>]|&|R|[0-9+-]|[a-zA-Z^-]*x|C|\||\()|\(\*|#)"));
+bool TTriggerCache::combinable(const QString &phrase)
+{
+    static const QRegularExpression risky(
+        QStringLiteral(R"(\\[0-9gkQE]|\(\?(P[=>]|&|R|[0-9+-]|[a-zA-Z^-]*x|C|\||\()|\(\*|#)"));
     return !phrase.contains(risky);
 }
 
-void TTriggerCache::buildCombined() {
+void TTriggerCache::buildCombined()
+{
     m_alone.clear();
     m_haveCombined = false;
     QStringList branches;
     for (const QString &phrase : m_phrases) {
         const auto it = m_compiled.constFind(phrase);
-        if (it == m_compiled.constEnd() || !it->isValid()) continue;
+        if (it == m_compiled.constEnd() || !it->isValid())
+            continue;
         if (combinable(phrase))
             branches << QStringLiteral("(?:") + phrase + QLatin1Char(')');
         else
@@ -141,9 +155,11 @@ void TTriggerCache::buildCombined() {
     }
 }
 
-TTriggerCache::Found TTriggerCache::search(const QRegularExpression &re, const QString &line) {
+TTriggerCache::Found TTriggerCache::search(const QRegularExpression &re, const QString &line)
+{
     const QRegularExpressionMatch m = re.match(line);
-    if (m.hasMatch()) return Found::Yes;
+    if (m.hasMatch())
+        return Found::Yes;
     // Qt hands on an error of the engine during the search (the match limit,
     // the backtracking depth, memory) only as a match that is not valid;
     // for a pattern that compiled, searched from the start, nothing else
@@ -151,13 +167,16 @@ TTriggerCache::Found TTriggerCache::search(const QRegularExpression &re, const Q
     return m.isValid() ? Found::No : Found::GaveUp;
 }
 
-void TTriggerCache::gaveUpOn(const QString &phrase) {
-    if (m_gaveUpReported.contains(phrase)) return;
+void TTriggerCache::gaveUpOn(const QString &phrase)
+{
+    if (m_gaveUpReported.contains(phrase))
+        return;
     m_gaveUpReported.insert(phrase);
     m_newErrors.append({phrase, QString(), true});
 }
 
-int TTriggerCache::countMatches(const QString &line) {
+int TTriggerCache::countMatches(const QString &line)
+{
     if (m_haveCombined) {
         // A match or an engine error among the lone phrases needs the
         // count below anyway (which also reports the error).
@@ -167,7 +186,8 @@ int TTriggerCache::countMatches(const QString &line) {
                 count = true;
                 break;
             }
-        if (!count && search(m_combined, line) == Found::No) return 0;
+        if (!count && search(m_combined, line) == Found::No)
+            return 0;
     }
     int n = 0;
     for (const QRegularExpression &re : m_active) {
@@ -180,7 +200,8 @@ int TTriggerCache::countMatches(const QString &line) {
     return n;
 }
 
-QList<TTriggerCache::Invalid> TTriggerCache::takeNewErrors() {
+QList<TTriggerCache::Invalid> TTriggerCache::takeNewErrors()
+{
     QList<Invalid> out;
     out.swap(m_newErrors);
     return out;

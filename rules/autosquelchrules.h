@@ -18,7 +18,8 @@ extern const QString triggerWord;   // "Trigger Phrase"
 extern const QString leetNameWord;  // "L33t Username"
 
 // A line is judged only when it is longer than the minimum.
-inline bool longEnough(const QString &line, int minLineLength) {
+inline bool longEnough(const QString &line, int minLineLength)
+{
     return line.size() > minLineLength;
 }
 

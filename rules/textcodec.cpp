@@ -3,10 +3,10 @@
 namespace TText {
 namespace {
 
-const char16_t cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 bool allAscii(const QChar *s, qsizetype n)
 {
@@ -71,7 +71,8 @@ template <class At> bool wellFormed(qsizetype n, At at)
 
 int utf8Length(const QString &bytes, qsizetype i)
 {
-    return sequenceLength(bytes.size(), [&bytes](qsizetype k) { return unsigned(bytes.at(k).unicode()); }, i);
+    return sequenceLength(
+        bytes.size(), [&bytes](qsizetype k) { return unsigned(bytes.at(k).unicode()); }, i);
 }
 
 QChar windows1252(uchar byte)
@@ -104,10 +105,7 @@ QString decode(const QString &bytes)
     return out;
 }
 
-QString decode(const QByteArray &bytes)
-{
-    return decode(fromBytes(bytes));
-}
+QString decode(const QByteArray &bytes) { return decode(fromBytes(bytes)); }
 
 bool encode(const QString &text, Encoding encoding, QString &bytes, QString *unencodable)
 {
@@ -159,14 +157,8 @@ bool encode(const QString &text, Encoding encoding, QString &bytes, QString *une
     return true;
 }
 
-QByteArray toBytes(const QString &bytes)
-{
-    return bytes.toLatin1();
-}
+QByteArray toBytes(const QString &bytes) { return bytes.toLatin1(); }
 
-QString fromBytes(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes);
-}
+QString fromBytes(const QByteArray &bytes) { return QString::fromLatin1(bytes); }
 
 } // namespace TText

@@ -32,8 +32,7 @@ QChar windows1252(uchar byte);
 // Typed text as the byte string the encoding gives it. Returns false, and
 // sets *unencodable to the first character the encoding cannot hold, when
 // there is one; bytes is then left unchanged.
-bool encode(const QString &text, Encoding encoding, QString &bytes,
-            QString *unencodable = nullptr);
+bool encode(const QString &text, Encoding encoding, QString &bytes, QString *unencodable = nullptr);
 
 // The byte string as a QByteArray (one byte per char), and back.
 QByteArray toBytes(const QString &bytes);

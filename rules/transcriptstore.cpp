@@ -4,11 +4,10 @@
 #include <cstdlib>
 #include <new>
 
-TTranscriptStore::~TTranscriptStore() {
-    std::free(m_text);
-}
+TTranscriptStore::~TTranscriptStore() { std::free(m_text); }
 
-void TTranscriptStore::appendText(const QString &text) {
+void TTranscriptStore::appendText(const QString &text)
+{
     const qsizetype old = m_textSize;
     const qsizetype n = text.size();
     // Room for the wide form; a narrow line uses the first half of it.
@@ -17,7 +16,8 @@ void TTranscriptStore::appendText(const QString &text) {
         const qsizetype cap =
             std::max<qsizetype>(old + 2 * n, m_textCapacity + m_textCapacity / 2 + 4096);
         char *grown = static_cast<char *>(std::realloc(m_text, size_t(cap)));
-        if (!grown) throw std::bad_alloc();
+        if (!grown)
+            throw std::bad_alloc();
         m_text = grown;
         m_textCapacity = cap;
     }
@@ -33,12 +33,14 @@ void TTranscriptStore::appendText(const QString &text) {
     }
     const bool wide = all > 0xFF;
     const qsizetype bytes = wide ? 2 * n : n;
-    if (wide) std::memcpy(d, s, size_t(bytes));
+    if (wide)
+        std::memcpy(d, s, size_t(bytes));
     m_textSize = old + bytes;
     m_lineStart.append(m_textSize | (wide ? kWideLine : 0));
 }
 
-void TTranscriptStore::append(const QString &text, const QList<TColourRun> &runs, QRgb fallback) {
+void TTranscriptStore::append(const QString &text, const QList<TColourRun> &runs, QRgb fallback)
+{
     appendText(text);
     const quint32 len = quint32(text.size());
     quint32 pos = 0;
@@ -51,17 +53,21 @@ void TTranscriptStore::append(const QString &text, const QList<TColourRun> &runs
             m_runs.append({end, colour});
     };
     for (const TColourRun &r : runs) {
-        if (pos >= len) break;
-        if (r.length <= 0) continue;
+        if (pos >= len)
+            break;
+        if (r.length <= 0)
+            continue;
         const quint32 end = std::min<quint32>(len, pos + quint32(r.length));
         add(end, r.colour.isValid() ? r.colour.rgba() : fallback);
         pos = end;
     }
-    if (pos < len) add(len, fallback);
+    if (pos < len)
+        add(len, fallback);
     m_firstRun.append(quint32(m_runs.size()));
 }
 
-void TTranscriptStore::clear() {
+void TTranscriptStore::clear()
+{
     std::free(m_text);
     m_text = nullptr;
     m_textSize = m_textCapacity = 0;
@@ -70,7 +76,8 @@ void TTranscriptStore::clear() {
     m_runs = {};
 }
 
-QChar *TTranscriptStore::copyOut(const LineRef &l, int from, int to, QChar *d) {
+QChar *TTranscriptStore::copyOut(const LineRef &l, int from, int to, QChar *d)
+{
     if (l.wide) {
         std::memcpy(d, l.data + 2 * qsizetype(from), size_t(to - from) * 2);
         return d + (to - from);
@@ -80,16 +87,20 @@ QChar *TTranscriptStore::copyOut(const LineRef &l, int from, int to, QChar *d) {
     return d;
 }
 
-QString TTranscriptStore::lineText(int line) const {
-    if (line < 0 || line >= lineCount()) return QString();
+QString TTranscriptStore::lineText(int line) const
+{
+    if (line < 0 || line >= lineCount())
+        return QString();
     const LineRef l = this->line(line);
-    if (!l.wide) return QString::fromLatin1(l.data, l.length);
+    if (!l.wide)
+        return QString::fromLatin1(l.data, l.length);
     QString out(l.length, Qt::Uninitialized);
     copyOut(l, 0, l.length, out.data());
     return out;
 }
 
-QColor TTranscriptStore::colourAt(int line, int column) const {
+QColor TTranscriptStore::colourAt(int line, int column) const
+{
     if (line < 0 || line >= lineCount() || column < 0 || column >= lineLength(line))
         return QColor();
     const Runs r = runs(line);
@@ -98,24 +109,30 @@ QColor TTranscriptStore::colourAt(int line, int column) const {
     return at == r.last ? QColor() : QColor::fromRgba(at->colour);
 }
 
-QString TTranscriptStore::plainText() const {
+QString TTranscriptStore::plainText() const
+{
     const int n = lineCount();
-    if (n == 0) return QString();
+    if (n == 0)
+        return QString();
     return text(0, 0, n - 1, lineLength(n - 1), u"\r\n");
 }
 
 QString TTranscriptStore::text(int fromLine, int fromColumn, int toLine, int toColumn,
-                               QStringView separator) const {
+                               QStringView separator) const
+{
     const int n = lineCount();
-    if (n == 0 || fromLine >= n || toLine < 0) return QString();
-    if (fromLine < 0) fromLine = fromColumn = 0;
+    if (n == 0 || fromLine >= n || toLine < 0)
+        return QString();
+    if (fromLine < 0)
+        fromLine = fromColumn = 0;
     if (toLine >= n) {
         toLine = n - 1;
         toColumn = lineLength(toLine);
     }
     fromColumn = std::clamp(fromColumn, 0, lineLength(fromLine));
     toColumn = std::clamp(toColumn, 0, lineLength(toLine));
-    if (toLine < fromLine || (toLine == fromLine && toColumn <= fromColumn)) return QString();
+    if (toLine < fromLine || (toLine == fromLine && toColumn <= fromColumn))
+        return QString();
 
     // Measured first, so the text is written into one allocation.
     auto span = [&](int line, int &from, int &to) {
@@ -142,15 +159,19 @@ QString TTranscriptStore::text(int fromLine, int fromColumn, int toLine, int toC
     return out;
 }
 
-int TTranscriptStore::find(QStringView needle, int from, Direction direction) const {
+int TTranscriptStore::find(QStringView needle, int from, Direction direction) const
+{
     const int n = lineCount();
-    if (needle.isEmpty() || n == 0) return -1;
+    if (needle.isEmpty() || n == 0)
+        return -1;
     const int step = direction == Direction::Forward ? 1 : -1;
     if (direction == Direction::Forward) {
-        if (from >= n) return -1;
+        if (from >= n)
+            return -1;
         from = std::max(from, 0);
     } else {
-        if (from < 0) return -1;
+        if (from < 0)
+            return -1;
         from = std::min(from, n - 1);
     }
     // Wide lines may sit at odd offsets in the arena, so they are searched
@@ -158,7 +179,8 @@ int TTranscriptStore::find(QStringView needle, int from, Direction direction) co
     QString wide;
     for (int i = from; i >= 0 && i < n; i += step) {
         const LineRef l = line(i);
-        if (l.length < needle.size()) continue;
+        if (l.length < needle.size())
+            continue;
         if (!l.wide) {
             if (QLatin1String(l.data, l.length).contains(needle, Qt::CaseInsensitive))
                 return i;
@@ -166,18 +188,21 @@ int TTranscriptStore::find(QStringView needle, int from, Direction direction) co
         }
         wide.resize(l.length);
         copyOut(l, 0, l.length, wide.data());
-        if (QStringView(wide).contains(needle, Qt::CaseInsensitive)) return i;
+        if (QStringView(wide).contains(needle, Qt::CaseInsensitive))
+            return i;
     }
     return -1;
 }
 
-qsizetype TTranscriptStore::bytes() const {
+qsizetype TTranscriptStore::bytes() const
+{
     return m_textCapacity + m_lineStart.capacity() * qsizetype(sizeof(qint64)) +
            m_firstRun.capacity() * qsizetype(sizeof(quint32)) +
            m_runs.capacity() * qsizetype(sizeof(Run));
 }
 
-qsizetype TTranscriptStore::bytesUsed() const {
+qsizetype TTranscriptStore::bytesUsed() const
+{
     return m_textSize + m_lineStart.size() * qsizetype(sizeof(qint64)) +
            m_firstRun.size() * qsizetype(sizeof(quint32)) + m_runs.size() * qsizetype(sizeof(Run));
 }

@@ -36,8 +36,10 @@ public:
         const char *data;
         int length;
         bool wide;
-        char16_t at(int k) const {
-            if (!wide) return uchar(data[k]);
+        char16_t at(int k) const
+        {
+            if (!wide)
+                return uchar(data[k]);
             char16_t c;
             std::memcpy(&c, data + 2 * qsizetype(k), sizeof c);
             return c;
@@ -60,14 +62,16 @@ public:
 
     int lineCount() const { return int(m_lineStart.size()) - 1; }
     // line() and runs() want a line that exists (0 <= line < lineCount()).
-    LineRef line(int line) const {
+    LineRef line(int line) const
+    {
         const qint64 from = offsetOf(line);
         const qint64 bytes = offsetOf(line + 1) - from;
         const bool wide = isWide(line);
         return {m_text + from, int(wide ? bytes / 2 : bytes), wide};
     }
     int lineLength(int line) const { return this->line(line).length; }
-    Runs runs(int line) const {
+    Runs runs(int line) const
+    {
         return {m_runs.constData() + m_firstRun[line], m_runs.constData() + m_firstRun[line + 1]};
     }
 

@@ -11,8 +11,8 @@ constexpr int productCount = int(sizeof products / sizeof products[0]);
 
 // The marks a flags text carries, whichever way it was written.
 struct Marks {
-    bool rep = false, op = false, speaker = false, admin = false, squelched = false,
-         guest = false, pglPlayer = false, pglOfficial = false;
+    bool rep = false, op = false, speaker = false, admin = false, squelched = false, guest = false,
+         pglPlayer = false, pglOfficial = false;
 };
 
 bool allOf(const QString &s, bool (*pred)(QChar))
@@ -43,15 +43,32 @@ Marks decimalMarks(int n)
             continue;
         n -= t;
         switch (t) {
-        case 400: m.pglOfficial = true; break;
-        case 200: m.pglPlayer = true; break;
-        case 40: m.guest = true; break;
-        case 20: m.squelched = true; break;
-        case 8: m.admin = true; break;
-        case 4: m.speaker = true; break;
-        case 2: m.op = true; break;
-        case 1: m.rep = true; break;
-        default: break; // 10: no UDP, no icon
+        case 400:
+            m.pglOfficial = true;
+            break;
+        case 200:
+            m.pglPlayer = true;
+            break;
+        case 40:
+            m.guest = true;
+            break;
+        case 20:
+            m.squelched = true;
+            break;
+        case 8:
+            m.admin = true;
+            break;
+        case 4:
+            m.speaker = true;
+            break;
+        case 2:
+            m.op = true;
+            break;
+        case 1:
+            m.rep = true;
+            break;
+        default:
+            break; // 10: no UDP, no icon
         }
     }
     return m;

@@ -8,10 +8,10 @@
 #include <vector>
 
 struct tChannelUser {
-    QString username;   // at most 40 characters; never changed once in a table
-    QString product;    // at most 4
-    QString flags;      // at most 4
-    QString firstLine;  // the member's last three lines, newest last; 255 each at most
+    QString username;  // at most 40 characters; never changed once in a table
+    QString product;   // at most 4
+    QString flags;     // at most 4
+    QString firstLine; // the member's last three lines, newest last; 255 each at most
     QString secondLine;
     QString thirdLine;
     QDateTime lastLineTime; // when the newest line arrived (invalid: none yet)

@@ -18,14 +18,17 @@ constexpr int kMargin = 2;
 
 // The text comes decoded; control characters (C0, DEL and C1) have no
 // picture of their own and are shown as spaces.
-QChar displayChar(char16_t c) {
-    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return QLatin1Char(' ');
+QChar displayChar(char16_t c)
+{
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+        return QLatin1Char(' ');
     return QChar(c);
 }
 
 } // namespace
 
-TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent) {
+TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent)
+{
     m_defaultColour = palette().color(QPalette::Text);
     m_background = palette().color(QPalette::Base);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -43,16 +46,16 @@ TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent) 
 
 TTranscriptView::~TTranscriptView() = default;
 
-void TTranscriptView::appendLine(const QString &text, const QList<TColourRun> &runs) {
+void TTranscriptView::appendLine(const QString &text, const QList<TColourRun> &runs)
+{
     m_store.append(text, runs, m_defaultColour.rgba());
     lineAppended();
 }
 
-void TTranscriptView::appendPlainLine(const QString &text) {
-    appendLine(text, {});
-}
+void TTranscriptView::appendPlainLine(const QString &text) { appendLine(text, {}); }
 
-void TTranscriptView::lineAppended() {
+void TTranscriptView::lineAppended()
+{
     // A new line drops the selection and brings the pane to its end; the
     // scroll bar and the picture follow once this pass of the event loop is
     // done, however many lines arrive in it.
@@ -63,7 +66,8 @@ void TTranscriptView::lineAppended() {
     scheduleSync();
 }
 
-void TTranscriptView::clear() {
+void TTranscriptView::clear()
+{
     m_store.clear();
     m_anchor = m_cursor = Pos{};
     m_dragging = false;
@@ -72,55 +76,60 @@ void TTranscriptView::clear() {
     syncScrollRange();
 }
 
-QString TTranscriptView::lineText(int line) const {
-    return m_store.lineText(line);
-}
+QString TTranscriptView::lineText(int line) const { return m_store.lineText(line); }
 
-QColor TTranscriptView::colourAt(int line, int column) const {
+QColor TTranscriptView::colourAt(int line, int column) const
+{
     return m_store.colourAt(line, column);
 }
 
-QString TTranscriptView::plainText() const {
-    return m_store.plainText();
-}
+QString TTranscriptView::plainText() const { return m_store.plainText(); }
 
 // ---- selection -------------------------------------------------------------
 
-bool TTranscriptView::hasSelection() const {
-    return m_anchor != m_cursor;
-}
+bool TTranscriptView::hasSelection() const { return m_anchor != m_cursor; }
 
-QString TTranscriptView::selectedText() const {
-    if (!hasSelection()) return QString();
+QString TTranscriptView::selectedText() const
+{
+    if (!hasSelection())
+        return QString();
     const Pos a = selStart();
     const Pos b = selEnd();
     return m_store.text(a.line, a.column, b.line, b.column, u"\n");
 }
 
-void TTranscriptView::setSelection(const Pos &anchor, const Pos &cursor) {
-    if (anchor == m_anchor && cursor == m_cursor) return;
+void TTranscriptView::setSelection(const Pos &anchor, const Pos &cursor)
+{
+    if (anchor == m_anchor && cursor == m_cursor)
+        return;
     m_anchor = anchor;
     m_cursor = cursor;
     viewport()->update();
 }
 
-void TTranscriptView::selectAll() {
+void TTranscriptView::selectAll()
+{
     const int n = lineCount();
-    if (n == 0) return;
+    if (n == 0)
+        return;
     setSelection(Pos{0, 0}, Pos{n - 1, lineLength(n - 1)});
     copyToSelectionClipboard();
 }
 
-void TTranscriptView::clearSelection() {
+void TTranscriptView::clearSelection()
+{
     m_dragging = false;
     setSelection(Pos{}, Pos{});
 }
 
-void TTranscriptView::copy() {
-    if (hasSelection()) QGuiApplication::clipboard()->setText(selectedText());
+void TTranscriptView::copy()
+{
+    if (hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
 }
 
-void TTranscriptView::copyToSelectionClipboard() const {
+void TTranscriptView::copyToSelectionClipboard() const
+{
     QClipboard *cb = QGuiApplication::clipboard();
     if (hasSelection() && cb->supportsSelection())
         cb->setText(selectedText(), QClipboard::Selection);
@@ -128,21 +137,23 @@ void TTranscriptView::copyToSelectionClipboard() const {
 
 // ---- colours and fonts -----------------------------------------------------
 
-void TTranscriptView::setDefaultTextColour(const QColor &c) {
-    m_defaultColour = c;
-}
+void TTranscriptView::setDefaultTextColour(const QColor &c) { m_defaultColour = c; }
 
-void TTranscriptView::setBackground(const QColor &c) {
+void TTranscriptView::setBackground(const QColor &c)
+{
     m_background = c;
     viewport()->update();
 }
 
-void TTranscriptView::changeEvent(QEvent *event) {
+void TTranscriptView::changeEvent(QEvent *event)
+{
     QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::FontChange) fontChanged();
+    if (event->type() == QEvent::FontChange)
+        fontChanged();
 }
 
-void TTranscriptView::fontChanged() {
+void TTranscriptView::fontChanged()
+{
     // Kerning off: a line is drawn run by run, and each run must start
     // exactly where the per-character advances put it.
     m_drawFont = font();
@@ -159,18 +170,22 @@ void TTranscriptView::fontChanged() {
 
 // ---- layout ----------------------------------------------------------------
 
-qreal TTranscriptView::wideAdvance(char32_t c) const {
+qreal TTranscriptView::wideAdvance(char32_t c) const
+{
     auto it = m_wideAdvance.constFind(c);
-    if (it != m_wideAdvance.constEnd()) return *it;
+    if (it != m_wideAdvance.constEnd())
+        return *it;
     const qreal a =
         QFontMetricsF(m_drawFont, viewport()).horizontalAdvance(QString::fromUcs4(&c, 1));
     m_wideAdvance.insert(c, a);
     return a;
 }
 
-qreal TTranscriptView::advanceAt(const LineRef &l, int k) const {
+qreal TTranscriptView::advanceAt(const LineRef &l, int k) const
+{
     const char16_t c = l.at(k);
-    if (c < 0x100) return m_advance[c];
+    if (c < 0x100)
+        return m_advance[c];
     if (QChar::isHighSurrogate(c)) {
         if (k + 1 < l.length && QChar::isLowSurrogate(l.at(k + 1)))
             return wideAdvance(QChar::surrogateToUcs4(c, l.at(k + 1)));
@@ -183,11 +198,13 @@ qreal TTranscriptView::advanceAt(const LineRef &l, int k) const {
     return wideAdvance(c);
 }
 
-qreal TTranscriptView::wrapWidth() const {
+qreal TTranscriptView::wrapWidth() const
+{
     return std::max<qreal>(1, viewport()->width() - 2 * kMargin);
 }
 
-void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const {
+void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const
+{
     // Break after the last space that fits; a word wider than the pane is
     // broken where it overflows. Spaces never start a new row by themselves.
     rowStarts.clear();
@@ -209,7 +226,8 @@ void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const {
                 continue;
             }
             if (x + a > w && i > pos) {
-                if (lastBreak > pos) i = lastBreak;
+                if (lastBreak > pos)
+                    i = lastBreak;
                 break;
             }
             x += a;
@@ -219,18 +237,22 @@ void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const {
     } while (pos < n);
 }
 
-void TTranscriptView::scheduleSync() {
-    if (m_syncQueued) return;
+void TTranscriptView::scheduleSync()
+{
+    if (m_syncQueued)
+        return;
     m_syncQueued = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (m_syncQueued) syncScrollRange();
+            if (m_syncQueued)
+                syncScrollRange();
         },
         Qt::QueuedConnection);
 }
 
-void TTranscriptView::syncScrollRange() {
+void TTranscriptView::syncScrollRange()
+{
     m_syncQueued = false;
     // The scroll bar's value is the line shown at the top; its maximum is
     // the first line of the last screenful that fits whole. Finding it looks
@@ -243,26 +265,32 @@ void TTranscriptView::syncScrollRange() {
     for (; i >= 0; --i) {
         wrapLine(i, rows);
         used += int(rows.size()) * m_rowHeight;
-        if (used > avail) break;
+        if (used > avail)
+            break;
     }
     const int max = i < 0 ? 0 : std::min(i + 1, n - 1);
     QScrollBar *sb = verticalScrollBar();
     m_syncing = true;
     sb->setRange(0, max);
     sb->setPageStep(std::max(1, n - max));
-    if (m_atEnd) sb->setValue(max);
+    if (m_atEnd)
+        sb->setValue(max);
     m_syncing = false;
-    if (sb->value() == sb->maximum()) m_atEnd = true;
+    if (sb->value() == sb->maximum())
+        m_atEnd = true;
     invalidateShown();
     viewport()->update();
 }
 
-void TTranscriptView::ensureShown() const {
-    if (m_shownValid) return;
+void TTranscriptView::ensureShown() const
+{
+    if (m_shownValid)
+        return;
     m_shownValid = true;
     m_shown.clear();
     const int n = lineCount();
-    if (n == 0) return;
+    if (n == 0)
+        return;
     const QScrollBar *sb = verticalScrollBar();
     const int height = viewport()->height();
     if (m_atEnd && sb->maximum() > 0) {
@@ -287,23 +315,28 @@ void TTranscriptView::ensureShown() const {
     }
 }
 
-void TTranscriptView::resizeEvent(QResizeEvent *event) {
+void TTranscriptView::resizeEvent(QResizeEvent *event)
+{
     QAbstractScrollArea::resizeEvent(event);
     invalidateShown();
     syncScrollRange();
 }
 
-void TTranscriptView::scrollContentsBy(int, int) {
+void TTranscriptView::scrollContentsBy(int, int)
+{
     // The user moved the scroll bar (or wheel, or keys).
-    if (!m_syncing) m_atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
+    if (!m_syncing)
+        m_atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
     invalidateShown();
     viewport()->update();
 }
 
 // ---- painting --------------------------------------------------------------
 
-void TTranscriptView::paintEvent(QPaintEvent *event) {
-    if (m_syncQueued) syncScrollRange();
+void TTranscriptView::paintEvent(QPaintEvent *event)
+{
+    if (m_syncQueued)
+        syncScrollRange();
     QPainter p(viewport());
     const QRect exposed = event->rect();
     p.fillRect(exposed, m_background);
@@ -313,7 +346,8 @@ void TTranscriptView::paintEvent(QPaintEvent *event) {
         paintLine(p, s, exposed);
 }
 
-void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &exposed) const {
+void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &exposed) const
+{
     const LineRef l = lineRef(s.line);
     const int n = l.length;
     const TTranscriptStore::Runs lineRuns = m_store.runs(s.line);
@@ -339,7 +373,8 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
     QString chunk;
     for (int r = 0; r < rows; ++r) {
         const int top = s.y + r * m_rowHeight;
-        if (top >= exposed.bottom() + 1 || top + m_rowHeight <= exposed.top()) continue;
+        if (top >= exposed.bottom() + 1 || top + m_rowHeight <= exposed.top())
+            continue;
         const int rowFrom = s.rowStarts[r];
         const int rowTo = r + 1 < rows ? s.rowStarts[r + 1] : n;
         const Run *run = std::upper_bound(runs, runsEnd, quint32(rowFrom),
@@ -349,7 +384,8 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
         while (pos < rowTo) {
             // A piece ends where the colour or the selection changes.
             int end = rowTo;
-            if (run != runsEnd) end = std::min(end, int(run->end));
+            if (run != runsEnd)
+                end = std::min(end, int(run->end));
             const bool selected = pos >= selFrom && pos < selTo;
             if (selected)
                 end = std::min(end, selTo);
@@ -377,7 +413,8 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
             p.drawText(QPointF(x, top + m_ascent), chunk);
             x += w;
             pos = end;
-            if (run != runsEnd && pos >= int(run->end)) ++run;
+            if (run != runsEnd && pos >= int(run->end))
+                ++run;
         }
         // A selection running on to the next line shows its line break.
         if (breakSelected && r == rows - 1)
@@ -385,12 +422,15 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
     }
 }
 
-QRect TTranscriptView::characterRect(int line, int column) const {
+QRect TTranscriptView::characterRect(int line, int column) const
+{
     ensureShown();
     for (const Shown &s : m_shown) {
-        if (s.line != line) continue;
+        if (s.line != line)
+            continue;
         const int n = lineLength(line);
-        if (column < 0 || column > n) return QRect();
+        if (column < 0 || column > n)
+            return QRect();
         int r = int(s.rowStarts.size()) - 1;
         while (r > 0 && s.rowStarts[r] > column)
             --r;
@@ -406,13 +446,17 @@ QRect TTranscriptView::characterRect(int line, int column) const {
 
 // ---- mouse and keys --------------------------------------------------------
 
-TTranscriptView::Pos TTranscriptView::posAt(const QPoint &pt) const {
+TTranscriptView::Pos TTranscriptView::posAt(const QPoint &pt) const
+{
     ensureShown();
-    if (m_shown.isEmpty()) return Pos{};
-    if (pt.y() < m_shown.first().y) return Pos{m_shown.first().line, 0};
+    if (m_shown.isEmpty())
+        return Pos{};
+    if (pt.y() < m_shown.first().y)
+        return Pos{m_shown.first().line, 0};
     for (const Shown &s : m_shown) {
         const int rows = int(s.rowStarts.size());
-        if (pt.y() >= s.y + rows * m_rowHeight) continue;
+        if (pt.y() >= s.y + rows * m_rowHeight)
+            continue;
         const int r = std::clamp((pt.y() - s.y) / m_rowHeight, 0, rows - 1);
         const int n = lineLength(s.line);
         const int rowFrom = s.rowStarts[r];
@@ -421,10 +465,12 @@ TTranscriptView::Pos TTranscriptView::posAt(const QPoint &pt) const {
         qreal x = kMargin;
         for (int k = rowFrom; k < rowTo; ++k) {
             // Never between the two halves of a surrogate pair.
-            if (k > rowFrom && QChar::isLowSurrogate(l.at(k)) && QChar::isHighSurrogate(l.at(k - 1)))
+            if (k > rowFrom && QChar::isLowSurrogate(l.at(k)) &&
+                QChar::isHighSurrogate(l.at(k - 1)))
                 continue;
             const qreal a = advanceAt(l, k);
-            if (pt.x() < x + a / 2) return Pos{s.line, k};
+            if (pt.x() < x + a / 2)
+                return Pos{s.line, k};
             x += a;
         }
         return Pos{s.line, rowTo};
@@ -433,7 +479,8 @@ TTranscriptView::Pos TTranscriptView::posAt(const QPoint &pt) const {
     return Pos{last, lineLength(last)};
 }
 
-void TTranscriptView::mousePressEvent(QMouseEvent *event) {
+void TTranscriptView::mousePressEvent(QMouseEvent *event)
+{
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
@@ -446,8 +493,10 @@ void TTranscriptView::mousePressEvent(QMouseEvent *event) {
         setSelection(p, p);
 }
 
-void TTranscriptView::mouseMoveEvent(QMouseEvent *event) {
-    if (!m_dragging || !(event->buttons() & Qt::LeftButton)) return;
+void TTranscriptView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_dragging || !(event->buttons() & Qt::LeftButton))
+        return;
     // Dragging past an edge scrolls a line at a time.
     const QPoint pt = event->position().toPoint();
     QScrollBar *sb = verticalScrollBar();
@@ -458,15 +507,18 @@ void TTranscriptView::mouseMoveEvent(QMouseEvent *event) {
     setSelection(m_anchor, posAt(pt));
 }
 
-void TTranscriptView::mouseReleaseEvent(QMouseEvent *event) {
+void TTranscriptView::mouseReleaseEvent(QMouseEvent *event)
+{
     if (event->button() == Qt::LeftButton && m_dragging) {
         m_dragging = false;
         copyToSelectionClipboard();
     }
 }
 
-void TTranscriptView::mouseDoubleClickEvent(QMouseEvent *event) {
-    if (event->button() != Qt::LeftButton || lineCount() == 0) return;
+void TTranscriptView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || lineCount() == 0)
+        return;
     // The word under the pointer: everything between two spaces.
     const Pos p = posAt(event->position().toPoint());
     const LineRef l = lineRef(p.line);
@@ -482,7 +534,8 @@ void TTranscriptView::mouseDoubleClickEvent(QMouseEvent *event) {
     copyToSelectionClipboard();
 }
 
-void TTranscriptView::keyPressEvent(QKeyEvent *event) {
+void TTranscriptView::keyPressEvent(QKeyEvent *event)
+{
     if (event == QKeySequence::Copy) {
         copy();
     } else if (event == QKeySequence::SelectAll) {

@@ -70,7 +70,8 @@ private:
         int column = 0;
         bool operator==(const Pos &o) const { return line == o.line && column == o.column; }
         bool operator!=(const Pos &o) const { return !(*this == o); }
-        bool operator<(const Pos &o) const {
+        bool operator<(const Pos &o) const
+        {
             return line < o.line || (line == o.line && column < o.column);
         }
     };

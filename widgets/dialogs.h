@@ -19,9 +19,8 @@ public:
     virtual bool inputBox(QWidget *parent, const QString &caption, const QString &prompt,
                           QString &value) = 0;
     // A save-file dialog; an empty result means cancelled.
-    virtual QString saveFileName(QWidget *parent, const QString &initialName,
-                                 const QString &filter, const QString &defaultSuffix,
-                                 bool confirmOverwrite) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &initialName, const QString &filter,
+                                 const QString &defaultSuffix, bool confirmOverwrite) = 0;
     // A font dialog starting at font; false when cancelled.
     virtual bool chooseFont(QWidget *parent, QFont &font) = 0;
     virtual void showError(QWidget *parent, const QString &title, const QString &text) = 0;

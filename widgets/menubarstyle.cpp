@@ -16,9 +16,10 @@ QSize TMenuBarStyle::sizeFromContents(ContentsType type, const QStyleOption *opt
             if (!item->icon.isNull()) {
                 QStyleOptionMenuItem textOnly(*item);
                 textOnly.icon = QIcon();
-                const QSize textSize = proxy()->itemTextRect(item->fontMetrics, QRect(),
-                                                             Qt::TextShowMnemonic, true,
-                                                             item->text).size();
+                const QSize textSize = proxy()
+                                           ->itemTextRect(item->fontMetrics, QRect(),
+                                                          Qt::TextShowMnemonic, true, item->text)
+                                           .size();
                 QSize s = QProxyStyle::sizeFromContents(type, &textOnly, textSize, widget);
                 s.rwidth() += iconSize + gap;
                 s.setHeight(qMax(s.height(), iconSize + 6));

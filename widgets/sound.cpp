@@ -26,7 +26,7 @@ public:
             m_effect->setSource(source); // loads in the background
         else
             m_effect->stop(); // a new whisper starts the sound again
-        m_effect->play(); // plays once loaded; never waits for the end
+        m_effect->play();     // plays once loaded; never waits for the end
     }
 
 private:

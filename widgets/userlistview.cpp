@@ -20,8 +20,8 @@ const QPixmap &cached(bool state, int index, qreal dpr)
     const QPair<int, int> key(index, qRound(dpr * 100));
     auto it = cache.find(key);
     if (it == cache.end())
-        it = cache.insert(key, state ? TIcons::stateImage(index, dpr)
-                                     : TIcons::userIcon(index, dpr));
+        it = cache.insert(key,
+                          state ? TIcons::stateImage(index, dpr) : TIcons::userIcon(index, dpr));
     return *it;
 }
 
@@ -70,9 +70,8 @@ void TUserListDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
             painter->drawPixmap(QPoint(x, top), cached(true, state, dpr));
         x += TIcons::stateImageWidth;
     }
-    const int icon = index.data(TUserRow::iconRole).isValid()
-                         ? index.data(TUserRow::iconRole).toInt()
-                         : -1;
+    const int icon =
+        index.data(TUserRow::iconRole).isValid() ? index.data(TUserRow::iconRole).toInt() : -1;
     if (validIcon(icon))
         painter->drawPixmap(QPoint(x, top), cached(false, icon, dpr));
     x += TIcons::userIconWidth + gap * 2;
@@ -81,10 +80,9 @@ void TUserListDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     const bool selected = option.state & QStyle::State_Selected;
     painter->save();
     painter->setFont(opt.font);
-    painter->setPen(opt.palette.color(QPalette::Normal,
-                                      selected ? QPalette::HighlightedText : QPalette::Text));
-    const QString shown =
-        opt.fontMetrics.elidedText(caption, Qt::ElideRight, textRect.width());
+    painter->setPen(
+        opt.palette.color(QPalette::Normal, selected ? QPalette::HighlightedText : QPalette::Text));
+    const QString shown = opt.fontMetrics.elidedText(caption, Qt::ElideRight, textRect.width());
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
     painter->restore();
 }

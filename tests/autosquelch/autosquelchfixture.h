@@ -16,10 +16,13 @@
 class AutosquelchWindow : public MainWindowFixture {
 public:
     explicit AutosquelchWindow(const QStringList &extraConf = {})
-        : MainWindowFixture(defaultConf() + extraConf) {}
+        : MainWindowFixture(defaultConf() + extraConf)
+    {
+    }
 
     // Connects and waits for the login write; the wire is empty afterwards.
-    bool connectToServer() {
+    bool connectToServer()
+    {
         if (!::connectToServer(*main, m_server))
             return false;
         m_server.clearReceived();
@@ -28,7 +31,8 @@ public:
     // Sends bytes to the client as the gateway would.
     void serverSends(const QByteArray &bytes) { m_server.send(bytes); }
     // Lets the paced lines out and returns everything received since the last call.
-    QByteArray takeWire(int ticks = 10) {
+    QByteArray takeWire(int ticks = 10)
+    {
         for (int i = 0; i < ticks; ++i) {
             main->process->floodTimerTick();
             QTest::qWait(5); // the pacing's own clock moves on between ticks
@@ -41,22 +45,26 @@ public:
         return out;
     }
 
-    void join(const QString &name, const QString &product, const QString &flags = "0010") {
+    void join(const QString &name, const QString &product, const QString &flags = "0010")
+    {
         main->processJoin(name, flags, product);
     }
     void say(const QString &name, const QString &text) { main->processTalk(name, text); }
-    void flood(const QString &name, const QString &text, int times = 3) {
+    void flood(const QString &name, const QString &text, int times = 3)
+    {
         for (int i = 0; i < times; ++i)
             say(name, text);
     }
 
-    QStringList squelched() const {
+    QStringList squelched() const
+    {
         QStringList out;
         for (int i = 0; i < main->brx->count(); ++i)
             out << main->brx->item(i)->text();
         return out;
     }
-    void setTriggers(const QStringList &phrases) {
+    void setTriggers(const QStringList &phrases)
+    {
         main->options->triggers->clear();
         main->options->triggers->addItems(phrases);
         Q_EMIT main->options->triggersChanged();

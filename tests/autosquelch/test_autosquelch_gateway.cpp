@@ -20,7 +20,8 @@
 namespace {
 class Session {
 public:
-    explicit Session(const QStringList &conf) : m_oldDir(QDir::currentPath()) {
+    explicit Session(const QStringList &conf) : m_oldDir(QDir::currentPath())
+    {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         setClock([] { return QDateTime(QDate(2026, 12, 8), QTime(20, 0, 0)); });
         QDir::setCurrent(m_dir.path());
@@ -37,24 +38,30 @@ public:
         main = std::make_unique<Tmain>();
         main->terminate = [] {};
     }
-    ~Session() {
+    ~Session()
+    {
         main.reset();
         setClock(nullptr);
         QDir::setCurrent(m_oldDir);
     }
-    bool logIn() {
-        if (!connectToGateway(*main, gateway.port())) return false;
+    bool logIn()
+    {
+        if (!connectToGateway(*main, gateway.port()))
+            return false;
         return QTest::qWaitFor(
             [this] { return chatContains(QStringLiteral("Joined Channel Chat")); }, 10000);
     }
     bool chatContains(const QString &part) const { return chatCount(part) > 0; }
-    int chatCount(const QString &part) const {
+    int chatCount(const QString &part) const
+    {
         int n = 0;
         for (int i = 0; i < main->chat->lineCount(); ++i)
-            if (main->chat->lineText(i).contains(part)) ++n;
+            if (main->chat->lineText(i).contains(part))
+                ++n;
         return n;
     }
-    void tick(int n = 5) {
+    void tick(int n = 5)
+    {
         for (int i = 0; i < n; ++i) {
             main->process->floodTimerTick();
             QTest::qWait(20); // the pacing's own clock moves on between ticks
@@ -62,13 +69,15 @@ public:
     }
     // Waits until the window has handled all the gateway sent so far: a
     // broadcast sent after it has reached the chat pane.
-    bool settled() {
+    bool settled()
+    {
         static int probes = 0;
         const QString probe = QStringLiteral("probe %1").arg(++probes);
         gateway.command(QStringLiteral("broadcast ") + probe);
         return QTest::qWaitFor([&] { return chatContains(probe); }, 10000);
     }
-    static QByteArray readFile(const QString &name) {
+    static QByteArray readFile(const QString &name)
+    {
         QFile f(name);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
@@ -86,7 +95,8 @@ private:
 class TestAutosquelchGateway : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void floodPermasquelched() {
+    void floodPermasquelched()
+    {
         Session s({QStringLiteral("squelchFlooders=1"), QStringLiteral("autoAction=0")});
         QVERIFY2(s.logIn(), qPrintable(s.gateway.errorText()));
         s.gateway.command(QStringLiteral("join bob SEXP 0010"));
@@ -103,7 +113,8 @@ private Q_SLOTS:
         QCOMPARE(s.chatCount(QStringLiteral("was permasquelched")), 1);
     }
 
-    void triggerIgnoredAtTheGateway() {
+    void triggerIgnoredAtTheGateway()
+    {
         Session s({QStringLiteral("autoAction=1"), QStringLiteral("squelchPrompt=1"),
                    QStringLiteral("triggerPhrase=(?i)free gold")});
         s.dialogs.confirmAnswers.enqueue(true);
@@ -123,7 +134,8 @@ private Q_SLOTS:
         QCOMPARE(s.chatCount(QStringLiteral("FREE GOLD again")), 0);
     }
 
-    void productActionWhois() {
+    void productActionWhois()
+    {
         Session s({QStringLiteral("action_starcraft=3"), QStringLiteral("action_bot=1")});
         QVERIFY2(s.logIn(), qPrintable(s.gateway.errorText()));
         s.gateway.command(QStringLiteral("join bob JSTR 0010"));

@@ -38,16 +38,19 @@ private Q_SLOTS:
 namespace {
 // The phrase-by-phrase search: each valid phrase by itself, a phrase the
 // engine gives up on counting as no match.
-int countEachAlone(const QStringList &phrases, const QString &line) {
+int countEachAlone(const QStringList &phrases, const QString &line)
+{
     int n = 0;
     for (const QString &phrase : phrases) {
         const QRegularExpression re = TTriggerCache::compile(phrase);
-        if (re.isValid() && re.match(line).hasMatch()) ++n;
+        if (re.isValid() && re.match(line).hasMatch())
+            ++n;
     }
     return n;
 }
 
-bool engineGivesUp(const QString &phrase, const QString &line) {
+bool engineGivesUp(const QString &phrase, const QString &line)
+{
     const QRegularExpression re = TTriggerCache::compile(phrase);
     return re.isValid() && !re.match(line).isValid();
 }
@@ -57,7 +60,8 @@ bool engineGivesUp(const QString &phrase, const QString &line) {
 const QString runOfA = QString(40, QLatin1Char('a')) + QStringLiteral("! spam");
 } // namespace
 
-void TestAutosquelchRules::minLineLength_data() {
+void TestAutosquelchRules::minLineLength_data()
+{
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("minimum");
     QTest::addColumn<bool>("judged");
@@ -70,14 +74,16 @@ void TestAutosquelchRules::minLineLength_data() {
     QTest::newRow("256 at 255") << QString(256, QLatin1Char('a')) << 255 << true;
 }
 
-void TestAutosquelchRules::minLineLength() {
+void TestAutosquelchRules::minLineLength()
+{
     QFETCH(QString, line);
     QFETCH(int, minimum);
     QFETCH(bool, judged);
     QCOMPARE(longEnough(line, minimum), judged);
 }
 
-void TestAutosquelchRules::flood_data() {
+void TestAutosquelchRules::flood_data()
+{
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
     QTest::addColumn<QString>("third");
@@ -99,7 +105,8 @@ void TestAutosquelchRules::flood_data() {
                                     << "hello " << false;
 }
 
-void TestAutosquelchRules::flood() {
+void TestAutosquelchRules::flood()
+{
     QFETCH(QString, first);
     QFETCH(QString, second);
     QFETCH(QString, third);
@@ -107,7 +114,8 @@ void TestAutosquelchRules::flood() {
     QCOMPARE(isFlood(first, second, third), flood);
 }
 
-void TestAutosquelchRules::upperCase_data() {
+void TestAutosquelchRules::upperCase_data()
+{
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("threshold");
     QTest::addColumn<bool>("fires");
@@ -122,14 +130,16 @@ void TestAutosquelchRules::upperCase_data() {
     QTest::newRow("digits and signs") << "1234!!" << 1 << false;
 }
 
-void TestAutosquelchRules::upperCase() {
+void TestAutosquelchRules::upperCase()
+{
     QFETCH(QString, line);
     QFETCH(int, threshold);
     QFETCH(bool, fires);
     QCOMPARE(upperCasePercent(line) > threshold, fires);
 }
 
-void TestAutosquelchRules::highAscii_data() {
+void TestAutosquelchRules::highAscii_data()
+{
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("threshold");
     QTest::addColumn<bool>("fires");
@@ -146,14 +156,16 @@ void TestAutosquelchRules::highAscii_data() {
     QTest::newRow("255 counts") << QString::fromLatin1("\xFF\xFF") << 99 << true;
 }
 
-void TestAutosquelchRules::highAscii() {
+void TestAutosquelchRules::highAscii()
+{
     QFETCH(QString, line);
     QFETCH(int, threshold);
     QFETCH(bool, fires);
     QCOMPARE(highAsciiPercent(line) > threshold, fires);
 }
 
-void TestAutosquelchRules::leet_data() {
+void TestAutosquelchRules::leet_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("threshold");
     QTest::addColumn<bool>("fires");
@@ -167,14 +179,16 @@ void TestAutosquelchRules::leet_data() {
     QTest::newRow("empty name") << "" << 1 << false;
 }
 
-void TestAutosquelchRules::leet() {
+void TestAutosquelchRules::leet()
+{
     QFETCH(QString, name);
     QFETCH(int, threshold);
     QFETCH(bool, fires);
     QCOMPARE(leetPercent(name) > threshold, fires);
 }
 
-void TestAutosquelchRules::reasonWords() {
+void TestAutosquelchRules::reasonWords()
+{
     QString reason;
     addReason(reason, floodingWord);
     addReason(reason, upperCaseWord);
@@ -183,7 +197,8 @@ void TestAutosquelchRules::reasonWords() {
     QCOMPARE(reason, QStringLiteral("Flooding/Uppercase Characters/Trigger Phrase/Trigger Phrase"));
 }
 
-void TestAutosquelchRules::triggers_data() {
+void TestAutosquelchRules::triggers_data()
+{
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("matches");
@@ -219,7 +234,8 @@ void TestAutosquelchRules::triggers_data() {
                                   << QString::fromLatin1("l'\xE9t\xE9") << true;
 }
 
-void TestAutosquelchRules::triggers() {
+void TestAutosquelchRules::triggers()
+{
     QFETCH(QString, phrase);
     QFETCH(QString, line);
     QFETCH(bool, matches);
@@ -229,13 +245,15 @@ void TestAutosquelchRules::triggers() {
     QCOMPARE(cache.countMatches(line), matches ? 1 : 0);
 }
 
-void TestAutosquelchRules::greedyAndDotAll() {
+void TestAutosquelchRules::greedyAndDotAll()
+{
     const QRegularExpressionMatch m =
         TTriggerCache::compile(QStringLiteral("a.*b")).match(QStringLiteral("xa b\nbb c"));
     QCOMPARE(m.captured(0), QStringLiteral("a b\nbb"));
 }
 
-void TestAutosquelchRules::invalidTriggerReportedOnce() {
+void TestAutosquelchRules::invalidTriggerReportedOnce()
+{
     TTriggerCache cache;
     cache.setPhrases({QStringLiteral("spam"), QStringLiteral("(unclosed"), QStringLiteral("eggs"),
                       QStringLiteral("(unclosed")});
@@ -264,7 +282,8 @@ void TestAutosquelchRules::invalidTriggerReportedOnce() {
     QCOMPARE(second[0].phrase, QStringLiteral("(unclosed"));
 }
 
-void TestAutosquelchRules::cacheFollowsTheList() {
+void TestAutosquelchRules::cacheFollowsTheList()
+{
     TTriggerCache cache;
     cache.setPhrases({QStringLiteral("spam"), QStringLiteral("eggs")});
     QCOMPARE(cache.compileCount(), 2);
@@ -285,15 +304,16 @@ void TestAutosquelchRules::cacheFollowsTheList() {
     QCOMPARE(cache.countMatches(QStringLiteral("ham")), 0);
 }
 
-void TestAutosquelchRules::manyPhrasesCountAsEachAlone_data() {
+void TestAutosquelchRules::manyPhrasesCountAsEachAlone_data()
+{
     // Phrases that would mean something else as one branch of a larger
     // pattern (group numbers, quoting or comments to the end, verbs,
     // duplicate names) sit beside plain ones; the count must be the same as
     // searching with each phrase by itself.
     QTest::addColumn<QStringList>("phrases");
     const QStringList plain{QStringLiteral("(?i)(buy|sell)ing"), QStringLiteral("spam"),
-                            QStringLiteral("(?i)free\\s+gold"),
-                            QStringLiteral("^!ad"), QStringLiteral("now$")};
+                            QStringLiteral("(?i)free\\s+gold"), QStringLiteral("^!ad"),
+                            QStringLiteral("now$")};
     QTest::newRow("plain") << plain;
     QTest::newRow("back reference") << plain + QStringList{QStringLiteral("(a)\\1")};
     QTest::newRow("relative back reference") << plain + QStringList{QStringLiteral("(b)\\g{-1}")};
@@ -311,23 +331,32 @@ void TestAutosquelchRules::manyPhrasesCountAsEachAlone_data() {
     QTest::newRow("invalid among them") << plain + QStringList{QStringLiteral("(unclosed")};
 }
 
-void TestAutosquelchRules::manyPhrasesCountAsEachAlone() {
+void TestAutosquelchRules::manyPhrasesCountAsEachAlone()
+{
     QFETCH(QStringList, phrases);
     TTriggerCache cache;
     cache.setPhrases(phrases);
-    const QStringList lines{QStringLiteral("spam"),          QStringLiteral("FREE  gold"),
-                            QStringLiteral("!ad here"),      QStringLiteral("see you now"),
-                            QStringLiteral("aa"),            QStringLiteral("bb"),
-                            QStringLiteral("xyq zq"),        QStringLiteral("(a(b)c)"),
-                            QStringLiteral("\\Q.* literal"), QStringLiteral("Q.* then"),
-                            QStringLiteral("s p a m"),       QStringLiteral("EGGS"),
-                            QStringLiteral("ham and eggs"),  QStringLiteral("nothing at all"),
+    const QStringList lines{QStringLiteral("spam"),
+                            QStringLiteral("FREE  gold"),
+                            QStringLiteral("!ad here"),
+                            QStringLiteral("see you now"),
+                            QStringLiteral("aa"),
+                            QStringLiteral("bb"),
+                            QStringLiteral("xyq zq"),
+                            QStringLiteral("(a(b)c)"),
+                            QStringLiteral("\\Q.* literal"),
+                            QStringLiteral("Q.* then"),
+                            QStringLiteral("s p a m"),
+                            QStringLiteral("EGGS"),
+                            QStringLiteral("ham and eggs"),
+                            QStringLiteral("nothing at all"),
                             QString()};
     for (const QString &line : lines) {
         int alone = 0;
         for (const QString &phrase : phrases) {
             const QRegularExpression re = TTriggerCache::compile(phrase);
-            if (re.isValid() && re.match(line).hasMatch()) ++alone;
+            if (re.isValid() && re.match(line).hasMatch())
+                ++alone;
         }
         QVERIFY2(cache.countMatches(line) == alone,
                  qPrintable(QStringLiteral("'%1': %2 instead of %3")
@@ -337,7 +366,8 @@ void TestAutosquelchRules::manyPhrasesCountAsEachAlone() {
     }
 }
 
-void TestAutosquelchRules::fiftyTriggersAreFast() {
+void TestAutosquelchRules::fiftyTriggersAreFast()
+{
     QStringList phrases;
     for (int i = 0; i < 50; ++i)
         phrases << QStringLiteral("(?i)word%1\\s+(buy|sell)\\s+.*gold$").arg(i);
@@ -359,7 +389,8 @@ void TestAutosquelchRules::fiftyTriggersAreFast() {
     QVERIFY2(ns < 1000000, qPrintable(QStringLiteral("%1 ns per line").arg(ns)));
 }
 
-void TestAutosquelchRules::engineGivingUpSkipsOnlyThatPhrase_data() {
+void TestAutosquelchRules::engineGivingUpSkipsOnlyThatPhrase_data()
+{
     QTest::addColumn<QStringList>("phrases");
     QTest::addColumn<QString>("hard"); // the phrase the engine gives up on
     QTest::addColumn<int>("count");
@@ -379,7 +410,8 @@ void TestAutosquelchRules::engineGivingUpSkipsOnlyThatPhrase_data() {
         << QStringList{QStringLiteral("(bad"), nested, QStringLiteral("spam$")} << nested << 1;
 }
 
-void TestAutosquelchRules::engineGivingUpSkipsOnlyThatPhrase() {
+void TestAutosquelchRules::engineGivingUpSkipsOnlyThatPhrase()
+{
     QFETCH(QStringList, phrases);
     QFETCH(QString, hard);
     QFETCH(int, count);
@@ -399,7 +431,8 @@ void TestAutosquelchRules::engineGivingUpSkipsOnlyThatPhrase() {
     QCOMPARE(cache.countMatches(QStringLiteral("x") + runOfA), count);
     QVERIFY(cache.takeNewErrors().isEmpty());
     // Lines the engine manages still count the phrase.
-    QCOMPARE(cache.countMatches(QStringLiteral("aaaa")), countEachAlone(phrases, QStringLiteral("aaaa")));
+    QCOMPARE(cache.countMatches(QStringLiteral("aaaa")),
+             countEachAlone(phrases, QStringLiteral("aaaa")));
     QVERIFY(countEachAlone({hard}, QStringLiteral("aaaa")) == 1);
     // A change elsewhere in the list does not report it again; taken out
     // and put back, it is reported on its next failure.
@@ -417,12 +450,14 @@ void TestAutosquelchRules::engineGivingUpSkipsOnlyThatPhrase() {
 // Many phrases that each stay within the engine's limits can, as branches
 // of one search, reach them together. The count must then come from each
 // phrase alone, and no phrase is reported.
-void TestAutosquelchRules::combinedSearchGivingUpFallsBack() {
+void TestAutosquelchRules::combinedSearchGivingUpFallsBack()
+{
     const QString heavy = QStringLiteral("(a+)+$");
     // The longest run of a's the engine still finishes with alone: just
     // under its limit, so several such branches together go over it.
     int n = 10;
-    while (n < 40 && !engineGivesUp(heavy, QString(n + 1, QLatin1Char('a')) + QStringLiteral("! spam")))
+    while (n < 40 &&
+           !engineGivesUp(heavy, QString(n + 1, QLatin1Char('a')) + QStringLiteral("! spam")))
         ++n;
     QVERIFY2(n < 40, "the engine never gives up");
     const QString line = QString(n, QLatin1Char('a')) + QStringLiteral("! spam");
@@ -455,39 +490,48 @@ public:
     int below(int n) { return int(m_rand.bounded(n)); }
     bool chance(int percent) { return below(100) < percent; }
 
-    QString atom() {
-        static const char *const atoms[] = {"a",  "b",   "!",     " ",    ".",     "[ab]", "[^a]",
-                                            "\\w", "\\s", "\\d",   "\\b",  "^",     "$",    "A",
-                                            "\\x61", "\xe9", "(?i)a", "\\.", "[a-c!]", "\\z"};
+    QString atom()
+    {
+        static const char *const atoms[] = {
+            "a",   "b", "!", " ", ".",     "[ab]", "[^a]",  "\\w", "\\s",    "\\d",
+            "\\b", "^", "$", "A", "\\x61", "\xe9", "(?i)a", "\\.", "[a-c!]", "\\z"};
         return QString::fromLatin1(atoms[below(int(std::size(atoms)))]);
     }
-    QString quantified(int depth) {
+    QString quantified(int depth)
+    {
         QString s = depth > 0 && chance(35) ? group(depth - 1) : atom();
-        static const char *const quantifiers[] = {"*", "+", "?", "{0,2}", "{2}", "*?", "+?", "++", "{1,}"};
-        if (chance(40)) s += QString::fromLatin1(quantifiers[below(int(std::size(quantifiers)))]);
+        static const char *const quantifiers[] = {"*",  "+",  "?",  "{0,2}", "{2}",
+                                                  "*?", "+?", "++", "{1,}"};
+        if (chance(40))
+            s += QString::fromLatin1(quantifiers[below(int(std::size(quantifiers)))]);
         return s;
     }
-    QString sequence(int depth) {
+    QString sequence(int depth)
+    {
         QString s;
         const int parts = 1 + below(4);
         for (int i = 0; i < parts; ++i)
             s += quantified(depth);
-        if (chance(15)) s += QLatin1Char('|') + sequence(depth);
+        if (chance(15))
+            s += QLatin1Char('|') + sequence(depth);
         return s;
     }
-    QString group(int depth) {
+    QString group(int depth)
+    {
         static const char *const opens[] = {"(", "(?:", "(?=", "(?!", "(?>", "(?<=a)(", "(?i:"};
         return QString::fromLatin1(opens[below(int(std::size(opens)))]) + sequence(depth) +
                QLatin1Char(')');
     }
-    QString phrase() {
+    QString phrase()
+    {
         const int kind = below(100);
-        if (kind < 62) return sequence(2);
+        if (kind < 62)
+            return sequence(2);
         if (kind < 74) {
             static const char *const alone[] = {
-                "(a)\\1",   "(b)\\g{-1}", "\\Q.*",         "(?x) a b # c", "(*NO_START_OPT)a",
-                "a#b",    "(?|(a)|(b))c", "\\((?:[^()]|(?R))*\\)", "(a)?(?(1)b|!)",
-                "(?<w>a)b", "(a)(?1)"};
+                "(a)\\1",           "(b)\\g{-1}", "\\Q.*",        "(?x) a b # c",
+                "(*NO_START_OPT)a", "a#b",        "(?|(a)|(b))c", "\\((?:[^()]|(?R))*\\)",
+                "(a)?(?(1)b|!)",    "(?<w>a)b",   "(a)(?1)"};
             return QString::fromLatin1(alone[below(int(std::size(alone)))]) +
                    (chance(50) ? atom() : QString());
         }
@@ -506,7 +550,8 @@ public:
         static const char *const nested[] = {"(a+)+$", "(a|aa)+$", "(a|a)+!b"};
         return QString::fromLatin1(nested[below(int(std::size(nested)))]);
     }
-    QString line() {
+    QString line()
+    {
         if (chance(12)) {
             static const char *const tails[] = {"!", "! spam", "!b", "b", ""};
             return QString(20 + below(10), QLatin1Char('a')) +
@@ -525,7 +570,8 @@ private:
 };
 } // namespace
 
-void TestAutosquelchRules::prefilterAgreesWithEachPhraseAlone() {
+void TestAutosquelchRules::prefilterAgreesWithEachPhraseAlone()
+{
     constexpr quint32 seed = 20240612;
     PhraseMaker make(seed);
     QElapsedTimer t;
@@ -550,10 +596,12 @@ void TestAutosquelchRules::prefilterAgreesWithEachPhraseAlone() {
                                      .arg(prefiltered)
                                      .arg(alone)
                                      .arg(line, phrases.join(QLatin1Char('\n')))));
-            if (alone > 0) ++nonZero;
+            if (alone > 0)
+                ++nonZero;
         }
         for (const auto &e : cache.takeNewErrors())
-            if (e.gaveUp) ++gaveUp;
+            if (e.gaveUp)
+                ++gaveUp;
     }
     // The generator must reach both kinds of answer and the engine's limits.
     QVERIFY2(nonZero > 200, qPrintable(QString::number(nonZero)));

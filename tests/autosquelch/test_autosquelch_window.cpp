@@ -1,22 +1,25 @@
 // The autosquelch and the product actions in a real main window: what the
 // user sees, what goes on the wire and what lands in the squelch list.
 #include "autosquelchfixture.h"
-#include "widgets/TTranscriptView.h"
 #include "rules/usericons.h"
+#include "widgets/TTranscriptView.h"
 
 #include <QtTest>
 
 namespace {
 const QString bob = QStringLiteral("bob");
 
-int countOf(const QStringList &lines, const QString &part) {
+int countOf(const QStringList &lines, const QString &part)
+{
     int n = 0;
     for (const QString &l : lines)
-        if (l.contains(part)) ++n;
+        if (l.contains(part))
+            ++n;
     return n;
 }
 
-TPickList *actionControl(Toptions *o, const QString &name) {
+TPickList *actionControl(Toptions *o, const QString &name)
+{
     const std::pair<const char *, TPickList *> controls[] = {
         {"action_diablos", o->action_diablos},     {"action_diablo1", o->action_diablo1},
         {"action_diablo2", o->action_diablo2},     {"action_starcrafts", o->action_starcrafts},
@@ -24,7 +27,8 @@ TPickList *actionControl(Toptions *o, const QString &name) {
         {"action_warcraft", o->action_warcraft},   {"action_bot", o->action_bot},
     };
     for (const auto &c : controls)
-        if (name == QLatin1String(c.first)) return c.second;
+        if (name == QLatin1String(c.first))
+            return c.second;
     return nullptr;
 }
 // The verdicts on one stream of server bytes, handed over `chunk` bytes at a
@@ -34,12 +38,14 @@ TPickList *actionControl(Toptions *o, const QString &name) {
 struct ArrivalOutcome {
     QStringList squelched;
     QStringList chat;
-    bool operator==(const ArrivalOutcome &o) const {
+    bool operator==(const ArrivalOutcome &o) const
+    {
         return squelched == o.squelched && chat == o.chat;
     }
 };
 
-ArrivalOutcome verdictsOnArrival(int chunk) {
+ArrivalOutcome verdictsOnArrival(int chunk)
+{
     AutosquelchWindow w;
     Tmain &m = *w.main;
     m.options->squelchFlooders->setChecked(true);
@@ -100,7 +106,8 @@ private Q_SLOTS:
     void prodActionIndexOutOfRange();
 };
 
-void TestAutosquelchWindow::verdictResponse_data() {
+void TestAutosquelchWindow::verdictResponse_data()
+{
     QTest::addColumn<int>("action");
     QTest::addColumn<bool>("permasquelch");
     QTest::newRow("Permasquelch") << 0 << true;
@@ -108,7 +115,8 @@ void TestAutosquelchWindow::verdictResponse_data() {
     QTest::newRow("no choice") << -1 << false;
 }
 
-void TestAutosquelchWindow::verdictResponse() {
+void TestAutosquelchWindow::verdictResponse()
+{
     QFETCH(int, action);
     QFETCH(bool, permasquelch);
     AutosquelchWindow w;
@@ -137,7 +145,8 @@ void TestAutosquelchWindow::verdictResponse() {
     }
 }
 
-void TestAutosquelchWindow::reasonsJoined() {
+void TestAutosquelchWindow::reasonsJoined()
+{
     AutosquelchWindow w;
     Tmain &m = *w.main;
     m.options->squelchFlooders->setChecked(true);
@@ -177,7 +186,8 @@ void TestAutosquelchWindow::reasonsJoined() {
     QVERIFY(m.autosquelch(reason, bob, line));
 }
 
-void TestAutosquelchWindow::floodHistory_data() {
+void TestAutosquelchWindow::floodHistory_data()
+{
     // Each line is said (s), emoted (e) or whispered (w) by bob; the last one is judged.
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<bool>("fires");
@@ -189,7 +199,8 @@ void TestAutosquelchWindow::floodHistory_data() {
     QTest::newRow("broken run") << QStringList{"s:hello", "s:hello", "s:bye", "s:hello"} << false;
 }
 
-void TestAutosquelchWindow::floodHistory() {
+void TestAutosquelchWindow::floodHistory()
+{
     QFETCH(QStringList, lines);
     QFETCH(bool, fires);
     AutosquelchWindow w;
@@ -209,7 +220,8 @@ void TestAutosquelchWindow::floodHistory() {
     QCOMPARE(w.squelched(), fires ? QStringList{bob} : QStringList{});
 }
 
-void TestAutosquelchWindow::floodVerdictIndependentOfArrival() {
+void TestAutosquelchWindow::floodVerdictIndependentOfArrival()
+{
     const ArrivalOutcome oneRead = verdictsOnArrival(0);
     QCOMPARE(oneRead.squelched, QStringList{QStringLiteral("carol")});
     QCOMPARE(countOf(oneRead.chat, QStringLiteral(" <bob> same old line")), 3);
@@ -221,7 +233,8 @@ void TestAutosquelchWindow::floodVerdictIndependentOfArrival() {
     }
 }
 
-void TestAutosquelchWindow::prompt_data() {
+void TestAutosquelchWindow::prompt_data()
+{
     QTest::addColumn<bool>("yes");
     QTest::addColumn<int>("action");
     QTest::newRow("Yes, permasquelch") << true << 0;
@@ -230,7 +243,8 @@ void TestAutosquelchWindow::prompt_data() {
     QTest::newRow("No, ignore") << false << 1;
 }
 
-void TestAutosquelchWindow::prompt() {
+void TestAutosquelchWindow::prompt()
+{
     QFETCH(bool, yes);
     QFETCH(int, action);
     AutosquelchWindow w;
@@ -253,7 +267,8 @@ void TestAutosquelchWindow::prompt() {
     QCOMPARE(w.dialogs.asked.size(), 1);
 }
 
-void TestAutosquelchWindow::promptIsDeferredOutOfTheReadHandler() {
+void TestAutosquelchWindow::promptIsDeferredOutOfTheReadHandler()
+{
     AutosquelchWindow w;
     QVERIFY(w.connectToServer());
     Tmain &m = *w.main;
@@ -277,7 +292,8 @@ void TestAutosquelchWindow::promptIsDeferredOutOfTheReadHandler() {
     QTRY_COMPARE(countOf(w.chatLines(), QStringLiteral("<carol> later")), 1);
 }
 
-void TestAutosquelchWindow::promptsDoNotStackPerMember_data() {
+void TestAutosquelchWindow::promptsDoNotStackPerMember_data()
+{
     QTest::addColumn<bool>("yes");
     QTest::addColumn<QStringList>("prompts");
     QTest::newRow("Yes handles the member")
@@ -289,7 +305,8 @@ void TestAutosquelchWindow::promptsDoNotStackPerMember_data() {
                        QStringLiteral("Autosquelch bob? (Trigger Phrase)")};
 }
 
-void TestAutosquelchWindow::promptsDoNotStackPerMember() {
+void TestAutosquelchWindow::promptsDoNotStackPerMember()
+{
     QFETCH(bool, yes);
     QFETCH(QStringList, prompts);
     AutosquelchWindow w;
@@ -303,7 +320,8 @@ void TestAutosquelchWindow::promptsDoNotStackPerMember() {
     w.dialogs.confirmAnswers.enqueue(yes);
     w.dialogs.confirmAnswers.enqueue(false);
     w.dialogs.whileConfirming = [&](int call) {
-        if (call != 1) return;
+        if (call != 1)
+            return;
         // The flood goes on while the box is open, then a trigger line.
         w.flood(bob, QStringLiteral("hello"), 5);
         w.say(bob, QStringLiteral("spam spam"));
@@ -316,7 +334,8 @@ void TestAutosquelchWindow::promptsDoNotStackPerMember() {
     QCOMPARE(w.takeWire(), QByteArray(yes ? "/squelch bob\r" : ""));
 }
 
-void TestAutosquelchWindow::promptRechecksAtAnswerTime() {
+void TestAutosquelchWindow::promptRechecksAtAnswerTime()
+{
     AutosquelchWindow w;
     Tmain &m = *w.main;
     m.options->squelchUc->setChecked(true);
@@ -342,7 +361,8 @@ void TestAutosquelchWindow::promptRechecksAtAnswerTime() {
     QCOMPARE(w.dialogs.confirmCalls, 1);
 }
 
-void TestAutosquelchWindow::membersGetTheirOwnPromptsInOrder() {
+void TestAutosquelchWindow::membersGetTheirOwnPromptsInOrder()
+{
     AutosquelchWindow w;
     Tmain &m = *w.main;
     m.options->squelchUc->setChecked(true);
@@ -362,7 +382,8 @@ void TestAutosquelchWindow::membersGetTheirOwnPromptsInOrder() {
     QCOMPARE(w.squelched(), QStringList{bob});
 }
 
-void TestAutosquelchWindow::safelistedNeverJudged() {
+void TestAutosquelchWindow::safelistedNeverJudged()
+{
     AutosquelchWindow w;
     QVERIFY(w.connectToServer());
     Tmain &m = *w.main;
@@ -379,7 +400,8 @@ void TestAutosquelchWindow::safelistedNeverJudged() {
     QVERIFY(w.squelched().isEmpty());
 }
 
-void TestAutosquelchWindow::ownNameJudgedButNotActedOn() {
+void TestAutosquelchWindow::ownNameJudgedButNotActedOn()
+{
     AutosquelchWindow w;
     QVERIFY(w.connectToServer());
     Tmain &m = *w.main;
@@ -401,7 +423,8 @@ void TestAutosquelchWindow::ownNameJudgedButNotActedOn() {
     QCOMPARE(w.squelched(), QStringList{QStringLiteral("Alice")});
 }
 
-void TestAutosquelchWindow::permasquelchedNotActedOnAgain() {
+void TestAutosquelchWindow::permasquelchedNotActedOnAgain()
+{
     AutosquelchWindow w;
     QVERIFY(w.connectToServer());
     Tmain &m = *w.main;
@@ -419,7 +442,8 @@ void TestAutosquelchWindow::permasquelchedNotActedOnAgain() {
     QCOMPARE(w.squelched(), QStringList{bob});
 }
 
-void TestAutosquelchWindow::squelchCommandNotQueuedTwice() {
+void TestAutosquelchWindow::squelchCommandNotQueuedTwice()
+{
     AutosquelchWindow w;
     QVERIFY(w.connectToServer());
     Tmain &m = *w.main;
@@ -440,7 +464,8 @@ void TestAutosquelchWindow::squelchCommandNotQueuedTwice() {
     QCOMPARE(w.takeWire(), QByteArray("/squelch bob\r"));
 }
 
-void TestAutosquelchWindow::memberNotInTable() {
+void TestAutosquelchWindow::memberNotInTable()
+{
     AutosquelchWindow w;
     QVERIFY(w.connectToServer());
     Tmain &m = *w.main;
@@ -463,7 +488,8 @@ void TestAutosquelchWindow::memberNotInTable() {
              QByteArray("CHAT") + longName.toLatin1() + "\r\n");
 }
 
-void TestAutosquelchWindow::invalidTriggerReportedOnce() {
+void TestAutosquelchWindow::invalidTriggerReportedOnce()
+{
     AutosquelchWindow w;
     Tmain &m = *w.main;
     m.options->squelchUc->setChecked(true);
@@ -496,7 +522,8 @@ void TestAutosquelchWindow::invalidTriggerReportedOnce() {
 }
 
 // A phrase that makes the engine give up must not turn off the others.
-void TestAutosquelchWindow::phraseTheEngineGivesUpOnIsReportedOnce() {
+void TestAutosquelchWindow::phraseTheEngineGivesUpOnIsReportedOnce()
+{
     AutosquelchWindow w;
     Tmain &m = *w.main;
     m.options->autoAction->selectIndex(0);
@@ -530,7 +557,8 @@ void TestAutosquelchWindow::phraseTheEngineGivesUpOnIsReportedOnce() {
     QCOMPARE(reason, QStringLiteral("Trigger Phrase"));
 }
 
-void TestAutosquelchWindow::triggerListChangesTakeEffect() {
+void TestAutosquelchWindow::triggerListChangesTakeEffect()
+{
     AutosquelchWindow w;
     Tmain &m = *w.main;
     w.join(bob, QStringLiteral("STAR"));
@@ -554,7 +582,8 @@ void TestAutosquelchWindow::triggerListChangesTakeEffect() {
     QVERIFY(!m.autosquelch(reason, bob, QStringLiteral("buy gold")));
 }
 
-void TestAutosquelchWindow::leetNames_data() {
+void TestAutosquelchWindow::leetNames_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("threshold");
     QTest::addColumn<bool>("on");
@@ -566,7 +595,8 @@ void TestAutosquelchWindow::leetNames_data() {
     QTest::newRow("l33tn00b at 25") << "l33tn00b" << 25 << true << false;
 }
 
-void TestAutosquelchWindow::leetNames() {
+void TestAutosquelchWindow::leetNames()
+{
     QFETCH(QString, name);
     QFETCH(int, threshold);
     QFETCH(bool, on);
@@ -595,7 +625,8 @@ void TestAutosquelchWindow::leetNames() {
     }
 }
 
-void TestAutosquelchWindow::productActions_data() {
+void TestAutosquelchWindow::productActions_data()
+{
     QTest::addColumn<QString>("product");
     QTest::addColumn<QString>("control");
     QTest::newRow("DSHR") << "DSHR"
@@ -622,7 +653,8 @@ void TestAutosquelchWindow::productActions_data() {
                                      << "";
 }
 
-void TestAutosquelchWindow::productActions() {
+void TestAutosquelchWindow::productActions()
+{
     QFETCH(QString, product);
     QFETCH(QString, control);
     AutosquelchWindow w;
@@ -658,7 +690,8 @@ void TestAutosquelchWindow::productActions() {
     }
 }
 
-void TestAutosquelchWindow::productActionBrx() {
+void TestAutosquelchWindow::productActionBrx()
+{
     AutosquelchWindow w;
     QVERIFY(w.connectToServer());
     Tmain &m = *w.main;
@@ -676,7 +709,8 @@ void TestAutosquelchWindow::productActionBrx() {
     QCOMPARE(w.takeWire(), QByteArray());
 }
 
-void TestAutosquelchWindow::productActionsSpareNoOne() {
+void TestAutosquelchWindow::productActionsSpareNoOne()
+{
     AutosquelchWindow w;
     QVERIFY(w.connectToServer());
     Tmain &m = *w.main;
@@ -689,7 +723,8 @@ void TestAutosquelchWindow::productActionsSpareNoOne() {
     QCOMPARE(w.takeWire(), QByteArray("/ignore alice\r"));
 }
 
-void TestAutosquelchWindow::prodActionIndexOutOfRange() {
+void TestAutosquelchWindow::prodActionIndexOutOfRange()
+{
     AutosquelchWindow w;
     QVERIFY(w.connectToServer());
     Tmain &m = *w.main;

@@ -23,7 +23,8 @@ namespace {
 struct Recorder {
     QStringList events;
     QStringList lines;
-    void attach(TChatInterface &link) {
+    void attach(TChatInterface &link)
+    {
         link.OnConnect = [this] { events << QStringLiteral("connect"); };
         link.OnDisconnect = [this] { events << QStringLiteral("disconnect"); };
         link.OnConnectClosed = [this] { events << QStringLiteral("closed"); };
@@ -37,9 +38,7 @@ struct Recorder {
     }
 };
 
-QString bytesText(const QByteArray &b) {
-    return QString::fromLatin1(b);
-}
+QString bytesText(const QByteArray &b) { return QString::fromLatin1(b); }
 
 } // namespace
 
@@ -51,7 +50,8 @@ class TestChatConnection : public QObject {
     std::unique_ptr<QTcpSocket> peer;
     Recorder rec;
 
-    void openLink(const QString &address = QStringLiteral("127.0.0.1")) {
+    void openLink(const QString &address = QStringLiteral("127.0.0.1"))
+    {
         link = std::make_unique<TChatInterface>();
         rec = Recorder();
         rec.attach(*link);
@@ -65,14 +65,16 @@ class TestChatConnection : public QObject {
         QCOMPARE(rec.events, QStringList{QStringLiteral("connect")});
         rec.events.clear();
     }
-    void send(const QByteArray &bytes) {
+    void send(const QByteArray &bytes)
+    {
         peer->write(bytes);
         peer->flush();
     }
     // Everything the link has written so far, as the peer received it: a
     // probe line written after it proves it has all arrived (the probe is
     // left out).
-    QByteArray received() {
+    QByteArray received()
+    {
         static int probes = 0;
         const QByteArray probe = "\x7fprobe " + QByteArray::number(++probes) + '\r';
         if (!link->SendData(bytesText(probe))) {
@@ -84,7 +86,8 @@ class TestChatConnection : public QObject {
             qWarning("received: the probe line did not arrive");
         return got.left(got.indexOf(probe));
     }
-    static quint16 closedPort() {
+    static quint16 closedPort()
+    {
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
         return probe.serverPort(); // nobody listens there once probe is gone
@@ -92,14 +95,16 @@ class TestChatConnection : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(server.listen(QHostAddress::LocalHost, 0)); }
-    void cleanup() {
+    void cleanup()
+    {
         link.reset();
         peer.reset();
         while (server.hasPendingConnections())
             delete server.nextPendingConnection();
     }
 
-    void defaults() {
+    void defaults()
+    {
         TChatInterface fresh;
         QVERIFY(fresh.NoLineFeed);
         QVERIFY(fresh.NoReturn);
@@ -111,19 +116,22 @@ private Q_SLOTS:
         fresh.Close(); // nothing to close: no event, no crash
     }
 
-    void connects_data() {
+    void connects_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::newRow("numeric") << "127.0.0.1";
         QTest::newRow("host name") << "localhost";
     }
-    void connects() {
+    void connects()
+    {
         QFETCH(QString, address);
         openLink(address);
         QVERIFY(link->SendData(QStringLiteral("hello\r")));
         QCOMPARE(received(), QByteArray("hello\r"));
     }
 
-    void lineCutting_data() {
+    void lineCutting_data()
+    {
         QTest::addColumn<QByteArrayList>("parts");
         QTest::addColumn<bool>("noLineFeed");
         QTest::addColumn<bool>("noReturn");
@@ -175,7 +183,8 @@ private Q_SLOTS:
         }
         QTest::newRow("many lines") << QByteArrayList{many} << true << true << manyLines;
     }
-    void lineCutting() {
+    void lineCutting()
+    {
         QFETCH(QByteArrayList, parts);
         QFETCH(bool, noLineFeed);
         QFETCH(bool, noReturn);
@@ -185,7 +194,8 @@ private Q_SLOTS:
         link->NoReturn = noReturn;
         for (const QByteArray &part : parts) {
             send(part);
-            if (parts.size() > 1) QTest::qWait(15); // let each part arrive on its own
+            if (parts.size() > 1)
+                QTest::qWait(15); // let each part arrive on its own
         }
         QTRY_COMPARE(rec.lines, expected);
         // And nothing more: a bounded wait, as no later line can be sent to
@@ -194,7 +204,8 @@ private Q_SLOTS:
         QCOMPARE(rec.lines, expected);
     }
 
-    void lineDeliveredBeforeNextByte() {
+    void lineDeliveredBeforeNextByte()
+    {
         openLink();
         send("abc\r");
         QTRY_COMPARE(rec.lines, QStringList{"abc"});
@@ -204,7 +215,8 @@ private Q_SLOTS:
         QTRY_COMPARE(rec.lines, (QStringList{"abc", "x"}));
     }
 
-    void overlongLineIsCut() {
+    void overlongLineIsCut()
+    {
         openLink();
         const int length = 1000000;
         send(QByteArray(length, 'x') + "\r\nnext\r\n");
@@ -219,7 +231,8 @@ private Q_SLOTS:
         QCOMPARE(joined, QString(length, QLatin1Char('x')));
     }
 
-    void endlessLineStaysBounded() {
+    void endlessLineStaysBounded()
+    {
         openLink();
         qint64 total = 0;
         qsizetype longest = 0;
@@ -228,7 +241,8 @@ private Q_SLOTS:
             total += line.size();
             longest = std::max(longest, line.size());
             ++pieces;
-            if (line.count(QLatin1Char('z')) != line.size()) QFAIL("bytes changed on the way");
+            if (line.count(QLatin1Char('z')) != line.size())
+                QFAIL("bytes changed on the way");
         };
         const qint64 size = 10 * 1024 * 1024;
         const QByteArray block(1024 * 1024, 'z');
@@ -244,14 +258,16 @@ private Q_SLOTS:
         QTRY_COMPARE(last, QStringLiteral("after"));
     }
 
-    void connectFailures_data() {
+    void connectFailures_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("reason");
         QTest::newRow("refused") << "127.0.0.1" << int(closedPort()) << "refused";
         QTest::newRow("empty address") << "" << int(closedPort()) << "";
     }
-    void connectFailures() {
+    void connectFailures()
+    {
         QFETCH(QString, address);
         QFETCH(int, port);
         QFETCH(QString, reason);
@@ -274,9 +290,11 @@ private Q_SLOTS:
         QCOMPARE(r.events, (QStringList{"error", "error"}));
     }
 
-    void connectTimesOut() {
+    void connectTimesOut()
+    {
         SilentServer silent;
-        if (!silent.full()) QSKIP("the loopback listener's queue could not be filled here");
+        if (!silent.full())
+            QSKIP("the loopback listener's queue could not be filled here");
         TChatInterface hanging;
         Recorder r;
         r.attach(hanging);
@@ -292,9 +310,11 @@ private Q_SLOTS:
         hanging.Close();
     }
 
-    void closeWhileConnecting() {
+    void closeWhileConnecting()
+    {
         SilentServer silent;
-        if (!silent.full()) QSKIP("the loopback listener's queue could not be filled here");
+        if (!silent.full())
+            QSKIP("the loopback listener's queue could not be filled here");
         TChatInterface hanging;
         Recorder r;
         r.attach(hanging);
@@ -308,13 +328,14 @@ private Q_SLOTS:
         QCOMPARE(r.events, QStringList{"disconnect"});
         QVERIFY(hanging.Open()); // the guard went with the close
         hanging.Close();
-        hanging.Close(); // nothing left to close
+        hanging.Close();   // nothing left to close
         QTest::qWait(500); // past the timeout: it was stopped too
         QCOMPARE(r.events, (QStringList{"disconnect", "disconnect"}));
         QVERIFY(!hanging.Connected());
     }
 
-    void closeBeforeConnectReported() {
+    void closeBeforeConnectReported()
+    {
         link = std::make_unique<TChatInterface>();
         rec.attach(*link);
         link->Address = QStringLiteral("127.0.0.1");
@@ -330,7 +351,8 @@ private Q_SLOTS:
         QCOMPARE(rec.events, (QStringList{"disconnect", "connect"}));
     }
 
-    void openWhileConnectedIsRefused() {
+    void openWhileConnectedIsRefused()
+    {
         openLink();
         QVERIFY(!link->Open());
         QVERIFY(link->Connected());
@@ -342,7 +364,8 @@ private Q_SLOTS:
         QCOMPARE(rec.events, QStringList{"line:still here"});
     }
 
-    void serverCloses() {
+    void serverCloses()
+    {
         openLink();
         send("last\r\nwords\r\npartial");
         peer->disconnectFromHost();
@@ -354,7 +377,8 @@ private Q_SLOTS:
         QTRY_VERIFY(link->Connected());
     }
 
-    void localClose() {
+    void localClose()
+    {
         openLink();
         QVERIFY(link->SendData(QStringLiteral("bye\r")));
         link->Close();
@@ -369,14 +393,16 @@ private Q_SLOTS:
         QVERIFY(!link->SendData(QStringLiteral("x")));
     }
 
-    void destroyedWhileConnected() {
+    void destroyedWhileConnected()
+    {
         openLink();
         link.reset();
         QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(rec.events, QStringList()); // OnDisconnect was detached first
     }
 
-    void sendDataWholeText() {
+    void sendDataWholeText()
+    {
         openLink();
         QByteArray big;
         for (int i = 0; i < 100000; ++i)
@@ -390,7 +416,8 @@ private Q_SLOTS:
         QCOMPARE(rec.events, QStringList{"senderror"});
     }
 
-    void loginScript() {
+    void loginScript()
+    {
         openLink();
         link->LoginScript = QStringList{"one", QString::fromLatin1("tw\xf6")};
         QVERIFY(link->SendLoginScript());
@@ -408,7 +435,8 @@ private Q_SLOTS:
         QCOMPARE(rec.events, QStringList());
     }
 
-    void handlerSendsAndCloses_data() {
+    void handlerSendsAndCloses_data()
+    {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QByteArray>("echo");
@@ -418,7 +446,8 @@ private Q_SLOTS:
         QTest::newRow("close and reopen")
             << "reopen" << QStringList{"a", "b", "fresh"} << QByteArray("a\rb\r");
     }
-    void handlerSendsAndCloses() {
+    void handlerSendsAndCloses()
+    {
         QFETCH(QString, action);
         QFETCH(QStringList, expected);
         QFETCH(QByteArray, echo);
@@ -428,7 +457,8 @@ private Q_SLOTS:
             link->SendData(line + QLatin1Char('\r'));
             if (line == QLatin1String("b") && action != QLatin1String("send")) {
                 link->Close();
-                if (action == QLatin1String("reopen")) QVERIFY(link->Open());
+                if (action == QLatin1String("reopen"))
+                    QVERIFY(link->Open());
             }
         };
         send("a\r\nb\r\nc\r\nd\r\n");
@@ -444,16 +474,19 @@ private Q_SLOTS:
         QTRY_COMPARE(got += peer->readAll(), echo);
         QTest::qWait(50); // bounded: no line is delivered twice
         QCOMPARE(rec.lines, expected);
-        if (action == QLatin1String("close")) QCOMPARE(rec.events, QStringList{"disconnect"});
+        if (action == QLatin1String("close"))
+            QCOMPARE(rec.events, QStringList{"disconnect"});
     }
 
-    void handlerErrorKeepsLaterLines_data() {
+    void handlerErrorKeepsLaterLines_data()
+    {
         QTest::addColumn<QString>("failOn"); // "*" = every line
         QTest::addColumn<int>("boxes");
         QTest::newRow("one line fails") << "b" << 1;
         QTest::newRow("every line fails") << "*" << 4; // one pass, and one box, per line
     }
-    void handlerErrorKeepsLaterLines() {
+    void handlerErrorKeepsLaterLines()
+    {
         QFETCH(QString, failOn);
         QFETCH(int, boxes);
         ScriptedDialogs dialogs;
@@ -473,7 +506,8 @@ private Q_SLOTS:
         QCOMPARE(rec.lines.last(), QStringLiteral("e"));
     }
 
-    void connectHandlerError() {
+    void connectHandlerError()
+    {
         ScriptedDialogs dialogs;
         link = std::make_unique<TChatInterface>();
         link->Address = QStringLiteral("127.0.0.1");

@@ -45,10 +45,7 @@ void GatewayChannels::init()
     };
 }
 
-void GatewayChannels::cleanup()
-{
-    model.reset();
-}
+void GatewayChannels::cleanup() { model.reset(); }
 
 void GatewayChannels::validNames_data()
 {

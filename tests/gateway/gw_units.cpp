@@ -35,14 +35,16 @@ void GatewayUnits::splitter_data()
     QTest::newRow("cr") << Lines{"a\rb\r"} << Lines{"a", "b"} << QByteArray();
     QTest::newRow("lf") << Lines{"a\nb\n"} << Lines{"a", "b"} << QByteArray();
     QTest::newRow("crlf") << Lines{"a\r\nb\r\n"} << Lines{"a", "b"} << QByteArray();
-    QTest::newRow("crlf split over reads") << Lines{"a\r", "\nb\r"} << Lines{"a", "b"} << QByteArray();
+    QTest::newRow("crlf split over reads")
+        << Lines{"a\r", "\nb\r"} << Lines{"a", "b"} << QByteArray();
     QTest::newRow("cr cr is an empty line") << Lines{"a\r\r"} << Lines{"a", ""} << QByteArray();
     QTest::newRow("lf lf is an empty line") << Lines{"a\n\n"} << Lines{"a", ""} << QByteArray();
     QTest::newRow("lf cr is two ends") << Lines{"a\n\rb\r"} << Lines{"a", "", "b"} << QByteArray();
-    QTest::newRow("login write") << Lines{"\x03\x04" "alice\rpw1\r\r"} << Lines{"alice", "pw1", ""}
-                                 << QByteArray();
-    QTest::newRow("protocol bytes anywhere") << Lines{"he\x03l\x04lo\r"} << Lines{"hello"}
-                                             << QByteArray();
+    QTest::newRow("login write") << Lines{"\x03\x04"
+                                          "alice\rpw1\r\r"}
+                                 << Lines{"alice", "pw1", ""} << QByteArray();
+    QTest::newRow("protocol bytes anywhere")
+        << Lines{"he\x03l\x04lo\r"} << Lines{"hello"} << QByteArray();
     QTest::newRow("unfinished line kept") << Lines{"ab", "cd"} << Lines{} << QByteArray("abcd");
     QTest::newRow("high and nul bytes pass") << Lines{QByteArray("\xe9\0\xff\r", 4)}
                                              << Lines{QByteArray("\xe9\0\xff", 3)} << QByteArray();
@@ -108,15 +110,15 @@ void GatewayUnits::quotaSequence_data()
         everySecond << i * 1000;
         every1300 << i * 1300;
     }
-    QTest::newRow("one per second stays refused") << QList<int>(12, 13) << everySecond
-                                                  << "aaaarrrrrrrr";
-    QTest::newRow("one per 1.3 s always passes") << QList<int>(12, 13) << every1300
-                                                 << "aaaaaaaaaaaa";
+    QTest::newRow("one per second stays refused")
+        << QList<int>(12, 13) << everySecond << "aaaarrrrrrrr";
+    QTest::newRow("one per 1.3 s always passes")
+        << QList<int>(12, 13) << every1300 << "aaaaaaaaaaaa";
     QTest::newRow("161 bytes alone is too much") << QList<int>{161} << QList<int>{0} << "r";
     QTest::newRow("159 then short") << QList<int>{159, 24} << QList<int>{0, 1000} << "ar";
     QTest::newRow("two 180s disconnect") << QList<int>{180, 180} << QList<int>{0, 1500} << "rd";
-    QTest::newRow("window forgets after 5 s") << QList<int>{160, 160} << QList<int>{0, 5000}
-                                              << "aa";
+    QTest::newRow("window forgets after 5 s")
+        << QList<int>{160, 160} << QList<int>{0, 5000} << "aa";
 }
 
 void GatewayUnits::quotaSequence()
@@ -128,9 +130,15 @@ void GatewayUnits::quotaSequence()
     QString got;
     for (int i = 0; i < lengths.size(); ++i) {
         switch (q.add(lengths[i], times[i])) {
-        case FloodQuota::Accept: got += 'a'; break;
-        case FloodQuota::Refuse: got += 'r'; break;
-        case FloodQuota::Disconnect: got += 'd'; break;
+        case FloodQuota::Accept:
+            got += 'a';
+            break;
+        case FloodQuota::Refuse:
+            got += 'r';
+            break;
+        case FloodQuota::Disconnect:
+            got += 'd';
+            break;
         }
     }
     QCOMPARE(got, verdicts);
@@ -160,8 +168,8 @@ void GatewayUnits::options_data()
     QTest::newRow("bad name pool") << QStringList{"--name-pool", "-3"} << false << "";
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << false << "";
     QTest::newRow("stray argument") << QStringList{"stray"} << false << "";
-    QTest::newRow("missing script") << QStringList{"--script", "/nonexistent/script.txt"} << false
-                                    << "";
+    QTest::newRow("missing script")
+        << QStringList{"--script", "/nonexistent/script.txt"} << false << "";
 }
 
 void GatewayUnits::options()
@@ -181,7 +189,8 @@ void GatewayUnits::options()
                       .arg(int(o->floodQuota))
                       .arg(o->accounts.size());
     for (auto it = o->accounts.begin(); it != o->accounts.end(); ++it)
-        got += QString(" %1=%2").arg(QString::fromLatin1(it.key()), QString::fromLatin1(it.value()));
+        got +=
+            QString(" %1=%2").arg(QString::fromLatin1(it.key()), QString::fromLatin1(it.value()));
     QCOMPARE(got, check);
 }
 

@@ -46,8 +46,8 @@ public:
     }
     bool waitClosed(int ms = 5000)
     {
-        return QTest::qWaitFor(
-            [&] { return socket.state() == QAbstractSocket::UnconnectedState; }, ms);
+        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; },
+                               ms);
     }
     QByteArray take()
     {
@@ -62,19 +62,26 @@ public:
 QByteArray welcome(const QByteArray &name, int accounts, int users, int channels)
 {
     const QByteArray u = QByteArray::number(users);
-    return "1019 ERROR \"Hello " + name + ", welcome to PvPGN Realm!\"\r\n"
+    return "1019 ERROR \"Hello " + name +
+           ", welcome to PvPGN Realm!\"\r\n"
            "1018 INFO \"Running version PvPGN 1.99.7.2.1-PRO on vm.\"\r\n"
            "1018 INFO \"This server is hosted by a PvPGN user\"\r\n"
            "1018 INFO \"\"\r\n"
-           "1018 INFO \"There are " + QByteArray::number(accounts) + " user accounts on this server.\"\r\n"
-           "1018 INFO \"There are currently " + u + " users in 0 games of Chat,\"\r\n"
-           "1018 INFO \"and " + u + " users playing 0 games and chatting in "
-           + QByteArray::number(channels) + " channels.\"\r\n"
+           "1018 INFO \"There are " +
+           QByteArray::number(accounts) +
+           " user accounts on this server.\"\r\n"
+           "1018 INFO \"There are currently " +
+           u +
+           " users in 0 games of Chat,\"\r\n"
+           "1018 INFO \"and " +
+           u + " users playing 0 games and chatting in " + QByteArray::number(channels) +
+           " channels.\"\r\n"
            "1018 INFO \"Having trouble with a command? Type /help to\"\r\n"
            "1018 INFO \"learn more about it.\"\r\n"
            "1018 INFO \"Type /language to switch translation.\"\r\n"
            "1018 INFO \"\"\r\n"
-           "1005 TALK " + name + " 0010 \"You have no mail.\"\r\n" + Topic;
+           "1005 TALK " +
+           name + " 0010 \"You have no mail.\"\r\n" + Topic;
 }
 
 } // namespace
@@ -140,10 +147,7 @@ void GatewayWire::init()
     roomyClock = true;
 }
 
-void GatewayWire::cleanup()
-{
-    server.reset();
-}
+void GatewayWire::cleanup() { server.reset(); }
 
 void GatewayWire::start(GatewayOptions o)
 {
@@ -171,7 +175,8 @@ QByteArray GatewayWire::settle(RawClient &w)
     const QByteArray marker = "marker " + QByteArray::number(++markers);
     (void)QTest::qWaitFor([&] { return server->bytesReceived() >= bytesSent; }, 5000);
     if (roomyClock)
-        now += FloodQuota::DefaultWindowSeconds * 1000; // tests not about the quota stay clear of it
+        now +=
+            FloodQuota::DefaultWindowSeconds * 1000; // tests not about the quota stay clear of it
     server->broadcast(marker);
     w.waitFor(marker);
     QByteArray all = w.take();
@@ -189,13 +194,14 @@ void GatewayWire::loginExactBytes()
     w.send("\x03");
     QVERIFY(w.waitFor("Username: "));
     QCOMPARE(w.take(), Banner);
-    w.send("\x04" "alice\rpw1\r\r");
+    w.send("\x04"
+           "alice\rpw1\r\r");
     QVERIFY(w.waitFor(Topic));
     QCOMPARE(w.take(), "alice\r\nPassword: \r\n"
                        "2010 NAME alice\r\n"
                        "1007 CHANNEL \"Chat\"\r\n"
-                       "1001 USER alice 0010 [CHAT]\r\n"
-                       + welcome("alice", 1, 1, 1));
+                       "1001 USER alice 0010 [CHAT]\r\n" +
+                           welcome("alice", 1, 1, 1));
 }
 
 void GatewayWire::loginLineEnds_data()
@@ -203,13 +209,27 @@ void GatewayWire::loginLineEnds_data()
     QTest::addColumn<QList<QByteArray>>("writes");
     QTest::addColumn<QByteArray>("name");
     using W = QList<QByteArray>;
-    QTest::newRow("cr") << W{"\x03\x04" "alice\rpw1\r\r"} << QByteArray("alice");
-    QTest::newRow("crlf") << W{"\x03\x04" "alice\r\npw1\r\n"} << QByteArray("alice");
-    QTest::newRow("lf") << W{"\x03\x04" "alice\npw1\n"} << QByteArray("alice");
-    QTest::newRow("no 0x04") << W{"\x03" "alice\rpw1\r\r"} << QByteArray("alice");
-    QTest::newRow("separate writes") << W{"\x03\x04" "alice\r", "pw1\r"} << QByteArray("alice");
-    QTest::newRow("empty password") << W{"\x03\x04" "a\r\r\r"} << QByteArray("a");
-    QTest::newRow("noise before 0x03") << W{"GET / HTTP/1.0\r\n", "\x03\x04" "bob\rx\r"}
+    QTest::newRow("cr") << W{"\x03\x04"
+                             "alice\rpw1\r\r"}
+                        << QByteArray("alice");
+    QTest::newRow("crlf") << W{"\x03\x04"
+                               "alice\r\npw1\r\n"}
+                          << QByteArray("alice");
+    QTest::newRow("lf") << W{"\x03\x04"
+                             "alice\npw1\n"}
+                        << QByteArray("alice");
+    QTest::newRow("no 0x04") << W{"\x03"
+                                  "alice\rpw1\r\r"}
+                             << QByteArray("alice");
+    QTest::newRow("separate writes") << W{"\x03\x04"
+                                          "alice\r",
+                                          "pw1\r"}
+                                     << QByteArray("alice");
+    QTest::newRow("empty password") << W{"\x03\x04"
+                                         "a\r\r\r"}
+                                    << QByteArray("a");
+    QTest::newRow("noise before 0x03") << W{"GET / HTTP/1.0\r\n", "\x03\x04"
+                                                                  "bob\rx\r"}
                                        << QByteArray("bob");
 }
 
@@ -225,8 +245,8 @@ void GatewayWire::loginLineEnds()
     }
     QVERIFY(w.waitFor(Topic));
     QVERIFY2(w.got.startsWith(Banner + name + "\r\nPassword: "), w.got.constData());
-    QVERIFY(w.got.contains("\r\n2010 NAME " + name + "\r\n1007 CHANNEL \"Chat\"\r\n1001 USER " + name
-                           + " 0010 [CHAT]\r\n"));
+    QVERIFY(w.got.contains("\r\n2010 NAME " + name + "\r\n1007 CHANNEL \"Chat\"\r\n1001 USER " +
+                           name + " 0010 [CHAT]\r\n"));
 }
 
 void GatewayWire::refusedLogin_data()
@@ -255,8 +275,8 @@ void GatewayWire::refusedLogin()
     w.send("ALICE\rPW1\r");
     QVERIFY(w.waitFor(Topic));
     QCOMPARE(w.take(), "ALICE\r\nPassword: \r\n2010 NAME ALICE\r\n1007 CHANNEL \"Chat\"\r\n"
-                       "1001 USER ALICE 0010 [CHAT]\r\n"
-                       + welcome("ALICE", 2, 1, 1));
+                       "1001 USER ALICE 0010 [CHAT]\r\n" +
+                           welcome("ALICE", 2, 1, 1));
 }
 
 void GatewayWire::secondLoginOfSameName()
@@ -264,7 +284,8 @@ void GatewayWire::secondLoginOfSameName()
     start();
     auto alice = login("alice");
     RawClient again(server->port());
-    again.send("\x03\x04" "Alice\rpw\r\r");
+    again.send("\x03\x04"
+               "Alice\rpw\r\r");
     QVERIFY(again.waitFor("Login failed.\r\n\r\nUsername: "));
     QVERIFY(!again.got.contains("2010"));
     QCOMPARE(settle(*alice), QByteArray());
@@ -275,11 +296,12 @@ void GatewayWire::twoClients()
     start();
     auto alice = login("alice");
     RawClient bob(server->port());
-    bob.send("\x03\x04" "bob\rpw\r\r");
+    bob.send("\x03\x04"
+             "bob\rpw\r\r");
     QVERIFY(bob.waitFor(Topic));
     QVERIFY(bob.got.contains("2010 NAME bob\r\n1007 CHANNEL \"Chat\"\r\n"
-                             "1001 USER bob 0010 [CHAT]\r\n1001 USER alice 0010 [CHAT]\r\n"
-                             + welcome("bob", 2, 2, 1)));
+                             "1001 USER bob 0010 [CHAT]\r\n1001 USER alice 0010 [CHAT]\r\n" +
+                             welcome("bob", 2, 2, 1)));
     bob.take();
     QVERIFY(alice->waitFor("1002 JOIN bob 0010 [CHAT]\r\n"));
     QCOMPARE(alice->take(), "1002 JOIN bob 0010 [CHAT]\r\n");
@@ -372,12 +394,13 @@ void GatewayWire::joinChannel()
     QCOMPARE(settle(*bob), QByteArray());
     alice->send("/join Chat\r");
     QCOMPARE(settle(*alice), "1007 CHANNEL \"Chat\"\r\n1001 USER alice 0010 [CHAT]\r\n"
-                             "1001 USER Zed 0000 [W2BN]\r\n" + Topic);
+                             "1001 USER Zed 0000 [W2BN]\r\n" +
+                                 Topic);
     QCOMPARE(settle(*bob), "1003 LEAVE alice 0010\r\n");
     bob->send("/join " + QByteArray(32, 'x') + "\r/join\r");
     const QByteArray refused = settle(*bob);
-    QVERIFY(refused.startsWith(
-        "1019 ERROR \"Max channel name length exceeded (max 31 symbols)\"\r\n"));
+    QVERIFY(
+        refused.startsWith("1019 ERROR \"Max channel name length exceeded (max 31 symbols)\"\r\n"));
     QVERIFY(refused.contains("1019 ERROR \"/channel <channel> (alias: /join /j)\"\r\n"));
     bob->send("/rejoin\r");
     QCOMPARE(settle(*bob), "1007 CHANNEL \"Test Room\"\r\n1001 USER bob 0010 [CHAT]\r\n");
@@ -474,8 +497,8 @@ void GatewayWire::awayAndInfo()
     QCOMPARE(settle(*bob), "1018 INFO \"Do Not Disturb mode canceled.\"\r\n");
 
     QByteArray answers;
-    for (const char *c : {"/users", "/whois nobody", "/whoami", "/stats bob SEXP", "/stats bob",
-                          "/notacommand"}) {
+    for (const char *c :
+         {"/users", "/whois nobody", "/whoami", "/stats bob SEXP", "/stats bob", "/notacommand"}) {
         alice->send(QByteArray(c) + '\r');
         answers += settle(*alice);
     }
@@ -604,9 +627,9 @@ void GatewayWire::quotaOneWrite()
     auto carol = login("carol");
     carol->send(QByteArray("/time\r").repeated(10));
     QVERIFY(carol->waitClosed());
-    const QByteArray sterner = refused
-        + "1019 ERROR \"You are sending commands to PvPGN Realm too quickly and risk being "
-          "disconnected for flooding. Please slow down.\"\r\n";
+    const QByteArray sterner =
+        refused + "1019 ERROR \"You are sending commands to PvPGN Realm too quickly and risk being "
+                  "disconnected for flooding. Please slow down.\"\r\n";
     QCOMPARE(carol->got.count("Server Time: "), 4);
     QVERIFY(carol->got.endsWith(sterner.repeated(6)));
 }
@@ -791,7 +814,8 @@ void GatewayWire::closeMidLogin()
     start();
     {
         RawClient w(server->port());
-        w.send("\x03\x04" "alice\r");
+        w.send("\x03\x04"
+               "alice\r");
         QVERIFY(w.waitFor("Password: "));
         w.socket.abort();
     }
@@ -837,7 +861,8 @@ void GatewayWire::burstAndScript()
     o.broadcasts = {"welcome aboard"};
     start(o);
     RawClient w(server->port());
-    w.send("\x03\x04" "alice\rpw\r\r");
+    w.send("\x03\x04"
+           "alice\rpw\r\r");
     QVERIFY(w.waitFor("\"Line 1999 ", 20000));
     QVERIFY(w.got.contains("1001 USER Swift 0010 [CHAT]\r\n"));
     QVERIFY(w.got.contains(Topic + "1018 INFO \"scripted\"\r\n1016 WEIRD\r\n"
@@ -856,12 +881,14 @@ void GatewayWire::burstAndScript()
     o.broadcasts.clear();
     start(o);
     RawClient sized(server->port());
-    sized.send("\x03\x04" "bob\rpw\r\r");
+    sized.send("\x03\x04"
+               "bob\rpw\r\r");
     QVERIFY(sized.waitFor("\"Line 299 ", 20000));
     QVERIFY(sized.waitFor("\r\n", 2000));
     texts.clear();
     for (const QByteArray &l : sized.got.split('\n')) {
-        if (!l.startsWith("1005 TALK ") || !l.contains("\"Line ")) continue;
+        if (!l.startsWith("1005 TALK ") || !l.contains("\"Line "))
+            continue;
         const QByteArray text = l.mid(l.indexOf('"') + 1).chopped(2); // quote and CR
         QCOMPARE(text.size(), 58);
         texts.insert(text);
@@ -874,7 +901,8 @@ void GatewayWire::throughTheProgram()
     GatewayProcess gw({"--account", "alice:pw1", "--full-channel", "Packed", "--seed", "1"});
     QVERIFY2(gw.port() != 0, qPrintable(gw.errorText()));
     RawClient w(gw.port());
-    w.send("\x03\x04" "alice\rpw1\r\r");
+    w.send("\x03\x04"
+           "alice\rpw1\r\r");
     QVERIFY(w.waitFor(Topic));
     QVERIFY(w.got.startsWith(Banner + "alice\r\nPassword: \r\n2010 NAME alice\r\n"));
     gw.command("join Zed SEXP 0002");

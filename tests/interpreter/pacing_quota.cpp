@@ -14,25 +14,20 @@
 
 namespace {
 
-QString bytes(int length, char fill = 'x') {
-    return QString(length, QLatin1Char(fill));
-}
+QString bytes(int length, char fill = 'x') { return QString(length, QLatin1Char(fill)); }
 
 // A line of exactly `length` bytes before its CR, told apart by its number.
-QString numbered(int i, int length) {
+QString numbered(int i, int length)
+{
     QString head = QStringLiteral("L%1:").arg(i);
     return head + bytes(std::max(0, length - int(head.size()))) + QLatin1Char('\r');
 }
 
-QString errorLine(const QString &text) {
-    return QStringLiteral("1019 ERROR \"%1\"").arg(text);
-}
+QString errorLine(const QString &text) { return QStringLiteral("1019 ERROR \"%1\"").arg(text); }
 
 // Built when used: TBnetChat::QuotaRefusal is not yet made while this
 // file's own statics are.
-QString refusal() {
-    return errorLine(TBnetChat::QuotaRefusal);
-}
+QString refusal() { return errorLine(TBnetChat::QuotaRefusal); }
 
 } // namespace
 
@@ -48,7 +43,8 @@ class PacingQuota : public QObject {
 
     // A connected link, the peer's end, and an interpreter on the test's
     // clock whose flood ticks come from the test only.
-    void open() {
+    void open()
+    {
         link = new TChatInterface(this);
         link->Address = QStringLiteral("127.0.0.1");
         link->Port = server.serverPort();
@@ -65,7 +61,8 @@ class PacingQuota : public QObject {
     }
 
     // The next `count` lines the peer gets, CR removed.
-    QStringList take(int count) {
+    QStringList take(int count)
+    {
         QStringList lines;
         const bool arrived = QTest::qWaitFor(
             [&] {
@@ -73,7 +70,8 @@ class PacingQuota : public QObject {
                 return received.count('\r') >= count;
             },
             5000);
-        if (!arrived) return lines;
+        if (!arrived)
+            return lines;
         for (int i = 0; i < count; ++i) {
             const int cr = received.indexOf('\r');
             lines << QString::fromLatin1(received.left(cr));
@@ -82,7 +80,8 @@ class PacingQuota : public QObject {
         return lines;
     }
     // Nothing more reached the peer within a short wait.
-    bool quiet() {
+    bool quiet()
+    {
         QTest::qWait(30);
         received += peer->readAll();
         return received.isEmpty();
@@ -90,7 +89,8 @@ class PacingQuota : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(server.listen(QHostAddress::LocalHost, 0)); }
-    void cleanup() {
+    void cleanup()
+    {
         delete chat;
         chat = nullptr;
         delete link;
@@ -100,7 +100,8 @@ private Q_SLOTS:
         now = 0;
     }
 
-    void unitsOfALine_data() {
+    void unitsOfALine_data()
+    {
         QTest::addColumn<int>("bytesPerUnit");
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("units");
@@ -114,7 +115,8 @@ private Q_SLOTS:
         QTest::newRow("a byte a unit") << 1 << QStringLiteral("abc\r") << 3;
         QTest::newRow("256 a unit") << 256 << bytes(300) << 2;
     }
-    void unitsOfALine() {
+    void unitsOfALine()
+    {
         QFETCH(int, bytesPerUnit);
         QFETCH(QString, line);
         QFETCH(int, units);
@@ -123,7 +125,8 @@ private Q_SLOTS:
         QCOMPARE(c.unitsOf(line), units);
     }
 
-    void heldLineLeavesWhenTheWindowClears() {
+    void heldLineLeavesWhenTheWindowClears()
+    {
         open();
         // Lines of two units: two fit in the 5-unit quota, a third does not.
         chat->SendLine(numbered(1, 60));
@@ -166,7 +169,8 @@ private Q_SLOTS:
         QCOMPARE(chat->queuedCount(), 0);
     }
 
-    void figuresAreReadForEachLine() {
+    void figuresAreReadForEachLine()
+    {
         open();
         chat->SendLine(numbered(1, 100)); // 3 units
         QCOMPARE(take(1).size(), 1);
@@ -198,7 +202,8 @@ private Q_SLOTS:
         QCOMPARE(take(1).size(), 1);
     }
 
-    void aLineOfTheWholeQuotaGoesAlone() {
+    void aLineOfTheWholeQuotaGoesAlone()
+    {
         open();
         chat->SendLine(QStringLiteral("hi\r"));
         QCOMPARE(take(1).size(), 1);
@@ -226,7 +231,8 @@ private Q_SLOTS:
         QCOMPARE(chat->refusals(), 0);
     }
 
-    void refusedLineGoesAgainFirstWithDoublingWaits() {
+    void refusedLineGoesAgainFirstWithDoublingWaits()
+    {
         open();
         QStringList refused;
         QList<int> waits;
@@ -290,7 +296,8 @@ private Q_SLOTS:
     // Once a refused line has been taken, the server's count is known to be
     // below its quota: lines go at the raised window's pace again, no longer
     // held by what the longest window holds.
-    void cautionEndsWhenTheResendIsTaken() {
+    void cautionEndsWhenTheResendIsTaken()
+    {
         open();
         chat->SendLine(QStringLiteral("a\r"));
         QCOMPARE(take(1), QStringList{QStringLiteral("a")});
@@ -300,7 +307,8 @@ private Q_SLOTS:
         chat->holdTimerExpired();
         QCOMPARE(take(1), QStringList{QStringLiteral("a")});
         // Four lines of four units: each goes alone in the 11 s window.
-        for (int i = 1; i <= 4; ++i) chat->SendLine(numbered(i, 150));
+        for (int i = 1; i <= 4; ++i)
+            chat->SendLine(numbered(i, 150));
         now = 12000;
         chat->floodTimerTick();
         QCOMPARE(chat->holdMs(), 10000); // until the resend is 11 s old
@@ -316,19 +324,23 @@ private Q_SLOTS:
         QCOMPARE(chat->queuedCount(), 0);
     }
 
-    void onlyTheQuotaTextIsARefusal_data() {
+    void onlyTheQuotaTextIsARefusal_data()
+    {
         QTest::addColumn<QString>("line");
-        QTest::newRow("line length") << errorLine(QStringLiteral("Your line length quota has been exceeded!"));
-        QTest::newRow("garbled") << errorLine(QString::fromLatin1(garble(TBnetChat::QuotaRefusal.toLatin1())));
+        QTest::newRow("line length")
+            << errorLine(QStringLiteral("Your line length quota has been exceeded!"));
+        QTest::newRow("garbled") << errorLine(
+            QString::fromLatin1(garble(TBnetChat::QuotaRefusal.toLatin1())));
         QTest::newRow("trailing blank") << errorLine(TBnetChat::QuotaRefusal + QLatin1Char(' '));
         QTest::newRow("lower case") << errorLine(TBnetChat::QuotaRefusal.toLower());
-        QTest::newRow("commands too quickly")
-            << errorLine(QStringLiteral("You are sending commands to PvPGN Realm too quickly and risk "
-                                        "being disconnected for flooding. Please slow down."));
+        QTest::newRow("commands too quickly") << errorLine(
+            QStringLiteral("You are sending commands to PvPGN Realm too quickly and risk "
+                           "being disconnected for flooding. Please slow down."));
         QTest::newRow("other error") << errorLine(QStringLiteral("That user is not logged on."));
         QTest::newRow("as info") << QStringLiteral("1018 INFO \"%1\"").arg(TBnetChat::QuotaRefusal);
     }
-    void onlyTheQuotaTextIsARefusal() {
+    void onlyTheQuotaTextIsARefusal()
+    {
         QFETCH(QString, line);
         open();
         int refusedEvents = 0;
@@ -351,7 +363,8 @@ private Q_SLOTS:
         QCOMPARE(chat->sentCount(), 1);
     }
 
-    void oneRefusalPerLineSent() {
+    void oneRefusalPerLineSent()
+    {
         open();
         int refusedEvents = 0;
         chat->OnRefused = [&](const QString &, int) { ++refusedEvents; };
@@ -364,8 +377,9 @@ private Q_SLOTS:
         // A command's refusal comes with a second line; a repeated quota
         // text is not a second refusal of the same line either.
         chat->ParseLine(refusal());
-        chat->ParseLine(errorLine(QStringLiteral("You are sending commands to PvPGN Realm too quickly "
-                                                 "and risk being disconnected for flooding. Please slow down.")));
+        chat->ParseLine(errorLine(
+            QStringLiteral("You are sending commands to PvPGN Realm too quickly "
+                           "and risk being disconnected for flooding. Please slow down.")));
         chat->ParseLine(refusal());
         QCOMPARE(refusedEvents, 1);
         QCOMPARE(chat->queuedCount(), 1);
@@ -376,7 +390,8 @@ private Q_SLOTS:
         QVERIFY(quiet());
     }
 
-    void loginStartsAFreshCount() {
+    void loginStartsAFreshCount()
+    {
         open();
         chat->SendLine(numbered(1, 150));
         QCOMPARE(take(1).size(), 1);
@@ -387,14 +402,17 @@ private Q_SLOTS:
         // goes at once and the wait is the settings' again.
         chat->UserName = QStringLiteral("a");
         QVERIFY(chat->Login());
-        QCOMPARE(take(3), (QStringList{QStringLiteral("\x03\x04" "a"), QString(), QString()}));
+        QCOMPARE(take(3), (QStringList{QStringLiteral("\x03\x04"
+                                                      "a"),
+                                       QString(), QString()}));
         QCOMPARE(chat->refusals(), 0);
         QCOMPARE(chat->pacingWindowMs(), 5500);
         chat->floodTimerTick();
         QCOMPARE(take(1), QStringList{numbered(1, 150).chopped(1)});
     }
 
-    void newFiguresRestartTheDoubling() {
+    void newFiguresRestartTheDoubling()
+    {
         open();
         chat->SendLine(numbered(1, 150));
         QCOMPARE(take(1).size(), 1);
@@ -411,7 +429,8 @@ private Q_SLOTS:
         QCOMPARE(chat->pacingWindowMs(), 5000);
     }
 
-    void connectionLostDropsTheHold() {
+    void connectionLostDropsTheHold()
+    {
         open();
         chat->SendLine(numbered(1, 150));
         chat->SendLine(numbered(2, 150));
@@ -430,29 +449,34 @@ private Q_SLOTS:
     // with the same or a longer window, on a clock that jumps from one
     // timer to the next. Every line must be accepted once, in order, and
     // the client never disconnected.
-    void againstTheGatewaysCount_data() {
-        QTest::addColumn<int>("windowS");      // the client's setting
-        QTest::addColumn<int>("marginMs");     // the client's setting
+    void againstTheGatewaysCount_data()
+    {
+        QTest::addColumn<int>("windowS");  // the client's setting
+        QTest::addColumn<int>("marginMs"); // the client's setting
         QTest::addColumn<int>("serverWindowS");
-        QTest::addColumn<int>("tickMs");       // flood interval
+        QTest::addColumn<int>("tickMs");        // flood interval
         QTest::addColumn<int>("secondPhaseMs"); // where the server's seconds begin
-        QTest::addColumn<int>("latencyMs");    // one way
+        QTest::addColumn<int>("latencyMs");     // one way
         QTest::addColumn<QList<int>>("lengths");
         const QList<int> long150(20, 150), short10(30, 10);
         QList<int> mixed;
-        for (int i = 0; i < 40; ++i) mixed << (i * 37) % 161;
+        for (int i = 0; i < 40; ++i)
+            mixed << (i * 37) % 161;
         QTest::newRow("defaults, 150s") << 5 << 500 << 5 << 1500 << 0 << 5 << long150;
         QTest::newRow("defaults, short lines") << 5 << 500 << 5 << 1500 << 700 << 5 << short10;
         QTest::newRow("defaults, mixed") << 5 << 500 << 5 << 1500 << 300 << 20 << mixed;
         QTest::newRow("1 s both, 150s") << 1 << 100 << 1 << 300 << 999 << 5 << long150;
         QTest::newRow("server 3 s, client 1 s") << 1 << 100 << 3 << 300 << 0 << 5 << long150;
         QTest::newRow("server 3 s, client 1 s, mixed") << 1 << 100 << 3 << 300 << 500 << 5 << mixed;
-        QTest::newRow("server 5 s, client 1 s, short") << 1 << 100 << 5 << 300 << 250 << 5 << short10;
+        QTest::newRow("server 5 s, client 1 s, short")
+            << 1 << 100 << 5 << 300 << 250 << 5 << short10;
         QTest::newRow("server 10 s, client 5 s") << 5 << 500 << 10 << 1500 << 0 << 5 << long150;
-        QTest::newRow("server 20 s, client 2 s, mixed") << 2 << 200 << 20 << 1500 << 100 << 5 << mixed;
+        QTest::newRow("server 20 s, client 2 s, mixed")
+            << 2 << 200 << 20 << 1500 << 100 << 5 << mixed;
         QTest::newRow("server 60 s, client 5 s") << 5 << 0 << 60 << 1500 << 0 << 0 << long150;
     }
-    void againstTheGatewaysCount() {
+    void againstTheGatewaysCount()
+    {
         QFETCH(int, windowS);
         QFETCH(int, marginMs);
         QFETCH(int, serverWindowS);
@@ -477,7 +501,8 @@ private Q_SLOTS:
             holdDue = chat->holdMs() >= 0 ? now + chat->holdMs() : -1;
             if (chat->sentCount() > seen) {
                 const int fresh = chat->sentCount() - seen;
-                for (const QString &l : take(fresh)) toServer.append({now + latencyMs, l});
+                for (const QString &l : take(fresh))
+                    toServer.append({now + latencyMs, l});
                 seen = chat->sentCount();
             }
         };
@@ -490,9 +515,12 @@ private Q_SLOTS:
         const qint64 limit = 3600 * 1000;
         while (accepted.size() < wanted.size() && !disconnected && now < limit) {
             qint64 next = nextTick;
-            if (holdDue >= 0) next = std::min(next, holdDue);
-            if (!toServer.isEmpty()) next = std::min(next, toServer.first().first);
-            if (!refusalsDue.isEmpty()) next = std::min(next, refusalsDue.first());
+            if (holdDue >= 0)
+                next = std::min(next, holdDue);
+            if (!toServer.isEmpty())
+                next = std::min(next, toServer.first().first);
+            if (!refusalsDue.isEmpty())
+                next = std::min(next, refusalsDue.first());
             now = next;
             if (!toServer.isEmpty() && toServer.first().first == now) {
                 const QString line = toServer.takeFirst().second;
@@ -520,10 +548,13 @@ private Q_SLOTS:
             }
             look();
         }
-        QVERIFY2(!disconnected, qPrintable(QStringLiteral("disconnected after %1 lines, %2 refusals")
-                                               .arg(accepted.size()).arg(refusals)));
+        QVERIFY2(!disconnected,
+                 qPrintable(QStringLiteral("disconnected after %1 lines, %2 refusals")
+                                .arg(accepted.size())
+                                .arg(refusals)));
         QCOMPARE(accepted, wanted);
-        if (serverWindowS <= windowS) QCOMPARE(refusals, 0);
+        if (serverWindowS <= windowS)
+            QCOMPARE(refusals, 0);
         QCOMPARE(chat->queuedCount(), 0);
     }
 };

@@ -8,14 +8,13 @@
 
 namespace {
 
-QString latin1(const char *bytes) {
-    return QString::fromLatin1(bytes);
-}
+QString latin1(const char *bytes) { return QString::fromLatin1(bytes); }
 
 // Every event of the interpreter, recorded as "Event|arg|arg".
 struct EventLog {
     QStringList events;
-    void attach(TBnetChat &chat) {
+    void attach(TBnetChat &chat)
+    {
         auto talk = [this](const char *name) {
             return [this, name](const QString &u, const QString &m) {
                 events << QStringLiteral("%1|%2|%3").arg(QLatin1String(name), u, m);
@@ -65,7 +64,8 @@ class TestBnetInterpreter : public QObject {
     TChatInterface *link = nullptr;
     QTcpSocket *peer = nullptr;
 
-    void connectLink() {
+    void connectLink()
+    {
         link = new TChatInterface(this);
         link->Address = QStringLiteral("127.0.0.1");
         link->Port = server.serverPort();
@@ -78,7 +78,8 @@ class TestBnetInterpreter : public QObject {
     // Everything the link has written so far, as the server received it: a
     // probe line written straight to the link after it proves it has all
     // arrived (the probe is left out).
-    QByteArray wire() {
+    QByteArray wire()
+    {
         static int probes = 0;
         const QByteArray probe = "\x7fprobe " + QByteArray::number(++probes) + '\r';
         if (!link->SendData(QString::fromLatin1(probe))) {
@@ -93,14 +94,16 @@ class TestBnetInterpreter : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(server.listen(QHostAddress::LocalHost, 0)); }
-    void cleanup() {
+    void cleanup()
+    {
         delete link;
         link = nullptr;
         delete peer;
         peer = nullptr;
     }
 
-    void extractors_data() {
+    void extractors_data()
+    {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("mess");
@@ -180,7 +183,8 @@ private Q_SLOTS:
                                     << "ves\""
                                     << "aves";
     }
-    void extractors() {
+    void extractors()
+    {
         QFETCH(QString, line);
         QFETCH(QString, user);
         QFETCH(QString, mess);
@@ -193,7 +197,8 @@ private Q_SLOTS:
         QCOMPARE(chat.GetUserType(line), userType);
     }
 
-    void codeTable_data() {
+    void codeTable_data()
+    {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("event");
 
@@ -233,7 +238,8 @@ private Q_SLOTS:
         QTest::newRow("digits then letter") << latin1("100x TALK") << "UnHandled|100x TALK";
         QTest::newRow("five digits") << latin1("10051 TALK bob 0010 \"hi\"") << "Talk|TALK|hi";
     }
-    void codeTable() {
+    void codeTable()
+    {
         QFETCH(QString, line);
         QFETCH(QString, event);
         TBnetChat chat;
@@ -243,7 +249,8 @@ private Q_SLOTS:
         QCOMPARE(log.events, event.isEmpty() ? QStringList() : QStringList{event});
     }
 
-    void unboundEventsAreSkipped() {
+    void unboundEventsAreSkipped()
+    {
         TBnetChat chat;
         QStringList unhandled;
         chat.OnUnHandled = [&](const QString &m) { unhandled << m; };
@@ -256,7 +263,8 @@ private Q_SLOTS:
         QCOMPARE(unhandled, QStringList{latin1("1016 X")});
     }
 
-    void handlerMayReplaceItself() {
+    void handlerMayReplaceItself()
+    {
         TBnetChat chat;
         QStringList seen;
         chat.OnTalk = [&](const QString &u, const QString &) {
@@ -268,7 +276,8 @@ private Q_SLOTS:
         QCOMPARE(seen, QStringList{QStringLiteral("bob")});
     }
 
-    void withoutConnection() {
+    void withoutConnection()
+    {
         TBnetChat chat;
         QCOMPARE(chat.FloodInterval(), 1500);
         QCOMPARE(chat.UserName, QStringLiteral("Guest"));
@@ -281,7 +290,8 @@ private Q_SLOTS:
         QCOMPARE(chat.FloodInterval(), 250);
     }
 
-    void loginBytes_data() {
+    void loginBytes_data()
+    {
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QByteArray>("bytes");
@@ -296,7 +306,8 @@ private Q_SLOTS:
         QTest::newRow("latin1") << latin1("\xe9t\xe9") << latin1("\xff")
                                 << QByteArray("\x03\x04\xe9t\xe9\r\xff\r\r");
     }
-    void loginBytes() {
+    void loginBytes()
+    {
         QFETCH(QString, user);
         QFETCH(QString, password);
         QFETCH(QByteArray, bytes);
@@ -312,7 +323,8 @@ private Q_SLOTS:
         QCOMPARE(wire(), bytes);
     }
 
-    void loginIsNotPaced() {
+    void loginIsNotPaced()
+    {
         connectLink();
         TBnetChat chat;
         chat.setFloodInterval(1000000); // ticks come from the test only
@@ -328,7 +340,8 @@ private Q_SLOTS:
         QCOMPARE(wire(), QByteArray("second\r"));
     }
 
-    void loginWhileDown() {
+    void loginWhileDown()
+    {
         TChatInterface down;
         TBnetChat chat;
         chat.ChatInterface = &down;
@@ -339,7 +352,8 @@ private Q_SLOTS:
         QCOMPARE(down.LoginScript, QStringList{QStringLiteral("\x03\x04Guest\r\r")});
     }
 
-    void pacingThreeInARow() {
+    void pacingThreeInARow()
+    {
         connectLink();
         TBnetChat chat;
         chat.setFloodInterval(1000000);
@@ -369,7 +383,8 @@ private Q_SLOTS:
         QCOMPARE(wire(), QByteArray("five\r"));
     }
 
-    void pacingLinesGivenWhileDown() {
+    void pacingLinesGivenWhileDown()
+    {
         connectLink();
         TBnetChat chat;
         chat.setFloodInterval(1000000);
@@ -397,7 +412,8 @@ private Q_SLOTS:
         QCOMPARE(wire(), QByteArray("c\r"));
     }
 
-    void handlerMaySendLine() {
+    void handlerMaySendLine()
+    {
         connectLink();
         TBnetChat chat;
         chat.setFloodInterval(1000000);
@@ -412,7 +428,8 @@ private Q_SLOTS:
         QCOMPARE(wire(), QByteArray("eve:yo\r"));
     }
 
-    void timerDrivesPacing() {
+    void timerDrivesPacing()
+    {
         connectLink();
         TBnetChat chat;
         chat.setFloodInterval(20);
@@ -423,7 +440,8 @@ private Q_SLOTS:
         QCOMPARE(wire(), QByteArray("1\r2\r3\r"));
     }
 
-    void transcriptLines() {
+    void transcriptLines()
+    {
         // A login as a real server sends it, through the link and the parser.
         connectLink();
         TBnetChat chat;

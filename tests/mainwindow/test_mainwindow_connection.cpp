@@ -3,28 +3,25 @@
 // and the one-second timer.
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "preferences/Toptions.h"
+#include "resources/icons.h"
 #include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 #include "support/silentserver.h"
 #include "widgets/TTranscriptView.h"
-#include "preferences/Toptions.h"
-#include "resources/icons.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
 
 namespace {
-QStringList conf(const QStringList &extra = {})
-{
-    return MainWindowFixture::defaultConf() + extra;
-}
+QStringList conf(const QStringList &extra = {}) { return MainWindowFixture::defaultConf() + extra; }
 
 bool sameIcon(const QIcon &a, const QIcon &b)
 {
@@ -62,7 +59,8 @@ private Q_SLOTS:
         QCOMPARE(m.send->text(), QStringLiteral("&Send"));
         QCOMPARE(m.lamermode->text(), QStringLiteral("Activate Lamer Mode"));
         QCOMPARE(m.lamermode->toolTip(),
-                 QStringLiteral("Activating this will suppress text from any user not on your safelist"));
+                 QStringLiteral(
+                     "Activating this will suppress text from any user not on your safelist"));
         QVERIFY(m.options->isHidden());
         QCOMPARE(m.size(), QSize(795, 539));
     }
@@ -73,12 +71,13 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         const QList<QAction *> items = m.menuBar()->actions();
         const QStringList captions = {"Connect", "Disconnect", "Preferences", "Pause Chat",
-                                      "&Away", "Home", "Quit"};
+                                      "&Away",   "Home",       "Quit"};
         const QList<int> images = {0, 1, 2, 7, 4, 5, 6};
         QCOMPARE(items.size(), captions.size());
         for (int i = 0; i < items.size(); ++i) {
             QCOMPARE(items[i]->text(), captions[i]);
-            QVERIFY2(sameIcon(items[i]->icon(), TIcons::menuIcon(images[i])), qPrintable(captions[i]));
+            QVERIFY2(sameIcon(items[i]->icon(), TIcons::menuIcon(images[i])),
+                     qPrintable(captions[i]));
         }
         // Each item is wide enough for its image beside its caption.
         m.show();
@@ -109,7 +108,8 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         connectTo(f, server);
         // One write: 0x03, 0x04, name CR password CR CR, then the home channel.
-        QTRY_COMPARE(server.received(), QByteArray("\x03\x04" "alice\rsecret\r\r/join Lobby\r"));
+        QTRY_COMPARE(server.received(), QByteArray("\x03\x04"
+                                                   "alice\rsecret\r\r/join Lobby\r"));
         QCOMPARE(MainWindowFixture::lines(m.chat),
                  QStringList({" Console: Connecting to 127.0.0.1...", " Console: Logging In..."}));
         QVERIFY(!m.Connect->isEnabled());
@@ -119,7 +119,8 @@ private Q_SLOTS:
 
         m.channel->setText(QStringLiteral("Lobby (1)"));
         m.DisconnectClick();
-        QCOMPARE(MainWindowFixture::lines(m.chat).last(), QStringLiteral(" Console: Disconnected."));
+        QCOMPARE(MainWindowFixture::lines(m.chat).last(),
+                 QStringLiteral(" Console: Disconnected."));
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
         QVERIFY(m.Connect->isEnabled());
         QVERIFY(!m.Disconnect->isEnabled() && !m.Home->isEnabled() && !m.PauseChat->isEnabled() &&
@@ -137,7 +138,8 @@ private Q_SLOTS:
         new QTreeWidgetItem(m.users, QStringList(QStringLiteral("bob")));
         m.envVars.userCount = 1;
         server.closeClient();
-        QTRY_COMPARE(MainWindowFixture::lines(m.chat).last(), QStringLiteral(" Console: Disconnected."));
+        QTRY_COMPARE(MainWindowFixture::lines(m.chat).last(),
+                     QStringLiteral(" Console: Disconnected."));
         QCOMPARE(m.users->topLevelItemCount(), 0);
         QCOMPARE(m.envVars.userCount, 0);
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
@@ -170,10 +172,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("server");  // what the connect waits for
         QTest::addColumn<QString>("command"); // typed, or empty for the handler
-        QTest::newRow("no answer, /disconnect") << "silent" << "/disconnect";
-        QTest::newRow("no answer, Disconnect") << "silent" << "";
-        QTest::newRow("host lookup, /disconnect") << "localhost" << "/disconnect";
-        QTest::newRow("host lookup, Disconnect") << "localhost" << "";
+        QTest::newRow("no answer, /disconnect") << "silent"
+                                                << "/disconnect";
+        QTest::newRow("no answer, Disconnect") << "silent"
+                                               << "";
+        QTest::newRow("host lookup, /disconnect") << "localhost"
+                                                  << "/disconnect";
+        QTest::newRow("host lookup, Disconnect") << "localhost"
+                                                 << "";
     }
     void disconnectWhileConnecting()
     {
@@ -213,7 +219,8 @@ private Q_SLOTS:
         QCOMPARE(MainWindowFixture::lines(m.chat),
                  QStringList({" Console: Disconnected.", " Console: Connecting to 127.0.0.1...",
                               " Console: Logging In..."}));
-        QVERIFY(answering.received().startsWith("\x03\x04" "alice\r"));
+        QVERIFY(answering.received().startsWith("\x03\x04"
+                                                "alice\r"));
     }
 
     void autoConnectOnFirstShowOnly()
@@ -253,7 +260,8 @@ private Q_SLOTS:
         m.process->floodTimerTick();
         m.process->floodTimerTick();
         m.HomeClick();
-        QTRY_COMPARE(server.received(), QByteArray("/away gone fishing\r/away\r/join Op Tressel\r"));
+        QTRY_COMPARE(server.received(),
+                     QByteArray("/away gone fishing\r/away\r/join Op Tressel\r"));
     }
 
     void awayWithEmptyMessageKeepsTheBlank()
@@ -306,14 +314,16 @@ private Q_SLOTS:
         server.send("2000 NULL\r\n1018 INFO \"x\"\r\n");
         QTRY_COMPARE(MainWindowFixture::lines(m.whisper),
                      QStringList({"2000 NULL", "1018 INFO \"x\""}));
-        QTRY_COMPARE(MainWindowFixture::readFile(f.path("raw.log")),
-                     QByteArray("Raw logfile created by Tressel 1.5 at 2:05:09 PM on 12/8/26.\r\n\r\n"
-                                "2000 NULL\r\n1018 INFO \"x\"\r\n"));
+        QTRY_COMPARE(
+            MainWindowFixture::readFile(f.path("raw.log")),
+            QByteArray("Raw logfile created by Tressel 1.5 at 2:05:09 PM on 12/8/26.\r\n\r\n"
+                       "2000 NULL\r\n1018 INFO \"x\"\r\n"));
         // An existing log is appended to without a header.
         m.whisperClearClick();
         m.dispWhisperClick();
         server.send("2000 AGAIN\r\n");
-        QTRY_VERIFY(MainWindowFixture::readFile(f.path("raw.log")).endsWith("\"x\"\r\n2000 AGAIN\r\n"));
+        QTRY_VERIFY(
+            MainWindowFixture::readFile(f.path("raw.log")).endsWith("\"x\"\r\n2000 AGAIN\r\n"));
         QCOMPARE(m.whisper->lineCount(), 0);
     }
 
@@ -431,13 +441,14 @@ private Q_SLOTS:
         const int keypad = Qt::KeypadModifier;
         for (const char *w : {"text", "users", "chat", "whisper", "brx", "channel", "lamermode"})
             QTest::newRow(w) << w << int(Qt::Key_Return) << none << true;
-        QTest::newRow("users, nothing selected") << "users-empty" << int(Qt::Key_Return) << none << true;
+        QTest::newRow("users, nothing selected")
+            << "users-empty" << int(Qt::Key_Return) << none << true;
         QTest::newRow("keypad Enter in users") << "users" << int(Qt::Key_Enter) << keypad << true;
         QTest::newRow("keypad Enter in text") << "text" << int(Qt::Key_Enter) << keypad << true;
-        QTest::newRow("Shift+Return in users") << "users" << int(Qt::Key_Return)
-                                               << int(Qt::ShiftModifier) << true;
-        QTest::newRow("Ctrl+Return in text") << "text" << int(Qt::Key_Return)
-                                             << int(Qt::ControlModifier) << true;
+        QTest::newRow("Shift+Return in users")
+            << "users" << int(Qt::Key_Return) << int(Qt::ShiftModifier) << true;
+        QTest::newRow("Ctrl+Return in text")
+            << "text" << int(Qt::Key_Return) << int(Qt::ControlModifier) << true;
         QTest::newRow("preferences dialog") << "options" << int(Qt::Key_Return) << none << false;
     }
     void enterAnywhereInTheWindowSends()

@@ -1,9 +1,9 @@
 // The transcript: how labelled lines are composed and coloured, the chat
 // log, pausing and replaying, and the two panes' menus.
 #include "base/guard.h"
+#include "preferences/Toptions.h"
 #include "support/mainwindowfixture.h"
 #include "widgets/TTranscriptView.h"
-#include "preferences/Toptions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -70,10 +70,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("line");
-        QTest::newRow("plain") << false << "<Name>" << "hello" << " <Name> hello";
-        QTest::newRow("stamped") << true << "<Name>" << "hello" << "[2:05:09 PM] <Name> hello";
-        QTest::newRow("label with blank") << false << "Console: " << "x" << " Console:  x";
-        QTest::newRow("emote") << true << "* bob waves *" << "" << "[2:05:09 PM] * bob waves * ";
+        QTest::newRow("plain") << false << "<Name>"
+                               << "hello"
+                               << " <Name> hello";
+        QTest::newRow("stamped") << true << "<Name>"
+                                 << "hello"
+                                 << "[2:05:09 PM] <Name> hello";
+        QTest::newRow("label with blank") << false << "Console: "
+                                          << "x"
+                                          << " Console:  x";
+        QTest::newRow("emote") << true << "* bob waves *"
+                               << ""
+                               << "[2:05:09 PM] * bob waves * ";
     }
     void composesLines()
     {
@@ -135,10 +143,12 @@ private Q_SLOTS:
 
     void chatLogAppendsToAnExistingFile()
     {
-        MainWindowFixture f(MainWindowFixture::defaultConf() + QStringList{"logfilename=old.log", "keeplog=1"});
+        MainWindowFixture f(MainWindowFixture::defaultConf() +
+                            QStringList{"logfilename=old.log", "keeplog=1"});
         MainWindowFixture::writeFile(f.path("old.log"), "whatever\r\n");
         f.main->writeLine(f.main->chat, QStringLiteral("Info:"), QStringLiteral("\xe9t\xe9"), navy);
-        QCOMPARE(MainWindowFixture::readFile(f.path("old.log")), QByteArray("whatever\r\n Info: \xe9t\xe9\r\n"));
+        QCOMPARE(MainWindowFixture::readFile(f.path("old.log")),
+                 QByteArray("whatever\r\n Info: \xe9t\xe9\r\n"));
     }
 
     void chatLogWithoutNameWarnsOncePerSwitchingOn()
@@ -173,7 +183,8 @@ private Q_SLOTS:
         // Every line fails to log, yet is shown; while the first box waits,
         // the same error queues no second one.
         for (int i = 0; i < 3; ++i)
-            guarded([&] { m.writeLine(m.chat, QStringLiteral("Info:"), QStringLiteral("x"), navy); });
+            guarded(
+                [&] { m.writeLine(m.chat, QStringLiteral("Info:"), QStringLiteral("x"), navy); });
         QCOMPARE(m.chat->lineCount(), 3);
         QTRY_COMPARE(f.dialogs.errors(), QStringList({"Disk full."}));
         QCOMPARE(f.dialogs.asked.last().title, QStringLiteral("Tressel"));
@@ -185,7 +196,8 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         m.PauseChatClick();
         QCOMPARE(m.PauseChat->text(), QStringLiteral("Unpause Chat"));
-        QCOMPARE(MainWindowFixture::lines(m.chat), QStringList("[2:05:09 PM] Console: Chat Paused."));
+        QCOMPARE(MainWindowFixture::lines(m.chat),
+                 QStringList("[2:05:09 PM] Console: Chat Paused."));
         m.writeLine(m.chat, QStringLiteral("<bob>"), QStringLiteral("one"), red);
         m.writeLine(m.whisper, QStringLiteral("<From: bob> "), QStringLiteral("two"), purple);
         m.writeLine(m.chat, QStringLiteral("<eve>"), QStringLiteral("three"), red);
@@ -248,7 +260,8 @@ private Q_SLOTS:
         QCOMPARE(QDir::currentPath(), dir);
 
         m.SaveAs1Click(); // cancelled
-        QCOMPARE(MainWindowFixture::lines(m.chat).last(), QStringLiteral(" Error:  Couldn't save file!"));
+        QCOMPARE(MainWindowFixture::lines(m.chat).last(),
+                 QStringLiteral(" Error:  Couldn't save file!"));
         QCOMPARE(m.chat->colourAt(m.chat->lineCount() - 1, 1), red);
     }
 

@@ -2,9 +2,9 @@
 // The main window fixture with a recording sound player. Every colour
 // setting differs, so a segment's colour tells which
 // setting painted it.
-#include "widgets/sound.h"
 #include "mainwindow/Tmain.h"
 #include "support/mainwindowfixture.h"
+#include "widgets/sound.h"
 
 #include <QtTest>
 
@@ -41,7 +41,8 @@ public:
                                 QStringLiteral("label_colour=Navy"),
                                 QStringLiteral("error_colour=Maroon"),
                                 QStringLiteral("text_colour=Green"),
-                            } + extraConf)
+                            } +
+                            extraConf)
     {
     }
 

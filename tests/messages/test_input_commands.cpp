@@ -78,13 +78,14 @@ private Q_SLOTS:
         QTest::newRow("/ver with more") << "/ver please" << QByteArray() << ver;
         QTest::newRow("/Ver goes to the server") << "/Ver" << QByteArray("/Ver\r") << QString();
         QTest::newRow("/Quit goes to the server") << "/Quit" << QByteArray("/Quit\r") << QString();
-        QTest::newRow("gateway command") << "/m bob hi there" << QByteArray("/m bob hi there\r")
-                                         << QString();
-        QTest::newRow("gateway join") << "/join Clan X" << QByteArray("/join Clan X\r") << QString();
+        QTest::newRow("gateway command")
+            << "/m bob hi there" << QByteArray("/m bob hi there\r") << QString();
+        QTest::newRow("gateway join")
+            << "/join Clan X" << QByteArray("/join Clan X\r") << QString();
         QTest::newRow("bare slash") << "/" << QByteArray("/\r") << QString();
         QTest::newRow("/home") << "/home" << QByteArray("/join Home Base\r") << QString();
-        QTest::newRow("/home with more") << "/homeward" << QByteArray("/join Home Base\r")
-                                         << QString();
+        QTest::newRow("/home with more")
+            << "/homeward" << QByteArray("/join Home Base\r") << QString();
         QTest::newRow("/reply before any whisper") << "/reply hi" << QByteArray() << QString();
         QTest::newRow("/un is no command") << "/un bob" << QByteArray("/un bob\r") << QString();
     }
@@ -109,9 +110,8 @@ private Q_SLOTS:
         QCOMPARE(m.chat->lineCount(), before + (chatLine.isEmpty() ? 0 : 1));
         if (!chatLine.isEmpty()) {
             QCOMPARE(MessagesFixture::lastLine(m.chat), chatLine);
-            QCOMPARE(lastSegments(m.chat),
-                     (QStringList{seg(colours::label, " Console:  "),
-                                  seg(colours::text, "Tressel [1.5]")}));
+            QCOMPARE(lastSegments(m.chat), (QStringList{seg(colours::label, " Console:  "),
+                                                        seg(colours::text, "Tressel [1.5]")}));
         }
         QCOMPARE(m.envVars.lastCommand, line);
         QCOMPARE(m.text->text(), QString());
@@ -149,12 +149,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("wire");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("bare: the stored message") << "/away" << QByteArray("/away gone fishing\r")
-                                                  << "gone fishing" << false;
-        QTest::newRow("a message") << "/away back soon" << QByteArray("/away back soon\r")
-                                   << "back soon" << true;
-        QTest::newRow("one space: an empty message") << "/away " << QByteArray("/away \r") << ""
-                                                     << true;
+        QTest::newRow("bare: the stored message")
+            << "/away" << QByteArray("/away gone fishing\r") << "gone fishing" << false;
+        QTest::newRow("a message")
+            << "/away back soon" << QByteArray("/away back soon\r") << "back soon" << true;
+        QTest::newRow("one space: an empty message")
+            << "/away " << QByteArray("/away \r") << "" << true;
         QTest::newRow("two spaces") << "/away  x" << QByteArray("/away  x\r") << " x" << true;
         QTest::newRow("glued: the 6th character is skipped")
             << "/awayhello" << QByteArray("/away ello\r") << "ello" << true;
@@ -221,7 +221,8 @@ private Q_SLOTS:
         // "/unbrx" does not begin with "/brx", so it reaches its own command.
         type(m, QStringLiteral("/unbrx bob"));
         QVERIFY(!m.checkSquelch(QStringLiteral("bob")));
-        QCOMPARE(MessagesFixture::lastLine(m.chat), QStringLiteral(" Console: bob was unpermasquelched."));
+        QCOMPARE(MessagesFixture::lastLine(m.chat),
+                 QStringLiteral(" Console: bob was unpermasquelched."));
 
         before = m.chat->lineCount();
         type(m, QStringLiteral("/unbrx nobody"));
@@ -278,7 +279,8 @@ private Q_SLOTS:
         m.text->setText(QStringLiteral("hello all"));
         QTest::mouseClick(m.send, Qt::LeftButton);
         QVERIFY(wireGets(m, server, "hello all\r"));
-        QCOMPARE(lastSegments(m.chat), (QStringList{seg(yourName, " <alice> "), seg(text, "hello all")}));
+        QCOMPARE(lastSegments(m.chat),
+                 (QStringList{seg(yourName, " <alice> "), seg(text, "hello all")}));
         QCOMPARE(m.text->text(), QString());
         QCOMPARE(m.envVars.lastCommand, QStringLiteral("/m x y")); // chat lines are no command
         // Enter in the input line sends too.
@@ -297,7 +299,8 @@ private Q_SLOTS:
         type(m, QStringLiteral("anyone there?"));
         QCOMPARE(m.chat->lineCount(), before + 1);
         QCOMPARE(lastSegments(m.chat),
-                 (QStringList{seg(error, " Error:  "), seg(text, "You're not connected to Battle.net.")}));
+                 (QStringList{seg(error, " Error:  "),
+                              seg(text, "You're not connected to Battle.net.")}));
         QCOMPARE(m.text->text(), QString());
         // Slash lines are not refused here.
         type(m, QStringLiteral("/m bob hi"));
@@ -352,19 +355,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("textAfter");
         QTest::addColumn<QByteArray>("wire");
-        QTest::newRow("Alt+N") << true << int(Qt::Key_N) << "hi " << "hi bob" << QByteArray();
-        QTest::newRow("Alt+N, empty line") << true << int(Qt::Key_N) << "" << "bob" << QByteArray();
-        QTest::newRow("Alt+N, none selected") << false << int(Qt::Key_N) << "hi " << "hi "
-                                              << QByteArray();
-        QTest::newRow("Alt+W") << true << int(Qt::Key_W) << "meet me" << ""
-                               << QByteArray("/m bob meet me\r");
-        QTest::newRow("Alt+W, empty line") << true << int(Qt::Key_W) << "" << ""
-                                           << QByteArray("/m bob \r");
-        QTest::newRow("Alt+W, none selected") << false << int(Qt::Key_W) << "meet me" << "meet me"
-                                              << QByteArray();
+        QTest::newRow("Alt+N") << true << int(Qt::Key_N) << "hi "
+                               << "hi bob" << QByteArray();
+        QTest::newRow("Alt+N, empty line") << true << int(Qt::Key_N) << ""
+                                           << "bob" << QByteArray();
+        QTest::newRow("Alt+N, none selected") << false << int(Qt::Key_N) << "hi "
+                                              << "hi " << QByteArray();
+        QTest::newRow("Alt+W") << true << int(Qt::Key_W) << "meet me"
+                               << "" << QByteArray("/m bob meet me\r");
+        QTest::newRow("Alt+W, empty line") << true << int(Qt::Key_W) << ""
+                                           << "" << QByteArray("/m bob \r");
+        QTest::newRow("Alt+W, none selected") << false << int(Qt::Key_W) << "meet me"
+                                              << "meet me" << QByteArray();
         // Other Alt keys are the line edit's business alone.
-        QTest::newRow("Alt+X is no shortcut") << true << int(Qt::Key_X) << "abc" << "xabc"
-                                              << QByteArray();
+        QTest::newRow("Alt+X is no shortcut") << true << int(Qt::Key_X) << "abc"
+                                              << "xabc" << QByteArray();
     }
     void altKeys()
     {
@@ -409,9 +414,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("textAfter");
-        QTest::newRow("empty line") << true << "" << "/join Clan X";
-        QTest::newRow("line not empty") << true << "abc" << "abc";
-        QTest::newRow("setting off") << false << "" << "";
+        QTest::newRow("empty line") << true << ""
+                                    << "/join Clan X";
+        QTest::newRow("line not empty") << true << "abc"
+                                        << "abc";
+        QTest::newRow("setting off") << false << ""
+                                     << "";
     }
     void doubleClick()
     {

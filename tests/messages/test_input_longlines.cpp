@@ -8,10 +8,10 @@
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "rules/inputbreaks.h"
-#include "rules/textcodec.h"
 #include "preferences/Toptions.h"
 #include "preferences/controls.h"
+#include "rules/inputbreaks.h"
+#include "rules/textcodec.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -184,7 +184,8 @@ private Q_SLOTS:
         QVERIFY2(!c.server.received().contains('\n'), c.server.received().constData());
         QVERIFY2(c.server.received().endsWith('\r'), c.server.received().constData());
         QVERIFY2(wire.size() >= 6, c.server.received().constData());
-        QCOMPARE(wire.mid(0, 4), (QList<QByteArray>{"first line", "/me waves", "third", "last one"}));
+        QCOMPARE(wire.mid(0, 4),
+                 (QList<QByteArray>{"first line", "/me waves", "third", "last one"}));
         QString rest;
         for (const QByteArray &piece : wire.mid(4)) {
             QVERIFY2(piece.size() <= 160, piece.constData());

@@ -64,48 +64,58 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("inChat"); // else the whisper pane
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("talk") << "talk" << false << "bob" << "hello there" << true
+        QTest::newRow("talk") << "talk" << false << "bob"
+                              << "hello there" << true
                               << QStringList{seg(name, " <bob> "), seg(text, "hello there")};
-        QTest::newRow("talk, empty text") << "talk" << false << "bob" << "" << true
-                                          << QStringList{seg(name, " <bob> ")};
+        QTest::newRow("talk, empty text") << "talk" << false << "bob"
+                                          << "" << true << QStringList{seg(name, " <bob> ")};
         QTest::newRow("emote: all in the emote colour")
-            << "emote" << false << "bob" << "waves" << true
-            << QStringList{seg(emote, " * bob waves * ")};
+            << "emote" << false << "bob"
+            << "waves" << true << QStringList{seg(emote, " * bob waves * ")};
         QTest::newRow("whisper, whisper mode")
-            << "whisper" << false << "bob" << "psst" << false
-            << QStringList{seg(whisp, " <From: bob>  "), seg(text, "psst")};
+            << "whisper" << false << "bob"
+            << "psst" << false << QStringList{seg(whisp, " <From: bob>  "), seg(text, "psst")};
         QTest::newRow("whisper, raw mode")
-            << "whisper" << true << "bob" << "psst" << true
+            << "whisper" << true << "bob"
+            << "psst" << true
             << QStringList{seg(whisp, " <Recieved Whisper From: bob>  "), seg(text, "psst")};
         QTest::newRow("sent whisper, whisper mode")
-            << "sent" << false << "bob" << "hi bob" << false
-            << QStringList{seg(whisp, " <To: bob>  "), seg(text, "hi bob")};
+            << "sent" << false << "bob"
+            << "hi bob" << false << QStringList{seg(whisp, " <To: bob>  "), seg(text, "hi bob")};
         QTest::newRow("sent whisper, raw mode")
-            << "sent" << true << "bob" << "hi bob" << true
+            << "sent" << true << "bob"
+            << "hi bob" << true
             << QStringList{seg(whisp, " <Sent Whisper To: bob>  "), seg(text, "hi bob")};
-        QTest::newRow("broadcast") << "broadcast" << false << "" << "Server restart" << true
-                                   << QStringList{seg(label, " Broadcast: "),
-                                                  seg(text, "Server restart")};
+        QTest::newRow("broadcast")
+            << "broadcast" << false << ""
+            << "Server restart" << true
+            << QStringList{seg(label, " Broadcast: "), seg(text, "Server restart")};
         QTest::newRow("channel full: broadcast label")
-            << "full" << false << "" << "Channel is full." << true
+            << "full" << false << ""
+            << "Channel is full." << true
             << QStringList{seg(label, " Broadcast: "), seg(text, "Channel is full.")};
-        QTest::newRow("info") << "info" << false << "" << "You are away." << true
+        QTest::newRow("info") << "info" << false << ""
+                              << "You are away." << true
                               << QStringList{seg(label, " Info: "), seg(text, "You are away.")};
         QTest::newRow("channel does not exist")
-            << "nochannel" << false << "" << "No such channel." << true
+            << "nochannel" << false << ""
+            << "No such channel." << true
             << QStringList{seg(error, " Error: "), seg(text, "No such channel.")};
-        QTest::newRow("error") << "error" << false << "" << "That user is not logged on." << true
+        QTest::newRow("error") << "error" << false << ""
+                               << "That user is not logged on." << true
                                << QStringList{seg(error, " Error: "),
                                               seg(text, "That user is not logged on.")};
-        QTest::newRow("restricted") << "restricted" << false << "" << "That channel is restricted."
-                                    << true
-                                    << QStringList{seg(error, " Error: "),
-                                                   seg(text, "That channel is restricted.")};
+        QTest::newRow("restricted")
+            << "restricted" << false << ""
+            << "That channel is restricted." << true
+            << QStringList{seg(error, " Error: "), seg(text, "That channel is restricted.")};
         QTest::newRow("notice text is not anticensored")
-            << "info" << false << "" << "YOU ###& OFF" << true
+            << "info" << false << ""
+            << "YOU ###& OFF" << true
             << QStringList{seg(label, " Info: "), seg(text, "YOU ###& OFF")};
         QTest::newRow("whisper text is not anticensored")
-            << "whisper" << false << "bob" << "YOU ###& OFF" << false
+            << "whisper" << false << "bob"
+            << "YOU ###& OFF" << false
             << QStringList{seg(whisp, " <From: bob>  "), seg(text, "YOU ###& OFF")};
     }
     void shownAs()
@@ -255,8 +265,8 @@ private Q_SLOTS:
         const int before = m.chat->lineCount();
         m.processWhisperSent(QStringLiteral("bob"), QStringLiteral("hi"));
         TTranscriptPane *echoPane = raw ? m.chat : m.whisper;
-        const QString echo = raw ? QStringLiteral(" <Sent Whisper To: bob>  hi")
-                                 : QStringLiteral(" <To: bob>  hi");
+        const QString echo =
+            raw ? QStringLiteral(" <Sent Whisper To: bob>  hi") : QStringLiteral(" <To: bob>  hi");
         QVERIFY(MessagesFixture::lines(echoPane).contains(echo));
         QCOMPARE(m.chat->lineCount(), before + (raw ? 2 : 1));
         QCOMPARE(lastSegments(m.chat),
@@ -267,7 +277,8 @@ private Q_SLOTS:
         m.processWhisperSent(QStringLiteral("carol"), QStringLiteral("hi"));
         QCOMPARE(m.chat->lineCount(), before + (raw ? 3 : 1));
         if (raw)
-            QCOMPARE(MessagesFixture::lastLine(m.chat), QStringLiteral(" <Sent Whisper To: carol>  hi"));
+            QCOMPARE(MessagesFixture::lastLine(m.chat),
+                     QStringLiteral(" <Sent Whisper To: carol>  hi"));
     }
 
     void anticensorOnShownLines_data()
@@ -275,11 +286,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("talk, capitals") << "talk" << "YOU ###& OFF" << " <bob> YOU FUCK OFF";
-        QTest::newRow("talk, lower") << "talk" << "oh @@$% no" << " <bob> oh shit no";
-        QTest::newRow("talk, twice") << "talk" << "a &&@%# and &&@%#" << " <bob> a bitch and bitch";
-        QTest::newRow("emote") << "emote" << "says @@$% loud" << " * bob says shit loud * ";
-        QTest::newRow("emote, capitals") << "emote" << "SAYS @@$% LOUD" << " * bob SAYS SHIT LOUD * ";
+        QTest::newRow("talk, capitals") << "talk"
+                                        << "YOU ###& OFF"
+                                        << " <bob> YOU FUCK OFF";
+        QTest::newRow("talk, lower") << "talk"
+                                     << "oh @@$% no"
+                                     << " <bob> oh shit no";
+        QTest::newRow("talk, twice") << "talk"
+                                     << "a &&@%# and &&@%#"
+                                     << " <bob> a bitch and bitch";
+        QTest::newRow("emote") << "emote"
+                               << "says @@$% loud"
+                               << " * bob says shit loud * ";
+        QTest::newRow("emote, capitals") << "emote"
+                                         << "SAYS @@$% LOUD"
+                                         << " * bob SAYS SHIT LOUD * ";
     }
     void anticensorOnShownLines()
     {
@@ -348,18 +369,26 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("wire");
         const QByteArray tressel = "/m tressel I am using Tressel 1.5!\r";
         const QByteArray kelm = "/m kelm I am using Tressel 1.5!\r";
-        QTest::newRow("Tressel") << "Tressel" << ".reportin" << false << tressel;
-        QTest::newRow("Kelm") << "Kelm" << ".reportin" << false << kelm;
-        QTest::newRow("more after the word") << "Kelm" << ".reportinNOW all" << false << kelm;
-        QTest::newRow("squelched still answered") << "Tressel" << ".reportin" << true << tressel;
-        QTest::newRow("other capitalisation of the name") << "tressel" << ".reportin" << false
-                                                          << QByteArray();
-        QTest::newRow("KELM") << "KELM" << ".reportin" << false << QByteArray();
-        QTest::newRow("someone else") << "bob" << ".reportin" << false << QByteArray();
-        QTest::newRow("other capitalisation of the word") << "Kelm" << ".Reportin" << false
-                                                          << QByteArray();
-        QTest::newRow("after a space") << "Kelm" << " .reportin" << false << QByteArray();
-        QTest::newRow("shorter") << "Kelm" << ".report" << false << QByteArray();
+        QTest::newRow("Tressel") << "Tressel"
+                                 << ".reportin" << false << tressel;
+        QTest::newRow("Kelm") << "Kelm"
+                              << ".reportin" << false << kelm;
+        QTest::newRow("more after the word") << "Kelm"
+                                             << ".reportinNOW all" << false << kelm;
+        QTest::newRow("squelched still answered") << "Tressel"
+                                                  << ".reportin" << true << tressel;
+        QTest::newRow("other capitalisation of the name") << "tressel"
+                                                          << ".reportin" << false << QByteArray();
+        QTest::newRow("KELM") << "KELM"
+                              << ".reportin" << false << QByteArray();
+        QTest::newRow("someone else") << "bob"
+                                      << ".reportin" << false << QByteArray();
+        QTest::newRow("other capitalisation of the word") << "Kelm"
+                                                          << ".Reportin" << false << QByteArray();
+        QTest::newRow("after a space") << "Kelm"
+                                       << " .reportin" << false << QByteArray();
+        QTest::newRow("shorter") << "Kelm"
+                                 << ".report" << false << QByteArray();
     }
     void reportIn()
     {

@@ -110,7 +110,8 @@ private Q_SLOTS:
 
         type(m, QStringLiteral("hi bob"));
         QVERIFY(bobWaitsFor(m, c.bob, "1005 TALK alice 0010 \"hi bob\"\r\n"));
-        QCOMPARE(lastSegments(m.chat), (QStringList{seg(yourName, " <alice> "), seg(text, "hi bob")}));
+        QCOMPARE(lastSegments(m.chat),
+                 (QStringList{seg(yourName, " <alice> "), seg(text, "hi bob")}));
 
         // The gateway's censor is not simulated; a censored form it passes
         // on comes back as the word.
@@ -150,16 +151,17 @@ private Q_SLOTS:
         if (raw)
             m.dispRawClick();
         TTranscriptPane *pane = raw ? m.chat : m.whisper;
-        const QString from = raw ? QStringLiteral("<Recieved Whisper From: bob> ")
-                                 : QStringLiteral("<From: bob> ");
-        const QString to = raw ? QStringLiteral("<Sent Whisper To: bob> ")
-                               : QStringLiteral("<To: bob> ");
+        const QString from =
+            raw ? QStringLiteral("<Recieved Whisper From: bob> ") : QStringLiteral("<From: bob> ");
+        const QString to =
+            raw ? QStringLiteral("<Sent Whisper To: bob> ") : QStringLiteral("<To: bob> ");
 
         c.bob.say("/m alice psst");
         const QString received = QLatin1Char(' ') + from + QStringLiteral(" psst");
         QVERIFY(waitForLine(m, pane, received));
         QCOMPARE(segments(pane, indexOf(pane, received)),
-                 (QStringList{seg(whisp, QLatin1Char(' ') + from + QLatin1Char(' ')), seg(text, "psst")}));
+                 (QStringList{seg(whisp, QLatin1Char(' ') + from + QLatin1Char(' ')),
+                              seg(text, "psst")}));
         QCOMPARE(c.f.sound.played, QStringList{QStringLiteral("whisper.wav")});
         if (raw) // the lower pane holds the protocol lines instead
             QVERIFY(waitForRaw(m, QStringLiteral("1004 WHISPER bob 0010 \"psst\"")));
@@ -169,7 +171,8 @@ private Q_SLOTS:
         const QString sent = QLatin1Char(' ') + to + QStringLiteral(" got it");
         QVERIFY(waitForLine(m, pane, sent));
         QCOMPARE(segments(pane, indexOf(pane, sent)),
-                 (QStringList{seg(whisp, QLatin1Char(' ') + to + QLatin1Char(' ')), seg(text, "got it")}));
+                 (QStringList{seg(whisp, QLatin1Char(' ') + to + QLatin1Char(' ')),
+                              seg(text, "got it")}));
 
         // Alt+W whispers the member selected in the list.
         QTreeWidgetItem *item = nullptr;
@@ -194,14 +197,17 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QString>("rawNeedle");
         QTest::addColumn<QString>("hidden");
-        QTest::newRow("~playsound") << "playsound" << QByteArray("~playsound boom.wav")
-                                    << "\"~playsound boom.wav\"" << " <bob> ~playsound boom.wav";
-        QTest::newRow("permasquelched talk") << "brx" << QByteArray("you there?")
-                                             << "\"you there?\"" << " <bob> you there?";
-        QTest::newRow("permasquelched emote") << "brx" << QByteArray("/me dances")
-                                              << "EMOTE bob" << " * bob dances * ";
-        QTest::newRow("permasquelched whisper") << "brx" << QByteArray("/m alice psst")
-                                                << "WHISPER bob" << " <Recieved Whisper From: bob>  psst";
+        QTest::newRow("~playsound")
+            << "playsound" << QByteArray("~playsound boom.wav") << "\"~playsound boom.wav\""
+            << " <bob> ~playsound boom.wav";
+        QTest::newRow("permasquelched talk")
+            << "brx" << QByteArray("you there?") << "\"you there?\""
+            << " <bob> you there?";
+        QTest::newRow("permasquelched emote") << "brx" << QByteArray("/me dances") << "EMOTE bob"
+                                              << " * bob dances * ";
+        QTest::newRow("permasquelched whisper")
+            << "brx" << QByteArray("/m alice psst") << "WHISPER bob"
+            << " <Recieved Whisper From: bob>  psst";
         QTest::newRow("lamer mode") << "lamer" << QByteArray("spam spam") << "\"spam spam\""
                                     << " <bob> spam spam";
     }
@@ -253,7 +259,8 @@ private Q_SLOTS:
         QVERIFY(waitForLine(m, m.chat, QStringLiteral(" Info: Login failed.")));
         QCOMPARE(segments(m.chat, indexOf(m.chat, QStringLiteral(" Info: Login failed."))),
                  (QStringList{seg(label, " Info: "), seg(text, "Login failed.")}));
-        QVERIFY(hasLine(m.chat, QStringLiteral(" Info: BOT or Telnet Connection from [127.0.0.1]")));
+        QVERIFY(
+            hasLine(m.chat, QStringLiteral(" Info: BOT or Telnet Connection from [127.0.0.1]")));
 
         // A good login: the name arrives and later unhandled lines are not shown.
         m.DisconnectClick();
@@ -265,10 +272,11 @@ private Q_SLOTS:
         c.gateway.command(QStringLiteral("raw 1016 CODE we do not know"));
         c.gateway.command(QStringLiteral("broadcast after"));
         QVERIFY(waitForLine(m, m.chat, QStringLiteral(" Broadcast: after")));
-        const QStringList afterLogin =
-            MessagesFixture::lines(m.chat).mid(indexOf(m.chat, QStringLiteral(" <alice> You have no mail.")));
+        const QStringList afterLogin = MessagesFixture::lines(m.chat).mid(
+            indexOf(m.chat, QStringLiteral(" <alice> You have no mail.")));
         for (const QString &l : afterLogin)
-            QVERIFY2(!l.contains(QStringLiteral("Login failed.")) && !l.contains(QStringLiteral("1016")),
+            QVERIFY2(!l.contains(QStringLiteral("Login failed.")) &&
+                         !l.contains(QStringLiteral("1016")),
                      qPrintable(l));
 
         // Every new connection starts without the name again.

@@ -56,8 +56,8 @@ QString words(int first, int length)
 // channel.
 struct QuotaChannel {
     explicit QuotaChannel(int serverWindow)
-        : gateway({QStringLiteral("--quota-window"), QString::number(serverWindow)}),
-          f(aliceConf), m(*f.main)
+        : gateway({QStringLiteral("--quota-window"), QString::number(serverWindow)}), f(aliceConf),
+          m(*f.main)
     {
     }
     bool open()
@@ -142,26 +142,30 @@ private Q_SLOTS:
         QVERIFY2(c.open(), qPrintable(c.gateway.errorText()));
         Tmain &m = c.m;
         QStringList talk;
-        for (int i = 0; i < 20; ++i) talk << numbered(i, 150);
-        for (int i = 0; i < 5; ++i) talk << words(1000 * (i + 1), 450);
+        for (int i = 0; i < 20; ++i)
+            talk << numbered(i, 150);
+        for (int i = 0; i < 5; ++i)
+            talk << words(1000 * (i + 1), 450);
         const QString whisper = words(7000, 300), emote = words(8000, 300);
         m.text->insert(talk.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n/w bob ") + whisper +
                        QStringLiteral("\n/me ") + emote);
         QCOMPARE(c.bob.received().count("1005 TALK alice"), 0); // held until Enter
         m.sendClick();
         QVERIFY(m.text->text().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(talkFrom(c.bob.received(), "alice", "1023 EMOTE").join(
-                                     QLatin1Char(' ')) == emote,
-                                 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            talkFrom(c.bob.received(), "alice", "1023 EMOTE").join(QLatin1Char(' ')) == emote,
+            120000);
         const QStringList said = talkFrom(c.bob.received(), "alice");
         QCOMPARE(said.join(QLatin1Char(' ')), talk.join(QLatin1Char(' ')));
         QCOMPARE(said.size(), 20 + 5 * 3);
-        QCOMPARE(talkFrom(c.bob.received(), "alice", "1004 WHISPER").join(QLatin1Char(' ')), whisper);
+        QCOMPARE(talkFrom(c.bob.received(), "alice", "1004 WHISPER").join(QLatin1Char(' ')),
+                 whisper);
         for (const QString &piece : said)
             QVERIFY2(piece.size() <= 160, qPrintable(piece));
         QVERIFY(m.bnet->Connected());
         for (const QString &l : MessagesFixture::lines(m.chat))
-            QVERIFY2(!l.contains(QLatin1String("quota")) && !l.contains(QLatin1String("Disconnected")),
+            QVERIFY2(!l.contains(QLatin1String("quota")) &&
+                         !l.contains(QLatin1String("Disconnected")),
                      qPrintable(l));
     }
 };

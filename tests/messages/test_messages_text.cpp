@@ -10,8 +10,8 @@
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
-#include "widgets/textitems.h"
 #include "preferences/Toptions.h"
+#include "widgets/textitems.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,7 +28,8 @@ QString u8(const char *s) { return QString::fromUtf8(s); }
 QString bytes(const QByteArray &b) { return QString::fromLatin1(b); }
 
 // The texts of the tests, as bytes on the wire and as read.
-const QByteArray helloUtf8 = "h\xc3\xa9llo w\xc3\xb6rld \xe2\x82\xac \xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
+const QByteArray helloUtf8 =
+    "h\xc3\xa9llo w\xc3\xb6rld \xe2\x82\xac \xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
 const char *const helloShown = "h\u00e9llo w\u00f6rld \u20ac \u043f\u0440\u0438\u0432\u0435\u0442";
 const QByteArray cafeLatin1 = "caf\xe9";
 const QByteArray joseLatin1 = "Jos\xe9";
@@ -113,7 +114,8 @@ private Q_SLOTS:
         QVERIFY(waitForLine(m, m.chat, QStringLiteral(" <bob> ") + u8(helloShown)));
         bob.say(cafeLatin1);
         QVERIFY(waitForLine(m, m.chat, u8(" <bob> caf\u00e9")));
-        jose.say("\xe2\x82\xac" "5 \xd0\xbf\xd1\x80\xd0\xb8");
+        jose.say("\xe2\x82\xac"
+                 "5 \xd0\xbf\xd1\x80\xd0\xb8");
         const QString joseLine = u8(" <Jos\u00e9> \u20ac5 \u043f\u0440\u0438");
         QVERIFY(waitForLine(m, m.chat, joseLine));
         jose.say("/me w\xc3\xa4hlt");
@@ -123,12 +125,15 @@ private Q_SLOTS:
 
         // The colours follow the characters, not the bytes.
         QCOMPARE(segments(m.chat, indexOf(m.chat, joseLine)),
-                 (QStringList{seg(name, u8(" <Jos\u00e9> ")), seg(text, u8("\u20ac5 \u043f\u0440\u0438"))}));
+                 (QStringList{seg(name, u8(" <Jos\u00e9> ")),
+                              seg(text, u8("\u20ac5 \u043f\u0440\u0438"))}));
 
         const QByteArray log = MessagesFixture::readFile(QStringLiteral("chat.log"));
         for (const QByteArray &line :
              {" <bob> " + helloUtf8, " <bob> " + cafeLatin1,
-              " <" + joseLatin1 + "> \xe2\x82\xac" "5 \xd0\xbf\xd1\x80\xd0\xb8",
+              " <" + joseLatin1 +
+                  "> \xe2\x82\xac"
+                  "5 \xd0\xbf\xd1\x80\xd0\xb8",
               " * " + joseLatin1 + " w\xc3\xa4hlt * ", " <" + yuliaUtf8 + "> \x80 " + cafeLatin1})
             QVERIFY2(log.contains("\r\n" + line + "\r\n"), line.constData());
 
@@ -146,15 +151,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("info utf-8") << QByteArray("1018 INFO \"Gr\xc3\xbc\xc3\x9f" "e \xe2\x80\x94 ok\"")
+        QTest::newRow("info utf-8") << QByteArray("1018 INFO \"Gr\xc3\xbc\xc3\x9f"
+                                                  "e \xe2\x80\x94 ok\"")
                                     << u8(" Info: Gr\u00fc\u00dfe \u2014 ok");
-        QTest::newRow("error 1252") << QByteArray("1019 ERROR \"\xe9" "chec \x93quoted\x94\"")
+        QTest::newRow("error 1252") << QByteArray("1019 ERROR \"\xe9"
+                                                  "chec \x93quoted\x94\"")
                                     << u8(" Error: \u00e9chec \u201cquoted\u201d");
-        QTest::newRow("broadcast utf-8") << QByteArray("1006 BROADCAST \"\xe2\x82\xac" "1 day\"")
+        QTest::newRow("broadcast utf-8") << QByteArray("1006 BROADCAST \"\xe2\x82\xac"
+                                                       "1 day\"")
                                          << u8(" Broadcast: \u20ac1 day");
-        QTest::newRow("channel") << QByteArray("1007 CHANNEL \"Caf\xe9\"") << u8(" Info: Joined Channel Caf\u00e9");
-        QTest::newRow("not well formed") << QByteArray("1018 INFO \"\xc3\x28 half\"")
-                                         << u8(" Info: \u00c3( half");
+        QTest::newRow("channel") << QByteArray("1007 CHANNEL \"Caf\xe9\"")
+                                 << u8(" Info: Joined Channel Caf\u00e9");
+        QTest::newRow("not well formed")
+            << QByteArray("1018 INFO \"\xc3\x28 half\"") << u8(" Info: \u00c3( half");
     }
     void serverTexts()
     {
@@ -166,7 +175,8 @@ private Q_SLOTS:
         QVERIFY(c.serverSays(line, m.chat, shown));
         // The raw line, one byte string, is read as a whole.
         QCOMPARE(MessagesFixture::lastLine(m.whisper), TText::decode(bytes(line)));
-        QVERIFY(MessagesFixture::readFile(QStringLiteral("raw.log")).endsWith("\r\n" + line + "\r\n"));
+        QVERIFY(
+            MessagesFixture::readFile(QStringLiteral("raw.log")).endsWith("\r\n" + line + "\r\n"));
     }
 
     // Whispers in both directions, and a paused emote replayed later, read
@@ -180,7 +190,8 @@ private Q_SLOTS:
         QCOMPARE(lastSegments(m.whisper),
                  (QStringList{seg(whisp, u8(" <From: Jos\u00e9>  ")), seg(text, u8(helloShown))}));
         m.processWhisperSent(bytes(yuliaUtf8), bytes(cafeLatin1));
-        QCOMPARE(MessagesFixture::lastLine(m.whisper), u8(" <To: ") + u8(yuliaShown) + u8(">  caf\u00e9"));
+        QCOMPARE(MessagesFixture::lastLine(m.whisper),
+                 u8(" <To: ") + u8(yuliaShown) + u8(">  caf\u00e9"));
         QCOMPARE(m.envVars.lastWhisperer, bytes(joseLatin1));
 
         m.PauseChatClick();
@@ -189,7 +200,8 @@ private Q_SLOTS:
         m.PauseChatClick();
         const QStringList lines = f.chatLines();
         QCOMPARE(lines.mid(lines.size() - 2),
-                 (QStringList{u8(" * Jos\u00e9 w\u00e4hlt * "), u8(" <") + u8(yuliaShown) + u8("> \u20ac")}));
+                 (QStringList{u8(" * Jos\u00e9 w\u00e4hlt * "),
+                              u8(" <") + u8(yuliaShown) + u8("> \u20ac")}));
     }
 
     // Names in the user list and the squelch list: shown as read, while
@@ -222,10 +234,12 @@ private Q_SLOTS:
 
         m.users->setCurrentItem(rowOf(m, u8("Jos\u00e9")));
         m.PermasquelchClick();
-        QCOMPARE(MessagesFixture::readFile(QStringLiteral("brx.conf")), "STAR" + joseLatin1 + "\r\n");
+        QCOMPARE(MessagesFixture::readFile(QStringLiteral("brx.conf")),
+                 "STAR" + joseLatin1 + "\r\n");
         QCOMPARE(m.brx->count(), 1);
         QCOMPARE(m.brx->item(0)->text(), u8("Jos\u00e9"));
-        QCOMPARE(MessagesFixture::lastLine(m.chat), u8(" Console: Jos\u00e9 was permasquelched (Manually Permasquelched)"));
+        QCOMPARE(MessagesFixture::lastLine(m.chat),
+                 u8(" Console: Jos\u00e9 was permasquelched (Manually Permasquelched)"));
         QVERIFY(m.checkSquelch(bytes(joseLatin1)));
         // The same name as read, spelled in UTF-8, is another name.
         QVERIFY(!m.checkSquelch(bytes("Jos\xc3\xa9")));
@@ -241,14 +255,16 @@ private Q_SLOTS:
         m.brxDblClick();
         QCOMPARE(m.brx->count(), 0);
         QCOMPARE(MessagesFixture::readFile(QStringLiteral("brx.conf")), QByteArray());
-        QCOMPARE(MessagesFixture::lastLine(m.chat), u8(" Console: Jos\u00e9 was unpermasquelched."));
+        QCOMPARE(MessagesFixture::lastLine(m.chat),
+                 u8(" Console: Jos\u00e9 was unpermasquelched."));
 
         // The safelist works on the bytes too.
         m.users->setCurrentItem(rowOf(m, u8(yuliaShown)));
         m.addtosafeClick();
         QVERIFY(m.checkSafe(bytes(yuliaUtf8)));
         QCOMPARE(m.options->safe->item(0)->text(), u8(yuliaShown));
-        QVERIFY(MessagesFixture::readFile(QStringLiteral("tressel.conf")).contains("\r\nsafe=" + yuliaUtf8 + "\r\n"));
+        QVERIFY(MessagesFixture::readFile(QStringLiteral("tressel.conf"))
+                    .contains("\r\nsafe=" + yuliaUtf8 + "\r\n"));
         m.users->setCurrentItem(rowOf(m, u8(yuliaShown)));
         m.remfromsafeClick();
         QCOMPARE(m.options->safe->count(), 0);
@@ -262,16 +278,20 @@ private Q_SLOTS:
         QTest::addColumn<int>("encoding");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("added"); // empty: refused
-        QTest::newRow("utf-8") << int(Toptions::EncodeUtf8) << u8("Zo\u00eb") << QByteArray("CHATZo\xc3\xab\r\n");
-        QTest::newRow("1252") << int(Toptions::EncodeWindows1252) << u8("Zo\u00eb") << QByteArray("CHATZo\xeb\r\n");
-        QTest::newRow("1252 refused") << int(Toptions::EncodeWindows1252) << u8(yuliaShown) << QByteArray();
+        QTest::newRow("utf-8") << int(Toptions::EncodeUtf8) << u8("Zo\u00eb")
+                               << QByteArray("CHATZo\xc3\xab\r\n");
+        QTest::newRow("1252") << int(Toptions::EncodeWindows1252) << u8("Zo\u00eb")
+                              << QByteArray("CHATZo\xeb\r\n");
+        QTest::newRow("1252 refused")
+            << int(Toptions::EncodeWindows1252) << u8(yuliaShown) << QByteArray();
     }
     void squelchFileKeepsItsBytes()
     {
         QFETCH(int, encoding);
         QFETCH(QString, typed);
         QFETCH(QByteArray, added);
-        const QByteArray file = "STAR" + joseLatin1 + "\r\nSEXP" + yuliaUtf8 + "\r\nCHAT\x80uro\r\n";
+        const QByteArray file =
+            "STAR" + joseLatin1 + "\r\nSEXP" + yuliaUtf8 + "\r\nCHAT\x80uro\r\n";
         MainWindowFixture f(MainWindowFixture::defaultConf(), MainWindowFixture::defaultNow(),
                             {{QStringLiteral("brx.conf"), file}});
         Tmain &m = *f.main;
@@ -289,7 +309,8 @@ private Q_SLOTS:
         const QByteArray after = MessagesFixture::readFile(QStringLiteral("brx.conf"));
         if (added.isEmpty()) {
             QCOMPARE(f.dialogs.errors().size(), 1);
-            QVERIFY2(f.dialogs.errors().first().contains(u8("\"\u042e\"")), qPrintable(f.dialogs.errors().first()));
+            QVERIFY2(f.dialogs.errors().first().contains(u8("\"\u042e\"")),
+                     qPrintable(f.dialogs.errors().first()));
             QCOMPARE(m.brx->count(), 3);
             QCOMPARE(after, file);
             return;
@@ -307,17 +328,27 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<bool>("fires");
         const QByteArray privet = "(?i)\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
-        QTest::newRow("(?i) on cyrillic") << privet << "" << QByteArray("\xd0\x9f\xd0\xa0\xd0\x98\xd0\x92\xd0\x95\xd0\xa2 all") << true;
-        QTest::newRow("(?i) no match") << privet << "" << QByteArray("\xd0\xbf\xd1\x80\xd0\xb8 all") << false;
+        QTest::newRow("(?i) on cyrillic")
+            << privet << "" << QByteArray("\xd0\x9f\xd0\xa0\xd0\x98\xd0\x92\xd0\x95\xd0\xa2 all")
+            << true;
+        QTest::newRow("(?i) no match")
+            << privet << "" << QByteArray("\xd0\xbf\xd1\x80\xd0\xb8 all") << false;
         QTest::newRow("four latin-1") << QByteArray("^.{4}$") << "" << cafeLatin1 << true;
-        QTest::newRow("four utf-8") << QByteArray("^.{4}$") << "" << QByteArray("caf\xc3\xa9") << true;
+        QTest::newRow("four utf-8")
+            << QByteArray("^.{4}$") << "" << QByteArray("caf\xc3\xa9") << true;
         QTest::newRow("five") << QByteArray("^.{4}$") << "" << QByteArray("cafe!") << false;
-        QTest::newRow("class") << QByteArray("^[\xc3\xa0-\xc3\xbf]+$") << "" << QByteArray("\xc3\xa9\xc3\xa8") << true;
-        QTest::newRow("latin-1 phrase, utf-8 line") << QByteArray("(?i)caf\xe9") << "" << QByteArray("CAF\xc3\x89!") << true;
+        QTest::newRow("class") << QByteArray("^[\xc3\xa0-\xc3\xbf]+$") << ""
+                               << QByteArray("\xc3\xa9\xc3\xa8") << true;
+        QTest::newRow("latin-1 phrase, utf-8 line")
+            << QByteArray("(?i)caf\xe9") << "" << QByteArray("CAF\xc3\x89!") << true;
         // "ab" and the three bytes of the euro sign: 60 % of the bytes.
-        QTest::newRow("high ascii bytes") << QByteArray() << "ascii" << QByteArray("ab\xe2\x82\xac") << true;
+        QTest::newRow("high ascii bytes")
+            << QByteArray() << "ascii" << QByteArray("ab\xe2\x82\xac") << true;
         // Two capitals of six bytes (33 %), though of four characters (50 %).
-        QTest::newRow("upper case bytes") << QByteArray() << "uc" << QByteArray("\xc3\x89\xc3\x89" "AB") << false;
+        QTest::newRow("upper case bytes") << QByteArray() << "uc"
+                                          << QByteArray("\xc3\x89\xc3\x89"
+                                                        "AB")
+                                          << false;
     }
     void judgingDecodedLines()
     {
@@ -342,14 +373,16 @@ private Q_SLOTS:
         m.processTalk(bytes(joseLatin1), bytes(line));
         QCOMPARE(m.checkSquelch(bytes(joseLatin1)), fires);
         if (fires)
-            QCOMPARE(MessagesFixture::readFile(QStringLiteral("brx.conf")), "CHAT" + joseLatin1 + "\r\n");
+            QCOMPARE(MessagesFixture::readFile(QStringLiteral("brx.conf")),
+                     "CHAT" + joseLatin1 + "\r\n");
     }
 
     // Own name, password, home channel and away message go out as the bytes
     // the configuration file holds.
     void settingsGoOutAsBytes()
     {
-        const QStringList conf = {QStringLiteral("username=Jos\xe9"), QStringLiteral("homechannel=Caf\xe9"),
+        const QStringList conf = {QStringLiteral("username=Jos\xe9"),
+                                  QStringLiteral("homechannel=Caf\xe9"),
                                   QStringLiteral("awaymessage=\xe0 plus")};
         MessagesFixture f(QStringList{QStringLiteral("password=p\xe4ss")} + conf);
         Tmain &m = *f.main;
@@ -396,7 +429,8 @@ private Q_SLOTS:
         m.SaveAs1Click();
         QCOMPARE(MessagesFixture::readFile(name),
                  " <bob> " + helloUtf8 + "\r\n <bob> caf\xc3\xa9\r\n");
-        QCOMPARE(MessagesFixture::lastLine(m.chat), QStringLiteral(" Console:  ") + name + QStringLiteral(" saved."));
+        QCOMPARE(MessagesFixture::lastLine(m.chat),
+                 QStringLiteral(" Console:  ") + name + QStringLiteral(" saved."));
     }
 };
 

@@ -27,8 +27,8 @@ void settle()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QString folder = argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath()
-                                    : QStringLiteral("/tmp");
+    const QString folder =
+        argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : QStringLiteral("/tmp");
     QTemporaryDir scratch;
     QDir::setCurrent(scratch.path());
     QFile conf(QStringLiteral("tressel.conf"));

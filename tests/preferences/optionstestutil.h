@@ -96,7 +96,10 @@ struct FakePanes {
         p.whisper = &whisper;
         p.brx = &brx;
         p.channel = &channel;
-        p.setBackground = [this](const QColor &c) { background = c; ++backgroundCalls; };
+        p.setBackground = [this](const QColor &c) {
+            background = c;
+            ++backgroundCalls;
+        };
         p.setListTextColour = [this](const QColor &c) { listText = c; };
         p.setWhisperTextColour = [this](const QColor &c) { whisperText = c; };
         p.dispWhisperChecked = [this] { return dispWhisper; };

@@ -58,8 +58,8 @@ private Q_SLOTS:
         QVERIFY(!plainConf.contains("quota"));
         const QFileInfo ini(QStringLiteral("tressel.ini"));
         QVERIFY(ini.exists());
-        QCOMPARE(ini.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
-                                      QFile::WriteOther),
+        QCOMPARE(ini.permissions() &
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
                  QFile::Permissions());
         auto o = make();
         o->FormShow();
@@ -124,7 +124,8 @@ private Q_SLOTS:
     {
         ScratchDir dir;
         ScriptedDialogs scripted;
-        writeBytes(QStringLiteral("tressel.ini"), QByteArray("[quota]\nunits=7\na line with no equals sign\n"));
+        writeBytes(QStringLiteral("tressel.ini"),
+                   QByteArray("[quota]\nunits=7\na line with no equals sign\n"));
         auto o = make();
         bool reported = false;
         try {
@@ -139,7 +140,8 @@ private Q_SLOTS:
         again->readSettingsFile();
         QCOMPARE(again->quotaUnits->value(), 9);
         QCOMPARE(again->quotaWindow->value(), 5);
-        QCOMPARE(QFileInfo(QStringLiteral("tressel.ini")).permissions() & 0x0ff, QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(QStringLiteral("tressel.ini")).permissions() & 0x0ff,
+                 QFileDevice::Permissions());
     }
 
     // A tressel.ini that cannot be written (a directory in its place) is an

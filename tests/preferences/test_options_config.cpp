@@ -25,10 +25,7 @@ int modeOf(const QString &name)
 // The file's modes must not depend on the umask in force.
 // Whether this process may replace a file of that mode (QSaveFile refuses
 // a file its owner made read-only, unless the process is root).
-bool mayReplace(int mode)
-{
-    return mode < 0 || (mode & 0200) || ::geteuid() == 0;
-}
+bool mayReplace(int mode) { return mode < 0 || (mode & 0200) || ::geteuid() == 0; }
 
 class OpenUmask {
 public:
@@ -100,7 +97,8 @@ private Q_SLOTS:
         row("server", "server=127.0.0.1\r\n", "server", "127.0.0.1");
         row("homechannel trailing blank", "homechannel=Lobby \r\n", "homechannel", "Lobby ");
         row("awaymessage", "awaymessage=gone, back soon\r\n", "awaymessage", "gone, back soon");
-        row("logfilename", "logfilename=C:\\logs\\chat.log\r\n", "logfilename", "C:\\logs\\chat.log");
+        row("logfilename", "logfilename=C:\\logs\\chat.log\r\n", "logfilename",
+            "C:\\logs\\chat.log");
         row("rawlogfilename", "rawlogfilename=raw.log\r\n", "rawlogfilename", "raw.log");
         row("empty text", "username=Zeus\r\nusername=\r\n", "username", "");
         row("last wins", "username=a\r\nusername=b\r\n", "username", "b");
@@ -150,10 +148,11 @@ private Q_SLOTS:
         row("autoAction=1", "autoAction=1\r\n", "autoAction", "1");
         row("autoAction=7", "autoAction=1\r\nautoAction=7\r\n", "autoAction", "-1");
         row("dblClickAction=2", "dblClickAction=2\r\n", "dblClickAction", "2");
-        row("dblClickAction=-1", "dblClickAction=2\r\ndblClickAction=-1\r\n", "dblClickAction", "-1");
-        const char *actions[] = {"action_diablos", "action_diablo1",   "action_diablo2",
+        row("dblClickAction=-1", "dblClickAction=2\r\ndblClickAction=-1\r\n", "dblClickAction",
+            "-1");
+        const char *actions[] = {"action_diablos",    "action_diablo1",   "action_diablo2",
                                  "action_starcrafts", "action_starcraft", "action_broodwar",
-                                 "action_warcraft", "action_bot"};
+                                 "action_warcraft",   "action_bot"};
         int n = 1;
         for (const char *a : actions) {
             row(a, QByteArray(a) + "=" + QByteArray::number(n) + "\r\n", a, QString::number(n));
@@ -166,18 +165,21 @@ private Q_SLOTS:
             "alice|Bob|Carl|zed");
         row("safe duplicates", "safe=Bob\r\nsafe=Bob\r\n", "safe", "Bob|Bob");
         const std::pair<const char *, const char *> colours[] = {
-            {"bg_colour", "Navy"},        {"whisp_colour", "Teal"},
-            {"time_colour", "Silver"},    {"name_colour", "Money Green"},
-            {"label_colour", "Lime"},     {"error_colour", "Fuchsia"},
-            {"your_name", "Cream"},       {"emote_colour", "Med Gray"},
+            {"bg_colour", "Navy"},      {"whisp_colour", "Teal"},
+            {"time_colour", "Silver"},  {"name_colour", "Money Green"},
+            {"label_colour", "Lime"},   {"error_colour", "Fuchsia"},
+            {"your_name", "Cream"},     {"emote_colour", "Med Gray"},
             {"text_colour", "Sky Blue"}};
         for (const auto &c : colours)
             row(c.first, QByteArray(c.first) + "=" + c.second + "\r\n", c.first,
                 QString::fromLatin1(c.second));
         row("colour case differs", "text_colour=sky blue\r\n", "text_colour", "Black");
         row("colour trailing blank", "text_colour=Red \r\n", "text_colour", "Black");
-        const std::pair<const char *, const char *> panes[] = {
-            {"chat", "chat"}, {"user", "users"}, {"text", "text"}, {"raw", "whisper"}, {"brx", "brx"}};
+        const std::pair<const char *, const char *> panes[] = {{"chat", "chat"},
+                                                               {"user", "users"},
+                                                               {"text", "text"},
+                                                               {"raw", "whisper"},
+                                                               {"brx", "brx"}};
         for (const auto &p : panes) {
             row(qPrintable(QStringLiteral("%1_font").arg(p.first)),
                 QByteArray(p.first) + "_font=Courier New\r\n",
@@ -192,8 +194,10 @@ private Q_SLOTS:
         row("no final line end", "username=a\r\nhomechannel=b", "homechannel", "b");
         row("sections ignored", "[fonts]\r\nusername=x\r\n# c\r\n[misc]\r\n", "username", "x");
         // Not UTF-8, so shown as Windows-1252 reads them.
-        row("high bytes", "username=\xe9\xff\x80\r\n", "username", QString::fromUtf8("\u00e9\u00ff\u20ac"));
-        row("utf-8 bytes", "username=\xc3\xa9\xe2\x82\xac\r\n", "username", QString::fromUtf8("\u00e9\u20ac"));
+        row("high bytes", "username=\xe9\xff\x80\r\n", "username",
+            QString::fromUtf8("\u00e9\u00ff\u20ac"));
+        row("utf-8 bytes", "username=\xc3\xa9\xe2\x82\xac\r\n", "username",
+            QString::fromUtf8("\u00e9\u20ac"));
         // A CR that ends no line is still no part of a value.
         row("lone CR in a text", "awaymessage=a\rb\r\n", "awaymessage", "a b");
         row("lone CR in the server", "server=x\ry\r\n", "server", "x y");
@@ -217,8 +221,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("control");
         QTest::newRow("keeplog") << QByteArray("logfilename=a.log\r\nkeeplog=1\r\n") << "logbrowse";
-        QTest::newRow("keeplog name") << QByteArray("logfilename=a.log\r\nkeeplog=1\r\n") << "logfilename";
-        QTest::newRow("keeprawlog") << QByteArray("rawlogfilename=a\r\nkeeprawlog=1\r\n") << "rawbrowse";
+        QTest::newRow("keeplog name")
+            << QByteArray("logfilename=a.log\r\nkeeplog=1\r\n") << "logfilename";
+        QTest::newRow("keeprawlog")
+            << QByteArray("rawlogfilename=a\r\nkeeprawlog=1\r\n") << "rawbrowse";
         QTest::newRow("notifications") << QByteArray("notifications=1\r\n") << "onlynotesafe";
         QTest::newRow("antiidle") << QByteArray("antiidle=1\r\n") << "ai_time";
     }
@@ -243,7 +249,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, answer);
         QFETCH(bool, checked);
-        writeBytes(QStringLiteral("tressel.conf"), "logfilename=\r\nkeeplog=1\r\nusername=after\r\n");
+        writeBytes(QStringLiteral("tressel.conf"),
+                   "logfilename=\r\nkeeplog=1\r\nusername=after\r\n");
         if (!answer.isEmpty())
             m_dialogs->saveAnswers.enqueue(answer);
         m_options->readconfig();
@@ -288,8 +295,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("kind"); // how tressel.conf is made
         QTest::addColumn<QString>("error");
-        QTest::newRow("missing") << "none" << "File not found";
-        QTest::newRow("directory") << "dir" << "File access denied";
+        QTest::newRow("missing") << "none"
+                                 << "File not found";
+        QTest::newRow("directory") << "dir"
+                                   << "File access denied";
     }
     void readFailures()
     {
@@ -311,22 +320,29 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QString>("error");
-        QTest::newRow("font size") << QByteArray("chat_size=big") << "'big' is not a valid integer value";
-        QTest::newRow("empty number") << QByteArray("asciiPercentage=") << "'' is not a valid integer value";
-        QTest::newRow("choice") << QByteArray("autoAction=1.0") << "'1.0' is not a valid integer value";
-        QTest::newRow("trailing blank") << QByteArray("historyDelay=5 ") << "'5 ' is not a valid integer value";
-        QTest::newRow("too big") << QByteArray("ucPercentage=99999999999") << "'99999999999' is not a valid integer value";
+        QTest::newRow("font size")
+            << QByteArray("chat_size=big") << "'big' is not a valid integer value";
+        QTest::newRow("empty number")
+            << QByteArray("asciiPercentage=") << "'' is not a valid integer value";
+        QTest::newRow("choice") << QByteArray("autoAction=1.0")
+                                << "'1.0' is not a valid integer value";
+        QTest::newRow("trailing blank")
+            << QByteArray("historyDelay=5 ") << "'5 ' is not a valid integer value";
+        QTest::newRow("too big") << QByteArray("ucPercentage=99999999999")
+                                 << "'99999999999' is not a valid integer value";
     }
     void badIntegerStopsReading()
     {
         QFETCH(QByteArray, line);
         QFETCH(QString, error);
-        writeBytes(QStringLiteral("tressel.conf"), "username=before\r\ntriggerPhrase=t1\r\n" + line +
-                                                       "\r\nhomechannel=after\r\ntriggerPhrase=t2\r\n");
+        writeBytes(QStringLiteral("tressel.conf"),
+                   "username=before\r\ntriggerPhrase=t1\r\n" + line +
+                       "\r\nhomechannel=after\r\ntriggerPhrase=t2\r\n");
         QCOMPARE(errorOf([this] { m_options->readconfig(); }), error);
         QCOMPARE(m_options->username->text(), QStringLiteral("before"));
         QCOMPARE(m_options->homechannel->text(), QString());
-        QCOMPARE(settingText(*m_options, m_panes, QStringLiteral("triggers")), QStringLiteral("t1"));
+        QCOMPARE(settingText(*m_options, m_panes, QStringLiteral("triggers")),
+                 QStringLiteral("t1"));
     }
 
     // The start state written out: every line, key and value in order.
@@ -346,25 +362,86 @@ private Q_SLOTS:
         QVERIFY(lines[2].endsWith(" on " + shortDateText(QDate(2024, 3, 5)).toLatin1() + "."));
         QVERIFY(lines[2].contains("07"));
         lines[2] = "<time>";
-        const QByteArrayList expected{
-            "# Config file for Tressel 1.5. This is generated when you click OK on the options dialogue.",
-            "# You might screw it up if you manually edit it.",
-            "<time>", "", "[misc]", "username=", "password=", "server=useast.battle.net",
-            "homechannel=", "awaymessage=", "", "[logging]", "logfilename=", "rawlogfilename=",
-            "keeplog=0", "keeprawlog=0", "", "[features]", "anticensor=0", "alertwhisper=0",
-            "suppressplaysound=0", "confirmquit=0", "dblclickcommand=0", "timeStamps=0",
-            "autoConnect=0", "notifications=0", "onlynotesafe=0", "antiidle=0", "idletype=1", "",
-            "[autosquelch]", "squelchPrompt=0", "squelchFlooders=0", "squelchAscii=0",
-            "squelchUc=0", "squelchLeet=0", "asciiPercentage=40", "ucPercentage=60",
-            "leetPercentage=1", "minLineLength=1", "autoAction=-1", "dblClickAction=-1",
-            "historyDelay=1", "", "[safelist]", "", "[colours]", "bg_colour=White",
-            "whisp_colour=Purple", "time_colour=Gray", "name_colour=Maroon", "label_colour=Navy",
-            "error_colour=Red", "your_name=Blue", "emote_colour=Green", "text_colour=Black", "",
-            "[fonts]", "chat_font=MS Sans Serif", "chat_size=8", "user_font=MS Sans Serif",
-            "user_size=7", "text_font=MS Sans Serif", "text_size=8", "raw_font=MS Sans Serif",
-            "raw_size=8", "brx_font=MS Sans Serif", "brx_size=7", "", "[ProdActions]",
-            "action_diablos=0", "action_diablo1=0", "action_diablo2=0", "action_starcrafts=0",
-            "action_starcraft=0", "action_broodwar=0", "action_warcraft=0", "action_bot=0", ""};
+        const QByteArrayList expected{"# Config file for Tressel 1.5. This is generated when you "
+                                      "click OK on the options dialogue.",
+                                      "# You might screw it up if you manually edit it.",
+                                      "<time>",
+                                      "",
+                                      "[misc]",
+                                      "username=",
+                                      "password=",
+                                      "server=useast.battle.net",
+                                      "homechannel=",
+                                      "awaymessage=",
+                                      "",
+                                      "[logging]",
+                                      "logfilename=",
+                                      "rawlogfilename=",
+                                      "keeplog=0",
+                                      "keeprawlog=0",
+                                      "",
+                                      "[features]",
+                                      "anticensor=0",
+                                      "alertwhisper=0",
+                                      "suppressplaysound=0",
+                                      "confirmquit=0",
+                                      "dblclickcommand=0",
+                                      "timeStamps=0",
+                                      "autoConnect=0",
+                                      "notifications=0",
+                                      "onlynotesafe=0",
+                                      "antiidle=0",
+                                      "idletype=1",
+                                      "",
+                                      "[autosquelch]",
+                                      "squelchPrompt=0",
+                                      "squelchFlooders=0",
+                                      "squelchAscii=0",
+                                      "squelchUc=0",
+                                      "squelchLeet=0",
+                                      "asciiPercentage=40",
+                                      "ucPercentage=60",
+                                      "leetPercentage=1",
+                                      "minLineLength=1",
+                                      "autoAction=-1",
+                                      "dblClickAction=-1",
+                                      "historyDelay=1",
+                                      "",
+                                      "[safelist]",
+                                      "",
+                                      "[colours]",
+                                      "bg_colour=White",
+                                      "whisp_colour=Purple",
+                                      "time_colour=Gray",
+                                      "name_colour=Maroon",
+                                      "label_colour=Navy",
+                                      "error_colour=Red",
+                                      "your_name=Blue",
+                                      "emote_colour=Green",
+                                      "text_colour=Black",
+                                      "",
+                                      "[fonts]",
+                                      "chat_font=MS Sans Serif",
+                                      "chat_size=8",
+                                      "user_font=MS Sans Serif",
+                                      "user_size=7",
+                                      "text_font=MS Sans Serif",
+                                      "text_size=8",
+                                      "raw_font=MS Sans Serif",
+                                      "raw_size=8",
+                                      "brx_font=MS Sans Serif",
+                                      "brx_size=7",
+                                      "",
+                                      "[ProdActions]",
+                                      "action_diablos=0",
+                                      "action_diablo1=0",
+                                      "action_diablo2=0",
+                                      "action_starcrafts=0",
+                                      "action_starcraft=0",
+                                      "action_broodwar=0",
+                                      "action_warcraft=0",
+                                      "action_bot=0",
+                                      ""};
         QCOMPARE(lines, expected);
     }
 
@@ -387,7 +464,8 @@ private Q_SLOTS:
              {"\r\nhistoryDelay=1\r\ntriggerPhrase=b\r\ntriggerPhrase=a\r\n\r\n[safelist]\r\n"
               "safe=amy\r\nsafe=Zed\r\n\r\n[colours]\r\n",
               "\r\nidletype=3\r\n", "\r\nautoAction=1\r\n", "\r\ntext_colour=Sky Blue\r\n",
-              "\r\nserver=127.0.0.1\r\n", "\r\nconfirmquit=1\r\n", "\r\nbrx_font=Courier\r\nbrx_size=11\r\n"})
+              "\r\nserver=127.0.0.1\r\n", "\r\nconfirmquit=1\r\n",
+              "\r\nbrx_font=Courier\r\nbrx_size=11\r\n"})
             QVERIFY2(file.contains(part), part);
     }
 
@@ -439,10 +517,11 @@ private Q_SLOTS:
         o.awaymessage->setText(QString::fromLatin1("caf\xe9 = 2"));
         o.logfilename->setText(QStringLiteral("/tmp/chat.log"));
         o.rawlogfilename->setText(QStringLiteral("raw.log"));
-        for (QCheckBox *b : {o.keeplog, o.keeprawlog, o.anticensor, o.alertwhisper, o.suppressplaysound,
-                             o.confirmquit, o.dblclickcommand, o.timestamps, o.autoconnect,
-                             o.notifications, o.onlynotesafe, o.antiidle, o.squelchPrompt,
-                             o.squelchFlooders, o.squelchAscii, o.squelchUc, o.squelchLeet})
+        for (QCheckBox *b :
+             {o.keeplog, o.keeprawlog, o.anticensor, o.alertwhisper, o.suppressplaysound,
+              o.confirmquit, o.dblclickcommand, o.timestamps, o.autoconnect, o.notifications,
+              o.onlynotesafe, o.antiidle, o.squelchPrompt, o.squelchFlooders, o.squelchAscii,
+              o.squelchUc, o.squelchLeet})
             b->setChecked(true);
         o.ai_stats->setChecked(true);
         o.AsciiPercentage->setValue(33);
@@ -457,16 +536,19 @@ private Q_SLOTS:
         o.triggers->addItem(QString());
         for (const char *s : {"bob", "Alice", "alice", "\xc9mile"})
             o.insertSafeName(QString::fromLatin1(s));
-        const char *names[] = {"Teal", "Yellow", "Aqua", "Olive", "Lime", "Maroon", "Silver", "Cream", "Med Gray"};
+        const char *names[] = {"Teal",   "Yellow", "Aqua",  "Olive",   "Lime",
+                               "Maroon", "Silver", "Cream", "Med Gray"};
         int i = 0;
-        for (TColourBox *c : {o.bg_colour, o.whisp_colour, o.time_colour, o.your_name, o.name_colour,
-                              o.emote_colour, o.label_colour, o.error_colour, o.text_colour})
+        for (TColourBox *c :
+             {o.bg_colour, o.whisp_colour, o.time_colour, o.your_name, o.name_colour,
+              o.emote_colour, o.label_colour, o.error_colour, o.text_colour})
             c->selectName(QString::fromLatin1(names[i++]));
         m_fake->chat.setFont(QFont(QStringLiteral("Not A Real Font"), 15));
         m_fake->whisper.setFont(QFont(QStringLiteral("Courier"), 9));
         i = 0;
-        for (TPickList *p : {o.action_diablos, o.action_diablo1, o.action_diablo2, o.action_starcrafts,
-                             o.action_starcraft, o.action_broodwar, o.action_warcraft, o.action_bot})
+        for (TPickList *p :
+             {o.action_diablos, o.action_diablo1, o.action_diablo2, o.action_starcrafts,
+              o.action_starcraft, o.action_broodwar, o.action_warcraft, o.action_bot})
             p->selectIndex(i++ % 4);
         o.writeconfig();
         QVERIFY(m_dialogs->asked.isEmpty());
@@ -560,8 +642,8 @@ private Q_SLOTS:
         QCOMPARE(modeOf(conf), after);
         // QFileInfo says the same: nobody but the owner may read it.
         QFileInfo info(conf);
-        QVERIFY(!(info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
-                                         QFile::WriteOther)));
+        QVERIFY(!(info.permissions() &
+                  (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther)));
         // And the next write keeps it so.
         m_options->writeconfig();
         QCOMPARE(modeOf(conf), after);
@@ -635,7 +717,8 @@ private Q_SLOTS:
     void writeOverDirectoryFails()
     {
         QVERIFY(QDir().mkdir(QStringLiteral("tressel.conf")));
-        QCOMPARE(errorOf([this] { m_options->writeconfig(); }), QStringLiteral("File access denied"));
+        QCOMPARE(errorOf([this] { m_options->writeconfig(); }),
+                 QStringLiteral("File access denied"));
         QVERIFY(QFileInfo(QStringLiteral("tressel.conf")).isDir());
     }
 

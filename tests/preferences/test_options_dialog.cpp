@@ -77,7 +77,8 @@ class TestOptionsDialog : public QObject {
         writeBytes(QStringLiteral("tressel.conf"),
                    "username=fromfile\r\ntimeStamps=0\r\nbg_colour=Navy\r\nwhisp_colour=Teal\r\n"
                    "text_colour=Yellow\r\ntriggerPhrase=one\r\ntriggerPhrase=two\r\n"
-                   "triggerPhrase=three\r\nsafe=bob\r\nsafe=Dave\r\nsafe=carl\r\n" + extra);
+                   "triggerPhrase=three\r\nsafe=bob\r\nsafe=Dave\r\nsafe=carl\r\n" +
+                       extra);
     }
 
 private Q_SLOTS:
@@ -196,7 +197,8 @@ private Q_SLOTS:
         o().homechannel->setText(QStringLiteral("Clan Tressel"));
         QTest::mouseClick(o().ok, Qt::LeftButton);
         QVERIFY(!o().isVisible());
-        QVERIFY(readBytes(QStringLiteral("tressel.conf")).contains("\r\nhomechannel=Clan Tressel\r\n"));
+        QVERIFY(
+            readBytes(QStringLiteral("tressel.conf")).contains("\r\nhomechannel=Clan Tressel\r\n"));
     }
 
     // A failed write keeps the dialog open and applies no colours.
@@ -221,8 +223,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("keep");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("browse");
-        QTest::newRow("chat") << "keeplog" << "logfilename" << "logbrowse";
-        QTest::newRow("raw") << "keeprawlog" << "rawlogfilename" << "rawbrowse";
+        QTest::newRow("chat") << "keeplog"
+                              << "logfilename"
+                              << "logbrowse";
+        QTest::newRow("raw") << "keeprawlog"
+                             << "rawlogfilename"
+                             << "rawbrowse";
     }
 
     void checkingWithEmptyNameAsks_data() { logRows_data(); }
@@ -248,7 +254,8 @@ private Q_SLOTS:
 
         // Browse again: the dialog starts at the last file; cancelling unchecks.
         button->click();
-        QCOMPARE(m_dialogs->lastSaveInitialName, QDir(start).absoluteFilePath(QStringLiteral("my.log")));
+        QCOMPARE(m_dialogs->lastSaveInitialName,
+                 QDir(start).absoluteFilePath(QStringLiteral("my.log")));
         QVERIFY(!box->isChecked());
         QVERIFY(!edit->isEnabled());
         QVERIFY(!button->isEnabled());
@@ -313,12 +320,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("pane");
         QTest::addColumn<bool>("styled");
-        QTest::newRow("chat") << "chatfont" << "chat" << false;
-        QTest::newRow("users") << "userfont" << "users" << true;
-        QTest::newRow("whisper") << "whisperfont" << "whisper" << true;
-        QTest::newRow("squelch") << "squelchfont" << "brx" << true;
-        QTest::newRow("text") << "textfont" << "text" << true;
-        QTest::newRow("channel") << "channelfont" << "channel" << true;
+        QTest::newRow("chat") << "chatfont"
+                              << "chat" << false;
+        QTest::newRow("users") << "userfont"
+                               << "users" << true;
+        QTest::newRow("whisper") << "whisperfont"
+                                 << "whisper" << true;
+        QTest::newRow("squelch") << "squelchfont"
+                                 << "brx" << true;
+        QTest::newRow("text") << "textfont"
+                              << "text" << true;
+        QTest::newRow("channel") << "channelfont"
+                                 << "channel" << true;
     }
     void fontButtons()
     {
@@ -342,7 +355,8 @@ private Q_SLOTS:
         chosen.setItalic(true);
         m_dialogs->fontAnswers.enqueue({true, chosen});
         b->click();
-        QCOMPARE(settingText(o(), panes, QStringLiteral("font:") + pane), QStringLiteral("Courier"));
+        QCOMPARE(settingText(o(), panes, QStringLiteral("font:") + pane),
+                 QStringLiteral("Courier"));
         QCOMPARE(settingText(o(), panes, QStringLiteral("size:") + pane), QStringLiteral("14"));
         QWidget *target = pane == QLatin1String("chat")      ? panes.chat
                           : pane == QLatin1String("users")   ? panes.users
@@ -381,7 +395,8 @@ private Q_SLOTS:
         QCOMPARE(transcript.font().family(), QStringLiteral("Courier"));
         QTextCursor at(transcript.document());
         at.setPosition(3);
-        QCOMPARE(at.charFormat().fontFamilies().toStringList(), QStringList{QStringLiteral("Courier")});
+        QCOMPARE(at.charFormat().fontFamilies().toStringList(),
+                 QStringList{QStringLiteral("Courier")});
         QCOMPARE(at.charFormat().fontPointSize(), 12.0);
         QCOMPARE(at.charFormat().foreground().color(), QColor(Qt::red));
         QVERIFY(!at.charFormat().font().bold());
@@ -460,7 +475,8 @@ private Q_SLOTS:
         o().FormShow();
         o().editTrigger->setEnabled(true);
         o().editTriggerClick();
-        QCOMPARE(m_dialogs->errors(), QStringList{QStringLiteral("Please select a trigger phrase to edit.")});
+        QCOMPARE(m_dialogs->errors(),
+                 QStringList{QStringLiteral("Please select a trigger phrase to edit.")});
         o().triggers->setCurrentRow(1);
         m_dialogs->inputAnswers.enqueue({false, QStringLiteral("no")});
         o().editTriggerClick();
@@ -510,15 +526,16 @@ private Q_SLOTS:
         for (const char *field : {"username", "password", "server", "homechannel", "awaymessage",
                                   "logfilename", "rawlogfilename"})
             for (const char *way : {"paste", "input method", "insert", "set by program"})
-                QTest::addRow("%s, %s", field, way) << QString::fromLatin1(field)
-                                                    << QString::fromLatin1(way);
+                QTest::addRow("%s, %s", field, way)
+                    << QString::fromLatin1(field) << QString::fromLatin1(way);
     }
     void lineBreaksBecomeBlanks()
     {
         QFETCH(QString, field);
         QFETCH(QString, way);
         // The log names are open to typing while their logs are on.
-        writeGoodFile("logfilename=chat.log\r\nkeeplog=1\r\nrawlogfilename=raw.log\r\nkeeprawlog=1\r\n");
+        writeGoodFile(
+            "logfilename=chat.log\r\nkeeplog=1\r\nrawlogfilename=raw.log\r\nkeeprawlog=1\r\n");
         o().show();
         QVERIFY(QTest::qWaitForWindowActive(&o()));
         QLineEdit *edit = textField(field);
@@ -570,8 +587,7 @@ private Q_SLOTS:
         o().triggers->setCurrentRow(0);
         m_dialogs->inputAnswers.enqueue({true, QStringLiteral("c\nd\re")});
         o().editTriggerClick();
-        QCOMPARE(entries(o().triggers),
-                 (QStringList{"c d e", "two", "three", "a safe=evil"}));
+        QCOMPARE(entries(o().triggers), (QStringList{"c d e", "two", "three", "a safe=evil"}));
         m_dialogs->inputAnswers.enqueue({true, QStringLiteral("e\r\ntriggerPhrase=x")});
         o().addSafeClick();
         o().safe->setCurrentRow(0);
@@ -582,8 +598,7 @@ private Q_SLOTS:
         m_options = std::make_unique<Toptions>();
         m_options->setMainPanes(m_fake->panes());
         o().readconfig();
-        QCOMPARE(entries(o().triggers),
-                 (QStringList{"c d e", "two", "three", "a safe=evil"}));
+        QCOMPARE(entries(o().triggers), (QStringList{"c d e", "two", "three", "a safe=evil"}));
         QCOMPARE(entries(o().safe), (QStringList{"Al  ice", "carl", "Dave", "e triggerPhrase=x"}));
     }
 
@@ -620,8 +635,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("error");
-        QTest::newRow("remove") << "delSafe" << "Please select a user to remove.";
-        QTest::newRow("edit") << "editSafe" << "Please select a username to edit.";
+        QTest::newRow("remove") << "delSafe"
+                                << "Please select a user to remove.";
+        QTest::newRow("edit") << "editSafe"
+                              << "Please select a username to edit.";
     }
     void safelistNothingSelected()
     {
@@ -647,7 +664,8 @@ private Q_SLOTS:
         m_dialogs->confirmAnswers.enqueue(true);
         QTest::mouseClick(o().safe->viewport(), Qt::LeftButton, {}, r.center());
         QTest::mouseDClick(o().safe->viewport(), Qt::LeftButton, {}, r.center());
-        QCOMPARE(m_dialogs->texts(QStringLiteral("confirm")), QStringList{QStringLiteral("Remove carl?")});
+        QCOMPARE(m_dialogs->texts(QStringLiteral("confirm")),
+                 QStringList{QStringLiteral("Remove carl?")});
         QCOMPARE(entries(o().safe), (QStringList{"bob", "Dave"}));
         QCOMPARE(selectedRow(o().safe), 0);
         QVERIFY(changed.count() > 0);

@@ -53,9 +53,9 @@ private Q_SLOTS:
         row("HistoryDelay", QStringLiteral("1"));
         row("autoAction", QStringLiteral("-1"));
         row("dblClickAction", QStringLiteral("-1"));
-        for (const char *a : {"action_diablos", "action_diablo1", "action_diablo2",
-                              "action_starcrafts", "action_starcraft", "action_broodwar",
-                              "action_warcraft", "action_bot"})
+        for (const char *a :
+             {"action_diablos", "action_diablo1", "action_diablo2", "action_starcrafts",
+              "action_starcraft", "action_broodwar", "action_warcraft", "action_bot"})
             row(a, QStringLiteral("0"));
         row("triggers", none);
         row("safe", none);
@@ -89,16 +89,26 @@ private Q_SLOTS:
         const struct {
             const char *name;
             int r, g, b;
-        } table[] = {{"Black", 0, 0, 0},           {"Maroon", 128, 0, 0},
-                     {"Green", 0, 128, 0},         {"Olive", 128, 128, 0},
-                     {"Navy", 0, 0, 128},          {"Purple", 128, 0, 128},
-                     {"Teal", 0, 128, 128},        {"Gray", 128, 128, 128},
-                     {"Silver", 192, 192, 192},    {"Red", 255, 0, 0},
-                     {"Lime", 0, 255, 0},          {"Yellow", 255, 255, 0},
-                     {"Blue", 0, 0, 255},          {"Fuchsia", 255, 0, 255},
-                     {"Aqua", 0, 255, 255},        {"White", 255, 255, 255},
-                     {"Money Green", 192, 220, 192}, {"Sky Blue", 166, 202, 240},
-                     {"Cream", 255, 251, 240},     {"Med Gray", 160, 160, 164}};
+        } table[] = {{"Black", 0, 0, 0},
+                     {"Maroon", 128, 0, 0},
+                     {"Green", 0, 128, 0},
+                     {"Olive", 128, 128, 0},
+                     {"Navy", 0, 0, 128},
+                     {"Purple", 128, 0, 128},
+                     {"Teal", 0, 128, 128},
+                     {"Gray", 128, 128, 128},
+                     {"Silver", 192, 192, 192},
+                     {"Red", 255, 0, 0},
+                     {"Lime", 0, 255, 0},
+                     {"Yellow", 255, 255, 0},
+                     {"Blue", 0, 0, 255},
+                     {"Fuchsia", 255, 0, 255},
+                     {"Aqua", 0, 255, 255},
+                     {"White", 255, 255, 255},
+                     {"Money Green", 192, 220, 192},
+                     {"Sky Blue", 166, 202, 240},
+                     {"Cream", 255, 251, 240},
+                     {"Med Gray", 160, 160, 164}};
         int i = 0;
         for (const auto &c : table) {
             QTest::newRow(c.name) << i << QString::fromLatin1(c.name) << QColor(c.r, c.g, c.b);
@@ -171,9 +181,9 @@ private Q_SLOTS:
             << "dblClickAction"
             << QStringList{"Toggle Permasquelch", "Toggle Ignore Mode", "Copy Username"};
         const QStringList actions{"None", "/brx ", "/ignore ", "/whois "};
-        for (const char *a : {"action_diablos", "action_diablo1", "action_diablo2",
-                              "action_starcrafts", "action_starcraft", "action_broodwar",
-                              "action_warcraft", "action_bot"})
+        for (const char *a :
+             {"action_diablos", "action_diablo1", "action_diablo2", "action_starcrafts",
+              "action_starcraft", "action_broodwar", "action_warcraft", "action_bot"})
             QTest::newRow(a) << QString::fromLatin1(a) << actions;
     }
     void pickLists()
@@ -280,7 +290,8 @@ private Q_SLOTS:
             if (!w->isVisibleTo(page) || qobject_cast<QGroupBox *>(w->parentWidget()) == nullptr)
                 continue;
             const QRect r(w->mapTo(page, QPoint(0, 0)), w->size());
-            QVERIFY2(page->rect().contains(r), qPrintable(w->objectName() + w->metaObject()->className()));
+            QVERIFY2(page->rect().contains(r),
+                     qPrintable(w->objectName() + w->metaObject()->className()));
         }
     }
 
@@ -328,9 +339,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("spin");
-        QTest::newRow("ascii") << "squelchAscii" << "AsciiPercentage";
-        QTest::newRow("uc") << "squelchUc" << "ucPercentage";
-        QTest::newRow("leet") << "squelchLeet" << "leetPercentage";
+        QTest::newRow("ascii") << "squelchAscii"
+                               << "AsciiPercentage";
+        QTest::newRow("uc") << "squelchUc"
+                            << "ucPercentage";
+        QTest::newRow("leet") << "squelchLeet"
+                              << "leetPercentage";
     }
     void spinInCaptionGap()
     {
@@ -345,7 +359,8 @@ private Q_SLOTS:
         auto *check = o.findChild<QCheckBox *>(box);
         auto *s = o.findChild<QSpinBox *>(spin);
         QVERIFY(check && s);
-        QVERIFY(check->text().startsWith(QLatin1String("Squelch when more than                % of a")));
+        QVERIFY(check->text().startsWith(
+            QLatin1String("Squelch when more than                % of a")));
         QCOMPARE(s->parentWidget(), check);
         QVERIFY(s->isVisible());
         QVERIFY(check->rect().contains(s->geometry()));
@@ -354,12 +369,16 @@ private Q_SLOTS:
         opt.text = check->text();
         const QRect text = check->style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, check);
         const QFontMetrics fm(check->font());
-        const int wordsEnd = text.left() + fm.horizontalAdvance(QStringLiteral("Squelch when more than"));
+        const int wordsEnd =
+            text.left() + fm.horizontalAdvance(QStringLiteral("Squelch when more than"));
         const int percentStart =
-            text.left() + fm.horizontalAdvance(QStringLiteral("Squelch when more than                "));
-        QVERIFY2(s->geometry().left() >= wordsEnd, qPrintable(QString::number(s->geometry().left())));
-        QVERIFY2(s->geometry().right() < percentStart,
-                 qPrintable(QStringLiteral("%1 >= %2").arg(s->geometry().right()).arg(percentStart)));
+            text.left() +
+            fm.horizontalAdvance(QStringLiteral("Squelch when more than                "));
+        QVERIFY2(s->geometry().left() >= wordsEnd,
+                 qPrintable(QString::number(s->geometry().left())));
+        QVERIFY2(
+            s->geometry().right() < percentStart,
+            qPrintable(QStringLiteral("%1 >= %2").arg(s->geometry().right()).arg(percentStart)));
     }
 };
 

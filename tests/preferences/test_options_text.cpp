@@ -2,8 +2,8 @@
 // person reads, keep the bytes the file gave them, and encode only what the
 // user typed or edited, in the encoding chosen on the Advanced tab.
 #include "base/clock.h"
-#include "widgets/textitems.h"
 #include "optionstestutil.h"
+#include "widgets/textitems.h"
 
 #include <QPushButton>
 
@@ -89,9 +89,11 @@ private Q_SLOTS:
         QTest::newRow("latin-1") << QByteArray("Jos\xe9") << QByteArray("caf\xe9 \x80 5")
                                  << QByteArray("^\xe9t\xe9$") << QByteArray("\xc9mile")
                                  << QByteArray("Caf\xe9 Sans") << int(Toptions::EncodeUtf8);
-        QTest::newRow("utf-8") << QByteArray("Jos\xc3\xa9") << QByteArray("caf\xc3\xa9 \xe2\x82\xac 5")
+        QTest::newRow("utf-8") << QByteArray("Jos\xc3\xa9")
+                               << QByteArray("caf\xc3\xa9 \xe2\x82\xac 5")
                                << QByteArray("^\xc3\xa9t\xc3\xa9$") << QByteArray("\xc3\x89mile")
-                               << QByteArray("Caf\xc3\xa9 Sans") << int(Toptions::EncodeWindows1252);
+                               << QByteArray("Caf\xc3\xa9 Sans")
+                               << int(Toptions::EncodeWindows1252);
         QTest::newRow("both") << QByteArray("Jos\xc3\xa9") << QByteArray("caf\xe9 \x80 5")
                               << QByteArray("^\xc3\xa9t\xc3\xa9$") << QByteArray("\xc9mile")
                               << QByteArray("Caf\xe9 Sans") << int(Toptions::EncodeUtf8);
@@ -145,12 +147,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("line"); // empty: refused
         const int utf8 = Toptions::EncodeUtf8, cp1252 = Toptions::EncodeWindows1252;
-        QTest::newRow("utf-8 name") << "username" << utf8 << u8("Zo\u00eb") << QByteArray("username=Zo\xc3\xab");
-        QTest::newRow("1252 name") << "username" << cp1252 << u8("Zo\u00eb") << QByteArray("username=Zo\xeb");
-        QTest::newRow("1252 euro") << "awaymessage" << cp1252 << u8("\u20ac5 off") << QByteArray("awaymessage=\x80" "5 off");
-        QTest::newRow("utf-8 cyrillic") << "homechannel" << utf8 << u8("\u043f\u0440\u0438\u0432\u0435\u0442")
-                                        << QByteArray("homechannel=\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82");
-        QTest::newRow("1252 cyrillic") << "homechannel" << cp1252 << u8("Op \u043f") << QByteArray();
+        QTest::newRow("utf-8 name")
+            << "username" << utf8 << u8("Zo\u00eb") << QByteArray("username=Zo\xc3\xab");
+        QTest::newRow("1252 name")
+            << "username" << cp1252 << u8("Zo\u00eb") << QByteArray("username=Zo\xeb");
+        QTest::newRow("1252 euro") << "awaymessage" << cp1252 << u8("\u20ac5 off")
+                                   << QByteArray("awaymessage=\x80"
+                                                 "5 off");
+        QTest::newRow("utf-8 cyrillic")
+            << "homechannel" << utf8 << u8("\u043f\u0440\u0438\u0432\u0435\u0442")
+            << QByteArray("homechannel=\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82");
+        QTest::newRow("1252 cyrillic")
+            << "homechannel" << cp1252 << u8("Op \u043f") << QByteArray();
         QTest::newRow("1252 password") << "password" << cp1252 << u8("\u263a") << QByteArray();
     }
     void editedFieldsAreEncoded()
@@ -159,7 +167,8 @@ private Q_SLOTS:
         QFETCH(int, encoding);
         QFETCH(QString, typed);
         QFETCH(QByteArray, line);
-        writeBytes(QStringLiteral("tressel.conf"), confWith({{"username=USER", "username=Jos\xe9"}}));
+        writeBytes(QStringLiteral("tressel.conf"),
+                   confWith({{"username=USER", "username=Jos\xe9"}}));
         Toptions &o = fresh();
         o.show();
         QVERIFY(QTest::qWaitForWindowExposed(&o));
@@ -173,7 +182,8 @@ private Q_SLOTS:
         if (line.isEmpty()) {
             QTRY_COMPARE(m_dialogs->errors().size(), 1);
             const QString error = m_dialogs->errors().first();
-            QVERIFY2(error.contains(QLatin1Char('"') + typed.right(1) + QLatin1Char('"')), qPrintable(error));
+            QVERIFY2(error.contains(QLatin1Char('"') + typed.right(1) + QLatin1Char('"')),
+                     qPrintable(error));
             QVERIFY2(error.contains(QStringLiteral("Windows-1252")), qPrintable(error));
             QVERIFY2(error.contains(edit->property("caption").toString()), qPrintable(error));
             QVERIFY(o.isVisible());
@@ -200,21 +210,29 @@ private Q_SLOTS:
         QTest::addColumn<QString>("list");
         QTest::addColumn<bool>("edit"); // else add
         QTest::addColumn<int>("encoding");
-        QTest::addColumn<QString>("answer"); // null: the entry's own text
+        QTest::addColumn<QString>("answer");  // null: the entry's own text
         QTest::addColumn<QByteArray>("line"); // empty: refused
         const int utf8 = Toptions::EncodeUtf8, cp1252 = Toptions::EncodeWindows1252;
-        QTest::newRow("add safe utf-8") << "safe" << false << utf8 << u8("Zo\u00eb") << QByteArray("safe=Zo\xc3\xab");
-        QTest::newRow("add safe 1252") << "safe" << false << cp1252 << u8("Zo\u00eb") << QByteArray("safe=Zo\xeb");
-        QTest::newRow("add safe refused") << "safe" << false << cp1252 << u8("\u042e\u043b\u044f") << QByteArray();
-        QTest::newRow("edit safe 1252") << "safe" << true << cp1252 << u8("Ren\u00e9e") << QByteArray("safe=Ren\xe9" "e");
-        QTest::newRow("edit safe unchanged") << "safe" << true << utf8 << QString() << QByteArray("safe=Jos\xe9");
-        QTest::newRow("edit safe refused") << "safe" << true << cp1252 << u8("\u0416") << QByteArray();
-        QTest::newRow("add trigger utf-8") << "triggers" << false << utf8 << u8("(?i)\u043f\u0440\u0438")
-                                           << QByteArray("triggerPhrase=(?i)\xd0\xbf\xd1\x80\xd0\xb8");
+        QTest::newRow("add safe utf-8")
+            << "safe" << false << utf8 << u8("Zo\u00eb") << QByteArray("safe=Zo\xc3\xab");
+        QTest::newRow("add safe 1252")
+            << "safe" << false << cp1252 << u8("Zo\u00eb") << QByteArray("safe=Zo\xeb");
+        QTest::newRow("add safe refused")
+            << "safe" << false << cp1252 << u8("\u042e\u043b\u044f") << QByteArray();
+        QTest::newRow("edit safe 1252") << "safe" << true << cp1252 << u8("Ren\u00e9e")
+                                        << QByteArray("safe=Ren\xe9"
+                                                      "e");
+        QTest::newRow("edit safe unchanged")
+            << "safe" << true << utf8 << QString() << QByteArray("safe=Jos\xe9");
+        QTest::newRow("edit safe refused")
+            << "safe" << true << cp1252 << u8("\u0416") << QByteArray();
+        QTest::newRow("add trigger utf-8")
+            << "triggers" << false << utf8 << u8("(?i)\u043f\u0440\u0438")
+            << QByteArray("triggerPhrase=(?i)\xd0\xbf\xd1\x80\xd0\xb8");
         QTest::newRow("edit trigger 1252") << "triggers" << true << cp1252 << u8("caf\u20ac")
                                            << QByteArray("triggerPhrase=caf\x80");
-        QTest::newRow("edit trigger unchanged") << "triggers" << true << cp1252 << QString()
-                                                << QByteArray("triggerPhrase=Jos\xe9");
+        QTest::newRow("edit trigger unchanged")
+            << "triggers" << true << cp1252 << QString() << QByteArray("triggerPhrase=Jos\xe9");
     }
     void listEntries()
     {
@@ -224,13 +242,15 @@ private Q_SLOTS:
         QFETCH(QString, answer);
         QFETCH(QByteArray, line);
         writeBytes(QStringLiteral("tressel.conf"),
-                   confWith({{"safe=SAFE", "safe=Jos\xe9"}, {"triggerPhrase=TRIG", "triggerPhrase=Jos\xe9"}}));
+                   confWith({{"safe=SAFE", "safe=Jos\xe9"},
+                             {"triggerPhrase=TRIG", "triggerPhrase=Jos\xe9"}}));
         Toptions &o = fresh();
         o.FormShow();
         setEncoding(o, encoding);
         const bool safe = list == QLatin1String("safe");
         QListWidget *l = safe ? o.safe : o.triggers;
-        const QString entryBefore = safe ? QStringLiteral("safe=Jos\xe9") : QStringLiteral("triggerPhrase=Jos\xe9");
+        const QString entryBefore =
+            safe ? QStringLiteral("safe=Jos\xe9") : QStringLiteral("triggerPhrase=Jos\xe9");
         const int row = safe ? 1 : 0; // "aaa" sorts first
         QCOMPARE(l->item(row)->text(), u8("Jos\u00e9"));
         const int countBefore = l->count();

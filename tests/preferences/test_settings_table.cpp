@@ -14,9 +14,10 @@ private Q_SLOTS:
         // same key would never be read.
         QSet<QString> conf, ini;
         for (const TSettings::Setting &s : TSettings::all()) {
-            const QString key = s.file == TSettings::File::Ini
-                                    ? QLatin1String(s.section) + QLatin1Char('/') + QLatin1String(s.key)
-                                    : QLatin1String(s.key);
+            const QString key =
+                s.file == TSettings::File::Ini
+                    ? QLatin1String(s.section) + QLatin1Char('/') + QLatin1String(s.key)
+                    : QLatin1String(s.key);
             QSet<QString> &seen = s.file == TSettings::File::Ini ? ini : conf;
             QVERIFY2(!seen.contains(key), qPrintable(key));
             seen.insert(key);

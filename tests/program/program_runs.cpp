@@ -42,7 +42,8 @@ Run runProgram(const QStringList &conf, const QStringList &args)
     }
     run.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
     run.errors = QString::fromLocal8Bit(p.readAllStandardError());
-    run.lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run.lines =
+        QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (!run.lines.isEmpty() && run.lines.last().startsWith(QLatin1String("exit\t")))
         run.lines.removeLast();
     return run;
@@ -50,10 +51,10 @@ Run runProgram(const QStringList &conf, const QStringList &args)
 
 QString box(const QString &title, const QString &text, bool windowShown, bool autoConnected)
 {
-    return QStringList{QStringLiteral("box"), title, text,
-                       windowShown ? QStringLiteral("window=shown") : QStringLiteral("window=hidden"),
-                       autoConnected ? QStringLiteral("autoconnect=done")
-                                     : QStringLiteral("autoconnect=not")}
+    return QStringList{
+        QStringLiteral("box"), title, text,
+        windowShown ? QStringLiteral("window=shown") : QStringLiteral("window=hidden"),
+        autoConnected ? QStringLiteral("autoconnect=done") : QStringLiteral("autoconnect=not")}
         .join(QLatin1Char('\t'));
 }
 QString confirmBox() { return box(QStringLiteral("Confirm"), quitQuestion, true, false); }
@@ -74,24 +75,25 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("report");
         QTest::addColumn<int>("status");
         const QStringList conf = {"username=alice", "server=127.0.0.1"};
-        QTest::newRow("menu Quit, OK") << conf << QStringList{"menu-quit", "ok"}
-                                       << QStringList{confirmBox()} << 0;
-        QTest::newRow("/quit, OK") << conf << QStringList{"slash-quit", "ok"}
-                                   << QStringList{confirmBox()} << 0;
-        QTest::newRow("closing the window, OK") << conf << QStringList{"close", "ok"}
-                                                << QStringList{confirmBox()} << 0;
-        QTest::newRow("menu Quit, Cancel") << conf << QStringList{"menu-quit", "cancel"}
-                                           << QStringList{confirmBox(), stillRunning} << endedByProbe;
+        QTest::newRow("menu Quit, OK")
+            << conf << QStringList{"menu-quit", "ok"} << QStringList{confirmBox()} << 0;
+        QTest::newRow("/quit, OK")
+            << conf << QStringList{"slash-quit", "ok"} << QStringList{confirmBox()} << 0;
+        QTest::newRow("closing the window, OK")
+            << conf << QStringList{"close", "ok"} << QStringList{confirmBox()} << 0;
+        QTest::newRow("menu Quit, Cancel")
+            << conf << QStringList{"menu-quit", "cancel"} << QStringList{confirmBox(), stillRunning}
+            << endedByProbe;
         QTest::newRow("/quit, Cancel") << conf << QStringList{"slash-quit", "cancel"}
                                        << QStringList{confirmBox(), stillRunning} << endedByProbe;
-        QTest::newRow("closing the window, Cancel") << conf << QStringList{"close", "cancel"}
-                                                    << QStringList{confirmBox(), stillRunning}
-                                                    << endedByProbe;
+        QTest::newRow("closing the window, Cancel")
+            << conf << QStringList{"close", "cancel"} << QStringList{confirmBox(), stillRunning}
+            << endedByProbe;
         const QStringList noConfirm = conf + QStringList{"confirmquit=1"};
-        QTest::newRow("menu Quit, not confirmed") << noConfirm << QStringList{"menu-quit"}
-                                                  << QStringList() << 0;
-        QTest::newRow("closing the window, not confirmed") << noConfirm << QStringList{"close"}
-                                                           << QStringList() << 0;
+        QTest::newRow("menu Quit, not confirmed")
+            << noConfirm << QStringList{"menu-quit"} << QStringList() << 0;
+        QTest::newRow("closing the window, not confirmed")
+            << noConfirm << QStringList{"close"} << QStringList() << 0;
     }
     void quit()
     {
@@ -110,9 +112,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("conf");
         QTest::addColumn<QStringList>("report");
-        QTest::newRow("no file")
-            << QStringList()
-            << QStringList{box("Tressel", "File not found.", false, false), stillRunning};
+        QTest::newRow("no file") << QStringList()
+                                 << QStringList{box("Tressel", "File not found.", false, false),
+                                                stillRunning};
         // autoConnect=1 is read before the bad line, so the window connects
         // once it is shown: after the box.
         QTest::newRow("bad number after autoConnect=1")

@@ -16,8 +16,8 @@
 //   exit STATUS
 // The program ends itself (status 0) or, when it has been idle for a while
 // after the action, the probe ends it with status 99.
-#include "mainwindow/program.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/program.h"
 
 #include <QAbstractButton>
 #include <QAction>

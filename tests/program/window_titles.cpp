@@ -2,8 +2,8 @@
 // caption the program set; what a desktop shows is the name the platform
 // gave the X window, and that is what must read exactly as the captions.
 // Runs on a real X server (under xvfb-run from CTest) and skips without one.
-#include "mainwindow/program.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/program.h"
 #include "preferences/Toptions.h"
 
 #include <QApplication>
@@ -22,9 +22,9 @@ namespace {
 QString xNames(WId id)
 {
     QProcess p;
-    p.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(id),
-                                      QStringLiteral("-notype"), QStringLiteral("_NET_WM_NAME"),
-                                      QStringLiteral("WM_NAME")});
+    p.start(QStringLiteral("xprop"),
+            {QStringLiteral("-id"), QString::number(id), QStringLiteral("-notype"),
+             QStringLiteral("_NET_WM_NAME"), QStringLiteral("WM_NAME")});
     if (!p.waitForFinished(10000))
         return QStringLiteral("xprop did not answer");
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
@@ -76,11 +76,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("main window") << "main" << "Tressel [1.5]";
-        QTest::newRow("main window, chat paused") << "paused" << "Tressel [1.5] -- PAUSED --";
-        QTest::newRow("preferences") << "options" << "Tressel 1.5 - Preferences";
-        QTest::newRow("quit confirmation") << "quit" << "Confirm";
-        QTest::newRow("error box") << "error" << "Tressel";
+        QTest::newRow("main window") << "main"
+                                     << "Tressel [1.5]";
+        QTest::newRow("main window, chat paused") << "paused"
+                                                  << "Tressel [1.5] -- PAUSED --";
+        QTest::newRow("preferences") << "options"
+                                     << "Tressel 1.5 - Preferences";
+        QTest::newRow("quit confirmation") << "quit"
+                                           << "Confirm";
+        QTest::newRow("error box") << "error"
+                                   << "Tressel";
     }
     void titles()
     {
@@ -96,7 +101,8 @@ private Q_SLOTS:
         QString seen;
         auto readBox = [&seen](QMessageBox *box) {
             // The name reaches the server a moment after the box maps.
-            (void)QTest::qWaitFor([&] { return xNames(box->winId()).contains(box->windowTitle()); }, 3000);
+            (void)QTest::qWaitFor([&] { return xNames(box->winId()).contains(box->windowTitle()); },
+                                  3000);
             seen = xNames(box->winId());
         };
         if (window == QLatin1String("error"))

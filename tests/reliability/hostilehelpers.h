@@ -21,28 +21,33 @@ inline constexpr int waitMs = 120000; // the sanitizer build is slow with the bi
 // Waits for a line of the chat pane from line `from` on that meets want;
 // each line is looked at once, so waiting stays cheap while thousands come.
 inline bool chatHas(Tmain &m, const std::function<bool(const QString &)> &want, int from = 0,
-                    int ms = waitMs) {
+                    int ms = waitMs)
+{
     int next = from;
     return QTest::qWaitFor(
         [&] {
             m.process->floodTimerTick();
             for (const int n = m.chat->lineCount(); next < n; ++next)
-                if (want(m.chat->lineText(next))) return true;
+                if (want(m.chat->lineText(next)))
+                    return true;
             return false;
         },
         ms);
 }
 
-inline bool chatHasLine(Tmain &m, const QString &line, int from = 0) {
+inline bool chatHasLine(Tmain &m, const QString &line, int from = 0)
+{
     return chatHas(
         m, [&](const QString &l) { return l == line; }, from);
 }
 
-inline int countLines(Tmain &m, const QString &line) {
+inline int countLines(Tmain &m, const QString &line)
+{
     return int(MainWindowFixture::lines(m.chat).count(line));
 }
 
-inline void type(Tmain &m, const QString &line) {
+inline void type(Tmain &m, const QString &line)
+{
     m.text->setText(line);
     m.sendClick();
 }
@@ -50,17 +55,20 @@ inline void type(Tmain &m, const QString &line) {
 inline const QString noMail = QStringLiteral(" <alice> You have no mail.");
 inline const QString disconnected = QStringLiteral(" Console: Disconnected.");
 
-inline bool connectTo(Tmain &m, quint16 port) {
+inline bool connectTo(Tmain &m, quint16 port)
+{
     return connectToGateway(m, port, QStringLiteral("alice"), waitMs);
 }
 
 // The settings of a test: always the local gateway, never a host lookup.
-inline QStringList conf(const QStringList &more = {}) {
+inline QStringList conf(const QStringList &more = {})
+{
     return QStringList{"username=alice", "server=127.0.0.1"} + more;
 }
 
 // The user can still talk to the server, disconnect, and log in again.
-inline void checkUsable(Tmain &m, quint16 port) {
+inline void checkUsable(Tmain &m, quint16 port)
+{
     QVERIFY(m.bnet->Connected());
     const int asked = m.chat->lineCount();
     type(m, QStringLiteral("/users"));
@@ -80,9 +88,11 @@ inline void checkUsable(Tmain &m, quint16 port) {
 }
 
 // A --script file for the gateway: raw lines sent after the login.
-inline std::unique_ptr<QTemporaryFile> scriptFile(const QList<QByteArray> &lines) {
+inline std::unique_ptr<QTemporaryFile> scriptFile(const QList<QByteArray> &lines)
+{
     auto f = std::make_unique<QTemporaryFile>();
-    if (!f->open()) return nullptr;
+    if (!f->open())
+        return nullptr;
     for (const QByteArray &l : lines)
         f->write(l + "\r\n");
     f->flush();

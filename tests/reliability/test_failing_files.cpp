@@ -32,14 +32,16 @@ namespace {
 // disk: the write that crosses the limit fails part-way.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes) {
+    explicit FileSizeLimit(rlim_t bytes)
+    {
         getrlimit(RLIMIT_FSIZE, &m_old);
         m_oldSignal = std::signal(SIGXFSZ, SIG_IGN);
         rlimit small = m_old;
         small.rlim_cur = bytes;
         m_ok = setrlimit(RLIMIT_FSIZE, &small) == 0;
     }
-    ~FileSizeLimit() {
+    ~FileSizeLimit()
+    {
         setrlimit(RLIMIT_FSIZE, &m_old);
         std::signal(SIGXFSZ, m_oldSignal);
     }
@@ -53,27 +55,32 @@ private:
 
 // Files in the working directory other than the expected ones: a
 // temporary file left behind by a failed replace.
-QStringList strayFiles(const QStringList &expected) {
+QStringList strayFiles(const QStringList &expected)
+{
     QStringList out;
     for (const QString &name :
          QDir::current().entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
-        if (!expected.contains(name)) out << name;
+        if (!expected.contains(name))
+            out << name;
     return out;
 }
 
-QStringList names(const QListWidget *list) {
+QStringList names(const QListWidget *list)
+{
     QStringList out;
     for (int i = 0; i < list->count(); ++i)
         out << list->item(i)->text();
     return out;
 }
 
-void receive(Tmain &m, const QByteArray &bytes) {
+void receive(Tmain &m, const QByteArray &bytes)
+{
     m.bnet->receiveBytes(bytes);
     MainWindowFixture::runQueuedCalls(1);
 }
 
-QStringList settle(MainWindowFixture &f) {
+QStringList settle(MainWindowFixture &f)
+{
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     return f.dialogs.errors();
@@ -89,15 +96,19 @@ public:
         : server(), f(QStringList{"username=alice", "server=127.0.0.1", "logfilename=chat.log",
                                   "rawlogfilename=raw.log", "keeplog=1", "keeprawlog=1"} +
                       extraConf),
-          m(*f.main) {}
+          m(*f.main)
+    {
+    }
 
-    bool connect() {
+    bool connect()
+    {
         if (!connectToServer(m, server))
             return false;
         server.clearReceived();
         return true;
     }
-    void breakLog(const QString &log, const QString &how) {
+    void breakLog(const QString &log, const QString &how)
+    {
         QString target = QStringLiteral("/dev/full");
         if (how == QLatin1String("directory")) {
             target = QStringLiteral("broken.log");
@@ -107,7 +118,8 @@ public:
             ->setText(target);
     }
     // What the client sent since the last call, the pacing let out.
-    QByteArray wire() {
+    QByteArray wire()
+    {
         for (int i = 0; i < 5; ++i) {
             m.process->floodTimerTick();
             QTest::qWait(10); // the pacing's own clock moves on between ticks
@@ -127,21 +139,24 @@ public:
 };
 
 // The ways a log fails, for the chat log and, where asked, the raw log.
-void addLogFailures(bool rawLogToo) {
+void addLogFailures(bool rawLogToo)
+{
     QTest::addColumn<QString>("log");
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("error");
     const QStringList logs = rawLogToo ? QStringList{"chat", "raw"} : QStringList{"chat"};
     for (const QString &log : logs) {
-        QTest::addRow("%s log, directory", qPrintable(log))
-            << log << "directory" << "File access denied.";
-        QTest::addRow("%s log, full disk", qPrintable(log)) << log << "full disk" << "Disk full.";
+        QTest::addRow("%s log, directory", qPrintable(log)) << log << "directory"
+                                                            << "File access denied.";
+        QTest::addRow("%s log, full disk", qPrintable(log)) << log << "full disk"
+                                                            << "Disk full.";
     }
 }
 
 // The log's failure was reported, and nothing else: each time the log is
 // tried again after a box was closed, its failure gets a box of its own.
-void checkReported(const QStringList &errors, const QString &error) {
+void checkReported(const QStringList &errors, const QString &error)
+{
     QVERIFY(!errors.isEmpty());
     QCOMPARE(errors, QStringList(errors.size(), error));
 }
@@ -178,7 +193,8 @@ private Q_SLOTS:
     void hugeSquelchList();
 };
 
-void TestFailingFiles::fullDiskUnderLogs_data() {
+void TestFailingFiles::fullDiskUnderLogs_data()
+{
     QTest::addColumn<QStringList>("conf");
     // The name first: a log switched on without one asks for a name.
     QTest::newRow("chat log") << QStringList{"username=alice", "logfilename=/dev/full",
@@ -187,7 +203,8 @@ void TestFailingFiles::fullDiskUnderLogs_data() {
                                             "keeprawlog=1"};
 }
 
-void TestFailingFiles::fullDiskUnderLogs() {
+void TestFailingFiles::fullDiskUnderLogs()
+{
     // Every line is still shown; the box says "Disk full." and, as a modal
     // box would, lets the lines that arrive while it is open go on without
     // a second box on top.
@@ -209,7 +226,8 @@ void TestFailingFiles::fullDiskUnderLogs() {
 
 void TestFailingFiles::failingLogConnectsAndDisconnects_data() { addLogFailures(false); }
 
-void TestFailingFiles::failingLogConnectsAndDisconnects() {
+void TestFailingFiles::failingLogConnectsAndDisconnects()
+{
     // "Connecting to ..." fails to log: the login still goes out and the
     // menus follow; "Disconnected." fails too, and the list is still reset.
     QFETCH(QString, log);
@@ -235,7 +253,8 @@ void TestFailingFiles::failingLogConnectsAndDisconnects() {
 
 void TestFailingFiles::failingLogKeepsTheReplyTarget_data() { addLogFailures(false); }
 
-void TestFailingFiles::failingLogKeepsTheReplyTarget() {
+void TestFailingFiles::failingLogKeepsTheReplyTarget()
+{
     // The whisper whose line cannot be logged is still the one /reply
     // answers: a reply to the whisperer before it would go to the wrong
     // person.
@@ -246,10 +265,12 @@ void TestFailingFiles::failingLogKeepsTheReplyTarget() {
     Tmain &m = w.m;
     QVERIFY(w.connect());
     w.server.send("1004 WHISPER carol 0010 \"first\"\r\n");
-    QTRY_VERIFY(MainWindowFixture::lines(m.whisper).contains(QStringLiteral(" <From: carol>  first")));
+    QTRY_VERIFY(
+        MainWindowFixture::lines(m.whisper).contains(QStringLiteral(" <From: carol>  first")));
     w.breakLog(log, how);
     w.server.send("1004 WHISPER bob 0010 \"second\"\r\n");
-    QTRY_VERIFY(MainWindowFixture::lines(m.whisper).contains(QStringLiteral(" <From: bob>  second")));
+    QTRY_VERIFY(
+        MainWindowFixture::lines(m.whisper).contains(QStringLiteral(" <From: bob>  second")));
     m.text->setText(QStringLiteral("/reply thanks"));
     m.sendClick();
     QCOMPARE(w.wire(), QByteArray("/m bob thanks\r"));
@@ -258,7 +279,8 @@ void TestFailingFiles::failingLogKeepsTheReplyTarget() {
 
 void TestFailingFiles::failingLogKeepsTheAutosquelch_data() { addLogFailures(false); }
 
-void TestFailingFiles::failingLogKeepsTheAutosquelch() {
+void TestFailingFiles::failingLogKeepsTheAutosquelch()
+{
     QFETCH(QString, log);
     QFETCH(QString, how);
     QFETCH(QString, error);
@@ -277,7 +299,8 @@ void TestFailingFiles::failingLogKeepsTheAutosquelch() {
 
 void TestFailingFiles::failingLogClearsTheInputLine_data() { addLogFailures(false); }
 
-void TestFailingFiles::failingLogClearsTheInputLine() {
+void TestFailingFiles::failingLogClearsTheInputLine()
+{
     // The echo of a sent line cannot be logged: the input line is emptied
     // all the same, so a second Enter sends nothing.
     QFETCH(QString, log);
@@ -301,7 +324,8 @@ void TestFailingFiles::failingLogClearsTheInputLine() {
 
 void TestFailingFiles::failingLogHandlesTheWholeRead_data() { addLogFailures(true); }
 
-void TestFailingFiles::failingLogHandlesTheWholeRead() {
+void TestFailingFiles::failingLogHandlesTheWholeRead()
+{
     // Lines that came in one read are all handled in it: by the time the
     // one box about the log opens, every one of them is on screen.
     QFETCH(QString, log);
@@ -313,7 +337,8 @@ void TestFailingFiles::failingLogHandlesTheWholeRead() {
     auto shown = [&w] { return w.chat().filter(QRegularExpression("^ Info: n[0-9]$")).size(); };
     qsizetype shownAtBox = -1;
     w.f.dialogs.whileShowing = [&] {
-        if (shownAtBox < 0) shownAtBox = shown();
+        if (shownAtBox < 0)
+            shownAtBox = shown();
     };
     QByteArray read;
     for (int i = 0; i < 5; ++i)
@@ -327,7 +352,8 @@ void TestFailingFiles::failingLogHandlesTheWholeRead() {
 
 void TestFailingFiles::failingLogReplaysHeldLines_data() { addLogFailures(false); }
 
-void TestFailingFiles::failingLogReplaysHeldLines() {
+void TestFailingFiles::failingLogReplaysHeldLines()
+{
     // Pausing and unpausing write lines of their own; neither may stop
     // the pause or the replay of what was held.
     QFETCH(QString, log);
@@ -352,7 +378,8 @@ void TestFailingFiles::failingLogReplaysHeldLines() {
     checkReported(settle(w.f), error);
 }
 
-void TestFailingFiles::configHitsSizeLimit() {
+void TestFailingFiles::configHitsSizeLimit()
+{
     MainWindowFixture f;
     Tmain &m = *f.main;
     m.options->triggers->addItem(QStringLiteral("(?i)spam"));
@@ -372,7 +399,8 @@ void TestFailingFiles::configHitsSizeLimit() {
     QVERIFY(f.readFile(QStringLiteral("tressel.conf")).contains("safe=bob\r\n"));
 }
 
-void TestFailingFiles::configDirectoryInTheWay() {
+void TestFailingFiles::configDirectoryInTheWay()
+{
     MainWindowFixture f(QStringList{});
     Tmain &m = *f.main;
     QCOMPARE(settle(f), QStringList{QStringLiteral("File not found.")});
@@ -387,7 +415,8 @@ void TestFailingFiles::configDirectoryInTheWay() {
     QCOMPARE(strayFiles({"tressel.conf"}), QStringList());
 }
 
-void TestFailingFiles::configVanishes() {
+void TestFailingFiles::configVanishes()
+{
     MainWindowFixture f;
     Tmain &m = *f.main;
     m.options->insertSafeName(QStringLiteral("Kelm"));
@@ -399,7 +428,8 @@ void TestFailingFiles::configVanishes() {
     QCOMPARE(settle(f), QStringList());
 }
 
-void TestFailingFiles::malformedValues_data() {
+void TestFailingFiles::malformedValues_data()
+{
     QTest::addColumn<QString>("key");
     for (const char *key :
          {"asciiPercentage=", "ucPercentage=",    "leetPercentage=",    "minLineLength=",
@@ -410,7 +440,8 @@ void TestFailingFiles::malformedValues_data() {
         QTest::newRow(key) << QString::fromLatin1(key);
 }
 
-void TestFailingFiles::malformedValues() {
+void TestFailingFiles::malformedValues()
+{
     // The reading stops at the bad number, so the lists after it exist only
     // in the file: the next write keeps the old file beside the new one.
     QFETCH(QString, key);
@@ -428,7 +459,8 @@ void TestFailingFiles::malformedValues() {
                        "was kept as tressel.conf.bak.")));
 }
 
-void TestFailingFiles::everyValueMalformed() {
+void TestFailingFiles::everyValueMalformed()
+{
     // Values that match nothing are ignored: every setting keeps its start
     // value, and a write then gives the same file as a fresh start.
     const QStringList bad = {"username",
@@ -474,7 +506,8 @@ void TestFailingFiles::everyValueMalformed() {
     QCOMPARE(f.readFile(QStringLiteral("tressel.conf")), expected);
 }
 
-void TestFailingFiles::squelchListHitsSizeLimit() {
+void TestFailingFiles::squelchListHitsSizeLimit()
+{
     MainWindowFixture f;
     Tmain &m = *f.main;
     m.squelchuser(QStringLiteral("first"), QStringLiteral("Manually Permasquelched"), 10);
@@ -496,7 +529,8 @@ void TestFailingFiles::squelchListHitsSizeLimit() {
     QCOMPARE(strayFiles({"tressel.conf", "brx.conf"}), QStringList());
 }
 
-void TestFailingFiles::squelchListDirectoryInTheWay() {
+void TestFailingFiles::squelchListDirectoryInTheWay()
+{
     MainWindowFixture f;
     Tmain &m = *f.main;
     QVERIFY(QDir().mkdir(QStringLiteral("brx.conf")));
@@ -514,7 +548,8 @@ void TestFailingFiles::squelchListDirectoryInTheWay() {
     QCOMPARE(strayFiles({"tressel.conf", "brx.conf"}), QStringList());
 }
 
-void TestFailingFiles::squelchListVanishes() {
+void TestFailingFiles::squelchListVanishes()
+{
     MainWindowFixture f;
     Tmain &m = *f.main;
     m.squelchuser(QStringLiteral("first"), QStringLiteral("Manually Permasquelched"), 8);
@@ -524,14 +559,16 @@ void TestFailingFiles::squelchListVanishes() {
     QCOMPARE(settle(f), QStringList());
 }
 
-void TestFailingFiles::hugeSquelchList_data() {
+void TestFailingFiles::hugeSquelchList_data()
+{
     QTest::addColumn<int>("lines");
     QTest::addColumn<int>("nameLength");
     QTest::newRow("many names") << 160000 << 60;      // 10 MB in short lines
     QTest::newRow("long names") << 10 << 1024 * 1024; // 10 MB in ten lines
 }
 
-void TestFailingFiles::hugeSquelchList() {
+void TestFailingFiles::hugeSquelchList()
+{
     QFETCH(int, lines);
     QFETCH(int, nameLength);
     QByteArray file;

@@ -8,7 +8,8 @@ private Q_SLOTS:
     void flood();
 };
 
-void TestHostileFlood::flood() {
+void TestHostileFlood::flood()
+{
     // 100,000 talk lines as fast as the client takes them.
     GatewayProcess gateway({"--no-flood-quota", "--burst", "100000"});
     QVERIFY2(gateway.port(), qPrintable(gateway.errorText()));

@@ -15,7 +15,8 @@ private Q_SLOTS:
     void strangersAndShortLines();
 };
 
-void TestHostileServer::closes_data() {
+void TestHostileServer::closes_data()
+{
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("notShown"); // a piece of what was cut off
     QTest::newRow("right after connect") << "close-at-connect" << QString();
@@ -25,7 +26,8 @@ void TestHostileServer::closes_data() {
                               << "never en";
 }
 
-void TestHostileServer::closes() {
+void TestHostileServer::closes()
+{
     QFETCH(QString, mode);
     QFETCH(QString, notShown);
     GatewayProcess hostile({"--hostile", mode});
@@ -50,7 +52,8 @@ void TestHostileServer::closes() {
     checkUsable(m, good.port());
 }
 
-void TestHostileServer::endlessLine() {
+void TestHostileServer::endlessLine()
+{
     // 10 MiB without a line end: delivered in pieces of the carry-over
     // limit, which are no event lines; what follows is read as usual.
     const auto script = scriptFile({QByteArray(10 * 1024 * 1024, 'A'), afterMarker});
@@ -66,7 +69,8 @@ void TestHostileServer::endlessLine() {
     checkUsable(m, gateway.port());
 }
 
-void TestHostileServer::megabyteLine() {
+void TestHostileServer::megabyteLine()
+{
     // A 1 MiB talk line: its first 64 KiB are one line, the talk; the rest
     // are pieces without a code, and the next line stands on its own.
     const QByteArray head = "1005 TALK Swift 0010 \"";
@@ -84,7 +88,8 @@ void TestHostileServer::megabyteLine() {
     checkUsable(m, gateway.port());
 }
 
-void TestHostileServer::controlBytes() {
+void TestHostileServer::controlBytes()
+{
     // NUL, bell, escape, DEL and high bytes pass through to the screen and
     // the raw log exactly as they came.
     const QByteArray text("a\0b\x01\x07\x1b[31m\x7f\xff\xfe end", 17);
@@ -111,7 +116,8 @@ void TestHostileServer::controlBytes() {
     checkUsable(m, gateway.port());
 }
 
-void TestHostileServer::manyJoins() {
+void TestHostileServer::manyJoins()
+{
     QList<QByteArray> lines;
     for (int i = 0; i < 10000; ++i)
         lines << "1002 JOIN user" + QByteArray::number(i) + " 0010 [CHAT]";
@@ -131,7 +137,8 @@ void TestHostileServer::manyJoins() {
     checkUsable(m, gateway.port());
 }
 
-void TestHostileServer::strangersAndShortLines() {
+void TestHostileServer::strangersAndShortLines()
+{
     const auto script =
         scriptFile({"1003 LEAVE ghost 0010", "1009 USER stranger 0002", "1001", "1002 JOIN", "1003",
                     "1004 WHISPER", "1005", "1009 X", "1010", "1023 EMOTE", "2010", "1007",

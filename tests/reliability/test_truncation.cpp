@@ -12,7 +12,8 @@ namespace {
 
 // One well-formed line per code of the table, as the gateway sends them,
 // with the event the code fires.
-const QList<std::pair<QString, QString>> &eventLines() {
+const QList<std::pair<QString, QString>> &eventLines()
+{
     static const QList<std::pair<QString, QString>> lines = {
         {"1001 USER bob 0010 [CHAT]", "ShowUser"},
         {"1002 JOIN bob 0010 [STAR]", "Join"},
@@ -37,18 +38,21 @@ const QList<std::pair<QString, QString>> &eventLines() {
 
 // The event a line must fire: its code's when the line starts with four
 // digits of a known code, none for 2000, the unhandled event otherwise.
-QString expectedEvent(const QString &line) {
+QString expectedEvent(const QString &line)
+{
     bool digits = line.size() >= 4;
     for (int i = 0; digits && i < 4; ++i)
         digits = line[i].isDigit() && line[i].unicode() < 128;
     if (digits)
         for (const auto &l : eventLines())
-            if (l.first.left(4) == line.left(4)) return l.second;
+            if (l.first.left(4) == line.left(4))
+                return l.second;
     return QStringLiteral("UnHandled");
 }
 
 // The cut and reordered forms of a line.
-QStringList variants(const QString &line) {
+QStringList variants(const QString &line)
+{
     QStringList out;
     for (int n = 0; n <= line.size(); ++n)
         out << line.left(n);
@@ -73,7 +77,8 @@ struct Fired {
 
 class Recorder {
 public:
-    explicit Recorder(TBnetChat &p) {
+    explicit Recorder(TBnetChat &p)
+    {
         const auto user = [this](const char *name) {
             return [this, name](const QString &u, const QString &f, const QString &t) {
                 fired.append({QString::fromLatin1(name), {u, f, t}});
@@ -126,14 +131,16 @@ private Q_SLOTS:
     void window();
 };
 
-void TestTruncation::interpreter_data() {
+void TestTruncation::interpreter_data()
+{
     QTest::addColumn<QString>("line");
     for (const auto &l : eventLines())
         QTest::newRow(qPrintable(l.first.left(4))) << l.first;
     QTest::newRow("unknown code") << QStringLiteral("1016 WHATEVER bob 0010 \"x\"");
 }
 
-void TestTruncation::interpreter() {
+void TestTruncation::interpreter()
+{
     QFETCH(QString, line);
     TBnetChat process;
     Recorder rec(process);
@@ -142,7 +149,8 @@ void TestTruncation::interpreter() {
         process.ParseLine(v);
         const QString want = expectedEvent(v);
         QVERIFY2(rec.fired.size() == (want.isEmpty() ? 0 : 1), qPrintable(v));
-        if (want.isEmpty()) continue;
+        if (want.isEmpty())
+            continue;
         QCOMPARE(rec.fired.first().event, want);
         // Every field is a piece of the line; flags and products are four
         // characters at most.
@@ -156,7 +164,8 @@ void TestTruncation::interpreter() {
     }
 }
 
-void TestTruncation::window() {
+void TestTruncation::window()
+{
     // All of it through one window with every moderation feature on, the
     // chat paused and lamer mode on: no error, and the window reads on.
     MainWindowFixture f({"username=alice", "logfilename=chat.log", "rawlogfilename=raw.log",

@@ -32,7 +32,8 @@ void strip(QPainter &p, int left, qreal dpr)
     }
     y += 20;
     for (int i = 0; i < TIcons::tabIconCount; ++i)
-        p.drawPixmap(QPointF(left + i * cell + 9, y), TIcons::tabIcon(i).pixmap(QSize(16, 16), dpr));
+        p.drawPixmap(QPointF(left + i * cell + 9, y),
+                     TIcons::tabIcon(i).pixmap(QSize(16, 16), dpr));
     y += 22;
     int x = left + 4;
     for (int side : {16, 24, 32, 48, 64}) {
@@ -77,7 +78,8 @@ int main(int argc, char **argv)
     ok = save(sheet(2.0), folder + "/icons_2x.png") && ok;
     const QImage dark = one.copy(0, 0, columns * cell, height);
     ok = save(dark.scaled(dark.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation),
-              folder + "/icons_1x_zoom4.png") && ok;
+              folder + "/icons_1x_zoom4.png") &&
+         ok;
     ok = save(TIcons::appIconImage(256), folder + "/icons_app256.png") && ok;
     return ok ? 0 : 1;
 }

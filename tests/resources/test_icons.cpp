@@ -17,10 +17,14 @@ enum Family { User, State, Menu, Tab };
 const char *familyName(Family f)
 {
     switch (f) {
-    case User: return "user";
-    case State: return "state";
-    case Menu: return "menu";
-    case Tab: return "tab";
+    case User:
+        return "user";
+    case State:
+        return "state";
+    case Menu:
+        return "menu";
+    case Tab:
+        return "tab";
     }
     return "?";
 }
@@ -28,10 +32,14 @@ const char *familyName(Family f)
 int familyCount(Family f)
 {
     switch (f) {
-    case User: return TIcons::userIconCount;
-    case State: return TIcons::stateImageCount;
-    case Menu: return TIcons::menuIconCount;
-    case Tab: return TIcons::tabIconCount;
+    case User:
+        return TIcons::userIconCount;
+    case State:
+        return TIcons::stateImageCount;
+    case Menu:
+        return TIcons::menuIconCount;
+    case Tab:
+        return TIcons::tabIconCount;
     }
     return 0;
 }
@@ -39,10 +47,13 @@ int familyCount(Family f)
 QSize logicalSize(Family f)
 {
     switch (f) {
-    case User: return QSize(28, 14);
-    case State: return QSize(18, 14);
+    case User:
+        return QSize(28, 14);
+    case State:
+        return QSize(18, 14);
     case Menu:
-    case Tab: return QSize(16, 16);
+    case Tab:
+        return QSize(16, 16);
     }
     return QSize();
 }
@@ -50,10 +61,14 @@ QSize logicalSize(Family f)
 QPixmap picture(Family f, int index, qreal dpr, QIcon::Mode mode = QIcon::Normal)
 {
     switch (f) {
-    case User: return TIcons::userIcon(index, dpr);
-    case State: return TIcons::stateImage(index, dpr);
-    case Menu: return TIcons::menuIcon(index).pixmap(QSize(16, 16), dpr, mode);
-    case Tab: return TIcons::tabIcon(index).pixmap(QSize(16, 16), dpr, mode);
+    case User:
+        return TIcons::userIcon(index, dpr);
+    case State:
+        return TIcons::stateImage(index, dpr);
+    case Menu:
+        return TIcons::menuIcon(index).pixmap(QSize(16, 16), dpr, mode);
+    case Tab:
+        return TIcons::tabIcon(index).pixmap(QSize(16, 16), dpr, mode);
     }
     return QPixmap();
 }
@@ -100,10 +115,7 @@ bool greenish(QColor c)
     return c.green() > 80 && c.green() > 1.5 * c.red() && c.green() > 1.5 * c.blue();
 }
 
-bool yellowish(QColor c)
-{
-    return c.red() > 150 && c.green() > 100 && c.blue() < 0.6 * c.green();
-}
+bool yellowish(QColor c) { return c.red() > 150 && c.green() > 100 && c.blue() < 0.6 * c.green(); }
 
 // Mean difference per channel (alpha included) of two images of one size.
 double meanDifference(const QImage &a, const QImage &b)
@@ -175,7 +187,8 @@ private Q_SLOTS:
         const int h = image.height() - 1;
         for (const QPoint corner : {QPoint(0, 0), QPoint(w, 0), QPoint(0, h), QPoint(w, h)})
             QVERIFY2(qAlpha(image.pixel(corner)) < 128,
-                     qPrintable(QStringLiteral("corner %1,%2 is opaque").arg(corner.x()).arg(corner.y())));
+                     qPrintable(
+                         QStringLiteral("corner %1,%2 is opaque").arg(corner.x()).arg(corner.y())));
         for (int y = 0; y <= h; ++y)
             for (int x = 0; x <= w; ++x) {
                 const QRgb px = image.pixel(x, y);
@@ -195,18 +208,22 @@ private Q_SLOTS:
         const Family f = Family(family);
         const QImage one = argb(picture(f, index, 1.0));
         const auto shrunk = [&](int i) {
-            return argb(picture(f, i, 2.0)).scaled(one.size(), Qt::IgnoreAspectRatio,
-                                                   Qt::SmoothTransformation);
+            return argb(picture(f, i, 2.0))
+                .scaled(one.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         };
         const double own = meanDifference(one, shrunk(index));
         for (int other = 0; other < familyCount(f); ++other)
             if (other != index) {
                 const double d = meanDifference(one, shrunk(other));
-                QVERIFY2(own < d, qPrintable(QStringLiteral("%1 at 2x (%2) is nearer than itself (%3)")
-                                                 .arg(other).arg(d).arg(own)));
+                QVERIFY2(own < d,
+                         qPrintable(QStringLiteral("%1 at 2x (%2) is nearer than itself (%3)")
+                                        .arg(other)
+                                        .arg(d)
+                                        .arg(own)));
             }
         const QImage two = argb(picture(f, index, 2.0));
-        const QImage blownUp = one.scaled(two.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        const QImage blownUp =
+            one.scaled(two.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
         QVERIFY(meanDifference(two, blownUp) > 1);
     }
 
@@ -355,7 +372,8 @@ private Q_SLOTS:
         QFETCH(int, family);
         QFETCH(int, index);
         QFETCH(qreal, dpr);
-        const QIcon icon = Family(family) == Menu ? TIcons::menuIcon(index) : TIcons::tabIcon(index);
+        const QIcon icon =
+            Family(family) == Menu ? TIcons::menuIcon(index) : TIcons::tabIcon(index);
         QImage surface(QSize(16, 16) * dpr, QImage::Format_ARGB32_Premultiplied);
         surface.setDevicePixelRatio(dpr);
         surface.fill(Qt::transparent);

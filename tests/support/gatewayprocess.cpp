@@ -4,8 +4,7 @@
 
 #include <cstdio>
 
-GatewayProcess::GatewayProcess(const QStringList &extraArgs, const QString &program,
-                               Errors errors)
+GatewayProcess::GatewayProcess(const QStringList &extraArgs, const QString &program, Errors errors)
 {
     start(extraArgs, program, errors);
     if (!m_port && errors == Errors::Forwarded)
@@ -41,8 +40,8 @@ void GatewayProcess::start(const QStringList &extraArgs, QString program, Errors
             out += line + '\n';
         }
     }
-    m_error = "the gateway did not report its port: "
-        + QString::fromLocal8Bit(out + m_process.readAllStandardError());
+    m_error = "the gateway did not report its port: " +
+              QString::fromLocal8Bit(out + m_process.readAllStandardError());
 }
 
 GatewayProcess::~GatewayProcess()

@@ -27,7 +27,8 @@ public:
         setClock([this] { return m_now; });
         QDir::setCurrent(m_dir.path());
         if (!conf.isEmpty())
-            writeFile(QStringLiteral("tressel.conf"), (conf.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+            writeFile(QStringLiteral("tressel.conf"),
+                      (conf.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
         for (const auto &file : files)
             writeFile(file.first, file.second);
         main = std::make_unique<Tmain>();

@@ -6,8 +6,8 @@
 #include "rules/textcodec.h"
 #include "rules/wiresplit.h"
 
-#include <QRandomGenerator>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QtTest>
 
 using TWire::Mode;
@@ -22,8 +22,8 @@ QString rep(const char *s, int n) { return QString::fromLatin1(s).repeated(n); }
 // tokens maps the start of every token to its length.
 QString randomLine(QRandomGenerator &rng, QHash<qsizetype, qsizetype> &tokens, bool strayBytes)
 {
-    static const char *utf8[] = {"\xc3\xa9", "\xd0\xbf", "\xe2\x82\xac", "\xe4\xb8\xad",
-                                 "\xf0\x9f\x98\x80", "\xf4\x8f\xbf\xbf"};
+    static const char *utf8[] = {"\xc3\xa9",     "\xd0\xbf",         "\xe2\x82\xac",
+                                 "\xe4\xb8\xad", "\xf0\x9f\x98\x80", "\xf4\x8f\xbf\xbf"};
     QString line;
     tokens.clear();
     const int count = int(rng.bounded(1, 400));
@@ -90,16 +90,16 @@ private Q_SLOTS:
         QTest::addColumn<bool>("talk");
         QTest::addColumn<QStringList>("pieces");
         QTest::newRow("fits") << "hello world" << 11 << false << QStringList{"hello world"};
-        QTest::newRow("at the space") << "hello world" << 10 << false
-                                      << QStringList{"hello", "world"};
+        QTest::newRow("at the space")
+            << "hello world" << 10 << false << QStringList{"hello", "world"};
         QTest::newRow("last space within reach")
             << "aa bb cc dd" << 8 << false << QStringList{"aa bb cc", "dd"};
         QTest::newRow("a run of spaces is dropped")
             << "hello    world" << 8 << false << QStringList{"hello", "world"};
         QTest::newRow("space right at the limit")
             << "abcd efgh" << 4 << false << QStringList{"abcd", "efgh"};
-        QTest::newRow("long word is cut") << "abcdefghij" << 4 << false
-                                          << QStringList{"abcd", "efgh", "ij"};
+        QTest::newRow("long word is cut")
+            << "abcdefghij" << 4 << false << QStringList{"abcd", "efgh", "ij"};
         QTest::newRow("short word before a long one")
             << "a bcdefghij" << 4 << false << QStringList{"a", "bcde", "fghi", "j"};
         QTest::newRow("leading spaces stay with the first piece")
@@ -116,23 +116,28 @@ private Q_SLOTS:
             << "abcdef gh  " << 6 << false << QStringList{"abcdef", "gh  "};
         QTest::newRow("trailing spaces at a cut go")
             << "abcdef      " << 6 << false << QStringList{"abcdef"};
-        QTest::newRow("UTF-8 two-byte characters") << b("\xc3\xa9\xc3\xa9\xc3\xa9") << 3 << false
-                                                   << QStringList{b("\xc3\xa9"), b("\xc3\xa9"),
-                                                                  b("\xc3\xa9")};
+        QTest::newRow("UTF-8 two-byte characters")
+            << b("\xc3\xa9\xc3\xa9\xc3\xa9") << 3 << false
+            << QStringList{b("\xc3\xa9"), b("\xc3\xa9"), b("\xc3\xa9")};
         QTest::newRow("UTF-8 three bytes") << b("x\xe2\x82\xac\xe2\x82\xac") << 4 << false
                                            << QStringList{b("x\xe2\x82\xac"), b("\xe2\x82\xac")};
-        QTest::newRow("UTF-8 four bytes") << b("ab\xf0\x9f\x98\x80") << 5 << false
-                                          << QStringList{b("ab"), b("\xf0\x9f\x98\x80")};
-        QTest::newRow("Latin-1 bytes stand alone") << b("\xe9\xe9\xe9\xe9") << 3 << false
-                                                   << QStringList{b("\xe9\xe9\xe9"), b("\xe9")};
-        QTest::newRow("a lead byte without its follower") << b("\xc3" "A\xc3" "B") << 3 << false
-                                                          << QStringList{b("\xc3" "A\xc3"), b("B")};
-        QTest::newRow("overlong form is no character") << b("\xc0\xaf\xc0\xaf") << 3 << false
-                                                       << QStringList{b("\xc0\xaf\xc0"), b("\xaf")};
-        QTest::newRow("surrogate form is no character") << b("\xed\xa0\x80") << 2 << false
-                                                        << QStringList{b("\xed\xa0"), b("\x80")};
-        QTest::newRow("a character wider than the limit") << b("a\xe2\x82\xac") << 2 << false
-                                                          << QStringList{};
+        QTest::newRow("UTF-8 four bytes")
+            << b("ab\xf0\x9f\x98\x80") << 5 << false << QStringList{b("ab"), b("\xf0\x9f\x98\x80")};
+        QTest::newRow("Latin-1 bytes stand alone")
+            << b("\xe9\xe9\xe9\xe9") << 3 << false << QStringList{b("\xe9\xe9\xe9"), b("\xe9")};
+        QTest::newRow("a lead byte without its follower") << b("\xc3"
+                                                               "A\xc3"
+                                                               "B")
+                                                          << 3 << false
+                                                          << QStringList{b("\xc3"
+                                                                           "A\xc3"),
+                                                                         b("B")};
+        QTest::newRow("overlong form is no character")
+            << b("\xc0\xaf\xc0\xaf") << 3 << false << QStringList{b("\xc0\xaf\xc0"), b("\xaf")};
+        QTest::newRow("surrogate form is no character")
+            << b("\xed\xa0\x80") << 2 << false << QStringList{b("\xed\xa0"), b("\x80")};
+        QTest::newRow("a character wider than the limit")
+            << b("a\xe2\x82\xac") << 2 << false << QStringList{};
         QTest::newRow("empty") << "" << 10 << false << QStringList{};
         QTest::newRow("no room at all") << "abc" << 0 << false << QStringList{};
         QTest::newRow("plain piece may begin with a slash")
@@ -143,8 +148,7 @@ private Q_SLOTS:
             << "say /quits now" << 6 << true << QStringList{"say", " /quit", "s now"};
         QTest::newRow("talk: a cut word going on with a slash")
             << "abc/def" << 3 << true << QStringList{"abc", " /d", "ef"};
-        QTest::newRow("talk: no room for the space")
-            << "a/" << 1 << true << QStringList{};
+        QTest::newRow("talk: no room for the space") << "a/" << 1 << true << QStringList{};
     }
     void examples()
     {
@@ -179,7 +183,9 @@ private Q_SLOTS:
                 TWire::splitForWire(line, limit, talk ? Mode::Talk : Mode::Plain);
             const QByteArray context = "round " + QByteArray::number(round) + ", limit " +
                                        QByteArray::number(limit) + ": " + TText::toBytes(line);
-            const auto boundary = [&](qsizetype p) { return p == line.size() || tokens.contains(p); };
+            const auto boundary = [&](qsizetype p) {
+                return p == line.size() || tokens.contains(p);
+            };
             if (pieces.isEmpty()) {
                 // Only a character wider than the limit, or a slash with no
                 // room for the space before it, makes it impossible.
@@ -256,7 +262,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("limit");
         QTest::addColumn<int>("outcome");
-        QTest::addColumn<QString>("prefix"); // what every piece begins with
+        QTest::addColumn<QString>("prefix");                     // what every piece begins with
         const QString words = rep("lorem ipsum ", 40).trimmed(); // 479 bytes
         QTest::newRow("short talk") << "hello" << 160 << int(Plan::Fits) << "hello";
         QTest::newRow("exactly the limit") << rep("x", 160) << 160 << int(Plan::Fits) << "x";
@@ -267,7 +273,8 @@ private Q_SLOTS:
         QTest::newRow("/w") << "/w bob " + words << 160 << int(Plan::Split) << "/w bob ";
         QTest::newRow("/whisper") << "/whisper bob " + words << 160 << int(Plan::Split)
                                   << "/whisper bob ";
-        QTest::newRow("/W in capitals") << "/W bob " + words << 160 << int(Plan::Split) << "/W bob ";
+        QTest::newRow("/W in capitals")
+            << "/W bob " + words << 160 << int(Plan::Split) << "/W bob ";
         QTest::newRow("/me") << "/me " + words << 160 << int(Plan::Split) << "/me ";
         QTest::newRow("/emote") << "/emote " + words << 160 << int(Plan::Split) << "/emote ";
         QTest::newRow("/EMOTE") << "/EMOTE " + words << 160 << int(Plan::Split) << "/EMOTE ";
@@ -280,17 +287,18 @@ private Q_SLOTS:
             << "/m  " + words << 160 << int(Plan::TooLong) << "";
         QTest::newRow("whisper with a space as text")
             << "/m " + rep("n", 200) + " " << 160 << int(Plan::TooLong) << "";
-        QTest::newRow("not a whisper word") << "/mx bob " + words << 160 << int(Plan::TooLong)
-                                            << "";
+        QTest::newRow("not a whisper word")
+            << "/mx bob " + words << 160 << int(Plan::TooLong) << "";
         QTest::newRow("emote word glued") << "/me" + words << 160 << int(Plan::TooLong) << "";
-        QTest::newRow("bare emote word, long") << "/emote" + rep(" ", 200) << 160
-                                               << int(Plan::TooLong) << "";
+        QTest::newRow("bare emote word, long")
+            << "/emote" + rep(" ", 200) << 160 << int(Plan::TooLong) << "";
         QTest::newRow("whisper text of spaces")
             << "/w bob" + rep(" ", 200) << 160 << int(Plan::TooLong) << "";
         QTest::newRow("name leaves no room")
             << "/m " + rep("n", 20) + " " + words << 24 << int(Plan::TooNarrow) << "";
         QTest::newRow("name leaves room for one byte")
-            << "/m " + rep("n", 20) + " abc" << 25 << int(Plan::Split) << "/m nnnnnnnnnnnnnnnnnnnn ";
+            << "/m " + rep("n", 20) + " abc" << 25 << int(Plan::Split)
+            << "/m nnnnnnnnnnnnnnnnnnnn ";
         QTest::newRow("talk narrower than a character")
             << b("\xe2\x82\xac\xe2\x82\xac") << 2 << int(Plan::TooNarrow) << "";
     }
@@ -350,8 +358,8 @@ private Q_SLOTS:
         QTest::newRow("trailing break") << "a\r\n" << 3 << "a" + m << 2;
         QTest::newRow("cursor before CR LF") << "ab\r\ncd" << 2 << "ab" + m + "cd" << 2;
         QTest::newRow("cursor inside CR LF") << "ab\r\ncd" << 3 << "ab" + m + "cd" << 3;
-        QTest::newRow("Unicode separators") << QString::fromUtf8("a\u2028b\u2029c") << 5
-                                            << "a" + m + "b" + m + "c" << 5;
+        QTest::newRow("Unicode separators")
+            << QString::fromUtf8("a\u2028b\u2029c") << 5 << "a" + m + "b" + m + "c" << 5;
     }
     void marks()
     {

@@ -19,7 +19,8 @@ const QColor kBlue(0, 0, 220);
 const QColor kDefault(10, 20, 30);
 
 // One letter per character: r, g, b, d (default colour).
-QColor colourOf(QChar c) {
+QColor colourOf(QChar c)
+{
     switch (c.toLatin1()) {
     case 'r':
         return kRed;
@@ -36,14 +37,17 @@ QColor colourOf(QChar c) {
 class PaintCounter : public QObject {
 public:
     int paints = 0;
-    bool eventFilter(QObject *, QEvent *e) override {
-        if (e->type() == QEvent::Paint) ++paints;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
         return false;
     }
 };
 
 // Pixels of img within r that are close to c.
-int pixelsNear(const QImage &img, const QRect &r, const QColor &c) {
+int pixelsNear(const QImage &img, const QRect &r, const QColor &c)
+{
     int count = 0;
     const QRect area = r.intersected(img.rect());
     for (int y = area.top(); y <= area.bottom(); ++y)
@@ -56,9 +60,7 @@ int pixelsNear(const QImage &img, const QRect &r, const QColor &c) {
     return count;
 }
 
-QPoint leftOf(const QRect &r) {
-    return QPoint(r.left() + 1, r.center().y());
-}
+QPoint leftOf(const QRect &r) { return QPoint(r.left() + 1, r.center().y()); }
 
 } // namespace
 
@@ -67,7 +69,8 @@ class TestTranscript : public QObject {
 
     std::unique_ptr<TTranscriptView> view;
 
-    void showView(int w = 400, int h = 300) {
+    void showView(int w = 400, int h = 300)
+    {
         view->resize(w, h);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
@@ -76,13 +79,15 @@ class TestTranscript : public QObject {
     QScrollBar *bar() const { return view->verticalScrollBar(); }
 
 private Q_SLOTS:
-    void init() {
+    void init()
+    {
         view = std::make_unique<TTranscriptView>();
         view->setDefaultTextColour(kDefault);
     }
     void cleanup() { view.reset(); }
 
-    void colours_data() {
+    void colours_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QList<TColourRun>>("runs");
         QTest::addColumn<QString>("expected");
@@ -104,7 +109,8 @@ private Q_SLOTS:
         QTest::newRow("label, spaces and message")
             << " <Name> hello" << QList<TColourRun>{{8, kBlue}, {5, kDefault}} << "bbbbbbbbddddd";
     }
-    void colours() {
+    void colours()
+    {
         QFETCH(QString, text);
         QFETCH(QList<TColourRun>, runs);
         QFETCH(QString, expected);
@@ -123,7 +129,8 @@ private Q_SLOTS:
         QCOMPARE(view->colourAt(2, 4), kGreen);
     }
 
-    void outOfRange() {
+    void outOfRange()
+    {
         view->appendPlainLine("x");
         QCOMPARE(view->lineText(-1), QString());
         QCOMPARE(view->lineText(1), QString());
@@ -131,7 +138,8 @@ private Q_SLOTS:
         QVERIFY(!view->colourAt(-1, 0).isValid());
     }
 
-    void defaultColourAtAppendTime() {
+    void defaultColourAtAppendTime()
+    {
         view->setDefaultTextColour(kRed);
         view->appendPlainLine("one");
         view->appendLine("two", {{1, kBlue}});
@@ -144,7 +152,8 @@ private Q_SLOTS:
         QCOMPARE(view->colourAt(2, 0), kGreen);
     }
 
-    void plainText_data() {
+    void plainText_data()
+    {
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("expected");
         QTest::newRow("empty pane") << QStringList{} << "";
@@ -153,7 +162,8 @@ private Q_SLOTS:
         QTest::newRow("three lines") << QStringList{"a", "", " b c "} << "a\r\n\r\n b c ";
         QTest::newRow("trailing empty line") << QStringList{"a", ""} << "a\r\n";
     }
-    void plainText() {
+    void plainText()
+    {
         QFETCH(QStringList, lines);
         QFETCH(QString, expected);
         for (const QString &l : lines)
@@ -162,7 +172,8 @@ private Q_SLOTS:
         QCOMPARE(view->plainText(), expected);
     }
 
-    void latin1RoundTrip() {
+    void latin1RoundTrip()
+    {
         QString all;
         for (int b = 1; b < 256; ++b)
             all += QChar(b);
@@ -180,17 +191,22 @@ private Q_SLOTS:
 
     // Decoded text of any script comes back whole, and a line below U+0100
     // (every ASCII line) costs one byte per character, any other two.
-    void unicodeLines_data() {
+    void unicodeLines_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("bytesPerChar");
         QTest::newRow("ascii") << QString("plain words here") << 1;
         QTest::newRow("latin-1 range") << QString::fromUtf8("caf\u00e9 cr\u00e8me \u00ff") << 1;
         QTest::newRow("euro and cyrillic")
-            << QString::fromUtf8("h\u00e9llo w\u00f6rld \u20ac \u043f\u0440\u0438\u0432\u0435\u0442") << 2;
-        QTest::newRow("outside the basic plane") << QString::fromUtf8("ok \xf0\x9f\x98\x80 go") << 2;
+            << QString::fromUtf8(
+                   "h\u00e9llo w\u00f6rld \u20ac \u043f\u0440\u0438\u0432\u0435\u0442")
+            << 2;
+        QTest::newRow("outside the basic plane")
+            << QString::fromUtf8("ok \xf0\x9f\x98\x80 go") << 2;
         QTest::newRow("wide at the very end") << QString::fromUtf8("abcdef\u20ac") << 2;
     }
-    void unicodeLines() {
+    void unicodeLines()
+    {
         QFETCH(QString, text);
         QFETCH(int, bytesPerChar);
         view->appendPlainLine("before");
@@ -217,14 +233,17 @@ private Q_SLOTS:
     }
 
     // Characters beyond Latin-1 are measured and drawn like any other.
-    void drawsOtherScripts() {
+    void drawsOtherScripts()
+    {
         QFont f = view->font();
         f.setPointSize(14);
         view->setFont(f);
         view->setBackground(Qt::black);
-        const QString cyrillic = QString::fromUtf8("\u043f\u0440\u0438\u0432\u0435\u0442 \u20ac\u20ac");
+        const QString cyrillic =
+            QString::fromUtf8("\u043f\u0440\u0438\u0432\u0435\u0442 \u20ac\u20ac");
         view->appendLine(cyrillic, {{int(cyrillic.size()), QColor(255, 0, 0)}});
-        view->appendLine("x " + cyrillic, {{2, QColor(0, 255, 0)}, {int(cyrillic.size()), QColor(255, 0, 0)}});
+        view->appendLine("x " + cyrillic,
+                         {{2, QColor(0, 255, 0)}, {int(cyrillic.size()), QColor(255, 0, 0)}});
         showView(400, 200);
         const QRect word = view->characterRect(0, 0).united(view->characterRect(0, 5));
         QVERIFY(word.width() > 6 * 3);
@@ -235,8 +254,9 @@ private Q_SLOTS:
         // widened to whole pixels, so both hold to within a pixel.
         const QRect space = view->characterRect(1, 1);
         const QRect moved = view->characterRect(1, 2);
-        QVERIFY2(std::abs(moved.left() - (space.left() + space.width())) <= 1,
-                 qPrintable(QString("%1 after %2").arg(moved.left()).arg(space.left() + space.width())));
+        QVERIFY2(
+            std::abs(moved.left() - (space.left() + space.width())) <= 1,
+            qPrintable(QString("%1 after %2").arg(moved.left()).arg(space.left() + space.width())));
         const QRect movedWord = moved.united(view->characterRect(1, 7));
         QVERIFY2(std::abs(movedWord.width() - word.width()) <= 1,
                  qPrintable(QString("%1 against %2").arg(movedWord.width()).arg(word.width())));
@@ -245,16 +265,19 @@ private Q_SLOTS:
     }
 
     // A click never lands between the two halves of a surrogate pair.
-    void surrogatePairsStayWhole_data() {
+    void surrogatePairsStayWhole_data()
+    {
         QTest::addColumn<qreal>("where"); // share of the pair's width
         QTest::addColumn<QString>("expected");
         QTest::newRow("left part") << 0.25 << QString("ab");
         QTest::newRow("right part") << 0.75 << QString::fromUtf8("ab\xf0\x9f\x98\x80");
     }
-    void surrogatePairsStayWhole() {
+    void surrogatePairsStayWhole()
+    {
         QFETCH(qreal, where);
         QFETCH(QString, expected);
-        view->appendPlainLine(QString::fromUtf8("ab\xf0\x9f\x98\x80" "cd"));
+        view->appendPlainLine(QString::fromUtf8("ab\xf0\x9f\x98\x80"
+                                                "cd"));
         showView();
         const QRect pair = view->characterRect(0, 2);
         QVERIFY(pair.width() > 2);
@@ -266,7 +289,8 @@ private Q_SLOTS:
         QCOMPARE(view->selectedText(), expected);
     }
 
-    void selectAllCopyClear() {
+    void selectAllCopyClear()
+    {
         view->appendPlainLine("first line");
         view->appendPlainLine("");
         view->appendPlainLine("third");
@@ -291,13 +315,15 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("first line\n\nthird"));
     }
 
-    void selectAllEmpty() {
+    void selectAllEmpty()
+    {
         view->selectAll();
         QVERIFY(!view->hasSelection());
         QCOMPARE(view->selectedText(), QString());
     }
 
-    void clear() {
+    void clear()
+    {
         for (int i = 0; i < 1000; ++i)
             view->appendLine(QString("line %1").arg(i), {{4, kRed}});
         const qsizetype full = view->storeBytes();
@@ -315,7 +341,8 @@ private Q_SLOTS:
         QCOMPARE(view->colourAt(0, 0), kDefault);
     }
 
-    void mouseDrag_data() {
+    void mouseDrag_data()
+    {
         QTest::addColumn<int>("fromLine");
         QTest::addColumn<int>("fromColumn");
         QTest::addColumn<int>("toLine");
@@ -328,7 +355,8 @@ private Q_SLOTS:
         QTest::newRow("over a line break") << 0 << 10 << 1 << 0 << "\n";
         QTest::newRow("no movement") << 1 << 3 << 1 << 3 << "";
     }
-    void mouseDrag() {
+    void mouseDrag()
+    {
         QFETCH(int, fromLine);
         QFETCH(int, fromColumn);
         QFETCH(int, toLine);
@@ -350,7 +378,8 @@ private Q_SLOTS:
         QCOMPARE(view->selectedText(), expected);
     }
 
-    void doubleClickSelectsWord() {
+    void doubleClickSelectsWord()
+    {
         view->appendPlainLine("<Name> hello there");
         showView();
         QWidget *vp = view->viewport();
@@ -359,7 +388,8 @@ private Q_SLOTS:
         QCOMPARE(view->selectedText(), QString("hello"));
     }
 
-    void appendDropsSelectionAndScrollsToEnd() {
+    void appendDropsSelectionAndScrollsToEnd()
+    {
         showView();
         for (int i = 0; i < 200; ++i)
             view->appendPlainLine(QString("line %1").arg(i));
@@ -387,7 +417,8 @@ private Q_SLOTS:
         QVERIFY(!view->characterRect(10, 0).isValid());
     }
 
-    void wheelScrollsBack() {
+    void wheelScrollsBack()
+    {
         showView();
         for (int i = 0; i < 100; ++i)
             view->appendPlainLine(QString("line %1").arg(i));
@@ -405,7 +436,8 @@ private Q_SLOTS:
         QCOMPARE(bar()->value(), bar()->maximum());
     }
 
-    void floodPaintsRarely() {
+    void floodPaintsRarely()
+    {
         showView();
         PaintCounter counter;
         view->viewport()->installEventFilter(&counter);
@@ -420,7 +452,8 @@ private Q_SLOTS:
         QVERIFY(view->characterRect(19999, 0).isValid());
     }
 
-    void wrapping() {
+    void wrapping()
+    {
         const QString words = "alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu";
         const QString longWord(150, QChar('x'));
         view->appendPlainLine(words);
@@ -435,7 +468,8 @@ private Q_SLOTS:
         for (int c = 1; c < words.size(); ++c) {
             const QRect r = view->characterRect(0, c);
             QVERIFY(r.isValid());
-            if (words[c] != ' ') QVERIFY2(r.right() <= width, qPrintable(QString::number(c)));
+            if (words[c] != ' ')
+                QVERIFY2(r.right() <= width, qPrintable(QString::number(c)));
             if (r.left() == left && r.top() > view->characterRect(0, c - 1).top()) {
                 ++rows;
                 QCOMPARE(words[c - 1], QChar(' '));
@@ -456,7 +490,8 @@ private Q_SLOTS:
         QCOMPARE(view->characterRect(0, words.size() - 1).top(), view->characterRect(0, 0).top());
     }
 
-    void fontChangeRefontsEverything() {
+    void fontChangeRefontsEverything()
+    {
         QFont small = view->font();
         small.setPointSize(8);
         view->setFont(small);
@@ -478,7 +513,8 @@ private Q_SLOTS:
         QVERIFY(after.bottom() < view->viewport()->height());
     }
 
-    void resizeStaysAtEnd() {
+    void resizeStaysAtEnd()
+    {
         for (int i = 0; i < 1000; ++i)
             view->appendPlainLine(QString("line %1 with some words to wrap around").arg(i));
         showView(500, 400);
@@ -492,7 +528,8 @@ private Q_SLOTS:
         }
     }
 
-    void manyLines() {
+    void manyLines()
+    {
         const int n = 100000;
         const QString pad(80 - 22, QChar('m'));
         for (int i = 0; i < n; ++i) {
@@ -523,7 +560,8 @@ private Q_SLOTS:
         QCOMPARE(view->selectedText().size(), qsizetype(n) * 80 + (n - 1));
     }
 
-    void contextMenuGoesToOwner() {
+    void contextMenuGoesToOwner()
+    {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         view->appendPlainLine("x");
         showView();
@@ -534,7 +572,8 @@ private Q_SLOTS:
         QCOMPARE(spy.count(), 1);
     }
 
-    void pixels() {
+    void pixels()
+    {
         const QColor bg(0, 0, 0);
         view->setBackground(bg);
         QCOMPARE(view->background(), bg);

@@ -17,11 +17,16 @@ const QColor kDefault(10, 20, 30);
 using Dir = TTranscriptStore::Direction;
 
 // One letter per character: r, g, b, d (the fallback colour).
-QString lettersOf(const TTranscriptStore &s, int line) {
+QString lettersOf(const TTranscriptStore &s, int line)
+{
     QString out;
     for (int c = 0; c < s.lineLength(line); ++c) {
         const QColor col = s.colourAt(line, c);
-        out += col == kRed ? 'r' : col == kGreen ? 'g' : col == kBlue ? 'b' : col == kDefault ? 'd' : '?';
+        out += col == kRed       ? 'r'
+               : col == kGreen   ? 'g'
+               : col == kBlue    ? 'b'
+               : col == kDefault ? 'd'
+                                 : '?';
     }
     return out;
 }
@@ -35,7 +40,8 @@ class TestTranscriptStore : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void colours_data() {
+    void colours_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QList<TColourRun>>("runs");
         QTest::addColumn<QString>("expected");
@@ -52,13 +58,14 @@ private Q_SLOTS:
         QTest::newRow("invalid colour takes the fallback")
             << "abcd" << QList<TColourRun>{{2, QColor()}, {2, kRed}} << "ddrr" << 2;
         QTest::newRow("neighbours of one colour are one run")
-            << "abcde" << QList<TColourRun>{{1, kRed}, {1, kRed}, {1, kGreen}, {2, kRed}}
-            << "rrgrr" << 3;
+            << "abcde" << QList<TColourRun>{{1, kRed}, {1, kRed}, {1, kGreen}, {2, kRed}} << "rrgrr"
+            << 3;
         QTest::newRow("a rest in the fallback joins a run of that colour")
             << "abcd" << QList<TColourRun>{{1, kRed}, {1, kDefault}} << "rddd" << 2;
         QTest::newRow("empty text keeps no runs") << "" << QList<TColourRun>{{3, kRed}} << "" << 0;
     }
-    void colours() {
+    void colours()
+    {
         QFETCH(QString, text);
         QFETCH(QList<TColourRun>, runs);
         QFETCH(QString, expected);
@@ -88,7 +95,8 @@ private Q_SLOTS:
         QCOMPARE(lettersOf(s, 2), QString("ggggg"));
     }
 
-    void outsideTheStore() {
+    void outsideTheStore()
+    {
         TTranscriptStore s;
         QCOMPARE(s.lineCount(), 0);
         QCOMPARE(s.lineText(0), QString());
@@ -105,7 +113,8 @@ private Q_SLOTS:
         QCOMPARE(s.colourAt(0, 2), kDefault);
     }
 
-    void clearGivesTheMemoryBack() {
+    void clearGivesTheMemoryBack()
+    {
         TTranscriptStore s;
         const qsizetype empty = s.bytes();
         for (int i = 0; i < 5000; ++i)
@@ -125,7 +134,8 @@ private Q_SLOTS:
         QCOMPARE(s.plainText(), QString("again"));
     }
 
-    void plainText_data() {
+    void plainText_data()
+    {
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("expected");
         QTest::newRow("one line") << QStringList{"only"} << "only";
@@ -136,7 +146,8 @@ private Q_SLOTS:
             << QStringList{"caf\u00e9", "\u20ac5", "odd", "\u043f" + kFace}
             << "caf\u00e9\r\n\u20ac5\r\nodd\r\n\u043f" + kFace;
     }
-    void plainText() {
+    void plainText()
+    {
         QFETCH(QStringList, lines);
         QFETCH(QString, expected);
         TTranscriptStore s;
@@ -147,7 +158,8 @@ private Q_SLOTS:
             QCOMPARE(s.lineText(i), lines[i]);
     }
 
-    void rangeText_data() {
+    void rangeText_data()
+    {
         QTest::addColumn<int>("fromLine");
         QTest::addColumn<int>("fromColumn");
         QTest::addColumn<int>("toLine");
@@ -165,20 +177,21 @@ private Q_SLOTS:
         QTest::newRow("everything") << 0 << 0 << 3 << 5 << "alpha||b\u20acta|gamma";
         QTest::newRow("columns past the line end at it") << 0 << 3 << 0 << 99 << "ha";
         QTest::newRow("negative columns start at the line's start") << 3 << -4 << 3 << 2 << "ga";
-        QTest::newRow("a line before the first starts at its start")
-            << -3 << 4 << 0 << 2 << "al";
+        QTest::newRow("a line before the first starts at its start") << -3 << 4 << 0 << 2 << "al";
         QTest::newRow("a line past the last ends at its end") << 2 << 3 << 9 << 0 << "a|gamma";
         QTest::newRow("a start past the last line") << 4 << 0 << 9 << 0 << "";
         QTest::newRow("an end before the first line") << -2 << 0 << -1 << 3 << "";
     }
-    void rangeText() {
+    void rangeText()
+    {
         QFETCH(int, fromLine);
         QFETCH(int, fromColumn);
         QFETCH(int, toLine);
         QFETCH(int, toColumn);
         QFETCH(QString, expected);
         TTranscriptStore s;
-        for (const QString &l : {QString("alpha"), QString(), QString("b\u20acta"), QString("gamma")})
+        for (const QString &l :
+             {QString("alpha"), QString(), QString("b\u20acta"), QString("gamma")})
             s.append(l, {}, kDefault.rgba());
         QCOMPARE(s.text(fromLine, fromColumn, toLine, toColumn, u"|"), expected);
         // The separator is whatever the caller wants, several characters too.
@@ -190,7 +203,8 @@ private Q_SLOTS:
     // A line below U+0100 takes a byte a character, any other two; columns
     // count UTF-16 code units either way, and a line's bytes never bleed into
     // its neighbours whatever the offsets they land on.
-    void narrowAndWideLines() {
+    void narrowAndWideLines()
+    {
         TTranscriptStore s;
         s.append("x", {}, kDefault.rgba()); // leaves the next line at an odd offset
         qsizetype before = s.bytesUsed();
@@ -224,10 +238,12 @@ private Q_SLOTS:
 
         QCOMPARE(s.lineText(0), QString("x"));
         QCOMPARE(s.lineText(4), QString("z"));
-        QCOMPARE(s.plainText(), "x\r\n\u00e9t\u00e9 \u00ff\r\n\u0100t\u00e9 \u00ff\r\n" + face + "\r\nz");
+        QCOMPARE(s.plainText(),
+                 "x\r\n\u00e9t\u00e9 \u00ff\r\n\u0100t\u00e9 \u00ff\r\n" + face + "\r\nz");
     }
 
-    void find_data() {
+    void find_data()
+    {
         QTest::addColumn<QString>("needle");
         QTest::addColumn<int>("from");
         QTest::addColumn<bool>("backward");
@@ -259,7 +275,8 @@ private Q_SLOTS:
         QTest::newRow("longer than every line") << QString(40, 'a') << 0 << false << -1;
         QTest::newRow("an empty needle finds nothing") << "" << 0 << false << -1;
     }
-    void find() {
+    void find()
+    {
         QFETCH(QString, needle);
         QFETCH(int, from);
         QFETCH(bool, backward);
@@ -275,7 +292,8 @@ private Q_SLOTS:
 
     // A pair outside the basic plane is found as a whole, and half of one
     // matches only that half.
-    void findOutsideTheBasicPlane() {
+    void findOutsideTheBasicPlane()
+    {
         TTranscriptStore s;
         s.append("plain", {}, kDefault.rgba());
         s.append("smile " + kFace + " now", {}, kDefault.rgba());
@@ -287,7 +305,8 @@ private Q_SLOTS:
 
     // The size the pane is made for: a million lines, each with a few runs,
     // kept in about the bytes of their text, and read and searched whole.
-    void millionLines() {
+    void millionLines()
+    {
         const int n = 1000000;
         TTranscriptStore s;
         const QString pad(80 - 22, QChar('m'));
@@ -296,8 +315,10 @@ private Q_SLOTS:
         t.start();
         for (int i = 0; i < n; ++i) {
             QString line = QString("[12:34:56] <User%1> ").arg(i % 10000, 4, 10, QChar('0')) + pad;
-            if (i == 123456) line.replace(30, 6, "Needle");
-            if (i == 987654) line.replace(30, 6, "\u20acneedl");
+            if (i == 123456)
+                line.replace(30, 6, "Needle");
+            if (i == 987654)
+                line.replace(30, 6, "\u20acneedl");
             s.append(line, runs, kGreen.rgba());
         }
         const qint64 appendMs = t.restart();
@@ -322,8 +343,8 @@ private Q_SLOTS:
         QCOMPARE(s.find(u"needle", 123457, Dir::Forward), -1);
         QCOMPARE(s.find(u"\u20acNEED", n - 1, Dir::Backward), 987654);
         QCOMPARE(s.find(u"needle", 123455, Dir::Backward), -1);
-        qInfo("append: %lld ms; four searches through the million lines: %lld ms",
-              appendMs, t.elapsed());
+        qInfo("append: %lld ms; four searches through the million lines: %lld ms", appendMs,
+              t.elapsed());
     }
 };
 

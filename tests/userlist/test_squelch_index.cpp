@@ -68,7 +68,8 @@ private Q_SLOTS:
         for (const char *n : {"zed", "alpha", "Mid", "alpha"})
             safe.addItem(QString::fromLatin1(n));
         QCOMPARE(index.count(QStringLiteral("alpha")), 2);
-        delete safe.takeItem(safe.row(safe.findItems(QStringLiteral("zed"), Qt::MatchExactly).first()));
+        delete safe.takeItem(
+            safe.row(safe.findItems(QStringLiteral("zed"), Qt::MatchExactly).first()));
         QVERIFY(!index.contains(QStringLiteral("zed")));
         QVERIFY(index.contains(QStringLiteral("Mid")));
     }

@@ -34,23 +34,24 @@ private Q_SLOTS:
         QTest::addColumn<Items>("items");
         QTest::newRow("code and name") << QByteArray("STARFoo\r\n") << Items{{"Foo", 10}};
         QTest::newRow("every product")
-            << QByteArray("DRTLa\r\nSTARb\r\nDSHRc\r\nSSHRd\r\nSEXPe\r\nJSTRf\r\nD2DVg\r\nW2BNh\r\nD2XPi\r\nCHATj\r\n")
-            << Items{{"a", 9}, {"b", 10}, {"c", 11}, {"d", 12}, {"e", 13},
+            << QByteArray("DRTLa\r\nSTARb\r\nDSHRc\r\nSSHRd\r\nSEXPe\r\nJSTRf\r\nD2DVg\r\nW2BNh\r\n"
+                          "D2XPi\r\nCHATj\r\n")
+            << Items{{"a", 9},  {"b", 10}, {"c", 11}, {"d", 12}, {"e", 13},
                      {"f", 14}, {"g", 15}, {"h", 16}, {"i", 17}, {"j", 8}};
         QTest::newRow("unknown code") << QByteArray("WAR3Foo\r\n") << Items{{"Foo", 8}};
         QTest::newRow("short lines have empty names")
             << QByteArray("STAR\r\nDR\r\n\r\nSEXPx\r\n")
             << Items{{"", 10}, {"", 8}, {"", 8}, {"x", 13}};
-        QTest::newRow("spaces kept") << QByteArray("CHATName With Spaces \r\n")
-                                     << Items{{"Name With Spaces ", 8}};
-        QTest::newRow("duplicates") << QByteArray("STARFoo\r\nW2BNFoo\r\n")
-                                    << Items{{"Foo", 10}, {"Foo", 16}};
-        QTest::newRow("no final line end") << QByteArray("STARa\r\nSTARb")
-                                           << Items{{"a", 10}, {"b", 10}};
-        QTest::newRow("LF and CR line ends") << QByteArray("STARa\nSTARb\rSTARc\r\n")
-                                             << Items{{"a", 10}, {"b", 10}, {"c", 10}};
-        QTest::newRow("bytes past ASCII") << QByteArray("CHATn\xe9\xff\r\n")
-                                          << Items{{QString::fromLatin1("n\xe9\xff"), 8}};
+        QTest::newRow("spaces kept")
+            << QByteArray("CHATName With Spaces \r\n") << Items{{"Name With Spaces ", 8}};
+        QTest::newRow("duplicates")
+            << QByteArray("STARFoo\r\nW2BNFoo\r\n") << Items{{"Foo", 10}, {"Foo", 16}};
+        QTest::newRow("no final line end")
+            << QByteArray("STARa\r\nSTARb") << Items{{"a", 10}, {"b", 10}};
+        QTest::newRow("LF and CR line ends")
+            << QByteArray("STARa\nSTARb\rSTARc\r\n") << Items{{"a", 10}, {"b", 10}, {"c", 10}};
+        QTest::newRow("bytes past ASCII")
+            << QByteArray("CHATn\xe9\xff\r\n") << Items{{QString::fromLatin1("n\xe9\xff"), 8}};
         QTest::newRow("empty file") << QByteArray() << Items{};
     }
     void load()
@@ -119,7 +120,8 @@ private Q_SLOTS:
         const bool mayReplace = before < 0 || (before & 0200) || ::geteuid() == 0;
         bool failed = false;
         try {
-            f.main->squelchuser(QStringLiteral("bob"), QStringLiteral("Manually Permasquelched"), 10);
+            f.main->squelchuser(QStringLiteral("bob"), QStringLiteral("Manually Permasquelched"),
+                                10);
         } catch (const TInOutError &) {
             failed = true;
         }
@@ -162,13 +164,13 @@ private Q_SLOTS:
         QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray());
         QVERIFY(QFile::exists(QStringLiteral("brx.conf")));
 
-        QCOMPARE(f.chatLines(),
-                 QStringList({" Console: bob was permasquelched (Manually Permasquelched)",
-                              " Console: op was permasquelched (L33t Username)",
-                              " Error: bob is already permasquelched.",
-                              " Console: op was unpermasquelched.",
-                              " Error: op is not permasquelched.",
-                              " Console: bob was unpermasquelched."}));
+        QCOMPARE(
+            f.chatLines(),
+            QStringList({" Console: bob was permasquelched (Manually Permasquelched)",
+                         " Console: op was permasquelched (L33t Username)",
+                         " Error: bob is already permasquelched.",
+                         " Console: op was unpermasquelched.", " Error: op is not permasquelched.",
+                         " Console: bob was unpermasquelched."}));
         const QColor label = m.options->label_colour->selected();
         const QColor error = m.options->error_colour->selected();
         QCOMPARE(m.chat->colourAt(0, 2), label);

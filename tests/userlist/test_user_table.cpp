@@ -12,14 +12,17 @@ namespace {
 
 struct Model {
     std::vector<QString> names;
-    int lastIndexOf(const QString &name) const {
+    int lastIndexOf(const QString &name) const
+    {
         for (int i = int(names.size()); i >= 1; --i)
-            if (names[size_t(i - 1)] == name) return i;
+            if (names[size_t(i - 1)] == name)
+                return i;
         return 0;
     }
 };
 
-tChannelUser member(const QString &name, int tag) {
+tChannelUser member(const QString &name, int tag)
+{
     tChannelUser u;
     u.username = name;
     u.product = QString::number(tag);
@@ -28,7 +31,8 @@ tChannelUser member(const QString &name, int tag) {
 
 // The whole table read by position must be the model, in order; the tags
 // tell entries of the same name apart.
-void checkSame(const tUserTable &table, const Model &model, const std::vector<int> &tags) {
+void checkSame(const tUserTable &table, const Model &model, const std::vector<int> &tags)
+{
     QCOMPARE(table.count(), int(model.names.size()));
     for (int i = 1; i <= table.count(); ++i) {
         QCOMPARE(table[i].username, model.names[size_t(i - 1)]);
@@ -41,14 +45,16 @@ void checkSame(const tUserTable &table, const Model &model, const std::vector<in
 class TestUserTable : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void sameAsASearchedVector_data() {
+    void sameAsASearchedVector_data()
+    {
         QTest::addColumn<quint32>("seed");
         QTest::addColumn<int>("names"); // how many different names occur
         for (quint32 seed : {1u, 7u, 42u, 2026u})
             for (int names : {3, 50, 400})
                 QTest::addRow("seed %u, %d names", seed, names) << seed << names;
     }
-    void sameAsASearchedVector() {
+    void sameAsASearchedVector()
+    {
         QFETCH(quint32, seed);
         QFETCH(int, names);
         QRandomGenerator rng(seed);
@@ -91,9 +97,11 @@ private Q_SLOTS:
 
     // Changes made through a reference stay with the entry when gaps before
     // it are closed.
-    void entriesKeepTheirStateAcrossRemovals() {
+    void entriesKeepTheirStateAcrossRemovals()
+    {
         tUserTable table;
-        for (int i = 0; i < 6; ++i) table.append(member(QStringLiteral("u%1").arg(i), i));
+        for (int i = 0; i < 6; ++i)
+            table.append(member(QStringLiteral("u%1").arg(i), i));
         table[5].firstLine = QStringLiteral("hello");
         table[5].squelched = true;
         QVERIFY(table.removeLast(QStringLiteral("u0")));

@@ -94,12 +94,12 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("safe");
         QTest::addColumn<QByteArray>("brx");
         QTest::addColumn<QStringList>("expected");
-        const QStringList common = {"Squelch", "Unsquelch", "Whois", "Starcraft Stats",
-                                    "Broodwar Stats", "Warcraft Stats", "Copy Name", "Whisper"};
+        const QStringList common = {"Squelch",         "Unsquelch",      "Whois",
+                                    "Starcraft Stats", "Broodwar Stats", "Warcraft Stats",
+                                    "Copy Name",       "Whisper"};
         QTest::newRow("nothing selected") << -1 << QStringList() << QByteArray() << QStringList();
-        QTest::newRow("plain member")
-            << 0 << QStringList() << QByteArray()
-            << QStringList({"Permasquelch", "Add to Safelist"}) + common;
+        QTest::newRow("plain member") << 0 << QStringList() << QByteArray()
+                                      << QStringList({"Permasquelch", "Add to Safelist"}) + common;
         QTest::newRow("safelisted")
             << 1 << QStringList({"op"}) << QByteArray()
             << QStringList({"Permasquelch", "Remove from Safelist"}) + common;
@@ -140,9 +140,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("row");
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("Whois first row") << "Whois" << 0 << QStringList({"/whois bob"});
-        QTest::newRow("Starcraft Stats") << "Starcraft Stats" << 1 << QStringList({"/stats op STAR"});
+        QTest::newRow("Starcraft Stats")
+            << "Starcraft Stats" << 1 << QStringList({"/stats op STAR"});
         QTest::newRow("Broodwar Stats") << "Broodwar Stats" << 1 << QStringList({"/stats op SEXP"});
-        QTest::newRow("Warcraft Stats") << "Warcraft Stats" << 2 << QStringList({"/stats Kelm W2BN"});
+        QTest::newRow("Warcraft Stats")
+            << "Warcraft Stats" << 2 << QStringList({"/stats Kelm W2BN"});
         QTest::newRow("Squelch") << "Squelch" << 1 << QStringList({"/squelch op"});
         QTest::newRow("Unsquelch") << "Unsquelch" << 2 << QStringList({"/unsquelch Kelm"});
         QTest::newRow("nothing selected") << "Whois" << -1 << QStringList();
@@ -212,7 +214,8 @@ private Q_SLOTS:
     {
         UserListFixture f;
         Tmain &m = *f.main;
-        m.processShowUser(QStringLiteral("zqfriend"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        m.processShowUser(QStringLiteral("zqfriend"), QStringLiteral("0010"),
+                          QStringLiteral("STAR"));
         m.processShowUser(QStringLiteral("abe"), QStringLiteral("0010"), QStringLiteral("STAR"));
         m.options->insertSafeName(QStringLiteral("mmm"));
         f.selectRow(0);
@@ -342,8 +345,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("line");
-        QTest::newRow("text") << "see you" << "/m op see you";
-        QTest::newRow("empty input") << "" << "/m op ";
+        QTest::newRow("text") << "see you"
+                              << "/m op see you";
+        QTest::newRow("empty input") << ""
+                                     << "/m op ";
     }
     void altWhisper()
     {
@@ -369,14 +374,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("input");
         QTest::addColumn<bool>("safelisted");
         QTest::addColumn<int>("infoBoxes");
-        QTest::newRow("Alt+S in the list") << true << int(Qt::Key_S) << QStringList() << "typedtext"
-                                           << true << 0;
-        QTest::newRow("Alt+I in the list") << true << int(Qt::Key_I) << QStringList() << "typedtext"
-                                           << false << 1;
-        QTest::newRow("Alt+N in the list") << true << int(Qt::Key_N) << QStringList()
-                                           << "typedtextop " << false << 0;
-        QTest::newRow("Alt+W in the list") << true << int(Qt::Key_W)
-                                           << QStringList{"/m op typedtext"} << "" << false << 0;
+        QTest::newRow("Alt+S in the list")
+            << true << int(Qt::Key_S) << QStringList() << "typedtext" << true << 0;
+        QTest::newRow("Alt+I in the list")
+            << true << int(Qt::Key_I) << QStringList() << "typedtext" << false << 1;
+        QTest::newRow("Alt+N in the list")
+            << true << int(Qt::Key_N) << QStringList() << "typedtextop " << false << 0;
+        QTest::newRow("Alt+W in the list")
+            << true << int(Qt::Key_W) << QStringList{"/m op typedtext"} << "" << false << 0;
         QTest::newRow("Alt+S in the input line")
             << false << int(Qt::Key_S) << QStringList{"typedtext"} << "" << false << 0;
     }
@@ -409,8 +414,9 @@ private Q_SLOTS:
         QCOMPARE(c.sent(), wire);
         QCOMPARE(c.m.text->text(), input);
         QCOMPARE(c.m.checkSafe(QStringLiteral("op")), safelisted);
-        QCOMPARE(MainWindowFixture::readFile(QStringLiteral("tressel.conf")).contains("safe=op\r\n"),
-                 safelisted);
+        QCOMPARE(
+            MainWindowFixture::readFile(QStringLiteral("tressel.conf")).contains("safe=op\r\n"),
+            safelisted);
         QCOMPARE(c.f.dialogs.infos().size(), infoBoxes);
         QTRY_VERIFY(c.inputHasFocus());
     }

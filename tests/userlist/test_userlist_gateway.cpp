@@ -31,8 +31,9 @@ private Q_SLOTS:
                                    "0020", "0040", "0200", "0400", "0012"};
         for (int i = 0; i < 40; ++i) {
             const QString name = i == 39 ? QStringLiteral("Tressel") : QStringLiteral("m%1").arg(i);
-            gateway.command(QStringLiteral("join %1 %2 %3")
-                                .arg(name, products[i % products.size()], flags[(i / 3) % flags.size()]));
+            gateway.command(
+                QStringLiteral("join %1 %2 %3")
+                    .arg(name, products[i % products.size()], flags[(i / 3) % flags.size()]));
         }
         QTRY_COMPARE_WITH_TIMEOUT(m.envVars.userCount, before + 40, 10000);
         const auto rows = f.rows();
@@ -54,7 +55,9 @@ private Q_SLOTS:
             }
             if (r.name == QLatin1String("Tressel"))
                 state = 2;
-            QCOMPARE(r, (UserListFixture::Row{i == 39 ? QStringLiteral("Tressel") : QStringLiteral("m%1").arg(i), icon, state}));
+            QCOMPARE(r, (UserListFixture::Row{i == 39 ? QStringLiteral("Tressel")
+                                                      : QStringLiteral("m%1").arg(i),
+                                              icon, state}));
         }
 
         // A flags change and a leave from the gateway.

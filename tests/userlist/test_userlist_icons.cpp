@@ -36,7 +36,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("icon");
         QTest::addColumn<QString>("code");
-        const char *codes[] = {"DRTL", "STAR", "DSHR", "SSHR", "SEXP", "JSTR", "D2DV", "W2BN", "D2XP"};
+        const char *codes[] = {"DRTL", "STAR", "DSHR", "SSHR", "SEXP",
+                               "JSTR", "D2DV", "W2BN", "D2XP"};
         for (int i = 0; i < 9; ++i)
             QTest::addRow("%d", 9 + i) << 9 + i << QString::fromLatin1(codes[i]);
         for (int i : {0, 1, 2, 5, 7, 8, 18, 19, -1, 1000})
@@ -59,43 +60,78 @@ private Q_SLOTS:
         QTest::addColumn<int>("icon");
         QTest::addColumn<bool>("squelched");
         // Decimal texts: the threshold walk, each threshold once.
-        QTest::newRow("0000 keeps the mark set") << "STAR" << "0000" << true << 10 << true;
-        QTest::newRow("0000 keeps the mark clear") << "D2XP" << "0000" << false << 17 << false;
-        QTest::newRow("0010 no UDP, product shows") << "STAR" << "0010" << true << 10 << false;
-        QTest::newRow("0020 squelched") << "STAR" << "0020" << false << 5 << true;
-        QTest::newRow("0012 operator") << "CHAT" << "0012" << false << 2 << false;
-        QTest::newRow("0030 squelched, no UDP") << "SEXP" << "0030" << false << 5 << true;
-        QTest::newRow("0100 marks 40 down to 1") << "STAR" << "0100" << false << 0 << true;
-        QTest::newRow("0001 representative") << "CHAT" << "0001" << true << 0 << false;
-        QTest::newRow("0002 operator") << "CHAT" << "0002" << false << 2 << false;
-        QTest::newRow("0004 speaker") << "CHAT" << "0004" << false << 3 << false;
-        QTest::newRow("0008 administrator") << "CHAT" << "0008" << false << 1 << false;
-        QTest::newRow("0040 guest") << "W2BN" << "0040" << false << 4 << false;
-        QTest::newRow("0200 PGL player") << "W2BN" << "0200" << false << 7 << false;
-        QTest::newRow("0400 PGL official") << "W2BN" << "0400" << false << 6 << false;
-        QTest::newRow("0600 official and player") << "W2BN" << "0600" << false << 7 << false;
-        QTest::newRow("0022 op over squelched") << "CHAT" << "0022" << false << 2 << true;
-        QTest::newRow("0028 admin over squelched") << "CHAT" << "0028" << false << 1 << true;
-        QTest::newRow("0060 squelched over guest") << "CHAT" << "0060" << false << 5 << true;
-        QTest::newRow("0003 rep over op") << "CHAT" << "0003" << false << 0 << false;
-        QTest::newRow("9999 walk subtracts once") << "CHAT" << "9999" << false << 0 << true;
+        QTest::newRow("0000 keeps the mark set") << "STAR"
+                                                 << "0000" << true << 10 << true;
+        QTest::newRow("0000 keeps the mark clear") << "D2XP"
+                                                   << "0000" << false << 17 << false;
+        QTest::newRow("0010 no UDP, product shows") << "STAR"
+                                                    << "0010" << true << 10 << false;
+        QTest::newRow("0020 squelched") << "STAR"
+                                        << "0020" << false << 5 << true;
+        QTest::newRow("0012 operator") << "CHAT"
+                                       << "0012" << false << 2 << false;
+        QTest::newRow("0030 squelched, no UDP") << "SEXP"
+                                                << "0030" << false << 5 << true;
+        QTest::newRow("0100 marks 40 down to 1") << "STAR"
+                                                 << "0100" << false << 0 << true;
+        QTest::newRow("0001 representative") << "CHAT"
+                                             << "0001" << true << 0 << false;
+        QTest::newRow("0002 operator") << "CHAT"
+                                       << "0002" << false << 2 << false;
+        QTest::newRow("0004 speaker") << "CHAT"
+                                      << "0004" << false << 3 << false;
+        QTest::newRow("0008 administrator") << "CHAT"
+                                            << "0008" << false << 1 << false;
+        QTest::newRow("0040 guest") << "W2BN"
+                                    << "0040" << false << 4 << false;
+        QTest::newRow("0200 PGL player") << "W2BN"
+                                         << "0200" << false << 7 << false;
+        QTest::newRow("0400 PGL official") << "W2BN"
+                                           << "0400" << false << 6 << false;
+        QTest::newRow("0600 official and player") << "W2BN"
+                                                  << "0600" << false << 7 << false;
+        QTest::newRow("0022 op over squelched") << "CHAT"
+                                                << "0022" << false << 2 << true;
+        QTest::newRow("0028 admin over squelched") << "CHAT"
+                                                   << "0028" << false << 1 << true;
+        QTest::newRow("0060 squelched over guest") << "CHAT"
+                                                   << "0060" << false << 5 << true;
+        QTest::newRow("0003 rep over op") << "CHAT"
+                                          << "0003" << false << 0 << false;
+        QTest::newRow("9999 walk subtracts once") << "CHAT"
+                                                  << "9999" << false << 0 << true;
         // Hexadecimal texts: the gateway's bits.
-        QTest::newRow("000a op and admin") << "STAR" << "000a" << false << 2 << false;
-        QTest::newRow("000C speaker and admin") << "STAR" << "000C" << false << 3 << false;
-        QTest::newRow("000e op") << "STAR" << "000e" << false << 2 << false;
-        QTest::newRow("002a op, squelched") << "STAR" << "002a" << false << 2 << true;
-        QTest::newRow("003a squelched bit with no UDP") << "STAR" << "003a" << false << 2 << true;
-        QTest::newRow("004f rep over the rest") << "STAR" << "004f" << true << 0 << false;
-        QTest::newRow("020a op beats PGL player") << "STAR" << "020a" << false << 2 << false;
-        QTest::newRow("060b rep") << "STAR" << "060b" << false << 0 << false;
-        QTest::newRow("00f0 squelched over guest") << "STAR" << "00f0" << false << 5 << true;
-        QTest::newRow("00b0 squelched") << "DRTL" << "00b0" << false << 5 << true;
-        QTest::newRow("001f rep") << "DRTL" << "001f" << true << 0 << false;
-        QTest::newRow("0a00 PGL player bit only") << "DRTL" << "0a00" << false << 7 << false;
-        QTest::newRow("0c00 PGL official bit only") << "DRTL" << "0c00" << true << 6 << false;
+        QTest::newRow("000a op and admin") << "STAR"
+                                           << "000a" << false << 2 << false;
+        QTest::newRow("000C speaker and admin") << "STAR"
+                                                << "000C" << false << 3 << false;
+        QTest::newRow("000e op") << "STAR"
+                                 << "000e" << false << 2 << false;
+        QTest::newRow("002a op, squelched") << "STAR"
+                                            << "002a" << false << 2 << true;
+        QTest::newRow("003a squelched bit with no UDP") << "STAR"
+                                                        << "003a" << false << 2 << true;
+        QTest::newRow("004f rep over the rest") << "STAR"
+                                                << "004f" << true << 0 << false;
+        QTest::newRow("020a op beats PGL player") << "STAR"
+                                                  << "020a" << false << 2 << false;
+        QTest::newRow("060b rep") << "STAR"
+                                  << "060b" << false << 0 << false;
+        QTest::newRow("00f0 squelched over guest") << "STAR"
+                                                   << "00f0" << false << 5 << true;
+        QTest::newRow("00b0 squelched") << "DRTL"
+                                        << "00b0" << false << 5 << true;
+        QTest::newRow("001f rep") << "DRTL"
+                                  << "001f" << true << 0 << false;
+        QTest::newRow("0a00 PGL player bit only") << "DRTL"
+                                                  << "0a00" << false << 7 << false;
+        QTest::newRow("0c00 PGL official bit only") << "DRTL"
+                                                    << "0c00" << true << 6 << false;
         // Not a number: the product shows, nothing changes.
-        QTest::newRow("letters") << "STAR" << "zz12" << true << 10 << true;
-        QTest::newRow("empty") << "D2DV" << "" << true << 15 << true;
+        QTest::newRow("letters") << "STAR"
+                                 << "zz12" << true << 10 << true;
+        QTest::newRow("empty") << "D2DV"
+                               << "" << true << 15 << true;
     }
     void flags()
     {

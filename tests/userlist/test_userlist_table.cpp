@@ -103,9 +103,12 @@ private Q_SLOTS:
         safelist(m, {"safeOne", "squelchedSafe"});
         m.processShowUser(QStringLiteral("plain"), QStringLiteral("0000"), QStringLiteral("D2XP"));
         m.processShowUser(QStringLiteral("op"), QStringLiteral("0012"), QStringLiteral("STAR"));
-        m.processShowUser(QStringLiteral("safeOne"), QStringLiteral("0010"), QStringLiteral("W2BN"));
-        m.processShowUser(QStringLiteral("squelchedSafe"), QStringLiteral("0002"), QStringLiteral("STAR"));
-        m.processShowUser(QStringLiteral("Tressel"), QStringLiteral("0010"), QStringLiteral("JSTR"));
+        m.processShowUser(QStringLiteral("safeOne"), QStringLiteral("0010"),
+                          QStringLiteral("W2BN"));
+        m.processShowUser(QStringLiteral("squelchedSafe"), QStringLiteral("0002"),
+                          QStringLiteral("STAR"));
+        m.processShowUser(QStringLiteral("Tressel"), QStringLiteral("0010"),
+                          QStringLiteral("JSTR"));
         m.processShowUser(QStringLiteral("Kelm"), QStringLiteral("0010"), QStringLiteral("JSTR"));
         m.processShowUser(QStringLiteral("rep"), QStringLiteral("0100"), QStringLiteral("STAR"));
         m.processShowUser(QStringLiteral("odd"), QStringLiteral("0010"), QString());
@@ -161,7 +164,8 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         safelist(m, safe);
         m.processShowUser(QStringLiteral("friend"), QStringLiteral("0010"), QStringLiteral("STAR"));
-        m.processShowUser(QStringLiteral("stranger"), QStringLiteral("0002"), QStringLiteral("SEXP"));
+        m.processShowUser(QStringLiteral("stranger"), QStringLiteral("0002"),
+                          QStringLiteral("SEXP"));
         const bool friendSafe = safe.contains(QStringLiteral("friend"));
 
         m.lamermodeClick();
@@ -186,7 +190,8 @@ private Q_SLOTS:
         UserListFixture f;
         Tmain &m = *f.main;
         for (const char *n : {"a", "b", "c", "d", "e"})
-            m.processShowUser(QString::fromLatin1(n), QStringLiteral("0010"), QStringLiteral("CHAT"));
+            m.processShowUser(QString::fromLatin1(n), QStringLiteral("0010"),
+                              QStringLiteral("CHAT"));
         f.selectRow(3);
         m.processLeave(QStringLiteral("b"), QString(), QString());
         QCOMPARE(f.selectedRow(), 3);
@@ -207,15 +212,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("notifications");
         QTest::addColumn<bool>("onlySafe");
         QTest::addColumn<QStringList>("expected");
-        const QStringList all = {" Info: friend joined the channel.",
-                                 " Info: other joined the channel.",
-                                 " Info: friend left the channel.",
-                                 " Info: other left the channel."};
+        const QStringList all = {
+            " Info: friend joined the channel.", " Info: other joined the channel.",
+            " Info: friend left the channel.", " Info: other left the channel."};
         QTest::newRow("off") << false << false << QStringList();
         QTest::newRow("off, only safe") << false << true << QStringList();
         QTest::newRow("on") << true << false << all;
-        QTest::newRow("on, only safe") << true << true
-                                       << QStringList({all[0], all[2]});
+        QTest::newRow("on, only safe") << true << true << QStringList({all[0], all[2]});
     }
     void notifications()
     {
@@ -229,7 +232,8 @@ private Q_SLOTS:
         m.options->onlynotesafe->setChecked(onlySafe);
         safelist(m, {"friend"});
         m.chat->clear();
-        m.processShowUser(QStringLiteral("present"), QStringLiteral("0010"), QStringLiteral("CHAT"));
+        m.processShowUser(QStringLiteral("present"), QStringLiteral("0010"),
+                          QStringLiteral("CHAT"));
         m.processJoin(QStringLiteral("friend"), QStringLiteral("0010"), QStringLiteral("CHAT"));
         m.processJoin(QStringLiteral("other"), QStringLiteral("0010"), QStringLiteral("CHAT"));
         m.processLeave(QStringLiteral("friend"), QStringLiteral("0010"), QStringLiteral("CHAT"));
@@ -365,7 +369,8 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         QSignalSpy resets(m.users->model(), &QAbstractItemModel::modelReset);
         for (int i = 0; i < 3000; ++i)
-            m.processJoin(QStringLiteral("u%1").arg(i), QStringLiteral("0010"), QStringLiteral("CHAT"));
+            m.processJoin(QStringLiteral("u%1").arg(i), QStringLiteral("0010"),
+                          QStringLiteral("CHAT"));
         QCOMPARE(m.users->topLevelItemCount(), 0); // nothing rebuilt yet
         QCoreApplication::processEvents();
         QCOMPARE(resets.count(), 1);

@@ -4,20 +4,20 @@
 #include "base/clock.h"
 #include "base/errors.h"
 #include "mainwindow/Tmain.h"
-#include "rules/usericons.h"
-#include "widgets/userlistview.h"
 #include "preferences/Toptions.h"
+#include "rules/usericons.h"
 #include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
+#include "widgets/userlistview.h"
 
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QLocale>
 #include <QTemporaryDir>
-#include <QtTest>
 #include <QTreeWidget>
+#include <QtTest>
 #include <memory>
 
 class UserListFixture : public MainWindowFixture {
@@ -68,8 +68,8 @@ public:
     {
         QList<std::pair<QString, int>> out;
         for (int i = 0; i < main->brx->count(); ++i)
-            out.append({main->brx->item(i)->text(),
-                        main->brx->item(i)->data(TUserRow::iconRole).toInt()});
+            out.append(
+                {main->brx->item(i)->text(), main->brx->item(i)->data(TUserRow::iconRole).toInt()});
         return out;
     }
     void selectRow(int index)
@@ -90,5 +90,6 @@ public:
 
 inline char *toString(const UserListFixture::Row &r)
 {
-    return QTest::toString(QStringLiteral("%1 icon %2 state %3").arg(r.name).arg(r.icon).arg(r.state));
+    return QTest::toString(
+        QStringLiteral("%1 icon %2 state %3").arg(r.name).arg(r.icon).arg(r.state));
 }

@@ -1,10 +1,7 @@
 #include "channelmodel.h"
 
 #include "base/wirecodes.h"
-ChannelModel::~ChannelModel()
-{
-    qDeleteAll(m_members);
-}
+ChannelModel::~ChannelModel() { qDeleteAll(m_members); }
 
 bool ChannelModel::validName(const QByteArray &name)
 {
@@ -60,8 +57,8 @@ void ChannelModel::enter(Member *m, const QByteArray &channel)
     m->channel = k;
     for (const Member *other : c.members)
         if (other != m && other->client)
-            deliver(other, QByteArray::number(Wire::Join) + " JOIN " + m->name + ' '
-                               + flagsText(other, m) + " [" + m->product + ']');
+            deliver(other, QByteArray::number(Wire::Join) + " JOIN " + m->name + ' ' +
+                               flagsText(other, m) + " [" + m->product + ']');
     if (m->client)
         sendUserList(m);
 }
@@ -79,8 +76,8 @@ void ChannelModel::leave(Member *m)
     // line each per arrival or departure.
     for (const Member *other : it->members)
         if (other->client)
-            deliver(other, QByteArray::number(Wire::Leave) + " LEAVE " + m->name + ' '
-                               + flagsText(other, m));
+            deliver(other, QByteArray::number(Wire::Leave) + " LEAVE " + m->name + ' ' +
+                               flagsText(other, m));
     if (it->members.isEmpty())
         m_channels.erase(it);
 }
@@ -91,8 +88,8 @@ void ChannelModel::sendUserList(const Member *m) const
     deliver(m, QByteArray::number(Wire::Channel) + " CHANNEL \"" + c.name + '"');
     // The newcomer first, then the others from the latest arrival back.
     auto userLine = [&](const Member *u) {
-        deliver(m, QByteArray::number(Wire::ShowUser) + " USER " + u->name + ' ' + flagsText(m, u)
-                       + " [" + u->product + ']');
+        deliver(m, QByteArray::number(Wire::ShowUser) + " USER " + u->name + ' ' + flagsText(m, u) +
+                       " [" + u->product + ']');
     };
     userLine(m);
     for (int i = c.members.size() - 1; i >= 0; --i)

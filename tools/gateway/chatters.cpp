@@ -7,9 +7,9 @@ namespace {
 const QList<QByteArray> Products = {"CHAT", "STAR", "SEXP", "W2BN", "D2DV",
                                     "D2XP", "DRTL", "DSHR", "SSHR", "JSTR"};
 const QList<quint16> FlagChoices = {0x0000, 0x0010, 0x0010, 0x0000, 0x0002, 0x0004, 0x0001, 0x0008};
-const QList<QByteArray> Stems = {"Zeal", "Mordecai", "Kestrel", "Vex", "Nimbus", "Rook",
-                                 "Tanis", "Grim", "Lyra", "Osric", "Pyre", "Sable",
-                                 "Thorne", "Wisp", "Ash", "Brand", "Corvin", "Dagny"};
+const QList<QByteArray> Stems = {"Zeal",   "Mordecai", "Kestrel", "Vex",   "Nimbus", "Rook",
+                                 "Tanis",  "Grim",     "Lyra",    "Osric", "Pyre",   "Sable",
+                                 "Thorne", "Wisp",     "Ash",     "Brand", "Corvin", "Dagny"};
 const QList<QByteArray> Decorations = {"", "", "", "_", "[x]", "-", "(2)", "99", "Jr"};
 const QList<QByteArray> LeetNames = {"l33th4x0r", "1337", "xX1l1lXx", "|_|83r", "n00b5l4y3r"};
 const QList<QByteArray> Lines = {
@@ -30,8 +30,8 @@ const QList<QByteArray> Lines = {
     "does \"ladder\" reset this week?",
     "nice one",
 };
-const QList<QByteArray> Emotes = {"waves", "laughs", "is away for a moment", "yawns",
-                                  "cheers", "shrugs"};
+const QList<QByteArray> Emotes = {"waves", "laughs", "is away for a moment",
+                                  "yawns", "cheers", "shrugs"};
 
 } // namespace
 

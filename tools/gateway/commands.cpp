@@ -35,16 +35,63 @@ const QList<QByteArray> JoinUsage = {
     "   Example: /channel Moderated Support",
 };
 const QList<QByteArray> HelpLines = {
-    "Chat commands : ", " /whois /whereis /where", " /msg /whisper /m /w",
-    " /ignore /squelch", " /unignore /unsquelch", " /away", " /dnd", " /who",
-    " /stats /astat", " /status /users", " /time", " /channel /join /j", " /rejoin",
-    " /me /emote", " /kick", " /ban", " /unban", " /whoami", " /uptime", " /version",
-    " /lusers", " /games", " /channels /chs", " /connections /con", " /finger", " /admins",
-    " /reply /r", " /news", " /logout /quit /exit", " /watch", " /unwatch", " /watchall",
-    " /unwatchall", " /gameinfo", " /ladderinfo", " /timer", " /netinfo", " /chpass",
-    " /quota", " /friends /f", " /mail", " /help", " /motd", " /tos", " /clan",
-    " /ping /p /latency", " /aop", " /op", " /deop", " /tmpop", " /vop", " /voice",
-    " /devoice", " /topic", " /moderate", " /icon", " /language /lang",
+    "Chat commands : ",
+    " /whois /whereis /where",
+    " /msg /whisper /m /w",
+    " /ignore /squelch",
+    " /unignore /unsquelch",
+    " /away",
+    " /dnd",
+    " /who",
+    " /stats /astat",
+    " /status /users",
+    " /time",
+    " /channel /join /j",
+    " /rejoin",
+    " /me /emote",
+    " /kick",
+    " /ban",
+    " /unban",
+    " /whoami",
+    " /uptime",
+    " /version",
+    " /lusers",
+    " /games",
+    " /channels /chs",
+    " /connections /con",
+    " /finger",
+    " /admins",
+    " /reply /r",
+    " /news",
+    " /logout /quit /exit",
+    " /watch",
+    " /unwatch",
+    " /watchall",
+    " /unwatchall",
+    " /gameinfo",
+    " /ladderinfo",
+    " /timer",
+    " /netinfo",
+    " /chpass",
+    " /quota",
+    " /friends /f",
+    " /mail",
+    " /help",
+    " /motd",
+    " /tos",
+    " /clan",
+    " /ping /p /latency",
+    " /aop",
+    " /op",
+    " /deop",
+    " /tmpop",
+    " /vop",
+    " /voice",
+    " /devoice",
+    " /topic",
+    " /moderate",
+    " /icon",
+    " /language /lang",
 };
 
 QByteArray key(const QByteArray &name) { return ChannelModel::key(name); }
@@ -284,13 +331,13 @@ void ClientCommands::absence(const CommandCall &c, bool away)
     if (c.rest.isEmpty() && state) {
         state = false;
         message.clear();
-        c.server.info(c.member, away ? "You are no longer marked as away."
-                                     : "Do Not Disturb mode canceled.");
+        c.server.info(c.member,
+                      away ? "You are no longer marked as away." : "Do Not Disturb mode canceled.");
     } else {
         state = true;
         message = c.rest.isEmpty() ? QByteArray("Currently not available") : c.rest;
-        c.server.info(c.member, away ? "You are now marked as being away."
-                                     : "Do Not Disturb mode engaged.");
+        c.server.info(c.member,
+                      away ? "You are now marked as being away." : "Do Not Disturb mode engaged.");
     }
 }
 
@@ -325,17 +372,17 @@ void ClientCommands::whoami(const CommandCall &c)
 
 void ClientCommands::users(const CommandCall &c)
 {
-    c.server.info(c.member, "There are currently " + QByteArray::number(c.server.userCount())
-                                + " users online, in 0 games, and in "
-                                + QByteArray::number(c.server.channelCount()) + " channels.");
+    c.server.info(c.member, "There are currently " + QByteArray::number(c.server.userCount()) +
+                                " users online, in 0 games, and in " +
+                                QByteArray::number(c.server.channelCount()) + " channels.");
 }
 
 void ClientCommands::time(const CommandCall &c)
 {
-    c.server.info(c.member, "Server Time: "
-                                + QLocale::c()
-                                      .toString(QDateTime::currentDateTime(), "ddd MMM dd HH:mm:ss")
-                                      .toLatin1());
+    c.server.info(
+        c.member,
+        "Server Time: " +
+            QLocale::c().toString(QDateTime::currentDateTime(), "ddd MMM dd HH:mm:ss").toLatin1());
 }
 
 void ClientCommands::stats(const CommandCall &c)
@@ -386,7 +433,4 @@ void ClientCommands::unban(const CommandCall &c)
     c.server.error(c.member, "You are not a channel operator.");
 }
 
-void ClientCommands::unknown(const CommandCall &c)
-{
-    c.server.error(c.member, "Unknown command.");
-}
+void ClientCommands::unknown(const CommandCall &c) { c.server.error(c.member, "Unknown command."); }

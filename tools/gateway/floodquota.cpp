@@ -1,10 +1,7 @@
 #include "floodquota.h"
 
 namespace {
-qint64 secondOf(qint64 ms)
-{
-    return ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-}
+qint64 secondOf(qint64 ms) { return ms >= 0 ? ms / 1000 : (ms - 999) / 1000; }
 } // namespace
 
 FloodQuota::FloodQuota(int units, int windowSeconds, int bytesPerUnit)

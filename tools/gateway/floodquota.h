@@ -19,7 +19,7 @@ public:
     static constexpr int DefaultWindowSeconds = 5;
     static constexpr int DefaultBytesPerUnit = Wire::QuotaBytesPerUnit;
     static constexpr int MaxLine = Wire::MaxLine; // longer lines get the line length error
-    static constexpr int DropFrom = 256; // and from here on they vanish
+    static constexpr int DropFrom = 256;          // and from here on they vanish
 
     enum Verdict { Accept, Refuse, Disconnect };
 

@@ -19,9 +19,9 @@ const QByteArray Banner = "BOT or Telnet Connection from [127.0.0.1]\r\n"
 constexpr qint64 BurstBufferLimit = 64 * 1024;
 
 const char *const BurstSenders[] = {"Swift", "Quill", "Rapid"};
-const char *const BurstWords[] = {"Quick", "brown", "Fox", "jumps", "over", "the", "Lazy",
-                                  "dog", "while", "Seven", "zebras", "hum", "Softly",
-                                  "under", "moonlight", "and", "Jazz", "plays"};
+const char *const BurstWords[] = {"Quick",  "brown", "Fox",       "jumps", "over",   "the",
+                                  "Lazy",   "dog",   "while",     "Seven", "zebras", "hum",
+                                  "Softly", "under", "moonlight", "and",   "Jazz",   "plays"};
 
 // Distinct, mixed-case texts that no flood, case or high-ASCII test objects
 // to; length > 0 pads them with more words to exactly that many characters.
@@ -34,8 +34,8 @@ QByteArray burstLine(int i, int length)
         text += ' ' + QByteArray(BurstWords[(i * 7 + k * 5 + i / words) % words]);
     if (length > 0)
         text.truncate(length);
-    return QByteArray::number(Wire::Talk) + " TALK " + QByteArray(BurstSenders[i % 3]) + " 0010 \""
-           + text + '"';
+    return QByteArray::number(Wire::Talk) + " TALK " + QByteArray(BurstSenders[i % 3]) +
+           " 0010 \"" + text + '"';
 }
 
 } // namespace
@@ -161,8 +161,8 @@ void GatewayConnection::handleChatLine(const QByteArray &line)
     if (m_server->m_options.floodQuota) {
         const bool garbled = m_server->m_options.garbledErrors;
         const auto quotaError = [&](const QByteArray &text) {
-            writeLine(QByteArray::number(Wire::Error) + " ERROR \""
-                      + (garbled ? garble(text) : text) + '"');
+            writeLine(QByteArray::number(Wire::Error) + " ERROR \"" +
+                      (garbled ? garble(text) : text) + '"');
         };
         if (line.size() > FloodQuota::MaxLine) {
             quotaError("Your line length quota has been exceeded!");

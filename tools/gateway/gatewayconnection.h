@@ -32,8 +32,8 @@ public:
     void close();
     State state() const { return m_state; }
 
-    QByteArray name;            // set once logged in
-    QByteArray away;            // away message; empty = not away
+    QByteArray name; // set once logged in
+    QByteArray away; // away message; empty = not away
     bool isAway = false;
     bool dnd = false;
     QByteArray dndMessage;

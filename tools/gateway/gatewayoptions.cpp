@@ -37,12 +37,14 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         "join NAME [PRODUCT] [FLAGS], leave NAME, joins N PREFIX [PRODUCT], leaves N PREFIX,\n"
         "say NAME TEXT, emote NAME TEXT, whisper NAME TO TEXT, flags NAME FLAGS, close, quit.");
     const QCommandLineOption helpOpt({"h", "help"}, "Show this help.");
-    const QCommandLineOption portOpt("port", "Port to listen on (0: any free port).", "PORT", "6112");
+    const QCommandLineOption portOpt("port", "Port to listen on (0: any free port).", "PORT",
+                                     "6112");
     const QCommandLineOption accountOpt(
         "account", "An account (repeatable). Without any, every name and password log in.",
         "NAME:PASSWORD");
     const QCommandLineOption chattersOpt("chatters", "Number of simulated chatters.", "N", "0");
-    const QCommandLineOption rateOpt("rate", "Simulated lines per second.", "LINES_PER_SECOND", "1");
+    const QCommandLineOption rateOpt("rate", "Simulated lines per second.", "LINES_PER_SECOND",
+                                     "1");
     const QCommandLineOption seedOpt("seed", "Seed of the simulation, for repeatable runs.", "N");
     const QCommandLineOption scriptOpt("script", "Raw lines to send to each client after login.",
                                        "FILE");
@@ -67,7 +69,8 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         QString::number(Wire::QuotaBytesPerUnit));
     const QCommandLineOption garbledOpt(
         "garbled-errors", "Send the flood quota's error texts garbled, as some server builds do.");
-    const QCommandLineOption fullOpt("full-channel", "A channel that is full (repeatable).", "NAME");
+    const QCommandLineOption fullOpt("full-channel", "A channel that is full (repeatable).",
+                                     "NAME");
     const QCommandLineOption restrictedOpt("restricted-channel",
                                            "A channel that is restricted (repeatable).", "NAME");
     const QCommandLineOption missingOpt("missing-channel",
@@ -78,8 +81,8 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
                        burstOpt, burstLengthOpt, namePoolOpt, noQuotaOpt, quotaUnitsOpt,
                        quotaWindowOpt, quotaBytesOpt, garbledOpt, fullOpt, restrictedOpt,
                        missingOpt, broadcastOpt});
-    const QCommandLineOption hostileOpt(
-        "hostile", "Misbehave: " + hostile::modes().join(", ") + ".", "MODE");
+    const QCommandLineOption hostileOpt("hostile",
+                                        "Misbehave: " + hostile::modes().join(", ") + ".", "MODE");
     parser.addOption(hostileOpt);
 
     QStringList argv = args;
@@ -137,7 +140,8 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         return std::nullopt;
     }
     if (!toCount(parser.value(burstLengthOpt), &o.burstLength) || o.burstLength > 4000) {
-        *error = QString("Bad burst length '%1': expected 0 to 4000.").arg(parser.value(burstLengthOpt));
+        *error =
+            QString("Bad burst length '%1': expected 0 to 4000.").arg(parser.value(burstLengthOpt));
         return std::nullopt;
     }
     if (!toCount(parser.value(namePoolOpt), &o.namePool)) {
@@ -165,15 +169,17 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         const int v = parser.value(opt).toInt(&fine);
         if (!fine || v < low || v > high) {
             *error = QString("Bad %1 '%2': expected %3 to %4.")
-                         .arg(what, parser.value(opt)).arg(low).arg(high);
+                         .arg(what, parser.value(opt))
+                         .arg(low)
+                         .arg(high);
             return false;
         }
         *out = v;
         return true;
     };
-    if (!figure(quotaUnitsOpt, 1, 1000, &o.quotaUnits, "quota units")
-        || !figure(quotaWindowOpt, 1, 3600, &o.quotaWindow, "quota window")
-        || !figure(quotaBytesOpt, 1, 4096, &o.quotaBytesPerUnit, "quota bytes per unit"))
+    if (!figure(quotaUnitsOpt, 1, 1000, &o.quotaUnits, "quota units") ||
+        !figure(quotaWindowOpt, 1, 3600, &o.quotaWindow, "quota window") ||
+        !figure(quotaBytesOpt, 1, 4096, &o.quotaBytesPerUnit, "quota bytes per unit"))
         return std::nullopt;
     o.garbledErrors = parser.isSet(garbledOpt);
     o.fullChannels = latin1List(parser.values(fullOpt));

@@ -20,10 +20,10 @@ struct GatewayOptions {
     int burstLength = 0;         // characters of each burst text (0: as the words come)
     int namePool = 0;            // simulated chatters' names come from this many (0: no limit)
     bool floodQuota = true;
-    int quotaUnits = 5;          // refused from this many units, disconnected at twice it
-    int quotaWindow = 5;         // seconds a line's units are remembered
+    int quotaUnits = 5;  // refused from this many units, disconnected at twice it
+    int quotaWindow = 5; // seconds a line's units are remembered
     int quotaBytesPerUnit = Wire::QuotaBytesPerUnit; // a unit per started run of this many bytes
-    bool garbledErrors = false;  // the quota's error texts garbled, as some builds send them
+    bool garbledErrors = false; // the quota's error texts garbled, as some builds send them
     QList<QByteArray> fullChannels;
     QList<QByteArray> restrictedChannels;
     QList<QByteArray> missingChannels;

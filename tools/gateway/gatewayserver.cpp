@@ -11,8 +11,7 @@
 
 namespace {
 
-const QByteArray ChatTopic =
-    "Chat topic: This is the public chat channel. Feel free to chat...";
+const QByteArray ChatTopic = "Chat topic: This is the public chat channel. Feel free to chat...";
 
 QByteArray key(const QByteArray &name) { return ChannelModel::key(name); }
 
@@ -151,8 +150,8 @@ void GatewayServer::talk(Member *from, const QByteArray &text)
     for (const Member *other : c->members)
         if (m_model.hears(other, from)) {
             heard = true;
-            send(other, QByteArray::number(Wire::Talk) + " TALK " + from->name + ' '
-                            + m_model.flagsText(other, from) + " \"" + text + '"');
+            send(other, QByteArray::number(Wire::Talk) + " TALK " + from->name + ' ' +
+                            m_model.flagsText(other, from) + " \"" + text + '"');
         }
     if (!heard)
         info(from, "No one hears you.");
@@ -168,8 +167,8 @@ void GatewayServer::emote(Member *from, const QByteArray &text)
         if (other != from && !m_model.hears(other, from))
             continue;
         heard = heard || other != from;
-        send(other, QByteArray::number(Wire::Emote) + " EMOTE " + from->name + ' '
-                        + m_model.flagsText(other, from) + " \"" + text + '"');
+        send(other, QByteArray::number(Wire::Emote) + " EMOTE " + from->name + ' ' +
+                        m_model.flagsText(other, from) + " \"" + text + '"');
     }
     if (!heard)
         info(from, "No one hears you.");
@@ -187,11 +186,11 @@ void GatewayServer::whisper(Member *from, const QByteArray &toName, const QByteA
         info(from, to->name + " is unavailable (" + toConn->dndMessage + ')');
         return;
     }
-    send(from, QByteArray::number(Wire::WhisperSent) + " WHISPER " + to->name + ' '
-                   + m_model.flagsText(from, to) + " \"" + text + '"');
+    send(from, QByteArray::number(Wire::WhisperSent) + " WHISPER " + to->name + ' ' +
+                   m_model.flagsText(from, to) + " \"" + text + '"');
     if (toConn && (to == from || m_model.hears(to, from))) {
-        send(to, QByteArray::number(Wire::Whisper) + " WHISPER " + from->name + ' '
-                     + m_model.flagsText(to, from) + " \"" + text + '"');
+        send(to, QByteArray::number(Wire::Whisper) + " WHISPER " + from->name + ' ' +
+                     m_model.flagsText(to, from) + " \"" + text + '"');
         toConn->lastWhisperer = from->name;
     }
     if (toConn && toConn->isAway)
@@ -226,14 +225,14 @@ void GatewayServer::loggedIn(GatewayConnection *conn, const QByteArray &name)
     info(m, "");
     info(m, "There are " + QByteArray::number(accounts) + " user accounts on this server.");
     info(m, "There are currently " + users + " users in 0 games of Chat,");
-    info(m, "and " + users + " users playing 0 games and chatting in "
-                + QByteArray::number(channelCount()) + " channels.");
+    info(m, "and " + users + " users playing 0 games and chatting in " +
+                QByteArray::number(channelCount()) + " channels.");
     info(m, "Having trouble with a command? Type /help to");
     info(m, "learn more about it.");
     info(m, "Type /language to switch translation.");
     info(m, "");
-    send(m, QByteArray::number(Wire::Talk) + " TALK " + name + ' ' + m_model.flagsText(m, m)
-                + " \"You have no mail.\"");
+    send(m, QByteArray::number(Wire::Talk) + " TALK " + name + ' ' + m_model.flagsText(m, m) +
+                " \"You have no mail.\"");
     info(m, ChatTopic);
     if (hostile::afterLogin(m_options.hostile, conn))
         return;
