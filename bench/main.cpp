@@ -358,15 +358,20 @@ int main(int argc, char *argv[])
     std::printf("max_busy_ms %s\n",
                 qPrintable(fmt(
                     std::max(get(plain, "max_busy_ms_100k"), get(moder, "max_busy_ms_100k")), 1)));
-    std::printf("parse_vs_floor %s\n", qPrintable(fmt(get(parse, "parse_vs_floor"), 2)));
+    std::printf("parse_vs_floor %s (rounds %s to %s)\n",
+                qPrintable(fmt(get(parse, "parse_vs_floor"), 2)),
+                qPrintable(fmt(get(parse, "parse_vs_floor_low"), 2)),
+                qPrintable(fmt(get(parse, "parse_vs_floor_high"), 2)));
     std::printf("joins_10k_ms %s\n", qPrintable(fmt(get(joins, "joins_10k_ms"), 1)));
     std::printf("leaves_10k_ms %s\n", qPrintable(fmt(get(joins, "leaves_10k_ms"), 1)));
     std::printf("burst_vs_quota_min %s\n", qPrintable(fmt(get(burst, "burst_vs_quota_min"), 3)));
     std::printf("burst_refusals %s\n", qPrintable(fmt(get(burst, "burst_refusals"))));
     std::printf("startup_ms %s\n", qPrintable(fmt(get(startup, "startup_ms"), 1)));
     std::printf("idle_rss_mb %s\n", qPrintable(fmt(get(idle, "idle_rss_mb"), 1)));
-    std::printf("squelch_100k_overhead %s\n",
-                qPrintable(fmt(get(squelch, "squelch_100k_overhead"), 3)));
+    std::printf("squelch_100k_overhead %s (rounds %s to %s)\n",
+                qPrintable(fmt(get(squelch, "squelch_100k_overhead"), 3)),
+                qPrintable(fmt(get(squelch, "squelch_100k_overhead_low"), 3)),
+                qPrintable(fmt(get(squelch, "squelch_100k_overhead_high"), 3)));
     std::printf("soak_rss_growth_bytes_per_line %s\n",
                 qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
     std::printf("soak_non_transcript_growth_bytes %s\n",
