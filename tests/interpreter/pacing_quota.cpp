@@ -7,6 +7,7 @@
 #include "floodquota.h"
 #include "gatewayconnection.h"
 #include "interpreter/TBnetChat.h"
+#include "support/loopbacklink.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -45,14 +46,9 @@ class PacingQuota : public QObject {
     // clock whose flood ticks come from the test only.
     void open()
     {
-        link = new TChatInterface(this);
-        link->Address = QStringLiteral("127.0.0.1");
-        link->Port = server.serverPort();
-        QVERIFY(link->Open());
-        QTRY_VERIFY(link->Connected());
-        QTRY_VERIFY(server.hasPendingConnections());
-        peer = server.nextPendingConnection();
-        QVERIFY(peer);
+        openLoopbackLink(this, server, link, peer);
+        if (QTest::currentTestFailed())
+            return;
         chat = new TBnetChat(this);
         chat->setFloodInterval(100000000);
         chat->clock = [this] { return now; };

@@ -1,6 +1,7 @@
 // TBnetChat: field extraction, the code table, login bytes and pacing.
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "support/loopbacklink.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -64,17 +65,7 @@ class TestBnetInterpreter : public QObject {
     TChatInterface *link = nullptr;
     QTcpSocket *peer = nullptr;
 
-    void connectLink()
-    {
-        link = new TChatInterface(this);
-        link->Address = QStringLiteral("127.0.0.1");
-        link->Port = server.serverPort();
-        QVERIFY(link->Open());
-        QTRY_VERIFY(link->Connected());
-        QTRY_VERIFY(server.hasPendingConnections());
-        peer = server.nextPendingConnection();
-        QVERIFY(peer);
-    }
+    void connectLink() { openLoopbackLink(this, server, link, peer); }
     // Everything the link has written so far, as the server received it: a
     // probe line written straight to the link after it proves it has all
     // arrived (the probe is left out).
