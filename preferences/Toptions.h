@@ -123,6 +123,14 @@ public:
     // How typed text is encoded on the wire.
     TPickList *outgoingEncoding;
     enum OutgoingEncoding { EncodeUtf8, EncodeWindows1252 };
+    // Comforts: input history, Tab completion, the find bar, links, marked
+    // mentions and their colour, alerts while the window is not active.
+    QCheckBox *inputHistory, *tabCompletion, *findBar, *showLinks, *markMentions, *attentionAlerts;
+    TColourBox *mentionColour;
+    // Trying again when the server closes the link or a connect fails.
+    QCheckBox *autoReconnect;
+    // The moderation journal (journal.log).
+    QCheckBox *keepJournal;
     // Bottom row
     QPushButton *ok, *cancel;
 

@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -68,6 +69,43 @@ void Toptions::buildAdvanced()
     auto *text = form();
     text->addRow(new QLabel(QStringLiteral("Send typed text as:")), outgoingEncoding);
 
+    inputHistory = new QCheckBox(QStringLiteral("Up and Down recall sent lines"));
+    tabCompletion = new QCheckBox(QStringLiteral("Tab completes names and commands"));
+    findBar = new QCheckBox(QStringLiteral("Ctrl+F finds text in the chat"));
+    showLinks = new QCheckBox(QStringLiteral("Show web addresses as links"));
+    markMentions = new QCheckBox(QStringLiteral("Mark lines that mention me"));
+    mentionColour = new TColourBox;
+    mentionColour->setProperty("hint", QStringLiteral("Drawn behind a line that names you."));
+    attentionAlerts = new QCheckBox(QStringLiteral("Alert me to whispers and mentions"));
+    attentionAlerts->setProperty(
+        "hint", QStringLiteral("While the window is not active: the task bar and a desktop "
+                               "notification."));
+    autoReconnect = new QCheckBox(QStringLiteral("Reconnect when the link is lost"));
+    autoReconnect->setProperty(
+        "hint", QStringLiteral("Tries again after 5, 10, 20, 40 and 60 s, then every minute."));
+    keepJournal = new QCheckBox(QStringLiteral("Keep a moderation journal"));
+    keepJournal->setProperty(
+        "hint", QStringLiteral("Every squelch action, with its reason, in journal.log."));
+
+    auto *comforts = new QVBoxLayout;
+    comforts->setSpacing(1);
+    comforts->setContentsMargins(4, 2, 4, 2);
+    for (QCheckBox *box : {inputHistory, tabCompletion, findBar, showLinks, markMentions})
+        comforts->addWidget(box);
+    auto *colourRow = form();
+    colourRow->setContentsMargins(18, 0, 0, 0);
+    colourRow->addRow(new QLabel(QStringLiteral("Mention colour:")), mentionColour);
+    comforts->addLayout(colourRow);
+    comforts->addWidget(attentionAlerts);
+    auto *link = new QVBoxLayout;
+    link->setSpacing(1);
+    link->setContentsMargins(4, 2, 4, 2);
+    link->addWidget(autoReconnect);
+    auto *moderation = new QVBoxLayout;
+    moderation->setSpacing(1);
+    moderation->setContentsMargins(4, 2, 4, 2);
+    moderation->addWidget(keepJournal);
+
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);
     v->setSpacing(4);
@@ -77,9 +115,12 @@ void Toptions::buildAdvanced()
     columns->setSpacing(4);
     auto *left = new QVBoxLayout;
     left->addWidget(groupOf(QStringLiteral("Server Flood Quota"), quota));
+    left->addWidget(groupOf(QStringLiteral("Connection"), link));
+    left->addWidget(groupOf(QStringLiteral("Moderation"), moderation));
     left->addStretch();
     auto *right = new QVBoxLayout;
     right->addWidget(groupOf(QStringLiteral("Text"), text));
+    right->addWidget(groupOf(QStringLiteral("Comforts"), comforts));
     right->addStretch();
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
@@ -119,6 +160,18 @@ QString Toptions::applyIniValue(const TSettings::Setting &setting, const QString
                 .arg(iniKey(setting), raw, entries.join(QStringLiteral(" or ")));
         }
         list->selectIndex(index);
+    } else if (const auto member = std::get_if<QCheckBox * Toptions::*>(&setting.control)) {
+        const QString v = raw.trimmed().toLower();
+        if (v == QLatin1String("true") || v == QLatin1String("1"))
+            (this->*(*member))->setChecked(true);
+        else if (v == QLatin1String("false") || v == QLatin1String("0"))
+            (this->*(*member))->setChecked(false);
+        else
+            return QStringLiteral("%1 = '%2' (true or false)").arg(iniKey(setting), raw);
+    } else if (const auto member = std::get_if<TColourBox * Toptions::*>(&setting.control)) {
+        if (!(this->*(*member))->selectName(raw))
+            return QStringLiteral("%1 = '%2' (a colour name such as %3)")
+                .arg(iniKey(setting), raw, TColourBox::colourName(0));
     }
     return QString();
 }
@@ -131,6 +184,10 @@ QVariant Toptions::iniValue(const TSettings::Setting &setting) const
         const TPickList *list = this->*(*member);
         return list->itemText(qMax(0, list->currentIndex()));
     }
+    if (const auto member = std::get_if<QCheckBox * Toptions::*>(&setting.control))
+        return (this->*(*member))->isChecked() ? QStringLiteral("true") : QStringLiteral("false");
+    if (const auto member = std::get_if<TColourBox * Toptions::*>(&setting.control))
+        return (this->*(*member))->selectedName();
     return QVariant();
 }
 

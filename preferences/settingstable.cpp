@@ -84,6 +84,15 @@ const std::vector<Setting> &all()
         {F::Ini, "quota", "bytesPerUnit", TRESSEL_CONTROL(quotaBytesPerUnit), "40"},
         {F::Ini, "quota", "margin", TRESSEL_CONTROL(quotaMargin), "500"},
         {F::Ini, "text", "outgoingEncoding", TRESSEL_CONTROL(outgoingEncoding), "UTF-8"},
+        {F::Ini, "comforts", "inputHistory", TRESSEL_CONTROL(inputHistory), "true"},
+        {F::Ini, "comforts", "completion", TRESSEL_CONTROL(tabCompletion), "true"},
+        {F::Ini, "comforts", "find", TRESSEL_CONTROL(findBar), "true"},
+        {F::Ini, "comforts", "links", TRESSEL_CONTROL(showLinks), "true"},
+        {F::Ini, "comforts", "mentions", TRESSEL_CONTROL(markMentions), "true"},
+        {F::Ini, "comforts", "mentionColour", TRESSEL_CONTROL(mentionColour), "Sky Blue"},
+        {F::Ini, "comforts", "attention", TRESSEL_CONTROL(attentionAlerts), "true"},
+        {F::Ini, "connection", "reconnect", TRESSEL_CONTROL(autoReconnect), "false"},
+        {F::Ini, "moderation", "journal", TRESSEL_CONTROL(keepJournal), "true"},
     };
     return table;
 }

@@ -28,6 +28,12 @@ private Q_SLOTS:
         QCOMPARE(o->quotaBytesPerUnit->value(), 40);
         QCOMPARE(o->quotaMargin->value(), 500);
         QCOMPARE(o->outgoingEncoding->currentIndex(), int(Toptions::EncodeUtf8));
+        // The comforts and the journal are on, reconnecting is off.
+        for (QCheckBox *on : {o->inputHistory, o->tabCompletion, o->findBar, o->showLinks,
+                              o->markMentions, o->attentionAlerts, o->keepJournal})
+            QVERIFY2(on->isChecked(), qPrintable(on->objectName()));
+        QVERIFY(!o->autoReconnect->isChecked());
+        QCOMPARE(o->mentionColour->selectedName(), QStringLiteral("Sky Blue"));
         QVERIFY(m_notices.isEmpty());
         QVERIFY(!QFile::exists(QStringLiteral("tressel.ini")));
     }
@@ -52,6 +58,9 @@ private Q_SLOTS:
             o->quotaBytesPerUnit->setValue(64);
             o->quotaMargin->setValue(0);
             o->outgoingEncoding->selectIndex(Toptions::EncodeWindows1252);
+            o->showLinks->setChecked(false);
+            o->autoReconnect->setChecked(true);
+            o->mentionColour->selectName(QStringLiteral("Money Green"));
             o->okClick();
         }
         QCOMPARE(readBytes(QStringLiteral("tressel.conf")), plainConf);
@@ -68,6 +77,14 @@ private Q_SLOTS:
         QCOMPARE(o->quotaBytesPerUnit->value(), 64);
         QCOMPARE(o->quotaMargin->value(), 0);
         QCOMPARE(o->outgoingEncoding->currentIndex(), int(Toptions::EncodeWindows1252));
+        QVERIFY(!o->showLinks->isChecked());
+        QVERIFY(o->autoReconnect->isChecked());
+        QVERIFY(o->markMentions->isChecked());
+        QCOMPARE(o->mentionColour->selectedName(), QStringLiteral("Money Green"));
+        const QByteArray written = readBytes(QStringLiteral("tressel.ini"));
+        QVERIFY2(written.contains("links=false") && written.contains("reconnect=true") &&
+                     written.contains("mentionColour=Money Green"),
+                 written.constData());
     }
 
     // Cancel forgets what was changed: the next show reads the file again.
@@ -99,6 +116,11 @@ private Q_SLOTS:
         QTest::newRow("unknown encoding")
             << QByteArray("[quota]\nwindow=3\n[text]\noutgoingEncoding=EBCDIC\n")
             << QStringLiteral("text/outgoingEncoding = 'EBCDIC'");
+        QTest::newRow("not a flag") << QByteArray("[quota]\nwindow=3\n[comforts]\nlinks=maybe\n")
+                                    << QStringLiteral("comforts/links = 'maybe' (true or false)");
+        QTest::newRow("unknown colour")
+            << QByteArray("[quota]\nwindow=3\n[comforts]\nmentionColour=Mauve\n")
+            << QStringLiteral("comforts/mentionColour = 'Mauve'");
     }
     void unusableValuesReported()
     {
@@ -116,6 +138,8 @@ private Q_SLOTS:
         QCOMPARE(o->quotaUnits->value(), 5);
         QCOMPARE(o->quotaWindow->value(), 3);
         QCOMPARE(o->outgoingEncoding->currentIndex(), int(Toptions::EncodeUtf8));
+        QVERIFY(o->showLinks->isChecked());
+        QCOMPARE(o->mentionColour->selectedName(), QStringLiteral("Sky Blue"));
     }
 
     // A tressel.ini with a line Qt cannot parse (no "=" in it) is reported
