@@ -78,6 +78,17 @@ void appendLogLine(const QString &fileName, const QString &kind, const QString &
     file.close();
 }
 
+void appendPrivateFile(const QString &fileName, const QByteArray &bytes)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw TInOutError::fromErrno(errno);
+    FileHandle file(fd);
+    writeAll(file.fd(), bytes);
+    file.close();
+}
+
 namespace {
 
 // mode < 0: the file keeps what QSaveFile gives it (the old file's mode, or

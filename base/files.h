@@ -8,6 +8,11 @@
 // on <date>." and an empty line. Failures raise TInOutError.
 void appendLogLine(const QString &fileName, const QString &kind, const QString &line);
 
+// Appends bytes to the file in one write, creating it readable and
+// writable by the owner alone when it does not exist. Failures raise
+// TInOutError.
+void appendPrivateFile(const QString &fileName, const QByteArray &bytes);
+
 // The whole file as it is on disk. Failures (a directory in its place
 // among them) raise TInOutError.
 QByteArray readWholeFile(const QString &fileName);

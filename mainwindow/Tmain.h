@@ -3,11 +3,13 @@
 // behaviour area lives in a source file of its own in this folder.
 #include "mainwindow/envvars.h"
 #include "rules/anticensor.h"
+#include "rules/triggertester.h"
 #include "rules/usertable.h"
 #include "widgets/ttranscriptpane.h"
 
 #include <QMainWindow>
 #include <functional>
+#include <vector>
 
 class QAction;
 class QLineEdit;
@@ -206,8 +208,15 @@ public:
     bool checkLamerMode(const QString &name) const;
     void loadSquelchlist();
     void saveSquelchlist();
-    void squelchuser(const QString &name, const QString &reason, int icon);
-    void unSquelchUser(const QString &name);
+    // What the journal says about a change of the list: the reason (empty:
+    // the one given, or "Manual" for a removal), the detail and the judged text.
+    struct JournalNote {
+        QString reason, detail, text;
+    };
+    // Both return whether the list changed.
+    bool squelchuser(const QString &name, const QString &reason, int icon,
+                     const JournalNote &note = JournalNote());
+    bool unSquelchUser(const QString &name, const JournalNote &note = JournalNote());
     void PermasquelchClick();
     void UnpermasquelchClick();
     void SquelchClick();
@@ -231,7 +240,9 @@ private:
 
 public:
     // --- Autosquelch and product actions (autosquelch.cpp) ---------------
-    bool autosquelch(QString &reason, const QString &name, const QString &line);
+    // matched, when given, gets the trigger phrases that matched (bytes).
+    bool autosquelch(QString &reason, const QString &name, const QString &line,
+                     QStringList *matched = nullptr);
     // Judges a talk or emote line and acts on a verdict.
     void autosquelchFollowUp(const QString &user, const QString &text);
     // Permasquelches a member whose name is mostly l33t characters.
@@ -241,9 +252,11 @@ public:
 private:
     void setupAutosquelch();
     void watchTriggers();
-    int countTriggerMatches(const QString &line);
-    void respondToVerdict(const QString &user, const QString &reason);
-    void queueAutosquelchPrompt(const QString &user, const QString &reason);
+    void refreshTriggers();
+    void reportTriggerErrors();
+    void respondToVerdict(const QString &user, const QString &reason, const JournalNote &note);
+    void queueAutosquelchPrompt(const QString &user, const QString &reason,
+                                const JournalNote &note);
     void scheduleAutosquelchPrompt(const QString &user);
     void runAutosquelchPrompt(const QString &user);
     struct AutosquelchState;
@@ -277,6 +290,37 @@ private:
     void userAction(const std::function<void(const QString &)> &action);
     // The Alt+I box text.
     QString userInformation(const QString &name) const;
+
+public:
+    // --- Moderation journal (journal.cpp) --------------------------------
+    // Writes one entry to journal.log (when kept) and to the journal window.
+    void journalAction(const QString &action, const QString &name, const QString &reason,
+                       const QString &detail = QString(), const QString &text = QString());
+    // Shows, raises and activates the journal window (Ctrl+J, "Journal").
+    void JournalClick();
+    class TJournalWindow *journalWindow() const { return m_journalWindow; }
+    // Takes back the journal entry at row (file order); safelist also puts
+    // the member on the safelist. False, with the reason in the window,
+    // when the entry cannot be undone.
+    bool undoJournalEntry(int row, bool safelist);
+    // The last talk and emote lines the automatic squelch judged (bytes),
+    // oldest first, for the trigger tester.
+    std::vector<triggertester::JudgedLine> judgedLines() const;
+    // Opens the trigger tester with a pattern and a sample (bytes).
+    void testTrigger(const QString &pattern, const QString &sampleBytes);
+    QAction *Journal = nullptr;
+
+private:
+    void setupJournal();
+    void rememberJudged(const QString &user, const QString &text);
+    // Sends a squelch line and journals it; nothing is journalled when the
+    // line cannot go.
+    void sendJournalled(const QString &line, const QString &action, const QString &name,
+                        const QString &reason, const QString &detail = QString(),
+                        const QString &text = QString());
+    struct JournalState;
+    JournalState *m_journal = nullptr; // a child of the window
+    class TJournalWindow *m_journalWindow = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;

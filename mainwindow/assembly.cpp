@@ -81,6 +81,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupAutosquelch();
     setupInputLine();
     setupUserList();
+    setupJournal();
     wireEvents();
 
     resize(startWidth, startHeight);
@@ -200,6 +201,9 @@ void Tmain::createMenus()
          [this] { PauseChatClick(); });
     item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
     item(Home, QStringLiteral("Home"), TIcons::HomeImage, [this] { HomeClick(); });
+    // The journal has no picture of its own; always enabled.
+    Journal = bar->addAction(QStringLiteral("Journal"));
+    connect(Journal, &QAction::triggered, this, guard([this] { JournalClick(); }));
     item(Quit, QStringLiteral("Quit"), TIcons::QuitImage, [this] { QuitClick(); });
 }
 
@@ -291,6 +295,8 @@ void Tmain::startOptions()
     connect(options->keeprawlog, &QCheckBox::toggled, this, [this] { m_rawLogWarned = false; });
     connect(options->rawlogfilename, &QLineEdit::textChanged, this,
             [this] { m_rawLogWarned = false; });
+    options->judgedLines = [this] { return judgedLines(); };
+    options->isSafe = [this](const QString &name) { return checkSafe(name); };
     // After the dialog's own OK handler, which was connected first.
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyQuotaSettings(); }));
     // Created hidden; its show handler reads the configuration file now.

@@ -5,9 +5,11 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "rules/autosquelchrules.h"
+#include "rules/journal.h"
 #include "rules/textcodec.h"
 #include "rules/usericons.h"
 #include "widgets/dialogs.h"
+#include "widgets/textitems.h"
 
 #include <QAbstractItemModel>
 #include <QHash>
@@ -23,8 +25,9 @@ struct Tmain::AutosquelchState : QObject {
     // Members with a prompt queued or open. While one is, further verdicts
     // for the member wait here instead of opening a second box.
     struct Prompt {
-        QString asking;      // the reason on screen now (empty: not open yet)
-        QStringList waiting; // reasons still to ask, oldest first, no repeats
+        QString asking;                    // the reason on screen now (empty: not open yet)
+        QStringList waiting;               // reasons still to ask, oldest first, no repeats
+        QHash<QString, JournalNote> notes; // what the journal says, by reason
     };
     QHash<QString, Prompt> prompts;
 };
@@ -55,7 +58,7 @@ void Tmain::watchTriggers()
     connect(model, &QAbstractItemModel::layoutChanged, m_autosquelch, dirty);
 }
 
-int Tmain::countTriggerMatches(const QString &line)
+void Tmain::refreshTriggers()
 {
     watchTriggers();
     AutosquelchState &st = *m_autosquelch;
@@ -67,8 +70,11 @@ int Tmain::countTriggerMatches(const QString &line)
             phrases << options->triggers->item(i)->text();
         st.triggers.setPhrases(phrases);
     }
-    const int matches = st.triggers.countMatches(line);
-    const QList<TTriggerCache::Invalid> bad = st.triggers.takeNewErrors();
+}
+
+void Tmain::reportTriggerErrors()
+{
+    const QList<TTriggerCache::Invalid> bad = m_autosquelch->triggers.takeNewErrors();
     for (const TTriggerCache::Invalid &b : bad)
         writeLine(chat, TLabel::error,
                   QStringLiteral("The trigger phrase \"") + b.phrase +
@@ -78,79 +84,87 @@ int Tmain::countTriggerMatches(const QString &line)
                                 : QStringLiteral("\" is not a valid regular expression (") +
                                       b.error + QStringLiteral("), so it is skipped.")),
                   errorColour());
-    return matches;
 }
 
-bool Tmain::autosquelch(QString &reason, const QString &name, const QString &line)
+bool Tmain::autosquelch(QString &reason, const QString &name, const QString &line,
+                        QStringList *matched)
 {
     if (checkSafe(name))
         return false;
-    if (!longEnough(line, options->minLineLength->value()))
-        return false;
-    bool result = false;
+    const TLineRules rules = options->lineRules();
+    bool flood = false;
     const int id = getUserID(name);
-    if (options->squelchFlooders->isChecked() && id > 0) {
+    if (rules.flooders && id > 0) {
         const tChannelUser &u = userTable[id];
-        if (!u.thirdLine.isEmpty() && isFlood(u.firstLine, u.secondLine, u.thirdLine)) {
-            result = true;
-            reason = floodingWord;
+        flood = !u.thirdLine.isEmpty() && isFlood(u.firstLine, u.secondLine, u.thirdLine);
+    }
+    refreshTriggers();
+    QStringList patterns;
+    const QString verdict = lineVerdict(rules, m_autosquelch->triggers, line, flood, &patterns);
+    reportTriggerErrors();
+    if (verdict.isEmpty())
+        return false;
+    if (matched) {
+        // The phrases as the configuration file holds them.
+        for (const QString &p : std::as_const(patterns)) {
+            QString bytes = p;
+            for (int i = 0; i < options->triggers->count(); ++i)
+                if (options->triggers->item(i)->text() == p) {
+                    bytes = TTextItem::bytesOf(options->triggers->item(i));
+                    break;
+                }
+            matched->append(bytes);
         }
     }
-    if (options->squelchAscii->isChecked() &&
-        highAsciiPercent(line) > double(options->AsciiPercentage->value())) {
-        result = true;
-        addReason(reason, highAsciiWord);
-    }
-    if (options->squelchUc->isChecked() &&
-        upperCasePercent(line) > double(options->ucPercentage->value())) {
-        result = true;
-        addReason(reason, upperCaseWord);
-    }
-    // Phrases work on characters; the shares above count bytes.
-    const int matches = countTriggerMatches(TText::decode(line));
-    for (int i = 0; i < matches; ++i) {
-        result = true;
-        addReason(reason, triggerWord);
-    }
-    return result;
+    addReason(reason, verdict);
+    return true;
 }
 
 void Tmain::autosquelchFollowUp(const QString &user, const QString &text)
 {
+    rememberJudged(user, text);
     QString reason;
-    if (!autosquelch(reason, user, text))
+    QStringList matched;
+    if (!autosquelch(reason, user, text, &matched))
         return;
     if (checkSquelch(user) || isOwnName(user))
         return;
+    JournalNote note;
+    if (reason.contains(triggerWord))
+        note.detail = matched.join(journal::patternSeparator);
+    note.text = text;
     if (options->squelchPrompt->isChecked())
-        queueAutosquelchPrompt(user, reason);
+        queueAutosquelchPrompt(user, reason, note);
     else
-        respondToVerdict(user, reason);
+        respondToVerdict(user, reason, note);
 }
 
-void Tmain::respondToVerdict(const QString &user, const QString &reason)
+void Tmain::respondToVerdict(const QString &user, const QString &reason, const JournalNote &note)
 {
     if (options->autoAction->currentIndex() == 0) {
         const int id = getUserID(user);
-        squelchuser(user, reason, productIcon(id > 0 ? userTable[id].product : QString()));
+        squelchuser(user, reason, productIcon(id > 0 ? userTable[id].product : QString()), note);
         return;
     }
     // A flood would otherwise bury the user's own lines behind copies.
     const QString line = QStringLiteral("/squelch ") + user;
     if (!process->isQueued(line + QLatin1Char('\r')))
-        sendtext(line);
+        sendJournalled(line, journal::squelchAction, user, reason, note.detail, note.text);
 }
 
-void Tmain::queueAutosquelchPrompt(const QString &user, const QString &reason)
+void Tmain::queueAutosquelchPrompt(const QString &user, const QString &reason,
+                                   const JournalNote &note)
 {
     auto &prompts = m_autosquelch->prompts;
     auto it = prompts.find(user);
     if (it != prompts.end()) {
-        if (it->asking != reason && !it->waiting.contains(reason))
+        if (it->asking != reason && !it->waiting.contains(reason)) {
             it->waiting.append(reason);
+            it->notes.insert(reason, note);
+        }
         return;
     }
-    prompts.insert(user, {QString(), {reason}});
+    prompts.insert(user, {QString(), {reason}, {{reason, note}}});
     scheduleAutosquelchPrompt(user);
 }
 
@@ -191,9 +205,10 @@ void Tmain::runAutosquelchPrompt(const QString &user)
     if (it == prompts.end())
         return;
     if (yes) {
+        const JournalNote note = it->notes.value(reason);
         prompts.erase(it);
         if (!checkSquelch(user) && !isOwnName(user))
-            respondToVerdict(user, reason);
+            respondToVerdict(user, reason, note);
         return;
     }
     it->asking.clear();
@@ -234,8 +249,24 @@ void Tmain::ProdAction(int index)
             command = row.action->currentText() + name;
     if (command.isEmpty())
         return;
-    if (command.startsWith(QLatin1Char('/')))
+    // The product's reason goes in the journal instead of the command's own.
+    const QString reason = journal::productReason(product);
+    if (command.startsWith(QStringLiteral("/brx "))) {
+        // As parseCommand() runs "/brx", with the product's reason for the journal.
+        if (!checkSquelch(name))
+            squelchuser(name, QStringLiteral("Manually Permasquelched"), productIcon(product),
+                        {reason, QString(), QString()});
+        envVars.lastCommand = command;
+    } else if (command.startsWith(QLatin1Char('/'))) {
         parseCommand(command);
-    else
+        // A line too long for the server was refused (and said so) instead.
+        const QString action =
+            command.startsWith(QStringLiteral("/ignore "))  ? journal::ignoreAction
+            : command.startsWith(QStringLiteral("/whois ")) ? journal::whoisAction
+                                                            : QString();
+        if (!action.isEmpty() && command.size() <= wireLimit())
+            journalAction(action, name, reason);
+    } else {
         sendtext(command);
+    }
 }

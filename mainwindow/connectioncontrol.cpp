@@ -2,6 +2,7 @@
 #include "base/version.h"
 #include "base/wirecodes.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/journalwindow.h"
 #include "mainwindow/labels.h"
 
 #include "base/files.h"
@@ -43,6 +44,8 @@ void Tmain::setConnectedState(bool connected)
     Away->setEnabled(connected);
     if (options)
         options->username->setEnabled(!connected);
+    if (m_journalWindow)
+        m_journalWindow->refreshState(); // undo of a squelch needs the connection
 }
 
 void Tmain::ConnectClick()

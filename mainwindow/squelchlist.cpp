@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "preferences/Toptions.h"
+#include "rules/journal.h"
 #include "rules/squelchindex.h"
 #include "rules/textcodec.h"
 #include "rules/usericons.h"
@@ -157,12 +158,13 @@ void Tmain::saveSquelchlistOrUndo(const std::function<void()> &undo)
     }
 }
 
-void Tmain::squelchuser(const QString &name, const QString &reason, int icon)
+bool Tmain::squelchuser(const QString &name, const QString &reason, int icon,
+                        const JournalNote &note)
 {
     if (checkSquelch(name)) {
         writeLine(chat, TLabel::error, name + QStringLiteral(" is already permasquelched."),
                   errorColour());
-        return;
+        return false;
     }
     addSquelchItem(name, icon);
     setUserIcon(name, TUserIcon::squelched);
@@ -181,20 +183,23 @@ void Tmain::squelchuser(const QString &name, const QString &reason, int icon)
     writeLine(chat, TLabel::console,
               name + QStringLiteral(" was permasquelched (") + reason + QLatin1Char(')'),
               labelColour());
+    journalAction(journal::permasquelchAction, name, note.reason.isEmpty() ? reason : note.reason,
+                  note.detail, note.text);
+    return true;
 }
 
-void Tmain::unSquelchUser(const QString &name)
+bool Tmain::unSquelchUser(const QString &name, const JournalNote &note)
 {
     if (!checkSquelch(name)) {
         writeLine(chat, TLabel::error, name + QStringLiteral(" is not permasquelched."),
                   errorColour());
-        return;
+        return false;
     }
     int row = 0;
     while (row < brx->count() && TTextItem::bytesOf(brx->item(row)) != name)
         ++row;
     if (row == brx->count())
-        return; // the index and the list disagree; cannot happen
+        return false; // the index and the list disagree; cannot happen
     QListWidgetItem *item = brx->takeItem(row);
     const int icon = item->data(TUserRow::iconRole).toInt();
     setUserIcon(name, icon);
@@ -214,6 +219,9 @@ void Tmain::unSquelchUser(const QString &name)
     updateUsers();
     writeLine(chat, TLabel::console, name + QStringLiteral(" was unpermasquelched."),
               labelColour());
+    journalAction(journal::unpermasquelchAction, name,
+                  note.reason.isEmpty() ? journal::manualReason : note.reason, note.detail);
+    return true;
 }
 
 void Tmain::brxDblClick()
@@ -248,6 +256,8 @@ void Tmain::RemoveAllClick()
         for (const SquelchItem &item : before)
             addSquelchItem(item.name, item.icon);
     });
+    for (const SquelchItem &item : before)
+        journalAction(journal::unpermasquelchAction, item.name, journal::manualReason);
 }
 
 void Tmain::brxCopyNameClick()

@@ -4,6 +4,7 @@
 
 #include "base/clock.h"
 #include "preferences/Toptions.h"
+#include "rules/journal.h"
 #include "rules/textcodec.h"
 #include "widgets/dialogs.h"
 #include "widgets/textitems.h"
@@ -151,12 +152,18 @@ void Tmain::UnpermasquelchClick()
 
 void Tmain::SquelchClick()
 {
-    userAction([this](const QString &name) { sendtext(QStringLiteral("/squelch ") + name); });
+    userAction([this](const QString &name) {
+        sendJournalled(QStringLiteral("/squelch ") + name, journal::squelchAction, name,
+                       journal::manualReason);
+    });
 }
 
 void Tmain::UnsquelchClick()
 {
-    userAction([this](const QString &name) { sendtext(QStringLiteral("/unsquelch ") + name); });
+    userAction([this](const QString &name) {
+        sendJournalled(QStringLiteral("/unsquelch ") + name, journal::unsquelchAction, name,
+                       journal::manualReason);
+    });
 }
 
 void Tmain::WhoisClick()
@@ -234,8 +241,10 @@ void Tmain::usersDblClick()
         case 1: {
             const int id = getUserID(name);
             const bool squelched = id && userTable[id].squelched;
-            sendtext((squelched ? QStringLiteral("/unsquelch ") : QStringLiteral("/squelch ")) +
-                     name);
+            sendJournalled(
+                (squelched ? QStringLiteral("/unsquelch ") : QStringLiteral("/squelch ")) + name,
+                squelched ? journal::unsquelchAction : journal::squelchAction, name,
+                journal::manualReason);
             break;
         }
         default:

@@ -203,6 +203,7 @@ void Toptions::nameControls()
     TRESSEL_NAME(addTrigger);
     TRESSEL_NAME(delTrigger);
     TRESSEL_NAME(editTrigger);
+    TRESSEL_NAME(testTrigger);
     TRESSEL_NAME(addSafe);
     TRESSEL_NAME(delSafe);
     TRESSEL_NAME(editSafe);
@@ -416,6 +417,7 @@ void Toptions::buildTriggers()
     addTrigger = button("Add Trigger");
     delTrigger = button("Remove Trigger");
     editTrigger = button("Edit Trigger");
+    testTrigger = button("Test...");
     triggers = new QListWidget;
     triggers->setSelectionMode(QAbstractItemView::SingleSelection);
     auto *buttons = new QVBoxLayout;
@@ -423,6 +425,7 @@ void Toptions::buildTriggers()
     buttons->addWidget(addTrigger);
     buttons->addWidget(delTrigger);
     buttons->addWidget(editTrigger);
+    buttons->addWidget(testTrigger);
     buttons->addStretch();
     auto *phrases = tight(new QHBoxLayout);
     phrases->addLayout(buttons);
@@ -539,6 +542,7 @@ void Toptions::connectHandlers()
     on(addTrigger, &Toptions::addTriggerClick);
     on(delTrigger, &Toptions::delTriggerClick);
     on(editTrigger, &Toptions::editTriggerClick);
+    on(testTrigger, &Toptions::testTriggerClick);
     on(addSafe, &Toptions::addSafeClick);
     on(delSafe, &Toptions::delSafeClick);
     on(editSafe, &Toptions::editSafeClick);

@@ -4,6 +4,7 @@
 #include "preferences/controls.h"
 #include "preferences/tabcontrol.h"
 #include "preferences/tmainpanes.h"
+#include "rules/triggertester.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -80,6 +81,17 @@ public:
     void delTriggerClick();
     void editTriggerClick();
     void triggersClick();
+    void testTriggerClick();
+    // Opens the trigger tester (not modal) with a pattern and a sample
+    // (bytes); its OK edits trigger row, or adds a trigger when row < 0.
+    class TTriggerTesterDialog *openTriggerTester(QWidget *parent, int row, const QString &pattern,
+                                                  const QString &sampleBytes);
+    // The lines the tester tries a pattern on, and who is safelisted (the
+    // main window hands them over).
+    std::function<std::vector<triggertester::JudgedLine>()> judgedLines;
+    std::function<bool(const QString &name)> isSafe;
+    // The automatic squelch's settings for a line, as set now.
+    autosquelchrules::TLineRules lineRules() const;
     void addSafeClick();
     void delSafeClick();
     void editSafeClick();
@@ -105,7 +117,7 @@ public:
     QCheckBox *squelchFlooders, *squelchAscii, *squelchUc, *squelchLeet;
     TSpinBox *AsciiPercentage, *ucPercentage, *leetPercentage;
     QListWidget *triggers;
-    QPushButton *addTrigger, *delTrigger, *editTrigger;
+    QPushButton *addTrigger, *delTrigger, *editTrigger, *testTrigger;
     // Autosquelch options
     QCheckBox *squelchPrompt;
     TSpinBox *minLineLength, *HistoryDelay;

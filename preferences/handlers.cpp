@@ -1,7 +1,9 @@
 // The preferences dialog's handlers: showing, OK, the log file choosers,
 // the enable rules, colours, fonts and the two lists.
+#include "base/guard.h"
 #include "base/version.h"
 #include "preferences/Toptions.h"
+#include "preferences/triggertesterdialog.h"
 
 #include "widgets/dialogs.h"
 #include "widgets/textitems.h"
@@ -260,6 +262,62 @@ void Toptions::triggersClick()
         delTrigger->setEnabled(true);
         editTrigger->setEnabled(true);
     }
+}
+
+autosquelchrules::TLineRules Toptions::lineRules() const
+{
+    autosquelchrules::TLineRules r;
+    r.minLineLength = minLineLength->value();
+    r.flooders = squelchFlooders->isChecked();
+    r.highAscii = squelchAscii->isChecked();
+    r.highAsciiPercent = AsciiPercentage->value();
+    r.upperCase = squelchUc->isChecked();
+    r.upperCasePercent = ucPercentage->value();
+    return r;
+}
+
+void Toptions::testTriggerClick()
+{
+    const int row = selectedRow(triggers);
+    openTriggerTester(this, row, row >= 0 ? triggers->item(row)->text() : QString(), QString());
+}
+
+TTriggerTesterDialog *Toptions::openTriggerTester(QWidget *parent, int row, const QString &pattern,
+                                                  const QString &sampleBytes)
+{
+    TTriggerTesterDialog::Source source;
+    for (int i = 0; i < triggers->count(); ++i)
+        source.phrases << triggers->item(i)->text();
+    source.rules = lineRules();
+    if (judgedLines)
+        source.lines = judgedLines();
+    source.isSafe = isSafe;
+    source.typed = typedEncoding();
+    auto *dialog = new TTriggerTesterDialog(parent, std::move(source), pattern, sampleBytes);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The item, not its row: the list may change while the tester is open.
+    QListWidgetItem *item = row >= 0 && row < triggers->count() ? triggers->item(row) : nullptr;
+    connect(dialog, &QDialog::accepted, this, [this, dialog, item] {
+        guarded([&] {
+            const QString phrase = singleLine(dialog->pattern->text());
+            int at = -1;
+            for (int i = 0; i < triggers->count() && item; ++i)
+                if (triggers->item(i) == item)
+                    at = i;
+            QString bytes;
+            if (at >= 0) {
+                // Unchanged text keeps its bytes, as Edit Trigger does.
+                if (phrase != item->text() && typedBytes(this, phrase, bytes))
+                    TTextItem::setBytes(item, bytes);
+            } else if (!phrase.isEmpty() && typedBytes(this, phrase, bytes)) {
+                triggers->addItem(TTextItem::newItem(bytes));
+            }
+        });
+    });
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return dialog;
 }
 
 int Toptions::insertSafeName(const QString &name)

@@ -1,5 +1,7 @@
 #include "rules/autosquelchrules.h"
 
+#include "rules/textcodec.h"
+
 namespace autosquelchrules {
 
 const QString floodingWord = QStringLiteral("Flooding");
@@ -175,7 +177,7 @@ void TTriggerCache::gaveUpOn(const QString &phrase)
     m_newErrors.append({phrase, QString(), true});
 }
 
-int TTriggerCache::countMatches(const QString &line)
+int TTriggerCache::countMatches(const QString &line, QStringList *matched)
 {
     if (m_haveCombined) {
         // A match or an engine error among the lone phrases needs the
@@ -192,9 +194,11 @@ int TTriggerCache::countMatches(const QString &line)
     int n = 0;
     for (const QRegularExpression &re : m_active) {
         const Found found = search(re, line);
-        if (found == Found::Yes)
+        if (found == Found::Yes) {
             ++n;
-        else if (found == Found::GaveUp)
+            if (matched)
+                matched->append(re.pattern());
+        } else if (found == Found::GaveUp)
             gaveUpOn(re.pattern());
     }
     return n;
@@ -205,6 +209,25 @@ QList<TTriggerCache::Invalid> TTriggerCache::takeNewErrors()
     QList<Invalid> out;
     out.swap(m_newErrors);
     return out;
+}
+
+QString lineVerdict(const TLineRules &rules, TTriggerCache &phrases, const QString &line,
+                    bool flood, QStringList *matched)
+{
+    QString reason;
+    if (!longEnough(line, rules.minLineLength))
+        return reason;
+    if (rules.flooders && flood)
+        reason = floodingWord;
+    if (rules.highAscii && highAsciiPercent(line) > double(rules.highAsciiPercent))
+        addReason(reason, highAsciiWord);
+    if (rules.upperCase && upperCasePercent(line) > double(rules.upperCasePercent))
+        addReason(reason, upperCaseWord);
+    // Phrases work on characters; the shares above count bytes.
+    const int matches = phrases.countMatches(TText::decode(line), matched);
+    for (int i = 0; i < matches; ++i)
+        addReason(reason, triggerWord);
+    return reason;
 }
 
 } // namespace autosquelchrules

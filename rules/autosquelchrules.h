@@ -52,7 +52,8 @@ public:
     const QStringList &phrases() const { return m_phrases; }
     // How many of the valid phrases match somewhere in line; a phrase the
     // engine gives up on counts as not matching this line.
-    int countMatches(const QString &line);
+    // matched, when given, gets the patterns that matched, in list order.
+    int countMatches(const QString &line, QStringList *matched = nullptr);
     // Phrases not reported yet (invalid, or given up on); each is handed out once.
     QList<Invalid> takeNewErrors();
     // How many patterns were compiled so far (a rebuild compiles only new texts).
@@ -90,5 +91,21 @@ private:
     QList<Invalid> m_newErrors;
     int m_compiles = 0;
 };
+
+// The settings a line is judged with (the Autosquelch Triggers and
+// Autosquelch Options tabs).
+struct TLineRules {
+    int minLineLength = 0;
+    bool flooders = false, highAscii = false, upperCase = false;
+    int highAsciiPercent = 100, upperCasePercent = 100;
+};
+
+// The verdict on a talk or emote line (bytes) from a member who is not on
+// the safelist: the reason words, "/" between them, or empty when the line
+// passes. flood: the member's history is a flood. phrases is searched with
+// the line's characters; matched gets the patterns that matched. This is
+// the automatic squelch's own judgement, so every user of it agrees.
+QString lineVerdict(const TLineRules &rules, TTriggerCache &phrases, const QString &line,
+                    bool flood, QStringList *matched = nullptr);
 
 } // namespace autosquelchrules

@@ -1,0 +1,144 @@
+// The moderation journal: an entry in journal.log for every squelch action
+// taken on the user's behalf or by the user, the journal window and undo.
+#include "mainwindow/Tmain.h"
+#include "mainwindow/journalwindow.h"
+#include "mainwindow/labels.h"
+
+#include "base/clock.h"
+#include "base/errors.h"
+#include "base/files.h"
+#include "base/guard.h"
+#include "connection/TChatInterface.h"
+#include "preferences/Toptions.h"
+#include "rules/journal.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <deque>
+
+using namespace journal;
+
+namespace {
+const QString journalFileName = QStringLiteral("journal.log");
+constexpr size_t judgedKept = 1000;
+} // namespace
+
+struct Tmain::JournalState : QObject {
+    bool failureReported = false;
+    std::deque<triggertester::JudgedLine> judged; // oldest first
+};
+
+void Tmain::setupJournal()
+{
+    m_journal = new JournalState;
+    m_journal->setParent(this);
+    // Wherever the focus is in the window, the input line included.
+    auto *open = new QAction(this);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+    open->setShortcutContext(Qt::WindowShortcut);
+    addAction(open);
+    connect(open, &QAction::triggered, this, guard([this] { JournalClick(); }));
+}
+
+void Tmain::journalAction(const QString &action, const QString &name, const QString &reason,
+                          const QString &detail, const QString &text)
+{
+    if (!options->keepJournal->isChecked())
+        return;
+    const Entry entry{currentDateTime().toString(timeFormat), action, name, reason, detail, text};
+    try {
+        appendPrivateFile(journalFileName, formatEntry(entry));
+    } catch (const TError &e) {
+        // Once, until the setting is switched again; the action stands.
+        if (!m_journal->failureReported) {
+            m_journal->failureReported = true;
+            reportError(QStringLiteral("The moderation journal %1 cannot be written (%2). "
+                                       "Squelch actions go on, but are not journalled there "
+                                       "until this is fixed; this is said only once")
+                            .arg(journalFileName, e.text()));
+        }
+    }
+    if (m_journalWindow)
+        m_journalWindow->model->append(entry);
+}
+
+void Tmain::sendJournalled(const QString &line, const QString &action, const QString &name,
+                           const QString &reason, const QString &detail, const QString &text)
+{
+    // sendtext() refuses a line that is too long for the server (and says so).
+    const bool goes = line.size() <= wireLimit();
+    sendtext(line);
+    if (goes)
+        journalAction(action, name, reason, detail, text);
+}
+
+void Tmain::JournalClick()
+{
+    if (!m_journalWindow) {
+        m_journalWindow = new TJournalWindow(this);
+        connect(options->keepJournal, &QCheckBox::toggled, m_journal,
+                [state = m_journal] { state->failureReported = false; });
+        if (QFileInfo::exists(journalFileName)) {
+            try {
+                m_journalWindow->loadBytes(readWholeFile(journalFileName));
+            } catch (const TError &e) {
+                m_journalWindow->loadFailed(e.text());
+            }
+        }
+    }
+    m_journalWindow->show();
+    m_journalWindow->raise();
+    m_journalWindow->activateWindow();
+}
+
+bool Tmain::undoJournalEntry(int row, bool safelist)
+{
+    TJournalWindow *w = m_journalWindow;
+    if (!w || row < 0 || row >= w->model->rowCount())
+        return false;
+    const Entry e = w->model->entry(row);
+    const Undo state =
+        undoState(e, w->model->isUndone(row), checkSquelch(e.name), bnet->Connected());
+    if (state != Undo::Possible) {
+        w->setStatus(undoStateText(state));
+        return false;
+    }
+    if (safelist && !isLineVerdict(e.reason)) {
+        w->setStatus(QStringLiteral("Only a verdict on a line (flooding, high ASCII, upper case, "
+                                    "a trigger phrase) is undone with the safelist."));
+        return false;
+    }
+    if (e.action == permasquelchAction) {
+        if (!unSquelchUser(e.name, {undoReason, e.time, QString()}))
+            return false;
+    } else {
+        sendJournalled(QStringLiteral("/unsquelch ") + e.name, unsquelchAction, e.name, undoReason,
+                       e.time);
+    }
+    w->model->setUndone(row);
+    if (safelist && !checkSafe(e.name)) {
+        // As the user list's "Add to Safelist" does.
+        options->insertSafeName(e.name);
+        options->writeconfig();
+        updateUsers();
+    }
+    return true;
+}
+
+void Tmain::rememberJudged(const QString &user, const QString &text)
+{
+    auto &judged = m_journal->judged;
+    if (judged.size() == judgedKept)
+        judged.pop_front();
+    judged.push_back({user, text});
+}
+
+std::vector<triggertester::JudgedLine> Tmain::judgedLines() const
+{
+    return {m_journal->judged.begin(), m_journal->judged.end()};
+}
+
+void Tmain::testTrigger(const QString &pattern, const QString &sampleBytes)
+{
+    options->openTriggerTester(this, -1, pattern, sampleBytes);
+}
