@@ -92,6 +92,9 @@ bool Tmain::autosquelch(QString &reason, const QString &name, const QString &lin
     if (checkSafe(name))
         return false;
     const TLineRules rules = options->lineRules();
+    // A short line is not judged at all: the phrases are not even compiled.
+    if (!longEnough(line, rules.minLineLength))
+        return false;
     bool flood = false;
     const int id = getUserID(name);
     if (rules.flooders && id > 0) {
