@@ -84,6 +84,7 @@ public:
     void testTriggerClick();
     // Opens the trigger tester (not modal) with a pattern and a sample
     // (bytes); its OK edits trigger row, or adds a trigger when row < 0.
+    // The verdict it shows is the list's with the pattern instead of row.
     class TTriggerTesterDialog *openTriggerTester(QWidget *parent, int row, const QString &pattern,
                                                   const QString &sampleBytes);
     // The lines the tester tries a pattern on, and who is safelisted (the

@@ -286,8 +286,10 @@ TTriggerTesterDialog *Toptions::openTriggerTester(QWidget *parent, int row, cons
                                                   const QString &sampleBytes)
 {
     TTriggerTesterDialog::Source source;
+    // The phrase being edited is the one tried, in its place of the list.
     for (int i = 0; i < triggers->count(); ++i)
-        source.phrases << triggers->item(i)->text();
+        if (i != row)
+            source.phrases << triggers->item(i)->text();
     source.rules = lineRules();
     if (judgedLines)
         source.lines = judgedLines();
