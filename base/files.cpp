@@ -78,15 +78,34 @@ void appendLogLine(const QString &fileName, const QString &kind, const QString &
     file.close();
 }
 
-void appendPrivateFile(const QString &fileName, const QByteArray &bytes)
+TAppendFile::~TAppendFile() { close(); }
+
+void TAppendFile::close()
 {
-    const QByteArray path = QFile::encodeName(fileName);
-    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        throw TInOutError::fromErrno(errno);
-    FileHandle file(fd);
-    writeAll(file.fd(), bytes);
-    file.close();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+void TAppendFile::append(const QByteArray &bytes)
+{
+    if (m_fd >= 0) {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0 || st.st_nlink == 0)
+            close(); // gone from the folder: start a new file
+    }
+    if (m_fd < 0) {
+        m_fd = ::open(QFile::encodeName(m_name).constData(),
+                      O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, ownerOnlyMode);
+        if (m_fd < 0)
+            throw TInOutError::fromErrno(errno);
+    }
+    try {
+        writeAll(m_fd, bytes);
+    } catch (...) {
+        close();
+        throw;
+    }
 }
 
 namespace {

@@ -2,16 +2,12 @@
 // Log files are opened, written and closed for every line, so each is
 // complete on disk after every line.
 #include <QString>
+#include <utility>
 
 // Appends line + CR LF to the file. A file that does not exist yet is
 // created with the header "<kind> logfile created by Tressel 1.5 at <time>
 // on <date>." and an empty line. Failures raise TInOutError.
 void appendLogLine(const QString &fileName, const QString &kind, const QString &line);
-
-// Appends bytes to the file in one write, creating it readable and
-// writable by the owner alone when it does not exist. Failures raise
-// TInOutError.
-void appendPrivateFile(const QString &fileName, const QByteArray &bytes);
 
 // The whole file as it is on disk. Failures (a directory in its place
 // among them) raise TInOutError.
@@ -29,6 +25,25 @@ constexpr unsigned ownerOnlyMode = 0600;
 // user's stricter mode stays; a looser one is narrowed, never widened).
 void replacePrivateFile(const QString &fileName, const QByteArray &bytes,
                         unsigned mostAllowed = ownerOnlyMode);
+
+// A file appended to often (the moderation journal): held open between
+// appends, each append one write that is on disk (in the system's cache)
+// when it returns. Created readable and writable by the owner alone. When
+// the file is deleted meanwhile, the next append makes a new one. Failures
+// raise TInOutError and close the file; the next append opens it again.
+class TAppendFile {
+public:
+    explicit TAppendFile(QString fileName) : m_name(std::move(fileName)) {}
+    ~TAppendFile();
+    TAppendFile(const TAppendFile &) = delete;
+    TAppendFile &operator=(const TAppendFile &) = delete;
+    void append(const QByteArray &bytes);
+    void close();
+
+private:
+    QString m_name;
+    int m_fd = -1;
+};
 
 // The permission bits of an existing file (symbolic links followed), or -1.
 int fileMode(const QString &fileName);

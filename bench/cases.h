@@ -13,6 +13,10 @@ void caseBurst();
 void caseIdle();
 void caseSquelchList();
 void caseSoak(int seconds);
+// The moderation journal (journalcases.cpp).
+void caseJournalOverhead();
+void caseTester();
+void caseJournalOpen();
 
 // The trigger phrases of the moderated runs: none matches the flood's lines.
 QStringList benchTriggers(int count);

@@ -76,6 +76,12 @@ int runOne(const QStringList &a)
         caseIdle();
     else if (name == QLatin1String("squelch"))
         caseSquelchList();
+    else if (name == QLatin1String("journal_overhead"))
+        caseJournalOverhead();
+    else if (name == QLatin1String("tester_1k_ms"))
+        caseTester();
+    else if (name == QLatin1String("journal_open_ms"))
+        caseJournalOpen();
     else if (name == QLatin1String("soak") && a.size() == 2)
         caseSoak(a[1].toInt());
     else
@@ -265,6 +271,9 @@ int main(int argc, char *argv[])
     const Results squelch = runCase({QStringLiteral("squelch")});
     const Results burst = runCase({QStringLiteral("burst")});
     const Results idle = runCase({QStringLiteral("idle")});
+    const Results journal = runCase({QStringLiteral("journal_overhead")});
+    const Results tester = runCase({QStringLiteral("tester_1k_ms")});
+    const Results journalOpen = runCase({QStringLiteral("journal_open_ms")});
     const Results startup = measureStartup();
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
 
@@ -336,6 +345,16 @@ int main(int argc, char *argv[])
         fmt(get(squelch, "line_path_ns_empty")));
     row(QStringLiteral("line path, 100,000-name squelch list (ns per line)"),
         fmt(get(squelch, "line_path_ns_100k")));
+    row(QStringLiteral("moderated line path, journal off (lines/s)"),
+        fmt(get(journal, "journal_off_lines_per_s")),
+        fmt(get(journal, "journal_entries_per_flood")) +
+            QStringLiteral(" entries per 100,000-line flood"));
+    row(QStringLiteral("moderated line path, journal on (lines/s)"),
+        fmt(get(journal, "journal_on_lines_per_s")));
+    row(QStringLiteral("trigger tester, one evaluation over 1,000 lines (ms)"),
+        fmt(get(tester, "tester_1k_ms"), 2), QStringLiteral("median of 20"));
+    row(QStringLiteral("journal window with 10,000 entries, open (ms)"),
+        fmt(get(journalOpen, "journal_open_ms"), 1), QStringLiteral("median of 5"));
     printSoak(soak);
 
     const double pte = std::min(get(plain, "lines_per_s") / get(ptePlain, "lines_per_s"),
@@ -372,6 +391,12 @@ int main(int argc, char *argv[])
                 qPrintable(fmt(get(squelch, "squelch_100k_overhead"), 3)),
                 qPrintable(fmt(get(squelch, "squelch_100k_overhead_low"), 3)),
                 qPrintable(fmt(get(squelch, "squelch_100k_overhead_high"), 3)));
+    std::printf("journal_overhead %s (rounds %s to %s)\n",
+                qPrintable(fmt(get(journal, "journal_overhead"), 3)),
+                qPrintable(fmt(get(journal, "journal_overhead_low"), 3)),
+                qPrintable(fmt(get(journal, "journal_overhead_high"), 3)));
+    std::printf("tester_1k_ms %s\n", qPrintable(fmt(get(tester, "tester_1k_ms"), 2)));
+    std::printf("journal_open_ms %s\n", qPrintable(fmt(get(journalOpen, "journal_open_ms"), 1)));
     std::printf("soak_rss_growth_bytes_per_line %s\n",
                 qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
     std::printf("soak_non_transcript_growth_bytes %s\n",

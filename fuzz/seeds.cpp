@@ -244,6 +244,12 @@ void configSeeds()
 void otherSeeds()
 {
     writeSeed(QStringLiteral("fuzz_squelchlist"), "STARFoo\r\nCHATName With Spaces\r\nabc\r\n");
+    writeSeed(QStringLiteral("fuzz_journal"),
+              "2026-12-08 14:05:09\tpermasquelch\tbob\tTrigger Phrase\tspam | eg+s\tspam eggs\r\n"
+              "2026-12-08 14:05:10\tunpermasquelch\tbob\tUndo\t2026-12-08 14:05:09\t\r\n"
+              "2026-12-08 14:05:11\tignore\tcarol\tProduct W2BN\t\t\r\nnot an entry\r\n");
+    static const char records[] = "\3bob\1Manual\1\1text\0\5carol\1Undo";
+    writeSeed(QStringLiteral("fuzz_journal"), QByteArray(records, sizeof records - 1));
     writeSeed(QStringLiteral("fuzz_squelchlist"), "D2XPx\rW2BNy\nSEXP\r\n\r\nJSTRz");
 
     const tAntiCensorTable table = makeAntiCensorTable();

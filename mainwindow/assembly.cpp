@@ -201,9 +201,7 @@ void Tmain::createMenus()
          [this] { PauseChatClick(); });
     item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
     item(Home, QStringLiteral("Home"), TIcons::HomeImage, [this] { HomeClick(); });
-    // The journal has no picture of its own; always enabled.
-    Journal = bar->addAction(QStringLiteral("Journal"));
-    connect(Journal, &QAction::triggered, this, guard([this] { JournalClick(); }));
+    item(Journal, QStringLiteral("Journal"), TIcons::JournalImage, [this] { JournalClick(); });
     item(Quit, QStringLiteral("Quit"), TIcons::QuitImage, [this] { QuitClick(); });
 }
 

@@ -24,6 +24,7 @@ constexpr size_t judgedKept = 1000;
 } // namespace
 
 struct Tmain::JournalState : QObject {
+    TAppendFile file{journalFileName};
     bool failureReported = false;
     std::deque<triggertester::JudgedLine> judged; // oldest first
 };
@@ -47,7 +48,7 @@ void Tmain::journalAction(const QString &action, const QString &name, const QStr
         return;
     const Entry entry{currentDateTime().toString(timeFormat), action, name, reason, detail, text};
     try {
-        appendPrivateFile(journalFileName, formatEntry(entry));
+        m_journal->file.append(formatEntry(entry));
     } catch (const TError &e) {
         // Once, until the setting is switched again; the action stands.
         if (!m_journal->failureReported) {

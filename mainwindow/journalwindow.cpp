@@ -113,7 +113,10 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
                 }
             });
     connect(filter, &QAbstractItemModel::modelReset, this, [this] { recount(); });
+    // An undo, or a new entry that takes a name off the list, changes what
+    // the current row allows.
     connect(model, &QAbstractItemModel::dataChanged, this, [this] { refreshState(); });
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this] { refreshState(); });
     connect(table->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { refreshState(); });
     refreshState();

@@ -641,8 +641,32 @@ void menuPause(QPainter &p)
     p.drawRoundedRect(QRectF(9.4, 2, 3.6, 12), 1, 1);
 }
 
+void menuJournal(QPainter &p)
+{
+    // A ledger with written lines and a red bookmark ribbon.
+    QLinearGradient g(0, 1, 0, 15);
+    g.setColorAt(0, QColor(0x40, 0x70, 0x50));
+    g.setColorAt(1, QColor(0x20, 0x48, 0x30));
+    p.setPen(QPen(QColor(0x10, 0x30, 0x18), 0.8));
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(2, 1, 12, 14), 1.2, 1.2);
+    p.setBrush(QColor(0xfc, 0xfa, 0xf0));
+    p.setPen(QPen(QColor(0x80, 0x80, 0x70), 0.6));
+    p.drawRect(QRectF(4.5, 2.5, 8.5, 11));
+    p.setPen(QPen(QColor(0x40, 0x50, 0x90), 0.9, Qt::SolidLine, Qt::FlatCap));
+    for (int i = 0; i < 4; ++i)
+        p.drawLine(QPointF(6, 5 + 2.2 * i), QPointF(i % 2 ? 10 : 11.8, 5 + 2.2 * i));
+    QPolygonF ribbon;
+    ribbon << QPointF(10, 0.5) << QPointF(12, 0.5) << QPointF(12, 6) << QPointF(11, 5)
+           << QPointF(10, 6);
+    p.setPen(QPen(QColor(0x80, 0x08, 0x08), 0.5));
+    p.setBrush(QColor(0xe0, 0x28, 0x20));
+    p.drawPolygon(ribbon);
+}
+
 const PaintFn menuPainters[TIcons::menuIconCount] = {
-    menuConnect, menuDisconnect, menuPreferences, menuBack, menuAway, menuHome, menuQuit, menuPause,
+    menuConnect, menuDisconnect, menuPreferences, menuBack,    menuAway,
+    menuHome,    menuQuit,       menuPause,       menuJournal,
 };
 
 // ---- preferences tab icons (16x16) ----------------------------------------

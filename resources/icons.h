@@ -17,9 +17,10 @@ enum MenuImage : int {
     HomeImage = 5,
     QuitImage = 6,
     PauseChatImage = 7,
+    JournalImage = 8,
 };
 QIcon menuIcon(int index);
-constexpr int menuIconCount = 8;
+constexpr int menuIconCount = 9;
 
 // User list images, 28x14 logical, transparent background: 0 BLIZZARD,
 // 1 b.net, 2 gavel, 3 megaphone, 4 sunglasses, 5 red X, 6 PGL OFFICIAL,

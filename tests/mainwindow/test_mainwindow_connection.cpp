@@ -71,8 +71,8 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         const QList<QAction *> items = m.menuBar()->actions();
         const QStringList captions = {"Connect", "Disconnect", "Preferences", "Pause Chat",
-                                      "&Away",   "Home",       "Quit"};
-        const QList<int> images = {0, 1, 2, 7, 4, 5, 6};
+                                      "&Away",   "Home",       "Journal",     "Quit"};
+        const QList<int> images = {0, 1, 2, 7, 4, 5, 8, 6};
         QCOMPARE(items.size(), captions.size());
         for (int i = 0; i < items.size(); ++i) {
             QCOMPARE(items[i]->text(), captions[i]);

@@ -302,8 +302,8 @@ private Q_SLOTS:
         QVERIFY(TIcons::userIcon(19).isNull());
         QVERIFY(!TIcons::stateImage(2).isNull());
         QVERIFY(TIcons::stateImage(3).isNull());
-        QVERIFY(!TIcons::menuIcon(7).isNull());
-        QVERIFY(TIcons::menuIcon(8).isNull());
+        QVERIFY(!TIcons::menuIcon(8).isNull());
+        QVERIFY(TIcons::menuIcon(9).isNull());
         QVERIFY(!TIcons::tabIcon(8).isNull());
         QVERIFY(TIcons::tabIcon(9).isNull());
     }

@@ -1,0 +1,117 @@
+// Shows the "Moderation Journal" window and the trigger tester over a
+// journal of a few entries, and saves them as
+// <folder>/journal.png and <folder>/tester.png (at the screen's device
+// pixel ratio):
+//   journal_screenshots [folder]   (default /tmp)
+// QT_SCALE_FACTOR=2 gives the 200% pictures.
+#include "mainwindow/Tmain.h"
+#include "mainwindow/journalwindow.h"
+#include "preferences/Toptions.h"
+#include "preferences/triggertesterdialog.h"
+#include "rules/journal.h"
+#include "support/scripteddialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+void settle()
+{
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+bool save(QWidget *w, const QString &path)
+{
+    const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "saved" : "FAILED", qPrintable(path));
+    return ok;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString folder =
+        argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : QStringLiteral("/tmp");
+    QTemporaryDir scratch;
+    QDir::setCurrent(scratch.path());
+    QFile conf(QStringLiteral("tressel.conf"));
+    if (!conf.open(QIODevice::WriteOnly))
+        return 1;
+    conf.write(
+        "username=Tresseler\r\nsquelchFlooders=1\r\nsquelchUc=1\r\nucPercentage=70\r\n"
+        "autoAction=0\r\nminLineLength=5\r\ntriggerPhrase=(?i)buy\\s+gold\r\n"
+        "triggerPhrase=^free .*items\r\ntriggerPhrase=www\\.[a-z]+\\.com\r\nsafe=Arthas\r\n");
+    conf.close();
+    using namespace journal;
+    const auto at = [](int s) {
+        return QDateTime(QDate(2026, 12, 8), QTime(21, 14, 3)).addSecs(s).toString(timeFormat);
+    };
+    QByteArray bytes;
+    const Entry entries[] = {
+        {at(0), permasquelchAction, "GoldSeller", "Trigger Phrase/Trigger Phrase",
+         "(?i)buy\\s+gold | www\\.[a-z]+\\.com", "BUY GOLD cheap at www.goldnow.com"},
+        {at(12), permasquelchAction, "l33t|{1ng", "L33t Username", "", ""},
+        {at(40), squelchAction, "Shouter", "Uppercase Characters", "", "WHY IS NOBODY ANSWERING"},
+        {at(41), ignoreAction, "SpamBot", "Product CHAT", "", ""},
+        {at(95), permasquelchAction, "Repeater", "Flooding", "", "join my game"},
+        {at(130), squelchAction, "Arthas", "Manual", "", ""},
+        {at(131), unsquelchAction, "Arthas", "Undo", at(130), ""},
+        {at(300), permasquelchAction, "Kelthuzad", "Manually Permasquelched", "", ""},
+        {at(305), permasquelchAction, "ItemGiver", "Trigger Phrase", "^free .*items",
+         "free shiny items for all"},
+    };
+    for (const Entry &e : entries)
+        bytes += formatEntry(e);
+    QFile journalFile(QStringLiteral("journal.log"));
+    if (!journalFile.open(QIODevice::WriteOnly))
+        return 1;
+    journalFile.write(bytes);
+    journalFile.close();
+    QFile brx(QStringLiteral("brx.conf"));
+    if (brx.open(QIODevice::WriteOnly))
+        brx.write("CHATGoldSeller\r\nCHATl33t|{1ng\r\nCHATRepeater\r\nCHATKelthuzad\r\n"
+                  "CHATItemGiver\r\n");
+    brx.close();
+
+    ScriptedDialogs silent;
+    silent.onAsked = [](const ScriptedDialogs::Asked &a) {
+        if (a.kind == QLatin1String("error"))
+            std::fprintf(stderr, "error box: %s\n", qPrintable(a.text));
+    };
+    Tmain main;
+    main.terminate = [] {};
+    main.show();
+    settle();
+    for (const char *line : {"buy gold here, cheapest prices", "anyone up for a game?",
+                             "BUY GOLD NOW at www.goldnow.com", "gg all", "where to buy gold?"})
+        main.processTalk(QStringLiteral("Peasant"), QString::fromLatin1(line));
+    main.processTalk(QStringLiteral("Arthas"), QStringLiteral("I never buy gold, honest"));
+    main.JournalClick();
+    TJournalWindow *j = main.journalWindow();
+    j->resize(980, 380);
+    settle();
+    // A row whose undo the window explains.
+    j->table->selectRow(1);
+    settle();
+    int failures = 0;
+    failures += !save(j, folder + QStringLiteral("/journal.png"));
+    j->table->selectRow(0);
+    settle();
+    TTriggerTesterDialog *d =
+        main.options->openTriggerTester(j, -1, QStringLiteral("(?i)buy\\s+gold"),
+                                        QStringLiteral("BUY GOLD cheap at www.goldnow.com"));
+    settle();
+    failures += !save(d, folder + QStringLiteral("/tester.png"));
+    return failures;
+}
