@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,7 +90,11 @@ void TAppendFile::close()
 
 void TAppendFile::append(const QByteArray &bytes)
 {
-    if (m_fd >= 0) {
+    const long long nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+    if (m_fd >= 0 && nowMs - m_checkedMs >= 1000) {
+        m_checkedMs = nowMs;
         struct stat st {};
         if (::fstat(m_fd, &st) != 0 || st.st_nlink == 0)
             close(); // gone from the folder: start a new file
@@ -99,6 +104,7 @@ void TAppendFile::append(const QByteArray &bytes)
                       O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, ownerOnlyMode);
         if (m_fd < 0)
             throw TInOutError::fromErrno(errno);
+        m_checkedMs = nowMs;
     }
     try {
         writeAll(m_fd, bytes);

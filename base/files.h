@@ -29,7 +29,8 @@ void replacePrivateFile(const QString &fileName, const QByteArray &bytes,
 // A file appended to often (the moderation journal): held open between
 // appends, each append one write that is on disk (in the system's cache)
 // when it returns. Created readable and writable by the owner alone. When
-// the file is deleted meanwhile, the next append makes a new one. Failures
+// the file is deleted meanwhile, an append a second later or more makes a
+// new one (looking on every append would cost a flood dearly). Failures
 // raise TInOutError and close the file; the next append opens it again.
 class TAppendFile {
 public:
@@ -43,6 +44,7 @@ public:
 private:
     QString m_name;
     int m_fd = -1;
+    long long m_checkedMs = 0; // when the open file was last looked at (steady clock)
 };
 
 // The permission bits of an existing file (symbolic links followed), or -1.

@@ -86,13 +86,12 @@ void caseJournalOverhead()
     on.main->options->keepJournal->setChecked(true);
     std::vector<double> ratios;
     double best[2] = {1e300, 1e300};
-    for (int round = 0; round < 9; ++round) {
+    for (int round = 0; round < 9; ++round) { // 9: the count of entries below
         double took[2] = {0, 0};
         for (int turn = 0; turn < 2; ++turn) {
             const int k = round % 2 ? 1 - turn : turn;
             Tmain *m = (k ? on : off).main.get();
             m->chat->clear();
-            QFile::remove((k ? on : off).path(QStringLiteral("journal.log")));
             for (const char *who : senders)
                 m->bnet->OnDataReceived(
                     QStringLiteral("1001 USER %1 0010 [CHAT]").arg(QLatin1String(who)));
@@ -101,10 +100,14 @@ void caseJournalOverhead()
             int at = 0;
             for (const QString &line : flood) {
                 m->bnet->OnDataReceived(line);
+                // A read's worth of lines, then the event loop's pass (the
+                // journal writes the rest of a pass's entries at its end).
                 // Not connected: a tick drops the waiting "/squelch " lines,
                 // as a connected client would send them.
-                if (++at % 1000 == 0)
+                if (++at % 1000 == 0) {
                     m->process->floodTimerTick();
+                    QCoreApplication::processEvents();
+                }
             }
             took[k] = double(t.nsecsElapsed());
             best[k] = std::min(best[k], took[k]);
@@ -114,7 +117,7 @@ void caseJournalOverhead()
     }
     QFile journal(on.path(QStringLiteral("journal.log")));
     const qint64 entries = journal.open(QIODevice::ReadOnly) ? journal.readAll().count("\r\n") : -1;
-    result("journal_entries_per_flood", double(entries));
+    result("journal_entries_per_flood", double(entries) / 9);
     result("journal_off_lines_per_s", lines / (best[0] / 1e9));
     result("journal_on_lines_per_s", lines / (best[1] / 1e9));
     std::sort(ratios.begin(), ratios.end());
@@ -138,7 +141,7 @@ void caseTester()
     std::vector<double> ms;
     for (int i = 0; i < 20; ++i) {
         // A changed pattern each time, so nothing is reused from the last one.
-        d->pattern->setText(QStringLiteral("(?i)cheap\\s+gold%1?").arg(i));
+        d->pattern->setText(QStringLiteral("(?i)cheap\\s+gold(?:%1)?").arg(i));
         QElapsedTimer t;
         t.start();
         d->evaluateNow();

@@ -14,7 +14,9 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QMetaObject>
 #include <deque>
+#include <utility>
 
 using namespace journal;
 
@@ -24,8 +26,60 @@ constexpr size_t judgedKept = 1000;
 } // namespace
 
 struct Tmain::JournalState : QObject {
+    ~JournalState() override
+    {
+        guarded([this] { flush(); });
+    }
+    // The first entry of a pass of the event loop goes to the file at once;
+    // more in the same pass (a flood's verdicts in one read) wait for the
+    // end of the pass and go in one write, so that a flood costs one write
+    // per read instead of one per entry.
+    void write(const QByteArray &bytes)
+    {
+        if (flushQueued) {
+            pending += bytes;
+            return;
+        }
+        flushQueued = true;
+        QMetaObject::invokeMethod(
+            this, [this] { guarded([this] { flushReporting(); }); }, Qt::QueuedConnection);
+        file.append(bytes);
+    }
+    void flush()
+    {
+        flushQueued = false;
+        if (pending.isEmpty())
+            return;
+        const QByteArray bytes = std::exchange(pending, QByteArray());
+        file.append(bytes);
+    }
+    void flushReporting()
+    {
+        try {
+            flush();
+        } catch (const TError &e) {
+            reportFailure(e.text());
+        }
+    }
+    // Once, until the setting is switched again; the actions stand.
+    void reportFailure(const QString &why)
+    {
+        if (failureReported)
+            return;
+        failureReported = true;
+        reportError(QStringLiteral("The moderation journal %1 cannot be written (%2). Squelch "
+                                   "actions go on, but are not journalled there until this is "
+                                   "fixed; this is said only once")
+                        .arg(journalFileName, why));
+    }
+
     TAppendFile file{journalFileName};
+    QByteArray pending;
+    bool flushQueued = false;
     bool failureReported = false;
+    // The time field of the last entry: a flood writes many in one second.
+    qint64 stampSecond = -1;
+    QString stamp;
     std::deque<triggertester::JudgedLine> judged; // oldest first
 };
 
@@ -46,18 +100,17 @@ void Tmain::journalAction(const QString &action, const QString &name, const QStr
 {
     if (!options->keepJournal->isChecked())
         return;
-    const Entry entry{currentDateTime().toString(timeFormat), action, name, reason, detail, text};
+    const QDateTime now = currentDateTime();
+    const qint64 second = now.toSecsSinceEpoch();
+    if (second != m_journal->stampSecond) {
+        m_journal->stampSecond = second;
+        m_journal->stamp = now.toString(timeFormat);
+    }
+    const Entry entry{m_journal->stamp, action, name, reason, detail, text};
     try {
-        m_journal->file.append(formatEntry(entry));
+        m_journal->write(formatEntry(entry));
     } catch (const TError &e) {
-        // Once, until the setting is switched again; the action stands.
-        if (!m_journal->failureReported) {
-            m_journal->failureReported = true;
-            reportError(QStringLiteral("The moderation journal %1 cannot be written (%2). "
-                                       "Squelch actions go on, but are not journalled there "
-                                       "until this is fixed; this is said only once")
-                            .arg(journalFileName, e.text()));
-        }
+        m_journal->reportFailure(e.text());
     }
     if (m_journalWindow)
         m_journalWindow->model->append(entry);
@@ -79,6 +132,8 @@ void Tmain::JournalClick()
         m_journalWindow = new TJournalWindow(this);
         connect(options->keepJournal, &QCheckBox::toggled, m_journal,
                 [state = m_journal] { state->failureReported = false; });
+        // Entries of this pass still waiting belong in what is read.
+        m_journal->flushReporting();
         if (QFileInfo::exists(journalFileName)) {
             try {
                 m_journalWindow->loadBytes(readWholeFile(journalFileName));

@@ -36,8 +36,12 @@ QString cleanField(const QString &field)
 
 QByteArray formatEntry(const Entry &e)
 {
-    QByteArray out;
     const QString *fields[] = {&e.time, &e.action, &e.name, &e.reason, &e.detail, &e.text};
+    qsizetype size = 7;
+    for (const QString *f : fields)
+        size += f->size();
+    QByteArray out;
+    out.reserve(size);
     bool first = true;
     for (const QString *f : fields) {
         if (!first)
@@ -45,14 +49,20 @@ QByteArray formatEntry(const Entry &e)
         first = false;
         // Byte strings hold one byte per char; anything wider is the
         // client's own text and goes as UTF-8.
-        const QString clean = cleanField(*f);
         bool narrow = true;
-        for (const QChar ch : clean)
+        for (const QChar ch : *f)
             if (ch.unicode() > 0xFF) {
                 narrow = false;
                 break;
             }
-        out += narrow ? clean.toLatin1() : clean.toUtf8();
+        if (!narrow) {
+            out += cleanField(*f).toUtf8();
+            continue;
+        }
+        for (const QChar ch : *f) {
+            const ushort c = ch.unicode();
+            out += c == '\t' || c == '\r' || c == '\n' ? ' ' : char(c);
+        }
     }
     out += "\r\n";
     return out;
@@ -65,9 +75,27 @@ bool knownAction(const QString &a)
            a == unsquelchAction || a == ignoreAction || a == whoisAction;
 }
 
+// yyyy-MM-dd HH:mm:ss, a real date and time of day. By hand: a file of
+// ten thousand lines is read each time the window first opens.
 bool validTime(const QString &t)
 {
-    return t.size() == timeFormat.size() && QDateTime::fromString(t, timeFormat).isValid();
+    if (t.size() != 19)
+        return false;
+    int v[6] = {};
+    static const int starts[] = {0, 5, 8, 11, 14, 17};
+    static const int lengths[] = {4, 2, 2, 2, 2, 2};
+    static const char seps[] = {'-', '-', ' ', ':', ':'};
+    for (int f = 0; f < 6; ++f) {
+        for (int i = starts[f]; i < starts[f] + lengths[f]; ++i) {
+            const ushort c = t[i].unicode();
+            if (c < '0' || c > '9')
+                return false;
+            v[f] = v[f] * 10 + (c - '0');
+        }
+        if (f < 5 && t[starts[f] + lengths[f]] != QLatin1Char(seps[f]))
+            return false;
+    }
+    return QDate::isValid(v[0], v[1], v[2]) && QTime::isValid(v[3], v[4], v[5]);
 }
 } // namespace
 

@@ -47,7 +47,12 @@ public:
     {
         return journal::formatEntry({time, action, name, reason, detail, text});
     }
-    static QByteArray journalBytes() { return readFile(QStringLiteral("journal.log")); }
+    // After the pass of the event loop in which the entries were made.
+    static QByteArray journalBytes()
+    {
+        QCoreApplication::processEvents();
+        return readFile(QStringLiteral("journal.log"));
+    }
 
     void selectUser(const QString &name)
     {
