@@ -43,10 +43,11 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table->horizontalHeader()->setStretchLastSection(true);
-    const int w = table->fontMetrics().averageCharWidth();
-    const int widths[] = {20, 15, 16, 28, 20};
+    const QFontMetrics fm = table->fontMetrics();
+    const char *const samples[] = {"2026-12-08 21:14:03", "permasquelch (undone)", "MemberNameLong",
+                                   "Uppercase Characters/Trigger", "(?i)buy gold | www.x"};
     for (int c = 0; c < 5; ++c)
-        table->setColumnWidth(c, widths[c] * w);
+        table->setColumnWidth(c, fm.horizontalAdvance(QLatin1String(samples[c])) + 16);
 
     filterEdit = new QLineEdit;
     filterEdit->setObjectName(QStringLiteral("journalFilter"));

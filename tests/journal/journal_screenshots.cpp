@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
@@ -99,7 +100,7 @@ int main(int argc, char **argv)
     main.processTalk(QStringLiteral("Arthas"), QStringLiteral("I never buy gold, honest"));
     main.JournalClick();
     TJournalWindow *j = main.journalWindow();
-    j->resize(980, 380);
+    j->resize(1100, 380);
     settle();
     // A row whose undo the window explains.
     j->table->selectRow(1);
@@ -108,9 +109,11 @@ int main(int argc, char **argv)
     failures += !save(j, folder + QStringLiteral("/journal.png"));
     j->table->selectRow(0);
     settle();
-    TTriggerTesterDialog *d =
-        main.options->openTriggerTester(j, -1, QStringLiteral("(?i)buy\\s+gold"),
-                                        QStringLiteral("BUY GOLD cheap at www.goldnow.com"));
+    // As the window's Test... opens it: the entry's first phrase and its text.
+    j->testButton->click();
+    auto *d = j->findChild<TTriggerTesterDialog *>();
+    if (!d)
+        return 1;
     settle();
     failures += !save(d, folder + QStringLiteral("/tester.png"));
     return failures;
