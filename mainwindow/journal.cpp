@@ -77,6 +77,7 @@ struct Tmain::JournalState : QObject {
     QByteArray pending;
     bool flushQueued = false;
     bool failureReported = false;
+    bool watchingSetting = false;
     // The time field of the last entry: a flood writes many in one second.
     qint64 stampSecond = -1;
     QString stamp;
@@ -98,6 +99,13 @@ void Tmain::setupJournal()
 void Tmain::journalAction(const QString &action, const QString &name, const QString &reason,
                           const QString &detail, const QString &text)
 {
+    if (!m_journal->watchingSetting) {
+        // The dialog comes after this window. Switched again, a journal
+        // that failed may say so once more.
+        m_journal->watchingSetting = true;
+        connect(options->keepJournal, &QCheckBox::toggled, m_journal,
+                [state = m_journal] { state->failureReported = false; });
+    }
     if (!options->keepJournal->isChecked())
         return;
     const QDateTime now = currentDateTime();
@@ -130,8 +138,6 @@ void Tmain::JournalClick()
 {
     if (!m_journalWindow) {
         m_journalWindow = new TJournalWindow(this);
-        connect(options->keepJournal, &QCheckBox::toggled, m_journal,
-                [state = m_journal] { state->failureReported = false; });
         // Entries of this pass still waiting belong in what is read.
         m_journal->flushReporting();
         if (QFileInfo::exists(journalFileName)) {

@@ -506,6 +506,14 @@ void TestJournalWindow::failingJournalFile()
     QCOMPARE(j->model->rowCount(), 1);
     w.runQueuedCalls();
     QCOMPARE(w.dialogs.errors().size(), 1);
+    // Switched off and on again, it may say so once more.
+    m.options->keepJournal->setChecked(false);
+    m.options->keepJournal->setChecked(true);
+    m.parseCommand(QStringLiteral("/brx gus"));
+    m.parseCommand(QStringLiteral("/brx hal"));
+    QTRY_COMPARE(w.dialogs.errors().size(), 2);
+    w.runQueuedCalls();
+    QCOMPARE(w.dialogs.errors().size(), 2);
 
     // Lines that are not entries are counted in the window, not dropped silently.
     QVERIFY(QDir().rmdir(QStringLiteral("journal.log")));
