@@ -119,7 +119,9 @@ Loaded parseJournal(const QByteArray &bytes, int keep)
         if (line.isEmpty())
             continue;
         const QStringList f = line.split(QLatin1Char('\t'));
-        if (f.size() != 6 || !validTime(f[0]) || !knownAction(f[1]) || f[2].isEmpty()) {
+        // The journal never writes a CR inside a line.
+        if (f.size() != 6 || line.contains(QLatin1Char('\r')) || !validTime(f[0]) ||
+            !knownAction(f[1]) || f[2].isEmpty()) {
             if (out.malformed++ == 0)
                 out.firstMalformed = lineNo;
             continue;

@@ -51,9 +51,10 @@ private Q_SLOTS:
             "2026-12-08 14:05:09\tkick\tx\t\t\t\r\n" +                           // no such action
             "2026-12-08 14:05:09\tsquelch\t\t\t\t\r\n" +                         // no name
             "2026-12-08 14:05:09\tsquelch\tx\t\t\t\t\r\n" +                      // seven fields
-            "\r\n" + good + "2026-12-08 14:05:09\tunsquelch\tlast\tManual\t\t";  // no CR LF
+            "2026-12-08 14:05:09\tsquelch\tx\r\t\t\t\r\r\n" + // a CR inside, another before CR LF
+            "\r\n" + good + "2026-12-08 14:05:09\tunsquelch\tlast\tManual\t\t"; // no CR LF
         const Loaded l = parseJournal(bytes);
-        QCOMPARE(l.malformed, 5);
+        QCOMPARE(l.malformed, 6);
         QCOMPARE(l.firstMalformed, 2);
         QCOMPARE(l.entries.size(), size_t(3));
         QCOMPARE(l.entries[2].name, QStringLiteral("last"));
