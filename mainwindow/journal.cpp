@@ -2,7 +2,6 @@
 // taken on the user's behalf or by the user, the journal window and undo.
 #include "mainwindow/Tmain.h"
 #include "mainwindow/journalwindow.h"
-#include "mainwindow/labels.h"
 
 #include "base/clock.h"
 #include "base/errors.h"

@@ -230,11 +230,11 @@ void TJournalWindow::countRows(int first, int last)
 
 void TJournalWindow::showCounts()
 {
-    QStringList parts;
+    QStringList perReason;
     for (auto it = m_counts.constBegin(); it != m_counts.constEnd(); ++it)
-        parts << QStringLiteral("%1: %2").arg(TText::decode(it.key())).arg(it.value());
-    counts->setText(parts.isEmpty() ? QStringLiteral("No entries shown.")
-                                    : parts.join(QStringLiteral("    ")));
+        perReason << QStringLiteral("%1: %2").arg(TText::decode(it.key())).arg(it.value());
+    counts->setText(perReason.isEmpty() ? QStringLiteral("No entries shown.")
+                                        : perReason.join(QStringLiteral("    ")));
 }
 
 void TJournalWindow::showEvent(QShowEvent *event)
