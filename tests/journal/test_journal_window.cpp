@@ -43,6 +43,8 @@ void TestJournalWindow::eachActionWritesItsEntry()
     expected += w.line(w.stamp(), permasquelchAction, QStringLiteral("bob"),
                        QStringLiteral("Trigger Phrase/Trigger Phrase"),
                        QStringLiteral("eg+s | spam"), QStringLiteral("spam and eggs here \xe9"));
+    // The first entry of a pass of the event loop is on disk at once.
+    QCOMPARE(w.readFile(QStringLiteral("journal.log")), expected);
     QCOMPARE(w.journalBytes(), expected);
     QCOMPARE(fileMode(QStringLiteral("journal.log")), 0600);
 
@@ -137,6 +139,15 @@ void TestJournalWindow::eachActionWritesItsEntry()
         w.line(w.stamp(), permasquelchAction, QStringLiteral("lou"),
                QStringLiteral("Uppercase Characters"), QString(), QStringLiteral("LOUD AND CLEAR"));
     QCOMPARE(w.journalBytes(), expected);
+
+    // Entries still waiting for the end of their pass are written when the
+    // program ends.
+    m.parseCommand(QStringLiteral("/brx ned"));
+    m.parseCommand(QStringLiteral("/brx ora"));
+    expected += w.line(w.stamp(), permasquelchAction, QStringLiteral("ned"), manual);
+    expected += w.line(w.stamp(), permasquelchAction, QStringLiteral("ora"), manual);
+    w.main.reset();
+    QCOMPARE(w.readFile(QStringLiteral("journal.log")), expected);
 }
 
 void TestJournalWindow::nothingChangedNothingWritten()
