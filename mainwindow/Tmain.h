@@ -17,6 +17,8 @@ class QPushButton;
 class QTimer;
 class QTreeWidget;
 class TBnetChat;
+class TFindBar;
+class TTranscriptView;
 class TChatInterface;
 class Toptions;
 
@@ -85,8 +87,10 @@ public:
     // label and message are bytes: the pane shows each decoded on its own,
     // the chat log gets them as they are. shownLabel, when given, is the
     // label as shown instead (a label made of pieces decoded one by one).
+    // mention: the line names the user and is marked (chat pane only).
     void writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
-                   const QColor &colour, const QString &shownLabel = QString());
+                   const QColor &colour, const QString &shownLabel = QString(),
+                   bool mention = false);
     void appendChatLog(const QString &line);
     // The colours set for labels and for the "Error:" label.
     QColor labelColour() const;
@@ -125,6 +129,7 @@ private:
     // Lines the server sends before it names the user ("Login failed.").
     void processUnHandled(const QString &line);
     bool m_uniqueNameSeen = false;
+    QString m_uniqueName; // as the gateway named the user on this connection
 
 public:
     // --- Input line and commands (input.cpp) -----------------------------
@@ -248,6 +253,34 @@ private:
     void runAutosquelchPrompt(const QString &user);
     struct AutosquelchState;
     AutosquelchState *m_autosquelch = nullptr; // a child of the window
+
+public:
+    // --- Comforts (comforts.cpp) -----------------------------------------
+    // The chat pane as the transcript view (null for other panes).
+    TTranscriptView *chatView() const;
+    // Up/Down (history) and Tab (completion) in the input line; true when
+    // the key was used.
+    bool inputComfortKey(int key, Qt::KeyboardModifiers modifiers);
+    void applyComfortSettings();
+    void openFindBar();
+    void closeFindBar();
+    bool findBarOpen() const;
+    TFindBar *findBar() const;
+    // The name lines mention: the gateway's name for the user on this
+    // connection, else the account name (bytes).
+    QString ownName() const;
+    // Whether a line from user names the user (and marking is on).
+    bool isMention(const QString &user, const QString &message) const;
+
+private:
+    void setupComforts();
+    void completeInput();
+    void rememberSent(const QString &shownText);
+    void findTextChanged();
+    void findStep(bool forward);
+    void chatMenuRequested(const QPoint &pos);
+    struct ComfortState;
+    ComfortState *m_comforts = nullptr;
 
 public:
     // --- User list actions (userlistactions.cpp) -------------------------

@@ -81,6 +81,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupAutosquelch();
     setupInputLine();
     setupUserList();
+    setupComforts();
     wireEvents();
 
     resize(startWidth, startHeight);
@@ -88,6 +89,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
         move(screen->availableGeometry().center() - rect().center());
     guardedCall([this] { FormCreate(); });
     startOptions();
+    applyComfortSettings();
     timer->start();
 }
 
@@ -159,7 +161,7 @@ void Tmain::createControls()
     SelectAll1 = chatMenu->addAction(QStringLiteral("Select All"));
     chat->widget()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chat->widget(), &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { chatMenu->popup(chat->widget()->mapToGlobal(pos)); });
+            [this](const QPoint &pos) { chatMenuRequested(pos); });
 
     whisperMenu = new QMenu(this);
     dispWhisper = whisperMenu->addAction(QStringLiteral("Display whispers here"));
@@ -293,6 +295,7 @@ void Tmain::startOptions()
             [this] { m_rawLogWarned = false; });
     // After the dialog's own OK handler, which was connected first.
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyQuotaSettings(); }));
+    connect(options->ok, &QPushButton::clicked, this, guard([this] { applyComfortSettings(); }));
     // Created hidden; its show handler reads the configuration file now.
     guardedCall([this] { options->FormShow(); });
 }

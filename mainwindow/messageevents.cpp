@@ -53,7 +53,7 @@ void Tmain::processTalk(const QString &user, const QString &text)
     if (show) {
         line = applyAntiCensor(line);
         writeLine(chat, QLatin1Char('<') + user + QLatin1Char('>'), line,
-                  options->name_colour->selected());
+                  options->name_colour->selected(), QString(), isMention(user, line));
     }
     autosquelchFollowUp(user, line);
     if (text.startsWith(reportinPrefix) && user == QLatin1String("Tressel"))
@@ -73,7 +73,8 @@ void Tmain::processEmote(const QString &user, const QString &text)
                   QStringLiteral("* ") + user + QLatin1Char(' ') + line + QStringLiteral(" *"),
                   QString(), options->emote_colour->selected(),
                   QStringLiteral("* ") + TText::decode(user) + QLatin1Char(' ') +
-                      TText::decode(line) + QStringLiteral(" *"));
+                      TText::decode(line) + QStringLiteral(" *"),
+                  isMention(user, line));
     }
     autosquelchFollowUp(user, line);
 }
