@@ -171,6 +171,7 @@ void Tmain::openFindBar()
         return;
     // While it is open new lines leave the view and the selection alone.
     view->setHoldView(true);
+    view->reserveTop(m_comforts->findBar->sizeHint().height());
     m_comforts->findBar->open();
     if (!m_comforts->findBar->text().isEmpty())
         findTextChanged();
@@ -182,6 +183,7 @@ void Tmain::closeFindBar()
     if (!view)
         return;
     m_comforts->findBar->hide();
+    view->reserveTop(0);
     view->clearSearch();
     view->setHoldView(false);
     text->setFocus();

@@ -76,6 +76,8 @@ public:
     void goToMatch(int index);
     // The first line wholly on screen.
     int topLine() const;
+    // Keeps a strip of this height free above the text (for the find bar).
+    void reserveTop(int pixels) { setViewportMargins(0, pixels, 0, 0); }
 
     // Held, new lines do not move the view or drop the selection; a marker
     // says when some arrived below what is shown. Let go, the pane goes
@@ -173,7 +175,7 @@ private:
     mutable QList<Shown> m_shown;
     mutable bool m_shownValid = false;
 
-    QColor m_markColour = QColor(166, 202, 240);
+    QColor m_markColour = QColor(192, 220, 192);
     bool m_linksShown = false;
     bool m_pressOnLink = false;
     TLinkSpan m_pressedLink;

@@ -87,11 +87,12 @@ void TFindBar::place()
     QWidget *p = parentWidget();
     if (!p)
         return;
-    const QSize hint = sizeHint();
-    // Clear of the pane's scroll bar, over the top right of the text.
+    // Across the top of the pane, in the strip its text leaves free, clear
+    // of the scroll bar.
+    const auto *frame = qobject_cast<const QFrame *>(p);
+    const int edge = frame ? frame->frameWidth() : 0;
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const int w = std::min(std::max(hint.width(), 360), p->width() - scrollBar - 4);
-    setGeometry(p->width() - scrollBar - 2 - w, 2, w, hint.height());
+    setGeometry(edge, edge, std::max(0, p->width() - 2 * edge - scrollBar), sizeHint().height());
     raise();
 }
 

@@ -22,7 +22,7 @@ public:
 
     // "n of m", "No matches" or nothing (no text).
     void showCount(int current, int total);
-    // Shows the bar over the top right of its parent and takes the focus.
+    // Shows the bar across the top of its parent and takes the focus.
     void open();
     // Puts the bar back in its place after the parent changed size.
     void place();
