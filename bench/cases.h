@@ -13,6 +13,9 @@ void caseBurst();
 void caseIdle();
 void caseSquelchList();
 void caseSoak(int seconds);
+// comforts.cpp
+void caseSearch();
+void caseComforts();
 
 // The trigger phrases of the moderated runs: none matches the flood's lines.
 QStringList benchTriggers(int count);

@@ -76,6 +76,10 @@ int runOne(const QStringList &a)
         caseIdle();
     else if (name == QLatin1String("squelch"))
         caseSquelchList();
+    else if (name == QLatin1String("search"))
+        caseSearch();
+    else if (name == QLatin1String("comforts"))
+        caseComforts();
     else if (name == QLatin1String("soak") && a.size() == 2)
         caseSoak(a[1].toInt());
     else

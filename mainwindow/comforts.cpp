@@ -24,6 +24,8 @@
 #include <QMenu>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 struct Tmain::ComfortState {
     TInputHistory history;
     TCompletion completion;
@@ -31,6 +33,10 @@ struct Tmain::ComfortState {
     QAction *findAction = nullptr;
     QAction *copyLink = nullptr;
     QString menuLink; // the address the chat menu was opened on
+    // The name mentions are looked for by, as bytes, whether it is ASCII,
+    // and as shown.
+    QString mentionName, mentionShown;
+    bool mentionAscii = false;
 };
 
 namespace {
@@ -243,5 +249,18 @@ bool Tmain::isMention(const QString &user, const QString &message) const
     const QString own = ownName();
     if (own.isEmpty() || user == own || isOwnName(user))
         return false;
-    return TLinks::mentions(TText::decode(message), TText::decode(own));
+    // Between a name and a line of plain ASCII the bytes are what is shown,
+    // and they are compared as they are (every line is checked, so the
+    // decoding is kept for the rest).
+    ComfortState &c = *m_comforts;
+    if (own != c.mentionName) {
+        c.mentionName = own;
+        c.mentionAscii =
+            std::all_of(own.cbegin(), own.cend(), [](QChar ch) { return ch.unicode() < 0x80; });
+        c.mentionShown = TText::decode(own);
+    }
+    if (c.mentionAscii &&
+        std::all_of(message.cbegin(), message.cend(), [](QChar ch) { return ch.unicode() < 0x80; }))
+        return TLinks::mentions(message, own);
+    return TLinks::mentions(TText::decode(message), c.mentionShown);
 }

@@ -1,6 +1,9 @@
 #include "rules/transcriptsearch.h"
 
 #include <algorithm>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -19,43 +22,91 @@ const FoldTable &foldTable()
     return table;
 }
 
+// The bytes a needle's first character can be in a narrow line: those that
+// fold to it (without case) or are it (with case). Usually one or two.
+struct FirstBytes {
+    uchar bytes[4];
+    int count = 0; // more than 4: every byte is tried
+};
+
+FirstBytes firstBytesOf(char16_t first, Qt::CaseSensitivity cs)
+{
+    FirstBytes f;
+    const char16_t *fold = foldTable().fold;
+    for (int b = 0; b < 256; ++b) {
+        if (cs == Qt::CaseSensitive ? b != first : fold[b] != first)
+            continue;
+        if (f.count < 4)
+            f.bytes[f.count] = uchar(b);
+        ++f.count;
+    }
+    return f;
+}
+
+// Whether the needle matches at d (the first byte is known to).
+inline bool restMatches(const uchar *d, const char16_t *want, int m, Qt::CaseSensitivity cs)
+{
+    const char16_t *fold = foldTable().fold;
+    int k = 1;
+    if (cs == Qt::CaseSensitive)
+        while (k < m && d[k] == want[k])
+            ++k;
+    else
+        while (k < m && fold[d[k]] == want[k])
+            ++k;
+    return k == m;
+}
+
 // Occurrences of needle in a line held as Latin-1 bytes. A byte matches a
 // needle character when both fold to the same character, as Qt compares
-// without case; with case, when they are the same character.
-void findNarrow(const char *data, int length, QStringView needle, QStringView folded,
+// without case; with case, when they are the same character. Candidates
+// for the first character are found sixteen bytes at a time.
+void findNarrow(const char *data, int length, int m, const char16_t *want, const FirstBytes &first,
                 Qt::CaseSensitivity cs, int line, QVector<TSearchMatch> &out)
 {
-    const int m = int(needle.size());
-    if (length < m)
+    if (length < m || first.count == 0)
         return;
     const uchar *d = reinterpret_cast<const uchar *>(data);
-    const char16_t *want = cs == Qt::CaseSensitive ? needle.utf16() : folded.utf16();
-    const char16_t *fold = foldTable().fold;
-    const char16_t first = want[0];
-    const int last = length - m;
-    if (cs == Qt::CaseSensitive) {
-        if (first > 0xFF)
-            return; // no byte is that character
-        for (int i = 0; i <= last; ++i) {
-            if (d[i] != first)
-                continue;
-            int k = 1;
-            while (k < m && d[i + k] == want[k])
-                ++k;
-            if (k == m) {
-                out.append({line, i, m});
-                i += m - 1;
+    const int last = length - m; // the last place a match can start
+    int i = 0;
+    const auto isFirst = [&](uchar b) {
+        for (int k = 0; k < first.count; ++k)
+            if (b == first.bytes[k])
+                return true;
+        return false;
+    };
+#ifdef __SSE2__
+    if (first.count <= 2) {
+        const __m128i a = _mm_set1_epi8(char(first.bytes[0]));
+        const __m128i b = _mm_set1_epi8(char(first.bytes[first.count - 1]));
+        while (i + 16 <= length && i <= last) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+            unsigned mask = unsigned(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b))));
+            int next = i + 16;
+            while (mask) {
+                const int at = i + __builtin_ctz(mask);
+                mask &= mask - 1;
+                if (at > last)
+                    break;
+                if (restMatches(d + at, want, m, cs)) {
+                    out.append({line, at, m});
+                    // Matches do not overlap: go on after this one.
+                    next = at + m;
+                    break;
+                }
             }
+            i = next;
         }
-        return;
     }
-    for (int i = 0; i <= last; ++i) {
-        if (fold[d[i]] != first)
+#endif
+    for (; i <= last; ++i) {
+        const bool candidate = first.count <= 4          ? isFirst(d[i])
+                               : cs == Qt::CaseSensitive ? d[i] == want[0]
+                                                         : foldTable().fold[d[i]] == want[0];
+        if (!candidate)
             continue;
-        int k = 1;
-        while (k < m && fold[d[i + k]] == want[k])
-            ++k;
-        if (k == m) {
+        if (restMatches(d + i, want, m, cs)) {
             out.append({line, i, m});
             i += m - 1;
         }
@@ -109,12 +160,16 @@ void TTranscriptSearch::searchLines(const TTranscriptStore &store, int from, int
     if (m_needle.isEmpty())
         return;
     const bool narrowWay = !m_folded.isEmpty() || m_cs == Qt::CaseSensitive;
+    const QString &want = m_cs == Qt::CaseSensitive ? m_needle : m_folded;
+    const FirstBytes first = narrowWay ? firstBytesOf(want.at(0).unicode(), m_cs) : FirstBytes();
+    const int m = int(m_needle.size());
     for (int i = std::max(0, from); i < to; ++i) {
         const TTranscriptStore::LineRef l = store.line(i);
-        if (l.length < m_needle.size())
+        if (l.length < m)
             continue;
         if (!l.wide && narrowWay) {
-            findNarrow(l.data, l.length, m_needle, m_folded, m_cs, i, m_matches);
+            findNarrow(l.data, l.length, m, reinterpret_cast<const char16_t *>(want.constData()),
+                       first, m_cs, i, m_matches);
             continue;
         }
         if (!l.wide) {

@@ -354,8 +354,17 @@ private Q_SLOTS:
         s.m.PauseChatClick();
         QTRY_VERIFY(MainWindowFixture::lastLine(s.m.chat).contains(QStringLiteral("held")));
         QVERIFY(s.view->isMarked(s.m.chat->lineCount() - 1));
+        // A name outside ASCII, named in another case, beside letters that
+        // are not ASCII either.
+        s.server.send("2010 NAME J\xc3\xb6rg\r\n");
+        s.talk("bob", "hi J\xc3\x96RG!");
+        QVERIFY(s.view->isMarked(s.m.chat->lineCount() - 1));
+        s.talk("bob", "\xc3\xa9j\xc3\xb6rg is a word of its own");
+        QVERIFY(!s.view->isMarked(s.m.chat->lineCount() - 1));
+        s.talk("bob", "alice is not the name now");
+        QVERIFY(!s.view->isMarked(s.m.chat->lineCount() - 1));
         s.m.options->markMentions->setChecked(false);
-        s.talk("bob", "alice again");
+        s.talk("bob", "j\xc3\xb6rg again");
         QVERIFY(!s.view->isMarked(s.m.chat->lineCount() - 1));
     }
 };

@@ -237,7 +237,7 @@ private Q_SLOTS:
             const int n = 1 + rng.bounded(20);
             for (int i = 0; i < n; ++i) {
                 QString line;
-                const int len = rng.bounded(30);
+                const int len = rng.bounded(70); // past one and several 16-byte blocks
                 // Half the lines Latin-1 only (stored narrow).
                 const int span = rng.bounded(2) ? 9 : int(alphabet.size());
                 for (int k = 0; k < len; ++k)
