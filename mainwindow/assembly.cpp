@@ -81,6 +81,8 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupAutosquelch();
     setupInputLine();
     setupUserList();
+    setupAttention();
+    setupReconnect();
     wireEvents();
 
     resize(startWidth, startHeight);
@@ -208,7 +210,7 @@ void Tmain::wireEvents()
     // The socket.
     bnet->OnConnect = [this] { bnetConnect(); };
     bnet->OnDisconnect = [this] { bnetDisconnect(); };
-    bnet->OnConnectClosed = [this] { bnetDisconnect(); };
+    bnet->OnConnectClosed = [this] { bnetConnectClosed(); };
     bnet->OnDataReceived = [this](const QString &line) { bnetDataReceived(line); };
     bnet->OnLogin = [this] { bnetLogin(); };
     bnet->OnSocketError = [this] { bnetSocketError(); };

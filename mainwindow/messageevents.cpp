@@ -20,7 +20,11 @@ const QString reportinPrefix = QStringLiteral(".reportin");
 const QString whisperSound = QStringLiteral("whisper.wav");
 } // namespace
 
-void Tmain::uniqueNameArrived() { m_uniqueNameSeen = true; }
+void Tmain::uniqueNameArrived()
+{
+    m_uniqueNameSeen = true;
+    loginThrough();
+}
 
 bool Tmain::isOwnName(const QString &user) const
 {
@@ -36,6 +40,8 @@ void Tmain::processUnHandled(const QString &line)
     if (m_uniqueNameSeen)
         return;
     writeLine(chat, TLabel::info, line, labelColour());
+    if (line.startsWith(QLatin1String("Login failed")))
+        loginRefused();
 }
 
 void Tmain::processTalk(const QString &user, const QString &text)
@@ -92,6 +98,7 @@ void Tmain::processWhisper(const QString &user, const QString &text)
     if (options->alertwhisper->isChecked())
         soundPlayer().play(whisperSound);
     envVars.lastWhisperer = user;
+    drawAttention(QStringLiteral("Whisper from ") + TText::decode(user), TText::decode(text));
 }
 
 void Tmain::processWhisperSent(const QString &user, const QString &text)
