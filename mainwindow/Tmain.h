@@ -3,6 +3,7 @@
 // behaviour area lives in a source file of its own in this folder.
 #include "mainwindow/envvars.h"
 #include "rules/anticensor.h"
+#include "rules/reconnectschedule.h"
 #include "rules/usertable.h"
 #include "widgets/ttranscriptpane.h"
 
@@ -271,6 +272,8 @@ public:
     QString ownName() const;
     // Whether a line from user names the user (and marking is on).
     bool isMention(const QString &user, const QString &message) const;
+    // A mention while the window is in the background draws attention.
+    void mentionAttention(const QString &user, const QString &message);
 
 private:
     void setupComforts();
@@ -310,6 +313,42 @@ private:
     void userAction(const std::function<void(const QString &)> &action);
     // The Alt+I box text.
     QString userInformation(const QString &name) const;
+
+public:
+    // --- Attention and reconnecting (attention.cpp, reconnect.cpp) -------
+    // While the window is not active (and the Advanced tab allows it), asks
+    // for the window's urgent hint and shows a desktop notification; title
+    // and body are text to show.
+    void drawAttention(const QString &title, const QString &body);
+    // How attention is drawn; tests replace them, and an empty one is skipped.
+    std::function<void()> alertWindow;
+    std::function<void(const QString &title, const QString &body)> notifyDesktop;
+
+    // A reconnect schedule is under way: from a lost link or a failed
+    // connect until a login goes through or the user ends it.
+    bool reconnecting() const { return m_reconnect.running(); }
+    // The wait is over: the next attempt.
+    void reconnectDue();
+    QTimer *reconnectTimer = nullptr;
+    // How long one second of the schedule lasts; tests shorten it.
+    int reconnectSecondMs = 1000;
+
+private:
+    void setupAttention();
+    void setupReconnect();
+    // Connects with the account and server in the preferences.
+    void openLink();
+    // The server closed the link, or a connect failed.
+    void linkLost();
+    void bnetConnectClosed();
+    // The server refused the login, or took it (it named the user).
+    void loginRefused();
+    void loginThrough();
+    // Ends the schedule; a non-empty why goes on a "Console:" line.
+    void endReconnect(const QString &why);
+    TReconnectSchedule m_reconnect;
+    bool m_loginRefused = false; // on this connection
+    class TDesktopNotifier *m_notifier = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;

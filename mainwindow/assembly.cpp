@@ -82,6 +82,8 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupInputLine();
     setupUserList();
     setupComforts();
+    setupAttention();
+    setupReconnect();
     wireEvents();
 
     resize(startWidth, startHeight);
@@ -210,7 +212,7 @@ void Tmain::wireEvents()
     // The socket.
     bnet->OnConnect = [this] { bnetConnect(); };
     bnet->OnDisconnect = [this] { bnetDisconnect(); };
-    bnet->OnConnectClosed = [this] { bnetDisconnect(); };
+    bnet->OnConnectClosed = [this] { bnetConnectClosed(); };
     bnet->OnDataReceived = [this](const QString &line) { bnetDataReceived(line); };
     bnet->OnLogin = [this] { bnetLogin(); };
     bnet->OnSocketError = [this] { bnetSocketError(); };

@@ -264,3 +264,8 @@ bool Tmain::isMention(const QString &user, const QString &message) const
         return TLinks::mentions(message, own);
     return TLinks::mentions(TText::decode(message), c.mentionShown);
 }
+
+void Tmain::mentionAttention(const QString &user, const QString &message)
+{
+    drawAttention(TText::decode(user) + QStringLiteral(" mentioned you"), TText::decode(message));
+}

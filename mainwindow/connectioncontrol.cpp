@@ -37,7 +37,8 @@ constexpr int antiIdleTicks = 600;
 void Tmain::setConnectedState(bool connected)
 {
     Connect->setEnabled(!connected);
-    Disconnect->setEnabled(connected);
+    // While a reconnect is pending, Disconnect ends it.
+    Disconnect->setEnabled(connected || reconnecting());
     Home->setEnabled(connected);
     PauseChat->setEnabled(connected);
     Away->setEnabled(connected);
@@ -47,6 +48,12 @@ void Tmain::setConnectedState(bool connected)
 
 void Tmain::ConnectClick()
 {
+    endReconnect(QString()); // the user connects now, not the schedule
+    openLink();
+}
+
+void Tmain::openLink()
+{
     applyQuotaSettings();
     // Name and password go out as bytes; the server is a host name to look up.
     process->UserName = options->bytesOf(options->username);
@@ -55,7 +62,11 @@ void Tmain::ConnectClick()
     bnet->Open();
 }
 
-void Tmain::DisconnectClick() { bnet->Close(); }
+void Tmain::DisconnectClick()
+{
+    endReconnect(QStringLiteral("Reconnecting stopped."));
+    bnet->Close();
+}
 
 void Tmain::applyQuotaSettings()
 {
@@ -118,8 +129,10 @@ void Tmain::HomeClick()
 
 void Tmain::QuitClick()
 {
-    if (FormCloseQuery())
+    if (FormCloseQuery()) {
+        endReconnect(QString());
         terminate();
+    }
 }
 
 bool Tmain::FormCloseQuery()
@@ -140,6 +153,7 @@ void Tmain::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+    endReconnect(QString());
     options->hide();
     terminate();
 }
@@ -147,6 +161,7 @@ void Tmain::closeEvent(QCloseEvent *event)
 void Tmain::bnetConnect()
 {
     m_uniqueNameSeen = false; // every connection starts before the gateway names us
+    m_loginRefused = false;
     const QColor label = labelColour();
     writeLine(chat, TLabel::console,
               QStringLiteral("Connecting to ") + TTextItem::ownText(bnet->Address) +
@@ -177,6 +192,9 @@ void Tmain::bnetSocketError()
     writeLine(chat, TLabel::consoleBlank, QStringLiteral("A socket error occured."), label);
     if (!bnet->SocketErrorText().isEmpty())
         writeLine(chat, TLabel::consoleBlank, TTextItem::ownText(bnet->SocketErrorText()), label);
+    // A connect that failed (an error on a live link ends in its close).
+    if (!bnet->Connected())
+        linkLost();
 }
 
 void Tmain::bnetDataReceived(const QString &DataString)

@@ -348,6 +348,21 @@ private Q_SLOTS:
         QVERIFY(s.view->isMarked(s.m.chat->lineCount() - 1));
         s.talk("alice", "I am alice"); // the user's own echo
         QVERIFY(!s.view->isMarked(s.m.chat->lineCount() - 1));
+        // In front, a mention draws no attention; behind another window it
+        // asks for the urgent hint and a notification.
+        QCOMPARE(s.f.alerts, 0);
+        QVERIFY(s.f.notifications.isEmpty());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        s.talk("bob", "alice, you there?");
+        s.talk("bob", "nobody named");
+        QCOMPARE(s.f.alerts, 1);
+        QCOMPARE(s.f.notifications, (QList<QStringList>{{QStringLiteral("bob mentioned you"),
+                                                         QStringLiteral("alice, you there?")}}));
+        s.m.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.m));
         s.m.PauseChatClick();
         s.server.send("1005 TALK bob 0010 \"alice: held\"\r\n");
         QTest::qWait(100);
