@@ -161,7 +161,7 @@ void caseComforts()
     // Alternating rounds, off then on, then on then off, so that a drift of
     // the machine falls on both alike; the ratio is off/on per pair.
     std::vector<double> ratios;
-    for (int round = 0; round < 6; ++round) {
+    for (int round = 0; round < 10; ++round) {
         const bool onFirst = round % 2;
         const double a = floodRate(onFirst, 200000);
         const double b = floodRate(!onFirst, 200000);

@@ -269,6 +269,8 @@ int main(int argc, char *argv[])
     const Results squelch = runCase({QStringLiteral("squelch")});
     const Results burst = runCase({QStringLiteral("burst")});
     const Results idle = runCase({QStringLiteral("idle")});
+    const Results search = runCase({QStringLiteral("search")});
+    const Results comforts = runCase({QStringLiteral("comforts")});
     const Results startup = measureStartup();
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
 
@@ -340,6 +342,16 @@ int main(int argc, char *argv[])
         fmt(get(squelch, "line_path_ns_empty")));
     row(QStringLiteral("line path, 100,000-name squelch list (ns per line)"),
         fmt(get(squelch, "line_path_ns_100k")));
+    row(QStringLiteral("find in 1,000,000 lines, only match in the oldest (ms)"),
+        fmt(get(search, "search_1m_ms"), 1),
+        QStringLiteral("median of 7; highest ") + fmt(get(search, "search_1m_ms_high"), 1));
+    row(QStringLiteral("next match among 1,000 (ms)"), fmt(get(search, "search_next_ms"), 2),
+        QStringLiteral("median of 200; highest ") + fmt(get(search, "search_next_ms_high"), 2));
+    row(QStringLiteral("flood with links and mentions off / on"),
+        fmt(get(comforts, "comforts_overhead"), 3),
+        QStringLiteral("median of 10 alternating pairs, ") +
+            fmt(get(comforts, "comforts_overhead_low"), 3) + QStringLiteral(" to ") +
+            fmt(get(comforts, "comforts_overhead_high"), 3));
     printSoak(soak);
 
     const double pte = std::min(get(plain, "lines_per_s") / get(ptePlain, "lines_per_s"),
@@ -380,5 +392,11 @@ int main(int argc, char *argv[])
                 qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
     std::printf("soak_non_transcript_growth_bytes %s\n",
                 qPrintable(fmt(get(soak, "soak_non_transcript_growth_bytes"))));
+    std::printf("search_1m_ms %s\n", qPrintable(fmt(get(search, "search_1m_ms"), 1)));
+    std::printf("search_next_ms %s\n", qPrintable(fmt(get(search, "search_next_ms"), 2)));
+    std::printf("comforts_overhead %s (rounds %s to %s)\n",
+                qPrintable(fmt(get(comforts, "comforts_overhead"), 3)),
+                qPrintable(fmt(get(comforts, "comforts_overhead_low"), 3)),
+                qPrintable(fmt(get(comforts, "comforts_overhead_high"), 3)));
     return 0;
 }

@@ -24,8 +24,6 @@
 #include <QMenu>
 #include <QTreeWidget>
 
-#include <algorithm>
-
 struct Tmain::ComfortState {
     TInputHistory history;
     TCompletion completion;
@@ -247,7 +245,7 @@ bool Tmain::isMention(const QString &user, const QString &message) const
     if (!options->markMentions->isChecked())
         return false;
     const QString own = ownName();
-    if (own.isEmpty() || user == own || isOwnName(user))
+    if (own.isEmpty() || user == own)
         return false;
     // Between a name and a line of plain ASCII the bytes are what is shown,
     // and they are compared as they are (every line is checked, so the
@@ -255,13 +253,11 @@ bool Tmain::isMention(const QString &user, const QString &message) const
     ComfortState &c = *m_comforts;
     if (own != c.mentionName) {
         c.mentionName = own;
-        c.mentionAscii =
-            std::all_of(own.cbegin(), own.cend(), [](QChar ch) { return ch.unicode() < 0x80; });
+        c.mentionAscii = TLinks::isAscii(own);
         c.mentionShown = TText::decode(own);
     }
-    if (c.mentionAscii &&
-        std::all_of(message.cbegin(), message.cend(), [](QChar ch) { return ch.unicode() < 0x80; }))
-        return TLinks::mentions(message, own);
+    if (c.mentionAscii && TLinks::isAscii(message))
+        return TLinks::mentionsAscii(message, own);
     return TLinks::mentions(TText::decode(message), c.mentionShown);
 }
 

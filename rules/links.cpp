@@ -101,10 +101,46 @@ QList<TLinkSpan> TLinks::find(QStringView text)
     return out;
 }
 
+bool TLinks::isAscii(QStringView text)
+{
+    char16_t all = 0;
+    for (const QChar c : text)
+        all |= c.unicode();
+    return all < 0x80;
+}
+
+bool TLinks::mentionsAscii(QStringView text, QStringView name)
+{
+    const qsizetype m = name.size(), n = text.size();
+    if (m == 0 || m > n)
+        return false;
+    const auto lower = [](char16_t c) -> char16_t { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    const char16_t *t = text.utf16();
+    const char16_t *w = name.utf16();
+    const char16_t first = lower(w[0]);
+    const bool edgeStart = wordChar(name.front()), edgeEnd = wordChar(name.back());
+    for (qsizetype at = 0; at + m <= n; ++at) {
+        if (lower(t[at]) != first)
+            continue;
+        qsizetype k = 1;
+        while (k < m && lower(t[at + k]) == lower(w[k]))
+            ++k;
+        if (k < m)
+            continue;
+        const bool startOk = at == 0 || !edgeStart || !wordChar(text.at(at - 1));
+        const bool endOk = at + m == n || !edgeEnd || !wordChar(text.at(at + m));
+        if (startOk && endOk)
+            return true;
+    }
+    return false;
+}
+
 bool TLinks::mentions(QStringView text, QStringView name)
 {
     if (name.isEmpty())
         return false;
+    if (isAscii(name) && isAscii(text))
+        return mentionsAscii(text, name);
     qsizetype from = 0;
     while (true) {
         const qsizetype at = text.indexOf(name, from, Qt::CaseInsensitive);

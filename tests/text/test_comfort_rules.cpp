@@ -224,6 +224,38 @@ private Q_SLOTS:
         QCOMPARE(TLinks::mentions(text, name), mentioned);
     }
 
+    // The quick ASCII way gives what the general one does, the general one
+    // being Qt's case-insensitive search with the same edges.
+    void mentionsAsciiAgreesWithQt()
+    {
+        QRandomGenerator rng(7);
+        const QString alphabet = QStringLiteral("aAbB_ -1[]");
+        const auto general = [](const QString &text, const QString &name) {
+            const auto word = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
+            for (qsizetype at = text.indexOf(name, 0, Qt::CaseInsensitive); at >= 0;
+                 at = text.indexOf(name, at + 1, Qt::CaseInsensitive)) {
+                const qsizetype after = at + name.size();
+                if ((at == 0 || !word(name.front()) || !word(text.at(at - 1))) &&
+                    (after == text.size() || !word(name.back()) || !word(text.at(after))))
+                    return true;
+            }
+            return false;
+        };
+        int hits = 0;
+        for (int round = 0; round < 5000; ++round) {
+            QString text, name;
+            for (int k = rng.bounded(20); k > 0; --k)
+                text += alphabet.at(rng.bounded(int(alphabet.size())));
+            for (int k = 1 + rng.bounded(3); k > 0; --k)
+                name += alphabet.at(rng.bounded(int(alphabet.size())));
+            const bool expected = general(text, name);
+            hits += expected;
+            QCOMPARE(TLinks::mentionsAscii(text, name), expected);
+            QCOMPARE(TLinks::mentions(text, name), expected);
+        }
+        QVERIFY(hits > 100); // the rounds did meet names
+    }
+
     // The search finds exactly what Qt's own finds, line by line, on narrow
     // and wide lines, with and without case; lines appended later are added.
     void searchAgreesWithQt()
