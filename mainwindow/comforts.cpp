@@ -83,9 +83,8 @@ void Tmain::setupComforts()
     connect(bar, &TFindBar::nextRequested, this, [this] { findStep(true); });
     connect(bar, &TFindBar::previousRequested, this, [this] { findStep(false); });
     connect(bar, &TFindBar::closeRequested, this, [this] { closeFindBar(); });
-    connect(view, &TTranscriptView::searchChanged, this, [this, view, bar] {
-        bar->showCount(view->search().current(), view->search().count());
-    });
+    connect(view, &TTranscriptView::searchChanged, this,
+            [view, bar] { bar->showCount(view->search().current(), view->search().count()); });
     connect(view, &TTranscriptView::linkActivated, this, [this](const QUrl &url) {
         if (!dialogs().openUrl(url))
             writeLine(chat, QStringLiteral("Error:"),
