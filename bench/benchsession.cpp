@@ -63,6 +63,7 @@ TSession::TSession(TPaneKind pane, const QStringList &conf, const QByteArray &br
     };
     main = std::make_unique<Tmain>();
     main->terminate = [] {};
+    main->notifyDesktop = nullptr; // no notifications on the desktop running the benchmark
     main->resize(900, 650);
     main->show();
     // A first painted line loads the fonts, as in any window that has been

@@ -17,6 +17,9 @@ void caseSoak(int seconds);
 void caseJournalOverhead();
 void caseTester();
 void caseJournalOpen();
+// comforts.cpp
+void caseSearch();
+void caseComforts();
 
 // The trigger phrases of the moderated runs: none matches the flood's lines.
 QStringList benchTriggers(int count);

@@ -82,6 +82,10 @@ int runOne(const QStringList &a)
         caseTester();
     else if (name == QLatin1String("journal_open_ms"))
         caseJournalOpen();
+    else if (name == QLatin1String("search"))
+        caseSearch();
+    else if (name == QLatin1String("comforts"))
+        caseComforts();
     else if (name == QLatin1String("soak") && a.size() == 2)
         caseSoak(a[1].toInt());
     else
@@ -274,6 +278,8 @@ int main(int argc, char *argv[])
     const Results journal = runCase({QStringLiteral("journal_overhead")});
     const Results tester = runCase({QStringLiteral("tester_1k_ms")});
     const Results journalOpen = runCase({QStringLiteral("journal_open_ms")});
+    const Results search = runCase({QStringLiteral("search")});
+    const Results comforts = runCase({QStringLiteral("comforts")});
     const Results startup = measureStartup();
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
 
@@ -355,6 +361,16 @@ int main(int argc, char *argv[])
         fmt(get(tester, "tester_1k_ms"), 2), QStringLiteral("median of 20"));
     row(QStringLiteral("journal window with 10,000 entries, open (ms)"),
         fmt(get(journalOpen, "journal_open_ms"), 1), QStringLiteral("median of 5"));
+    row(QStringLiteral("find in 1,000,000 lines, only match in the oldest (ms)"),
+        fmt(get(search, "search_1m_ms"), 1),
+        QStringLiteral("median of 7; highest ") + fmt(get(search, "search_1m_ms_high"), 1));
+    row(QStringLiteral("next match among 1,000 (ms)"), fmt(get(search, "search_next_ms"), 2),
+        QStringLiteral("median of 200; highest ") + fmt(get(search, "search_next_ms_high"), 2));
+    row(QStringLiteral("flood with links and mentions off / on"),
+        fmt(get(comforts, "comforts_overhead"), 3),
+        QStringLiteral("median of 10 alternating pairs, ") +
+            fmt(get(comforts, "comforts_overhead_low"), 3) + QStringLiteral(" to ") +
+            fmt(get(comforts, "comforts_overhead_high"), 3));
     printSoak(soak);
 
     const double pte = std::min(get(plain, "lines_per_s") / get(ptePlain, "lines_per_s"),
@@ -401,5 +417,11 @@ int main(int argc, char *argv[])
                 qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
     std::printf("soak_non_transcript_growth_bytes %s\n",
                 qPrintable(fmt(get(soak, "soak_non_transcript_growth_bytes"))));
+    std::printf("search_1m_ms %s\n", qPrintable(fmt(get(search, "search_1m_ms"), 1)));
+    std::printf("search_next_ms %s\n", qPrintable(fmt(get(search, "search_next_ms"), 2)));
+    std::printf("comforts_overhead %s (rounds %s to %s)\n",
+                qPrintable(fmt(get(comforts, "comforts_overhead"), 3)),
+                qPrintable(fmt(get(comforts, "comforts_overhead_low"), 3)),
+                qPrintable(fmt(get(comforts, "comforts_overhead_high"), 3)));
     return 0;
 }

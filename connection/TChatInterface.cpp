@@ -324,6 +324,10 @@ void TChatInterface::cutLines(quint64 generation)
         }
         const qsizetype start = m_head;
         m_head = end + 1;
+        // The LF of a CR LF would be a line of its own that is nothing once
+        // its LF is dropped: it goes with its CR.
+        if (NoLineFeed && data[end] == '\r' && end + 1 < size && data[end + 1] == '\n')
+            m_head = end + 2;
         m_scan = std::max(m_scan, m_head);
         deliver(data + start, end + 1 - start);
         if (generation != m_generation)

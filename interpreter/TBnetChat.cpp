@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -22,16 +23,106 @@ template <class F, class... Args> void fire(const F &event, const Args &...args)
     handler(args...);
 }
 
+// Where a field lies in a line; a field that is not there is null.
+struct Span {
+    qsizetype pos = 0;
+    qsizetype length = 0;
+    bool null = true;
+};
+
+QString textOf(const QString &line, Span s)
+{
+    return s.null ? QString() : line.mid(s.pos, s.length);
+}
+
+// The field's characters into out, in out's own buffer when it is not
+// shared and large enough: the fields of every line the server sends are
+// handed to the handlers this way, without an allocation each.
+void fill(QString &out, const QString &line, Span s)
+{
+    if (s.null) {
+        out = QString();
+        return;
+    }
+    out.resize(s.length);
+    std::memcpy(out.data(), line.constData() + s.pos, size_t(s.length) * sizeof(QChar));
+}
+
 // count characters from the 1-based position pos; a start before the first
 // character starts at the first, a start past the end gives nothing.
-QString copyAt(const QString &line, qsizetype pos, qsizetype count)
+Span copyAt(const QString &line, qsizetype pos, qsizetype count)
 {
     if (pos < 1)
         pos = 1;
     if (pos > line.size())
-        return QString();
-    return line.mid(pos - 1, count);
+        return Span();
+    return {pos - 1, std::min(count, line.size() - (pos - 1)), false};
 }
+
+// The first c at or after from, -1 when there is none. The fields are a
+// few characters from where the search starts: a plain loop is quicker
+// there than a call into the library's vectorised search.
+qsizetype findChar(const QString &line, char16_t c, qsizetype from)
+{
+    const char16_t *d = reinterpret_cast<const char16_t *>(line.constData());
+    for (qsizetype i = std::max<qsizetype>(from, 0), n = line.size(); i < n; ++i)
+        if (d[i] == c)
+            return i;
+    return -1;
+}
+
+Span userSpan(const QString &line)
+{
+    // The word after the keyword, which starts at character 6.
+    const qsizetype first = findChar(line, u' ', 5);
+    if (first < 0)
+        return Span();
+    qsizetype second = findChar(line, u' ', first + 1);
+    if (second < 0)
+        second = line.size();
+    return {first + 1, second - first - 1, false};
+}
+
+Span messSpan(const QString &line)
+{
+    // From after the first quote; the last character (the closing quote)
+    // goes whatever it is, and inner quotes stay.
+    const qsizetype quote = findChar(line, u'"', 0);
+    if (quote < 0)
+        return Span();
+    const qsizetype length = line.size() - quote - 2;
+    if (length <= 0)
+        return Span();
+    return {quote + 1, length, false};
+}
+
+Span flagsSpan(const QString &line)
+{
+    const qsizetype n = line.size();
+    if (n > 0 && line.at(n - 1) == QLatin1Char(']'))
+        return copyAt(line, n - 10, 4); // before " [PROD]"
+    return copyAt(line, n - 3, 4);
+}
+
+Span userTypeSpan(const QString &line) { return copyAt(line, line.size() - 4, 4); }
+
+// A field buffer lent to the handlers for one event and taken back after,
+// so that a line delivered from inside a handler gets a buffer of its own.
+class Lent {
+public:
+    Lent(QString &spare, const QString &line, Span s) : m_spare(spare), m_value(std::move(spare))
+    {
+        fill(m_value, line, s);
+    }
+    ~Lent() { m_spare = std::move(m_value); }
+    Lent(const Lent &) = delete;
+    Lent &operator=(const Lent &) = delete;
+    const QString &value() const { return m_value; }
+
+private:
+    QString &m_spare;
+    QString m_value;
+};
 
 int lineCode(const QString &line)
 {
@@ -91,42 +182,15 @@ bool TBnetChat::Login()
     return ChatInterface->SendLoginScript();
 }
 
-QString TBnetChat::GetUser(const QString &line) const
-{
-    // The word after the keyword, which starts at character 6.
-    const qsizetype first = line.indexOf(QLatin1Char(' '), 5);
-    if (first < 0)
-        return QString();
-    qsizetype second = line.indexOf(QLatin1Char(' '), first + 1);
-    if (second < 0)
-        second = line.size();
-    return line.mid(first + 1, second - first - 1);
-}
+QString TBnetChat::GetUser(const QString &line) const { return textOf(line, userSpan(line)); }
 
-QString TBnetChat::GetMess(const QString &line) const
-{
-    // From after the first quote; the last character (the closing quote)
-    // goes whatever it is, and inner quotes stay.
-    const qsizetype quote = line.indexOf(QLatin1Char('"'));
-    if (quote < 0)
-        return QString();
-    const qsizetype length = line.size() - quote - 2;
-    if (length <= 0)
-        return QString();
-    return line.mid(quote + 1, length);
-}
+QString TBnetChat::GetMess(const QString &line) const { return textOf(line, messSpan(line)); }
 
-QString TBnetChat::GetFlags(const QString &line) const
-{
-    const qsizetype n = line.size();
-    if (n > 0 && line.at(n - 1) == QLatin1Char(']'))
-        return copyAt(line, n - 10, 4); // before " [PROD]"
-    return copyAt(line, n - 3, 4);
-}
+QString TBnetChat::GetFlags(const QString &line) const { return textOf(line, flagsSpan(line)); }
 
 QString TBnetChat::GetUserType(const QString &line) const
 {
-    return copyAt(line, line.size() - 4, 4);
+    return textOf(line, userTypeSpan(line));
 }
 
 void TBnetChat::ParseLine(const QString &line)
@@ -134,16 +198,25 @@ void TBnetChat::ParseLine(const QString &line)
     // Only the fields an event carries are extracted, and only when
     // someone listens: this runs for every line the server sends.
     const auto userEvent = [&](const decltype(OnJoin) &event) {
-        if (event)
-            fire(event, GetUser(line), GetFlags(line), GetUserType(line));
+        if (!event)
+            return;
+        const Lent user(m_spareUser, line, userSpan(line));
+        const Lent flags(m_spareFlags, line, flagsSpan(line));
+        const Lent type(m_spareType, line, userTypeSpan(line));
+        fire(event, user.value(), flags.value(), type.value());
     };
     const auto talkEvent = [&](const decltype(OnTalk) &event) {
-        if (event)
-            fire(event, GetUser(line), GetMess(line));
+        if (!event)
+            return;
+        const Lent user(m_spareUser, line, userSpan(line));
+        const Lent mess(m_spareMess, line, messSpan(line));
+        fire(event, user.value(), mess.value());
     };
     const auto messEvent = [&](const decltype(OnInfo) &event) {
-        if (event)
-            fire(event, GetMess(line));
+        if (!event)
+            return;
+        const Lent mess(m_spareMess, line, messSpan(line));
+        fire(event, mess.value());
     };
 
     switch (lineCode(line)) {
@@ -169,8 +242,11 @@ void TBnetChat::ParseLine(const QString &line)
         messEvent(OnChannel);
         break;
     case Wire::UserFlags:
-        if (OnUserFlags)
-            fire(OnUserFlags, GetUser(line), GetFlags(line));
+        if (OnUserFlags) {
+            const Lent user(m_spareUser, line, userSpan(line));
+            const Lent flags(m_spareFlags, line, flagsSpan(line));
+            fire(OnUserFlags, user.value(), flags.value());
+        }
         break;
     case Wire::WhisperSent:
         talkEvent(OnWhisperSent);

@@ -126,4 +126,6 @@ private:
     int linesSent = 0;
     int backoff = 0;        // refusals that doubled the pacing window
     qint64 backoffBase = 0; // the window and margin the doubling started from
+    // The buffers the fields of the line being parsed are handed over in.
+    QString m_spareUser, m_spareMess, m_spareFlags, m_spareType;
 };

@@ -3,6 +3,7 @@
 // behaviour area lives in a source file of its own in this folder.
 #include "mainwindow/envvars.h"
 #include "rules/anticensor.h"
+#include "rules/reconnectschedule.h"
 #include "rules/triggertester.h"
 #include "rules/usertable.h"
 #include "widgets/ttranscriptpane.h"
@@ -19,6 +20,8 @@ class QPushButton;
 class QTimer;
 class QTreeWidget;
 class TBnetChat;
+class TFindBar;
+class TTranscriptView;
 class TChatInterface;
 class Toptions;
 
@@ -87,8 +90,10 @@ public:
     // label and message are bytes: the pane shows each decoded on its own,
     // the chat log gets them as they are. shownLabel, when given, is the
     // label as shown instead (a label made of pieces decoded one by one).
+    // mention: the line names the user and is marked (chat pane only).
     void writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
-                   const QColor &colour, const QString &shownLabel = QString());
+                   const QColor &colour, const QString &shownLabel = QString(),
+                   bool mention = false);
     void appendChatLog(const QString &line);
     // The colours set for labels and for the "Error:" label.
     QColor labelColour() const;
@@ -127,6 +132,7 @@ private:
     // Lines the server sends before it names the user ("Login failed.").
     void processUnHandled(const QString &line);
     bool m_uniqueNameSeen = false;
+    QString m_uniqueName; // as the gateway named the user on this connection
 
 public:
     // --- Input line and commands (input.cpp) -----------------------------
@@ -263,6 +269,36 @@ private:
     AutosquelchState *m_autosquelch = nullptr; // a child of the window
 
 public:
+    // --- Comforts (comforts.cpp) -----------------------------------------
+    // The chat pane as the transcript view (null for other panes).
+    TTranscriptView *chatView() const;
+    // Up/Down (history) and Tab (completion) in the input line; true when
+    // the key was used.
+    bool inputComfortKey(int key, Qt::KeyboardModifiers modifiers);
+    void applyComfortSettings();
+    void openFindBar();
+    void closeFindBar();
+    bool findBarOpen() const;
+    TFindBar *findBar() const;
+    // The name lines mention: the gateway's name for the user on this
+    // connection, else the account name (bytes).
+    QString ownName() const;
+    // Whether a line from user names the user (and marking is on).
+    bool isMention(const QString &user, const QString &message) const;
+    // A mention while the window is in the background draws attention.
+    void mentionAttention(const QString &user, const QString &message);
+
+private:
+    void setupComforts();
+    void completeInput();
+    void rememberSent(const QString &shownText);
+    void findTextChanged();
+    void findStep(bool forward);
+    void chatMenuRequested(const QPoint &pos);
+    struct ComfortState;
+    ComfortState *m_comforts = nullptr;
+
+public:
     // --- User list actions (userlistactions.cpp) -------------------------
     void userMenuPopup();
     void WhoisClick();
@@ -321,6 +357,42 @@ private:
     struct JournalState;
     JournalState *m_journal = nullptr; // a child of the window
     class TJournalWindow *m_journalWindow = nullptr;
+
+public:
+    // --- Attention and reconnecting (attention.cpp, reconnect.cpp) -------
+    // While the window is not active (and the Advanced tab allows it), asks
+    // for the window's urgent hint and shows a desktop notification; title
+    // and body are text to show.
+    void drawAttention(const QString &title, const QString &body);
+    // How attention is drawn; tests replace them, and an empty one is skipped.
+    std::function<void()> alertWindow;
+    std::function<void(const QString &title, const QString &body)> notifyDesktop;
+
+    // A reconnect schedule is under way: from a lost link or a failed
+    // connect until a login goes through or the user ends it.
+    bool reconnecting() const { return m_reconnect.running(); }
+    // The wait is over: the next attempt.
+    void reconnectDue();
+    QTimer *reconnectTimer = nullptr;
+    // How long one second of the schedule lasts; tests shorten it.
+    int reconnectSecondMs = 1000;
+
+private:
+    void setupAttention();
+    void setupReconnect();
+    // Connects with the account and server in the preferences.
+    void openLink();
+    // The server closed the link, or a connect failed.
+    void linkLost();
+    void bnetConnectClosed();
+    // The server refused the login, or took it (it named the user).
+    void loginRefused();
+    void loginThrough();
+    // Ends the schedule; a non-empty why goes on a "Console:" line.
+    void endReconnect(const QString &why);
+    TReconnectSchedule m_reconnect;
+    bool m_loginRefused = false; // on this connection
+    class TDesktopNotifier *m_notifier = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;

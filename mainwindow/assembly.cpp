@@ -81,6 +81,9 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupAutosquelch();
     setupInputLine();
     setupUserList();
+    setupComforts();
+    setupAttention();
+    setupReconnect();
     setupJournal();
     wireEvents();
 
@@ -89,6 +92,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
         move(screen->availableGeometry().center() - rect().center());
     guardedCall([this] { FormCreate(); });
     startOptions();
+    applyComfortSettings();
     timer->start();
 }
 
@@ -160,7 +164,7 @@ void Tmain::createControls()
     SelectAll1 = chatMenu->addAction(QStringLiteral("Select All"));
     chat->widget()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chat->widget(), &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { chatMenu->popup(chat->widget()->mapToGlobal(pos)); });
+            [this](const QPoint &pos) { chatMenuRequested(pos); });
 
     whisperMenu = new QMenu(this);
     dispWhisper = whisperMenu->addAction(QStringLiteral("Display whispers here"));
@@ -210,7 +214,7 @@ void Tmain::wireEvents()
     // The socket.
     bnet->OnConnect = [this] { bnetConnect(); };
     bnet->OnDisconnect = [this] { bnetDisconnect(); };
-    bnet->OnConnectClosed = [this] { bnetDisconnect(); };
+    bnet->OnConnectClosed = [this] { bnetConnectClosed(); };
     bnet->OnDataReceived = [this](const QString &line) { bnetDataReceived(line); };
     bnet->OnLogin = [this] { bnetLogin(); };
     bnet->OnSocketError = [this] { bnetSocketError(); };
@@ -297,6 +301,7 @@ void Tmain::startOptions()
     options->isSafe = [this](const QString &name) { return checkSafe(name); };
     // After the dialog's own OK handler, which was connected first.
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyQuotaSettings(); }));
+    connect(options->ok, &QPushButton::clicked, this, guard([this] { applyComfortSettings(); }));
     // Created hidden; its show handler reads the configuration file now.
     guardedCall([this] { options->FormShow(); });
 }

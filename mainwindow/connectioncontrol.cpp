@@ -38,7 +38,8 @@ constexpr int antiIdleTicks = 600;
 void Tmain::setConnectedState(bool connected)
 {
     Connect->setEnabled(!connected);
-    Disconnect->setEnabled(connected);
+    // While a reconnect is pending, Disconnect ends it.
+    Disconnect->setEnabled(connected || reconnecting());
     Home->setEnabled(connected);
     PauseChat->setEnabled(connected);
     Away->setEnabled(connected);
@@ -50,6 +51,12 @@ void Tmain::setConnectedState(bool connected)
 
 void Tmain::ConnectClick()
 {
+    endReconnect(QString()); // the user connects now, not the schedule
+    openLink();
+}
+
+void Tmain::openLink()
+{
     applyQuotaSettings();
     // Name and password go out as bytes; the server is a host name to look up.
     process->UserName = options->bytesOf(options->username);
@@ -58,7 +65,11 @@ void Tmain::ConnectClick()
     bnet->Open();
 }
 
-void Tmain::DisconnectClick() { bnet->Close(); }
+void Tmain::DisconnectClick()
+{
+    endReconnect(QStringLiteral("Reconnecting stopped."));
+    bnet->Close();
+}
 
 void Tmain::applyQuotaSettings()
 {
@@ -121,8 +132,10 @@ void Tmain::HomeClick()
 
 void Tmain::QuitClick()
 {
-    if (FormCloseQuery())
+    if (FormCloseQuery()) {
+        endReconnect(QString());
         terminate();
+    }
 }
 
 bool Tmain::FormCloseQuery()
@@ -143,6 +156,7 @@ void Tmain::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+    endReconnect(QString());
     options->hide();
     terminate();
 }
@@ -150,6 +164,7 @@ void Tmain::closeEvent(QCloseEvent *event)
 void Tmain::bnetConnect()
 {
     m_uniqueNameSeen = false; // every connection starts before the gateway names us
+    m_loginRefused = false;
     const QColor label = labelColour();
     writeLine(chat, TLabel::console,
               QStringLiteral("Connecting to ") + TTextItem::ownText(bnet->Address) +
@@ -180,6 +195,9 @@ void Tmain::bnetSocketError()
     writeLine(chat, TLabel::consoleBlank, QStringLiteral("A socket error occured."), label);
     if (!bnet->SocketErrorText().isEmpty())
         writeLine(chat, TLabel::consoleBlank, TTextItem::ownText(bnet->SocketErrorText()), label);
+    // A connect that failed (an error on a live link ends in its close).
+    if (!bnet->Connected())
+        linkLost();
 }
 
 void Tmain::bnetDataReceived(const QString &DataString)

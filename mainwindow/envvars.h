@@ -13,6 +13,7 @@ struct tChatBuffer {
     QString msg;
     QColor colour;
     QString shownLbl; // the label as shown when it is not lbl decoded whole; null otherwise
+    bool mention = false;
 };
 
 struct tEnvVars {

@@ -23,9 +23,11 @@ namespace {
 // Hands the input line's Alt keys and double clicks to the window.
 class InputLineFilter final : public QObject {
 public:
-    InputLineFilter(QObject *parent, std::function<void(int, Qt::KeyboardModifiers)> keyDown,
+    InputLineFilter(QObject *parent, std::function<bool(int, Qt::KeyboardModifiers)> comfortKey,
+                    std::function<void(int, Qt::KeyboardModifiers)> keyDown,
                     std::function<void()> dblClick)
-        : QObject(parent), m_keyDown(std::move(keyDown)), m_dblClick(std::move(dblClick))
+        : QObject(parent), m_comfortKey(std::move(comfortKey)), m_keyDown(std::move(keyDown)),
+          m_dblClick(std::move(dblClick))
     {
     }
 
@@ -34,6 +36,10 @@ protected:
     {
         if (event->type() == QEvent::KeyPress) {
             const auto *key = static_cast<QKeyEvent *>(event);
+            // History and completion keys are used up here (Tab must not
+            // move the focus on).
+            if (m_comfortKey(key->key(), key->modifiers()))
+                return true;
             m_keyDown(key->key(), key->modifiers());
             // Alt with a letter never types the letter (as in the edit boxes
             // users know): the line edit would otherwise add an "n" or "w"
@@ -53,6 +59,7 @@ protected:
     }
 
 private:
+    std::function<bool(int, Qt::KeyboardModifiers)> m_comfortKey;
     std::function<void(int, Qt::KeyboardModifiers)> m_keyDown;
     std::function<void()> m_dblClick;
 };
@@ -146,6 +153,11 @@ void Tmain::setupInputLine()
     connect(send, &QPushButton::clicked, this, guard([this] { sendClick(); }));
     text->installEventFilter(new InputLineFilter(
         text,
+        [this](int key, Qt::KeyboardModifiers modifiers) {
+            bool used = false;
+            guardedCall([&] { used = inputComfortKey(key, modifiers); });
+            return used;
+        },
         [this](int key, Qt::KeyboardModifiers shift) {
             guardedCall([this, key, shift] { textKeyDown(key, shift); });
         },
@@ -410,6 +422,7 @@ void Tmain::sendClick()
         if (dispRaw->isChecked())
             whisper->appendPlainLine(s);
     }
+    rememberSent(text->text());
     text->clear();
 }
 

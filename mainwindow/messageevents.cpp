@@ -20,7 +20,11 @@ const QString reportinPrefix = QStringLiteral(".reportin");
 const QString whisperSound = QStringLiteral("whisper.wav");
 } // namespace
 
-void Tmain::uniqueNameArrived() { m_uniqueNameSeen = true; }
+void Tmain::uniqueNameArrived()
+{
+    m_uniqueNameSeen = true;
+    loginThrough();
+}
 
 bool Tmain::isOwnName(const QString &user) const
 {
@@ -36,6 +40,8 @@ void Tmain::processUnHandled(const QString &line)
     if (m_uniqueNameSeen)
         return;
     writeLine(chat, TLabel::info, line, labelColour());
+    if (line.startsWith(QLatin1String("Login failed")))
+        loginRefused();
 }
 
 void Tmain::processTalk(const QString &user, const QString &text)
@@ -52,8 +58,11 @@ void Tmain::processTalk(const QString &user, const QString &text)
     QString line = text;
     if (show) {
         line = applyAntiCensor(line);
+        const bool mention = isMention(user, line);
         writeLine(chat, QLatin1Char('<') + user + QLatin1Char('>'), line,
-                  options->name_colour->selected());
+                  options->name_colour->selected(), QString(), mention);
+        if (mention)
+            mentionAttention(user, line);
     }
     autosquelchFollowUp(user, line);
     if (text.startsWith(reportinPrefix) && user == QLatin1String("Tressel"))
@@ -68,12 +77,16 @@ void Tmain::processEmote(const QString &user, const QString &text)
     QString line = text;
     if (!checkSquelch(user) && !checkLamerMode(user)) {
         line = applyAntiCensor(line);
+        const bool mention = isMention(user, line);
         // The name and the text may come in different encodings.
         writeLine(chat,
                   QStringLiteral("* ") + user + QLatin1Char(' ') + line + QStringLiteral(" *"),
                   QString(), options->emote_colour->selected(),
                   QStringLiteral("* ") + TText::decode(user) + QLatin1Char(' ') +
-                      TText::decode(line) + QStringLiteral(" *"));
+                      TText::decode(line) + QStringLiteral(" *"),
+                  mention);
+        if (mention)
+            mentionAttention(user, line);
     }
     autosquelchFollowUp(user, line);
 }
@@ -92,6 +105,7 @@ void Tmain::processWhisper(const QString &user, const QString &text)
     if (options->alertwhisper->isChecked())
         soundPlayer().play(whisperSound);
     envVars.lastWhisperer = user;
+    drawAttention(QStringLiteral("Whisper from ") + TText::decode(user), TText::decode(text));
 }
 
 void Tmain::processWhisperSent(const QString &user, const QString &text)

@@ -10,6 +10,7 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "rules/textcodec.h"
+#include "widgets/TTranscriptView.h"
 #include "widgets/dialogs.h"
 #include "widgets/textitems.h"
 
@@ -30,7 +31,7 @@ private:
 } // namespace
 
 void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
-                      const QColor &colour, const QString &shownLabel)
+                      const QColor &colour, const QString &shownLabel, bool mention)
 {
     if (envVars.chatPaused) {
         if (envVars.chatBufferCount >= chatBufferCapacity) {
@@ -38,8 +39,8 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
             PauseChatClick();
         } else {
             envVars.chatBuffer.resize(chatBufferCapacity);
-            envVars.chatBuffer[envVars.chatBufferCount++] = {pane, label, message, colour,
-                                                             shownLabel};
+            envVars.chatBuffer[envVars.chatBufferCount++] = {pane,   label,      message,
+                                                             colour, shownLabel, mention};
             return;
         }
     }
@@ -58,6 +59,9 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
     if (!shownMsg.isEmpty())
         runs.append({int(shownMsg.size()), options->text_colour->selected()});
     pane->appendLine(labelSeg + shownMsg, runs);
+    if (mention && pane == chat)
+        if (TTranscriptView *view = chatView())
+            view->markLine(view->lineCount() - 1);
     if (options->keeplog->isChecked())
         appendChatLog(TTextItem::ownText(ts) + QLatin1Char(' ') + label + QLatin1Char(' ') +
                       message);
@@ -124,7 +128,7 @@ void Tmain::emptyChatBuffer()
     std::vector<tChatBuffer> held(envVars.chatBuffer.begin(),
                                   envVars.chatBuffer.begin() + envVars.chatBufferCount);
     for (const tChatBuffer &entry : held)
-        writeLine(entry.pane, entry.lbl, entry.msg, entry.colour, entry.shownLbl);
+        writeLine(entry.pane, entry.lbl, entry.msg, entry.colour, entry.shownLbl, entry.mention);
 }
 
 void Tmain::chatClearClick()

@@ -301,7 +301,7 @@ void Tmain::processChannel(const QString &text)
 
 void Tmain::processUniqueName(const QString &user)
 {
-    Q_UNUSED(user);
+    m_uniqueName = user;
     uniqueNameArrived();
     this->text->setFocus();
     // Last: a home channel its encoding cannot hold raises an error.

@@ -89,7 +89,7 @@ const std::vector<Setting> &all()
         {F::Ini, "comforts", "find", TRESSEL_CONTROL(findBar), "true"},
         {F::Ini, "comforts", "links", TRESSEL_CONTROL(showLinks), "true"},
         {F::Ini, "comforts", "mentions", TRESSEL_CONTROL(markMentions), "true"},
-        {F::Ini, "comforts", "mentionColour", TRESSEL_CONTROL(mentionColour), "Sky Blue"},
+        {F::Ini, "comforts", "mentionColour", TRESSEL_CONTROL(mentionColour), "Money Green"},
         {F::Ini, "comforts", "attention", TRESSEL_CONTROL(attentionAlerts), "true"},
         {F::Ini, "connection", "reconnect", TRESSEL_CONTROL(autoReconnect), "false"},
         {F::Ini, "moderation", "journal", TRESSEL_CONTROL(keepJournal), "true"},

@@ -194,6 +194,16 @@ int TTranscriptStore::find(QStringView needle, int from, Direction direction) co
     return -1;
 }
 
+void TTranscriptStore::setMarked(int line, bool marked)
+{
+    if (line < 0 || line >= lineCount())
+        return;
+    if (marked)
+        m_lineStart[line + 1] |= kMarkedLine;
+    else
+        m_lineStart[line + 1] &= ~kMarkedLine;
+}
+
 qsizetype TTranscriptStore::bytes() const
 {
     return m_textCapacity + m_lineStart.capacity() * qsizetype(sizeof(qint64)) +

@@ -94,14 +94,24 @@ public:
     // finds nothing; past the other end, the search starts at that end.
     int find(QStringView needle, int from, Direction direction) const;
 
+    // A marked line (one that mentions the user) is drawn on a background
+    // of its own. Lines start unmarked.
+    void setMarked(int line, bool marked);
+    bool isMarked(int line) const
+    {
+        return line >= 0 && line < lineCount() && (m_lineStart[line + 1] & kMarkedLine);
+    }
+
     // Bytes held (text, line index, colours), spare capacity included.
     qsizetype bytes() const;
     // The part of that in use (what the lines themselves take).
     qsizetype bytesUsed() const;
 
 private:
-    static constexpr qint64 kWideLine = qint64(1) << 62; // in the entry after the line's start
-    qint64 offsetOf(int entry) const { return m_lineStart[entry] & ~kWideLine; }
+    // Flags kept in the entry after the line's start.
+    static constexpr qint64 kWideLine = qint64(1) << 62;
+    static constexpr qint64 kMarkedLine = qint64(1) << 61;
+    qint64 offsetOf(int entry) const { return m_lineStart[entry] & ~(kWideLine | kMarkedLine); }
     bool isWide(int line) const { return m_lineStart[line + 1] & kWideLine; }
     void appendText(const QString &text);
     // Writes columns [from, to) of l at d, returns the end.

@@ -6,10 +6,11 @@ set -euo pipefail
 # The tests include one on a virtual X server (xvfb-run) that reads window
 # names with xprop (x11-utils), and one that builds the Debian package
 # (dpkg-shlibdeps from dpkg-dev reads its dependencies), and one that checks
-# the sources are formatted (clang-format).
+# the sources are formatted (clang-format); the desktop notification tests
+# run a session bus of their own (dbus-daemon).
 packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev
           fonts-dejavu-core locales qt6-qpa-plugins xvfb xauth x11-utils
-          dpkg-dev file clang-format)
+          dpkg-dev file clang-format dbus-daemon)
 if [ "${1:-}" = run ]; then
   packages+=(fonts-liberation)
 fi

@@ -35,6 +35,8 @@ TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::ClickFocus);
     viewport()->setCursor(Qt::IBeamCursor);
+    // The pointer becomes a hand over a link.
+    viewport()->setMouseTracking(true);
     // Every pixel is painted by paintEvent.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     verticalScrollBar()->setSingleStep(1);
@@ -56,6 +58,19 @@ void TTranscriptView::appendPlainLine(const QString &text) { appendLine(text, {}
 
 void TTranscriptView::lineAppended()
 {
+    if (m_search.isActive()) {
+        const int before = m_search.count();
+        m_search.extend(m_store, lineCount() - 1);
+        if (m_search.count() != before)
+            Q_EMIT searchChanged();
+    }
+    if (m_hold) {
+        // Nothing moves; the scroll bar grows and the marker may show.
+        m_newBelow = true;
+        invalidateShown();
+        scheduleSync();
+        return;
+    }
     // A new line drops the selection and brings the pane to its end; the
     // scroll bar and the picture follow once this pass of the event loop is
     // done, however many lines arrive in it.
@@ -69,6 +84,11 @@ void TTranscriptView::lineAppended()
 void TTranscriptView::clear()
 {
     m_store.clear();
+    if (m_search.isActive()) {
+        m_search.storeCleared();
+        Q_EMIT searchChanged();
+    }
+    m_newBelow = false;
     m_anchor = m_cursor = Pos{};
     m_dragging = false;
     m_atEnd = true;
@@ -273,7 +293,7 @@ void TTranscriptView::syncScrollRange()
     m_syncing = true;
     sb->setRange(0, max);
     sb->setPageStep(std::max(1, n - max));
-    if (m_atEnd)
+    if (m_atEnd && !m_hold)
         sb->setValue(max);
     m_syncing = false;
     if (sb->value() == sb->maximum())
@@ -293,7 +313,7 @@ void TTranscriptView::ensureShown() const
         return;
     const QScrollBar *sb = verticalScrollBar();
     const int height = viewport()->height();
-    if (m_atEnd && sb->maximum() > 0) {
+    if (m_atEnd && !m_hold && sb->maximum() > 0) {
         // At the end the last line sits on the bottom edge.
         int y = height - kMargin;
         for (int i = n - 1; i >= 0 && y > 0; --i) {
@@ -328,6 +348,116 @@ void TTranscriptView::scrollContentsBy(int, int)
     if (!m_syncing)
         m_atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
     invalidateShown();
+    if (m_newBelow && lastLineShown())
+        m_newBelow = false;
+    viewport()->update();
+}
+
+bool TTranscriptView::lastLineShown() const
+{
+    ensureShown();
+    if (m_shown.isEmpty())
+        return true;
+    const Shown &last = m_shown.last();
+    return last.line == lineCount() - 1 &&
+           last.y + int(last.rowStarts.size()) * m_rowHeight <= viewport()->height();
+}
+
+int TTranscriptView::topLine() const
+{
+    ensureShown();
+    for (const Shown &s : m_shown)
+        if (s.y >= 0)
+            return s.line;
+    return m_shown.isEmpty() ? 0 : m_shown.first().line;
+}
+
+// ---- marks, links, searching, holding --------------------------------------
+
+void TTranscriptView::markLine(int line)
+{
+    m_store.setMarked(line, true);
+    viewport()->update();
+}
+
+void TTranscriptView::setMarkColour(const QColor &c)
+{
+    m_markColour = c;
+    viewport()->update();
+}
+
+void TTranscriptView::setLinksShown(bool on)
+{
+    if (m_linksShown == on)
+        return;
+    m_linksShown = on;
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->update();
+}
+
+bool TTranscriptView::linkAt(const QPoint &viewportPos, TLinkSpan &link) const
+{
+    if (!m_linksShown)
+        return false;
+    const Pos p = posAt(viewportPos, false);
+    if (p.column < 0 || p.line >= lineCount())
+        return false;
+    for (const TLinkSpan &l : TLinks::find(m_store.lineText(p.line)))
+        if (p.column >= l.start && p.column < l.start + l.length) {
+            link = l;
+            return true;
+        }
+    return false;
+}
+
+void TTranscriptView::setSearch(const QString &needle, Qt::CaseSensitivity cs)
+{
+    m_search.start(m_store, needle, cs);
+    viewport()->update();
+    Q_EMIT searchChanged();
+}
+
+void TTranscriptView::clearSearch()
+{
+    m_search.clear();
+    viewport()->update();
+    Q_EMIT searchChanged();
+}
+
+void TTranscriptView::goToMatch(int index)
+{
+    m_search.setCurrent(index);
+    if (m_search.current() >= 0) {
+        const int line = m_search.at(m_search.current()).line;
+        ensureShown();
+        bool inView = false;
+        for (const Shown &s : m_shown)
+            if (s.line == line)
+                inView =
+                    s.y >= 0 && s.y + int(s.rowStarts.size()) * m_rowHeight <= viewport()->height();
+        if (!inView) {
+            // The match a third of the way down, where the eye looks first.
+            if (m_syncQueued)
+                syncScrollRange();
+            const int rows = std::max(1, viewport()->height() / m_rowHeight);
+            QScrollBar *sb = verticalScrollBar();
+            sb->setValue(std::clamp(line - rows / 3, 0, sb->maximum()));
+            invalidateShown();
+        }
+    }
+    viewport()->update();
+    Q_EMIT searchChanged();
+}
+
+void TTranscriptView::setHoldView(bool hold)
+{
+    if (m_hold == hold)
+        return;
+    if (m_syncQueued)
+        syncScrollRange();
+    m_hold = hold;
+    m_newBelow = false;
+    invalidateShown();
     viewport()->update();
 }
 
@@ -344,6 +474,48 @@ void TTranscriptView::paintEvent(QPaintEvent *event)
     ensureShown();
     for (const Shown &s : m_shown)
         paintLine(p, s, exposed);
+    if (newLinesBelow())
+        paintNewLinesMarker(p);
+}
+
+void TTranscriptView::paintNewLinesMarker(QPainter &p) const
+{
+    const QString label = QStringLiteral("New lines below \u25BC");
+    const QFontMetrics fm(font());
+    const int w = fm.horizontalAdvance(label) + 16;
+    const int h = fm.height() + 6;
+    const QRect r(viewport()->width() - w - 8, viewport()->height() - h - 6, w, h);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(palette().color(QPalette::Highlight));
+    p.drawRoundedRect(r, h / 2.0, h / 2.0);
+    p.setPen(palette().color(QPalette::HighlightedText));
+    p.setFont(font());
+    p.drawText(r, Qt::AlignCenter, label);
+    p.restore();
+}
+
+void TTranscriptView::fillColumns(QPainter &p, const Shown &s, int from, int to,
+                                  const QColor &colour) const
+{
+    const LineRef l = lineRef(s.line);
+    const int rows = int(s.rowStarts.size());
+    for (int r = 0; r < rows; ++r) {
+        const int rowFrom = s.rowStarts[r];
+        const int rowTo = r + 1 < rows ? s.rowStarts[r + 1] : l.length;
+        const int a = std::max(from, rowFrom);
+        const int b = std::min(to, rowTo);
+        if (a >= b)
+            continue;
+        qreal x = kMargin;
+        for (int k = rowFrom; k < a; ++k)
+            x += advanceAt(l, k);
+        qreal w = 0;
+        for (int k = a; k < b; ++k)
+            w += advanceAt(l, k);
+        p.fillRect(QRectF(x, s.y + r * m_rowHeight, w, m_rowHeight), colour);
+    }
 }
 
 void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &exposed) const
@@ -370,6 +542,26 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
     const QColor hlText = palette().color(QPalette::HighlightedText);
 
     const int rows = int(s.rowStarts.size());
+    // Behind the text: the mark, then the search's matches.
+    if (m_store.isMarked(s.line))
+        p.fillRect(QRect(0, s.y, viewport()->width(), rows * m_rowHeight), m_markColour);
+    if (m_search.isActive()) {
+        const auto [first, last] = m_search.onLines(s.line, s.line);
+        for (int i = first; i < last; ++i) {
+            const TSearchMatch &m = m_search.at(i);
+            const bool current = i == m_search.current();
+            fillColumns(p, s, m.column, m.column + m.length,
+                        current ? QColor(255, 150, 50) : QColor(255, 235, 110));
+        }
+    }
+    QList<TLinkSpan> links;
+    if (m_linksShown)
+        links = TLinks::find(m_store.lineText(s.line));
+    // A link stands out from a light background in blue, from a dark one
+    // in a lighter blue.
+    const QColor linkColour =
+        m_background.lightness() < 128 ? QColor(130, 180, 255) : QColor(0, 0, 230);
+    qsizetype li = 0;
     QString chunk;
     for (int r = 0; r < rows; ++r) {
         const int top = s.y + r * m_rowHeight;
@@ -391,6 +583,13 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
                 end = std::min(end, selTo);
             else if (selFrom > pos && selFrom < selTo)
                 end = std::min(end, selFrom);
+            while (li < links.size() && links[li].start + links[li].length <= pos)
+                ++li;
+            const bool inLink = li < links.size() && links[li].start <= pos;
+            if (inLink)
+                end = std::min(end, links[li].start + links[li].length);
+            else if (li < links.size())
+                end = std::min(end, links[li].start);
 
             chunk.resize(end - pos);
             qreal w = 0;
@@ -407,10 +606,16 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
             if (selected) {
                 p.fillRect(QRectF(x, top, w, m_rowHeight), hlBack);
                 p.setPen(hlText);
+            } else if (inLink) {
+                p.setPen(linkColour);
             } else {
                 p.setPen(run != runsEnd ? QColor::fromRgba(run->colour) : m_defaultColour);
             }
             p.drawText(QPointF(x, top + m_ascent), chunk);
+            if (inLink) {
+                const qreal y = std::min<qreal>(top + m_ascent + 1.5, top + m_rowHeight - 0.5);
+                p.drawLine(QPointF(x, y), QPointF(x + w, y));
+            }
             x += w;
             pos = end;
             if (run != runsEnd && pos >= int(run->end))
@@ -446,13 +651,13 @@ QRect TTranscriptView::characterRect(int line, int column) const
 
 // ---- mouse and keys --------------------------------------------------------
 
-TTranscriptView::Pos TTranscriptView::posAt(const QPoint &pt) const
+TTranscriptView::Pos TTranscriptView::posAt(const QPoint &pt, bool nearest) const
 {
     ensureShown();
     if (m_shown.isEmpty())
-        return Pos{};
+        return Pos{0, nearest ? 0 : -1};
     if (pt.y() < m_shown.first().y)
-        return Pos{m_shown.first().line, 0};
+        return Pos{m_shown.first().line, nearest ? 0 : -1};
     for (const Shown &s : m_shown) {
         const int rows = int(s.rowStarts.size());
         if (pt.y() >= s.y + rows * m_rowHeight)
@@ -469,14 +674,14 @@ TTranscriptView::Pos TTranscriptView::posAt(const QPoint &pt) const
                 QChar::isHighSurrogate(l.at(k - 1)))
                 continue;
             const qreal a = advanceAt(l, k);
-            if (pt.x() < x + a / 2)
-                return Pos{s.line, k};
+            if (pt.x() < x + (nearest ? a / 2 : a))
+                return Pos{s.line, !nearest && pt.x() < kMargin ? -1 : k};
             x += a;
         }
-        return Pos{s.line, rowTo};
+        return Pos{s.line, nearest ? rowTo : -1};
     }
     const int last = m_shown.last().line;
-    return Pos{last, lineLength(last)};
+    return Pos{last, nearest ? lineLength(last) : -1};
 }
 
 void TTranscriptView::mousePressEvent(QMouseEvent *event)
@@ -486,6 +691,8 @@ void TTranscriptView::mousePressEvent(QMouseEvent *event)
         return;
     }
     const Pos p = posAt(event->position().toPoint());
+    m_pressOnLink = !(event->modifiers() & Qt::ShiftModifier) &&
+                    linkAt(event->position().toPoint(), m_pressedLink);
     m_dragging = true;
     if (event->modifiers() & Qt::ShiftModifier)
         setSelection(m_anchor, p);
@@ -495,8 +702,14 @@ void TTranscriptView::mousePressEvent(QMouseEvent *event)
 
 void TTranscriptView::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!m_dragging || !(event->buttons() & Qt::LeftButton))
+    if (!m_dragging || !(event->buttons() & Qt::LeftButton)) {
+        if (m_linksShown) {
+            TLinkSpan link;
+            viewport()->setCursor(linkAt(event->position().toPoint(), link) ? Qt::PointingHandCursor
+                                                                            : Qt::IBeamCursor);
+        }
         return;
+    }
     // Dragging past an edge scrolls a line at a time.
     const QPoint pt = event->position().toPoint();
     QScrollBar *sb = verticalScrollBar();
@@ -512,7 +725,13 @@ void TTranscriptView::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton && m_dragging) {
         m_dragging = false;
         copyToSelectionClipboard();
+        // A click on a link, not a drag that selected part of it, opens it.
+        TLinkSpan link;
+        if (m_pressOnLink && !hasSelection() && linkAt(event->position().toPoint(), link) &&
+            link.start == m_pressedLink.start && link.text == m_pressedLink.text)
+            Q_EMIT linkActivated(link.url());
     }
+    m_pressOnLink = false;
 }
 
 void TTranscriptView::mouseDoubleClickEvent(QMouseEvent *event)

@@ -7,6 +7,8 @@
 // cost the same with ten lines or a million. Appends only record the line;
 // the scroll range is brought up to date once per pass of the event loop,
 // and painting is coalesced by Qt.
+#include "rules/links.h"
+#include "rules/transcriptsearch.h"
 #include "rules/transcriptstore.h"
 #include "widgets/ttranscriptpane.h"
 
@@ -15,6 +17,7 @@
 #include <QHash>
 #include <QList>
 #include <QRect>
+#include <QUrl>
 
 class TTranscriptView : public QAbstractScrollArea, public TTranscriptPane {
     Q_OBJECT
@@ -50,6 +53,43 @@ public:
     // coordinates (column == length gives the end of the line); empty when
     // that line is not on screen.
     QRect characterRect(int line, int column) const;
+
+    // Marked lines (those that mention the user) get this background.
+    void markLine(int line);
+    bool isMarked(int line) const { return m_store.isMarked(line); }
+    void setMarkColour(const QColor &c);
+
+    // Web addresses drawn as links: a click hands one to linkActivated.
+    void setLinksShown(bool on);
+    bool linksShown() const { return m_linksShown; }
+    // The address under a point of the viewport, if there is one.
+    bool linkAt(const QPoint &viewportPos, TLinkSpan &link) const;
+
+    // Searching: every match on screen is highlighted, the current one
+    // more strongly. setSearch finds them all again; matches in lines
+    // appended while a search is set are added as the lines come.
+    void setSearch(const QString &needle, Qt::CaseSensitivity cs);
+    void clearSearch();
+    const TTranscriptSearch &search() const { return m_search; }
+    // Makes a match current and scrolls it into view (when it is not in
+    // view already); -1 makes none current.
+    void goToMatch(int index);
+    // The first line wholly on screen.
+    int topLine() const;
+    // Keeps a strip of this height free above the text (for the find bar).
+    void reserveTop(int pixels) { setViewportMargins(0, pixels, 0, 0); }
+
+    // Held, new lines do not move the view or drop the selection; a marker
+    // says when some arrived below what is shown. Let go, the pane goes
+    // back to bringing itself to its end on every new line.
+    void setHoldView(bool hold);
+    bool holdsView() const { return m_hold; }
+    bool newLinesBelow() const { return m_hold && m_newBelow && !lastLineShown(); }
+
+Q_SIGNALS:
+    void linkActivated(const QUrl &url);
+    // Matches were added or the current one changed.
+    void searchChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -98,8 +138,15 @@ private:
     void ensureShown() const;
     void invalidateShown() { m_shownValid = false; }
     void paintLine(class QPainter &p, const Shown &s, const QRect &exposed) const;
+    // Fills the columns [from, to) of a shown line, row by row.
+    void fillColumns(class QPainter &p, const Shown &s, int from, int to,
+                     const QColor &colour) const;
+    void paintNewLinesMarker(class QPainter &p) const;
+    bool lastLineShown() const;
 
-    Pos posAt(const QPoint &pt) const;
+    // nearest: the nearest gap between characters; otherwise the character
+    // under the point (column -1 beside the text).
+    Pos posAt(const QPoint &pt, bool nearest = true) const;
     Pos selStart() const { return m_cursor < m_anchor ? m_cursor : m_anchor; }
     Pos selEnd() const { return m_cursor < m_anchor ? m_anchor : m_cursor; }
     void setSelection(const Pos &anchor, const Pos &cursor);
@@ -127,4 +174,12 @@ private:
 
     mutable QList<Shown> m_shown;
     mutable bool m_shownValid = false;
+
+    QColor m_markColour = QColor(192, 220, 192);
+    bool m_linksShown = false;
+    bool m_pressOnLink = false;
+    TLinkSpan m_pressedLink;
+    TTranscriptSearch m_search;
+    bool m_hold = false;
+    bool m_newBelow = false;
 };

@@ -1,6 +1,7 @@
 #include "widgets/dialogs.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
@@ -65,6 +66,8 @@ public:
     {
         QMessageBox::information(parent, title, text, QMessageBox::Ok);
     }
+
+    bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
 };
 
 QtDialogs qtDialogs;

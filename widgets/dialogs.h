@@ -3,6 +3,7 @@
 // tests can answer from a script instead of blocking on a real box.
 #include <QFont>
 #include <QString>
+#include <QUrl>
 
 class QWidget;
 
@@ -25,6 +26,8 @@ public:
     virtual bool chooseFont(QWidget *parent, QFont &font) = 0;
     virtual void showError(QWidget *parent, const QString &title, const QString &text) = 0;
     virtual void showInfo(QWidget *parent, const QString &title, const QString &text) = 0;
+    // Hands an address to the desktop's browser; false when none took it.
+    virtual bool openUrl(const QUrl &url) = 0;
 };
 
 // The dialogs in force; the real Qt ones unless a test installed others.

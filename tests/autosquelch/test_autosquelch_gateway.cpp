@@ -37,6 +37,7 @@ public:
         f.close();
         main = std::make_unique<Tmain>();
         main->terminate = [] {};
+        main->notifyDesktop = nullptr;
     }
     ~Session()
     {

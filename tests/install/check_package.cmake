@@ -29,7 +29,7 @@ foreach(want "Package: tressel" "Version: ${VERSION}")
   endif()
 endforeach()
 # The libraries the programs link, and the platform plugins Qt loads.
-foreach(dep libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6multimedia6
+foreach(dep libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6multimedia6 libqt6dbus6
             libstdc\\+\\+6 libc6 qt6-qpa-plugins)
   if(NOT fields MATCHES "Depends:.*[ ,]${dep}([ ,(]|\n|$)")
     message(FATAL_ERROR "Depends lacks ${dep}:\n${fields}")

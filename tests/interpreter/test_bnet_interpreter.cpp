@@ -267,6 +267,44 @@ private Q_SLOTS:
         QCOMPARE(seen, QStringList{QStringLiteral("bob")});
     }
 
+    // The fields reach the handlers in buffers used again for the next
+    // line: what a handler keeps stays as it was, a line parsed from inside
+    // a handler leaves the outer one's fields alone, and a field that is
+    // not there is still null.
+    void fieldsKeptByHandlersStay()
+    {
+        TBnetChat chat;
+        QList<QStringList> kept;
+        bool nested = false;
+        chat.OnTalk = [&](const QString &u, const QString &m) {
+            if (!nested && u == QLatin1String("outer")) {
+                nested = true;
+                chat.ParseLine(latin1("1005 TALK inner 0010 \"a much longer inner text\""));
+                nested = false;
+            }
+            kept << QStringList{u, m, QString::number(m.isNull())};
+        };
+        chat.OnJoin = [&](const QString &u, const QString &f, const QString &t) {
+            kept << QStringList{u, f, t};
+        };
+        chat.ParseLine(latin1("1005 TALK longname_first 0010 \"the first, longer text\""));
+        chat.ParseLine(latin1("1005 TALK b 0010 \"x\""));
+        chat.ParseLine(latin1("1005 TALK outer 0010 \"outer text\""));
+        chat.ParseLine(latin1("1005 TALK c 0010 \""));
+        chat.ParseLine(latin1("1002 JOIN d 0001 [W2BN]"));
+        chat.ParseLine(latin1("1002 JOIN e 0010 [CHAT]"));
+        const QList<QStringList> expected = {
+            {"longname_first", "the first, longer text", "0"},
+            {"b", "x", "0"},
+            {"inner", "a much longer inner text", "0"},
+            {"outer", "outer text", "0"},
+            {"c", "", "1"},
+            {"d", "0001", "W2BN"},
+            {"e", "0010", "CHAT"},
+        };
+        QCOMPARE(kept, expected);
+    }
+
     void withoutConnection()
     {
         TBnetChat chat;

@@ -33,7 +33,7 @@ private Q_SLOTS:
                               o->markMentions, o->attentionAlerts, o->keepJournal})
             QVERIFY2(on->isChecked(), qPrintable(on->objectName()));
         QVERIFY(!o->autoReconnect->isChecked());
-        QCOMPARE(o->mentionColour->selectedName(), QStringLiteral("Sky Blue"));
+        QCOMPARE(o->mentionColour->selectedName(), QStringLiteral("Money Green"));
         QVERIFY(m_notices.isEmpty());
         QVERIFY(!QFile::exists(QStringLiteral("tressel.ini")));
     }
@@ -60,7 +60,7 @@ private Q_SLOTS:
             o->outgoingEncoding->selectIndex(Toptions::EncodeWindows1252);
             o->showLinks->setChecked(false);
             o->autoReconnect->setChecked(true);
-            o->mentionColour->selectName(QStringLiteral("Money Green"));
+            o->mentionColour->selectName(QStringLiteral("Cream"));
             o->okClick();
         }
         QCOMPARE(readBytes(QStringLiteral("tressel.conf")), plainConf);
@@ -80,10 +80,10 @@ private Q_SLOTS:
         QVERIFY(!o->showLinks->isChecked());
         QVERIFY(o->autoReconnect->isChecked());
         QVERIFY(o->markMentions->isChecked());
-        QCOMPARE(o->mentionColour->selectedName(), QStringLiteral("Money Green"));
+        QCOMPARE(o->mentionColour->selectedName(), QStringLiteral("Cream"));
         const QByteArray written = readBytes(QStringLiteral("tressel.ini"));
         QVERIFY2(written.contains("links=false") && written.contains("reconnect=true") &&
-                     written.contains("mentionColour=Money Green"),
+                     written.contains("mentionColour=Cream"),
                  written.constData());
     }
 
@@ -139,7 +139,7 @@ private Q_SLOTS:
         QCOMPARE(o->quotaWindow->value(), 3);
         QCOMPARE(o->outgoingEncoding->currentIndex(), int(Toptions::EncodeUtf8));
         QVERIFY(o->showLinks->isChecked());
-        QCOMPARE(o->mentionColour->selectedName(), QStringLiteral("Sky Blue"));
+        QCOMPARE(o->mentionColour->selectedName(), QStringLiteral("Money Green"));
     }
 
     // A tressel.ini with a line Qt cannot parse (no "=" in it) is reported

@@ -33,6 +33,11 @@ public:
             writeFile(file.first, file.second);
         main = std::make_unique<Tmain>();
         main->terminate = [this] { ++terminated; };
+        // Attention is recorded, never shown on the desktop running the tests.
+        main->alertWindow = [this] { ++alerts; };
+        main->notifyDesktop = [this](const QString &title, const QString &body) {
+            notifications << QStringList{title, body};
+        };
     }
     ~MainWindowFixture()
     {
@@ -94,6 +99,8 @@ public:
     ScriptedDialogs dialogs; // installed before the window exists
     std::unique_ptr<Tmain> main;
     int terminated = 0;
+    int alerts = 0;                   // urgent hints asked for
+    QList<QStringList> notifications; // title and body of each
 
 private:
     QDateTime m_now;

@@ -67,6 +67,13 @@ public:
     bool chooseFont(QWidget *, QFont &font) override;
     void showError(QWidget *, const QString &title, const QString &text) override;
     void showInfo(QWidget *, const QString &title, const QString &text) override;
+    // Addresses handed to the browser, in order; none is opened.
+    QList<QUrl> openedUrls;
+    bool openUrl(const QUrl &url) override
+    {
+        openedUrls.append(url);
+        return true;
+    }
 
 private:
     void note(const QString &kind, const QString &title, const QString &text);

@@ -1,0 +1,67 @@
+#include "rules/completion.h"
+
+const QStringList &TCompletion::commands()
+{
+    static const QStringList list = {
+        QStringLiteral("/quit"),       QStringLiteral("/brx"),   QStringLiteral("/unbrx"),
+        QStringLiteral("/ver"),        QStringLiteral("/reply"), QStringLiteral("/connect"),
+        QStringLiteral("/disconnect"), QStringLiteral("/away"),  QStringLiteral("/home"),
+    };
+    return list;
+}
+
+namespace {
+// Commands that take something after them get the space that separates it.
+bool takesArgument(const QString &command)
+{
+    return command == QLatin1String("/brx") || command == QLatin1String("/unbrx") ||
+           command == QLatin1String("/reply") || command == QLatin1String("/away");
+}
+} // namespace
+
+bool TCompletion::complete(const QString &text, int cursor, const QStringList &names,
+                           Result &result)
+{
+    cursor = qBound(0, cursor, int(text.size()));
+    const bool again =
+        m_active && text == m_leftText && cursor == m_leftCursor && m_candidates.size() > 1;
+    if (again) {
+        m_index = (m_index + 1) % int(m_candidates.size());
+    } else {
+        m_active = false;
+        int start = cursor;
+        while (start > 0 && text.at(start - 1) != QLatin1Char(' '))
+            --start;
+        const QString word = text.mid(start, cursor - start);
+        m_candidates.clear();
+        m_suffixes.clear();
+        if (start == 0 && word.startsWith(QLatin1Char('/'))) {
+            for (const QString &c : commands())
+                if (c.startsWith(word, Qt::CaseInsensitive)) {
+                    m_candidates << c;
+                    m_suffixes << (takesArgument(c) ? QStringLiteral(" ") : QString());
+                }
+        } else {
+            // A name that starts the line is spoken to.
+            const QString suffix = start == 0 ? QStringLiteral(": ") : QString();
+            for (const QString &n : names)
+                if (!n.isEmpty() && n.startsWith(word, Qt::CaseInsensitive)) {
+                    m_candidates << n;
+                    m_suffixes << suffix;
+                }
+        }
+        if (m_candidates.isEmpty())
+            return false;
+        m_wordStart = start;
+        m_before = text.left(start);
+        m_after = text.mid(cursor);
+        m_index = 0;
+    }
+    const QString put = m_candidates.at(m_index) + m_suffixes.at(m_index);
+    result.text = m_before + put + m_after;
+    result.cursor = int(m_before.size() + put.size());
+    m_active = true;
+    m_leftText = result.text;
+    m_leftCursor = result.cursor;
+    return true;
+}

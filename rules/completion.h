@@ -1,0 +1,36 @@
+#pragma once
+// Tab completion in the input line: the word before the cursor is completed
+// from the channel's members (in list order, prefix without case) or, as
+// the first word after "/", from the local commands. Each further Tab puts
+// the next candidate in place of the last one.
+#include <QString>
+#include <QStringList>
+
+class TCompletion {
+public:
+    struct Result {
+        QString text; // the whole input line afterwards
+        int cursor;   // where the cursor goes
+    };
+
+    // The local commands, in the order they are tried.
+    static const QStringList &commands();
+
+    // Completes at `cursor` in `text`. `names` are the members as shown,
+    // in list order. A Tab right after the last completion (text and
+    // cursor as it left them) takes the next candidate. False, and nothing
+    // to change, when no candidate fits.
+    bool complete(const QString &text, int cursor, const QStringList &names, Result &result);
+    // The input line was changed some other way: the next Tab starts anew.
+    void reset() { m_active = false; }
+
+private:
+    bool m_active = false;
+    QString m_leftText; // the text and cursor the last completion left
+    int m_leftCursor = 0;
+    int m_wordStart = 0;
+    QString m_before, m_after; // around the word being completed
+    QStringList m_candidates;
+    QStringList m_suffixes;
+    int m_index = 0;
+};
