@@ -4,8 +4,11 @@
 #include "base/clock.h"
 #include "base/errors.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QThreadPool>
 
 #include <cerrno>
 #include <chrono>
@@ -173,6 +176,81 @@ void replacePrivateFile(const QString &fileName, const QByteArray &bytes, unsign
         mode &= unsigned(old);
     replaceWithMode(fileName, bytes, int(mode));
 }
+
+namespace {
+QThreadPool &syncPool()
+{
+    // One thread: the syncs of one file go in the order of its saves.
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        p->setExpiryTimeout(5000);
+        return p;
+    }();
+    return *pool;
+}
+} // namespace
+
+void replacePrivateFileSyncLater(const QString &fileName, const QByteArray &bytes,
+                                 const std::function<void(const QString &why)> &lateFailure,
+                                 unsigned mostAllowed)
+{
+    unsigned mode = mostAllowed & 0777;
+    const int old = fileMode(fileName);
+    if (old >= 0)
+        mode &= unsigned(old);
+    // A symbolic link stays a link: its target is what is replaced.
+    QString target = fileName;
+    const QFileInfo info(fileName);
+    if (info.isSymLink())
+        target = info.symLinkTarget();
+    const QString folder = QFileInfo(target).absolutePath();
+    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        throw TInOutError::fromErrno(errno);
+    FileHandle file(fd);
+    const auto fail = [&](int err) {
+        ::unlink(temp.constData());
+        throw TInOutError::fromErrno(err);
+    };
+    // Narrowed before the first byte goes in, as replacePrivateFile does.
+    if (::fchmod(fd, mode_t(mode)) != 0)
+        fail(errno);
+    try {
+        writeAll(fd, bytes);
+    } catch (...) {
+        ::unlink(temp.constData());
+        throw;
+    }
+    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
+        fail(errno);
+    // The file keeps its descriptor for the thread, which closes it.
+    const int kept = ::dup(fd);
+    file.close();
+    if (kept < 0)
+        return; // in place all the same; the system writes it in its own time
+    const QByteArray dir = QFile::encodeName(folder);
+    const QString name = fileName;
+    syncPool().start([kept, dir, name, lateFailure] {
+        int err = 0;
+        if (::fdatasync(kept) != 0)
+            err = errno;
+        ::close(kept);
+        // The new name in its folder, too.
+        const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd >= 0) {
+            if (::fsync(dirFd) != 0 && !err && errno != EINVAL)
+                err = errno;
+            ::close(dirFd);
+        }
+        if (err && lateFailure)
+            lateFailure(QStringLiteral("%1 may not be on the disk: %2")
+                            .arg(name, TInOutError::fromErrno(err).text()));
+    });
+}
+
+void waitForLaterSyncs() { syncPool().waitForDone(); }
 
 QByteArray readWholeFile(const QString &fileName)
 {

@@ -2,6 +2,7 @@
 // Log files are opened, written and closed for every line, so each is
 // complete on disk after every line.
 #include <QString>
+#include <functional>
 #include <utility>
 
 // Appends line + CR LF to the file. A file that does not exist yet is
@@ -25,6 +26,19 @@ constexpr unsigned ownerOnlyMode = 0600;
 // user's stricter mode stays; a looser one is narrowed, never widened).
 void replacePrivateFile(const QString &fileName, const QByteArray &bytes,
                         unsigned mostAllowed = ownerOnlyMode);
+
+// As replacePrivateFile, without waiting for the disk: when it returns the
+// new file is in place (a failure to write it has been raised, and the old
+// file is as it was), and a thread of its own waits for the disk to hold it.
+// A failure found there (the disk gave up, or the space ran out after all)
+// goes to lateFailure, called on that thread. For a file saved at every
+// change (the squelch list), where waiting for the disk each time would
+// hold up the window for tens of milliseconds on a slow disk.
+void replacePrivateFileSyncLater(const QString &fileName, const QByteArray &bytes,
+                                 const std::function<void(const QString &why)> &lateFailure,
+                                 unsigned mostAllowed = ownerOnlyMode);
+// Waits until every sync of replacePrivateFileSyncLater started so far is done.
+void waitForLaterSyncs();
 
 // A file appended to often (the moderation journal): held open between
 // appends, each append one write that is on disk (in the system's cache)

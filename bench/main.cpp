@@ -146,8 +146,11 @@ void printSoak(const Results &soak)
         fmt(get(soak, "soak_store_growth_bytes_per_line"), 1));
     row(QStringLiteral("soak: growth that is not the transcript (bytes)"),
         fmt(get(soak, "soak_non_transcript_growth_bytes")));
-    row(QStringLiteral("soak: longest event loop stall (ms)"),
-        fmt(get(soak, "soak_max_stall_ms"), 1));
+    row(QStringLiteral("soak: longest event loop stall (ms), median of the tenths"),
+        fmt(get(soak, "soak_stall_ms"), 1),
+        QStringLiteral("tenths %1 to %2; own processor time in the longest busy stretch %3")
+            .arg(fmt(get(soak, "soak_stall_ms_low"), 1), fmt(get(soak, "soak_stall_ms_high"), 1),
+                 fmt(get(soak, "soak_max_busy_ms"), 1)));
     row(QStringLiteral("soak: names on the squelch list at the end"),
         fmt(get(soak, "soak_squelched")));
 }
@@ -244,6 +247,10 @@ int main(int argc, char *argv[])
         std::printf("soak_rss_growth_bytes_per_line %s\n",
                     qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
         std::printf("soak_non_transcript_growth_bytes %s\n", qPrintable(fmt(other)));
+        std::printf("soak_stall_ms %s (tenths %s to %s)\n",
+                    qPrintable(fmt(get(soak, "soak_stall_ms"), 1)),
+                    qPrintable(fmt(get(soak, "soak_stall_ms_low"), 1)),
+                    qPrintable(fmt(get(soak, "soak_stall_ms_high"), 1)));
         std::printf("soak_verdict %s\n", ok ? "memory grows only with the transcript"
                                             : "MEMORY GROWS BEYOND THE TRANSCRIPT");
         return ok ? 0 : 1;
@@ -417,6 +424,10 @@ int main(int argc, char *argv[])
                 qPrintable(fmt(get(soak, "soak_rss_growth_bytes_per_line"), 1)));
     std::printf("soak_non_transcript_growth_bytes %s\n",
                 qPrintable(fmt(get(soak, "soak_non_transcript_growth_bytes"))));
+    std::printf("soak_stall_ms %s (tenths %s to %s)\n",
+                qPrintable(fmt(get(soak, "soak_stall_ms"), 1)),
+                qPrintable(fmt(get(soak, "soak_stall_ms_low"), 1)),
+                qPrintable(fmt(get(soak, "soak_stall_ms_high"), 1)));
     std::printf("search_1m_ms %s\n", qPrintable(fmt(get(search, "search_1m_ms"), 1)));
     std::printf("search_next_ms %s\n", qPrintable(fmt(get(search, "search_next_ms"), 2)));
     std::printf("comforts_overhead %s (rounds %s to %s)\n",

@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "base/files.h"
+#include "base/guard.h"
 #include "preferences/Toptions.h"
 #include "rules/journal.h"
 #include "rules/squelchindex.h"
@@ -143,7 +144,12 @@ void Tmain::saveSquelchlist()
         bytes += TText::toBytes(TTextItem::bytesOf(item));
         bytes += "\r\n";
     }
-    replacePrivateFile(squelchFileName, bytes);
+    // Saved at every change, floods included: the window does not wait for
+    // the disk. A late failure is said on the window's own thread.
+    replacePrivateFileSyncLater(squelchFileName, bytes, [](const QString &why) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [why] { reportError(why); }, Qt::QueuedConnection);
+    });
 }
 
 void Tmain::saveSquelchlistOrUndo(const std::function<void()> &undo)
