@@ -147,11 +147,8 @@ void Tmain::completeInput()
     if (!m_comforts->completion.complete(text->text(), text->cursorPosition(), shown, result))
         return;
     // A name its encoding cannot give back keeps its own bytes.
-    for (qsizetype i = 0; i < shown.size(); ++i)
-        if (result.text.contains(shown.at(i))) {
-            rememberBytes(bytes.at(i));
-            break;
-        }
+    if (result.name >= 0)
+        rememberBytes(bytes.at(result.name));
     text->setText(result.text);
     text->setCursorPosition(result.cursor);
 }

@@ -35,19 +35,22 @@ bool TCompletion::complete(const QString &text, int cursor, const QStringList &n
         const QString word = text.mid(start, cursor - start);
         m_candidates.clear();
         m_suffixes.clear();
+        m_names.clear();
         if (start == 0 && word.startsWith(QLatin1Char('/'))) {
             for (const QString &c : commands())
                 if (c.startsWith(word, Qt::CaseInsensitive)) {
                     m_candidates << c;
                     m_suffixes << (takesArgument(c) ? QStringLiteral(" ") : QString());
+                    m_names << -1;
                 }
         } else {
             // A name that starts the line is spoken to.
             const QString suffix = start == 0 ? QStringLiteral(": ") : QString();
-            for (const QString &n : names)
-                if (!n.isEmpty() && n.startsWith(word, Qt::CaseInsensitive)) {
-                    m_candidates << n;
+            for (int i = 0; i < names.size(); ++i)
+                if (!names.at(i).isEmpty() && names.at(i).startsWith(word, Qt::CaseInsensitive)) {
+                    m_candidates << names.at(i);
                     m_suffixes << suffix;
+                    m_names << i;
                 }
         }
         if (m_candidates.isEmpty())
@@ -60,6 +63,7 @@ bool TCompletion::complete(const QString &text, int cursor, const QStringList &n
     const QString put = m_candidates.at(m_index) + m_suffixes.at(m_index);
     result.text = m_before + put + m_after;
     result.cursor = int(m_before.size() + put.size());
+    result.name = m_names.at(m_index);
     m_active = true;
     m_leftText = result.text;
     m_leftCursor = result.cursor;

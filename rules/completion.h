@@ -9,8 +9,9 @@
 class TCompletion {
 public:
     struct Result {
-        QString text; // the whole input line afterwards
-        int cursor;   // where the cursor goes
+        QString text;  // the whole input line afterwards
+        int cursor;    // where the cursor goes
+        int name = -1; // the name put in, as its index in names; -1 for a command
     };
 
     // The local commands, in the order they are tried.
@@ -32,5 +33,6 @@ private:
     QString m_before, m_after; // around the word being completed
     QStringList m_candidates;
     QStringList m_suffixes;
+    QList<int> m_names; // each candidate's index in names (-1: a command)
     int m_index = 0;
 };

@@ -164,6 +164,17 @@ private Q_SLOTS:
         s.type(QStringLiteral("car"));
         s.key(Qt::Key_Tab);
         QCOMPARE(s.m.text->text(), QStringLiteral("/unbrx carol"));
+        // A name whose bytes are not UTF-8 goes out as the same bytes.
+        s.server.send("1002 JOIN J\xf6rg 0010 [CHAT]\r\n");
+        QTRY_VERIFY((s.m.flushUsers(), s.m.users->topLevelItemCount() == 5));
+        s.m.text->clear();
+        s.sent();
+        s.type(QStringLiteral("j"));
+        s.key(Qt::Key_Tab);
+        QCOMPARE(s.m.text->text(), QStringLiteral("J\u00f6rg: "));
+        s.type(QStringLiteral("hi"));
+        s.key(Qt::Key_Return);
+        QCOMPARE(s.sent("J\xf6rg: hi"), QList<QByteArray>{"J\xf6rg: hi"});
         // Switched off, Tab moves the focus on as it always did.
         s.m.options->tabCompletion->setChecked(false);
         s.key(Qt::Key_Tab);

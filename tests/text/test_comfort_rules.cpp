@@ -149,6 +149,9 @@ private Q_SLOTS:
         // The only candidate: another Tab keeps it.
         QVERIFY(c.complete(r.text, r.cursor, names, r));
         QCOMPARE(r.text, QStringLiteral("Bob: hi Bobby"));
+        QCOMPARE(r.name, 1); // the name's place in the list, for its bytes
+        QVERIFY(c.complete(QStringLiteral("/ve"), 3, names, r));
+        QCOMPARE(r.name, -1);
     }
 
     void links_data()
