@@ -296,7 +296,7 @@ private:
     void findStep(bool forward);
     void chatMenuRequested(const QPoint &pos);
     struct ComfortState;
-    ComfortState *m_comforts = nullptr;
+    ComfortState *m_comforts = nullptr; // a child of the window
 
 public:
     // --- User list actions (userlistactions.cpp) -------------------------

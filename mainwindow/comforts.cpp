@@ -24,7 +24,8 @@
 #include <QMenu>
 #include <QTreeWidget>
 
-struct Tmain::ComfortState {
+// A child of the window, so that it goes with it.
+struct Tmain::ComfortState : QObject {
     TInputHistory history;
     TCompletion completion;
     TFindBar *findBar = nullptr;
@@ -61,6 +62,7 @@ TTranscriptView *Tmain::chatView() const { return dynamic_cast<TTranscriptView *
 void Tmain::setupComforts()
 {
     m_comforts = new ComfortState;
+    m_comforts->setParent(this);
     // Ctrl+F wherever the focus is in the window.
     m_comforts->findAction = new QAction(QStringLiteral("Find"), this);
     m_comforts->findAction->setShortcut(QKeySequence::Find);
