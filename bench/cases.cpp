@@ -23,26 +23,29 @@
 #include <string>
 #include <vector>
 
-namespace {
-
 void result(const char *name, double value)
 {
     std::printf("result %s %.6g\n", name, value);
     std::fflush(stdout);
 }
 
-// A ratio measured over alternating rounds: its median, and the lowest and
-// highest round, printed as name, name_low and name_high. A busy moment on
-// a shared machine spoils a round, not the figure.
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// A busy moment on a shared machine spoils a round, not the figure.
 void ratioResult(const char *name, std::vector<double> ratios)
 {
     std::sort(ratios.begin(), ratios.end());
-    const size_t n = ratios.size();
-    const double median = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
-    result(name, median);
+    result(name, median(ratios));
     result((std::string(name) + "_low").c_str(), ratios.front());
     result((std::string(name) + "_high").c_str(), ratios.back());
 }
+
+namespace {
 
 // The same distinct, mixed-case texts the gateway's burst sends.
 QString floodText(int i, int length)

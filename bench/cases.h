@@ -5,6 +5,15 @@
 
 #include <QStringList>
 
+#include <vector>
+
+// A figure, printed as "result NAME VALUE".
+void result(const char *name, double value);
+double median(std::vector<double> values);
+// A ratio measured over alternating rounds: its median, and the lowest and
+// highest round, printed as name, name_low and name_high.
+void ratioResult(const char *name, std::vector<double> ratios);
+
 void caseParse();
 void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines);
 void caseAutosquelch();

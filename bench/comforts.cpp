@@ -18,18 +18,6 @@
 #include <vector>
 
 namespace {
-void result(const char *name, double value)
-{
-    std::printf("result %s %.6g\n", name, value);
-    std::fflush(stdout);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Lines of a busy channel as the pane holds them: 80 characters, time
 // stamp and name included.
@@ -170,8 +158,5 @@ void caseComforts()
         const double off = onFirst ? b : a, on = onFirst ? a : b;
         ratios.push_back(off / on);
     }
-    std::sort(ratios.begin(), ratios.end());
-    result("comforts_overhead", median(ratios));
-    result("comforts_overhead_low", ratios.front());
-    result("comforts_overhead_high", ratios.back());
+    ratioResult("comforts_overhead", ratios);
 }

@@ -24,19 +24,6 @@
 
 namespace {
 
-void result(const char *name, double value)
-{
-    std::printf("result %s %.6g\n", name, value);
-    std::fflush(stdout);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 QStringList moderatedJournalConf()
 {
     QStringList conf = {QStringLiteral("squelchFlooders=1"), QStringLiteral("squelchAscii=1"),
