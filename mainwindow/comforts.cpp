@@ -203,15 +203,8 @@ void Tmain::findTextChanged()
 void Tmain::findStep(bool forward)
 {
     TTranscriptView *view = chatView();
-    const TTranscriptSearch &s = view->search();
-    if (s.count() == 0)
-        return;
-    int next = s.current();
-    if (forward)
-        next = next < 0 || next + 1 >= s.count() ? 0 : next + 1;
-    else
-        next = next <= 0 ? s.count() - 1 : next - 1;
-    view->goToMatch(next);
+    if (view->search().count() > 0)
+        view->goToMatch(view->search().stepFrom(forward));
 }
 
 // ---- links and mentions ----------------------------------------------------

@@ -210,19 +210,18 @@ int TTranscriptSearch::firstFrom(int line) const
     return it == m_matches.cend() ? 0 : int(it - m_matches.cbegin());
 }
 
-void TTranscriptSearch::next()
+int TTranscriptSearch::stepFrom(bool forward) const
 {
     if (m_matches.isEmpty())
-        return;
-    m_current = m_current < 0 || m_current + 1 >= count() ? 0 : m_current + 1;
+        return -1;
+    if (forward)
+        return m_current < 0 || m_current + 1 >= count() ? 0 : m_current + 1;
+    return m_current <= 0 ? count() - 1 : m_current - 1;
 }
 
-void TTranscriptSearch::previous()
-{
-    if (m_matches.isEmpty())
-        return;
-    m_current = m_current <= 0 ? count() - 1 : m_current - 1;
-}
+void TTranscriptSearch::next() { m_current = stepFrom(true); }
+
+void TTranscriptSearch::previous() { m_current = stepFrom(false); }
 
 std::pair<int, int> TTranscriptSearch::onLines(int first, int last) const
 {

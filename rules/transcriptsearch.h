@@ -42,6 +42,8 @@ public:
     // current, next starts at the first and previous at the last.
     void next();
     void previous();
+    // The match next or previous would make current (-1: there are none).
+    int stepFrom(bool forward) const;
 
     // The matches on lines [first, last]: indices [begin, end).
     std::pair<int, int> onLines(int first, int last) const;
