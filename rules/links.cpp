@@ -3,6 +3,15 @@
 namespace {
 bool wordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
 
+// Whether name, found at `at` in text, stands as a word there. The name's
+// own edges count only when they are word characters.
+bool wholeWordAt(QStringView text, QStringView name, qsizetype at)
+{
+    const qsizetype after = at + name.size();
+    return (at == 0 || !wordChar(name.front()) || !wordChar(text.at(at - 1))) &&
+           (after == text.size() || !wordChar(name.back()) || !wordChar(text.at(after)));
+}
+
 bool startsAt(QStringView text, qsizetype i, QLatin1String what)
 {
     return text.mid(i).startsWith(what, Qt::CaseInsensitive);
@@ -118,18 +127,13 @@ bool TLinks::mentionsAscii(QStringView text, QStringView name)
     const char16_t *t = text.utf16();
     const char16_t *w = name.utf16();
     const char16_t first = lower(w[0]);
-    const bool edgeStart = wordChar(name.front()), edgeEnd = wordChar(name.back());
     for (qsizetype at = 0; at + m <= n; ++at) {
         if (lower(t[at]) != first)
             continue;
         qsizetype k = 1;
         while (k < m && lower(t[at + k]) == lower(w[k]))
             ++k;
-        if (k < m)
-            continue;
-        const bool startOk = at == 0 || !edgeStart || !wordChar(text.at(at - 1));
-        const bool endOk = at + m == n || !edgeEnd || !wordChar(text.at(at + m));
-        if (startOk && endOk)
+        if (k == m && wholeWordAt(text, name, at))
             return true;
     }
     return false;
@@ -146,12 +150,7 @@ bool TLinks::mentions(QStringView text, QStringView name)
         const qsizetype at = text.indexOf(name, from, Qt::CaseInsensitive);
         if (at < 0)
             return false;
-        const qsizetype after = at + name.size();
-        // The name's own edges count only when they are word characters.
-        const bool startOk = at == 0 || !wordChar(name.front()) || !wordChar(text.at(at - 1));
-        const bool endOk =
-            after == text.size() || !wordChar(name.back()) || !wordChar(text.at(after));
-        if (startOk && endOk)
+        if (wholeWordAt(text, name, at))
             return true;
         from = at + 1;
     }

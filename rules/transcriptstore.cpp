@@ -159,41 +159,6 @@ QString TTranscriptStore::text(int fromLine, int fromColumn, int toLine, int toC
     return out;
 }
 
-int TTranscriptStore::find(QStringView needle, int from, Direction direction) const
-{
-    const int n = lineCount();
-    if (needle.isEmpty() || n == 0)
-        return -1;
-    const int step = direction == Direction::Forward ? 1 : -1;
-    if (direction == Direction::Forward) {
-        if (from >= n)
-            return -1;
-        from = std::max(from, 0);
-    } else {
-        if (from < 0)
-            return -1;
-        from = std::min(from, n - 1);
-    }
-    // Wide lines may sit at odd offsets in the arena, so they are searched
-    // through a copy; one buffer serves them all.
-    QString wide;
-    for (int i = from; i >= 0 && i < n; i += step) {
-        const LineRef l = line(i);
-        if (l.length < needle.size())
-            continue;
-        if (!l.wide) {
-            if (QLatin1String(l.data, l.length).contains(needle, Qt::CaseInsensitive))
-                return i;
-            continue;
-        }
-        wide.resize(l.length);
-        copyOut(l, 0, l.length, wide.data());
-        if (QStringView(wide).contains(needle, Qt::CaseInsensitive))
-            return i;
-    }
-    return -1;
-}
-
 void TTranscriptStore::setMarked(int line, bool marked)
 {
     if (line < 0 || line >= lineCount())

@@ -45,7 +45,6 @@ public:
             return c;
         }
     };
-    enum class Direction { Forward, Backward };
 
     TTranscriptStore() = default;
     ~TTranscriptStore();
@@ -87,12 +86,6 @@ public:
     // line ends at its end. Empty when the end does not come after the start.
     QString text(int fromLine, int fromColumn, int toLine, int toColumn,
                  QStringView separator) const;
-
-    // The first line, looking from `from` in `direction` (`from` itself
-    // included), that contains `needle` ignoring case; -1 when none does or
-    // the needle is empty. A `from` past the end the search moves towards
-    // finds nothing; past the other end, the search starts at that end.
-    int find(QStringView needle, int from, Direction direction) const;
 
     // A marked line (one that mentions the user) is drawn on a background
     // of its own. Lines start unmarked.
