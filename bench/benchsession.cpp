@@ -12,8 +12,14 @@
 #include <QLocale>
 #include <QTimer>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <execinfo.h>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
 
 TSession::TSession(TPaneKind pane, const QStringList &conf, const QByteArray &brx)
     : m_oldDir(QDir::currentPath())
@@ -102,20 +108,105 @@ bool TSession::logIn(quint16 port, int timeoutMs)
 }
 
 namespace {
-qint64 threadCpuNs()
+qint64 clockNs(clockid_t clock)
 {
     timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    clock_gettime(clock, &ts);
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
+
+qint64 threadCpuNs() { return clockNs(CLOCK_THREAD_CPUTIME_ID); }
+
+// The stack the signal handler took, handed to the watchdog.
+void *g_frames[64];
+std::atomic<int> g_depth{-1};
+
+void takeStack(int) { g_depth.store(backtrace(g_frames, 64)); }
 } // namespace
+
+class TStallMeter::Tracer {
+public:
+    explicit Tracer(qint64 thresholdNs) : m_threshold(thresholdNs), m_thread(pthread_self())
+    {
+        pthread_getcpuclockid(m_thread, &m_cpuClock);
+        void *warm[4];
+        backtrace(warm, 4); // loads the unwinder now, not inside the handler
+        struct sigaction sa = {};
+        sa.sa_handler = takeStack;
+        sa.sa_flags = SA_RESTART;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGUSR2, &sa, nullptr);
+        tick();
+        m_watchdog = std::thread([this] { watch(); });
+    }
+    ~Tracer()
+    {
+        m_stop = true;
+        m_watchdog.join();
+    }
+    void tick()
+    {
+        m_lastTick.store(clockNs(CLOCK_MONOTONIC));
+        m_cpuAtTick.store(clockNs(m_cpuClock));
+        m_ticks.fetch_add(1);
+    }
+
+private:
+    void watch()
+    {
+        quint64 seenTick = 0;
+        int samples = 0;
+        qint64 lastSample = 0;
+        while (!m_stop) {
+            usleep(2000);
+            const quint64 ticks = m_ticks.load();
+            if (ticks != seenTick) {
+                seenTick = ticks;
+                samples = 0;
+                continue;
+            }
+            const qint64 now = clockNs(CLOCK_MONOTONIC);
+            const qint64 since = now - m_lastTick.load();
+            const qint64 busy = clockNs(m_cpuClock) - m_cpuAtTick.load();
+            // Only the thread's own work counts, not a wait for the processor.
+            if (busy < m_threshold || samples >= 4 || now - lastSample < m_threshold / 2)
+                continue;
+            g_depth.store(-1);
+            pthread_kill(m_thread, SIGUSR2);
+            for (int i = 0; i < 100 && g_depth.load() < 0; ++i)
+                usleep(1000);
+            const int depth = g_depth.load();
+            if (depth < 0)
+                continue;
+            ++samples;
+            lastSample = now;
+            std::fprintf(stderr, "stall trace: %.1f ms since the last tick, %.1f ms of it busy\n",
+                         double(since) / 1e6, double(busy) / 1e6);
+            backtrace_symbols_fd(g_frames, depth, STDERR_FILENO);
+        }
+    }
+
+    const qint64 m_threshold;
+    const pthread_t m_thread;
+    clockid_t m_cpuClock = CLOCK_THREAD_CPUTIME_ID;
+    std::atomic<qint64> m_lastTick{0};
+    std::atomic<qint64> m_cpuAtTick{0};
+    std::atomic<quint64> m_ticks{0};
+    std::atomic<bool> m_stop{false};
+    std::thread m_watchdog;
+};
 
 TStallMeter::TStallMeter()
 {
+    const int traceMs = qEnvironmentVariableIntValue("TRESSEL_BENCH_STALL_TRACE");
+    if (traceMs > 0)
+        m_tracer = std::make_unique<Tracer>(qint64(traceMs) * 1000000);
     auto *t = new QTimer(this);
     t->setTimerType(Qt::PreciseTimer);
     t->setInterval(2);
     connect(t, &QTimer::timeout, this, [this] {
+        if (m_tracer)
+            m_tracer->tick();
         const qint64 now = m_clock.nsecsElapsed();
         const qint64 cpu = threadCpuNs();
         m_maxBusy = std::max(m_maxBusy, cpu - m_lastCpu);
@@ -130,6 +221,8 @@ TStallMeter::TStallMeter()
     m_clock.start();
     t->start();
 }
+
+TStallMeter::~TStallMeter() = default;
 
 void TStallMeter::reset()
 {
@@ -151,6 +244,8 @@ qint64 statusField(const char *name)
     return 0;
 }
 } // namespace
+
+qint64 processCpuNs() { return clockNs(CLOCK_PROCESS_CPUTIME_ID); }
 
 qint64 rssBytes() { return statusField("VmRSS:"); }
 

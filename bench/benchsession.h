@@ -55,7 +55,15 @@ public:
     std::function<qint64()> where;
     qint64 maxAt() const { return m_maxAt; }
 
+    // With TRESSEL_BENCH_STALL_TRACE=MS in the environment, a watchdog
+    // thread prints the stack of this thread to standard error whenever it
+    // has been busy on the processor for MS without a tick: where a rare
+    // stall is spent, found in a long run without a profiler.
+    ~TStallMeter() override;
+
 private:
+    class Tracer;
+    std::unique_ptr<Tracer> m_tracer;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     qint64 m_max = 0;
@@ -64,6 +72,8 @@ private:
     qint64 m_maxBusy = 0;
 };
 
+// Processor time of every thread of this process, in nanoseconds.
+qint64 processCpuNs();
 // Memory of this process from /proc, in bytes.
 qint64 rssBytes();
 qint64 peakRssBytes();

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
@@ -556,6 +557,19 @@ void caseSoak(int seconds)
     auto store = [&] { return chat->storeBytesUsed() + whisper->storeBytesUsed(); };
     auto shown = [&] { return chatLines + whisper->lineCount(); };
 
+    // How often the window repaints: a busy channel should cost a display
+    // frame's worth of paints, not one per pass of the event loop.
+    struct RepaintCounter : QObject {
+        qint64 count = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::UpdateRequest)
+                ++count;
+            return false;
+        }
+    } repaints;
+    s.main->installEventFilter(&repaints);
+
     TStallMeter stalls;
     QElapsedTimer clock;
     clock.start();
@@ -563,6 +577,7 @@ void caseSoak(int seconds)
     waitFor([&] { return clock.elapsed() >= warmUp * 1000; }, warmUp * 1000 + 5000);
     // A steady state: the pools are full, the lists have their members.
     const qint64 rss0 = rssBytes(), store0 = store(), lines0 = shown(), received0 = received;
+    const qint64 repaints0 = repaints.count, cpu0 = processCpuNs();
     stalls.reset();
     const qint64 t0 = clock.elapsed();
     std::fprintf(stderr, "soak: %d s, measuring after %d s of warm-up\n", seconds, warmUp);
@@ -602,4 +617,7 @@ void caseSoak(int seconds)
     result("soak_max_stall_ms", longest);
     result("soak_max_busy_ms", busiest);
     result("soak_squelched", double(s.main->brx->count()));
+    result("soak_repaints_per_s", double(repaints.count - repaints0) / secs);
+    result("soak_cpu_ms_per_s", double(processCpuNs() - cpu0) / 1e6 / secs);
+    s.main->removeEventFilter(&repaints);
 }

@@ -153,6 +153,10 @@ void printSoak(const Results &soak)
                  fmt(get(soak, "soak_max_busy_ms"), 1)));
     row(QStringLiteral("soak: names on the squelch list at the end"),
         fmt(get(soak, "soak_squelched")));
+    row(QStringLiteral("soak: window repaints per second"), fmt(get(soak, "soak_repaints_per_s")),
+        QStringLiteral("at most one a display frame"));
+    row(QStringLiteral("soak: processor time, ms per second"), fmt(get(soak, "soak_cpu_ms_per_s")),
+        QStringLiteral("every thread of the client"));
 }
 
 // The program's own start (application, configuration read, window), as
