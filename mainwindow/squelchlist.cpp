@@ -75,6 +75,7 @@ void Tmain::setupSquelchList()
     brx->setItemDelegate(new TUserListDelegate(brx));
     brx->setSelectionMode(QAbstractItemView::SingleSelection);
     keepSelectionVisible(brx);
+    fillScrollBarBackgrounds(brx);
     m_squelchIndex = new TNameIndex(this);
     m_squelchIndex->attach(brx->model());
     m_safeIndex = new TNameIndex(this);

@@ -9,12 +9,12 @@
 #include "rules/textcodec.h"
 #include "rules/usericons.h"
 #include "widgets/dialogs.h"
+#include "widgets/framepacer.h"
 #include "widgets/textitems.h"
 #include "widgets/userlistview.h"
 
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -35,10 +35,17 @@ void Tmain::setupUserList()
     users->setUniformRowHeights(true);
     users->setTextElideMode(Qt::ElideRight);
     keepSelectionVisible(users);
+    fillScrollBarBackgrounds(users);
     // Anyone else emptying the list (a disconnect) also ends a rebuild that
     // is still waiting, so it cannot bring old rows or captions back.
     auto *state = new TUsersRebuildState(users->model());
     m_usersRebuild = state;
+    state->pacer = new TFramePacer(
+        [this] {
+            if (m_usersRebuild->pending)
+                guardedCall([this] { rebuildUsers(); });
+        },
+        state);
     connect(users->model(), &QAbstractItemModel::modelReset, state, [state] {
         if (!state->rebuilding)
             state->pending = false;
@@ -139,15 +146,12 @@ void Tmain::updateUsers()
     // Old histories are emptied now, in event order: the next line, even one
     // from the same read, is judged against what this update left. Only the
     // rows wait: a burst of joins asks for many rebuilds, and one per pass
-    // of the event loop shows the same.
+    // of the event loop, and at most one per display frame, shows the same.
     expireHistories();
     if (m_usersRebuild->pending)
         return;
     m_usersRebuild->pending = true;
-    QTimer::singleShot(0, this, [this] {
-        if (m_usersRebuild->pending)
-            guardedCall([this] { rebuildUsers(); });
-    });
+    m_usersRebuild->pacer->request();
 }
 
 void Tmain::expireHistories()

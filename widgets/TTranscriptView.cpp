@@ -1,5 +1,8 @@
 #include "widgets/TTranscriptView.h"
 
+#include "widgets/framepacer.h"
+#include "widgets/userlistview.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
@@ -34,6 +37,12 @@ TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::ClickFocus);
+    m_syncPacer = new TFramePacer(
+        [this] {
+            if (m_syncQueued)
+                syncScrollRange();
+        },
+        this);
     viewport()->setCursor(Qt::IBeamCursor);
     // The pointer becomes a hand over a link.
     viewport()->setMouseTracking(true);
@@ -41,6 +50,7 @@ TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent)
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     verticalScrollBar()->setSingleStep(1);
     verticalScrollBar()->setRange(0, 0);
+    fillScrollBarBackgrounds(this);
     fontChanged();
 }
 
@@ -262,13 +272,7 @@ void TTranscriptView::scheduleSync()
     if (m_syncQueued)
         return;
     m_syncQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_syncQueued)
-                syncScrollRange();
-        },
-        Qt::QueuedConnection);
+    m_syncPacer->request();
 }
 
 void TTranscriptView::syncScrollRange()

@@ -12,6 +12,8 @@
 #include "rules/transcriptstore.h"
 #include "widgets/ttranscriptpane.h"
 
+class TFramePacer;
+
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QHash>
@@ -166,6 +168,7 @@ private:
 
     bool m_atEnd = true;
     bool m_syncQueued = false;
+    TFramePacer *m_syncPacer = nullptr;
     bool m_syncing = false;
 
     Pos m_anchor;

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPair>
+#include <QScrollBar>
 
 namespace {
 constexpr int gap = 2;
@@ -105,4 +106,10 @@ void keepSelectionVisible(QAbstractItemView *view)
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
     view->setPalette(p);
+}
+
+void fillScrollBarBackgrounds(QAbstractScrollArea *area)
+{
+    area->verticalScrollBar()->setAutoFillBackground(true);
+    area->horizontalScrollBar()->setAutoFillBackground(true);
 }

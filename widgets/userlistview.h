@@ -26,15 +26,23 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 };
 
-// Whether a rebuild of `users` is waiting or running. A child of the list's
-// model, so it is still there when the model's teardown reports its reset.
+class TFramePacer;
+// Whether a rebuild of `users` is waiting or running, and what runs it
+// (its child). A child of the list's model, so it is still there when the
+// model's teardown reports its reset.
 class TUsersRebuildState : public QObject {
 public:
     using QObject::QObject;
     bool pending = false;
     bool rebuilding = false;
+    TFramePacer *pacer = nullptr;
 };
 
 class QAbstractItemView;
+class QAbstractScrollArea;
 // The selection keeps its colours while the list has no focus.
 void keepSelectionVisible(QAbstractItemView *view);
+// The scroll bars fill their own background, so moving them, as they do
+// with every frame of a busy channel, does not repaint the frame and the
+// window behind them as well.
+void fillScrollBarBackgrounds(QAbstractScrollArea *area);

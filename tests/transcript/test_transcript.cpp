@@ -452,6 +452,35 @@ private Q_SLOTS:
         QVERIFY(view->characterRect(19999, 0).isValid());
     }
 
+    void steadyFloodPaintsOnceAFrame()
+    {
+        // Lines arriving in every pass of the event loop, as from a busy
+        // channel: the pane lays out and paints once a display frame, its
+        // scroll bar fills its own background (the frame behind it is not
+        // repainted), and the newest line is shown at the end.
+        showView();
+        PaintCounter viewport, frame;
+        view->viewport()->installEventFilter(&viewport);
+        view->installEventFilter(&frame);
+        QElapsedTimer t;
+        t.start();
+        int passes = 0;
+        while (t.elapsed() < 240) {
+            view->appendPlainLine(QString("line %1").arg(passes++));
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
+        QTRY_COMPARE(bar()->value(), bar()->maximum());
+        QTRY_VERIFY(view->characterRect(passes - 1, 0).isValid());
+        const int frames = int(t.elapsed() / 16) + 2;
+        QVERIFY2(viewport.paints >= 2 && viewport.paints <= frames,
+                 qPrintable(QString("%1 paints, %2 frames, %3 passes")
+                                .arg(viewport.paints)
+                                .arg(frames)
+                                .arg(passes)));
+        QVERIFY2(viewport.paints * 3 < passes, qPrintable(QString::number(passes)));
+        QCOMPARE(frame.paints, 0);
+    }
+
     void wrapping()
     {
         const QString words = "alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu";

@@ -378,6 +378,34 @@ private Q_SLOTS:
         QCOMPARE(m.channel->text(), QStringLiteral(" (3000)"));
     }
 
+    void steadyJoinsRebuildOnceAFrame()
+    {
+        // A member joining in every pass of the event loop: the rows are
+        // rebuilt at most once a display frame, and all of them are there.
+        UserListFixture f;
+        Tmain &m = *f.main;
+        QCoreApplication::processEvents();
+        QSignalSpy resets(m.users->model(), &QAbstractItemModel::modelReset);
+        QElapsedTimer t;
+        t.start();
+        int joined = 0;
+        while (t.elapsed() < 240) {
+            m.processJoin(QStringLiteral("u%1").arg(joined++), QStringLiteral("0010"),
+                          QStringLiteral("CHAT"));
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
+        QTRY_COMPARE(m.users->topLevelItemCount(), joined);
+        const int frames = int(t.elapsed() / 16) + 2;
+        QVERIFY2(resets.count() >= 2 && resets.count() <= frames,
+                 qPrintable(QStringLiteral("%1 rebuilds, %2 frames, %3 joins")
+                                .arg(resets.count())
+                                .arg(frames)
+                                .arg(joined)));
+        QVERIFY(resets.count() * 3 < joined);
+        QCOMPARE(m.channel->text(), QStringLiteral(" (%1)").arg(joined));
+        QCOMPARE(f.names().last(), QStringLiteral("u%1").arg(joined - 1));
+    }
+
     void setUserIconChangesOneRow()
     {
         UserListFixture f;

@@ -1,0 +1,103 @@
+#include "widgets/framepacer.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <functional>
+#include <vector>
+
+// Runs the event loop, one pass at a time, for ms milliseconds.
+static void spinFor(int ms, const std::function<void()> &eachPass = {})
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (eachPass)
+            eachPass();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+}
+
+class TestFramePacer : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void quietRequestRunsAtTheNextPassOnce()
+    {
+        QObject owner;
+        int runs = 0;
+        auto *pacer = new TFramePacer([&runs] { ++runs; }, &owner);
+        for (int i = 0; i < 100; ++i)
+            pacer->request();
+        QVERIFY(pacer->pending());
+        QCOMPARE(runs, 0); // never inside the request
+        QCoreApplication::processEvents();
+        QCOMPARE(runs, 1);
+        QVERIFY(!pacer->pending());
+        spinFor(3 * TFramePacer::frameMs);
+        QCOMPARE(runs, 1);
+
+        // A frame after the last run, the next request is not kept waiting.
+        pacer->request();
+        QCoreApplication::processEvents();
+        QCOMPARE(runs, 2);
+    }
+
+    void busyRequestsRunOnceAFrame()
+    {
+        QObject owner;
+        QElapsedTimer clock;
+        clock.start();
+        std::vector<qint64> at;
+        auto *pacer = new TFramePacer([&] { at.push_back(clock.nsecsElapsed()); }, &owner);
+        int passes = 0;
+        spinFor(240, [&] {
+            ++passes;
+            pacer->request();
+        });
+        spinFor(2 * TFramePacer::frameMs); // the last one runs too
+        QVERIFY(!pacer->pending());
+        // Liveness: work keeps being done while asked for.
+        QVERIFY2(at.size() >= 4, qPrintable(QString::number(at.size())));
+        QVERIFY2(int(at.size()) * 3 < passes,
+                 qPrintable(QStringLiteral("%1 runs in %2 passes").arg(at.size()).arg(passes)));
+        for (size_t i = 1; i < at.size(); ++i) {
+            const double gapMs = double(at[i] - at[i - 1]) / 1e6;
+            QVERIFY2(gapMs >= TFramePacer::frameMs - 1, qPrintable(QString::number(gapMs)));
+        }
+    }
+
+    void cancelDropsTheWaitingRun()
+    {
+        QObject owner;
+        int runs = 0;
+        auto *pacer = new TFramePacer([&runs] { ++runs; }, &owner);
+        // Cancelled while posted, then asked again in the same pass: one run.
+        pacer->request();
+        pacer->cancel();
+        QVERIFY(!pacer->pending());
+        pacer->request();
+        QCoreApplication::processEvents();
+        QCOMPARE(runs, 1);
+        // Cancelled while waiting for the frame to pass: none.
+        pacer->request();
+        QVERIFY(pacer->pending());
+        pacer->cancel();
+        spinFor(3 * TFramePacer::frameMs);
+        QCOMPARE(runs, 1);
+    }
+
+    void goesWithItsOwner()
+    {
+        int runs = 0;
+        auto owner = std::make_unique<QObject>();
+        auto *pacer = new TFramePacer([&runs] { ++runs; }, owner.get());
+        pacer->request();
+        owner.reset();
+        QCoreApplication::processEvents();
+        QCOMPARE(runs, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFramePacer)
+#include "test_frame_pacer.moc"
