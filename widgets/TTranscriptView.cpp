@@ -303,7 +303,7 @@ void TTranscriptView::syncScrollRange()
     if (sb->value() == sb->maximum())
         m_atEnd = true;
     invalidateShown();
-    viewport()->update();
+    repaintLater();
 }
 
 void TTranscriptView::ensureShown() const
@@ -354,7 +354,13 @@ void TTranscriptView::scrollContentsBy(int, int)
     invalidateShown();
     if (m_newBelow && lastLineShown())
         m_newBelow = false;
-    viewport()->update();
+    repaintLater();
+}
+
+void TTranscriptView::repaintLater()
+{
+    if (!m_paintingAll)
+        viewport()->update();
 }
 
 bool TTranscriptView::lastLineShown() const
@@ -469,8 +475,13 @@ void TTranscriptView::setHoldView(bool hold)
 
 void TTranscriptView::paintEvent(QPaintEvent *event)
 {
-    if (m_syncQueued)
+    if (m_syncQueued) {
+        // A paint of the whole pane is the picture the sync asks for, so it
+        // does not ask for another; after a partial one the rest follows.
+        m_paintingAll = event->rect().contains(viewport()->rect());
         syncScrollRange();
+        m_paintingAll = false;
+    }
     QPainter p(viewport());
     const QRect exposed = event->rect();
     p.fillRect(exposed, m_background);

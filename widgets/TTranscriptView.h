@@ -127,6 +127,7 @@ private:
     void lineAppended();
     void scheduleSync();
     void syncScrollRange();
+    void repaintLater();
     void fontChanged();
 
     LineRef lineRef(int line) const { return m_store.line(line); }
@@ -170,6 +171,7 @@ private:
     bool m_syncQueued = false;
     TFramePacer *m_syncPacer = nullptr;
     bool m_syncing = false;
+    bool m_paintingAll = false; // inside a paint of the whole viewport
 
     Pos m_anchor;
     Pos m_cursor;

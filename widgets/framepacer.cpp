@@ -1,26 +1,96 @@
 #include "widgets/framepacer.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QList>
+#include <QPointer>
+#include <QTimer>
+
 #include <algorithm>
+#include <utility>
+
+namespace {
+QElapsedTimer &epoch()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock;
+}
+} // namespace
+
+// The one timer for every pacer waiting for the next frame; a child of the
+// application, so it goes before the event loop does.
+class TFrameClock : public QObject {
+public:
+    static TFrameClock *instance()
+    {
+        static QPointer<TFrameClock> clock;
+        if (!clock)
+            clock = new TFrameClock(QCoreApplication::instance());
+        return clock;
+    }
+
+    void wait(TFramePacer *pacer)
+    {
+        m_waiting.append(pacer);
+        if (m_timer.isActive())
+            return;
+        m_dueFrame = TFramePacer::currentFrame() + 1;
+        arm();
+    }
+
+private:
+    explicit TFrameClock(QObject *parent) : QObject(parent)
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, &TFrameClock::tick);
+    }
+
+    void arm()
+    {
+        const qint64 left = m_dueFrame * TFramePacer::frameMs - epoch().elapsed();
+        m_timer.start(int(std::max<qint64>(1, left)));
+    }
+
+    void tick()
+    {
+        if (TFramePacer::currentFrame() < m_dueFrame) {
+            arm(); // a timer a little early: the frame has not begun
+            return;
+        }
+        const QList<QPointer<TFramePacer>> due = std::exchange(m_waiting, {});
+        for (const QPointer<TFramePacer> &pacer : due)
+            if (pacer && pacer->m_waiting)
+                pacer->run();
+    }
+
+    QTimer m_timer;
+    qint64 m_dueFrame = 0;
+    QList<QPointer<TFramePacer>> m_waiting;
+};
 
 TFramePacer::TFramePacer(std::function<void()> work, QObject *parent)
     : QObject(parent), m_work(std::move(work))
 {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &TFramePacer::run);
 }
+
+TFramePacer::~TFramePacer() = default;
+
+qint64 TFramePacer::currentFrame() { return epoch().elapsed() / frameMs; }
 
 void TFramePacer::request()
 {
     if (pending())
         return;
-    const qint64 wait =
-        m_lastRun.isValid() ? std::max<qint64>(0, frameMs - m_lastRun.elapsed()) : 0;
-    if (wait > 0) {
-        m_timer.start(int(wait));
+    if (m_lastFrame == currentFrame()) {
+        m_waiting = true;
+        TFrameClock::instance()->wait(this);
         return;
     }
-    // A quiet pane answers at the next pass, after the events already waiting.
+    // Not yet run in this frame: at the next pass, after the events already
+    // waiting.
     m_posted = true;
     const quint64 generation = m_generation;
     QMetaObject::invokeMethod(
@@ -34,15 +104,16 @@ void TFramePacer::request()
 
 void TFramePacer::cancel()
 {
-    m_timer.stop();
     m_posted = false;
+    m_waiting = false;
     ++m_generation;
 }
 
 void TFramePacer::run()
 {
     m_posted = false;
+    m_waiting = false;
     ++m_generation;
-    m_lastRun.start();
+    m_lastFrame = currentFrame();
     m_work();
 }

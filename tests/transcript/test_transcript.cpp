@@ -462,6 +462,8 @@ private Q_SLOTS:
         PaintCounter viewport, frame;
         view->viewport()->installEventFilter(&viewport);
         view->installEventFilter(&frame);
+        int syncs = 0;
+        connect(bar(), &QScrollBar::rangeChanged, [&syncs] { ++syncs; });
         QElapsedTimer t;
         t.start();
         int passes = 0;
@@ -476,9 +478,34 @@ private Q_SLOTS:
                  qPrintable(QString("%1 paints, %2 frames, %3 passes")
                                 .arg(viewport.paints)
                                 .arg(frames)
-                                .arg(passes)));
+                                .arg(passes) +
+                            QString(", %1 syncs").arg(syncs)));
         QVERIFY2(viewport.paints * 3 < passes, qPrintable(QString::number(passes)));
         QCOMPARE(frame.paints, 0);
+    }
+
+    void partialPaintIsFollowedByAWholeOne()
+    {
+        // A paint of a corner that finds lines waiting lays them out, and
+        // the rest of the pane is painted after it.
+        showView();
+        struct Rects : QObject {
+            QList<QRect> painted;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    painted << static_cast<QPaintEvent *>(e)->rect();
+                return false;
+            }
+        } rects;
+        view->viewport()->installEventFilter(&rects);
+        for (int i = 0; i < 200; ++i)
+            view->appendPlainLine(QString("line %1").arg(i));
+        view->viewport()->repaint(QRect(0, 0, 20, 20));
+        QCOMPARE(rects.painted.size(), 1);
+        QCOMPARE(bar()->value(), bar()->maximum()); // laid out by that paint
+        QTRY_VERIFY(rects.painted.size() >= 2);
+        QVERIFY(rects.painted.last().contains(view->viewport()->rect()));
     }
 
     void wrapping()
