@@ -154,7 +154,7 @@ void printSoak(const Results &soak)
     row(QStringLiteral("soak: names on the squelch list at the end"),
         fmt(get(soak, "soak_squelched")));
     row(QStringLiteral("soak: window repaints per second"), fmt(get(soak, "soak_repaints_per_s")),
-        QStringLiteral("at most one a display frame"));
+        QStringLiteral("each pane at most once a display frame"));
     row(QStringLiteral("soak: processor time, ms per second"), fmt(get(soak, "soak_cpu_ms_per_s")),
         QStringLiteral("every thread of the client"));
 }

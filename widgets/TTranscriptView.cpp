@@ -475,9 +475,12 @@ void TTranscriptView::setHoldView(bool hold)
 
 void TTranscriptView::paintEvent(QPaintEvent *event)
 {
-    if (m_syncQueued) {
-        // A paint of the whole pane is the picture the sync asks for, so it
-        // does not ask for another; after a partial one the rest follows.
+    // Lines that arrived since this frame's layout wait for the next frame
+    // (the newest are drawn anyway, from the bottom up); otherwise the paint
+    // lays them out now. A paint of the whole pane is then the picture the
+    // layout asks for, so it does not ask for another; after a partial one
+    // the rest follows.
+    if (m_syncQueued && !TFramePacer::frameTaken()) {
         m_paintingAll = event->rect().contains(viewport()->rect());
         syncScrollRange();
         m_paintingAll = false;

@@ -17,6 +17,8 @@ QElapsedTimer &epoch()
         clock.start();
     return clock;
 }
+
+qint64 lastRunFrame = -1; // of any pacer
 } // namespace
 
 // The one timer for every pacer waiting for the next frame; a child of the
@@ -80,17 +82,19 @@ TFramePacer::~TFramePacer() = default;
 
 qint64 TFramePacer::currentFrame() { return epoch().elapsed() / frameMs; }
 
+bool TFramePacer::frameTaken() { return lastRunFrame == currentFrame(); }
+
 void TFramePacer::request()
 {
     if (pending())
         return;
-    if (m_lastFrame == currentFrame()) {
+    if (frameTaken()) {
         m_waiting = true;
         TFrameClock::instance()->wait(this);
         return;
     }
-    // Not yet run in this frame: at the next pass, after the events already
-    // waiting.
+    // No pacer has run in this frame: at the next pass, after the events
+    // already waiting, with any others asked for by then.
     m_posted = true;
     const quint64 generation = m_generation;
     QMetaObject::invokeMethod(
@@ -114,6 +118,6 @@ void TFramePacer::run()
     m_posted = false;
     m_waiting = false;
     ++m_generation;
-    m_lastFrame = currentFrame();
+    lastRunFrame = currentFrame();
     m_work();
 }

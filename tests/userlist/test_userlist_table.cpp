@@ -1,6 +1,7 @@
 // The channel member table and the `users` rows built from it: user events,
 // icons and state marks, selection, notifications, history expiry.
 #include "userlistfixture.h"
+#include "widgets/framepacer.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -306,7 +307,7 @@ private Q_SLOTS:
         m.users->clear();
         m.envVars.userCount = 0;
         m.channel->setText(QStringLiteral("Tressel 1.5"));
-        QCoreApplication::processEvents();
+        QTest::qWait(3 * TFramePacer::frameMs); // when the rebuild would have run
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
     }
 
@@ -372,7 +373,8 @@ private Q_SLOTS:
             m.processJoin(QStringLiteral("u%1").arg(i), QStringLiteral("0010"),
                           QStringLiteral("CHAT"));
         QCOMPARE(m.users->topLevelItemCount(), 0); // nothing rebuilt yet
-        QCoreApplication::processEvents();
+        QTRY_COMPARE(resets.count(), 1);
+        QTest::qWait(3 * TFramePacer::frameMs);
         QCOMPARE(resets.count(), 1);
         QCOMPARE(m.users->topLevelItemCount(), 3000);
         QCOMPARE(m.channel->text(), QStringLiteral(" (3000)"));
