@@ -83,7 +83,8 @@ void TTranscriptView::lineAppended()
     }
     // A new line drops the selection and brings the pane to its end; the
     // scroll bar and the picture follow once this pass of the event loop is
-    // done, however many lines arrive in it.
+    // done, however many lines arrive in it, and at most once a display
+    // frame.
     m_anchor = m_cursor = Pos{};
     m_dragging = false;
     m_atEnd = true;

@@ -12,14 +12,14 @@
 #include "rules/transcriptstore.h"
 #include "widgets/ttranscriptpane.h"
 
-class TFramePacer;
-
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QHash>
 #include <QList>
 #include <QRect>
 #include <QUrl>
+
+class TFramePacer;
 
 class TTranscriptView : public QAbstractScrollArea, public TTranscriptPane {
     Q_OBJECT

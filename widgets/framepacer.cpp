@@ -78,8 +78,6 @@ TFramePacer::TFramePacer(std::function<void()> work, QObject *parent)
 {
 }
 
-TFramePacer::~TFramePacer() = default;
-
 qint64 TFramePacer::currentFrame() { return epoch().elapsed() / frameMs; }
 
 bool TFramePacer::frameTaken() { return lastRunFrame == currentFrame(); }
@@ -96,28 +94,19 @@ void TFramePacer::request()
     // No pacer has run in this frame: at the next pass, after the events
     // already waiting, with any others asked for by then.
     m_posted = true;
-    const quint64 generation = m_generation;
     QMetaObject::invokeMethod(
         this,
-        [this, generation] {
-            if (m_posted && generation == m_generation)
+        [this] {
+            if (m_posted)
                 run();
         },
         Qt::QueuedConnection);
-}
-
-void TFramePacer::cancel()
-{
-    m_posted = false;
-    m_waiting = false;
-    ++m_generation;
 }
 
 void TFramePacer::run()
 {
     m_posted = false;
     m_waiting = false;
-    ++m_generation;
     lastRunFrame = currentFrame();
     m_work();
 }

@@ -13,13 +13,10 @@ public:
     static constexpr int frameMs = 16;
 
     TFramePacer(std::function<void()> work, QObject *parent);
-    ~TFramePacer() override;
 
     // Asks for one run; asking again before it has run changes nothing.
     void request();
     bool pending() const { return m_posted || m_waiting; }
-    // Drops a run that is waiting (the work was done another way).
-    void cancel();
 
     // The frames every pacer counts, from the first one asked for.
     static qint64 currentFrame();
@@ -32,7 +29,6 @@ private:
     void run();
 
     std::function<void()> m_work;
-    bool m_posted = false;    // runs at the next pass
-    bool m_waiting = false;   // runs when the next frame begins
-    quint64 m_generation = 0; // a posted run that was cancelled does nothing
+    bool m_posted = false;  // runs at the next pass
+    bool m_waiting = false; // runs when the next frame begins
 };

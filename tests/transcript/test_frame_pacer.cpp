@@ -106,26 +106,6 @@ private Q_SLOTS:
                 qPrintable(QStringLiteral("frame %1: %2 passes").arg(frame).arg(passes.size())));
     }
 
-    void cancelDropsTheWaitingRun()
-    {
-        QObject owner;
-        int runs = 0;
-        auto *pacer = new TFramePacer([&runs] { ++runs; }, &owner);
-        // Cancelled while posted, then asked again in the same pass: one run.
-        pacer->request();
-        pacer->cancel();
-        QVERIFY(!pacer->pending());
-        pacer->request();
-        QCoreApplication::processEvents();
-        QCOMPARE(runs, 1);
-        // Cancelled while waiting for the frame to pass: none.
-        pacer->request();
-        QVERIFY(pacer->pending());
-        pacer->cancel();
-        spinFor(3 * TFramePacer::frameMs);
-        QCOMPARE(runs, 1);
-    }
-
     void goesWithItsOwner()
     {
         int runs = 0;
