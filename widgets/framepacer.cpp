@@ -64,7 +64,7 @@ private:
         }
         const QList<QPointer<TFramePacer>> due = std::exchange(m_waiting, {});
         for (const QPointer<TFramePacer> &pacer : due)
-            if (pacer && pacer->m_waiting)
+            if (pacer) // not deleted while it waited
                 pacer->run();
     }
 

@@ -115,6 +115,18 @@ private Q_SLOTS:
         owner.reset();
         QCoreApplication::processEvents();
         QCOMPARE(runs, 0);
+
+        // Deleted while it waits for the next frame.
+        owner = std::make_unique<QObject>();
+        pacer = new TFramePacer([&runs] { ++runs; }, owner.get());
+        pacer->request();
+        QCoreApplication::processEvents();
+        QCOMPARE(runs, 1);
+        pacer->request(); // almost always in the frame it ran in, so it waits
+        QVERIFY(pacer->pending());
+        owner.reset();
+        spinFor(3 * TFramePacer::frameMs);
+        QCOMPARE(runs, 1);
     }
 };
 
