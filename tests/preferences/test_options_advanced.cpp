@@ -1,6 +1,7 @@
 // The Advanced tab's settings and their file tressel.ini: what OK writes,
 // what a later start reads, values that cannot be used, and that
 // tressel.conf does not change for them.
+#include "base/clock.h"
 #include "optionstestutil.h"
 
 class TestOptionsAdvanced : public QObject {
@@ -15,7 +16,14 @@ class TestOptionsAdvanced : public QObject {
     }
 
 private Q_SLOTS:
-    void init() { m_notices.clear(); }
+    // tressel.conf carries the time it was written, and the comparisons of
+    // two writes must not depend on both falling in the same second.
+    void init()
+    {
+        m_notices.clear();
+        setClock([] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)); });
+    }
+    void cleanup() { setClock({}); }
 
     void startValuesWithoutFile()
     {
