@@ -3,6 +3,8 @@
 // textitems.h), kept in step with the model's own signals, so "is this name
 // on the list?" costs one hash look-up however long the list grows. Exact and
 // case-sensitive.
+#include "rules/namekey.h"
+
 #include <QAbstractItemModel>
 #include <QHash>
 #include <QObject>
@@ -28,5 +30,5 @@ private:
     void add(int first, int last, int delta);
 
     QPointer<QAbstractItemModel> m_model;
-    QHash<QString, int> m_counts;
+    QHash<TNameKey, int> m_counts;
 };

@@ -1,5 +1,7 @@
 #pragma once
 // The members of the current channel, as the main window keeps them.
+#include "rules/namekey.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QString>
@@ -55,5 +57,5 @@ private:
     mutable size_t m_firstGap = noGap;
     static constexpr size_t noGap = size_t(-1);
     int m_live = 0;
-    QHash<QString, std::vector<Entry *>> m_byName; // each name's entries, oldest first
+    QHash<TNameKey, std::vector<Entry *>> m_byName; // each name's entries, oldest first
 };
