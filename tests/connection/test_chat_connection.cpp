@@ -5,6 +5,7 @@
 #include "support/scripteddialogs.h"
 #include "support/silentserver.h"
 
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -504,6 +505,125 @@ private Q_SLOTS:
         send("e\r\n");
         QTRY_COMPARE(rec.lines.size(), 5);
         QCOMPARE(rec.lines.last(), QStringLiteral("e"));
+    }
+
+    // Arrivals of every size give the lines that cutting the whole stream
+    // at once gives, whatever the terminators and the settings: a line, or
+    // a CR LF, split over two arrivals is put together again.
+    void arrivalsOfEverySizeCutAlike()
+    {
+        const auto wholeStream = [](const QByteArray &s, bool noLineFeed, bool noReturn) {
+            QStringList out;
+            qsizetype head = 0;
+            for (;;) {
+                qsizetype end = head;
+                while (end < s.size() && s[end] != '\r' && s[end] != '\n')
+                    ++end;
+                if (end == s.size())
+                    return out;
+                qsizetype next = end + 1;
+                if (noLineFeed && s[end] == '\r' && next < s.size() && s[next] == '\n')
+                    ++next;
+                QByteArray line = s.mid(head, end + 1 - head);
+                if ((line.endsWith('\n') && noLineFeed) || (line.endsWith('\r') && noReturn))
+                    line.chop(1);
+                if (!line.isEmpty())
+                    out << QString::fromLatin1(line);
+                head = next;
+            }
+        };
+        QRandomGenerator random(20261209);
+        const QByteArrayList ends{"\r\n", "\r", "\n", "\n\r", "\r\n\r\n", ""};
+        for (int round = 0; round < 40; ++round) {
+            QByteArray stream;
+            while (stream.size() < 20000) {
+                QByteArray text(int(random.bounded(120)), 'a' + char(random.bounded(26)));
+                if (random.bounded(8) == 0)
+                    text += "\xe9\x00\xff";
+                stream += text + ends[int(random.bounded(ends.size()))];
+            }
+            stream += "\ntail without an end";
+            const bool noLineFeed = round % 4 < 2, noReturn = round % 2 == 0;
+            TChatInterface direct;
+            direct.NoLineFeed = noLineFeed;
+            direct.NoReturn = noReturn;
+            QStringList lines;
+            direct.OnDataReceived = [&](const QString &line) { lines << line; };
+            const int most = round < 10 ? 3 : round < 20 ? 40 : 5000;
+            for (qsizetype at = 0; at < stream.size();) {
+                const qsizetype n = 1 + random.bounded(most);
+                direct.receiveBytes(stream.mid(at, n));
+                at += n;
+            }
+            const QStringList expected = wholeStream(stream, noLineFeed, noReturn);
+            QVERIFY(expected.size() > 100);
+            QCOMPARE(lines, expected);
+            // The unended tail waits for the rest of its line.
+            direct.receiveBytes("!\n");
+            QCOMPARE(lines.last(), QStringLiteral("tail without an end!") +
+                                       QLatin1String(noLineFeed ? "" : "\n"));
+        }
+    }
+
+    // Bytes that arrive while a handler runs (its nested event loop took
+    // them in) come after every line of the arrival being cut, whether the
+    // handler runs for the arrival's first line, one put together with an
+    // earlier part, or its last.
+    void bytesArrivingUnderAHandlerComeLast_data()
+    {
+        QTest::addColumn<QByteArrayList>("arrivals");
+        QTest::addColumn<QString>("feedOn");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("first line") << QByteArrayList{"a\r\nb\r\nc\r\npart"} << "a"
+                                    << QStringList{"a", "b", "c", "partx", "y"};
+        QTest::newRow("line put together") << QByteArrayList{"pa", "rt\r\nb\r\nc"} << "part"
+                                           << QStringList{"part", "b", "cx", "y"};
+        QTest::newRow("last line of the arrival")
+            << QByteArrayList{"a\r\nb\r\n"} << "b" << QStringList{"a", "b", "x", "y"};
+    }
+    void bytesArrivingUnderAHandlerComeLast()
+    {
+        QFETCH(QByteArrayList, arrivals);
+        QFETCH(QString, feedOn);
+        QFETCH(QStringList, expected);
+        TChatInterface direct;
+        QStringList lines;
+        direct.OnDataReceived = [&](const QString &line) {
+            lines << line;
+            if (line == feedOn)
+                direct.receiveBytes("x\r\ny\r\n");
+        };
+        for (const QByteArray &bytes : arrivals)
+            direct.receiveBytes(bytes);
+        QTRY_COMPARE(lines, expected);
+        direct.receiveBytes("z\n");
+        QCOMPARE(lines.last(), QStringLiteral("z"));
+    }
+
+    // A handler that fails leaves the rest of the arrival, a part line
+    // included, to the next pass; one that closes the link drops it.
+    void handlerBreaksOffAnArrival()
+    {
+        ScriptedDialogs dialogs;
+        TChatInterface direct;
+        QStringList lines;
+        direct.OnDataReceived = [&](const QString &line) {
+            lines << line;
+            if (line == QLatin1String("b"))
+                throw TError(QStringLiteral("Bad line"));
+            if (line == QLatin1String("stop"))
+                direct.Close();
+        };
+        direct.receiveBytes("a\r\nb\r\nc\r\nd");
+        QCOMPARE(lines, (QStringList{"a", "b"}));
+        QTRY_COMPARE(lines, (QStringList{"a", "b", "c"}));
+        QCOMPARE(dialogs.errors(), QStringList{QStringLiteral("Bad line.")});
+        direct.receiveBytes("\r\nstop\r\ngone\r\n");
+        QCOMPARE(lines, (QStringList{"a", "b", "c", "d", "stop"}));
+        QTest::qWait(20);
+        QCOMPARE(lines.size(), 5);
+        direct.receiveBytes("fresh\r\n");
+        QCOMPARE(lines.last(), QStringLiteral("fresh"));
     }
 
     void connectHandlerError()
