@@ -1,6 +1,7 @@
 #include "rules/namekey.h"
 
 #include <QRandomGenerator>
+#include <QtEndian>
 
 namespace namekey {
 namespace {
@@ -27,14 +28,8 @@ struct State {
     }
 };
 
-inline std::uint64_t load64(const unsigned char *p)
-{
-    // The words are little-endian whatever the processor.
-    std::uint64_t w = 0;
-    for (int i = 7; i >= 0; --i)
-        w = (w << 8) | p[i];
-    return w;
-}
+// The words are little-endian whatever the processor.
+inline std::uint64_t load64(const unsigned char *p) { return qFromLittleEndian<quint64>(p); }
 
 struct Secret {
     std::uint64_t k0, k1;
