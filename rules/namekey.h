@@ -37,7 +37,6 @@ public:
     TNameKey(const QString &name) : m_name(name) {} // NOLINT: converts on purpose
     const QString &name() const { return m_name; }
     friend bool operator==(const TNameKey &a, const TNameKey &b) { return a.m_name == b.m_name; }
-    friend bool operator!=(const TNameKey &a, const TNameKey &b) { return !(a == b); }
     friend std::size_t qHash(const TNameKey &key, std::size_t seed = 0)
     {
         return namekey::hashName(key.m_name, seed);

@@ -471,7 +471,7 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(bar()->value(), bar()->maximum());
         QTRY_VERIFY(view->characterRect(passes - 1, 0).isValid());
-        const int frames = int(t.elapsed() / 16) + 2;
+        const int frames = int(t.elapsed() / TFramePacer::frameMs) + 2;
         QVERIFY2(viewport.paints >= 2 && viewport.paints <= frames,
                  qPrintable(QString("%1 paints, %2 frames, %3 passes")
                                 .arg(viewport.paints)

@@ -397,7 +397,7 @@ private Q_SLOTS:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }
         QTRY_COMPARE(m.users->topLevelItemCount(), joined);
-        const int frames = int(t.elapsed() / 16) + 2;
+        const int frames = int(t.elapsed() / TFramePacer::frameMs) + 2;
         QVERIFY2(resets.count() >= 2 && resets.count() <= frames,
                  qPrintable(QStringLiteral("%1 rebuilds, %2 frames, %3 joins")
                                 .arg(resets.count())
