@@ -155,6 +155,12 @@ void GatewayUnits::options_data()
                               << true << "port=6112 quota=1 accounts=2 alice=pw1 bob=x:y";
     QTest::newRow("no quota") << QStringList{"--no-flood-quota"} << true
                               << "port=6112 quota=0 accounts=0";
+    QTest::newRow("another loopback address") << QStringList{"--address", "127.61.2.3"} << true
+                                              << "port=6112 quota=1 accounts=0 at 127.61.2.3";
+    QTest::newRow("IPv6 loopback") << QStringList{"--address", "::1", "--port", "0"} << true
+                                   << "port=0 quota=1 accounts=0 at ::1";
+    QTest::newRow("address not loopback") << QStringList{"--address", "192.0.2.1"} << false << "";
+    QTest::newRow("address not an address") << QStringList{"--address", "local"} << false << "";
     QTest::newRow("bad port") << QStringList{"--port", "70000"} << false << "";
     QTest::newRow("port not a number") << QStringList{"--port", "x"} << false << "";
     QTest::newRow("account without password") << QStringList{"--account", "alice"} << false << "";
@@ -191,6 +197,8 @@ void GatewayUnits::options()
     for (auto it = o->accounts.begin(); it != o->accounts.end(); ++it)
         got +=
             QString(" %1=%2").arg(QString::fromLatin1(it.key()), QString::fromLatin1(it.value()));
+    if (o->address != QLatin1String("127.0.0.1"))
+        got += QStringLiteral(" at ") + o->address;
     QCOMPARE(got, check);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QHostAddress>
 
 namespace {
 
@@ -32,13 +33,16 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "A local chat gateway for Tressel's tests and demos, on 127.0.0.1.\n"
+        "A local chat gateway for Tressel's tests and demos, on a loopback address.\n"
         "Console commands on standard input: broadcast TEXT, raw TEXT, rawbytes HEX,\n"
         "join NAME [PRODUCT] [FLAGS], leave NAME, joins N PREFIX [PRODUCT], leaves N PREFIX,\n"
         "say NAME TEXT, emote NAME TEXT, whisper NAME TO TEXT, flags NAME FLAGS, close, quit.");
     const QCommandLineOption helpOpt({"h", "help"}, "Show this help.");
     const QCommandLineOption portOpt("port", "Port to listen on (0: any free port).", "PORT",
                                      "6112");
+    const QCommandLineOption addressOpt("address",
+                                        "Loopback address to listen on (in 127.0.0.0/8, or ::1).",
+                                        "ADDRESS", "127.0.0.1");
     const QCommandLineOption accountOpt(
         "account", "An account (repeatable). Without any, every name and password log in.",
         "NAME:PASSWORD");
@@ -77,10 +81,10 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
                                         "A channel that does not exist (repeatable).", "NAME");
     const QCommandLineOption broadcastOpt(
         "broadcast", "A broadcast sent to each client after login (repeatable).", "TEXT");
-    parser.addOptions({helpOpt, portOpt, accountOpt, chattersOpt, rateOpt, seedOpt, scriptOpt,
-                       burstOpt, burstLengthOpt, namePoolOpt, noQuotaOpt, quotaUnitsOpt,
-                       quotaWindowOpt, quotaBytesOpt, garbledOpt, fullOpt, restrictedOpt,
-                       missingOpt, broadcastOpt});
+    parser.addOptions({helpOpt,     portOpt,    addressOpt,    accountOpt,     chattersOpt,
+                       rateOpt,     seedOpt,    scriptOpt,     burstOpt,       burstLengthOpt,
+                       namePoolOpt, noQuotaOpt, quotaUnitsOpt, quotaWindowOpt, quotaBytesOpt,
+                       garbledOpt,  fullOpt,    restrictedOpt, missingOpt,     broadcastOpt});
     const QCommandLineOption hostileOpt("hostile",
                                         "Misbehave: " + hostile::modes().join(", ") + ".", "MODE");
     parser.addOption(hostileOpt);
@@ -108,6 +112,14 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         return std::nullopt;
     }
     o.port = quint16(port);
+    // Only loopback: the gateway is for trying the client out on one machine.
+    const QHostAddress address(parser.value(addressOpt));
+    if (address.isNull() || !address.isLoopback()) {
+        *error =
+            QString("Bad address '%1': expected a loopback address.").arg(parser.value(addressOpt));
+        return std::nullopt;
+    }
+    o.address = address.toString();
 
     for (const QString &a : parser.values(accountOpt)) {
         const int colon = a.indexOf(':');

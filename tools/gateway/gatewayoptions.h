@@ -10,6 +10,9 @@
 
 struct GatewayOptions {
     quint16 port = 6112;
+    // A loopback address (127.0.0.0/8 or ::1): a second gateway can take
+    // port 6112 on another one while the first runs.
+    QString address = QStringLiteral("127.0.0.1");
     // Account name (lower case) -> password. Empty: any name and password log in.
     QMap<QByteArray, QByteArray> accounts;
     int chatters = 0;

@@ -34,7 +34,7 @@ GatewayServer::~GatewayServer() = default; // connections are children and go wi
 
 bool GatewayServer::listen(QString *error)
 {
-    if (!m_server.listen(QHostAddress::LocalHost, m_options.port)) {
+    if (!m_server.listen(QHostAddress(m_options.address), m_options.port)) {
         *error = m_server.errorString();
         return false;
     }

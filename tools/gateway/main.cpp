@@ -26,8 +26,9 @@ int main(int argc, char *argv[])
 
     GatewayServer server(*options);
     if (!server.listen(&error)) {
-        std::fprintf(stderr, "tressel-gateway: cannot listen on 127.0.0.1:%u: %s\n",
-                     unsigned(options->port), error.toLocal8Bit().constData());
+        std::fprintf(stderr, "tressel-gateway: cannot listen on %s port %u: %s\n",
+                     options->address.toLocal8Bit().constData(), unsigned(options->port),
+                     error.toLocal8Bit().constData());
         return 1;
     }
     const quint32 seed = options->seed ? *options->seed : QRandomGenerator::global()->generate();
