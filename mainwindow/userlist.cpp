@@ -191,10 +191,13 @@ void Tmain::flushUsers()
 void Tmain::rebuildUsers()
 {
     m_usersRebuild->pending = false;
-    int selected = -1;
+    // The selection stays on the entry the user chose, wherever it now
+    // stands; once that member has left, nothing is selected, so that no
+    // action goes to whoever took its place.
+    quint64 selected = 0;
     const QList<QTreeWidgetItem *> sel = users->selectedItems();
     if (!sel.isEmpty())
-        selected = users->indexOfTopLevelItem(sel.first());
+        selected = sel.first()->data(0, TUserRow::entryRole).toULongLong();
     const int scroll = users->verticalScrollBar()->value();
     m_usersRebuild->rebuilding = true;
     users->clear();
@@ -203,6 +206,7 @@ void Tmain::rebuildUsers()
     const int count = usedUsers();
     QList<QTreeWidgetItem *> rows;
     rows.reserve(count);
+    QTreeWidgetItem *reselect = nullptr;
     for (int i = 1; i <= count; ++i) {
         tChannelUser &u = userTable[i];
         auto *row = new QTreeWidgetItem;
@@ -219,11 +223,14 @@ void Tmain::rebuildUsers()
             state = 2;
         row->setData(0, TUserRow::iconRole, icon);
         row->setData(0, TUserRow::stateRole, state);
+        row->setData(0, TUserRow::entryRole, u.serial);
+        if (selected != 0 && u.serial == selected)
+            reselect = row;
         rows.append(row);
     }
     users->addTopLevelItems(rows);
-    if (selected >= 0 && selected < users->topLevelItemCount())
-        users->setCurrentItem(users->topLevelItem(selected));
+    if (reselect)
+        users->setCurrentItem(reselect);
     users->verticalScrollBar()->setValue(scroll);
     channel->setText(TText::decode(envVars.channelName) + QStringLiteral(" (") +
                      QString::number(envVars.userCount) + QLatin1Char(')'));

@@ -64,8 +64,10 @@ TColourBox *colourBox(const char *hint = nullptr)
 
 QPushButton *button(const char *caption, const char *hint = nullptr)
 {
+    // Enter presses a focused button, as on every desktop; elsewhere it
+    // presses Ok, the dialog's default.
     auto *b = new QPushButton(QString::fromLatin1(caption));
-    b->setAutoDefault(false);
+    b->setAutoDefault(true);
     if (hint)
         b->setProperty("hint", QString::fromLatin1(hint));
     return b;
@@ -153,7 +155,7 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     ok = new QPushButton(QStringLiteral("&Ok"));
     ok->setDefault(true);
     cancel = new QPushButton(QStringLiteral("&Cancel"));
-    cancel->setAutoDefault(false);
+    cancel->setAutoDefault(true);
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(0, 0, 4, 4);
     buttons->addStretch();

@@ -16,6 +16,7 @@ const tChannelUser &tUserTable::operator[](int index) const
 
 void tUserTable::append(tChannelUser user)
 {
+    user.serial = m_nextSerial++;
     auto entry = std::make_unique<Entry>(Entry{std::move(user), m_slots.size()});
     m_byName[entry->user.username].push_back(entry.get());
     m_slots.push_back(std::move(entry));

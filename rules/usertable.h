@@ -19,6 +19,9 @@ struct tChannelUser {
     QDateTime lastLineTime; // when the newest line arrived (invalid: none yet)
     QDateTime joinTime;
     bool squelched = false;
+    // Tells this entry from every other the table has held, a later one of
+    // the same name too; given by append.
+    quint64 serial = 0;
 };
 
 // Entries 1..count() in the order they were appended; index 0 means "none",
@@ -57,5 +60,6 @@ private:
     mutable size_t m_firstGap = noGap;
     static constexpr size_t noGap = size_t(-1);
     int m_live = 0;
+    quint64 m_nextSerial = 1;
     QHash<TNameKey, std::vector<Entry *>> m_byName; // each name's entries, oldest first
 };

@@ -9,6 +9,7 @@ namespace TUserRow {
 constexpr int iconRole = Qt::UserRole;      // int: index into the user icons
 constexpr int stateRole = Qt::UserRole + 1; // int: state mark, -1 for none
 constexpr int noState = -1;
+constexpr int entryRole = Qt::UserRole + 2; // qulonglong: the member table entry's serial
 } // namespace TUserRow
 
 // A user icon as an icon with 1x and 2x pictures (cached).

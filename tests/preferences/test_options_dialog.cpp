@@ -201,6 +201,39 @@ private Q_SLOTS:
             readBytes(QStringLiteral("tressel.conf")).contains("\r\nhomechannel=Clan Tressel\r\n"));
     }
 
+    // Enter presses the button that has the focus, as on every desktop, and
+    // Ok wherever no button has it; tried in a shown, active dialog.
+    void enterPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<int>("focus");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("Cancel focused") << 0 << false;
+        QTest::newRow("Ok focused") << 1 << true;
+        QTest::newRow("a field focused") << 2 << true;
+        QTest::newRow("a check box focused") << 3 << true;
+    }
+    void enterPressesTheFocusedButton()
+    {
+        QFETCH(int, focus);
+        QFETCH(bool, written);
+        writeGoodFile();
+        o().show();
+        QApplication::setActiveWindow(&o());
+        QVERIFY(QTest::qWaitForWindowActive(&o()));
+        o().homechannel->setText(QStringLiteral("Clan Tressel"));
+        QWidget *const targets[] = {o().cancel, o().ok, o().homechannel, o().timestamps};
+        QWidget *target = targets[focus];
+        o().tabs->setCurrentIndex(focus == 3 ? 2 : 0);
+        target->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), target);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(!o().isVisible());
+        QCOMPARE(
+            readBytes(QStringLiteral("tressel.conf")).contains("\r\nhomechannel=Clan Tressel\r\n"),
+            written);
+        QVERIFY(m_dialogs->errors().isEmpty());
+    }
+
     // A failed write keeps the dialog open and applies no colours.
     void okWithFailingWrite()
     {

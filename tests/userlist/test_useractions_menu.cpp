@@ -363,6 +363,82 @@ private Q_SLOTS:
         QVERIFY(c.inputHasFocus());
     }
 
+    // The selection stays on the member the user chose while others join
+    // and leave around it, and goes when that member leaves: Alt+W then
+    // whispers nobody rather than whoever took the row.
+    void selectionFollowsTheMember()
+    {
+        Channel c;
+        c.m.show();
+        QVERIFY(QTest::qWaitForWindowActive(&c.m));
+        const QString flags = QStringLiteral("0010");
+        const QString product = QStringLiteral("CHAT");
+        for (const char *n : {"above", "OsricJr", "BrandJr", "below"})
+            c.m.processShowUser(QString::fromLatin1(n), flags, product);
+        c.f.rows();
+        QTreeWidgetItem *brand = c.m.users->topLevelItem(5);
+        QCOMPARE(brand->text(0), QStringLiteral("BrandJr"));
+        QTest::mouseClick(c.m.users->viewport(), Qt::LeftButton, {},
+                          c.m.users->visualItemRect(brand).center());
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(c.m.users));
+        auto selected = [&] {
+            const int row = c.f.selectedRow();
+            return row < 0 ? QString() : c.m.users->topLevelItem(row)->text(0);
+        };
+        QCOMPARE(selected(), QStringLiteral("BrandJr"));
+
+        c.m.processLeave(QStringLiteral("above"), flags, product); // above it
+        QCOMPARE(selected(), QStringLiteral("BrandJr"));
+        QCOMPARE(c.f.selectedRow(), 4);
+        c.m.processLeave(QStringLiteral("below"), flags, product); // below it
+        c.m.processJoin(QStringLiteral("late"), flags, product);
+        c.m.processUserFlags(QStringLiteral("BrandJr"), QStringLiteral("0002"));
+        QCOMPARE(selected(), QStringLiteral("BrandJr"));
+        c.m.processLeave(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
+        QCOMPARE(c.f.selectedRow(), 3);
+        QCOMPARE(selected(), QStringLiteral("BrandJr"));
+        c.m.text->setText(QStringLiteral("for brand"));
+        QTest::keyClick(c.m.users, Qt::Key_W, Qt::AltModifier);
+        QCOMPARE(c.sent(), QStringList({"/m BrandJr for brand"}));
+
+        // Its own leave: nothing is selected, not OsricJr above nor "late"
+        // below, and Alt+W from the list or the input line sends nothing.
+        c.m.processLeave(QStringLiteral("BrandJr"), flags, product);
+        QCOMPARE(c.f.selectedRow(), -1);
+        c.m.text->setText(QStringLiteral("for nobody"));
+        QTest::keyClick(c.m.users, Qt::Key_W, Qt::AltModifier);
+        c.m.text->setFocus();
+        QTest::keyClick(c.m.text, Qt::Key_W, Qt::AltModifier);
+        QCOMPARE(c.sent(), QStringList());
+        QCOMPARE(c.m.text->text(), QStringLiteral("for nobody"));
+        // The same name back is another member: it is not selected for it.
+        c.m.processJoin(QStringLiteral("BrandJr"), flags, product);
+        QCOMPARE(c.f.selectedRow(), -1);
+    }
+
+    // Of two entries with one name, the one chosen stays chosen, whichever
+    // of them leaves first.
+    void selectionKeepsTheChosenOfTwoNamesakes()
+    {
+        Channel c;
+        c.m.show();
+        QVERIFY(QTest::qWaitForWindowActive(&c.m));
+        const QString flags = QStringLiteral("0010");
+        c.m.processJoin(QStringLiteral("twin"), flags, QStringLiteral("STAR"));
+        c.m.processJoin(QStringLiteral("twin"), flags, QStringLiteral("SEXP"));
+        c.f.selectRow(3);                                           // the first twin
+        c.m.processLeave(QStringLiteral("twin"), flags, QString()); // the later one leaves
+        QCOMPARE(c.f.selectedRow(), 3);
+        QCOMPARE(c.m.userTable[c.f.selectedRow() + 1].product, QStringLiteral("STAR"));
+        c.m.processJoin(QStringLiteral("twin"), flags, QStringLiteral("W2BN"));
+        c.f.selectRow(4); // now the later one
+        c.m.processLeave(QStringLiteral("op"), QStringLiteral("0002"), QString());
+        QCOMPARE(c.f.selectedRow(), 3);
+        QCOMPARE(c.m.userTable[c.f.selectedRow() + 1].product, QStringLiteral("W2BN"));
+        c.m.processLeave(QStringLiteral("twin"), flags, QString()); // the chosen one
+        QCOMPARE(c.f.selectedRow(), -1);
+    }
+
     // In a shown, active window the window's shortcuts are live, and the
     // Send button's "&Send" competes for Alt+S: in the list the list's four
     // keys win, anywhere else Alt+S sends.

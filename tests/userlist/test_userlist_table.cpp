@@ -186,28 +186,6 @@ private Q_SLOTS:
         QCOMPARE(f.row("friend").icon, 10);
     }
 
-    void selectionIsKeptByPosition()
-    {
-        UserListFixture f;
-        Tmain &m = *f.main;
-        for (const char *n : {"a", "b", "c", "d", "e"})
-            m.processShowUser(QString::fromLatin1(n), QStringLiteral("0010"),
-                              QStringLiteral("CHAT"));
-        f.selectRow(3);
-        m.processLeave(QStringLiteral("b"), QString(), QString());
-        QCOMPARE(f.selectedRow(), 3);
-        QCOMPARE(m.users->selectedItems().first()->text(0), QStringLiteral("e"));
-        m.processLeave(QStringLiteral("a"), QString(), QString());
-        // Three rows are left: nothing can stand at the fourth place.
-        QCOMPARE(f.selectedRow(), -1);
-        f.selectRow(0);
-        m.processJoin(QStringLiteral("z"), QStringLiteral("0010"), QStringLiteral("CHAT"));
-        QCOMPARE(f.selectedRow(), 0);
-        f.selectRow(-1);
-        m.processJoin(QStringLiteral("y"), QStringLiteral("0010"), QStringLiteral("CHAT"));
-        QCOMPARE(f.selectedRow(), -1);
-    }
-
     void notifications_data()
     {
         QTest::addColumn<bool>("notifications");
