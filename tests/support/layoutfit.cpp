@@ -26,6 +26,10 @@ QList<Face> desktopFaces()
 
 QString useApplicationFont(const Face &face)
 {
+    // The offscreen platform asks fontconfig too (Debian's Qt is built with
+    // it), so the faces in /usr/share/fonts are found by name there as on a
+    // desktop; a face that is missing is matched with another one, which
+    // QFontInfo tells.
     QFont font(face.family, face.points);
     QApplication::setFont(font);
     const QFontInfo used(QApplication::font());
