@@ -142,8 +142,9 @@ void TGapCheckBox::fitGap()
     const QFontMetrics fm(font());
     const int natural = qMax(m_inGap->sizeHint().width(), m_inGap->minimumSizeHint().width());
     m_shownGap = m_gap;
-    while (!m_prefix.isEmpty() && fm.horizontalAdvance(m_shownGap) < natural)
-        m_shownGap += QLatin1Char(' ');
+    if (!m_prefix.isEmpty() && fm.horizontalAdvance(QLatin1Char(' ')) > 0)
+        while (fm.horizontalAdvance(m_shownGap) < natural)
+            m_shownGap += QLatin1Char(' ');
     setMinimumHeight(qMax(QCheckBox::sizeHint().height(), m_inGap->sizeHint().height()));
     updateGeometry();
     placeGapWidget();

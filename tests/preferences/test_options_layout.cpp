@@ -148,7 +148,8 @@ private Q_SLOTS:
 
     // Where the pages fit the designed client area, the dialog keeps it:
     // Liberation Sans at 8 points, Arial's width at the size the area was
-    // drawn for. Only the trigger page, taller than its room, scrolls.
+    // drawn for. A page taller than its room scrolls (the trigger page
+    // does, by a few pixels).
     void designedSize()
     {
         KeepFont keep;
@@ -166,8 +167,9 @@ private Q_SLOTS:
             QCoreApplication::processEvents();
             const QStringList problems = layoutfit::squeezed(&o);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n   "))));
-            QCOMPARE(qobject_cast<QScrollArea *>(o.tabs->widget(tab)) != nullptr,
-                     o.tabs->tabText(tab) == QLatin1String("Autosquelch Triggers"));
+            if (auto *area = qobject_cast<QScrollArea *>(o.tabs->widget(tab)))
+                QVERIFY2(area->widget()->minimumSizeHint().height() > area->viewport()->height(),
+                         "scrolls without need");
         }
     }
 

@@ -158,14 +158,23 @@ QString buttonClipped(const QPushButton *b)
 }
 
 // Every ancestor up to root holds its child whole; the inside of a scroll
-// area may be larger than what shows, as it scrolls.
+// area may be larger than what shows, the way it scrolls.
 QString outside(const QWidget *w, const QWidget *root)
 {
     for (const QWidget *c = w; c != root && c->parentWidget(); c = c->parentWidget()) {
         const QWidget *p = c->parentWidget();
         if (auto *area = qobject_cast<const QAbstractScrollArea *>(p->parentWidget()))
-            if (area->viewport() == p)
+            if (area->viewport() == p) {
+                // Not where it cannot scroll.
+                if ((area->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff &&
+                     c->width() > p->width()) ||
+                    (area->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff &&
+                     c->height() > p->height()))
+                    return QStringLiteral("%1 (%2) is larger than %3 (%4), which does not "
+                                          "scroll that way")
+                        .arg(describe(c), sizeText(c->size()), describe(area), sizeText(p->size()));
                 continue;
+            }
         if (!p->rect().contains(c->geometry()))
             return QStringLiteral("%1 at %2,%3 %4 reaches out of %5 (%6)")
                 .arg(describe(c))

@@ -28,8 +28,9 @@ QString useApplicationFont(const Face &face);
 // check box, radio button, label, edit, spin box, combo box or group box
 // below its natural height or its least width, a label whose text is wider
 // than its contents, a word-wrapped label shorter than its text, a control
-// not wholly inside its parent (the inside of a scroll area excepted: it
-// scrolls). Parts of compound controls (a spin box's edit) are skipped.
+// not wholly inside its parent (the inside of a scroll area excepted, the
+// ways it scrolls). Parts of compound controls (a spin box's edit) are
+// skipped.
 QStringList squeezed(QWidget *root);
 
 } // namespace layoutfit
