@@ -262,6 +262,9 @@ void TTabControl::scrollPage(int index)
     removeTab(index);
     auto *area = new QScrollArea;
     area->setFrameShape(QFrame::NoFrame);
+    // Tab goes from control to control, the area scrolling to each; the
+    // area itself is no stop on the way.
+    area->setFocusPolicy(Qt::NoFocus);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setWidgetResizable(true);
     area->setWidget(page);

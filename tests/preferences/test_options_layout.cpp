@@ -146,6 +146,31 @@ private Q_SLOTS:
         }
     }
 
+    // On a page that scrolls, the keyboard reaches every control and the
+    // page scrolls to show it; the scroll area itself takes no Tab stop.
+    void tabScrollsToControls()
+    {
+        Toptions *o = dialogFor({QStringLiteral("DejaVu Sans"), 11});
+        QVERIFY2(o, qPrintable(m_fontProblem));
+        o->tabs->setCurrentIndex(4);
+        auto *area = qobject_cast<QScrollArea *>(o->tabs->currentWidget());
+        QVERIFY(area);
+        QCOMPARE(area->focusPolicy(), Qt::NoFocus);
+        o->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(o));
+        o->squelchFlooders->setFocus(Qt::TabFocusReason);
+        const auto shown = [area](QWidget *w) {
+            return area->viewport()->rect().contains(
+                QRect(w->mapTo(area->viewport(), QPoint(0, 0)), w->size()));
+        };
+        QVERIFY(shown(o->squelchFlooders));
+        QVERIFY(!shown(o->testTrigger));
+        for (int i = 0; i < 20 && QApplication::focusWidget() != o->testTrigger; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), o->testTrigger);
+        QVERIFY(shown(o->testTrigger));
+    }
+
     // Where the pages fit the designed client area, the dialog keeps it:
     // Liberation Sans at 8 points, Arial's width at the size the area was
     // drawn for. A page taller than its room scrolls (the trigger page
