@@ -6,7 +6,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFontMetricsF>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -104,23 +104,8 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setModal(false);
-    // Where MS Sans Serif is missing, a face of like width keeps the
-    // captions inside the fixed-size dialog (the usual stand-in is wider).
-    QFont dialogFont(QStringLiteral("MS Sans Serif"), 8);
-    dialogFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                            QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                            QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
-    // The fixed client area is laid out for that face at 96 dots per inch. A
-    // wider face found instead (none of those installed), or a screen with
-    // more dots per inch, would push captions out of it, so the size comes
-    // down until one of the longest captions is as wide as it is meant to be.
-    const qreal designedWidth = 194;
-    const qreal width =
-        QFontMetricsF(dialogFont)
-            .horizontalAdvance(QStringLiteral("Display Timestamps in the chat window"));
-    if (width > designedWidth)
-        dialogFont.setPointSizeF(dialogFont.pointSizeF() * designedWidth / width);
-    setFont(dialogFont);
+    // The dialog speaks in the desktop's face and size (the application
+    // font), as the user's other windows do; its pages make room for it.
 
     const QFont startFonts[PaneFontCount] = {
         QFont(QStringLiteral("MS Sans Serif"), 8), // chat
@@ -167,7 +152,7 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     top->setSpacing(4);
     top->addWidget(tabs, 1);
     top->addLayout(buttons);
-    setFixedSize(457, 310);
+    fitToPages(top->spacing() + buttons->minimumSize().height());
 
     // Made last so that it is destroyed after the field that uses it.
     auto *star = new StarPasswordStyle;
@@ -177,6 +162,41 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     applyStartValues();
     nameControls();
     connectHandlers();
+}
+
+void Toptions::fitToPages(int below)
+{
+    // The designed client area holds every page where the face leaves room.
+    // A page taller than its room scrolls up and down. A page wider than its
+    // room widens the dialog, by as little as it needs: a caption scrolled
+    // off sideways is cut off all the same for the reader.
+    const QSize designed(457, 310);
+    const int count = tabs->count();
+    QVector<QSize> need(count);
+    int widest = 0;
+    for (int i = 0; i < count; ++i) {
+        need[i] = tabs->widget(i)->minimumSizeHint();
+        widest = qMax(widest, need[i].width());
+    }
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QVector<bool> scrolls(count);
+    // Pixel by pixel: a wider dialog may take a row of tabs away and so the
+    // need of a scroll bar with it.
+    int width = designed.width();
+    for (;; ++width) {
+        const QRect room = tabs->pageRect(QSize(width, designed.height() - below));
+        bool fits = true;
+        for (int i = 0; i < count; ++i) {
+            scrolls[i] = need[i].height() > room.height();
+            fits = fits && need[i].width() + (scrolls[i] ? scrollBar : 0) <= room.width();
+        }
+        if (fits || room.width() > widest + scrollBar)
+            break;
+    }
+    for (int i = 0; i < count; ++i)
+        if (scrolls[i])
+            tabs->scrollPage(i);
+    setFixedSize(width, designed.height());
 }
 
 void Toptions::nameControls()

@@ -173,6 +173,9 @@ private:
     void buildAdvanced();
     void connectHandlers();
     void nameControls();
+    // Sizes the dialog for the face it is shown in (below: the room under
+    // the tabs, for the buttons).
+    void fitToPages(int below);
 
     QWidget *paneOf(PaneFont which) const;
     QFont paneFont(PaneFont which) const;

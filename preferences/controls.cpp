@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStylePainter>
 
 namespace {
 struct NamedColour {
@@ -128,31 +129,63 @@ TGapCheckBox::TGapCheckBox(const QString &caption, QWidget *inGap, QWidget *pare
             ++end;
         m_prefix = caption.left(start + 1); // the first blank belongs to the words
         m_gap = caption.mid(start + 1, end - start - 2);
+        m_rest = caption.mid(end);
     }
     m_inGap->setParent(this);
-    // Tall enough for the control in the gap, which may give up a little of
-    // its frame so that the row is hardly taller than a plain check box.
-    setMinimumHeight(qMax(QCheckBox::sizeHint().height(), m_inGap->sizeHint().height() - 3));
+    fitGap();
+}
+
+void TGapCheckBox::fitGap()
+{
+    // The control at its natural size, with the caption's last blank of air
+    // before the words that follow.
+    const QFontMetrics fm(font());
+    const int natural = qMax(m_inGap->sizeHint().width(), m_inGap->minimumSizeHint().width());
+    m_shownGap = m_gap;
+    if (!m_prefix.isEmpty() && fm.horizontalAdvance(QLatin1Char(' ')) > 0)
+        while (fm.horizontalAdvance(m_shownGap) < natural)
+            m_shownGap += QLatin1Char(' ');
+    setMinimumHeight(qMax(QCheckBox::sizeHint().height(), m_inGap->sizeHint().height()));
+    updateGeometry();
     placeGapWidget();
+}
+
+QStyleOptionButton TGapCheckBox::shownOption() const
+{
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    opt.text = shownCaption();
+    return opt;
+}
+
+QSize TGapCheckBox::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    const int wider = fm.horizontalAdvance(m_shownGap) - fm.horizontalAdvance(m_gap);
+    return QCheckBox::sizeHint() + QSize(wider, 0);
+}
+
+QSize TGapCheckBox::minimumSizeHint() const { return sizeHint(); }
+
+void TGapCheckBox::paintEvent(QPaintEvent *)
+{
+    QStylePainter p(this);
+    p.drawControl(QStyle::CE_CheckBox, shownOption());
+}
+
+bool TGapCheckBox::hitButton(const QPoint &pos) const
+{
+    const QStyleOptionButton opt = shownOption();
+    return style()->subElementRect(QStyle::SE_CheckBoxClickRect, &opt, this).contains(pos);
 }
 
 void TGapCheckBox::placeGapWidget()
 {
-    QStyleOptionButton opt;
-    initStyleOption(&opt);
+    const QStyleOptionButton opt = shownOption();
     const QRect contents = style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, this);
     const QFontMetrics fm(font());
-    // One blank of air either side; where the face's blanks are narrow the
-    // control eats into that air, but never covers the words.
-    const int wordsEnd = contents.left() + fm.horizontalAdvance(m_prefix.trimmed());
-    const int textStart =
-        contents.left() + fm.horizontalAdvance(m_prefix + m_gap + QLatin1Char(' '));
-    int x = contents.left() + fm.horizontalAdvance(m_prefix);
-    int w = qMax(fm.horizontalAdvance(m_gap), m_inGap->minimumSizeHint().width());
-    if (x + w > textStart - 1) {
-        w = qMin(w, textStart - 1 - wordsEnd - 2);
-        x = qMax(wordsEnd + 1, textStart - 1 - w);
-    }
+    const int x = contents.left() + fm.horizontalAdvance(m_prefix);
+    const int w = fm.horizontalAdvance(m_shownGap);
     const int h = qMin(height(), m_inGap->sizeHint().height());
     m_inGap->setGeometry(x, (height() - h) / 2, w, h);
 }
@@ -167,7 +200,7 @@ void TGapCheckBox::changeEvent(QEvent *event)
 {
     QCheckBox::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
-        placeGapWidget();
+        fitGap();
 }
 
 void TGapCheckBox::showEvent(QShowEvent *event)

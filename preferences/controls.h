@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStringList>
+#include <QStyleOptionButton>
 #include <QValidator>
 
 #include "rules/textcodec.h"
@@ -68,23 +69,38 @@ private:
 
 // A check box whose caption holds a run of blanks with another control
 // (a spin box) laid over it, as in "Squelch when more than [ 40] % of ...".
+// Where the face's blanks are too narrow for the control at its natural
+// size, the run is drawn with more blanks; the caption itself stays.
 class TGapCheckBox : public QCheckBox {
     Q_OBJECT
 public:
     // The first run of several blanks in caption is the gap.
     TGapCheckBox(const QString &caption, QWidget *inGap, QWidget *parent = nullptr);
 
+    // The caption as drawn, its gap wide enough for the control.
+    QString shownCaption() const { return m_prefix + m_shownGap + QLatin1Char(' ') + m_rest; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool hitButton(const QPoint &pos) const override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The gap and the height for the present face.
+    void fitGap();
     void placeGapWidget();
+    QStyleOptionButton shownOption() const;
 
     QWidget *m_inGap;
-    QString m_prefix;
-    QString m_gap;
+    QString m_prefix; // the words before the gap and one blank
+    QString m_gap;    // the blanks the control lies on
+    QString m_rest;   // after one more blank, the words that follow
+    QString m_shownGap;
 };
 
 // A setting is one line of tressel.conf, so no value may hold a line break:

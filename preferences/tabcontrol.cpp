@@ -3,7 +3,9 @@
 #include <QHoverEvent>
 #include <QMouseEvent>
 #include <QProxyStyle>
+#include <QScrollArea>
 #include <QStyleOptionTab>
+#include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 
 #include <limits>
@@ -137,6 +139,8 @@ QSize TMultiRowTabBar::sizeHint() const
 
 QSize TMultiRowTabBar::minimumSizeHint() const { return sizeHint(); }
 
+int TMultiRowTabBar::heightForWidth(int width) const { return rowsFor(width).height; }
+
 QRect TMultiRowTabBar::rowTabRect(int index) const
 {
     const Rows rows = rowsFor(width());
@@ -236,4 +240,34 @@ TTabControl::TTabControl(QWidget *parent) : QTabWidget(parent), m_bar(new TMulti
     setTabBar(m_bar);
     // A new current tab may bring another row to the page.
     connect(m_bar, &QTabBar::currentChanged, m_bar, qOverload<>(&QWidget::update));
+}
+
+QRect TTabControl::pageRect(const QSize &size) const
+{
+    // As the tab control lays itself out, at a size it may not have yet.
+    QStyleOptionTabWidgetFrame option;
+    initStyleOption(&option);
+    option.rect = QRect(QPoint(0, 0), size);
+    option.tabBarSize = QSize(size.width(), m_bar->heightForWidth(size.width()));
+    option.tabBarRect = QRect(QPoint(0, 0), option.tabBarSize);
+    return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this);
+}
+
+void TTabControl::scrollPage(int index)
+{
+    QWidget *page = widget(index);
+    const QString caption = tabText(index);
+    const QIcon icon = tabIcon(index);
+    const int current = currentIndex();
+    removeTab(index);
+    auto *area = new QScrollArea;
+    area->setFrameShape(QFrame::NoFrame);
+    // Tab goes from control to control, the area scrolling to each; the
+    // area itself is no stop on the way.
+    area->setFocusPolicy(Qt::NoFocus);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidgetResizable(true);
+    area->setWidget(page);
+    insertTab(index, area, icon, caption);
+    setCurrentIndex(current);
 }

@@ -13,6 +13,8 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // The height of the rows the tabs take when the bar is width wide.
+    int heightForWidth(int width) const override;
 
     // Where tab index is drawn and takes clicks, for the bar's present width.
     QRect rowTabRect(int index) const;
@@ -46,6 +48,12 @@ class TTabControl : public QTabWidget {
 public:
     explicit TTabControl(QWidget *parent = nullptr);
     TMultiRowTabBar *rows() const { return m_bar; }
+    // Where the pages lie when the control is size big, with the tabs
+    // wrapped to that width.
+    QRect pageRect(const QSize &size) const;
+    // Puts the page at index into a scroll area that scrolls it up and
+    // down, keeping its caption and picture; its width stays its own.
+    void scrollPage(int index);
 
 private:
     TMultiRowTabBar *m_bar;

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Tressel needs to build, test or run, but
 # only those that are missing; safe to run again. Usage: deps.sh [run]
+# (running needs nothing the tests do not: the argument changes nothing).
 set -euo pipefail
 
 # The tests include one on a virtual X server (xvfb-run) that reads window
 # names with xprop (x11-utils), and one that builds the Debian package
 # (dpkg-shlibdeps from dpkg-dev reads its dependencies), and one that checks
 # the sources are formatted (clang-format); the desktop notification tests
-# run a session bus of their own (dbus-daemon).
+# run a session bus of their own (dbus-daemon). The layout tests lay the
+# windows out in Debian's, GNOME's and KDE's default faces and Liberation
+# Sans, and fail where one is missing.
 packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev
-          fonts-dejavu-core locales qt6-qpa-plugins xvfb xauth x11-utils
-          dpkg-dev file clang-format dbus-daemon)
-if [ "${1:-}" = run ]; then
-  packages+=(fonts-liberation)
-fi
+          fonts-dejavu-core fonts-liberation fonts-noto-core fonts-cantarell
+          locales qt6-qpa-plugins xvfb xauth x11-utils dpkg-dev file
+          clang-format dbus-daemon)
 
 missing=()
 for p in "${packages[@]}"; do

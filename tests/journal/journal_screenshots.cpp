@@ -2,7 +2,8 @@
 // journal of a few entries, and saves them as
 // <folder>/journal.png and <folder>/tester.png (at the screen's device
 // pixel ratio):
-//   journal_screenshots [folder]   (default /tmp)
+//   journal_screenshots [folder [family points]]   (default /tmp, the
+//   desktop's face; a family and size given are the application font)
 // QT_SCALE_FACTOR=2 gives the 200% pictures.
 #include "mainwindow/Tmain.h"
 #include "mainwindow/journalwindow.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -21,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 void settle()
@@ -44,6 +47,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString folder =
         argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : QStringLiteral("/tmp");
+    if (argc > 3) {
+        QApplication::setFont(QFont(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3])));
+        std::printf("font %s\n", qPrintable(QFontInfo(QApplication::font()).family()));
+    }
     QTemporaryDir scratch;
     QDir::setCurrent(scratch.path());
     QFile conf(QStringLiteral("tressel.conf"));

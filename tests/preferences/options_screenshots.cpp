@@ -1,6 +1,7 @@
 // Shows the preferences dialog and saves each tab, as the dialog draws it,
 // into <folder>/options-<n>-<tab>.png (at the screen's device pixel ratio):
-//   options_screenshots [folder]   (default /tmp)
+//   options_screenshots [folder [family points]]   (default /tmp, the
+//   desktop's face; a family and size given are the application font)
 // QT_SCALE_FACTOR=2 gives the 200% pictures. The dialog starts from a scratch
 // folder with a small configuration file, so the lists have entries.
 #include "preferences/Toptions.h"
@@ -9,10 +10,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QPixmap>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 void settle()
@@ -29,6 +34,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString folder =
         argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : QStringLiteral("/tmp");
+    if (argc > 3) {
+        QApplication::setFont(QFont(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3])));
+        std::printf("font %s\n", qPrintable(QFontInfo(QApplication::font()).family()));
+    }
     QTemporaryDir scratch;
     QDir::setCurrent(scratch.path());
     QFile conf(QStringLiteral("tressel.conf"));
@@ -55,20 +64,29 @@ int main(int argc, char **argv)
     options.show();
     settle();
     int failures = 0;
+    auto save = [&](const QString &path) {
+        const QPixmap shot = options.grab();
+        if (!shot.save(path)) {
+            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+            ++failures;
+            return;
+        }
+        std::printf("%s (%dx%d, ratio %.1f)\n", qPrintable(path), shot.width(), shot.height(),
+                    shot.devicePixelRatio());
+    };
     for (int tab = 0; tab < options.tabs->count(); ++tab) {
         options.tabs->setCurrentIndex(tab);
         settle();
         QString name = options.tabs->tabText(tab).toLower();
         name.replace(QLatin1Char(' '), QLatin1Char('-'));
-        const QString path = QStringLiteral("%1/options-%2-%3.png").arg(folder).arg(tab).arg(name);
-        const QPixmap shot = options.grab();
-        if (!shot.save(path)) {
-            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-            ++failures;
-            continue;
+        save(QStringLiteral("%1/options-%2-%3.png").arg(folder).arg(tab).arg(name));
+        // A page that scrolls, scrolled to its end as well.
+        if (auto *area = qobject_cast<QScrollArea *>(options.tabs->widget(tab))) {
+            area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+            settle();
+            save(QStringLiteral("%1/options-%2-%3-end.png").arg(folder).arg(tab).arg(name));
+            area->verticalScrollBar()->setValue(0);
         }
-        std::printf("%s (%dx%d, ratio %.1f)\n", qPrintable(path), shot.width(), shot.height(),
-                    shot.devicePixelRatio());
     }
     return failures ? 1 : 0;
 }
