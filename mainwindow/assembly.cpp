@@ -85,6 +85,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupAttention();
     setupReconnect();
     setupJournal();
+    setupAccess();
     wireEvents();
 
     resize(startWidth, startHeight);

@@ -281,9 +281,12 @@ void Tmain::lamermodeClick()
     if (envVars.lamerMode) {
         envVars.lamerMode = false;
         lamermode->setText(QStringLiteral("Activate Lamer Mode"));
+        lamermode->setAccessibleName(QString());
     } else {
         envVars.lamerMode = true;
         lamermode->setText(QStringLiteral("Disctivate Lamer Mode"));
+        // The caption keeps its old spelling; a screen reader says the word.
+        lamermode->setAccessibleName(QStringLiteral("Deactivate Lamer Mode"));
     }
     updateUsers();
     text->setFocus();

@@ -144,6 +144,8 @@ public:
     QCheckBox *autoReconnect;
     // The moderation journal (journal.log).
     QCheckBox *keepJournal;
+    // Which new lines a screen reader speaks (TReadOut::Level's order).
+    TPickList *readOut;
     // Bottom row
     QPushButton *ok, *cancel;
 

@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "base/files.h"
+#include "rules/readout.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -61,6 +62,11 @@ void Toptions::buildAdvanced()
     outgoingEncoding->setProperty(
         "hint", QStringLiteral("How what you type is sent. Old servers may want Windows-1252."));
 
+    readOut = new TPickList(TReadOut::levelNames());
+    readOut->setProperty("hint",
+                         QStringLiteral("What a screen reader says of lines that arrive while "
+                                        "you type in the input line."));
+
     auto *quota = form();
     quota->addRow(new QLabel(QStringLiteral("Units per window:")), quotaUnits);
     quota->addRow(new QLabel(QStringLiteral("Window:")), quotaWindow);
@@ -68,6 +74,7 @@ void Toptions::buildAdvanced()
     quota->addRow(new QLabel(QStringLiteral("Safety margin:")), quotaMargin);
     auto *text = form();
     text->addRow(new QLabel(QStringLiteral("Send typed text as:")), outgoingEncoding);
+    text->addRow(new QLabel(QStringLiteral("Read out new lines:")), readOut);
 
     inputHistory = new QCheckBox(QStringLiteral("Up and Down recall sent lines"));
     tabCompletion = new QCheckBox(QStringLiteral("Tab completes names and commands"));

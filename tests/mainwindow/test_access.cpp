@@ -1,0 +1,251 @@
+// The main window for a screen reader and a keyboard alone, in a real,
+// shown, active window connected to a server on 127.0.0.1: every control
+// named, Tab and F6 through the areas, the input line's page keys, the
+// context menu from the keyboard, and new lines read out.
+#include "support/connectedwindow.h"
+#include "support/loopbackserver.h"
+#include "support/mainwindowfixture.h"
+
+#include "preferences/Toptions.h"
+#include "rules/readout.h"
+#include "widgets/TTranscriptView.h"
+#include "widgets/accesslistening.h"
+#include "widgets/announcer.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTreeWidget>
+
+namespace {
+
+void ignore(QAccessibleEvent *) {}
+
+struct Session {
+    MainWindowFixture f;
+    LoopbackServer server;
+    Tmain &m;
+    TTranscriptView *view;
+
+    Session() : m(*f.main), view(dynamic_cast<TTranscriptView *>(f.main->chat))
+    {
+        m.resize(900, 600);
+        m.show();
+        QApplication::setActiveWindow(&m);
+        QVERIFY(QTest::qWaitForWindowActive(&m));
+        QVERIFY(view);
+        QVERIFY(connectToServer(m, server));
+        server.send("2010 NAME alice\r\n1007 CHANNEL \"Tressel\"\r\n"
+                    "1001 USER alice 0010 [CHAT]\r\n1001 USER bob 0012 [D2DV]\r\n");
+        QTRY_VERIFY((m.flushUsers(), m.users->topLevelItemCount() == 2));
+        m.text->setFocus();
+        QTRY_VERIFY(m.text->hasFocus());
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::keyClick(QApplication::focusWidget(), k, mods);
+    }
+    QWidget *focus() const { return QApplication::focusWidget(); }
+    void talk(const QByteArray &who, const QByteArray &what)
+    {
+        const int before = m.chat->lineCount();
+        server.send("1005 TALK " + who + " 0010 \"" + what + "\"\r\n");
+        QTRY_VERIFY(m.chat->lineCount() > before);
+    }
+};
+
+// The name a screen reader says for w.
+QString nameOf(QWidget *w)
+{
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name) : QString();
+}
+
+} // namespace
+
+class TestAccess : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup() { TAccessibility::listen(nullptr); }
+
+    // Every control the keyboard reaches has a name of its own.
+    void everyControlIsNamed()
+    {
+        Session s;
+        QStringList names;
+        for (QWidget *w : s.m.findChildren<QWidget *>()) {
+            if (!w->isVisible() || !(w->focusPolicy() & Qt::TabFocus) || w->window() != &s.m)
+                continue;
+            const QString name = nameOf(w);
+            QVERIFY2(!name.isEmpty(),
+                     qPrintable(w->objectName() + " " + w->metaObject()->className()));
+            QVERIFY2(!names.contains(name), qPrintable(name));
+            names << name;
+        }
+        for (const char *expected :
+             {"Chat", "Whispers", "Users in the channel", "Squelch list", "Input line", "Send"})
+            QVERIFY2(names.contains(QLatin1String(expected)), expected);
+        // The lamer mode button keeps its caption and says what it does.
+        QCOMPARE(nameOf(s.m.lamermode), QStringLiteral("Activate Lamer Mode"));
+        s.m.lamermode->click();
+        QCOMPARE(s.m.lamermode->text(), QStringLiteral("Disctivate Lamer Mode"));
+        QCOMPARE(nameOf(s.m.lamermode), QStringLiteral("Deactivate Lamer Mode"));
+        s.m.lamermode->click();
+        QCOMPARE(nameOf(s.m.lamermode), QStringLiteral("Activate Lamer Mode"));
+    }
+
+    // Tab from the empty input line goes through the panes, the lists and
+    // the buttons; F6 and Shift+F6 cycle the input line, panes and lists;
+    // Escape in a pane goes back to typing.
+    void tabAndF6()
+    {
+        Session s;
+        QWidget *const chain[] = {
+            s.m.chat->widget(), s.m.whisper->widget(), s.m.users, s.m.brx, s.m.channel,
+            s.m.send,           s.m.lamermode};
+        for (QWidget *w : chain) {
+            s.key(Qt::Key_Tab);
+            QTRY_COMPARE(s.focus(), w);
+        }
+        s.m.text->setFocus();
+        QTRY_VERIFY(s.m.text->hasFocus());
+        QWidget *const areas[] = {s.m.chat->widget(), s.m.whisper->widget(), s.m.users, s.m.brx,
+                                  s.m.text};
+        for (QWidget *w : areas) {
+            s.key(Qt::Key_F6);
+            QTRY_COMPARE(s.focus(), w);
+        }
+        s.key(Qt::Key_F6, Qt::ShiftModifier);
+        QTRY_COMPARE(s.focus(), static_cast<QWidget *>(s.m.brx));
+        s.m.chat->widget()->setFocus();
+        QTRY_COMPARE(s.focus(), s.m.chat->widget());
+        s.key(Qt::Key_Escape);
+        QTRY_COMPARE(s.focus(), static_cast<QWidget *>(s.m.text));
+        // Enter in the pane never sends the input line.
+        s.m.text->setText(QStringLiteral("not yet"));
+        s.m.chat->widget()->setFocus();
+        QTRY_COMPARE(s.focus(), s.m.chat->widget());
+        s.key(Qt::Key_Return);
+        QCOMPARE(s.m.text->text(), QStringLiteral("not yet"));
+    }
+
+    // PageUp and PageDown in the input line scroll the chat, Ctrl+Home and
+    // Ctrl+End go to its ends; the input line keeps the focus.
+    void pageKeysFromTheInputLine()
+    {
+        Session s;
+        for (int i = 0; i < 60; ++i)
+            s.m.chat->appendPlainLine(QStringLiteral("line %1").arg(i));
+        QScrollBar *bar = s.view->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 20 && bar->value() == bar->maximum());
+        const int end = bar->value();
+        s.key(Qt::Key_PageUp);
+        QVERIFY(bar->value() < end);
+        const int up = bar->value();
+        s.key(Qt::Key_PageDown);
+        QVERIFY(bar->value() > up);
+        s.key(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(bar->value(), 0);
+        s.key(Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(s.m.text->hasFocus());
+    }
+
+    // Shift+F10 and the Menu key open the focused control's menu.
+    void contextMenuFromTheKeyboard()
+    {
+        Session s;
+        s.m.users->setFocus();
+        QTRY_VERIFY(s.m.users->hasFocus());
+        s.m.users->setCurrentItem(s.m.users->topLevelItem(1));
+        s.key(Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(s.m.userMenu->isVisible());
+        s.m.userMenu->close();
+        QTRY_VERIFY(!s.m.userMenu->isVisible());
+        s.m.chat->widget()->setFocus();
+        QTRY_COMPARE(s.focus(), s.m.chat->widget());
+        s.key(Qt::Key_Menu);
+        QTRY_VERIFY(s.m.chatMenu->isVisible());
+        s.m.chatMenu->close();
+    }
+
+    // While the user types, a line is read out by the setting: by default
+    // whispers, mentions and the client's own lines; all; or none. Lines
+    // of one frame are said together.
+    void newLinesReadOut()
+    {
+        Session s;
+        TAccessibility::listen(ignore);
+        QSignalSpy said(s.m.announcer(), &TAnnouncer::announced);
+        s.talk("bob", "just chatting");
+        s.talk("bob", "hello alice");
+        QVERIFY(said.wait());
+        QCOMPARE(said.size(), 1);
+        QString text = said.first().first().toString();
+        QVERIFY2(text.startsWith(QStringLiteral("Mention: ")) && text.contains("hello alice") &&
+                     !text.contains("just chatting"),
+                 qPrintable(text));
+        QCOMPARE(s.m.announcer()->text(), text);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(s.m.announcer());
+        QCOMPARE(a->role(), QAccessible::Notification);
+        QCOMPARE(a->text(QAccessible::Name), text);
+
+        said.clear();
+        s.server.send("1004 WHISPER bob 0010 \"psst\"\r\n");
+        QVERIFY(said.wait());
+        QVERIFY2(said.first().first().toString().contains("psst"),
+                 qPrintable(said.first().first().toString()));
+
+        said.clear();
+        s.m.options->readOut->selectIndex(int(TReadOut::Level::All));
+        s.talk("bob", "one");
+        s.talk("bob", "two");
+        QVERIFY(said.wait());
+        QTRY_VERIFY(!s.m.announcer()->text().isEmpty());
+        text = said.last().first().toString();
+        QVERIFY2(text.contains("one") || said.size() > 1, qPrintable(text));
+        QVERIFY2(said.last().first().toString().contains("two"), qPrintable(text));
+
+        // Not while the focus is elsewhere, and never with None.
+        said.clear();
+        s.m.chat->widget()->setFocus();
+        QTRY_COMPARE(s.focus(), s.m.chat->widget());
+        s.talk("bob", "while reading");
+        s.m.text->setFocus();
+        QTRY_VERIFY(s.m.text->hasFocus());
+        s.m.options->readOut->selectIndex(int(TReadOut::Level::None));
+        s.talk("bob", "hello alice again");
+        s.server.send("1004 WHISPER bob 0010 \"psst\"\r\n");
+        QTRY_COMPARE(s.m.whisper->lineCount(), 2);
+        QVERIFY(!said.wait(300));
+    }
+
+    // Paused chat says nothing; unpausing says once what was held.
+    void pausedChatSaysWhatWasHeld()
+    {
+        Session s;
+        TAccessibility::listen(ignore);
+        QSignalSpy said(s.m.announcer(), &TAnnouncer::announced);
+        s.m.PauseChatClick();
+        QVERIFY(said.wait()); // "Chat Paused." is the client's own line
+        said.clear();
+        s.server.send("1005 TALK bob 0010 \"one\"\r\n1005 TALK bob 0010 \"hi alice\"\r\n"
+                      "1004 WHISPER bob 0010 \"psst\"\r\n1005 TALK bob 0010 \"three\"\r\n");
+        QTRY_COMPARE(s.m.envVars.chatBufferCount, 4);
+        QVERIFY(!said.wait(300));
+        s.m.PauseChatClick();
+        QVERIFY(said.wait());
+        QCOMPARE(said.size(), 1);
+        QCOMPARE(said.first().first().toString(),
+                 QStringLiteral("Chat unpaused: 4 lines were held, 2 of them whispers or "
+                                "mentions."));
+    }
+};
+
+QTEST_MAIN(TestAccess)
+#include "test_access.moc"
