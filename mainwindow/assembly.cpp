@@ -197,17 +197,17 @@ void Tmain::createMenus()
         action = bar->addAction(TIcons::menuIcon(image), caption);
         connect(action, &QAction::triggered, this, guard(handler));
     };
-    item(Connect, QStringLiteral("Connect"), TIcons::ConnectImage, [this] { ConnectClick(); });
-    item(Disconnect, QStringLiteral("Disconnect"), TIcons::DisconnectImage,
+    item(Connect, QStringLiteral("&Connect"), TIcons::ConnectImage, [this] { ConnectClick(); });
+    item(Disconnect, QStringLiteral("&Disconnect"), TIcons::DisconnectImage,
          [this] { DisconnectClick(); });
-    item(Preferences, QStringLiteral("Preferences"), TIcons::PreferencesImage,
+    item(Preferences, QStringLiteral("&Preferences"), TIcons::PreferencesImage,
          [this] { PreferencesClick(); });
-    item(PauseChat, QStringLiteral("Pause Chat"), TIcons::PauseChatImage,
+    item(PauseChat, QStringLiteral("Pa&use Chat"), TIcons::PauseChatImage,
          [this] { PauseChatClick(); });
     item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
-    item(Home, QStringLiteral("Home"), TIcons::HomeImage, [this] { HomeClick(); });
-    item(Journal, QStringLiteral("Journal"), TIcons::JournalImage, [this] { JournalClick(); });
-    item(Quit, QStringLiteral("Quit"), TIcons::QuitImage, [this] { QuitClick(); });
+    item(Home, QStringLiteral("&Home"), TIcons::HomeImage, [this] { HomeClick(); });
+    item(Journal, QStringLiteral("&Journal"), TIcons::JournalImage, [this] { JournalClick(); });
+    item(Quit, QStringLiteral("&Quit"), TIcons::QuitImage, [this] { QuitClick(); });
 }
 
 void Tmain::wireEvents()

@@ -114,11 +114,11 @@ void Tmain::PauseChatClick()
         writeLine(chat, TLabel::console, QStringLiteral("Chat Paused."), label);
         envVars.chatBufferCount = 0;
         envVars.chatPaused = true;
-        PauseChat->setText(QStringLiteral("Unpause Chat"));
+        PauseChat->setText(QStringLiteral("&Unpause Chat"));
     } else {
         envVars.chatPaused = false;
         setWindowTitle(TLabel::mainCaption);
-        PauseChat->setText(QStringLiteral("Pause Chat"));
+        PauseChat->setText(QStringLiteral("Pa&use Chat"));
         // A screen reader hears one sentence on what was held, not each line.
         readOutReplay(true);
         writeLine(chat, TLabel::console, QStringLiteral("Chat Unpaused."), label);

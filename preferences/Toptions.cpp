@@ -174,6 +174,7 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
 
     applyStartValues();
     nameControls();
+    labelControls();
     connectHandlers();
 }
 

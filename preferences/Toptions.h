@@ -175,6 +175,8 @@ private:
     void buildAdvanced();
     void connectHandlers();
     void nameControls();
+    // What a screen reader says for each control (accessnames.cpp).
+    void labelControls();
 
     QWidget *paneOf(PaneFont which) const;
     QFont paneFont(PaneFont which) const;

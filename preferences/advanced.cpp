@@ -74,7 +74,6 @@ void Toptions::buildAdvanced()
     quota->addRow(new QLabel(QStringLiteral("Safety margin:")), quotaMargin);
     auto *text = form();
     text->addRow(new QLabel(QStringLiteral("Send typed text as:")), outgoingEncoding);
-    text->addRow(new QLabel(QStringLiteral("Read out new lines:")), readOut);
 
     inputHistory = new QCheckBox(QStringLiteral("Up and Down recall sent lines"));
     tabCompletion = new QCheckBox(QStringLiteral("Tab completes names and commands"));
@@ -112,6 +111,8 @@ void Toptions::buildAdvanced()
     moderation->setSpacing(1);
     moderation->setContentsMargins(4, 2, 4, 2);
     moderation->addWidget(keepJournal);
+    auto *reader = form();
+    reader->addRow(new QLabel(QStringLiteral("Read out new lines:")), readOut);
 
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);
@@ -124,6 +125,7 @@ void Toptions::buildAdvanced()
     left->addWidget(groupOf(QStringLiteral("Server Flood Quota"), quota));
     left->addWidget(groupOf(QStringLiteral("Connection"), link));
     left->addWidget(groupOf(QStringLiteral("Moderation"), moderation));
+    left->addWidget(groupOf(QStringLiteral("Screen Reader"), reader));
     left->addStretch();
     auto *right = new QVBoxLayout;
     right->addWidget(groupOf(QStringLiteral("Text"), text));

@@ -860,10 +860,12 @@ bool TTranscriptView::readingKey(QKeyEvent *event)
     }
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         mods == Qt::NoModifier) {
-        // Enter opens the link the caret is on; it never sends the input line.
+        // Enter opens the link the caret is on; elsewhere it goes on to the
+        // window, which sends the input line.
         TLinkSpan link;
-        if (linkAtCaret(link))
-            Q_EMIT linkActivated(link.url());
+        if (!linkAtCaret(link))
+            return false;
+        Q_EMIT linkActivated(link.url());
         return true;
     }
     const int n = lineCount();

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -70,12 +71,19 @@ private Q_SLOTS:
         MainWindowFixture f;
         Tmain &m = *f.main;
         const QList<QAction *> items = m.menuBar()->actions();
-        const QStringList captions = {"Connect", "Disconnect", "Preferences", "Pause Chat",
-                                      "&Away",   "Home",       "Journal",     "Quit"};
+        // The captions' words, each with a letter for Alt that no other item
+        // and none of the window's Alt keys (N, W, I, S) takes.
+        const QStringList captions = {"&Connect", "&Disconnect", "&Preferences", "Pa&use Chat",
+                                      "&Away",    "&Home",       "&Journal",     "&Quit"};
         const QList<int> images = {0, 1, 2, 7, 4, 5, 8, 6};
         QCOMPARE(items.size(), captions.size());
+        QSet<QChar> letters;
         for (int i = 0; i < items.size(); ++i) {
             QCOMPARE(items[i]->text(), captions[i]);
+            const QChar letter = captions[i].at(captions[i].indexOf('&') + 1).toLower();
+            QVERIFY2(!letters.contains(letter) && !QStringLiteral("nwis").contains(letter),
+                     qPrintable(captions[i]));
+            letters.insert(letter);
             QVERIFY2(sameIcon(items[i]->icon(), TIcons::menuIcon(images[i])),
                      qPrintable(captions[i]));
         }

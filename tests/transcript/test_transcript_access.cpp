@@ -231,9 +231,11 @@ private Q_SLOTS:
         QTest::keyClick(view.get(), Qt::Key_Return);
         QCOMPARE(opened.size(), 1);
         QCOMPARE(opened.first().first().toUrl(), QUrl(QStringLiteral("https://example.org/x")));
-        // Enter on a line without a link does nothing, and is used up.
+        // Enter on a line without a link is left to the window (its Send).
         QTest::keyClick(view.get(), Qt::Key_Up);
-        QTest::keyClick(view.get(), Qt::Key_Return);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.get(), &enter);
+        QVERIFY(!enter.isAccepted());
         QCOMPARE(opened.size(), 1);
 
         QSignalSpy escaped(view.get(), &TTranscriptView::escapePressed);
