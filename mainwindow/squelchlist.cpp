@@ -104,6 +104,13 @@ void Tmain::addSquelchItem(const QString &name, int icon)
     QListWidgetItem *item = TTextItem::newItem(name);
     item->setIcon(userIconSet(icon));
     item->setData(TUserRow::iconRole, icon);
+    // In words, for a screen reader and as its tip.
+    const QString said = item->text() + QStringLiteral(", ") +
+                         (icon == TUserIcon::unknown ? QStringLiteral("added by hand")
+                                                     : productName(productCode(icon))) +
+                         QStringLiteral(", permasquelched");
+    item->setData(Qt::AccessibleTextRole, said);
+    item->setData(Qt::ToolTipRole, said);
     brx->addItem(item);
 }
 

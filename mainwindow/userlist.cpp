@@ -219,6 +219,18 @@ void Tmain::rebuildUsers()
             state = 2;
         row->setData(0, TUserRow::iconRole, icon);
         row->setData(0, TUserRow::stateRole, state);
+        // The row in words, for a screen reader and as its tip.
+        QStringList words{productName(u.product)};
+        words += flagWords(u.flags);
+        if (squelched)
+            words << QStringLiteral("permasquelched");
+        else if (icon == TUserIcon::squelched && checkLamerMode(u.username))
+            words << QStringLiteral("hidden by lamer mode");
+        if (checkSafe(u.username))
+            words << QStringLiteral("safelisted");
+        const QString said = row->text(0) + QStringLiteral(", ") + words.join(QStringLiteral(", "));
+        row->setData(0, Qt::AccessibleTextRole, said);
+        row->setData(0, Qt::ToolTipRole, said);
         rows.append(row);
     }
     users->addTopLevelItems(rows);

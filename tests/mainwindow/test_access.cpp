@@ -127,11 +127,25 @@ private Q_SLOTS:
         for (const char *expected :
              {"Chat", "Whispers", "Users in the channel", "Squelch list", "Input line", "Send"})
             QVERIFY2(names.contains(QLatin1String(expected)), expected);
+        // A member reads as name, product and marks, in its tip as well;
+        // lamer mode and the squelch list are said too.
+        const auto rowSays = [&](int row) {
+            s.m.flushUsers();
+            return s.m.users->topLevelItem(row)->data(0, Qt::AccessibleTextRole).toString();
+        };
+        QCOMPARE(rowSays(1), QStringLiteral("bob, Diablo II, operator"));
+        QCOMPARE(s.m.users->topLevelItem(1)->toolTip(0), rowSays(1));
+        s.m.parseCommand(QStringLiteral("/brx bob"));
+        QCOMPARE(rowSays(1), QStringLiteral("bob, Diablo II, operator, permasquelched"));
+        QCOMPARE(s.m.brx->item(0)->data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral("bob, Diablo II, permasquelched"));
+        s.m.parseCommand(QStringLiteral("/unbrx bob"));
         // The lamer mode button keeps its caption and says what it does.
         QCOMPARE(nameOf(s.m.lamermode), QStringLiteral("Activate Lamer Mode"));
         s.m.lamermode->click();
         QCOMPARE(s.m.lamermode->text(), QStringLiteral("Disctivate Lamer Mode"));
         QCOMPARE(nameOf(s.m.lamermode), QStringLiteral("Deactivate Lamer Mode"));
+        QCOMPARE(rowSays(1), QStringLiteral("bob, Diablo II, operator, hidden by lamer mode"));
         s.m.lamermode->click();
         QCOMPARE(nameOf(s.m.lamermode), QStringLiteral("Activate Lamer Mode"));
     }
