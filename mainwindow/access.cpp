@@ -21,6 +21,38 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+namespace {
+// Runs its work once a watched widget's font has changed (after the widget
+// has taken the new font in, so that its size hint is the new one).
+class FontWatcher final : public QObject {
+public:
+    FontWatcher(QObject *parent, std::function<void()> work)
+        : QObject(parent), m_work(std::move(work))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FontChange && !m_queued) {
+            m_queued = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_queued = false;
+                    m_work();
+                },
+                Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_work;
+    bool m_queued = false;
+};
+} // namespace
+
 // A child of the window, so that it goes with it.
 struct Tmain::AccessState : QObject {
     TReadOut readOut;
@@ -74,6 +106,12 @@ void Tmain::setupAccess()
     shortcut({QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)}, [this] {
         contextMenuFromKeyboard();
     })->setObjectName(QStringLiteral("keyboardMenu"));
+
+    // A new font for a one-line control lays the window out again.
+    auto *fonts = new FontWatcher(this, [this] { refreshForm(); });
+    for (QWidget *w : {static_cast<QWidget *>(channel), static_cast<QWidget *>(text),
+                       static_cast<QWidget *>(send), static_cast<QWidget *>(lamermode)})
+        w->installEventFilter(fonts);
 
     // Escape in a pane goes back to typing.
     for (TTranscriptPane *pane : {chat, whisper})

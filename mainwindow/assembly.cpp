@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -325,7 +326,14 @@ void Tmain::FormCreate()
 void Tmain::refreshForm()
 {
     const QRect frame = frameGeometry();
-    const TMainLayout l = computeLayout(frame.width(), frame.height());
+    // The one-line controls are as tall as their fonts need, at least 21,
+    // and the side column as wide as its buttons' captions, at least 160.
+    int row = 21;
+    for (QWidget *w : {static_cast<QWidget *>(channel), static_cast<QWidget *>(text),
+                       static_cast<QWidget *>(send), static_cast<QWidget *>(lamermode)})
+        row = std::max(row, w->sizeHint().height());
+    const int side = std::max(send->sizeHint().width(), lamermode->sizeHint().width());
+    const TMainLayout l = computeLayout(frame.width(), frame.height(), row, side);
     channel->setGeometry(l.channel);
     users->setGeometry(l.users);
     chat->widget()->setGeometry(l.chat);

@@ -219,6 +219,43 @@ private Q_SLOTS:
         QTRY_VERIFY(!s.m.findBarOpen());
     }
 
+    // With the panes' fonts at 16 points (and, run so, a scale factor of
+    // 2) nothing is clipped: the one-line controls are as tall as they need,
+    // list rows as tall as their text, and the input line stays inside the
+    // window. TRESSEL_SCREENSHOT_DIR, when set, gets a picture of it.
+    void bigFontsFit()
+    {
+        Session s;
+        const QFont big(QStringLiteral("DejaVu Sans"), 16);
+        for (QWidget *w : {s.m.chat->widget(), s.m.whisper->widget(),
+                           static_cast<QWidget *>(s.m.users), static_cast<QWidget *>(s.m.brx),
+                           static_cast<QWidget *>(s.m.text), static_cast<QWidget *>(s.m.channel)})
+            w->setFont(big);
+        s.m.send->setFont(big);
+        s.m.lamermode->setFont(big);
+        s.m.parseCommand(QStringLiteral("/brx mallory"));
+        for (int i = 0; i < 30; ++i)
+            s.m.chat->appendPlainLine(QStringLiteral("line %1 of a long afternoon").arg(i));
+        s.m.text->setText(QStringLiteral("typing a reply to bob"));
+        QCoreApplication::processEvents();
+        for (QWidget *w :
+             {static_cast<QWidget *>(s.m.text), static_cast<QWidget *>(s.m.channel),
+              static_cast<QWidget *>(s.m.send), static_cast<QWidget *>(s.m.lamermode)}) {
+            QVERIFY2(w->height() >= w->sizeHint().height(), qPrintable(w->objectName()));
+            if (qobject_cast<QPushButton *>(w))
+                QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+            QVERIFY2(w->height() > 21, qPrintable(w->objectName()));
+            QVERIFY(s.m.centralWidget()->rect().contains(w->geometry()));
+        }
+        s.m.flushUsers();
+        const QFontMetrics fm(big);
+        QVERIFY(s.m.users->visualItemRect(s.m.users->topLevelItem(0)).height() >= fm.height());
+        QVERIFY(s.m.brx->visualItemRect(s.m.brx->item(0)).height() >= fm.height());
+        const QString dir = qEnvironmentVariable("TRESSEL_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            QVERIFY(s.m.grab().save(dir + QStringLiteral("/tressel-big-fonts.png")));
+    }
+
     // Tab from the empty input line goes through the panes, the lists and
     // the buttons; F6 and Shift+F6 cycle the input line, panes and lists;
     // Escape in a pane goes back to typing.
