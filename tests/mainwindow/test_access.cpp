@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSet>
@@ -191,9 +192,9 @@ private Q_SLOTS:
         QCOMPARE(bar.size(), 5); // the field, three buttons, Match case
     }
 
-    // Escape closes the journal window; Tab leaves its table instead of
-    // walking the cells; the find bar's buttons take the focus, and
-    // Escape on one of them closes the bar.
+    // Escape closes the journal window and the trigger tester; Tab leaves
+    // the journal's table instead of walking the cells; the find bar's
+    // buttons take the focus, and Escape on one of them closes the bar.
     void escapeAndTabInTheOtherWindows()
     {
         Session s;
@@ -207,6 +208,15 @@ private Q_SLOTS:
         QTRY_VERIFY(!j->table->hasFocus());
         s.key(Qt::Key_Escape);
         QTRY_VERIFY(!j->isVisible());
+
+        // The trigger tester, a dialog, closes with Escape as well.
+        QPointer<TTriggerTesterDialog> t =
+            s.m.options->openTriggerTester(&s.m, -1, QStringLiteral("x+"), QString());
+        QTRY_VERIFY(t->isVisible());
+        QApplication::setActiveWindow(t);
+        QVERIFY(QTest::qWaitForWindowActive(t));
+        QTest::keyClick(t->pattern, Qt::Key_Escape);
+        QTRY_VERIFY(!t || !t->isVisible()); // closed, and deleted with it
 
         QApplication::setActiveWindow(&s.m);
         QVERIFY(QTest::qWaitForWindowActive(&s.m));
