@@ -9,6 +9,7 @@
 #include "rules/readout.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -111,8 +112,17 @@ void Toptions::buildAdvanced()
     moderation->setSpacing(1);
     moderation->setContentsMargins(4, 2, 4, 2);
     moderation->addWidget(keepJournal);
-    auto *reader = form();
-    reader->addRow(new QLabel(QStringLiteral("Read out new lines:")), readOut);
+    // One row: the list gives up width (its entries shown cut short, in
+    // full when it opens) so that its label shows whole.
+    auto *reader = new QHBoxLayout;
+    reader->setSpacing(1);
+    reader->setContentsMargins(4, 2, 4, 2);
+    auto *readOutLabel = new QLabel(QStringLiteral("Read out new lines:"));
+    readOutLabel->setBuddy(readOut);
+    reader->addWidget(readOutLabel);
+    reader->addWidget(readOut);
+    readOut->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    readOut->setMinimumContentsLength(6);
 
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);
@@ -125,7 +135,7 @@ void Toptions::buildAdvanced()
     left->addWidget(groupOf(QStringLiteral("Server Flood Quota"), quota));
     left->addWidget(groupOf(QStringLiteral("Connection"), link));
     left->addWidget(groupOf(QStringLiteral("Moderation"), moderation));
-    left->addWidget(groupOf(QStringLiteral("Screen Reader"), reader));
+    left->addLayout(reader); // no group of its own: the column is full
     left->addStretch();
     auto *right = new QVBoxLayout;
     right->addWidget(groupOf(QStringLiteral("Text"), text));

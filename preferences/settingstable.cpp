@@ -94,7 +94,7 @@ const std::vector<Setting> &all()
         {F::Ini, "connection", "reconnect", TRESSEL_CONTROL(autoReconnect), "false"},
         {F::Ini, "moderation", "journal", TRESSEL_CONTROL(keepJournal), "true"},
         {F::Ini, "access", "readOut", TRESSEL_CONTROL(readOut),
-         "Whispers, mentions, Console and Errors"},
+         "Whispers, mentions, Console, Errors"},
     };
     return table;
 }

@@ -2,7 +2,7 @@
 
 QStringList TReadOut::levelNames()
 {
-    return {QStringLiteral("All lines"), QStringLiteral("Whispers, mentions, Console and Errors"),
+    return {QStringLiteral("All lines"), QStringLiteral("Whispers, mentions, Console, Errors"),
             QStringLiteral("None")};
 }
 
