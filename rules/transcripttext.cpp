@@ -21,6 +21,15 @@ bool pieceAt(const TTranscriptStore &store, qint64 offset, QAccessible::TextBoun
              qint64 &start, qint64 &end)
 {
     const qint64 count = store.characterCount();
+    // The end of the text (a caret after the last character) is in the last
+    // line and word; only a character needs one to be there.
+    if (offset == count && count > 0 && kind != QAccessible::CharBoundary) {
+        if (store.lineLength(store.lineCount() - 1) == 0) {
+            start = end = count; // an empty last line
+            return true;
+        }
+        --offset;
+    }
     if (offset < 0 || offset >= count)
         return false;
     if (kind == QAccessible::NoBoundary) {
@@ -126,8 +135,8 @@ QString textBefore(const TTranscriptStore &store, qint64 offset, QAccessible::Te
     qint64 from = 0, to = 0;
     const qint64 count = store.characterCount();
     bool found;
-    if (offset >= count) // at the end of the text: its last piece
-        found = offset == count && count > 0 && pieceAt(store, count - 1, kind, from, to);
+    if (offset == count && kind == QAccessible::CharBoundary) // the last character
+        found = count > 0 && pieceAt(store, count - 1, kind, from, to);
     else // the piece before the one that holds offset
         found = pieceAt(store, offset, kind, from, to) && from > 0 &&
                 pieceAt(store, from - 1, kind, from, to);

@@ -27,8 +27,8 @@ QString text(const TTranscriptStore &store, qint64 start, qint64 end);
 
 // The piece of text of the given kind at, before or after offset, and
 // where it lies. A line includes the separator that ends it. Words and
-// sentences are found within the line. An offset outside the text gives an
-// empty piece.
+// sentences are found within the line. The end of the text counts as in
+// its last line and word; an offset outside the text gives an empty piece.
 QString textAt(const TTranscriptStore &store, qint64 offset, QAccessible::TextBoundaryType kind,
                qint64 *start, qint64 *end);
 QString textBefore(const TTranscriptStore &store, qint64 offset, QAccessible::TextBoundaryType kind,

@@ -105,10 +105,13 @@ private Q_SLOTS:
         QTest::newRow("line at its separator") << 0 << 14 << L << "one two  three\n [0,15)";
         QTest::newRow("an empty line") << 0 << 15 << L << "\n [15,16)";
         QTest::newRow("the last line has no separator") << 0 << 20 << L << "last line [16,25)";
-        QTest::newRow("line past the end") << 0 << 25 << L << " [0,0)";
+        QTest::newRow("line at the end of the text") << 0 << 25 << L << "last line [16,25)";
+        QTest::newRow("word at the end of the text") << 0 << 25 << W << "line [21,25)";
+        QTest::newRow("line past the end") << 0 << 26 << L << " [0,0)";
         QTest::newRow("line before") << 1 << 20 << L << "\n [15,16)";
         QTest::newRow("line before the first") << 1 << 3 << L << " [0,0)";
-        QTest::newRow("line before the end is the last") << 1 << 25 << L << "last line [16,25)";
+        QTest::newRow("line before the end") << 1 << 25 << L << "\n [15,16)";
+        QTest::newRow("character before the end") << 1 << 25 << C << "e [24,25)";
         QTest::newRow("line after") << 2 << 3 << L << "\n [15,16)";
         QTest::newRow("line after the last") << 2 << 17 << L << " [0,0)";
         QTest::newRow("sentence is the line") << 0 << 4 << S << "one two  three\n [0,15)";
@@ -122,6 +125,7 @@ private Q_SLOTS:
         QTest::newRow("character") << 0 << 17 << C << "a [17,18)";
         QTest::newRow("character before") << 1 << 16 << C << "\n [15,16)";
         QTest::newRow("character after") << 2 << 24 << C << " [0,0)";
+        QTest::newRow("character at the end") << 0 << 25 << C << " [0,0)";
         QTest::newRow("everything") << 0 << 3 << N << "one two  three\n\nlast line [0,25)";
         QTest::newRow("negative offset") << 0 << -1 << L << " [0,0)";
     }
@@ -136,6 +140,16 @@ private Q_SLOTS:
         QCOMPARE(s.characterCount(), 25);
         const Query q = query == 0 ? textAt : query == 1 ? textBefore : textAfter;
         QCOMPARE(ask(q, s, offset, QAccessible::TextBoundaryType(kind)), expected);
+    }
+
+    // A caret after an empty last line is on that line.
+    void emptyLastLine()
+    {
+        TTranscriptStore s;
+        fill(s, {"ab", ""});
+        QCOMPARE(s.characterCount(), 3);
+        QCOMPARE(ask(textAt, s, 3, QAccessible::LineBoundary), piece(QString(), 3, 3));
+        QCOMPARE(ask(textBefore, s, 3, QAccessible::LineBoundary), piece("ab\n", 0, 3));
     }
 
     // A pair of UTF-16 code units outside the basic plane is one character.
