@@ -101,16 +101,11 @@ void Tmain::setupSquelchList()
 void Tmain::addSquelchItem(const QString &name, int icon)
 {
     // Name first: the index reads it as the row goes in.
-    QListWidgetItem *item = TTextItem::newItem(name);
+    // An entry that says itself in words when asked (TSquelchEntry).
+    QListWidgetItem *item = new TSquelchEntry;
+    TTextItem::setBytes(item, name);
     item->setIcon(userIconSet(icon));
     item->setData(TUserRow::iconRole, icon);
-    // In words, for a screen reader and as its tip.
-    const QString said = item->text() + QStringLiteral(", ") +
-                         (icon == TUserIcon::unknown ? QStringLiteral("added by hand")
-                                                     : productName(productCode(icon))) +
-                         QStringLiteral(", permasquelched");
-    item->setData(Qt::AccessibleTextRole, said);
-    item->setData(Qt::ToolTipRole, said);
     brx->addItem(item);
 }
 

@@ -205,13 +205,14 @@ void Tmain::rebuildUsers()
     rows.reserve(count);
     for (int i = 1; i <= count; ++i) {
         tChannelUser &u = userTable[i];
-        auto *row = new QTreeWidgetItem;
+        auto *row = new TMemberRow;
         TTextItem::setBytes(row, 0, u.username);
         const bool squelched = checkSquelch(u.username);
-        const int icon =
-            squelched || checkLamerMode(u.username) ? TUserIcon::squelched : userIcon(i);
+        const bool lamerHidden = !squelched && checkLamerMode(u.username);
+        const int icon = squelched || lamerHidden ? TUserIcon::squelched : userIcon(i);
+        const bool safe = checkSafe(u.username);
         int state = TUserRow::noState;
-        if (checkSafe(u.username))
+        if (safe)
             state = 0;
         if (squelched)
             state = 1;
@@ -219,18 +220,12 @@ void Tmain::rebuildUsers()
             state = 2;
         row->setData(0, TUserRow::iconRole, icon);
         row->setData(0, TUserRow::stateRole, state);
-        // The row in words, for a screen reader and as its tip.
-        QStringList words{productName(u.product)};
-        words += flagWords(u.flags);
-        if (squelched)
-            words << QStringLiteral("permasquelched");
-        else if (icon == TUserIcon::squelched && checkLamerMode(u.username))
-            words << QStringLiteral("hidden by lamer mode");
-        if (checkSafe(u.username))
-            words << QStringLiteral("safelisted");
-        const QString said = row->text(0) + QStringLiteral(", ") + words.join(QStringLiteral(", "));
-        row->setData(0, Qt::AccessibleTextRole, said);
-        row->setData(0, Qt::ToolTipRole, said);
+        // What the row says in words when asked (TMemberRow).
+        row->product = u.product;
+        row->flags = u.flags;
+        row->permasquelched = squelched;
+        row->lamerHidden = lamerHidden;
+        row->safelisted = safe;
         rows.append(row);
     }
     users->addTopLevelItems(rows);
