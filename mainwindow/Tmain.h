@@ -272,8 +272,8 @@ public:
     // --- Comforts (comforts.cpp) -----------------------------------------
     // The chat pane as the transcript view (null for other panes).
     TTranscriptView *chatView() const;
-    // Up/Down (history) and Tab (completion) in the input line; true when
-    // the key was used.
+    // Up/Down (history), Tab (completion) and the reading keys in the input
+    // line; true when the key was used.
     bool inputComfortKey(int key, Qt::KeyboardModifiers modifiers);
     void applyComfortSettings();
     void openFindBar();
@@ -290,13 +290,38 @@ public:
 
 private:
     void setupComforts();
-    void completeInput();
+    // False when there was nothing to complete (Tab then moves the focus).
+    bool completeInput(bool backwards);
     void rememberSent(const QString &shownText);
     void findTextChanged();
     void findStep(bool forward);
     void chatMenuRequested(const QPoint &pos);
     struct ComfortState;
     ComfortState *m_comforts = nullptr; // a child of the window
+
+public:
+    // --- Reading and the keyboard (access.cpp) ---------------------------
+    // The chat's page keys from the input line: PageUp, PageDown,
+    // Ctrl+Home, Ctrl+End; true when the key was used.
+    bool inputReadingKey(int key, Qt::KeyboardModifiers held);
+    // A line was shown, or held while chat is paused: a screen reader may
+    // be told (access.cpp). label and message are as shown.
+    void readOutLine(TTranscriptPane *pane, const QString &label, const QString &shownLine,
+                     bool mention, bool heldBack);
+    // Chat was unpaused: lines are replayed without a word each, and one
+    // announcement says what was held.
+    void readOutReplay(bool replaying);
+    // F6 and Shift+F6: the next or previous of the input line, the two panes
+    // and the two lists.
+    void cycleFocus(bool forward);
+    // Shift+F10 and the Menu key: the focused control's context menu.
+    void contextMenuFromKeyboard();
+    class TAnnouncer *announcer() const;
+
+private:
+    void setupAccess();
+    struct AccessState;
+    AccessState *m_access = nullptr; // a child of the window
 
 public:
     // --- User list actions (userlistactions.cpp) -------------------------

@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -85,6 +86,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupAttention();
     setupReconnect();
     setupJournal();
+    setupAccess();
     wireEvents();
 
     resize(startWidth, startHeight);
@@ -196,17 +198,17 @@ void Tmain::createMenus()
         action = bar->addAction(TIcons::menuIcon(image), caption);
         connect(action, &QAction::triggered, this, guard(handler));
     };
-    item(Connect, QStringLiteral("Connect"), TIcons::ConnectImage, [this] { ConnectClick(); });
-    item(Disconnect, QStringLiteral("Disconnect"), TIcons::DisconnectImage,
+    item(Connect, QStringLiteral("&Connect"), TIcons::ConnectImage, [this] { ConnectClick(); });
+    item(Disconnect, QStringLiteral("&Disconnect"), TIcons::DisconnectImage,
          [this] { DisconnectClick(); });
-    item(Preferences, QStringLiteral("Preferences"), TIcons::PreferencesImage,
+    item(Preferences, QStringLiteral("&Preferences"), TIcons::PreferencesImage,
          [this] { PreferencesClick(); });
-    item(PauseChat, QStringLiteral("Pause Chat"), TIcons::PauseChatImage,
+    item(PauseChat, QStringLiteral("Pa&use Chat"), TIcons::PauseChatImage,
          [this] { PauseChatClick(); });
     item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
-    item(Home, QStringLiteral("Home"), TIcons::HomeImage, [this] { HomeClick(); });
-    item(Journal, QStringLiteral("Journal"), TIcons::JournalImage, [this] { JournalClick(); });
-    item(Quit, QStringLiteral("Quit"), TIcons::QuitImage, [this] { QuitClick(); });
+    item(Home, QStringLiteral("&Home"), TIcons::HomeImage, [this] { HomeClick(); });
+    item(Journal, QStringLiteral("&Journal"), TIcons::JournalImage, [this] { JournalClick(); });
+    item(Quit, QStringLiteral("&Quit"), TIcons::QuitImage, [this] { QuitClick(); });
 }
 
 void Tmain::wireEvents()
@@ -324,7 +326,14 @@ void Tmain::FormCreate()
 void Tmain::refreshForm()
 {
     const QRect frame = frameGeometry();
-    const TMainLayout l = computeLayout(frame.width(), frame.height());
+    // The one-line controls are as tall as their fonts need, at least 21,
+    // and the side column as wide as its buttons' captions, at least 160.
+    int row = 21;
+    for (QWidget *w : {static_cast<QWidget *>(channel), static_cast<QWidget *>(text),
+                       static_cast<QWidget *>(send), static_cast<QWidget *>(lamermode)})
+        row = std::max(row, w->sizeHint().height());
+    const int side = std::max(send->sizeHint().width(), lamermode->sizeHint().width());
+    const TMainLayout l = computeLayout(frame.width(), frame.height(), row, side);
     channel->setGeometry(l.channel);
     users->setGeometry(l.users);
     chat->widget()->setGeometry(l.chat);

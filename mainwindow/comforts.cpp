@@ -126,16 +126,16 @@ bool Tmain::inputComfortKey(int key, Qt::KeyboardModifiers modifiers)
         }
         return true;
     }
-    if (key == Qt::Key_Tab && held == Qt::NoModifier && options->tabCompletion->isChecked()) {
-        completeInput();
-        return true; // the focus stays in the input line
-    }
+    // Tab completes when there is something to complete, and otherwise
+    // moves the focus on as everywhere else.
+    if (key == Qt::Key_Tab && held == Qt::NoModifier && options->tabCompletion->isChecked())
+        return completeInput(false);
     if (key == Qt::Key_Backtab && options->tabCompletion->isChecked())
-        return true;
-    return false;
+        return completeInput(true);
+    return inputReadingKey(key, held);
 }
 
-void Tmain::completeInput()
+bool Tmain::completeInput(bool backwards)
 {
     flushUsers();
     QStringList shown;
@@ -146,13 +146,15 @@ void Tmain::completeInput()
         bytes << TTextItem::bytesOf(item);
     }
     TCompletion::Result result;
-    if (!m_comforts->completion.complete(text->text(), text->cursorPosition(), shown, result))
-        return;
+    if (!m_comforts->completion.complete(text->text(), text->cursorPosition(), shown, result,
+                                         backwards))
+        return false;
     // A name its encoding cannot give back keeps its own bytes.
     if (result.name >= 0)
         rememberBytes(bytes.at(result.name));
     text->setText(result.text);
     text->setCursorPosition(result.cursor);
+    return true;
 }
 
 void Tmain::rememberSent(const QString &shownText)

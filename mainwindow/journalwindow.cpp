@@ -37,6 +37,9 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setWordWrap(false);
+    // Tab leaves the table for the next control instead of walking its cells.
+    table->setTabKeyNavigation(false);
+    table->setAccessibleName(QStringLiteral("Journal entries"));
     table->verticalHeader()->hide();
     // Fixed sizes: nothing is measured over ten thousand rows.
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -68,13 +71,16 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
     undoSafeButton = new QPushButton(QStringLiteral("Undo and safelist"));
     testButton = new QPushButton(QStringLiteral("Test..."));
     for (QPushButton *b : {undoButton, undoSafeButton, testButton}) {
-        b->setFocusPolicy(Qt::NoFocus);
+        // Tab reaches them; a click leaves the focus in the table.
+        b->setFocusPolicy(Qt::TabFocus);
         b->setAutoDefault(false);
     }
     undoButton->setToolTip(QStringLiteral("Ctrl+Z"));
 
     auto *top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Filter:")));
+    auto *filterLabel = new QLabel(QStringLiteral("Filter:"));
+    filterLabel->setBuddy(filterEdit);
+    top->addWidget(filterLabel);
     top->addWidget(filterEdit, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(undoButton);
@@ -95,6 +101,12 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
     undoAction->setShortcutContext(Qt::WindowShortcut);
     addAction(undoAction);
     connect(undoAction, &QAction::triggered, this, [this] { undoCurrent(false); });
+    // Escape closes the window, as it closes a dialog.
+    auto *closeAction = new QAction(QStringLiteral("Close"), this);
+    closeAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    closeAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(closeAction);
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
     connect(undoButton, &QPushButton::clicked, this, [this] { undoCurrent(false); });
     connect(undoSafeButton, &QPushButton::clicked, this, [this] { undoCurrent(true); });
     connect(testButton, &QPushButton::clicked, this,

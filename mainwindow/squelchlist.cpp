@@ -101,7 +101,9 @@ void Tmain::setupSquelchList()
 void Tmain::addSquelchItem(const QString &name, int icon)
 {
     // Name first: the index reads it as the row goes in.
-    QListWidgetItem *item = TTextItem::newItem(name);
+    // An entry that says itself in words when asked (TSquelchEntry).
+    QListWidgetItem *item = new TSquelchEntry;
+    TTextItem::setBytes(item, name);
     item->setIcon(userIconSet(icon));
     item->setData(TUserRow::iconRole, icon);
     brx->addItem(item);
@@ -281,9 +283,12 @@ void Tmain::lamermodeClick()
     if (envVars.lamerMode) {
         envVars.lamerMode = false;
         lamermode->setText(QStringLiteral("Activate Lamer Mode"));
+        lamermode->setAccessibleName(QString());
     } else {
         envVars.lamerMode = true;
         lamermode->setText(QStringLiteral("Disctivate Lamer Mode"));
+        // The caption keeps its old spelling; a screen reader says the word.
+        lamermode->setAccessibleName(QStringLiteral("Deactivate Lamer Mode"));
     }
     updateUsers();
     text->setFocus();

@@ -41,6 +41,7 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
             envVars.chatBuffer.resize(chatBufferCapacity);
             envVars.chatBuffer[envVars.chatBufferCount++] = {pane,   label,      message,
                                                              colour, shownLabel, mention};
+            readOutLine(pane, label, QString(), mention, true);
             return;
         }
     }
@@ -58,10 +59,12 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
     runs.append({int(labelSeg.size() - ts.size()), colour});
     if (!shownMsg.isEmpty())
         runs.append({int(shownMsg.size()), options->text_colour->selected()});
-    pane->appendLine(labelSeg + shownMsg, runs);
+    const QString shown = labelSeg + shownMsg;
+    pane->appendLine(shown, runs);
     if (mention && pane == chat)
         if (TTranscriptView *view = chatView())
             view->markLine(view->lineCount() - 1);
+    readOutLine(pane, label, shown, mention && pane == chat, false);
     if (options->keeplog->isChecked())
         appendChatLog(TTextItem::ownText(ts) + QLatin1Char(' ') + label + QLatin1Char(' ') +
                       message);
@@ -111,13 +114,16 @@ void Tmain::PauseChatClick()
         writeLine(chat, TLabel::console, QStringLiteral("Chat Paused."), label);
         envVars.chatBufferCount = 0;
         envVars.chatPaused = true;
-        PauseChat->setText(QStringLiteral("Unpause Chat"));
+        PauseChat->setText(QStringLiteral("&Unpause Chat"));
     } else {
         envVars.chatPaused = false;
         setWindowTitle(TLabel::mainCaption);
-        PauseChat->setText(QStringLiteral("Pause Chat"));
+        PauseChat->setText(QStringLiteral("Pa&use Chat"));
+        // A screen reader hears one sentence on what was held, not each line.
+        readOutReplay(true);
         writeLine(chat, TLabel::console, QStringLiteral("Chat Unpaused."), label);
         emptyChatBuffer();
+        readOutReplay(false);
     }
 }
 

@@ -209,13 +209,14 @@ void Tmain::rebuildUsers()
     QTreeWidgetItem *reselect = nullptr;
     for (int i = 1; i <= count; ++i) {
         tChannelUser &u = userTable[i];
-        auto *row = new QTreeWidgetItem;
+        auto *row = new TMemberRow;
         TTextItem::setBytes(row, 0, u.username);
         const bool squelched = checkSquelch(u.username);
-        const int icon =
-            squelched || checkLamerMode(u.username) ? TUserIcon::squelched : userIcon(i);
+        const bool lamerHidden = !squelched && checkLamerMode(u.username);
+        const int icon = squelched || lamerHidden ? TUserIcon::squelched : userIcon(i);
+        const bool safe = checkSafe(u.username);
         int state = TUserRow::noState;
-        if (checkSafe(u.username))
+        if (safe)
             state = 0;
         if (squelched)
             state = 1;
@@ -226,6 +227,12 @@ void Tmain::rebuildUsers()
         row->setData(0, TUserRow::entryRole, u.serial);
         if (selected != 0 && u.serial == selected)
             reselect = row;
+        // What the row says in words when asked (TMemberRow).
+        row->product = u.product;
+        row->flags = u.flags;
+        row->permasquelched = squelched;
+        row->lamerHidden = lamerHidden;
+        row->safelisted = safe;
         rows.append(row);
     }
     users->addTopLevelItems(rows);

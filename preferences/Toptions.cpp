@@ -161,6 +161,7 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
 
     applyStartValues();
     nameControls();
+    labelControls();
     connectHandlers();
 }
 

@@ -144,6 +144,8 @@ public:
     QCheckBox *autoReconnect;
     // The moderation journal (journal.log).
     QCheckBox *keepJournal;
+    // Which new lines a screen reader speaks (TReadOut::Level's order).
+    TPickList *readOut;
     // Bottom row
     QPushButton *ok, *cancel;
 
@@ -176,6 +178,8 @@ private:
     // Sizes the dialog for the face it is shown in (below: the room under
     // the tabs, for the buttons).
     void fitToPages(int below);
+    // What a screen reader says for each control (accessnames.cpp).
+    void labelControls();
 
     QWidget *paneOf(PaneFont which) const;
     QFont paneFont(PaneFont which) const;

@@ -6,8 +6,10 @@
 
 #include "base/errors.h"
 #include "base/files.h"
+#include "rules/readout.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -61,6 +63,11 @@ void Toptions::buildAdvanced()
     outgoingEncoding->setProperty(
         "hint", QStringLiteral("How what you type is sent. Old servers may want Windows-1252."));
 
+    readOut = new TPickList(TReadOut::levelNames());
+    readOut->setProperty("hint",
+                         QStringLiteral("What a screen reader says of lines that arrive while "
+                                        "you type in the input line."));
+
     auto *quota = form();
     quota->addRow(new QLabel(QStringLiteral("Units per window:")), quotaUnits);
     quota->addRow(new QLabel(QStringLiteral("Window:")), quotaWindow);
@@ -105,6 +112,17 @@ void Toptions::buildAdvanced()
     moderation->setSpacing(1);
     moderation->setContentsMargins(4, 2, 4, 2);
     moderation->addWidget(keepJournal);
+    // One row: the list gives up width (its entries shown cut short, in
+    // full when it opens) so that its label shows whole.
+    auto *reader = new QHBoxLayout;
+    reader->setSpacing(1);
+    reader->setContentsMargins(4, 2, 4, 2);
+    auto *readOutLabel = new QLabel(QStringLiteral("Read out new lines:"));
+    readOutLabel->setBuddy(readOut);
+    reader->addWidget(readOutLabel);
+    reader->addWidget(readOut);
+    readOut->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    readOut->setMinimumContentsLength(6);
 
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);
@@ -117,6 +135,7 @@ void Toptions::buildAdvanced()
     left->addWidget(groupOf(QStringLiteral("Server Flood Quota"), quota));
     left->addWidget(groupOf(QStringLiteral("Connection"), link));
     left->addWidget(groupOf(QStringLiteral("Moderation"), moderation));
+    left->addLayout(reader); // no group of its own: the column is full
     left->addStretch();
     auto *right = new QVBoxLayout;
     right->addWidget(groupOf(QStringLiteral("Text"), text));

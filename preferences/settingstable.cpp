@@ -93,6 +93,8 @@ const std::vector<Setting> &all()
         {F::Ini, "comforts", "attention", TRESSEL_CONTROL(attentionAlerts), "true"},
         {F::Ini, "connection", "reconnect", TRESSEL_CONTROL(autoReconnect), "false"},
         {F::Ini, "moderation", "journal", TRESSEL_CONTROL(keepJournal), "true"},
+        {F::Ini, "access", "readOut", TRESSEL_CONTROL(readOut),
+         "Whispers, mentions, Console, Errors"},
     };
     return table;
 }

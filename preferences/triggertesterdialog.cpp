@@ -30,6 +30,7 @@ TTriggerTesterDialog::TTriggerTesterDialog(QWidget *parent, Source source,
     }
     matches = new QListWidget;
     matches->setObjectName(QStringLiteral("testerMatches"));
+    matches->setAccessibleName(QStringLiteral("Lines that match"));
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Pattern:"), pattern);

@@ -20,19 +20,26 @@ bool takesArgument(const QString &command)
 } // namespace
 
 bool TCompletion::complete(const QString &text, int cursor, const QStringList &names,
-                           Result &result)
+                           Result &result, bool backwards)
 {
     cursor = qBound(0, cursor, int(text.size()));
-    const bool again =
-        m_active && text == m_leftText && cursor == m_leftCursor && m_candidates.size() > 1;
+    const bool again = m_active && text == m_leftText && cursor == m_leftCursor;
     if (again) {
-        m_index = (m_index + 1) % int(m_candidates.size());
+        const int n = int(m_candidates.size());
+        if (n < 2)
+            return false;
+        m_index = (m_index + (backwards ? n - 1 : 1)) % n;
+    } else if (backwards) {
+        m_active = false;
+        return false;
     } else {
         m_active = false;
         int start = cursor;
         while (start > 0 && text.at(start - 1) != QLatin1Char(' '))
             --start;
         const QString word = text.mid(start, cursor - start);
+        if (word.isEmpty())
+            return false;
         m_candidates.clear();
         m_suffixes.clear();
         m_names.clear();

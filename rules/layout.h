@@ -6,4 +6,9 @@ struct TMainLayout {
     QRect channel, users, chat, whisper, brx, text, send, lamermode;
 };
 
-TMainLayout computeLayout(int outerWidth, int outerHeight);
+// row: the height of the one-line controls (the channel box, the input
+// line, the buttons); 21, or more when their fonts need more. The lists
+// give up what taller rows take, so the input line keeps its place at the
+// bottom. side: the width of the column at the right; 160, or more when
+// its buttons' captions need more (the panes give it up).
+TMainLayout computeLayout(int outerWidth, int outerHeight, int row = 21, int side = 160);

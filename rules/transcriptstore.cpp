@@ -37,6 +37,25 @@ void TTranscriptStore::appendText(const QString &text)
         std::memcpy(d, s, size_t(bytes));
     m_textSize = old + bytes;
     m_lineStart.append(m_textSize | (wide ? kWideLine : 0));
+    m_charEnd.append(m_charEnd.last() + n);
+}
+
+int TTranscriptStore::lineAtOffset(qint64 offset) const
+{
+    const int n = lineCount();
+    if (n == 0 || offset <= 0)
+        return 0;
+    // The first line whose start lies after offset, less one: line i starts
+    // at m_charEnd[i] + i, which grows with i.
+    int lo = 0, hi = n; // the answer lies in [lo, hi)
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        if (m_charEnd[mid] + mid <= offset)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return lo;
 }
 
 void TTranscriptStore::append(const QString &text, const QList<TColourRun> &runs, QRgb fallback)
@@ -73,6 +92,7 @@ void TTranscriptStore::clear()
     m_textSize = m_textCapacity = 0;
     m_lineStart = {0};
     m_firstRun = {0};
+    m_charEnd = {0};
     m_runs = {};
 }
 
@@ -82,9 +102,13 @@ QChar *TTranscriptStore::copyOut(const LineRef &l, int from, int to, QChar *d)
         std::memcpy(d, l.data + 2 * qsizetype(from), size_t(to - from) * 2);
         return d + (to - from);
     }
-    for (int k = from; k < to; ++k)
-        *d++ = QLatin1Char(l.data[k]);
-    return d;
+    // Plain types, so that the compiler widens many bytes at a time.
+    const uchar *src = reinterpret_cast<const uchar *>(l.data) + from;
+    char16_t *out = reinterpret_cast<char16_t *>(d);
+    const int n = to - from;
+    for (int k = 0; k < n; ++k)
+        out[k] = src[k];
+    return d + n;
 }
 
 QString TTranscriptStore::lineText(int line) const
@@ -173,11 +197,13 @@ qsizetype TTranscriptStore::bytes() const
 {
     return m_textCapacity + m_lineStart.capacity() * qsizetype(sizeof(qint64)) +
            m_firstRun.capacity() * qsizetype(sizeof(quint32)) +
+           m_charEnd.capacity() * qsizetype(sizeof(qint64)) +
            m_runs.capacity() * qsizetype(sizeof(Run));
 }
 
 qsizetype TTranscriptStore::bytesUsed() const
 {
     return m_textSize + m_lineStart.size() * qsizetype(sizeof(qint64)) +
-           m_firstRun.size() * qsizetype(sizeof(quint32)) + m_runs.size() * qsizetype(sizeof(Run));
+           m_firstRun.size() * qsizetype(sizeof(quint32)) +
+           m_charEnd.size() * qsizetype(sizeof(qint64)) + m_runs.size() * qsizetype(sizeof(Run));
 }

@@ -87,6 +87,28 @@ public:
     QString text(int fromLine, int fromColumn, int toLine, int toColumn,
                  QStringView separator) const;
 
+    // The transcript as one text, its lines joined by one separator
+    // character each (as a screen reader reads it). Offsets come from a
+    // running sum of the line lengths kept as lines are appended, so each of
+    // these costs the same with ten lines or a million.
+    qint64 characterCount() const
+    {
+        const int n = lineCount();
+        return n == 0 ? 0 : m_charEnd[n] + n - 1;
+    }
+    // Where line starts; characterCount() (or 0) for a line past the end.
+    qint64 offsetOfLine(int line) const
+    {
+        if (line <= 0)
+            return 0;
+        if (line >= lineCount())
+            return characterCount();
+        return m_charEnd[line] + line;
+    }
+    // The line the character at offset belongs to (its separator counts
+    // with it); clamped to the lines there are, 0 when there are none.
+    int lineAtOffset(qint64 offset) const;
+
     // A marked line (one that mentions the user) is drawn on a background
     // of its own. Lines start unmarked.
     void setMarked(int line, bool marked);
@@ -117,5 +139,6 @@ private:
     qsizetype m_textCapacity = 0;
     QList<qint64> m_lineStart{0}; // one more entry than lines
     QList<quint32> m_firstRun{0}; // likewise, into m_runs
+    QList<qint64> m_charEnd{0};   // likewise: characters of the lines before
     QList<Run> m_runs;
 };

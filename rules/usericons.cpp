@@ -104,12 +104,10 @@ QString productCode(int icon)
     return QStringLiteral("CHAT");
 }
 
-int flagsIcon(const QString &product, const QString &flags, bool &squelched)
+namespace {
+// The marks of a flags text; false for one that is no number at all.
+bool marksOf(const QString &flags, Marks &m)
 {
-    int icon = productIcon(product);
-    if (flags == QLatin1String("0000"))
-        return icon;
-    Marks m;
     int n = 0;
     if (allOf(flags, isDecimal))
         m = decimalMarks(flags.toInt());
@@ -118,6 +116,18 @@ int flagsIcon(const QString &product, const QString &flags, bool &squelched)
     else if (tryStrToInt(flags, n))
         m = decimalMarks(n);
     else
+        return false;
+    return true;
+}
+} // namespace
+
+int flagsIcon(const QString &product, const QString &flags, bool &squelched)
+{
+    int icon = productIcon(product);
+    if (flags == QLatin1String("0000"))
+        return icon;
+    Marks m;
+    if (!marksOf(flags, m))
         return icon;
     // Weakest first: each later mark overrides the one before.
     if (m.pglOfficial)
@@ -138,4 +148,44 @@ int flagsIcon(const QString &product, const QString &flags, bool &squelched)
         icon = TUserIcon::blizzard;
     squelched = m.squelched;
     return icon;
+}
+
+QString productName(const QString &code)
+{
+    static const char *const names[] = {"Diablo",
+                                        "Starcraft",
+                                        "Diablo Shareware",
+                                        "Starcraft Shareware",
+                                        "Starcraft Broodwar",
+                                        "Starcraft Japan",
+                                        "Diablo II",
+                                        "Warcraft II",
+                                        "Diablo II Lord of Destruction"};
+    const int icon = productIcon(code);
+    if (icon < firstProductIcon)
+        return QStringLiteral("Chat client");
+    return QLatin1String(names[icon - firstProductIcon]);
+}
+
+QStringList flagWords(const QString &flags)
+{
+    Marks m;
+    if (!marksOf(flags, m))
+        return {};
+    QStringList words;
+    // Strongest first, as the icon shows them.
+    const std::pair<bool, const char *> marks[] = {
+        {m.rep, "Blizzard representative"},
+        {m.op, "operator"},
+        {m.speaker, "speaker"},
+        {m.admin, "Battle.net administrator"},
+        {m.squelched, "squelched"},
+        {m.guest, "special guest"},
+        {m.pglPlayer, "PGL player"},
+        {m.pglOfficial, "PGL official"},
+    };
+    for (const auto &mark : marks)
+        if (mark.first)
+            words << QLatin1String(mark.second);
+    return words;
 }

@@ -2,6 +2,7 @@
 // The icon rules of the user lists: product codes to icons and back, and the
 // icon a member's gateway flags call for.
 #include <QString>
+#include <QStringList>
 
 // Icon of a product code (exact, upper case); 8 (Chat) for any other text.
 int productIcon(const QString &code);
@@ -15,6 +16,13 @@ QString productCode(int icon);
 // letters a-f is read as the gateway's hexadecimal bits. A text that is no
 // number at all shows the product icon and clears nothing.
 int flagsIcon(const QString &product, const QString &flags, bool &squelched);
+
+// What a member's row says in words (to a screen reader, and as its tip):
+// the product ("Diablo II"; "Chat client" for any other code) and the marks
+// of the flags, strongest first ("operator", "speaker", ...; none for a text
+// that is no number).
+QString productName(const QString &code);
+QStringList flagWords(const QString &flags);
 
 // Icon indexes the rules use.
 namespace TUserIcon {

@@ -10,11 +10,13 @@ set -euo pipefail
 # the sources are formatted (clang-format); the desktop notification tests
 # run a session bus of their own (dbus-daemon). The layout tests lay the
 # windows out in Debian's, GNOME's and KDE's default faces and Liberation
-# Sans, and fail where one is missing.
+# Sans, and fail where one is missing. The screen reader test reads the
+# window over an accessibility bus of its own (at-spi2-core) with Python's
+# AT-SPI client (python3-pyatspi).
 packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev
           fonts-dejavu-core fonts-liberation fonts-noto-core fonts-cantarell
           locales qt6-qpa-plugins xvfb xauth x11-utils dpkg-dev file
-          clang-format dbus-daemon)
+          clang-format dbus-daemon at-spi2-core python3-pyatspi)
 
 missing=()
 for p in "${packages[@]}"; do

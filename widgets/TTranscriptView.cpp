@@ -1,8 +1,12 @@
 #include "widgets/TTranscriptView.h"
 
+#include "rules/transcripttext.h"
+#include "widgets/accesslistening.h"
 #include "widgets/framepacer.h"
+#include "widgets/transcriptaccessible.h"
 #include "widgets/userlistview.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
@@ -36,7 +40,9 @@ TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent)
     m_background = palette().color(QPalette::Base);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setFocusPolicy(Qt::ClickFocus);
+    // Tab reaches the pane, so that a keyboard and a screen reader can read it.
+    setFocusPolicy(Qt::StrongFocus);
+    installTranscriptAccessibility();
     m_syncPacer = new TFramePacer(
         [this] {
             if (m_syncQueued)
@@ -74,7 +80,9 @@ void TTranscriptView::lineAppended()
         if (m_search.count() != before)
             Q_EMIT searchChanged();
     }
-    if (m_hold) {
+    if (TAccessibility::listening() && m_insertedFrom < 0)
+        m_insertedFrom = lineCount() - 1;
+    if (held()) {
         // Nothing moves; the scroll bar grows and the marker may show.
         m_newBelow = true;
         invalidateShown();
@@ -85,7 +93,8 @@ void TTranscriptView::lineAppended()
     // scroll bar and the picture follow once this pass of the event loop is
     // done, however many lines arrive in it, and at most once a display
     // frame.
-    m_anchor = m_cursor = Pos{};
+    // The caret waits at the start of the newest line.
+    m_anchor = m_cursor = Pos{lineCount() - 1, 0};
     m_dragging = false;
     m_atEnd = true;
     invalidateShown();
@@ -103,8 +112,13 @@ void TTranscriptView::clear()
     m_anchor = m_cursor = Pos{};
     m_dragging = false;
     m_atEnd = true;
+    m_insertedFrom = -1;
     invalidateShown();
     syncScrollRange();
+    if (TAccessibility::listening()) {
+        QAccessibleTextUpdateEvent ev(this, 0, QString(), QString());
+        TAccessibility::tell(&ev);
+    }
 }
 
 QString TTranscriptView::lineText(int line) const { return m_store.lineText(line); }
@@ -133,9 +147,19 @@ void TTranscriptView::setSelection(const Pos &anchor, const Pos &cursor)
 {
     if (anchor == m_anchor && cursor == m_cursor)
         return;
+    const bool selecting = anchor != cursor || m_anchor != m_cursor;
     m_anchor = anchor;
     m_cursor = cursor;
     viewport()->update();
+    if (TAccessibility::listening()) {
+        tellCaret();
+        if (selecting) {
+            qint64 from = caretOffset(), to = from;
+            selectionOffsets(from, to);
+            QAccessibleTextSelectionEvent ev(this, int(from), int(to));
+            TAccessibility::tell(&ev);
+        }
+    }
 }
 
 void TTranscriptView::selectAll()
@@ -298,13 +322,14 @@ void TTranscriptView::syncScrollRange()
     m_syncing = true;
     sb->setRange(0, max);
     sb->setPageStep(std::max(1, n - max));
-    if (m_atEnd && !m_hold)
+    if (m_atEnd && !held())
         sb->setValue(max);
     m_syncing = false;
     if (sb->value() == sb->maximum())
         m_atEnd = true;
     invalidateShown();
     repaintLater();
+    tellInserted();
 }
 
 void TTranscriptView::ensureShown() const
@@ -318,7 +343,7 @@ void TTranscriptView::ensureShown() const
         return;
     const QScrollBar *sb = verticalScrollBar();
     const int height = viewport()->height();
-    if (m_atEnd && !m_hold && sb->maximum() > 0) {
+    if (m_atEnd && !held() && sb->maximum() > 0) {
         // At the end the last line sits on the bottom edge.
         int y = height - kMargin;
         for (int i = n - 1; i >= 0 && y > 0; --i) {
@@ -493,8 +518,30 @@ void TTranscriptView::paintEvent(QPaintEvent *event)
     ensureShown();
     for (const Shown &s : m_shown)
         paintLine(p, s, exposed);
+    if (hasFocus())
+        paintReadingCaret(p);
     if (newLinesBelow())
         paintNewLinesMarker(p);
+}
+
+void TTranscriptView::paintReadingCaret(QPainter &p) const
+{
+    // The caret's line framed, and the caret itself, where the keyboard reads.
+    for (const Shown &s : m_shown) {
+        if (s.line != m_cursor.line)
+            continue;
+        p.save();
+        p.setPen(QPen(m_defaultColour, 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(
+            QRect(0, s.y, viewport()->width() - 1, int(s.rowStarts.size()) * m_rowHeight - 1));
+        const QRect at = characterRect(m_cursor.line, m_cursor.column);
+        if (!at.isEmpty()) {
+            p.setPen(QPen(m_defaultColour, 1));
+            p.drawLine(at.topLeft(), at.bottomLeft());
+        }
+        p.restore();
+    }
 }
 
 void TTranscriptView::paintNewLinesMarker(QPainter &p) const
@@ -516,7 +563,7 @@ void TTranscriptView::paintNewLinesMarker(QPainter &p) const
 }
 
 void TTranscriptView::fillColumns(QPainter &p, const Shown &s, int from, int to,
-                                  const QColor &colour) const
+                                  const QColor &colour, bool outline) const
 {
     const LineRef l = lineRef(s.line);
     const int rows = int(s.rowStarts.size());
@@ -533,7 +580,16 @@ void TTranscriptView::fillColumns(QPainter &p, const Shown &s, int from, int to,
         qreal w = 0;
         for (int k = a; k < b; ++k)
             w += advanceAt(l, k);
-        p.fillRect(QRectF(x, s.y + r * m_rowHeight, w, m_rowHeight), colour);
+        const QRectF box(x, s.y + r * m_rowHeight, w, m_rowHeight);
+        p.fillRect(box, colour);
+        if (outline) {
+            // Not by its colour alone: the current match is framed too.
+            p.save();
+            p.setPen(QPen(QColor(0, 0, 0), 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(box.adjusted(1, 1, -1, -1));
+            p.restore();
+        }
     }
 }
 
@@ -562,15 +618,18 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
 
     const int rows = int(s.rowStarts.size());
     // Behind the text: the mark, then the search's matches.
-    if (m_store.isMarked(s.line))
+    if (m_store.isMarked(s.line)) {
         p.fillRect(QRect(0, s.y, viewport()->width(), rows * m_rowHeight), m_markColour);
+        // Not by its colour alone: a bar in the margin marks it too.
+        p.fillRect(QRect(0, s.y, kMargin, rows * m_rowHeight), m_defaultColour);
+    }
     if (m_search.isActive()) {
         const auto [first, last] = m_search.onLines(s.line, s.line);
         for (int i = first; i < last; ++i) {
             const TSearchMatch &m = m_search.at(i);
             const bool current = i == m_search.current();
             fillColumns(p, s, m.column, m.column + m.length,
-                        current ? QColor(255, 150, 50) : QColor(255, 235, 110));
+                        current ? QColor(255, 150, 50) : QColor(255, 235, 110), current);
         }
     }
     QList<TLinkSpan> links;
@@ -775,16 +834,267 @@ void TTranscriptView::mouseDoubleClickEvent(QMouseEvent *event)
 void TTranscriptView::keyPressEvent(QKeyEvent *event)
 {
     if (event == QKeySequence::Copy) {
-        copy();
+        // With nothing selected, the line the caret is on.
+        if (hasSelection())
+            copy();
+        else if (lineCount() > 0)
+            QGuiApplication::clipboard()->setText(m_store.lineText(m_cursor.line));
     } else if (event == QKeySequence::SelectAll) {
         selectAll();
-    } else if (event == QKeySequence::MoveToStartOfDocument) {
-        verticalScrollBar()->setValue(0);
-    } else if (event == QKeySequence::MoveToEndOfDocument) {
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    } else {
+    } else if (!readingKey(event)) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
     event->accept();
+}
+
+bool TTranscriptView::readingKey(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const bool shift = mods & Qt::ShiftModifier;
+    const Qt::KeyboardModifiers rest = mods & ~Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Escape && mods == Qt::NoModifier) {
+        Q_EMIT escapePressed();
+        return true;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        mods == Qt::NoModifier) {
+        // Enter opens the link the caret is on; elsewhere it goes on to the
+        // window, which sends the input line.
+        TLinkSpan link;
+        if (!linkAtCaret(link))
+            return false;
+        Q_EMIT linkActivated(link.url());
+        return true;
+    }
+    const int n = lineCount();
+    if (n == 0)
+        return false;
+    Pos to = m_cursor;
+    to.line = std::clamp(to.line, 0, n - 1);
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (rest != Qt::NoModifier)
+            return false;
+        to.line = std::clamp(to.line + (event->key() == Qt::Key_Up ? -1 : 1), 0, n - 1);
+        // Selecting takes whole lines; reading starts at the line's start.
+        to.column = shift && event->key() == Qt::Key_Down && to.line == m_cursor.line
+                        ? lineLength(to.line)
+                        : 0;
+        break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+        if (rest != Qt::NoModifier)
+            return false;
+        const int step = std::max(1, visibleLines() - 1);
+        to.line = std::clamp(to.line + (event->key() == Qt::Key_PageUp ? -step : step), 0, n - 1);
+        to.column = 0;
+        break;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        if (rest != Qt::NoModifier && rest != Qt::ControlModifier)
+            return false;
+        to = event->key() == Qt::Key_Home ? Pos{0, 0} : Pos{n - 1, 0};
+        if (shift && event->key() == Qt::Key_End)
+            to.column = lineLength(n - 1);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        if (rest != Qt::NoModifier)
+            return false;
+        // A character at a time, across line ends.
+        const qint64 at = TTranscriptText::offsetOf(m_store, to.line, to.column) +
+                          (event->key() == Qt::Key_Left ? -1 : 1);
+        const qint64 clamped = std::clamp<qint64>(at, 0, m_store.characterCount());
+        const TTranscriptText::Pos p = TTranscriptText::posOf(m_store, clamped);
+        to = Pos{p.line, p.column};
+        break;
+    }
+    default:
+        return false;
+    }
+    moveCaret(to, shift);
+    return true;
+}
+
+void TTranscriptView::moveCaret(const Pos &to, bool keepAnchor)
+{
+    // From the first move on, the reader is left where they read until
+    // the focus leaves the pane.
+    if (!m_readingHold && hasFocus()) {
+        if (m_syncQueued)
+            syncScrollRange();
+        m_readingHold = true;
+        invalidateShown();
+    }
+    showLine(to.line);
+    setSelection(keepAnchor ? m_anchor : to, to);
+    // A caret that did not move is read again all the same.
+    if (TAccessibility::listening())
+        tellCaret();
+}
+
+void TTranscriptView::tellCaret()
+{
+    QAccessibleTextCursorEvent ev(this, int(std::min<qint64>(caretOffset(), INT_MAX)));
+    TAccessibility::tell(&ev);
+}
+
+void TTranscriptView::tellInserted()
+{
+    if (m_insertedFrom < 0)
+        return;
+    const int from = std::min(m_insertedFrom, lineCount());
+    m_insertedFrom = -1;
+    if (!TAccessibility::listening() || from >= lineCount())
+        return;
+    // The new text starts with the line feed that ends the line before it.
+    const qint64 at = from == 0 ? 0 : m_store.offsetOfLine(from) - 1;
+    const QString inserted = TTranscriptText::text(m_store, at, m_store.characterCount());
+    QAccessibleTextInsertEvent ev(this, int(std::min<qint64>(at, INT_MAX)), inserted);
+    TAccessibility::tell(&ev);
+}
+
+bool TTranscriptView::linkAtCaret(TLinkSpan &link) const
+{
+    if (!m_linksShown || m_cursor.line < 0 || m_cursor.line >= lineCount())
+        return false;
+    const QList<TLinkSpan> links = TLinks::find(m_store.lineText(m_cursor.line));
+    for (const TLinkSpan &l : links)
+        if (m_cursor.column < l.start + l.length) {
+            link = l;
+            return true;
+        }
+    if (links.isEmpty())
+        return false;
+    link = links.first();
+    return true;
+}
+
+int TTranscriptView::visibleLines() const
+{
+    ensureShown();
+    int shown = 0;
+    for (const Shown &s : m_shown)
+        if (s.y >= 0 && s.y + int(s.rowStarts.size()) * m_rowHeight <= viewport()->height())
+            ++shown;
+    return std::max(1, shown);
+}
+
+void TTranscriptView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    if (lineCount() > 0 && m_cursor.line >= lineCount())
+        m_anchor = m_cursor = Pos{lineCount() - 1, 0};
+    viewport()->update();
+}
+
+void TTranscriptView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    // A menu opened on the pane, or another window in front, leaves the
+    // reader where they were.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason) {
+        m_readingHold = false;
+        if (!m_hold)
+            m_newBelow = false;
+        invalidateShown();
+    }
+    viewport()->update();
+}
+
+// ---- offsets for a screen reader -------------------------------------------
+
+qint64 TTranscriptView::caretOffset() const
+{
+    return TTranscriptText::offsetOf(m_store, m_cursor.line, m_cursor.column);
+}
+
+void TTranscriptView::setCaretOffset(qint64 offset)
+{
+    const TTranscriptText::Pos p = TTranscriptText::posOf(m_store, offset);
+    moveCaret(Pos{p.line, p.column}, false);
+}
+
+bool TTranscriptView::selectionOffsets(qint64 &start, qint64 &end) const
+{
+    if (!hasSelection())
+        return false;
+    start = TTranscriptText::offsetOf(m_store, selStart().line, selStart().column);
+    end = TTranscriptText::offsetOf(m_store, selEnd().line, selEnd().column);
+    return true;
+}
+
+void TTranscriptView::setSelectionOffsets(qint64 start, qint64 end)
+{
+    const TTranscriptText::Pos a = TTranscriptText::posOf(m_store, start);
+    const TTranscriptText::Pos b = TTranscriptText::posOf(m_store, end);
+    showLine(b.line);
+    setSelection(Pos{a.line, a.column}, Pos{b.line, b.column});
+}
+
+void TTranscriptView::showLine(int line)
+{
+    if (line < 0 || line >= lineCount())
+        return;
+    if (m_syncQueued)
+        syncScrollRange();
+    ensureShown();
+    for (const Shown &s : m_shown)
+        if (s.line == line && s.y >= 0 &&
+            s.y + int(s.rowStarts.size()) * m_rowHeight <= viewport()->height())
+            return;
+    QScrollBar *sb = verticalScrollBar();
+    int top = line;
+    if (!m_shown.isEmpty() && line > m_shown.first().line) {
+        // Below the view: the line goes to the bottom edge.
+        int used = 0;
+        QList<int> rows;
+        const int avail = viewport()->height() - 2 * kMargin;
+        for (int i = line; i >= 0; --i) {
+            wrapLine(i, rows);
+            used += int(rows.size()) * m_rowHeight;
+            if (used > avail)
+                break;
+            top = i;
+        }
+    }
+    sb->setValue(std::clamp(top, 0, sb->maximum()));
+    m_atEnd = sb->value() == sb->maximum();
+    invalidateShown();
+    viewport()->update();
+}
+
+qint64 TTranscriptView::offsetAt(const QPoint &viewportPos) const
+{
+    const Pos p = posAt(viewportPos, false);
+    if (p.column < 0 || lineCount() == 0)
+        return -1;
+    return TTranscriptText::offsetOf(m_store, p.line, p.column);
+}
+
+QRect TTranscriptView::offsetRect(qint64 offset) const
+{
+    const TTranscriptText::Pos p = TTranscriptText::posOf(m_store, offset);
+    return characterRect(p.line, p.column);
+}
+
+void TTranscriptView::scrollPages(int pages)
+{
+    QScrollBar *sb = verticalScrollBar();
+    if (m_syncQueued)
+        syncScrollRange();
+    sb->setValue(sb->value() + pages * std::max(1, visibleLines() - 1));
+}
+
+void TTranscriptView::scrollToStart() { verticalScrollBar()->setValue(0); }
+
+void TTranscriptView::scrollToEnd()
+{
+    if (m_syncQueued)
+        syncScrollRange();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }

@@ -86,12 +86,39 @@ public:
     // back to bringing itself to its end on every new line.
     void setHoldView(bool hold);
     bool holdsView() const { return m_hold; }
-    bool newLinesBelow() const { return m_hold && m_newBelow && !lastLineShown(); }
+    bool newLinesBelow() const { return held() && m_newBelow && !lastLineShown(); }
+
+    // Reading with the keyboard and a screen reader. The pane keeps a
+    // reading caret (the moving end of the selection): arrows, PageUp,
+    // PageDown, Home and End move it, with Shift they select. Once the
+    // caret has been moved, and until the focus leaves the pane, new lines
+    // leave the view and the caret alone, as while the find bar is open. Offsets count the
+    // transcript as one text whose lines are joined by a line feed (rules/transcripttext.h).
+    const TTranscriptStore &store() const { return m_store; }
+    qint64 caretOffset() const;
+    int caretLine() const { return m_cursor.line; }
+    void setCaretOffset(qint64 offset);
+    // The selection as offsets; false when nothing is selected.
+    bool selectionOffsets(qint64 &start, qint64 &end) const;
+    void setSelectionOffsets(qint64 start, qint64 end);
+    // Scrolls so that line is wholly in view (when it is not already).
+    void showLine(int line);
+    // The offset under a point of the viewport; -1 beside the text.
+    qint64 offsetAt(const QPoint &viewportPos) const;
+    // Where the character at offset is drawn, in viewport coordinates;
+    // empty when it is not on screen.
+    QRect offsetRect(qint64 offset) const;
+    // Scrolling asked for from elsewhere (the input line's page keys).
+    void scrollPages(int pages);
+    void scrollToStart();
+    void scrollToEnd();
 
 Q_SIGNALS:
     void linkActivated(const QUrl &url);
     // Matches were added or the current one changed.
     void searchChanged();
+    // Escape in the pane: the reader is done here.
+    void escapePressed();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -103,6 +130,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     using Run = TTranscriptStore::Run;
@@ -125,6 +154,17 @@ private:
     };
 
     void lineAppended();
+    bool held() const { return m_hold || m_readingHold; }
+    // Moves the reading caret (keepAnchor: selecting) and tells a screen
+    // reader.
+    void moveCaret(const Pos &to, bool keepAnchor);
+    bool readingKey(QKeyEvent *event);
+    // Lines appended since the last frame, told to a screen reader at once.
+    void tellInserted();
+    void tellCaret();
+    // The first link on the caret's line, at or after the caret if any.
+    bool linkAtCaret(TLinkSpan &link) const;
+    int visibleLines() const;
     void scheduleSync();
     void syncScrollRange();
     void repaintLater();
@@ -142,8 +182,9 @@ private:
     void invalidateShown() { m_shownValid = false; }
     void paintLine(class QPainter &p, const Shown &s, const QRect &exposed) const;
     // Fills the columns [from, to) of a shown line, row by row.
-    void fillColumns(class QPainter &p, const Shown &s, int from, int to,
-                     const QColor &colour) const;
+    void fillColumns(class QPainter &p, const Shown &s, int from, int to, const QColor &colour,
+                     bool outline = false) const;
+    void paintReadingCaret(class QPainter &p) const;
     void paintNewLinesMarker(class QPainter &p) const;
     bool lastLineShown() const;
 
@@ -186,5 +227,7 @@ private:
     TLinkSpan m_pressedLink;
     TTranscriptSearch m_search;
     bool m_hold = false;
+    bool m_readingHold = false; // the pane has the focus
+    int m_insertedFrom = -1;    // first line not yet told to a screen reader
     bool m_newBelow = false;
 };

@@ -1,5 +1,6 @@
 #include "widgets/findbar.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -15,8 +16,10 @@ QToolButton *button(const QString &text, const QString &tip, QWidget *parent)
     b->setText(text);
     b->setToolTip(tip);
     b->setAutoRaise(true);
-    // The field keeps the focus; the buttons are for the mouse.
-    b->setFocusPolicy(Qt::NoFocus);
+    // The tip names the button for a screen reader too (its text is a symbol).
+    b->setAccessibleName(tip);
+    // Tab reaches it; a click leaves the focus in the field.
+    b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
 } // namespace
@@ -29,14 +32,16 @@ TFindBar::TFindBar(QWidget *parent) : QFrame(parent)
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("findText"));
     m_field->setPlaceholderText(QStringLiteral("Find in chat"));
+    m_field->setAccessibleName(QStringLiteral("Find in chat"));
     m_field->setClearButtonEnabled(true);
     m_field->setMinimumWidth(160);
     m_field->installEventFilter(this);
     m_matchCase = new QCheckBox(QStringLiteral("Match case"), this);
     m_matchCase->setObjectName(QStringLiteral("findMatchCase"));
-    m_matchCase->setFocusPolicy(Qt::NoFocus);
+    m_matchCase->setFocusPolicy(Qt::TabFocus);
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("findCount"));
+    m_count->setAccessibleName(QStringLiteral("Matches"));
     m_count->setMinimumWidth(
         m_count->fontMetrics().horizontalAdvance(QStringLiteral("0000 of 0000")));
     m_previous =
@@ -125,4 +130,21 @@ bool TFindBar::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QFrame::eventFilter(watched, event);
+}
+
+void TFindBar::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        Q_EMIT closeRequested();
+    } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Never on to the pane or the window's Send.
+        if (auto *b = qobject_cast<QAbstractButton *>(focusWidget()); b && isAncestorOf(b))
+            b->click();
+        else
+            Q_EMIT nextRequested();
+    } else {
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }

@@ -35,6 +35,8 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Escape anywhere in the bar closes it; Enter on a button presses it.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QLineEdit *m_field;

@@ -2,6 +2,7 @@
 #include "widgets/userlistview.h"
 
 #include "resources/icons.h"
+#include "rules/usericons.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -9,6 +10,32 @@
 #include <QPainter>
 #include <QPair>
 #include <QScrollBar>
+
+QVariant TMemberRow::data(int column, int role) const
+{
+    if (column != 0 || (role != Qt::AccessibleTextRole && role != Qt::ToolTipRole))
+        return QTreeWidgetItem::data(column, role);
+    QStringList words{text(0), productName(product)};
+    words += flagWords(flags);
+    if (permasquelched)
+        words << QStringLiteral("permasquelched");
+    else if (lamerHidden)
+        words << QStringLiteral("hidden by lamer mode");
+    if (safelisted)
+        words << QStringLiteral("safelisted");
+    return words.join(QStringLiteral(", "));
+}
+
+QVariant TSquelchEntry::data(int role) const
+{
+    if (role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
+        return QListWidgetItem::data(role);
+    const int icon = QListWidgetItem::data(TUserRow::iconRole).toInt();
+    return text() + QStringLiteral(", ") +
+           (icon == TUserIcon::unknown ? QStringLiteral("added by hand")
+                                       : productName(productCode(icon))) +
+           QStringLiteral(", permasquelched");
+}
 
 namespace {
 constexpr int gap = 2;

@@ -2,7 +2,9 @@
 // Drawing of the user lists: a state mark and a small icon before each
 // caption, both drawn for the screen's pixel ratio so they stay sharp.
 #include <QIcon>
+#include <QListWidgetItem>
 #include <QStyledItemDelegate>
+#include <QTreeWidgetItem>
 
 namespace TUserRow {
 // Item data of a row of `users` (column 0) and of an item of `brx`.
@@ -11,6 +13,23 @@ constexpr int stateRole = Qt::UserRole + 1; // int: state mark, -1 for none
 constexpr int noState = -1;
 constexpr int entryRole = Qt::UserRole + 2; // qulonglong: the member table entry's serial
 } // namespace TUserRow
+
+// A member's row of `users` that says itself in words (to a screen reader,
+// and as its tip: name, product, the flags' marks and the lists' verdicts)
+// only when asked, so that rebuilding the rows builds no text for it.
+class TMemberRow : public QTreeWidgetItem {
+public:
+    QString product, flags;
+    bool permasquelched = false, lamerHidden = false, safelisted = false;
+    QVariant data(int column, int role) const override;
+};
+
+// An entry of the squelch list that likewise says itself only when asked
+// (a list of a hundred thousand names keeps no text for it).
+class TSquelchEntry : public QListWidgetItem {
+public:
+    QVariant data(int role) const override;
+};
 
 // A user icon as an icon with 1x and 2x pictures (cached).
 QIcon userIconSet(int index);

@@ -47,6 +47,49 @@ private Q_SLOTS:
         QCOMPARE(l.chat.width(), l.users.left() - 24);
         QCOMPARE(l.whisper.top(), l.chat.bottom() + 1 + 10);
         QCOMPARE(l.lamermode.top(), usersHeight + 52);
+        QCOMPARE(computeLayout(w, h, 14).text, l.text); // never below 21
+    }
+
+    // Rows taller for their fonts: every row keeps its height, nothing
+    // overlaps, and the input line keeps its bottom edge.
+    void tallerRows_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::newRow("21") << 21;
+        QTest::newRow("30") << 30;
+        QTest::newRow("44") << 44;
+    }
+    void tallerRows()
+    {
+        QFETCH(int, row);
+        const TMainLayout base = computeLayout(795, 539);
+        const TMainLayout l = computeLayout(795, 539, row);
+        for (const QRect &r : {l.channel, l.text, l.send, l.lamermode})
+            QCOMPARE(r.height(), row);
+        QCOMPARE(l.text.bottom(), base.text.bottom());
+        QCOMPARE(l.send.bottom(), base.send.bottom());
+        QCOMPARE(l.users.top(), l.channel.bottom() + 1 + 10);
+        QCOMPARE(l.lamermode.top(), l.users.bottom() + 1 + 11);
+        QCOMPARE(l.chat.bottom(), l.lamermode.bottom() - 1);
+        QCOMPARE(l.whisper.top(), l.chat.bottom() + 1 + 10);
+        QCOMPARE(l.text.top(), l.whisper.bottom() + 1 + 10);
+        QCOMPARE(l.users.height(), base.users.height() - 3 * (row - 21));
+    }
+
+    // A side column wider for its buttons' captions takes the room from
+    // the panes; it never goes below 160.
+    void widerSide()
+    {
+        const TMainLayout base = computeLayout(795, 539);
+        QCOMPARE(computeLayout(795, 539, 21, 100).users, base.users);
+        const TMainLayout l = computeLayout(795, 539, 21, 230);
+        for (const QRect &r : {l.channel, l.users, l.brx, l.send, l.lamermode}) {
+            QCOMPARE(r.width(), 230);
+            QCOMPARE(r.right(), base.channel.right());
+        }
+        QCOMPARE(l.chat.width(), base.chat.width() - 70);
+        QCOMPARE(l.whisper.width(), l.chat.width());
+        QCOMPARE(l.text.width(), l.chat.width());
     }
 };
 

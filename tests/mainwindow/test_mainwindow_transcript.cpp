@@ -195,7 +195,7 @@ private Q_SLOTS:
         MainWindowFixture f(withTimestamps({"logfilename=chat.log", "keeplog=1"}));
         Tmain &m = *f.main;
         m.PauseChatClick();
-        QCOMPARE(m.PauseChat->text(), QStringLiteral("Unpause Chat"));
+        QCOMPARE(m.PauseChat->text(), QStringLiteral("&Unpause Chat"));
         QCOMPARE(MainWindowFixture::lines(m.chat),
                  QStringList("[2:05:09 PM] Console: Chat Paused."));
         m.writeLine(m.chat, QStringLiteral("<bob>"), QStringLiteral("one"), red);
@@ -209,7 +209,7 @@ private Q_SLOTS:
 
         f.setNow(f.now().addSecs(65));
         m.PauseChatClick();
-        QCOMPARE(m.PauseChat->text(), QStringLiteral("Pause Chat"));
+        QCOMPARE(m.PauseChat->text(), QStringLiteral("Pa&use Chat"));
         QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
         QCOMPARE(MainWindowFixture::lines(m.chat),
                  QStringList({"[2:05:09 PM] Console: Chat Paused.",
@@ -236,7 +236,7 @@ private Q_SLOTS:
         for (int i = 1; i <= 201; ++i)
             m.writeLine(m.chat, QStringLiteral("<bob>"), QString::number(i), red);
         QVERIFY(!m.envVars.chatPaused);
-        QCOMPARE(m.PauseChat->text(), QStringLiteral("Pause Chat"));
+        QCOMPARE(m.PauseChat->text(), QStringLiteral("Pa&use Chat"));
         const QStringList shown = MainWindowFixture::lines(m.chat);
         QCOMPARE(shown.size(), 1 + 1 + 201);
         QCOMPARE(shown[1], QStringLiteral(" Console: Chat Unpaused."));

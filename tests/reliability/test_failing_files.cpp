@@ -364,12 +364,12 @@ void TestFailingFiles::failingLogReplaysHeldLines()
     QVERIFY(w.connect());
     w.breakLog(log, how);
     m.PauseChat->trigger();
-    QCOMPARE(m.PauseChat->text(), QStringLiteral("Unpause Chat"));
+    QCOMPARE(m.PauseChat->text(), QStringLiteral("&Unpause Chat"));
     w.server.send("1018 INFO \"one\"\r\n1018 INFO \"two\"\r\n1004 WHISPER bob 0010 \"three\"\r\n");
     QTRY_COMPARE(m.envVars.chatBufferCount, 3);
     QVERIFY(!w.chat().contains(QStringLiteral(" Info: one")));
     m.PauseChat->trigger();
-    QCOMPARE(m.PauseChat->text(), QStringLiteral("Pause Chat"));
+    QCOMPARE(m.PauseChat->text(), QStringLiteral("Pa&use Chat"));
     const QStringList chat = w.chat();
     const qsizetype unpaused = chat.indexOf(QStringLiteral(" Console: Chat Unpaused."));
     QVERIFY(unpaused >= 0);

@@ -111,6 +111,8 @@ private Q_SLOTS:
         QTest::newRow("commands cycle") << "/d" << 2 << 1 << "/disconnect" << 11;
         QTest::newRow("name after a command") << "/brx [x" << 7 << 1 << "/brx [xX]" << 9;
         QTest::newRow("no match") << "zed" << 3 << 1 << "zed" << 3;
+        QTest::newRow("no word before the cursor") << "hi " << 3 << 1 << "hi " << 3;
+        QTest::newRow("an empty line") << "" << 0 << 1 << "" << 0;
     }
     void completion()
     {
@@ -146,12 +148,36 @@ private Q_SLOTS:
         QCOMPARE(r.text, QStringLiteral("Bob: "));
         QVERIFY(c.complete(r.text + QStringLiteral("hi bobb"), int(r.text.size()) + 7, names, r));
         QCOMPARE(r.text, QStringLiteral("Bob: hi Bobby"));
-        // The only candidate: another Tab keeps it.
-        QVERIFY(c.complete(r.text, r.cursor, names, r));
-        QCOMPARE(r.text, QStringLiteral("Bob: hi Bobby"));
         QCOMPARE(r.name, 1); // the name's place in the list, for its bytes
+        // The only candidate: another Tab has nothing more to put in (the
+        // window lets it move the focus), and the line is left as it is.
+        const TCompletion::Result before = r;
+        QVERIFY(!c.complete(r.text, r.cursor, names, r));
+        QCOMPARE(r.text, before.text);
         QVERIFY(c.complete(QStringLiteral("/ve"), 3, names, r));
         QCOMPARE(r.name, -1);
+    }
+
+    // Shift+Tab straight after a completion takes the one before, wrapping;
+    // on its own it completes nothing.
+    void completionBackwards()
+    {
+        TCompletion c;
+        TCompletion::Result r;
+        const QStringList names = {QStringLiteral("Bob"), QStringLiteral("Bobby"),
+                                   QStringLiteral("boris")};
+        QVERIFY(!c.complete(QStringLiteral("bo"), 2, names, r, true));
+        QVERIFY(c.complete(QStringLiteral("bo"), 2, names, r));
+        QCOMPARE(r.text, QStringLiteral("Bob: "));
+        QVERIFY(c.complete(r.text, r.cursor, names, r, true));
+        QCOMPARE(r.text, QStringLiteral("boris: "));
+        QVERIFY(c.complete(r.text, r.cursor, names, r, true));
+        QCOMPARE(r.text, QStringLiteral("Bobby: "));
+        QVERIFY(c.complete(r.text, r.cursor, names, r));
+        QCOMPARE(r.text, QStringLiteral("boris: "));
+        QCOMPARE(r.cursor, 7);
+        // An edit in between: Shift+Tab has nothing to go back to.
+        QVERIFY(!c.complete(r.text + QStringLiteral("x"), r.cursor + 1, names, r, true));
     }
 
     void links_data()

@@ -6,6 +6,57 @@
 class TestUserListIcons : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // A row in words: every product by name, the flags' marks strongest
+    // first, read the same two ways the icon reads them.
+    void inWords_data()
+    {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Diablo II operator") << "D2DV"
+                                            << "0012"
+                                            << "Diablo II; operator";
+        QTest::newRow("plain flags") << "STAR"
+                                     << "0000"
+                                     << "Starcraft";
+        QTest::newRow("squelched speaker") << "SEXP"
+                                           << "0024"
+                                           << "Starcraft Broodwar; speaker; squelched";
+        QTest::newRow("the one-pass walk") << "W2BN"
+                                           << "0100"
+                                           << "Warcraft II; Blizzard representative; operator; "
+                                              "speaker; Battle.net administrator; squelched; "
+                                              "special guest";
+        QTest::newRow("hexadecimal bits") << "D2XP"
+                                          << "002a"
+                                          << "Diablo II Lord of Destruction; operator; "
+                                             "Battle.net administrator; squelched";
+        QTest::newRow("PGL") << "JSTR"
+                             << "0600"
+                             << "Starcraft Japan; PGL player; PGL official";
+        QTest::newRow("an unknown product") << "XXXX"
+                                            << "junk"
+                                            << "Chat client";
+        QTest::newRow("shareware") << "DSHR"
+                                   << "0001"
+                                   << "Diablo Shareware; Blizzard representative";
+        QTest::newRow("the others") << "SSHR"
+                                    << ""
+                                    << "Starcraft Shareware";
+        QTest::newRow("Diablo") << "DRTL"
+                                << "0008"
+                                << "Diablo; Battle.net administrator";
+    }
+    void inWords()
+    {
+        QFETCH(QString, product);
+        QFETCH(QString, flags);
+        QFETCH(QString, expected);
+        QStringList words{productName(product)};
+        words += flagWords(flags);
+        QCOMPARE(words.join(QStringLiteral("; ")), expected);
+    }
+
     void productToIcon_data()
     {
         QTest::addColumn<QString>("code");
