@@ -7,10 +7,11 @@ set -euo pipefail
 # names with xprop (x11-utils), and one that builds the Debian package
 # (dpkg-shlibdeps from dpkg-dev reads its dependencies), and one that checks
 # the sources are formatted (clang-format); the desktop notification tests
-# run a session bus of their own (dbus-daemon).
+# run a session bus of their own (dbus-daemon). The history needs Qt's
+# SQLite driver (libqt6sql6-sqlite), a plugin loaded at run time.
 packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev
           fonts-dejavu-core locales qt6-qpa-plugins xvfb xauth x11-utils
-          dpkg-dev file clang-format dbus-daemon)
+          dpkg-dev file clang-format dbus-daemon libqt6sql6-sqlite)
 if [ "${1:-}" = run ]; then
   packages+=(fonts-liberation)
 fi
