@@ -17,12 +17,9 @@ namespace THistoryDb {
 
 namespace {
 
-// SQLite's primary result codes the store tells apart.
-constexpr int sqliteReadOnly = 8;
-constexpr int sqliteIoErr = 10;
+// SQLite's primary result codes for a file that is not a database or is
+// damaged; any other failure is taken as one that may pass.
 constexpr int sqliteCorrupt = 11;
-constexpr int sqliteFull = 13;
-constexpr int sqliteCantOpen = 14;
 constexpr int sqliteNotADb = 26;
 
 // One step from version n to n + 1 is steps[n]. A later version adds a

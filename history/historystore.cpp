@@ -205,11 +205,12 @@ struct THistoryStore::Writer {
             dropped = 0;
         }
         if (lost > 0)
-            report(QStringLiteral("History is written again; %1 lines that came while it could "
-                                  "not be written were too many to hold and are not in it.")
-                       .arg(lost));
+            Q_EMIT store->notice(
+                QStringLiteral("History is written again; %1 lines that came while it could "
+                               "not be written were too many to hold and are not in it.")
+                    .arg(lost));
         else
-            report(QStringLiteral("History is written again."));
+            Q_EMIT store->notice(QStringLiteral("History is written again."));
     }
 
     // A problem met while writing: a broken file starts a new one, anything

@@ -90,6 +90,8 @@ public:
 Q_SIGNALS:
     // A fault, in words for the transcript (from the writer's thread).
     void problem(const QString &text);
+    // A fault is over ("History is written again."), from the writer's thread.
+    void notice(const QString &text);
     // The database is open (or known not to be), from the writer's thread.
     void opened(bool keeping);
 

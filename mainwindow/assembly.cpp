@@ -85,6 +85,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupAttention();
     setupReconnect();
     setupJournal();
+    setupHistory();
     wireEvents();
 
     resize(startWidth, startHeight);
@@ -93,6 +94,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     guardedCall([this] { FormCreate(); });
     startOptions();
     applyComfortSettings();
+    applyHistorySettings();
     timer->start();
 }
 
@@ -302,6 +304,7 @@ void Tmain::startOptions()
     // After the dialog's own OK handler, which was connected first.
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyQuotaSettings(); }));
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyComfortSettings(); }));
+    connect(options->ok, &QPushButton::clicked, this, guard([this] { applyHistorySettings(); }));
     // Created hidden; its show handler reads the configuration file now.
     guardedCall([this] { options->FormShow(); });
 }

@@ -144,6 +144,9 @@ public:
     QCheckBox *autoReconnect;
     // The moderation journal (journal.log).
     QCheckBox *keepJournal;
+    // The history (history.db): kept or not, and for how long and how big.
+    QCheckBox *keepHistory;
+    TSpinBox *historyDays, *historyMegabytes;
     // Bottom row
     QPushButton *ok, *cancel;
 

@@ -87,6 +87,14 @@ void Toptions::buildAdvanced()
     keepJournal->setProperty(
         "hint", QStringLiteral("Every squelch action, with its reason, in journal.log."));
 
+    keepHistory = new QCheckBox(QStringLiteral("Keep a searchable history"));
+    keepHistory->setProperty(
+        "hint", QStringLiteral("Every line, hidden ones too, in history.db (Ctrl+Shift+F)."));
+    historyDays = spin(1, 36500, QStringLiteral(" days"),
+                       QStringLiteral("Older lines are deleted, oldest first."));
+    historyMegabytes = spin(16, 1048576, QStringLiteral(" MB"),
+                            QStringLiteral("Beyond this size the oldest lines are deleted."));
+
     auto *comforts = new QVBoxLayout;
     comforts->setSpacing(1);
     comforts->setContentsMargins(4, 2, 4, 2);
@@ -105,6 +113,10 @@ void Toptions::buildAdvanced()
     moderation->setSpacing(1);
     moderation->setContentsMargins(4, 2, 4, 2);
     moderation->addWidget(keepJournal);
+    auto *history = form();
+    history->addRow(keepHistory);
+    history->addRow(new QLabel(QStringLiteral("Keep at most:")), historyDays);
+    history->addRow(new QLabel(QStringLiteral("and at most:")), historyMegabytes);
 
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);
@@ -117,6 +129,7 @@ void Toptions::buildAdvanced()
     left->addWidget(groupOf(QStringLiteral("Server Flood Quota"), quota));
     left->addWidget(groupOf(QStringLiteral("Connection"), link));
     left->addWidget(groupOf(QStringLiteral("Moderation"), moderation));
+    left->addWidget(groupOf(QStringLiteral("History"), history));
     left->addStretch();
     auto *right = new QVBoxLayout;
     right->addWidget(groupOf(QStringLiteral("Text"), text));

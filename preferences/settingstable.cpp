@@ -93,6 +93,9 @@ const std::vector<Setting> &all()
         {F::Ini, "comforts", "attention", TRESSEL_CONTROL(attentionAlerts), "true"},
         {F::Ini, "connection", "reconnect", TRESSEL_CONTROL(autoReconnect), "false"},
         {F::Ini, "moderation", "journal", TRESSEL_CONTROL(keepJournal), "true"},
+        {F::Ini, "history", "keep", TRESSEL_CONTROL(keepHistory), "true"},
+        {F::Ini, "history", "days", TRESSEL_CONTROL(historyDays), "365"},
+        {F::Ini, "history", "megabytes", TRESSEL_CONTROL(historyMegabytes), "2048"},
     };
     return table;
 }

@@ -499,6 +499,7 @@ private Q_SLOTS:
     {
         THistoryStore store(path(), quick());
         QSignalSpy problems(&store, &THistoryStore::problem);
+        QSignalSpy notices(&store, &THistoryStore::notice);
         store.start();
         QVERIFY(store.waitOpen());
         store.add(line(QStringLiteral("bob"), QStringLiteral("before")));
@@ -517,8 +518,9 @@ private Q_SLOTS:
         store.flush();
         QCOMPARE(problems.size(), 1); // once, however often it fails
         store.limitPages(0);
-        QTRY_COMPARE(problems.size(), 2);
-        QCOMPARE(problems.at(1).at(0).toString(), QStringLiteral("History is written again."));
+        QTRY_COMPARE(notices.size(), 1);
+        QCOMPARE(notices.at(0).at(0).toString(), QStringLiteral("History is written again."));
+        QCOMPARE(problems.size(), 1);
         store.flush();
         QCOMPARE(store.lineCount(), 2101); // none lost
     }
