@@ -8,11 +8,13 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -55,7 +57,9 @@ void writeSome(const QString &fileName, int count)
     store.flush();
 }
 
-// The child that is killed: floods lines until it dies.
+// The child that is killed: floods lines until it dies, five thousand a
+// second (many times what a busy channel brings, but a pace the writer
+// keeps up with, as it does with a real flood).
 int flood(const QString &fileName)
 {
     THistoryStore::Settings s;
@@ -64,16 +68,18 @@ int flood(const QString &fileName)
     store.start();
     if (!store.waitOpen())
         return 1;
-    bool told = false;
+    QElapsedTimer clock;
+    clock.start();
     for (qint64 i = 0;; ++i) {
         THistory::Line l = line(QStringLiteral("flooder"), QStringLiteral("flood %1").arg(i));
         l.timeMs = QDateTime::currentMSecsSinceEpoch();
         store.add(l);
-        if (i == 999 && !told) {
+        if (i == 999) {
             store.flush();
             QTextStream(stdout) << "ready" << Qt::endl;
-            told = true;
         }
+        while (clock.nsecsElapsed() < i * 200000)
+            QThread::usleep(100);
     }
 }
 
