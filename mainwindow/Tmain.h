@@ -403,11 +403,18 @@ public:
     // Starts the history or hands it the Advanced tab's limits.
     void applyHistorySettings();
     class THistoryStore *historyStore() const { return m_history; }
+    // Shows the "History" window (Ctrl+Shift+F, "History"), searching a
+    // member's lines from the user list's and the squelch list's menus.
+    void HistoryClick();
+    void openHistoryFor(const QString &member);
+    class THistoryWindow *historyWindow() const { return m_historyWindow; }
+    QAction *History = nullptr, *usersHistory = nullptr, *brxHistory = nullptr;
 
 private:
     void setupHistory();
     class THistoryStore *m_history = nullptr; // a child of the window
-    bool m_historyReplay = false;             // held lines are kept when they come
+    class THistoryWindow *m_historyWindow = nullptr;
+    bool m_historyReplay = false; // held lines are kept when they come
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -208,6 +208,7 @@ void Tmain::createMenus()
     item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
     item(Home, QStringLiteral("Home"), TIcons::HomeImage, [this] { HomeClick(); });
     item(Journal, QStringLiteral("Journal"), TIcons::JournalImage, [this] { JournalClick(); });
+    item(History, QStringLiteral("History"), TIcons::JournalImage, [this] { HistoryClick(); });
     item(Quit, QStringLiteral("Quit"), TIcons::QuitImage, [this] { QuitClick(); });
 }
 

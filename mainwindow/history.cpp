@@ -7,11 +7,15 @@
 #include "connection/TChatInterface.h"
 #include "history/historylabels.h"
 #include "history/historystore.h"
+#include "mainwindow/historywindow.h"
 #include "preferences/Toptions.h"
 #include "rules/itembytes.h"
 #include "rules/textcodec.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QListWidget>
+#include <QMenu>
 
 namespace {
 const QString historyFile = QStringLiteral("history.db");
@@ -30,6 +34,37 @@ void Tmain::setupHistory()
         guardedCall(
             [&] { writeLine(chat, TLabel::console, TTextItem::ownText(text), labelColour()); });
     });
+    // Wherever the focus is in the window.
+    auto *open = new QAction(this);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    open->setShortcutContext(Qt::WindowShortcut);
+    addAction(open);
+    connect(open, &QAction::triggered, this, guard([this] { HistoryClick(); }));
+    // A member's lines, from the lists' menus.
+    usersHistory = userMenu->addAction(QStringLiteral("History..."));
+    connect(usersHistory, &QAction::triggered, this, guard([this] {
+                QString name;
+                if (selectedUser(name))
+                    openHistoryFor(TText::decode(name));
+            }));
+    brxHistory = brxMenu->addAction(QStringLiteral("History..."));
+    connect(brxHistory, &QAction::triggered, this, guard([this] {
+                const QList<QListWidgetItem *> sel = brx->selectedItems();
+                if (!sel.isEmpty())
+                    openHistoryFor(sel.first()->text());
+            }));
+}
+
+void Tmain::HistoryClick() { openHistoryFor(QString()); }
+
+void Tmain::openHistoryFor(const QString &member)
+{
+    // Opened now if the setting was off until a moment ago.
+    m_history->start();
+    if (!m_historyWindow)
+        m_historyWindow = new THistoryWindow(m_history, this);
+    m_history->flush(); // the lines of a moment ago are found too
+    m_historyWindow->openFor(member);
 }
 
 void Tmain::applyHistorySettings()

@@ -3,15 +3,26 @@
 // lamer mode and the ~playsound filter hide kept and marked hidden, held
 // lines kept once, nothing while the setting is off, and the store's
 // faults written to the transcript.
+#include "history/historymodel.h"
 #include "history/historystore.h"
+#include "mainwindow/historywindow.h"
 #include "support/mainwindowfixture.h"
 
 #include "preferences/Toptions.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTableView>
+#include <QTreeWidget>
 #include <QtTest>
 
 using THistory::Kind;
@@ -48,6 +59,39 @@ QList<Kept> kept(Tmain &m)
         out.prepend({l.kind, l.sender, l.text, l.hidden});
     return out;
 }
+
+QStringList column(const THistoryWindow *w, int column)
+{
+    QStringList out;
+    for (int r = 0; r < w->model->rowCount(); ++r)
+        out << w->model->data(w->model->index(r, column)).toString();
+    return out;
+}
+
+// A shown, active main window with lines from three members.
+struct Chatting : MainWindowFixture {
+    Chatting()
+    {
+        main->show();
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        main->processChannel(QStringLiteral("Op Tressel"));
+        for (int i = 0; i < 150; ++i) {
+            setNow(now().addSecs(1));
+            main->processTalk(QStringLiteral("bob"), QStringLiteral("bob line %1").arg(i));
+        }
+        main->processTalk(QStringLiteral("carol"), QStringLiteral("gold for sale"));
+        main->processTalk(QStringLiteral("dave"), QStringLiteral("no gold here"));
+    }
+    // Opens the window with its shortcut and waits for it.
+    THistoryWindow *open()
+    {
+        QTest::keyClick(main.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        THistoryWindow *w = main->historyWindow();
+        if (w && QTest::qWaitForWindowActive(w))
+            return w;
+        return nullptr;
+    }
+};
 
 } // namespace
 
@@ -184,6 +228,123 @@ private Q_SLOTS:
         f.main->processTalk(QStringLiteral("bob"), QStringLiteral("goes on"));
         QVERIFY(f.chatLines().last().endsWith(QLatin1String("<bob> goes on")));
         QCOMPARE(MainWindowFixture::readFile(f.path(QStringLiteral("history.db"))), bytes);
+    }
+
+    void searchingByKeyboard()
+    {
+        Chatting f;
+        THistoryWindow *w = f.open();
+        QVERIFY(w);
+        QCOMPARE(w->windowTitle(), QStringLiteral("History"));
+        QTRY_VERIFY(w->searchEdit->hasFocus());
+        // Every line, newest first, a page at a time as the view scrolls.
+        QCOMPARE(w->model->rowCount(), 100);
+        QVERIFY(w->model->canFetchMore(QModelIndex()));
+        QCOMPARE(w->model->data(w->model->index(0, THistoryModel::TextColumn)).toString(),
+                 QStringLiteral("no gold here"));
+        QTest::keyClicks(w->searchEdit, QStringLiteral("gold"));
+        QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QCOMPARE(column(w, THistoryModel::MemberColumn), QStringList({"dave", "carol"}));
+        QVERIFY(w->errorLabel->isHidden());
+        // A search the index cannot read says why, as plain text, and nothing more.
+        QTest::keyClicks(w->searchEdit, QStringLiteral(" \"for"));
+        QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QCOMPARE(w->model->rowCount(), 0);
+        QVERIFY(w->errorLabel->isVisible());
+        QVERIFY2(w->errorLabel->text().startsWith(QLatin1String("The search cannot be read: ")),
+                 qPrintable(w->errorLabel->text()));
+        QCOMPARE(w->errorLabel->textFormat(), Qt::PlainText);
+        w->searchEdit->clear();
+        QTest::keyClicks(w->searchEdit, QStringLiteral("\"for sale\""));
+        QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QCOMPARE(column(w, THistoryModel::TextColumn), QStringList{"gold for sale"});
+        QVERIFY(w->errorLabel->isHidden());
+        // Filters: a member, typed; a kind, picked.
+        w->searchEdit->clear();
+        QTest::keyClicks(w->memberEdit, QStringLiteral("BOB"));
+        QTest::keyClick(w->memberEdit, Qt::Key_Return);
+        QCOMPARE(w->model->rowCount(), 100);
+        while (w->model->canFetchMore(QModelIndex()))
+            w->model->fetchMore(QModelIndex());
+        QCOMPARE(w->model->rowCount(), 150);
+        QCOMPARE(column(w, THistoryModel::TextColumn).last(), QStringLiteral("bob line 0"));
+        w->kindBox->setCurrentIndex(w->kindBox->findText(QStringLiteral("emote")));
+        Q_EMIT w->kindBox->activated(w->kindBox->currentIndex());
+        QCOMPARE(w->model->rowCount(), 0);
+        QTest::keyClick(w, Qt::Key_Escape);
+        QVERIFY(!w->isVisible());
+    }
+
+    void enterShowsTheContextAndCopyTakesTheLines()
+    {
+        Chatting f;
+        THistoryWindow *w = f.open();
+        QVERIFY(w);
+        QTest::keyClicks(w->searchEdit, QStringLiteral("\"line 100\""));
+        QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QCOMPARE(w->model->rowCount(), 1);
+        w->table->setFocus();
+        QTest::keyClick(w->table, Qt::Key_Return);
+        const QStringList context = w->contextView->toPlainText().split('\n');
+        QCOMPARE(context.size(), 21);
+        QVERIFY(context.at(10).startsWith(QLatin1String("> [")));
+        QVERIFY(context.at(10).endsWith(QLatin1String("<bob> bob line 100")));
+        QVERIFY(context.at(9).endsWith(QLatin1String("<bob> bob line 99")));
+        QVERIFY(context.at(11).endsWith(QLatin1String("<bob> bob line 101")));
+        QTest::keyClick(w->table, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QApplication::clipboard()->text().endsWith(QLatin1String("<bob> bob line 100")));
+        QVERIFY(QApplication::clipboard()->text().startsWith(QLatin1String("[2026-12-08 ")));
+    }
+
+    void forgetAndClearAskFirst()
+    {
+        Chatting f;
+        THistoryWindow *w = f.open();
+        QVERIFY(w);
+        QTest::keyClicks(w->memberEdit, QStringLiteral("carol"));
+        QTest::keyClick(w->memberEdit, Qt::Key_Return);
+        QCOMPARE(w->model->rowCount(), 1);
+        f.dialogs.confirmAnswers.enqueue(false);
+        w->forgetButton->click();
+        QCOMPARE(f.dialogs.asked.last().text,
+                 QStringLiteral("Delete every line from and to carol from the history?"));
+        QCOMPARE(w->model->rowCount(), 1); // declined: kept
+        f.dialogs.confirmAnswers.enqueue(true);
+        w->forgetButton->click();
+        QCOMPARE(w->model->rowCount(), 0);
+        QCOMPARE(w->statusLabel->text(), QStringLiteral("1 lines of carol were deleted."));
+        w->memberEdit->clear();
+        QTest::keyClick(w->memberEdit, Qt::Key_Return);
+        QVERIFY(w->model->rowCount() > 0);
+        f.dialogs.confirmAnswers.enqueue(true);
+        w->clearButton->click();
+        QCOMPARE(f.dialogs.asked.last().text, QStringLiteral("Delete every line of the history?"));
+        QCOMPARE(w->model->rowCount(), 0);
+        QCOMPARE(f.main->historyStore()->lineCount(), 0);
+    }
+
+    void theListsOpenItForAMember()
+    {
+        Chatting f;
+        Tmain &m = *f.main;
+        m.processShowUser(QStringLiteral("dave"), QStringLiteral("0010"), QStringLiteral("CHAT"));
+        m.flushUsers();
+        QTreeWidgetItem *row = m.users->topLevelItem(0);
+        QVERIFY(row);
+        m.users->setCurrentItem(row);
+        QVERIFY(m.userMenu->actions().contains(m.usersHistory));
+        m.usersHistory->trigger();
+        THistoryWindow *w = m.historyWindow();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->memberEdit->text(), QStringLiteral("dave"));
+        QCOMPARE(column(w, THistoryModel::TextColumn), QStringList{"no gold here"});
+
+        m.squelchuser(QStringLiteral("carol"), QStringLiteral("Manual"), 18);
+        m.brx->setCurrentRow(0);
+        QVERIFY(m.brxMenu->actions().contains(m.brxHistory));
+        m.brxHistory->trigger();
+        QCOMPARE(w->memberEdit->text(), QStringLiteral("carol"));
+        QCOMPARE(column(w, THistoryModel::TextColumn), QStringList{"gold for sale"});
     }
 };
 
