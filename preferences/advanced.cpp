@@ -87,12 +87,12 @@ void Toptions::buildAdvanced()
     keepJournal->setProperty(
         "hint", QStringLiteral("Every squelch action, with its reason, in journal.log."));
 
-    keepHistory = new QCheckBox(QStringLiteral("Keep a searchable history"));
+    keepHistory = new QCheckBox(QStringLiteral("History"));
     keepHistory->setProperty(
         "hint", QStringLiteral("Every line, hidden ones too, in history.db (Ctrl+Shift+F)."));
-    historyDays = spin(1, 36500, QStringLiteral(" days"),
+    historyDays = spin(1, 9999, QStringLiteral(" d"),
                        QStringLiteral("Older lines are deleted, oldest first."));
-    historyMegabytes = spin(16, 1048576, QStringLiteral(" MB"),
+    historyMegabytes = spin(16, 9999, QStringLiteral(" MB"),
                             QStringLiteral("Beyond this size the oldest lines are deleted."));
 
     auto *comforts = new QVBoxLayout;
@@ -113,10 +113,14 @@ void Toptions::buildAdvanced()
     moderation->setSpacing(1);
     moderation->setContentsMargins(4, 2, 4, 2);
     moderation->addWidget(keepJournal);
-    auto *history = form();
-    history->addRow(keepHistory);
-    history->addRow(new QLabel(QStringLiteral("Keep at most:")), historyDays);
-    history->addRow(new QLabel(QStringLiteral("and at most:")), historyMegabytes);
+    // The history and its limits on one row: the page has little room left.
+    auto *history = new QHBoxLayout;
+    history->setSpacing(3);
+    history->addWidget(keepHistory);
+    history->addWidget(historyDays);
+    history->addWidget(historyMegabytes);
+    history->addStretch();
+    moderation->addLayout(history);
 
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);
@@ -129,7 +133,6 @@ void Toptions::buildAdvanced()
     left->addWidget(groupOf(QStringLiteral("Server Flood Quota"), quota));
     left->addWidget(groupOf(QStringLiteral("Connection"), link));
     left->addWidget(groupOf(QStringLiteral("Moderation"), moderation));
-    left->addWidget(groupOf(QStringLiteral("History"), history));
     left->addStretch();
     auto *right = new QVBoxLayout;
     right->addWidget(groupOf(QStringLiteral("Text"), text));

@@ -70,9 +70,9 @@ private Q_SLOTS:
         MainWindowFixture f;
         Tmain &m = *f.main;
         const QList<QAction *> items = m.menuBar()->actions();
-        const QStringList captions = {"Connect", "Disconnect", "Preferences", "Pause Chat",
-                                      "&Away",   "Home",       "Journal",     "Quit"};
-        const QList<int> images = {0, 1, 2, 7, 4, 5, 8, 6};
+        const QStringList captions = {"Connect", "Disconnect", "Preferences", "Pause Chat", "&Away",
+                                      "Home",    "Journal",    "History",     "Quit"};
+        const QList<int> images = {0, 1, 2, 7, 4, 5, 8, 8, 6};
         QCOMPARE(items.size(), captions.size());
         for (int i = 0; i < items.size(); ++i) {
             QCOMPARE(items[i]->text(), captions[i]);
