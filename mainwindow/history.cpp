@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 
@@ -64,6 +65,7 @@ void Tmain::openHistoryFor(const QString &member)
     if (!m_historyWindow)
         m_historyWindow = new THistoryWindow(m_history, this);
     m_history->flush(); // the lines of a moment ago are found too
+    m_historyWindow->defaultLog = options->logfilename->text();
     m_historyWindow->openFor(member);
 }
 

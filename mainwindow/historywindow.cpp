@@ -3,6 +3,7 @@
 #include "base/guard.h"
 #include "history/historymodel.h"
 #include "history/historystore.h"
+#include "rules/textcodec.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
@@ -99,7 +100,8 @@ THistoryWindow::THistoryWindow(THistoryStore *store, QWidget *parent)
     copyButton = new QPushButton(QStringLiteral("Copy"));
     forgetButton = new QPushButton(QStringLiteral("Forget this member"));
     clearButton = new QPushButton(QStringLiteral("Clear history"));
-    for (QPushButton *b : {copyButton, forgetButton, clearButton})
+    importButton = new QPushButton(QStringLiteral("Import log..."));
+    for (QPushButton *b : {copyButton, forgetButton, clearButton, importButton})
         b->setAutoDefault(false);
 
     auto *searchRow = new QHBoxLayout;
@@ -116,6 +118,7 @@ THistoryWindow::THistoryWindow(THistoryStore *store, QWidget *parent)
     filters->addWidget(hiddenBox);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(statusLabel, 1);
+    buttons->addWidget(importButton);
     buttons->addWidget(copyButton);
     buttons->addWidget(forgetButton);
     buttons->addWidget(clearButton);
@@ -141,6 +144,7 @@ THistoryWindow::THistoryWindow(THistoryStore *store, QWidget *parent)
     connect(copyButton, &QPushButton::clicked, this, guard([this] { copySelected(); }));
     connect(forgetButton, &QPushButton::clicked, this, guard([this] { forgetMember(); }));
     connect(clearButton, &QPushButton::clicked, this, guard([this] { clearHistory(); }));
+    connect(importButton, &QPushButton::clicked, this, guard([this] { importLog(); }));
     // The view's own Ctrl+C would copy one cell.
     table->installEventFilter(this);
     auto *close = new QAction(this);
@@ -265,4 +269,26 @@ void THistoryWindow::clearHistory()
     runSearch();
     statusLabel->setText(cleared ? QStringLiteral("The history is empty.")
                                  : QStringLiteral("The history could not be cleared now."));
+}
+
+void THistoryWindow::importLog()
+{
+    QString name = defaultLog;
+    if (!dialogs().inputBox(this, QStringLiteral("Import log"),
+                            QStringLiteral("A chat log Tressel wrote, to read into the history:"),
+                            name) ||
+        name.trimmed().isEmpty())
+        return;
+    name = name.trimmed();
+    const THistoryStore::ImportResult r =
+        m_store->importChatLog(name, [](const QByteArray &bytes) { return TText::decode(bytes); });
+    if (!r.error.isEmpty()) {
+        statusLabel->setText(QStringLiteral("%1 could not be imported: %2.").arg(name, r.error));
+        return;
+    }
+    runSearch();
+    statusLabel->setText(QStringLiteral("%1 new lines from %2; %3 lines could not be read.")
+                             .arg(r.added)
+                             .arg(name)
+                             .arg(r.unreadable));
 }

@@ -30,6 +30,9 @@ public:
     // Both ask first, through the dialogs.
     void forgetMember();
     void clearHistory();
+    // Asks for a chat log (offering defaultLog) and reads it into the history.
+    void importLog();
+    QString defaultLog;
 
     THistoryModel *model = nullptr;
     QLineEdit *searchEdit = nullptr, *memberEdit = nullptr, *channelEdit = nullptr;
@@ -39,7 +42,8 @@ public:
     QDateEdit *fromEdit = nullptr, *toEdit = nullptr;
     QTableView *table = nullptr;
     QPlainTextEdit *contextView = nullptr;
-    QPushButton *copyButton = nullptr, *forgetButton = nullptr, *clearButton = nullptr;
+    QPushButton *copyButton = nullptr, *forgetButton = nullptr, *clearButton = nullptr,
+                *importButton = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -323,6 +323,37 @@ private Q_SLOTS:
         QCOMPARE(f.main->historyStore()->lineCount(), 0);
     }
 
+    void importAsksForTheLogAndSaysWhatCameIn()
+    {
+        Chatting f;
+        const QByteArray log =
+            ("Chat logfile created by Tressel 1.5 at " + longTimeText(QTime(9, 0, 0)) + " on " +
+             shortDateText(QDate(2026, 11, 1)) + ".\r\n\r\n[" + longTimeText(QTime(9, 0, 1)) +
+             "] <erin> an old line\r\nnot a line\r\n")
+                .toLatin1();
+        MainWindowFixture::writeFile(QStringLiteral("old.log"), log);
+        THistoryWindow *w = f.open();
+        QVERIFY(w);
+        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("old.log")});
+        w->importButton->click();
+        QCOMPARE(w->statusLabel->text(),
+                 QStringLiteral("1 new lines from old.log; 1 lines could not be read."));
+        QTest::keyClicks(w->memberEdit, QStringLiteral("erin"));
+        QTest::keyClick(w->memberEdit, Qt::Key_Return);
+        QCOMPARE(column(w, THistoryModel::TextColumn), QStringList{"an old line"});
+        QCOMPARE(column(w, THistoryModel::TimeColumn), QStringList{"2026-11-01 09:00:01"});
+        // Again: nothing new. A file that is not there says so.
+        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("old.log")});
+        w->importButton->click();
+        QCOMPARE(w->statusLabel->text(),
+                 QStringLiteral("0 new lines from old.log; 1 lines could not be read."));
+        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("none.log")});
+        w->importButton->click();
+        QVERIFY2(
+            w->statusLabel->text().startsWith(QLatin1String("none.log could not be imported: ")),
+            qPrintable(w->statusLabel->text()));
+    }
+
     void theListsOpenItForAMember()
     {
         Chatting f;
