@@ -157,8 +157,13 @@ struct THistoryStore::Writer {
                 ++generation;
             }
             const bool wasFailing = state == State::Failing;
+            bool lost = false;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                lost = dropped > 0;
+            }
             setState(State::Ready);
-            if (wasFailing)
+            if (wasFailing || lost)
                 resumed();
             Q_EMIT store->opened(true);
             break;
@@ -550,6 +555,7 @@ THistoryStore::~THistoryStore()
 
 void THistoryStore::start()
 {
+    std::lock_guard<std::mutex> lock(m_writer->mutex);
     if (!m_writer->thread.joinable())
         m_writer->thread = std::thread([w = m_writer.get()] { w->run(); });
 }
@@ -576,7 +582,7 @@ void THistoryStore::add(const Line &line)
     if (w.state == Writer::State::Off)
         return; // reported once, when it was found
     while (int(w.queue.size()) >= w.settings.queueBound) {
-        if (w.state == Writer::State::Failing || w.stop) {
+        if (w.state == Writer::State::Failing || w.stop || !w.thread.joinable()) {
             // Nothing can be written: the oldest waiting line makes room.
             w.queue.pop_front();
             ++w.dropped;

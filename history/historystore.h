@@ -47,7 +47,7 @@ public:
     QString offReason() const;
 
     // Queues a line (any thread). raw may be left null when it equals the
-    // text in Latin-1.
+    // text in Latin-1. Before start() the queue keeps its newest lines.
     void add(const THistory::Line &line);
     // Waits until every line added so far has been written (or has failed to be).
     void flush();

@@ -81,6 +81,8 @@ void Tmain::historyLine(const QString &label, const QString &message, bool hidde
 {
     if (!m_history || m_historyReplay || !options->keepHistory->isChecked())
         return;
+    // Switched on since the last Ok: kept from now on all the same.
+    m_history->start();
     const THistory::LabelReading read = THistory::readLabel(label, message);
     THistory::Line line;
     line.timeMs = currentDateTime().toMSecsSinceEpoch();

@@ -531,6 +531,29 @@ private Q_SLOTS:
         QCOMPARE(store.lineCount(), 2101); // none lost
     }
 
+    void linesBeforeTheStartWaitAndTooManyAreSaid()
+    {
+        THistoryStore::Settings s = quick();
+        s.queueBound = 10;
+        THistoryStore store(path(), s);
+        QSignalSpy notices(&store, &THistoryStore::notice);
+        // Not started: adding never waits for a writer that is not there.
+        for (int i = 0; i < 15; ++i)
+            store.add(line(QStringLiteral("bob"), QStringLiteral("early %1").arg(i), i));
+        store.start();
+        QVERIFY(store.waitOpen());
+        store.flush();
+        THistory::Query q;
+        q.limit = 20;
+        const QStringList kept = texts(store.search(q));
+        QCOMPARE(kept.size(), 10);
+        QCOMPARE(kept.first(), QStringLiteral("early 14"));
+        QCOMPARE(kept.last(), QStringLiteral("early 5"));
+        QTRY_COMPARE(notices.size(), 1);
+        QVERIFY2(notices.at(0).at(0).toString().contains(QLatin1String("5 lines")),
+                 qPrintable(notices.at(0).at(0).toString()));
+    }
+
     void aKilledWriterLosesAtMostTheLastSecond()
     {
         QProcess child;
