@@ -781,9 +781,20 @@ THistory::Page THistoryStore::search(const THistory::Query &query)
         values << query.beforeId;
     }
     if (!query.member.isEmpty()) {
-        sql +=
-            QStringLiteral(" AND l.sender IN (SELECT id FROM names WHERE name = ? COLLATE NOCASE)");
-        values << query.member;
+        // The member's ids first: with one (the usual case) the member's
+        // index gives the lines newest first, with no sorting.
+        QSqlQuery ids(QSqlDatabase::database(m_readerName, false));
+        ids.prepare(QStringLiteral("SELECT id FROM names WHERE name = ? COLLATE NOCASE"));
+        ids.addBindValue(query.member);
+        QStringList found;
+        if (ids.exec())
+            while (ids.next())
+                found << QString::number(ids.value(0).toLongLong());
+        if (found.isEmpty())
+            return page;
+        sql += found.size() == 1 ? QStringLiteral(" AND l.sender = ") + found.first()
+                                 : QStringLiteral(" AND l.sender IN (") +
+                                       found.join(QLatin1Char(',')) + QLatin1Char(')');
     }
     if (!query.channel.isEmpty()) {
         sql += QStringLiteral(" AND l.place IN (SELECT p.id FROM places p JOIN names n ON n.id = "

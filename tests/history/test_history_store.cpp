@@ -290,6 +290,11 @@ private Q_SLOTS:
                  QStringList{});
         QCOMPARE(find([](auto &q) { q.kind = int(Kind::Emote); }), QStringList{"gold emote"});
         QCOMPARE(find([](auto &q) { q.member = QStringLiteral("nobody"); }), QStringList{});
+        // Names that differ in case only are one member to a search.
+        store.add(line(QStringLiteral("CAROL"), QStringLiteral("shouting carol"), 60));
+        store.flush();
+        QCOMPARE(find([](auto &q) { q.member = QStringLiteral("Carol"); }),
+                 QStringList({"shouting carol", "gold from carol"}));
         QCOMPARE(find([](auto &q) {
                      q.fromMs = at(10);
                      q.toMs = at(30);
