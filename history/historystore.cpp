@@ -618,6 +618,17 @@ qint64 THistoryStore::applyRetention(qint64 nowMs)
     return m_writer->call<qint64>([w = m_writer.get(), nowMs] { return w->retain(nowMs); }, 0);
 }
 
+void THistoryStore::scheduleRetention(qint64 nowMs)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_writer->mutex);
+        if (!m_writer->thread.joinable() || m_writer->stop)
+            return; // applied when the first lines are written
+        m_writer->commands.push_back([w = m_writer.get(), nowMs] { w->retain(nowMs); });
+    }
+    m_writer->wake.notify_one();
+}
+
 qint64 THistoryStore::forgetMember(const QString &member)
 {
     return m_writer->call<qint64>(

@@ -57,6 +57,8 @@ public:
     void setRetention(int days, int megabytes);
     // Applies the retention as of nowMs; returns the lines deleted.
     qint64 applyRetention(qint64 nowMs);
+    // The same, on the writer's thread, without waiting for it.
+    void scheduleRetention(qint64 nowMs);
     // Deletes every line from or to a member (ASCII case does not matter);
     // returns how many.
     qint64 forgetMember(const QString &member);

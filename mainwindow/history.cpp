@@ -75,6 +75,8 @@ void Tmain::applyHistorySettings()
     // Opened in the background, the first time it is wanted.
     if (options->keepHistory->isChecked())
         m_history->start();
+    // New limits hold from now, not from the next hour of lines.
+    m_history->scheduleRetention(currentDateTime().toMSecsSinceEpoch());
 }
 
 void Tmain::historyLine(const QString &label, const QString &message, bool hidden)

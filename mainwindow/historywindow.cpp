@@ -1,5 +1,6 @@
 #include "mainwindow/historywindow.h"
 
+#include "base/clock.h"
 #include "base/guard.h"
 #include "history/historymodel.h"
 #include "history/historystore.h"
@@ -62,8 +63,9 @@ THistoryWindow::THistoryWindow(THistoryStore *store, QWidget *parent)
         kindBox->addItem(THistory::kindName(k), k);
     datesBox = new QCheckBox(QStringLiteral("From"));
     datesBox->setObjectName(QStringLiteral("historyDates"));
-    fromEdit = new QDateEdit(QDate::currentDate().addDays(-7));
-    toEdit = new QDateEdit(QDate::currentDate());
+    const QDate today = currentDateTime().date();
+    fromEdit = new QDateEdit(today.addDays(-7));
+    toEdit = new QDateEdit(today);
     for (QDateEdit *d : {fromEdit, toEdit}) {
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableView>
@@ -186,6 +187,26 @@ private Q_SLOTS:
         QCOMPARE(page.lines.size(), 1);
         QCOMPARE(page.lines.first().timeMs, came);
         QVERIFY(f.chatLines().last().endsWith(QLatin1String("<bob> while paused")));
+    }
+
+    void newLimitsHoldWhenOkIsPressed()
+    {
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        m.options->historyDays->setValue(500);
+        m.options->ok->click();
+        m.processTalk(QStringLiteral("bob"), QStringLiteral("a year and a day ago"));
+        f.setNow(f.now().addDays(366));
+        m.processTalk(QStringLiteral("bob"), QStringLiteral("today"));
+        m.historyStore()->flush();
+        THistory::Query q;
+        q.member = QStringLiteral("bob");
+        QCOMPARE(m.historyStore()->search(q).lines.size(), 2);
+        m.options->historyDays->setValue(365);
+        m.options->ok->click();
+        m.historyStore()->flush();
+        QCOMPARE(m.historyStore()->search(q).lines.size(), 1);
+        QCOMPARE(m.historyStore()->search(q).lines.first().text, QStringLiteral("today"));
     }
 
     void nothingIsKeptWhileTheSettingIsOff()
