@@ -536,6 +536,36 @@ private Q_SLOTS:
         QCOMPARE(store.lineCount(), 2101); // none lost
     }
 
+    void aFolderThatCannotBeWrittenIsSaidOnceAndTriedAgain()
+    {
+        // A file where the folder should be: nothing can be created in it
+        // (a read-only folder cannot be had when the tests run as root).
+        const QString folder = m_dir.filePath(QStringLiteral("blocked"));
+        {
+            QFile f(folder);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        THistoryStore store(folder + QStringLiteral("/history.db"), quick());
+        QSignalSpy problems(&store, &THistoryStore::problem);
+        QSignalSpy notices(&store, &THistoryStore::notice);
+        store.start();
+        QVERIFY(store.waitOpen()); // waiting, not off
+        QVERIFY(store.offReason().isEmpty());
+        for (int i = 0; i < 5; ++i)
+            store.add(line(QStringLiteral("bob"), QStringLiteral("waiting %1").arg(i), i));
+        QTRY_COMPARE(problems.size(), 1);
+        QVERIFY2(problems.at(0).at(0).toString().contains(QLatin1String("cannot be written")),
+                 qPrintable(problems.at(0).at(0).toString()));
+        store.flush(); // another try, failing again: said once only
+        QCOMPARE(problems.size(), 1);
+        QVERIFY(QFile::remove(folder));
+        QVERIFY(QDir().mkdir(folder));
+        QTRY_COMPARE(notices.size(), 1);
+        store.flush();
+        QCOMPARE(texts(store.search(THistory::Query())).size(), 5);
+        QCOMPARE(problems.size(), 1);
+    }
+
     void linesBeforeTheStartWaitAndTooManyAreSaid()
     {
         THistoryStore::Settings s = quick();
