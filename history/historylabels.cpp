@@ -19,8 +19,11 @@ bool memberNotice(const QString &text, QLatin1String tail, QString &name)
 {
     if (!text.endsWith(tail))
         return false;
-    name = text.left(text.size() - tail.size());
-    return !name.isEmpty() && !name.contains(QLatin1Char(' '));
+    const QString found = text.left(text.size() - tail.size());
+    if (found.isEmpty() || found.contains(QLatin1Char(' ')))
+        return false;
+    name = found;
+    return true;
 }
 
 } // namespace

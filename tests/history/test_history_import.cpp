@@ -3,6 +3,7 @@
 // label the window writes, unreadable lines counted, and a log imported
 // twice adding nothing the second time.
 #include "history/historyimport.h"
+#include "history/historylabels.h"
 #include "history/historystore.h"
 #include "historyfixture.h"
 
@@ -163,6 +164,55 @@ private Q_SLOTS:
         const THistoryImport::Parsed p = THistoryImport::parseChatLog(bytes, decode);
         QVERIFY(!p.error.isEmpty());
         QVERIFY(p.lines.isEmpty());
+    }
+
+    void labelsTheWindowWritesAreRead_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char *name, const char *label, const char *message, Kind kind,
+                            const char *sender, const char *text) {
+            QTest::newRow(name) << QString::fromLatin1(label) << QString::fromLatin1(message)
+                                << int(kind) << QString::fromLatin1(sender)
+                                << QString::fromLatin1(text);
+        };
+        row("talk", "<bob>", "hi", Kind::Talk, "bob", "hi");
+        row("talk with a > in it", "<a>b>", "hi", Kind::Talk, "a>b", "hi");
+        row("emote", "* bob waves hello *", "", Kind::Emote, "bob", "waves hello");
+        row("emote without text", "* bob *", "", Kind::Emote, "bob", "");
+        row("whisper", "<From: bob> ", "psst", Kind::WhisperReceived, "bob", "psst");
+        row("whisper, raw mode", "<Recieved Whisper From: bob> ", "psst", Kind::WhisperReceived,
+            "bob", "psst");
+        row("sent", "<To: bob> ", "hi", Kind::WhisperSent, "bob", "hi");
+        row("sent, raw mode", "<Sent Whisper To: bob> ", "hi", Kind::WhisperSent, "bob", "hi");
+        row("join", "Info:", "bob joined the channel.", Kind::Join, "bob",
+            "bob joined the channel.");
+        row("leave", "Info:", "bob left the channel.", Kind::Leave, "bob", "bob left the channel.");
+        row("info that only looks like a join", "Info:", "two words joined the channel.",
+            Kind::Info, "", "two words joined the channel.");
+        row("error", "Error:", "x", Kind::Error, "", "x");
+        row("error with a blank", "Error: ", "x", Kind::Error, "", "x");
+        row("warning", "Warning:", "x", Kind::Error, "", "x");
+        row("broadcast", "Broadcast:", "x", Kind::Broadcast, "", "x");
+        row("console", "Console: ", "x", Kind::Console, "", "x");
+        row("a label of no kind", "Whatever:", "x", Kind::Info, "", "x");
+        row("an empty name", "<>", "x", Kind::Info, "", "x");
+    }
+
+    void labelsTheWindowWritesAreRead()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, message);
+        QFETCH(int, kind);
+        QFETCH(QString, sender);
+        QFETCH(QString, text);
+        const THistory::LabelReading r = THistory::readLabel(label, message);
+        QCOMPARE(int(r.kind), kind);
+        QCOMPARE(r.sender, sender);
+        QCOMPARE(r.text, text);
     }
 
     void importingTwiceAddsNothing()
