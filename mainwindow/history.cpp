@@ -91,6 +91,10 @@ void Tmain::historyLine(const QString &label, const QString &message, bool hidde
     line.server = bnet->Address;
     line.account = TText::decode(ownName());
     line.channel = TText::decode(envVars.channelName);
+    // Written just before the channel changes: it belongs to the new one.
+    static const QString joinedChannel = QStringLiteral("Joined Channel ");
+    if (read.kind == THistory::Kind::Info && read.text.startsWith(joinedChannel))
+        line.channel = TText::decode(read.text.mid(joinedChannel.size()));
     line.kind = read.kind;
     line.sender = TText::decode(read.sender);
     line.text = TText::decode(read.text);

@@ -138,6 +138,8 @@ private Q_SLOTS:
         QCOMPARE(talk.channel, QStringLiteral("Op Tressel"));
         QCOMPARE(talk.account, QStringLiteral("alice"));
         QCOMPARE(talk.timeMs, f.now().toMSecsSinceEpoch());
+        q.match = QStringLiteral("\"Joined Channel\"");
+        QCOMPARE(m.historyStore()->search(q).lines.value(0).channel, QStringLiteral("Op Tressel"));
     }
 
     void hiddenLinesAreKeptMarked()
