@@ -100,6 +100,7 @@ struct THistoryStore::Writer {
     qint64 linesSinceRetention = 0;
     bool problemReported = false;
     int pageLimit = 0;
+    Decoder decoder;
     QDateTime startedAt;
 
     Writer(THistoryStore *s, QString name, const Settings &set)
@@ -356,10 +357,28 @@ struct THistoryStore::Writer {
         return ok;
     }
 
+    // Reads the lines the window left as bytes, off its thread.
+    void decodeBatch()
+    {
+        for (Line &line : batch) {
+            if (!line.undecoded)
+                continue;
+            line.undecoded = false;
+            line.raw = line.text.toLatin1();
+            if (!decoder)
+                continue;
+            line.text = decoder(line.text);
+            line.sender = decoder(line.sender);
+            line.channel = decoder(line.channel);
+            line.account = decoder(line.account);
+        }
+    }
+
     void writeBatch()
     {
         if (batch.empty() || state != State::Ready)
             return;
+        decodeBatch();
         QSqlError error;
         if (!insertLines(batch, &error)) {
             writeFailed(error);
@@ -597,6 +616,12 @@ void THistoryStore::add(const Line &line)
         lock.unlock();
         w.wake.notify_one();
     }
+}
+
+void THistoryStore::setDecoder(Decoder decoder)
+{
+    std::lock_guard<std::mutex> lock(m_writer->mutex);
+    m_writer->decoder = std::move(decoder);
 }
 
 void THistoryStore::flush()

@@ -46,6 +46,11 @@ public:
     // Empty while the history is kept; otherwise why it is not.
     QString offReason() const;
 
+    // How the writer reads a line added undecoded (its bytes, one per char),
+    // on its own thread; set before start().
+    using Decoder = std::function<QString(const QString &bytes)>;
+    void setDecoder(Decoder decoder);
+
     // Queues a line (any thread). raw may be left null when it equals the
     // text in Latin-1. Before start() the queue keeps its newest lines.
     void add(const THistory::Line &line);

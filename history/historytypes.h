@@ -37,6 +37,10 @@ struct Line {
     QByteArray raw;
     bool hidden = false;
     bool approximate = false; // no time of its own: the time of the line before
+    // Set by a caller that leaves the reading to the store's writer thread:
+    // account, channel, sender and text are still byte strings (one byte
+    // per char), read with the store's decoder; the text's bytes become raw.
+    bool undecoded = false;
 };
 
 struct Query {

@@ -25,6 +25,8 @@ const QString historyFile = QStringLiteral("history.db");
 void Tmain::setupHistory()
 {
     m_history = new THistoryStore(historyFile, this);
+    // Lines are read as the panes read them, on the writer's thread.
+    m_history->setDecoder([](const QString &bytes) { return TText::decode(bytes); });
     // The store speaks from its own thread; the lines are written here.
     connect(m_history, &THistoryStore::problem, this, [this](const QString &text) {
         guardedCall([&] {
@@ -86,19 +88,21 @@ void Tmain::historyLine(const QString &label, const QString &message, bool hidde
     // Switched on since the last Ok: kept from now on all the same.
     m_history->start();
     const THistory::LabelReading read = THistory::readLabel(label, message);
+    // Bytes as they are: the store reads them on its own thread, so that a
+    // flood costs this thread no more than handing the line over.
     THistory::Line line;
+    line.undecoded = true;
     line.timeMs = currentDateTime().toMSecsSinceEpoch();
     line.server = bnet->Address;
-    line.account = TText::decode(ownName());
-    line.channel = TText::decode(envVars.channelName);
+    line.account = ownName();
+    line.channel = envVars.channelName;
     // Written just before the channel changes: it belongs to the new one.
     static const QString joinedChannel = QStringLiteral("Joined Channel ");
     if (read.kind == THistory::Kind::Info && read.text.startsWith(joinedChannel))
-        line.channel = TText::decode(read.text.mid(joinedChannel.size()));
+        line.channel = read.text.mid(joinedChannel.size());
     line.kind = read.kind;
-    line.sender = TText::decode(read.sender);
-    line.text = TText::decode(read.text);
-    line.raw = TText::toBytes(read.text);
+    line.sender = read.sender;
+    line.text = read.text;
     line.hidden = hidden;
     m_history->add(line);
 }
