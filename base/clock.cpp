@@ -66,3 +66,22 @@ void setClock(std::function<QDateTime()> clock) { clockOverride() = std::move(cl
 QString longTimeText(const QTime &time) { return QLocale().toString(time, timeOfDayFormat()); }
 
 QString shortDateText(const QDate &date) { return QLocale().toString(date, QLocale::ShortFormat); }
+
+QTime parseLongTimeText(const QString &text) { return QLocale().toTime(text, timeOfDayFormat()); }
+
+QDate parseShortDateText(const QString &text)
+{
+    QDate date = QLocale().toDate(text, QLocale::ShortFormat);
+    if (!date.isValid())
+        return date;
+    const bool twoDigitYear =
+        !QLocale().dateFormat(QLocale::ShortFormat).contains(QLatin1String("yyyy"));
+    if (twoDigitYear) {
+        const int thisYear = currentDateTime().date().year();
+        while (date.year() <= thisYear - 100)
+            date = date.addYears(100);
+        while (date.year() > thisYear)
+            date = date.addYears(-100);
+    }
+    return date;
+}

@@ -13,3 +13,8 @@ void setClock(std::function<QDateTime()> clock);
 QString longTimeText(const QTime &time);
 // The locale's short date format.
 QString shortDateText(const QDate &date);
+// The time of day longTimeText gave, read back (invalid when it is not one).
+QTime parseLongTimeText(const QString &text);
+// A date shortDateText gave, read back; a two-digit year is taken as the
+// one of the last hundred years up to the clock's (invalid when it is none).
+QDate parseShortDateText(const QString &text);

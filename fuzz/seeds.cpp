@@ -4,6 +4,7 @@
 // its console and a real client's commands) and every block of bytes the
 // transcripts of a real server show a client receiving.
 #include "gatewayserver.h"
+#include "history/historystore.h"
 #include "rules/anticensor.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -289,6 +291,47 @@ void otherSeeds()
 
 } // namespace
 
+// The history's seeds: a real history file with lines in it (the file's
+// length in three bytes before it), and searches of every kind after it.
+void historySeeds()
+{
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return;
+    const QString name = dir.filePath(QStringLiteral("history.db"));
+    {
+        THistoryStore store(name);
+        store.start();
+        if (!store.waitOpen())
+            return;
+        const char *const texts[] = {"gold for sale", "hello there", "caf\xc3\xa9", "spam spam"};
+        for (int i = 0; i < 12; ++i) {
+            THistory::Line l;
+            l.timeMs = 1772366400000LL + i * 1000;
+            l.channel = QStringLiteral("Op Tressel");
+            l.kind = THistory::Kind(i % THistory::kindCount);
+            l.sender = i % 2 ? QStringLiteral("bob") : QStringLiteral("Carol");
+            l.text = QString::fromUtf8(texts[i % 4]);
+            l.hidden = i % 5 == 0;
+            store.add(l);
+        }
+    }
+    QFile f(name);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray file = f.readAll();
+    const qsizetype n = file.size();
+    static const char queryBytes[] = "\x00gold\n\x31\"for sale\"\n\x92hel*\n\x05gold OR spam\n"
+                                     "\x23NOT\n\x40spam NOT gold\n[12:00:01 PM] <bob> hi\n";
+    const QByteArray queries(queryBytes, sizeof queryBytes - 1);
+    static const char broken[] = "\x01\x10\x00\x00SQLite format 3\x00\x10\x00garbage";
+    const QByteArray head{"\x01", 1};
+    writeSeed(QStringLiteral("fuzz_history"), head + char(n & 0xff) + char((n >> 8) & 0xff) +
+                                                  char((n >> 16) & 0xff) + file + queries);
+    writeSeed(QStringLiteral("fuzz_history"), QByteArray(1, '\0') + queries);
+    writeSeed(QStringLiteral("fuzz_history"), QByteArray(broken, sizeof broken - 1) + queries);
+}
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -304,6 +347,7 @@ int main(int argc, char *argv[])
         blocks += transcriptSeeds(transcript);
     configSeeds();
     otherSeeds();
+    historySeeds();
     std::printf("seeds: %d files (%d transcript blocks)\n", written, blocks);
     return 0;
 }

@@ -419,6 +419,28 @@ private:
     bool m_loginRefused = false; // on this connection
     class TDesktopNotifier *m_notifier = nullptr;
 
+public:
+    // --- History (history.cpp) -------------------------------------------
+    // Keeps a line in history.db (while the Advanced tab says so): label
+    // and message as writeLine takes them; hidden: a line the window does
+    // not show (the squelch list, lamer mode, the ~playsound filter).
+    void historyLine(const QString &label, const QString &message, bool hidden = false);
+    // Starts the history or hands it the Advanced tab's limits.
+    void applyHistorySettings();
+    class THistoryStore *historyStore() const { return m_history; }
+    // Shows the "History" window (Ctrl+Shift+F, "History"), searching a
+    // member's lines from the user list's and the squelch list's menus.
+    void HistoryClick();
+    void openHistoryFor(const QString &member);
+    class THistoryWindow *historyWindow() const { return m_historyWindow; }
+    QAction *History = nullptr, *usersHistory = nullptr, *brxHistory = nullptr;
+
+private:
+    void setupHistory();
+    class THistoryStore *m_history = nullptr; // a child of the window
+    class THistoryWindow *m_historyWindow = nullptr;
+    bool m_historyReplay = false; // held lines are kept when they come
+
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

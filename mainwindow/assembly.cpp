@@ -87,6 +87,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupReconnect();
     setupJournal();
     setupAccess();
+    setupHistory();
     wireEvents();
 
     resize(startWidth, startHeight);
@@ -95,6 +96,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     guardedCall([this] { FormCreate(); });
     startOptions();
     applyComfortSettings();
+    applyHistorySettings();
     timer->start();
 }
 
@@ -208,6 +210,7 @@ void Tmain::createMenus()
     item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
     item(Home, QStringLiteral("&Home"), TIcons::HomeImage, [this] { HomeClick(); });
     item(Journal, QStringLiteral("&Journal"), TIcons::JournalImage, [this] { JournalClick(); });
+    item(History, QStringLiteral("His&tory"), TIcons::JournalImage, [this] { HistoryClick(); });
     item(Quit, QStringLiteral("&Quit"), TIcons::QuitImage, [this] { QuitClick(); });
 }
 
@@ -304,6 +307,7 @@ void Tmain::startOptions()
     // After the dialog's own OK handler, which was connected first.
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyQuotaSettings(); }));
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyComfortSettings(); }));
+    connect(options->ok, &QPushButton::clicked, this, guard([this] { applyHistorySettings(); }));
     // Created hidden; its show handler reads the configuration file now.
     guardedCall([this] { options->FormShow(); });
 }

@@ -56,6 +56,8 @@ void Tmain::processTalk(const QString &user, const QString &text)
     if (squelched || lamer)
         show = false;
     QString line = text;
+    if (!show)
+        historyLine(QLatin1Char('<') + user + QLatin1Char('>'), text, true);
     if (show) {
         line = applyAntiCensor(line);
         const bool mention = isMention(user, line);
@@ -87,6 +89,9 @@ void Tmain::processEmote(const QString &user, const QString &text)
                   mention);
         if (mention)
             mentionAttention(user, line);
+    } else {
+        historyLine(QStringLiteral("* ") + user + QLatin1Char(' ') + text + QStringLiteral(" *"),
+                    QString(), true);
     }
     autosquelchFollowUp(user, line);
 }
@@ -94,8 +99,10 @@ void Tmain::processEmote(const QString &user, const QString &text)
 void Tmain::processWhisper(const QString &user, const QString &text)
 {
     modUser(user, text);
-    if (checkSquelch(user))
+    if (checkSquelch(user)) {
+        historyLine(QStringLiteral("<From: ") + user + QStringLiteral("> "), text, true);
         return;
+    }
     const QColor colour = options->whisp_colour->selected();
     if (dispRaw->isChecked())
         writeLine(chat, QStringLiteral("<Recieved Whisper From: ") + user + QStringLiteral("> "),

@@ -33,6 +33,8 @@ private:
 void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
                       const QColor &colour, const QString &shownLabel, bool mention)
 {
+    // Kept when it comes, not when a paused line is shown.
+    historyLine(label, message);
     if (envVars.chatPaused) {
         if (envVars.chatBufferCount >= chatBufferCapacity) {
             // The store is full: show what is held rather than lose a line.
@@ -133,8 +135,11 @@ void Tmain::emptyChatBuffer()
     // line it writes might change.
     std::vector<tChatBuffer> held(envVars.chatBuffer.begin(),
                                   envVars.chatBuffer.begin() + envVars.chatBufferCount);
+    // The history has them already, from when they came.
+    m_historyReplay = true;
     for (const tChatBuffer &entry : held)
         writeLine(entry.pane, entry.lbl, entry.msg, entry.colour, entry.shownLbl, entry.mention);
+    m_historyReplay = false;
 }
 
 void Tmain::chatClearClick()

@@ -116,16 +116,16 @@ int Tmain::selectedUserIcon() const
 
 void Tmain::userMenuPopup()
 {
-    const QList<QAction *> all = {Permasquelch,  Unpermasquelch, addtosafe,     remfromsafe,
-                                  Squelch,       Unsquelch,      Whois,         Stats,
-                                  BroodwarStats, WarcraftStats,  usersCopyName, mWhisper};
+    const QList<QAction *> all = {
+        Permasquelch, Unpermasquelch, addtosafe,     remfromsafe,   Squelch,  Unsquelch,   Whois,
+        Stats,        BroodwarStats,  WarcraftStats, usersCopyName, mWhisper, usersHistory};
     for (QAction *a : all)
         a->setEnabled(false);
     QString name;
     if (!selectedUser(name))
         return;
-    for (QAction *a :
-         {Whois, Stats, Squelch, Unsquelch, BroodwarStats, WarcraftStats, usersCopyName, mWhisper})
+    for (QAction *a : {Whois, Stats, Squelch, Unsquelch, BroodwarStats, WarcraftStats,
+                       usersCopyName, mWhisper, usersHistory})
         a->setEnabled(true);
     (checkSafe(name) ? remfromsafe : addtosafe)->setEnabled(true);
     (checkSquelch(name) ? Unpermasquelch : Permasquelch)->setEnabled(true);

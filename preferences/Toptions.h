@@ -146,6 +146,9 @@ public:
     QCheckBox *keepJournal;
     // Which new lines a screen reader speaks (TReadOut::Level's order).
     TPickList *readOut;
+    // The history (history.db): kept or not, and for how long and how big.
+    QCheckBox *keepHistory;
+    TSpinBox *historyDays, *historyMegabytes;
     // Bottom row
     QPushButton *ok, *cancel;
 

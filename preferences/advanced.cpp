@@ -94,6 +94,14 @@ void Toptions::buildAdvanced()
     keepJournal->setProperty(
         "hint", QStringLiteral("Every squelch action, with its reason, in journal.log."));
 
+    keepHistory = new QCheckBox(QStringLiteral("History"));
+    keepHistory->setProperty(
+        "hint", QStringLiteral("Every line, hidden ones too, in history.db (Ctrl+Shift+F)."));
+    historyDays = spin(1, 9999, QStringLiteral(" d"),
+                       QStringLiteral("Older lines are deleted, oldest first."));
+    historyMegabytes = spin(16, 9999, QStringLiteral(" MB"),
+                            QStringLiteral("Beyond this size the oldest lines are deleted."));
+
     auto *comforts = new QVBoxLayout;
     comforts->setSpacing(1);
     comforts->setContentsMargins(4, 2, 4, 2);
@@ -123,6 +131,14 @@ void Toptions::buildAdvanced()
     reader->addWidget(readOut);
     readOut->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     readOut->setMinimumContentsLength(6);
+    // The history and its limits on one row: the page has little room left.
+    auto *history = new QHBoxLayout;
+    history->setSpacing(3);
+    history->addWidget(keepHistory);
+    history->addWidget(historyDays);
+    history->addWidget(historyMegabytes);
+    history->addStretch();
+    moderation->addLayout(history);
 
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);

@@ -95,6 +95,9 @@ const std::vector<Setting> &all()
         {F::Ini, "moderation", "journal", TRESSEL_CONTROL(keepJournal), "true"},
         {F::Ini, "access", "readOut", TRESSEL_CONTROL(readOut),
          "Whispers, mentions, Console, Errors"},
+        {F::Ini, "history", "keep", TRESSEL_CONTROL(keepHistory), "true"},
+        {F::Ini, "history", "days", TRESSEL_CONTROL(historyDays), "365"},
+        {F::Ini, "history", "megabytes", TRESSEL_CONTROL(historyMegabytes), "2048"},
     };
     return table;
 }

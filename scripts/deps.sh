@@ -12,11 +12,12 @@ set -euo pipefail
 # windows out in Debian's, GNOME's and KDE's default faces and Liberation
 # Sans, and fail where one is missing. The screen reader test reads the
 # window over an accessibility bus of its own (at-spi2-core) with Python's
-# AT-SPI client (python3-pyatspi).
+# AT-SPI client (python3-pyatspi). The history needs Qt's SQLite driver
+# (libqt6sql6-sqlite), a plugin loaded at run time.
 packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev
           fonts-dejavu-core fonts-liberation fonts-noto-core fonts-cantarell
           locales qt6-qpa-plugins xvfb xauth x11-utils dpkg-dev file
-          clang-format dbus-daemon at-spi2-core python3-pyatspi)
+          clang-format dbus-daemon at-spi2-core python3-pyatspi libqt6sql6-sqlite)
 
 missing=()
 for p in "${packages[@]}"; do

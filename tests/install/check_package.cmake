@@ -28,9 +28,10 @@ foreach(want "Package: tressel" "Version: ${VERSION}")
     message(FATAL_ERROR "control lacks '${want}':\n${fields}")
   endif()
 endforeach()
-# The libraries the programs link, and the platform plugins Qt loads.
+# The libraries the programs link, and the plugins Qt loads (the platform's
+# and the SQLite driver the history needs).
 foreach(dep libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6multimedia6 libqt6dbus6
-            libstdc\\+\\+6 libc6 qt6-qpa-plugins)
+            libqt6sql6 libstdc\\+\\+6 libc6 qt6-qpa-plugins libqt6sql6-sqlite)
   if(NOT fields MATCHES "Depends:.*[ ,]${dep}([ ,(]|\n|$)")
     message(FATAL_ERROR "Depends lacks ${dep}:\n${fields}")
   endif()

@@ -204,11 +204,12 @@ void TestJournalWindow::ctrlJFromTheInputLine()
 {
     JournalWindowFixture w;
     Tmain &m = *w.main;
-    // "Journal" stands between "Home" and "Quit", always enabled.
+    // "Journal" stands between "Home" and "History" (then "Quit"), always enabled.
     const QList<QAction *> bar = m.menuBar()->actions();
     const qsizetype home = bar.indexOf(m.Home);
     QCOMPARE(bar.value(home + 1)->text(), QStringLiteral("&Journal"));
-    QCOMPARE(bar.value(home + 2), m.Quit);
+    QCOMPARE(bar.value(home + 2), m.History);
+    QCOMPARE(bar.value(home + 3), m.Quit);
     QVERIFY(m.Journal->isEnabled());
 
     for (const char *name : {"amy", "ben", "cat"}) {

@@ -74,8 +74,9 @@ private Q_SLOTS:
         // The captions' words, each with a letter for Alt that no other item
         // and none of the window's Alt keys (N, W, I, S) takes.
         const QStringList captions = {"&Connect", "&Disconnect", "&Preferences", "Pa&use Chat",
-                                      "&Away",    "&Home",       "&Journal",     "&Quit"};
-        const QList<int> images = {0, 1, 2, 7, 4, 5, 8, 6};
+                                      "&Away",    "&Home",       "&Journal",     "His&tory",
+                                      "&Quit"};
+        const QList<int> images = {0, 1, 2, 7, 4, 5, 8, 8, 6};
         QCOMPARE(items.size(), captions.size());
         QSet<QChar> letters;
         for (int i = 0; i < items.size(); ++i) {

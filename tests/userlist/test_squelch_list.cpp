@@ -222,7 +222,8 @@ private Q_SLOTS:
         QStringList captions;
         for (QAction *a : items)
             captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(captions, QStringList({"Remove", "Add", "Remove All", "-", "Copy Name"}));
+        QCOMPARE(captions,
+                 QStringList({"Remove", "Add", "Remove All", "-", "Copy Name", "History..."}));
         QCOMPARE(f.main->brxMenu->defaultAction(), f.main->Remove);
     }
 

@@ -84,7 +84,7 @@ private Q_SLOTS:
                  QStringList({"Permasquelch", "Unpermasquelch", "Add to Safelist",
                               "Remove from Safelist", "-", "Squelch", "Unsquelch", "Whois",
                               "Starcraft Stats", "Broodwar Stats", "Warcraft Stats", "-",
-                              "Copy Name", "Whisper"}));
+                              "Copy Name", "Whisper", "History..."}));
         QCOMPARE(f.main->userMenu->defaultAction(), f.main->Permasquelch);
     }
 
@@ -96,7 +96,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         const QStringList common = {"Squelch",         "Unsquelch",      "Whois",
                                     "Starcraft Stats", "Broodwar Stats", "Warcraft Stats",
-                                    "Copy Name",       "Whisper"};
+                                    "Copy Name",       "Whisper",        "History..."};
         QTest::newRow("nothing selected") << -1 << QStringList() << QByteArray() << QStringList();
         QTest::newRow("plain member") << 0 << QStringList() << QByteArray()
                                       << QStringList({"Permasquelch", "Add to Safelist"}) + common;

@@ -1,0 +1,963 @@
+#include "history/historystore.h"
+
+#include "history/historydb.h"
+#include "history/historyimport.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <thread>
+
+using THistory::Line;
+using namespace std::chrono;
+
+namespace {
+
+// The kind column: the Kind in the low bits, then the flags.
+constexpr int kindMask = 15;
+constexpr int hiddenFlag = 16;
+constexpr int approximateFlag = 32;
+// How far from a line its context is looked for (in ids).
+constexpr qint64 contextReach = 100000;
+constexpr qint64 dayMs = 24LL * 60 * 60 * 1000;
+constexpr qint64 hourMs = 60LL * 60 * 1000;
+// Lines written between two looks at the retention limits, at most.
+constexpr qint64 retentionEveryLines = 20000;
+
+std::atomic<quint64> storeSerial{0};
+
+QString columns()
+{
+    return QStringLiteral("l.id, l.time, s.name, a.name, c.name, l.kind, m.name, l.text, l.raw");
+}
+
+QString nameJoins()
+{
+    return QStringLiteral(" JOIN places p ON p.id = l.place LEFT JOIN names s ON s.id = p.server "
+                          "LEFT JOIN names a ON a.id = p.account LEFT JOIN names c ON c.id = "
+                          "p.channel LEFT JOIN names m ON m.id = l.sender");
+}
+
+Line lineOf(const QSqlQuery &q)
+{
+    Line line;
+    line.id = q.value(0).toLongLong();
+    line.timeMs = q.value(1).toLongLong();
+    line.server = q.value(2).toString();
+    line.account = q.value(3).toString();
+    line.channel = q.value(4).toString();
+    const int kind = q.value(5).toInt();
+    line.kind = (kind & kindMask) < THistory::kindCount ? THistory::Kind(kind & kindMask)
+                                                        : THistory::Kind::Info;
+    line.hidden = kind & hiddenFlag;
+    line.approximate = kind & approximateFlag;
+    line.sender = q.value(6).toString();
+    line.text = q.value(7).toString();
+    line.raw = q.value(8).toByteArray();
+    return line;
+}
+
+} // namespace
+
+// The writer thread and everything it shares with the callers.
+struct THistoryStore::Writer {
+    enum class State { Opening, Ready, Failing, Off };
+
+    THistoryStore *store;
+    QString fileName;
+    Settings settings;
+    QString connection;
+
+    std::mutex mutex;
+    std::condition_variable wake;   // to the writer
+    std::condition_variable space;  // to callers waiting for room in the queue
+    std::condition_variable change; // to callers waiting for the state or a command
+    std::deque<Line> queue;
+    std::deque<std::function<void()>> commands;
+    bool stop = false;
+    State state = State::Opening;
+    QString offReason;
+    quint64 generation = 0; // a new file was started
+    qint64 dropped = 0;
+    int retentionDays = 0;
+    int retentionMegabytes = 0;
+    std::thread thread;
+
+    // The writer's own (touched on its thread only).
+    std::vector<Line> batch;
+    QHash<QString, qint64> nameIds;
+    QHash<QString, qint64> placeIds; // by server, account and channel id
+    qint64 newestMs = 0;
+    qint64 retentionCheckedMs = 0;
+    qint64 linesSinceRetention = 0;
+    bool problemReported = false;
+    int pageLimit = 0;
+    Decoder decoder;
+    QDateTime startedAt;
+
+    Writer(THistoryStore *s, QString name, const Settings &set)
+        : store(s), fileName(std::move(name)), settings(set),
+          connection(QStringLiteral("tressel-history-writer-%1").arg(++storeSerial)),
+          startedAt(QDateTime::currentDateTime())
+    {
+    }
+
+    QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
+
+    void setState(State s, const QString &why = QString())
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            state = s;
+            if (s == State::Off)
+                offReason = why;
+        }
+        change.notify_all();
+        space.notify_all();
+    }
+
+    void report(const QString &text) { Q_EMIT store->problem(text); }
+
+    // Opens the file; a broken one is moved aside and a new one started.
+    void openFile()
+    {
+        THistoryDb::Opened o = THistoryDb::open(fileName, connection);
+        if (o.outcome == THistoryDb::Outcome::Broken) {
+            QString why;
+            const QString aside = THistoryDb::moveAside(fileName, startedAt, &why);
+            if (aside.isEmpty()) {
+                const QString text =
+                    QStringLiteral("History is off: %1 cannot be read (%2), and it could not be "
+                                   "moved aside (%3).")
+                        .arg(fileName, o.why, why);
+                setState(State::Off, text);
+                report(text);
+                Q_EMIT store->opened(false);
+                return;
+            }
+            report(QStringLiteral("History: %1 could not be read (%2). It was moved aside as %3 "
+                                  "and a new history was started.")
+                       .arg(fileName, o.why, aside));
+            o = THistoryDb::open(fileName, connection);
+        }
+        switch (o.outcome) {
+        case THistoryDb::Outcome::Ready: {
+            forgetIds();
+            if (pageLimit > 0)
+                THistoryDb::exec(db(), QStringLiteral("PRAGMA max_page_count=%1").arg(pageLimit));
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++generation;
+            }
+            const bool wasFailing = state == State::Failing;
+            bool lost = false;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                lost = dropped > 0;
+            }
+            setState(State::Ready);
+            if (wasFailing || lost)
+                resumed();
+            Q_EMIT store->opened(true);
+            break;
+        }
+        case THistoryDb::Outcome::Unavailable:
+            failing(o.why);
+            if (state != State::Failing)
+                setState(State::Failing);
+            Q_EMIT store->opened(false);
+            break;
+        case THistoryDb::Outcome::Newer:
+        case THistoryDb::Outcome::NoSupport:
+        case THistoryDb::Outcome::Broken: {
+            const QString text = o.outcome == THistoryDb::Outcome::Newer
+                                     ? QStringLiteral("History is off: %1 is left as it is, since "
+                                                      "%2.")
+                                           .arg(fileName, o.why)
+                                     : QStringLiteral("History is off: %1.").arg(o.why);
+            setState(State::Off, text);
+            report(text);
+            Q_EMIT store->opened(false);
+            break;
+        }
+        }
+    }
+
+    void failing(const QString &why)
+    {
+        if (problemReported)
+            return;
+        problemReported = true;
+        report(QStringLiteral("History cannot be written to %1 (%2). The lines wait in memory "
+                              "and are written when it can be written again.")
+                   .arg(fileName, why));
+    }
+
+    void resumed()
+    {
+        problemReported = false;
+        qint64 lost = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            lost = dropped;
+            dropped = 0;
+        }
+        if (lost > 0)
+            Q_EMIT store->notice(
+                QStringLiteral("History is written again; %1 lines that came while it could "
+                               "not be written were too many to hold and are not in it.")
+                    .arg(lost));
+        else
+            Q_EMIT store->notice(QStringLiteral("History is written again."));
+    }
+
+    // A problem met while writing: a broken file starts a new one, anything
+    // else waits for the next try.
+    void writeFailed(const QSqlError &error)
+    {
+        forgetIds();
+        if (THistoryDb::isBroken(error)) {
+            THistoryDb::close(connection);
+            setState(State::Opening);
+            QString why;
+            const QString aside =
+                THistoryDb::moveAside(fileName, QDateTime::currentDateTime(), &why);
+            report(QStringLiteral("History: %1 is damaged (%2). It was moved aside as %3 and a new "
+                                  "history was started.")
+                       .arg(fileName, error.text(), aside.isEmpty() ? why : aside));
+            openFile();
+            return;
+        }
+        failing(error.text());
+        setState(State::Failing);
+    }
+
+    qint64 nameId(const QString &name, QSqlError *error)
+    {
+        if (name.isEmpty())
+            return 0;
+        const auto found = nameIds.constFind(name);
+        if (found != nameIds.constEnd())
+            return *found;
+        QSqlQuery q(db());
+        q.prepare(QStringLiteral("INSERT INTO names(name) VALUES (?) ON CONFLICT(name) DO UPDATE "
+                                 "SET name = excluded.name RETURNING id"));
+        q.addBindValue(name);
+        if (!q.exec() || !q.next()) {
+            *error = q.lastError();
+            return -1;
+        }
+        const qint64 id = q.value(0).toLongLong();
+        // The cache stays small: names in a busy channel come and go.
+        if (nameIds.size() > 50000)
+            forgetIds();
+        nameIds.insert(name, id);
+        return id;
+    }
+
+    qint64 placeId(const Line &line, QSqlError *error)
+    {
+        const qint64 server = nameId(line.server, error);
+        const qint64 account = server < 0 ? -1 : nameId(line.account, error);
+        const qint64 channel = account < 0 ? -1 : nameId(line.channel, error);
+        if (channel < 0)
+            return -1;
+        const QString key = QStringLiteral("%1 %2 %3").arg(server).arg(account).arg(channel);
+        const auto found = placeIds.constFind(key);
+        if (found != placeIds.constEnd())
+            return *found;
+        QSqlQuery q(db());
+        q.prepare(
+            QStringLiteral("INSERT INTO places(server, account, channel) VALUES (?, ?, ?) "
+                           "ON CONFLICT DO UPDATE SET server = excluded.server RETURNING id"));
+        q.addBindValue(server);
+        q.addBindValue(account);
+        q.addBindValue(channel);
+        if (!q.exec() || !q.next()) {
+            *error = q.lastError();
+            return -1;
+        }
+        const qint64 id = q.value(0).toLongLong();
+        if (placeIds.size() > 50000)
+            placeIds.clear();
+        placeIds.insert(key, id);
+        return id;
+    }
+
+    void forgetIds()
+    {
+        nameIds.clear();
+        placeIds.clear();
+    }
+
+    static QVariant idValue(qint64 id)
+    {
+        return id > 0 ? QVariant(id) : QVariant(QMetaType::fromType<qint64>());
+    }
+
+    // Inserts lines in one transaction; false (error set) when it failed
+    // and was rolled back.
+    bool insertLines(const std::vector<Line> &lines, QSqlError *error,
+                     const std::function<void(QSqlQuery &)> &after = nullptr)
+    {
+        QSqlDatabase d = db();
+        if (!d.transaction()) {
+            *error = d.lastError();
+            return false;
+        }
+        bool ok = true;
+        {
+            QSqlQuery q(d);
+            ok = q.prepare(QStringLiteral("INSERT INTO lines(time, place, kind, sender, text, raw) "
+                                          "VALUES (?, ?, ?, ?, ?, ?)"));
+            if (!ok)
+                *error = q.lastError();
+            for (auto it = lines.begin(); ok && it != lines.end(); ++it) {
+                const Line &line = *it;
+                const qint64 place = placeId(line, error);
+                const qint64 sender = place < 0 ? -1 : nameId(line.sender, error);
+                if (sender < 0) {
+                    ok = false;
+                    break;
+                }
+                q.bindValue(0, line.timeMs);
+                q.bindValue(1, place);
+                q.bindValue(2, int(line.kind) | (line.hidden ? hiddenFlag : 0) |
+                                   (line.approximate ? approximateFlag : 0));
+                q.bindValue(3, idValue(sender));
+                q.bindValue(4, line.text);
+                // The bytes only where the text is not simply them.
+                const bool plain = line.raw.isNull() || QString::fromLatin1(line.raw) == line.text;
+                q.bindValue(5, plain ? QVariant(QMetaType::fromType<QByteArray>())
+                                     : QVariant(line.raw));
+                if (!q.exec()) {
+                    *error = q.lastError();
+                    ok = false;
+                }
+            }
+            if (ok && after)
+                after(q);
+        }
+        if (ok && !d.commit()) {
+            *error = d.lastError();
+            ok = false;
+        }
+        if (!ok) {
+            d.rollback();
+            forgetIds();
+        }
+        return ok;
+    }
+
+    // Reads the lines the window left as bytes, off its thread.
+    void decodeBatch()
+    {
+        for (Line &line : batch) {
+            if (!line.undecoded)
+                continue;
+            line.undecoded = false;
+            line.raw = line.text.toLatin1();
+            if (!decoder)
+                continue;
+            line.text = decoder(line.text);
+            line.sender = decoder(line.sender);
+            line.channel = decoder(line.channel);
+            line.account = decoder(line.account);
+        }
+    }
+
+    void writeBatch()
+    {
+        if (batch.empty() || state != State::Ready)
+            return;
+        decodeBatch();
+        QSqlError error;
+        if (!insertLines(batch, &error)) {
+            writeFailed(error);
+            return;
+        }
+        for (const Line &line : batch)
+            newestMs = std::max(newestMs, line.timeMs);
+        linesSinceRetention += qint64(batch.size());
+        batch.clear();
+        if (linesSinceRetention >= retentionEveryLines || newestMs - retentionCheckedMs >= hourMs)
+            retain(newestMs);
+    }
+
+    qint64 pragma(const char *name)
+    {
+        return THistoryDb::value(db(), QStringLiteral("PRAGMA %1").arg(QLatin1String(name)))
+            .toLongLong();
+    }
+
+    qint64 usedBytes()
+    {
+        return (pragma("page_count") - pragma("freelist_count")) * pragma("page_size");
+    }
+
+    // Deletes lines by rows of a statement (ids), in chunks; returns how many.
+    qint64 deleteWhere(const QString &condition, const QVariantList &values)
+    {
+        QSqlQuery q(db());
+        q.prepare(QStringLiteral("DELETE FROM lines WHERE ") + condition);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec()) {
+            writeFailed(q.lastError());
+            return 0;
+        }
+        return q.numRowsAffected();
+    }
+
+    qint64 retain(qint64 nowMs)
+    {
+        if (state != State::Ready)
+            return 0;
+        retentionCheckedMs = nowMs;
+        linesSinceRetention = 0;
+        int days, megabytes;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            days = retentionDays;
+            megabytes = retentionMegabytes;
+        }
+        qint64 deleted = 0;
+        if (days > 0)
+            deleted += deleteWhere(QStringLiteral("time < ?"), {nowMs - days * dayMs});
+        if (megabytes > 0) {
+            const qint64 limit = qint64(megabytes) * 1024 * 1024;
+            // Oldest first: as many lines as the share over the limit, and
+            // a few more, since the words index gives its room back only
+            // when it is merged.
+            for (int round = 0; round < 4 && state == State::Ready; ++round) {
+                const qint64 used = usedBytes();
+                if (used <= limit)
+                    break;
+                const qint64 count =
+                    THistoryDb::value(db(), QStringLiteral("SELECT count(*) FROM lines"))
+                        .toLongLong();
+                if (count == 0)
+                    break;
+                const qint64 keep = qint64(double(count) * double(limit) / double(used) * 0.9);
+                deleted += deleteWhere(
+                    QStringLiteral("id IN (SELECT id FROM lines ORDER BY time LIMIT ?)"),
+                    {std::max<qint64>(1, count - keep)});
+                THistoryDb::exec(
+                    db(), QStringLiteral("INSERT INTO lines_fts(lines_fts) VALUES ('optimize')"));
+                THistoryDb::incrementalVacuum(db());
+            }
+        }
+        if (deleted > 0)
+            THistoryDb::incrementalVacuum(db());
+        return deleted;
+    }
+
+    void compact()
+    {
+        THistoryDb::incrementalVacuum(db());
+        THistoryDb::exec(db(), QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    }
+
+    void run()
+    {
+        openFile();
+        for (;;) {
+            std::deque<std::function<void()>> todo;
+            bool stopping = false;
+            bool retry = false;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                const auto ready = [&] {
+                    return stop || !commands.empty() || (!queue.empty() && state == State::Ready);
+                };
+                if (state == State::Failing || !batch.empty()) {
+                    retry = !wake.wait_for(lock, milliseconds(settings.retryMs), ready);
+                } else {
+                    wake.wait(lock, ready);
+                    // Lines come in bursts: gather them for one transaction.
+                    if (!stop && commands.empty())
+                        wake.wait_for(lock, milliseconds(settings.commitMs), [&] {
+                            return stop || !commands.empty() ||
+                                   int(queue.size()) >= settings.queueBound / 2;
+                        });
+                }
+                if (state == State::Ready && batch.empty()) {
+                    batch.assign(std::make_move_iterator(queue.begin()),
+                                 std::make_move_iterator(queue.end()));
+                    queue.clear();
+                    space.notify_all();
+                }
+                todo.swap(commands);
+                stopping = stop;
+            }
+            if (state == State::Failing && (retry || stopping || !todo.empty())) {
+                if (!db().isOpen()) {
+                    openFile();
+                } else {
+                    setState(State::Ready);
+                    resumedAfterRetry();
+                }
+            }
+            writeBatch();
+            for (auto &command : todo)
+                command();
+            change.notify_all();
+            if (stopping)
+                break;
+        }
+        THistoryDb::close(connection);
+    }
+
+    // The database is open, and writing failed last time: try again.
+    void resumedAfterRetry()
+    {
+        QSqlError error;
+        if (!batch.empty()) {
+            if (!insertLines(batch, &error)) {
+                failing(error.text());
+                setState(State::Failing);
+                return;
+            }
+            batch.clear();
+        }
+        resumed();
+    }
+
+    // Runs f on the writer thread and waits for its result.
+    template <class T> T call(std::function<T()> f, T whenOff)
+    {
+        auto task = std::make_shared<std::packaged_task<T()>>(std::move(f));
+        std::future<T> result = task->get_future();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!thread.joinable() || stop)
+                return whenOff;
+            commands.push_back([task] { (*task)(); });
+        }
+        wake.notify_one();
+        return result.get();
+    }
+};
+
+THistoryStore::THistoryStore(QString fileName, QObject *parent)
+    : THistoryStore(std::move(fileName), Settings(), parent)
+{
+}
+
+THistoryStore::THistoryStore(QString fileName, const Settings &settings, QObject *parent)
+    : QObject(parent), m_fileName(std::move(fileName)),
+      m_writer(std::make_unique<Writer>(this, m_fileName, settings)),
+      m_readerName(QStringLiteral("tressel-history-reader-%1").arg(++storeSerial))
+{
+}
+
+THistoryStore::~THistoryStore()
+{
+    if (m_writer->thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_writer->mutex);
+            m_writer->stop = true;
+        }
+        m_writer->wake.notify_one();
+        m_writer->thread.join();
+    }
+    THistoryDb::close(m_readerName);
+}
+
+void THistoryStore::start()
+{
+    std::lock_guard<std::mutex> lock(m_writer->mutex);
+    if (!m_writer->thread.joinable())
+        m_writer->thread = std::thread([w = m_writer.get()] { w->run(); });
+}
+
+bool THistoryStore::waitOpen()
+{
+    std::unique_lock<std::mutex> lock(m_writer->mutex);
+    if (!m_writer->thread.joinable())
+        return false;
+    m_writer->change.wait(lock, [&] { return m_writer->state != Writer::State::Opening; });
+    return m_writer->state != Writer::State::Off;
+}
+
+QString THistoryStore::offReason() const
+{
+    std::lock_guard<std::mutex> lock(m_writer->mutex);
+    return m_writer->offReason;
+}
+
+void THistoryStore::add(const Line &line)
+{
+    Writer &w = *m_writer;
+    std::unique_lock<std::mutex> lock(w.mutex);
+    if (w.state == Writer::State::Off)
+        return; // reported once, when it was found
+    while (int(w.queue.size()) >= w.settings.queueBound) {
+        if (w.state == Writer::State::Failing || w.stop || !w.thread.joinable()) {
+            // Nothing can be written: the oldest waiting line makes room.
+            w.queue.pop_front();
+            ++w.dropped;
+            break;
+        }
+        w.space.wait(lock);
+        if (w.state == Writer::State::Off)
+            return;
+    }
+    w.queue.push_back(line);
+    if (w.queue.size() == 1 || int(w.queue.size()) >= w.settings.queueBound / 2) {
+        lock.unlock();
+        w.wake.notify_one();
+    }
+}
+
+void THistoryStore::setDecoder(Decoder decoder)
+{
+    std::lock_guard<std::mutex> lock(m_writer->mutex);
+    m_writer->decoder = std::move(decoder);
+}
+
+void THistoryStore::flush()
+{
+    m_writer->call<bool>([] { return true; }, false);
+}
+
+void THistoryStore::setRetention(int days, int megabytes)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_writer->mutex);
+        m_writer->retentionDays = std::max(0, days);
+        m_writer->retentionMegabytes = std::max(0, megabytes);
+    }
+}
+
+qint64 THistoryStore::applyRetention(qint64 nowMs)
+{
+    return m_writer->call<qint64>([w = m_writer.get(), nowMs] { return w->retain(nowMs); }, 0);
+}
+
+void THistoryStore::scheduleRetention(qint64 nowMs)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_writer->mutex);
+        if (!m_writer->thread.joinable() || m_writer->stop)
+            return; // applied when the first lines are written
+        m_writer->commands.push_back([w = m_writer.get(), nowMs] { w->retain(nowMs); });
+    }
+    m_writer->wake.notify_one();
+}
+
+qint64 THistoryStore::forgetMember(const QString &member)
+{
+    return m_writer->call<qint64>(
+        [w = m_writer.get(), member]() -> qint64 {
+            if (w->state != Writer::State::Ready || member.isEmpty())
+                return 0;
+            const qint64 n = w->deleteWhere(
+                QStringLiteral("sender IN (SELECT id FROM names WHERE name = ? COLLATE NOCASE)"),
+                {member});
+            w->compact();
+            return n;
+        },
+        0);
+}
+
+bool THistoryStore::clear()
+{
+    return m_writer->call<bool>(
+        [w = m_writer.get()] {
+            if (w->state != Writer::State::Ready)
+                return false;
+            QSqlDatabase d = w->db();
+            // Emptying the words index at once is much faster than a
+            // trigger run for every line.
+            const char *const statements[] = {
+                "DROP TRIGGER lines_ad",
+                "DELETE FROM lines",
+                "INSERT INTO lines_fts(lines_fts) VALUES ('delete-all')",
+                "CREATE TRIGGER lines_ad AFTER DELETE ON lines BEGIN "
+                "INSERT INTO lines_fts(lines_fts, rowid, text) VALUES ('delete', old.id, "
+                "old.text); END",
+                "DELETE FROM places",
+                "DELETE FROM names",
+                "DELETE FROM imports",
+            };
+            QSqlError error;
+            bool ok = d.transaction();
+            for (const char *sql : statements)
+                ok = ok && THistoryDb::exec(d, QString::fromLatin1(sql), &error);
+            ok = ok && d.commit();
+            if (!ok) {
+                d.rollback();
+                w->writeFailed(error.isValid() ? error : d.lastError());
+                return false;
+            }
+            w->forgetIds();
+            w->compact();
+            return true;
+        },
+        false);
+}
+
+THistoryStore::ImportResult
+THistoryStore::importChatLog(const QString &fileName,
+                             const std::function<QString(const QByteArray &)> &decode)
+{
+    ImportResult result;
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly)) {
+        result.error = f.errorString();
+        return result;
+    }
+    const THistoryImport::Parsed parsed = THistoryImport::parseChatLog(f.readAll(), decode);
+    result.unreadable = parsed.unreadable;
+    if (!parsed.error.isEmpty()) {
+        result.error = parsed.error;
+        return result;
+    }
+    const QString off = offReason();
+    if (!off.isEmpty()) {
+        result.error = off;
+        return result;
+    }
+    result.added = m_writer->call<int>(
+        [w = m_writer.get(), &parsed, &result]() -> int {
+            if (w->state != Writer::State::Ready) {
+                result.error = QStringLiteral("the history cannot be written now");
+                return 0;
+            }
+            QSqlQuery done(w->db());
+            done.prepare(QStringLiteral("SELECT lines FROM imports WHERE source = ?"));
+            done.addBindValue(parsed.source);
+            const int before = done.exec() && done.next() ? done.value(0).toInt() : 0;
+            done.finish();
+            std::vector<Line> fresh;
+            int last = before;
+            for (int i = 0; i < parsed.lines.size(); ++i)
+                if (parsed.lineNumbers.at(i) > before) {
+                    fresh.push_back(parsed.lines.at(i));
+                    last = parsed.lineNumbers.at(i);
+                }
+            if (fresh.empty())
+                return 0;
+            QSqlError error;
+            const bool ok = w->insertLines(fresh, &error, [&](QSqlQuery &) {
+                QSqlQuery mark(w->db());
+                mark.prepare(QStringLiteral("INSERT OR REPLACE INTO imports(source, lines) "
+                                            "VALUES (?, ?)"));
+                mark.addBindValue(parsed.source);
+                mark.addBindValue(last);
+                if (!mark.exec())
+                    error = mark.lastError();
+            });
+            if (!ok || error.isValid()) {
+                result.error = error.text();
+                return 0;
+            }
+            return int(fresh.size());
+        },
+        0);
+    return result;
+}
+
+bool THistoryStore::openReader()
+{
+    if (!waitOpen())
+        return false;
+    quint64 generation;
+    {
+        std::lock_guard<std::mutex> lock(m_writer->mutex);
+        generation = m_writer->generation;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_readerName, false);
+    if (db.isOpen() && generation == m_readerGeneration)
+        return true;
+    db = QSqlDatabase();
+    THistoryDb::close(m_readerName);
+    db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_readerName);
+    db.setDatabaseName(m_fileName);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        return false;
+    m_readerGeneration = generation;
+    return true;
+}
+
+THistory::Page THistoryStore::search(const THistory::Query &query)
+{
+    THistory::Page page;
+    if (!openReader()) {
+        page.error = offReason();
+        if (page.error.isEmpty())
+            page.error = QStringLiteral("The history cannot be read now.");
+        return page;
+    }
+    const bool words = !query.match.trimmed().isEmpty();
+    // With words the index leads, newest first; without, the lines do (by
+    // the member's or channel's index when there is one).
+    QString sql = QStringLiteral("SELECT ") + columns() +
+                  (words ? QStringLiteral(" FROM lines_fts f CROSS JOIN lines l ON l.id = f.rowid")
+                         : QStringLiteral(" FROM lines l")) +
+                  nameJoins() + QStringLiteral(" WHERE 1");
+    QVariantList values;
+    if (words) {
+        sql += QStringLiteral(" AND lines_fts MATCH ?");
+        values << query.match;
+    }
+    const QString id = words ? QStringLiteral("f.rowid") : QStringLiteral("l.id");
+    if (query.beforeId > 0) {
+        sql += QStringLiteral(" AND ") + id + QStringLiteral(" < ?");
+        values << query.beforeId;
+    }
+    if (!query.member.isEmpty()) {
+        // The member's ids first: with one (the usual case) the member's
+        // index gives the lines newest first, with no sorting.
+        QSqlQuery ids(QSqlDatabase::database(m_readerName, false));
+        ids.prepare(QStringLiteral("SELECT id FROM names WHERE name = ? COLLATE NOCASE"));
+        ids.addBindValue(query.member);
+        QStringList found;
+        if (ids.exec())
+            while (ids.next())
+                found << QString::number(ids.value(0).toLongLong());
+        if (found.isEmpty())
+            return page;
+        sql += found.size() == 1 ? QStringLiteral(" AND l.sender = ") + found.first()
+                                 : QStringLiteral(" AND l.sender IN (") +
+                                       found.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    if (!query.channel.isEmpty()) {
+        sql += QStringLiteral(" AND l.place IN (SELECT p.id FROM places p JOIN names n ON n.id = "
+                              "p.channel WHERE n.name = ?)");
+        values << query.channel;
+    }
+    if (query.kind >= 0) {
+        sql += QStringLiteral(" AND (l.kind & 15) = ?");
+        values << query.kind;
+    }
+    if (query.fromMs != std::numeric_limits<qint64>::min()) {
+        sql += QStringLiteral(" AND l.time >= ?");
+        values << query.fromMs;
+    }
+    if (query.toMs != std::numeric_limits<qint64>::max()) {
+        sql += QStringLiteral(" AND l.time <= ?");
+        values << query.toMs;
+    }
+    if (!query.includeHidden)
+        sql += QStringLiteral(" AND (l.kind & 16) = 0");
+    const int limit = std::max(1, query.limit);
+    sql += QStringLiteral(" ORDER BY ") + id + QStringLiteral(" DESC LIMIT ?");
+    values << limit + 1;
+
+    QSqlQuery q(QSqlDatabase::database(m_readerName, false));
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        page.error = q.lastError().databaseText();
+        return page;
+    }
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        const QString why = q.lastError().databaseText();
+        page.error = words ? QStringLiteral("The search cannot be read: %1").arg(why) : why;
+        return page;
+    }
+    while (q.next()) {
+        if (page.lines.size() == limit) {
+            page.more = true;
+            break;
+        }
+        page.lines.append(lineOf(q));
+    }
+    if (q.lastError().isValid() && page.lines.isEmpty()) {
+        const QString why = q.lastError().databaseText();
+        page.error = words ? QStringLiteral("The search cannot be read: %1").arg(why) : why;
+    }
+    return page;
+}
+
+QVector<Line> THistoryStore::context(qint64 id, int before, int after, bool includeHidden)
+{
+    QVector<Line> lines;
+    if (!openReader())
+        return lines;
+    QSqlDatabase db = QSqlDatabase::database(m_readerName, false);
+    QSqlQuery at(db);
+    at.prepare(QStringLiteral("SELECT p.channel FROM lines l JOIN places p ON p.id = l.place "
+                              "WHERE l.id = ?"));
+    at.addBindValue(id);
+    if (!at.exec() || !at.next())
+        return lines;
+    const qint64 channel = at.value(0).toLongLong();
+    at.finish();
+    const QString hidden = includeHidden ? QString() : QStringLiteral(" AND (l.kind & 16) = 0");
+    const auto run = [&](const QString &where, const QString &order, int limit, qint64 bound) {
+        QVector<Line> out;
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        // Looked for by id near the line: a channel's lines have no index.
+        q.prepare(QStringLiteral("SELECT ") + columns() + QStringLiteral(" FROM lines l") +
+                  nameJoins() + QStringLiteral(" WHERE p.channel = ?") + hidden + where +
+                  QStringLiteral(" ORDER BY l.id ") + order + QStringLiteral(" LIMIT ?"));
+        q.addBindValue(channel);
+        q.addBindValue(id);
+        q.addBindValue(bound);
+        q.addBindValue(limit);
+        if (q.exec())
+            while (q.next())
+                out.append(lineOf(q));
+        return out;
+    };
+    QVector<Line> older = run(QStringLiteral(" AND l.id < ? AND l.id > ?"), QStringLiteral("DESC"),
+                              before, id - contextReach);
+    std::reverse(older.begin(), older.end());
+    lines = older;
+    // The line itself comes whether it is hidden or not.
+    QSqlQuery self(db);
+    self.prepare(QStringLiteral("SELECT ") + columns() + QStringLiteral(" FROM lines l") +
+                 nameJoins() + QStringLiteral(" WHERE l.id = ?"));
+    self.addBindValue(id);
+    if (self.exec() && self.next())
+        lines.append(lineOf(self));
+    lines += run(QStringLiteral(" AND l.id > ? AND l.id < ?"), QStringLiteral("ASC"), after,
+                 id + contextReach);
+    return lines;
+}
+
+qint64 THistoryStore::lineCount()
+{
+    if (!openReader())
+        return 0;
+    return THistoryDb::value(QSqlDatabase::database(m_readerName, false),
+                             QStringLiteral("SELECT count(*) FROM lines"))
+        .toLongLong();
+}
+
+qint64 THistoryStore::usedBytes()
+{
+    return m_writer->call<qint64>(
+        [w = m_writer.get()]() -> qint64 {
+            return w->state == Writer::State::Ready ? w->usedBytes() : 0;
+        },
+        0);
+}
+
+void THistoryStore::limitPages(int pages)
+{
+    m_writer->call<bool>(
+        [w = m_writer.get(), pages] {
+            w->pageLimit = pages;
+            if (w->db().isOpen())
+                THistoryDb::exec(
+                    w->db(),
+                    QStringLiteral("PRAGMA max_page_count=%1").arg(pages > 0 ? pages : 1073741823));
+            return true;
+        },
+        false);
+}

@@ -1,0 +1,112 @@
+#pragma once
+// The history: every line the window shows (and the ones it hides) kept
+// in history.db, searchable in a tenth of a second.
+//
+// Lines are added from any thread and written by a thread of the store's
+// own, which opens the database in the background, takes the lines in
+// batches and commits at least every commitMs (a killed program loses at
+// most the lines of the last commit interval). The queue holds up to
+// queueBound lines; when it is full, add() waits for the writer, so no
+// line is dropped. Only while the database cannot be written at all (a
+// full disk, a folder that cannot be written) does a full queue give up
+// its oldest lines, and how many is reported when writing resumes.
+//
+// Queries run on the thread that makes them, on a connection of their own
+// (WAL lets them read while the writer writes); make them from one thread.
+// Faults (a broken file moved aside, a newer schema, a full disk) are
+// reported once each through problem(), on the store's thread.
+#include "history/historytypes.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class THistoryStore : public QObject {
+    Q_OBJECT
+public:
+    struct Settings {
+        int commitMs = 250;
+        // Well above what a flood brings in a second, and well below what
+        // the writer writes in one, so a full queue is never a second behind.
+        int queueBound = 10000;
+        int retryMs = 5000; // a database that could not be written is tried again
+    };
+    explicit THistoryStore(QString fileName = QStringLiteral("history.db"),
+                           QObject *parent = nullptr);
+    THistoryStore(QString fileName, const Settings &settings, QObject *parent = nullptr);
+    // Writes what is queued, then closes.
+    ~THistoryStore() override;
+
+    // Starts the writer, which opens the database; returns at once.
+    void start();
+    // Waits until the database is open (or known not to be); true when
+    // the store keeps history.
+    bool waitOpen();
+    // Empty while the history is kept; otherwise why it is not.
+    QString offReason() const;
+
+    // How the writer reads a line added undecoded (its bytes, one per char),
+    // on its own thread; set before start().
+    using Decoder = std::function<QString(const QString &bytes)>;
+    void setDecoder(Decoder decoder);
+
+    // Queues a line (any thread). raw may be left null when it equals the
+    // text in Latin-1. Before start() the queue keeps its newest lines.
+    void add(const THistory::Line &line);
+    // Waits until every line added so far has been written (or has failed to be).
+    void flush();
+
+    // At most days days and megabytes megabytes (0: no limit); applied
+    // now and after each hour of lines.
+    void setRetention(int days, int megabytes);
+    // Applies the retention as of nowMs; returns the lines deleted.
+    qint64 applyRetention(qint64 nowMs);
+    // The same, on the writer's thread, without waiting for it.
+    void scheduleRetention(qint64 nowMs);
+    // Deletes every line from or to a member (ASCII case does not matter);
+    // returns how many.
+    qint64 forgetMember(const QString &member);
+    // Deletes every line.
+    bool clear();
+
+    struct ImportResult {
+        int added = 0;      // lines new to the history
+        int unreadable = 0; // lines that are not a transcript line
+        QString error;      // the file could not be read or is no chat log
+    };
+    // Adds the lines of a chat log Tressel wrote; decode turns a line's
+    // bytes into text as the panes show it. A log imported before adds
+    // only the lines it has gained since.
+    ImportResult importChatLog(const QString &fileName,
+                               const std::function<QString(const QByteArray &)> &decode);
+
+    THistory::Page search(const THistory::Query &query);
+    // The lines around a line in its channel, oldest first, the line among them.
+    QVector<THistory::Line> context(qint64 id, int before, int after, bool includeHidden);
+    qint64 lineCount();
+    // The database file's size in bytes (pages in use).
+    qint64 usedBytes();
+
+    // Limits the database to pages pages, as if the disk were full then
+    // (0: no limit).
+    void limitPages(int pages);
+
+    const QString &fileName() const { return m_fileName; }
+
+Q_SIGNALS:
+    // A fault, in words for the transcript (from the writer's thread).
+    void problem(const QString &text);
+    // A fault is over ("History is written again."), from the writer's thread.
+    void notice(const QString &text);
+    // The database is open (or known not to be), from the writer's thread.
+    void opened(bool keeping);
+
+private:
+    struct Writer;
+    QString m_fileName;
+    std::unique_ptr<Writer> m_writer;
+    QString m_readerName;
+    quint64 m_readerGeneration = 0;
+    bool openReader();
+};

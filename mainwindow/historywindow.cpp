@@ -1,0 +1,296 @@
+#include "mainwindow/historywindow.h"
+
+#include "base/clock.h"
+#include "base/guard.h"
+#include "history/historymodel.h"
+#include "history/historystore.h"
+#include "rules/textcodec.h"
+#include "widgets/dialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+namespace {
+// Lines shown before and after a result.
+constexpr int contextLines = 10;
+
+template <class F> auto guard(F f)
+{
+    return [f](auto &&...) { guarded(f); };
+}
+} // namespace
+
+THistoryWindow::THistoryWindow(THistoryStore *store, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_store(store)
+{
+    setWindowTitle(QStringLiteral("History"));
+    model = new THistoryModel(store, this);
+
+    searchEdit = new QLineEdit;
+    searchEdit->setObjectName(QStringLiteral("historySearch"));
+    searchEdit->setPlaceholderText(QStringLiteral("Words, \"a phrase\", prefix*"));
+    searchEdit->setClearButtonEnabled(true);
+    errorLabel = new QLabel;
+    errorLabel->setObjectName(QStringLiteral("historyError"));
+    errorLabel->setTextFormat(Qt::PlainText);
+    errorLabel->setWordWrap(true);
+    errorLabel->hide();
+    memberEdit = new QLineEdit;
+    memberEdit->setObjectName(QStringLiteral("historyMember"));
+    memberEdit->setPlaceholderText(QStringLiteral("Any member"));
+    channelEdit = new QLineEdit;
+    channelEdit->setObjectName(QStringLiteral("historyChannel"));
+    channelEdit->setPlaceholderText(QStringLiteral("Any channel"));
+    kindBox = new QComboBox;
+    kindBox->setObjectName(QStringLiteral("historyKind"));
+    kindBox->addItem(QStringLiteral("Any kind"), -1);
+    for (int k = 0; k < THistory::kindCount; ++k)
+        kindBox->addItem(THistory::kindName(k), k);
+    datesBox = new QCheckBox(QStringLiteral("From"));
+    datesBox->setObjectName(QStringLiteral("historyDates"));
+    const QDate today = currentDateTime().date();
+    fromEdit = new QDateEdit(today.addDays(-7));
+    toEdit = new QDateEdit(today);
+    for (QDateEdit *d : {fromEdit, toEdit}) {
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    }
+    hiddenBox = new QCheckBox(QStringLiteral("Include hidden lines"));
+    hiddenBox->setObjectName(QStringLiteral("historyHidden"));
+
+    table = new QTableView;
+    table->setObjectName(QStringLiteral("historyTable"));
+    table->setModel(model);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(false);
+    table->verticalHeader()->hide();
+    // Fixed sizes: nothing is measured as pages come in.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+    table->horizontalHeader()->setStretchLastSection(true);
+    const QFontMetrics fm = table->fontMetrics();
+    const char *const samples[] = {"~2026-12-08 21:14:03", "Public Chat 1", "whisper received",
+                                   "MemberNameLong"};
+    for (int c = 0; c < 4; ++c)
+        table->setColumnWidth(c, fm.horizontalAdvance(QLatin1String(samples[c])) + 16);
+    contextView = new QPlainTextEdit;
+    contextView->setObjectName(QStringLiteral("historyContext"));
+    contextView->setReadOnly(true);
+    contextView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    contextView->setMaximumHeight(fm.height() * 8);
+    statusLabel = new QLabel;
+    statusLabel->setObjectName(QStringLiteral("historyStatus"));
+    statusLabel->setTextFormat(Qt::PlainText);
+
+    copyButton = new QPushButton(QStringLiteral("Copy"));
+    forgetButton = new QPushButton(QStringLiteral("Forget this member"));
+    clearButton = new QPushButton(QStringLiteral("Clear history"));
+    importButton = new QPushButton(QStringLiteral("Import log..."));
+    for (QPushButton *b : {copyButton, forgetButton, clearButton, importButton})
+        b->setAutoDefault(false);
+
+    auto *searchRow = new QHBoxLayout;
+    searchRow->addWidget(new QLabel(QStringLiteral("Search:")));
+    searchRow->addWidget(searchEdit, 1);
+    auto *filters = new QHBoxLayout;
+    filters->addWidget(memberEdit);
+    filters->addWidget(channelEdit);
+    filters->addWidget(kindBox);
+    filters->addWidget(datesBox);
+    filters->addWidget(fromEdit);
+    filters->addWidget(new QLabel(QStringLiteral("to")));
+    filters->addWidget(toEdit);
+    filters->addWidget(hiddenBox);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(statusLabel, 1);
+    buttons->addWidget(importButton);
+    buttons->addWidget(copyButton);
+    buttons->addWidget(forgetButton);
+    buttons->addWidget(clearButton);
+    auto *v = new QVBoxLayout(this);
+    v->addLayout(searchRow);
+    v->addWidget(errorLabel);
+    v->addLayout(filters);
+    v->addWidget(table, 1);
+    v->addWidget(contextView);
+    v->addLayout(buttons);
+    resize(760, 480);
+
+    for (QLineEdit *e : {searchEdit, memberEdit, channelEdit})
+        connect(e, &QLineEdit::returnPressed, this, guard([this] { runSearch(); }));
+    connect(kindBox, qOverload<int>(&QComboBox::activated), this, guard([this] { runSearch(); }));
+    for (QCheckBox *b : {datesBox, hiddenBox})
+        connect(b, &QCheckBox::toggled, this, guard([this] { runSearch(); }));
+    for (QDateEdit *d : {fromEdit, toEdit})
+        connect(d, &QDateEdit::editingFinished, this, guard([this] { runSearch(); }));
+    // Enter or a double click on a result.
+    connect(table, &QTableView::activated, this,
+            [this](const QModelIndex &index) { guarded([&] { showContext(index.row()); }); });
+    connect(copyButton, &QPushButton::clicked, this, guard([this] { copySelected(); }));
+    connect(forgetButton, &QPushButton::clicked, this, guard([this] { forgetMember(); }));
+    connect(clearButton, &QPushButton::clicked, this, guard([this] { clearHistory(); }));
+    connect(importButton, &QPushButton::clicked, this, guard([this] { importLog(); }));
+    // The view's own Ctrl+C would copy one cell.
+    table->installEventFilter(this);
+    auto *close = new QAction(this);
+    close->setShortcut(QKeySequence(Qt::Key_Escape));
+    close->setShortcutContext(Qt::WindowShortcut);
+    addAction(close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+}
+
+bool THistoryWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == table && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+        guarded([this] { copySelected(); });
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void THistoryWindow::openFor(const QString &member)
+{
+    memberEdit->setText(member);
+    runSearch();
+    show();
+    raise();
+    activateWindow();
+    searchEdit->setFocus();
+}
+
+void THistoryWindow::runSearch()
+{
+    THistory::Query q;
+    q.match = searchEdit->text().trimmed();
+    q.member = memberEdit->text().trimmed();
+    q.channel = channelEdit->text().trimmed();
+    q.kind = kindBox->currentData().toInt();
+    q.includeHidden = hiddenBox->isChecked();
+    if (datesBox->isChecked()) {
+        q.fromMs = fromEdit->date().startOfDay().toMSecsSinceEpoch();
+        q.toMs = toEdit->date().endOfDay().toMSecsSinceEpoch();
+    }
+    model->setQuery(q);
+    errorLabel->setText(model->error());
+    errorLabel->setVisible(!model->error().isEmpty());
+    contextView->clear();
+    statusLabel->setText(model->rowCount() == 0 && model->error().isEmpty()
+                             ? QStringLiteral("No lines found.")
+                             : QString());
+    if (model->rowCount() > 0)
+        table->setCurrentIndex(model->index(0, 0));
+}
+
+void THistoryWindow::showContext(int row)
+{
+    if (row < 0 || row >= model->rowCount())
+        return;
+    const THistory::Line &hit = model->line(row);
+    const QVector<THistory::Line> around =
+        m_store->context(hit.id, contextLines, contextLines, hiddenBox->isChecked());
+    QStringList text;
+    int at = 0;
+    for (int i = 0; i < around.size(); ++i) {
+        if (around.at(i).id == hit.id)
+            at = i;
+        // The result itself stands out.
+        text << (around.at(i).id == hit.id ? QStringLiteral("> ") : QStringLiteral("  ")) +
+                    THistoryModel::lineText(around.at(i));
+    }
+    contextView->setPlainText(text.join(QLatin1Char('\n')));
+    QTextCursor cursor(contextView->document()->findBlockByNumber(at));
+    contextView->setTextCursor(cursor);
+    contextView->centerCursor();
+}
+
+void THistoryWindow::copySelected()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : table->selectionModel()->selectedRows())
+        rows << index.row();
+    if (rows.isEmpty() && table->currentIndex().isValid())
+        rows << table->currentIndex().row();
+    std::sort(rows.begin(), rows.end());
+    QStringList lines;
+    for (int row : rows)
+        lines << THistoryModel::lineText(model->line(row));
+    if (!lines.isEmpty())
+        QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+}
+
+QString THistoryWindow::currentMember() const
+{
+    const QModelIndex current = table->currentIndex();
+    if (current.isValid() && !model->line(current.row()).sender.isEmpty())
+        return model->line(current.row()).sender;
+    return memberEdit->text().trimmed();
+}
+
+void THistoryWindow::forgetMember()
+{
+    const QString member = currentMember();
+    if (member.isEmpty()) {
+        statusLabel->setText(QStringLiteral("Choose a line of the member first."));
+        return;
+    }
+    if (!dialogs().confirm(
+            this, QStringLiteral("Forget this member"),
+            QStringLiteral("Delete every line from and to %1 from the history?").arg(member),
+            TDialogs::Buttons::YesNo))
+        return;
+    const qint64 n = m_store->forgetMember(member);
+    runSearch();
+    statusLabel->setText(QStringLiteral("%1 lines of %2 were deleted.").arg(n).arg(member));
+}
+
+void THistoryWindow::clearHistory()
+{
+    if (!dialogs().confirm(this, QStringLiteral("Clear history"),
+                           QStringLiteral("Delete every line of the history?"),
+                           TDialogs::Buttons::YesNo))
+        return;
+    const bool cleared = m_store->clear();
+    runSearch();
+    statusLabel->setText(cleared ? QStringLiteral("The history is empty.")
+                                 : QStringLiteral("The history could not be cleared now."));
+}
+
+void THistoryWindow::importLog()
+{
+    QString name = defaultLog;
+    if (!dialogs().inputBox(this, QStringLiteral("Import log"),
+                            QStringLiteral("A chat log Tressel wrote, to read into the history:"),
+                            name) ||
+        name.trimmed().isEmpty())
+        return;
+    name = name.trimmed();
+    const THistoryStore::ImportResult r =
+        m_store->importChatLog(name, [](const QByteArray &bytes) { return TText::decode(bytes); });
+    if (!r.error.isEmpty()) {
+        statusLabel->setText(QStringLiteral("%1 could not be imported: %2.").arg(name, r.error));
+        return;
+    }
+    runSearch();
+    statusLabel->setText(QStringLiteral("%1 new lines from %2; %3 lines could not be read.")
+                             .arg(r.added)
+                             .arg(name)
+                             .arg(r.unreadable));
+}

@@ -1,0 +1,696 @@
+// The history's store on its own: what goes in comes back, searches and
+// filters find what they should page by page, retention, forgetting and
+// clearing delete what they should, and a file that is broken, newer,
+// full or killed mid-write is dealt with as promised.
+#include "history/historystore.h"
+#include "historyfixture.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace historytest;
+using THistory::Kind;
+
+namespace {
+
+int modeOf(const QString &fileName)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(fileName).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+QByteArray fileHash(const QString &fileName)
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+THistoryStore::Settings quick()
+{
+    THistoryStore::Settings s;
+    s.commitMs = 20;
+    s.retryMs = 50;
+    return s;
+}
+
+// A store with some lines in it, written and closed, for the fault tests.
+void writeSome(const QString &fileName, int count)
+{
+    THistoryStore store(fileName, quick());
+    store.start();
+    QVERIFY(store.waitOpen());
+    for (int i = 0; i < count; ++i)
+        store.add(line(QStringLiteral("bob"), QStringLiteral("line %1").arg(i), i));
+    store.flush();
+}
+
+// The child that is killed: floods lines until it dies, five thousand a
+// second (many times what a busy channel brings, but a pace the writer
+// keeps up with, as it does with a real flood).
+int flood(const QString &fileName)
+{
+    THistoryStore::Settings s;
+    s.commitMs = 250;
+    THistoryStore store(fileName, s);
+    store.start();
+    if (!store.waitOpen())
+        return 1;
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 i = 0;; ++i) {
+        THistory::Line l = line(QStringLiteral("flooder"), QStringLiteral("flood %1").arg(i));
+        l.timeMs = QDateTime::currentMSecsSinceEpoch();
+        store.add(l);
+        if (i == 999) {
+            store.flush();
+            QTextStream(stdout) << "ready" << Qt::endl;
+        }
+        while (clock.nsecsElapsed() < i * 200000)
+            QThread::usleep(100);
+    }
+}
+
+} // namespace
+
+class TestHistoryStore : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name = QStringLiteral("history.db")) const
+    {
+        return m_dir.filePath(name);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        for (const QString &f : QDir(m_dir.path()).entryList(QDir::Files))
+            QFile::remove(m_dir.filePath(f));
+    }
+
+    void writtenLinesComeBackNewestFirst()
+    {
+        THistoryStore store(path(), quick());
+        store.start();
+        QVERIFY(store.waitOpen());
+        THistory::Line talk = line(QStringLiteral("bob"), QStringLiteral("hello there"), 1);
+        THistory::Line utf8 =
+            line(QStringLiteral("Zoë"), QStringLiteral("née café"), 2, Kind::WhisperReceived);
+        utf8.raw = QStringLiteral("née café").toUtf8();
+        THistory::Line hidden = line(QStringLiteral("spammer"), QStringLiteral("buy gold"), 3);
+        hidden.hidden = true;
+        THistory::Line info =
+            line(QString(), QStringLiteral("Welcome to the server"), 4, Kind::Info, QString());
+        info.approximate = true;
+        for (const auto &l : {talk, utf8, hidden, info})
+            store.add(l);
+        store.flush();
+
+        THistory::Query all;
+        all.includeHidden = true;
+        const THistory::Page page = store.search(all);
+        QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
+        QCOMPARE(texts(page),
+                 QStringList({QStringLiteral("Welcome to the server"), QStringLiteral("buy gold"),
+                              QStringLiteral("née café"), QStringLiteral("hello there")}));
+        QVERIFY(!page.more);
+        const THistory::Line &w = page.lines.at(2);
+        QCOMPARE(w.sender, QStringLiteral("Zoë"));
+        QCOMPARE(w.kind, Kind::WhisperReceived);
+        QCOMPARE(w.raw, QStringLiteral("née café").toUtf8());
+        QCOMPARE(w.timeMs, at(2));
+        QCOMPARE(w.channel, QStringLiteral("Op Tressel"));
+        QCOMPARE(w.server, QStringLiteral("127.0.0.1"));
+        QCOMPARE(w.account, QStringLiteral("moderator"));
+        QVERIFY(!w.hidden);
+        QVERIFY(page.lines.at(1).hidden);
+        QVERIFY(page.lines.at(0).approximate);
+        QVERIFY(page.lines.at(0).sender.isEmpty());
+        QVERIFY(page.lines.at(0).channel.isEmpty());
+        // Plain ASCII keeps no second copy of its bytes.
+        QVERIFY(page.lines.at(3).raw.isNull());
+        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM lines WHERE raw IS NOT NULL"))
+                     .toInt(),
+                 1);
+        // Hidden lines are left out unless asked for.
+        QCOMPARE(store.search(THistory::Query()).lines.size(), 3);
+        QCOMPARE(store.lineCount(), 4);
+    }
+
+    void searchTakesWordsPhrasesAndPrefixes_data()
+    {
+        QTest::addColumn<QString>("match");
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("word") << "gold" << QStringList{"cheap gold here", "gold is shiny"};
+        QTest::newRow("word, any case and accent") << "CAFE" << QStringList{"meet at the café"};
+        QTest::newRow("two words, anywhere") << "shiny gold" << QStringList{"gold is shiny"};
+        QTest::newRow("phrase") << "\"gold here\"" << QStringList{"cheap gold here"};
+        QTest::newRow("phrase in the wrong order") << "\"here gold\"" << QStringList{};
+        QTest::newRow("prefix") << "shin*" << QStringList{"gold is shiny", "shine on"};
+        QTest::newRow("or") << "café OR cheap"
+                            << QStringList{"meet at the café", "cheap gold here"};
+        QTest::newRow("not") << "gold NOT cheap" << QStringList{"gold is shiny"};
+        QTest::newRow("a link") << "\"example.com\"" << QStringList{"see http://example.com/x"};
+    }
+
+    void searchTakesWordsPhrasesAndPrefixes()
+    {
+        QFETCH(QString, match);
+        QFETCH(QStringList, found);
+        THistoryStore store(path(), quick());
+        store.start();
+        int minute = 0;
+        for (const char *t : {"shine on", "gold is shiny", "cheap gold here",
+                              "see http://example.com/x", "meet at the café"})
+            store.add(line(QStringLiteral("bob"), QString::fromUtf8(t), ++minute));
+        store.flush();
+        THistory::Query q;
+        q.match = match;
+        const THistory::Page page = store.search(q);
+        QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
+        QCOMPARE(texts(page), found);
+    }
+
+    void searchFtsRejectsGivesAnErrorText_data()
+    {
+        QTest::addColumn<QString>("match");
+        QTest::newRow("open quote") << "\"gold";
+        QTest::newRow("lone operator") << "AND";
+        QTest::newRow("unknown column") << "nosuch: gold";
+        QTest::newRow("stray bracket") << "gold)";
+        QTest::newRow("only a star") << "*";
+    }
+
+    void searchFtsRejectsGivesAnErrorText()
+    {
+        QFETCH(QString, match);
+        THistoryStore store(path(), quick());
+        store.start();
+        store.add(line(QStringLiteral("bob"), QStringLiteral("gold")));
+        store.flush();
+        THistory::Query q;
+        q.match = match;
+        const THistory::Page page = store.search(q);
+        QVERIFY(page.lines.isEmpty());
+        QVERIFY2(page.error.startsWith(QLatin1String("The search cannot be read: ")),
+                 qPrintable(page.error));
+        // The store goes on answering.
+        q.match = QStringLiteral("gold");
+        QCOMPARE(store.search(q).lines.size(), 1);
+    }
+
+    void pagesFollowTheLastIdWithoutGapsOrRepeats()
+    {
+        THistoryStore store(path(), quick());
+        store.start();
+        for (int i = 0; i < 250; ++i) {
+            store.add(line(QStringLiteral("Bob"), QStringLiteral("bob says %1").arg(i), i));
+            store.add(line(QStringLiteral("carol"), QStringLiteral("carol says %1").arg(i), i));
+        }
+        store.flush();
+        for (const QString &match : {QString(), QStringLiteral("says")}) {
+            THistory::Query q;
+            q.member = QStringLiteral("BOB"); // ASCII case does not matter
+            q.match = match;
+            QStringList seen;
+            QList<int> sizes;
+            qint64 lastId = std::numeric_limits<qint64>::max();
+            for (;;) {
+                const THistory::Page page = store.search(q);
+                QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
+                sizes << page.lines.size();
+                for (const THistory::Line &l : page.lines) {
+                    QVERIFY(l.id < lastId);
+                    lastId = l.id;
+                    QCOMPARE(l.sender, QStringLiteral("Bob"));
+                    seen << l.text;
+                }
+                if (!page.more)
+                    break;
+                q.beforeId = page.nextBeforeId();
+            }
+            QCOMPARE(sizes, QList<int>({100, 100, 50}));
+            QCOMPARE(seen.size(), 250);
+            QCOMPARE(seen.first(), QStringLiteral("bob says 249"));
+            QCOMPARE(seen.last(), QStringLiteral("bob says 0"));
+            QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), 250);
+        }
+        // Lines added after the first page do not disturb the next ones.
+        THistory::Query q;
+        q.member = QStringLiteral("carol");
+        q.limit = 10;
+        const THistory::Page first = store.search(q);
+        store.add(line(QStringLiteral("carol"), QStringLiteral("late line"), 999));
+        store.flush();
+        q.beforeId = first.nextBeforeId();
+        QCOMPARE(store.search(q).lines.first().text, QStringLiteral("carol says 239"));
+    }
+
+    void filtersNarrowTheLines()
+    {
+        THistoryStore store(path(), quick());
+        store.start();
+        store.add(line(QStringLiteral("bob"), QStringLiteral("gold in op"), 0));
+        store.add(line(QStringLiteral("bob"), QStringLiteral("gold in public"), 10, Kind::Talk,
+                       QStringLiteral("Public Chat 1")));
+        store.add(line(QStringLiteral("bob"), QStringLiteral("gold emote"), 20, Kind::Emote));
+        store.add(line(QStringLiteral("carol"), QStringLiteral("gold from carol"), 30));
+        THistory::Line hidden = line(QStringLiteral("bob"), QStringLiteral("gold hidden"), 40);
+        hidden.hidden = true;
+        store.add(hidden);
+        store.add(line(QStringLiteral("bob"), QStringLiteral("silver late"), 50));
+        store.flush();
+
+        const auto find = [&](const std::function<void(THistory::Query &)> &set) {
+            THistory::Query q;
+            set(q);
+            const THistory::Page page = store.search(q);
+            if (!page.error.isEmpty())
+                qWarning() << page.error;
+            return texts(page);
+        };
+        QCOMPARE(find([](auto &q) { q.channel = QStringLiteral("Public Chat 1"); }),
+                 QStringList{"gold in public"});
+        QCOMPARE(find([](auto &q) { q.channel = QStringLiteral("No Such Channel"); }),
+                 QStringList{});
+        QCOMPARE(find([](auto &q) { q.kind = int(Kind::Emote); }), QStringList{"gold emote"});
+        QCOMPARE(find([](auto &q) { q.member = QStringLiteral("nobody"); }), QStringList{});
+        // Names that differ in case only are one member to a search.
+        store.add(line(QStringLiteral("CAROL"), QStringLiteral("shouting carol"), 60));
+        store.flush();
+        QCOMPARE(find([](auto &q) { q.member = QStringLiteral("Carol"); }),
+                 QStringList({"shouting carol", "gold from carol"}));
+        QCOMPARE(find([](auto &q) {
+                     q.fromMs = at(10);
+                     q.toMs = at(30);
+                 }),
+                 QStringList({"gold from carol", "gold emote", "gold in public"}));
+        QCOMPARE(find([](auto &q) {
+                     q.match = QStringLiteral("gold");
+                     q.member = QStringLiteral("bob");
+                     q.fromMs = at(5);
+                     q.toMs = at(45);
+                 }),
+                 QStringList({"gold emote", "gold in public"}));
+        QCOMPARE(find([](auto &q) {
+                     q.match = QStringLiteral("gold");
+                     q.member = QStringLiteral("bob");
+                     q.fromMs = at(5);
+                     q.toMs = at(45);
+                     q.includeHidden = true;
+                 }),
+                 QStringList({"gold hidden", "gold emote", "gold in public"}));
+    }
+
+    void contextShowsTheChannelAroundALine()
+    {
+        THistoryStore store(path(), quick());
+        store.start();
+        for (int i = 0; i < 10; ++i) {
+            store.add(line(QStringLiteral("bob"), QStringLiteral("op %1").arg(i), i));
+            store.add(line(QStringLiteral("bob"), QStringLiteral("public %1").arg(i), i, Kind::Talk,
+                           QStringLiteral("Public")));
+        }
+        THistory::Line hidden = line(QStringLiteral("x"), QStringLiteral("op hidden"), 11);
+        hidden.hidden = true;
+        store.add(hidden);
+        store.add(line(QStringLiteral("bob"), QStringLiteral("op last"), 12));
+        store.flush();
+        THistory::Query q;
+        q.match = QStringLiteral("\"op 5\"");
+        const THistory::Page hit = store.search(q);
+        QCOMPARE(hit.lines.size(), 1);
+        QStringList around;
+        for (const THistory::Line &l : store.context(hit.lines.first().id, 2, 2, false))
+            around << l.text;
+        QCOMPARE(around, QStringList({"op 3", "op 4", "op 5", "op 6", "op 7"}));
+        q.match = QStringLiteral("\"op 9\"");
+        around.clear();
+        for (const THistory::Line &l : store.context(store.search(q).lines.first().id, 1, 5, false))
+            around << l.text;
+        QCOMPARE(around, QStringList({"op 8", "op 9", "op last"}));
+        around.clear();
+        for (const THistory::Line &l : store.context(store.search(q).lines.first().id, 0, 5, true))
+            around << l.text;
+        QCOMPARE(around, QStringList({"op 9", "op hidden", "op last"}));
+        QVERIFY(store.context(999999, 2, 2, true).isEmpty());
+    }
+
+    void retentionDeletesOldestByDaysAndBySize()
+    {
+        THistoryStore store(path(), quick());
+        store.start();
+        const qint64 day = 24LL * 60 * 60 * 1000;
+        const qint64 now = at();
+        for (int age : {400, 366, 364, 10, 0}) {
+            THistory::Line l = line(QStringLiteral("bob"), QStringLiteral("aged %1").arg(age));
+            l.timeMs = now - age * day;
+            store.add(l);
+        }
+        store.flush();
+        store.setRetention(365, 0);
+        QCOMPARE(store.applyRetention(now), 2);
+        QCOMPARE(texts(store.search(THistory::Query())),
+                 QStringList({"aged 0", "aged 10", "aged 364"}));
+
+        // By size: about 4 MB of lines against a limit of 1 MB.
+        const QString filler = QString(80, QLatin1Char('w'));
+        for (int i = 0; i < 20000; ++i) {
+            THistory::Line l = line(QStringLiteral("m%1").arg(i % 50),
+                                    QStringLiteral("n%1 %2").arg(i).arg(filler));
+            l.timeMs = now - 20000 + i;
+            store.add(l);
+        }
+        store.flush();
+        QVERIFY(store.usedBytes() > 2 * 1024 * 1024);
+        store.setRetention(0, 1);
+        QVERIFY(store.applyRetention(now) > 0);
+        QVERIFY2(store.usedBytes() <= 1024 * 1024, qPrintable(QString::number(store.usedBytes())));
+        // The newest are kept (by their time, not by when they came).
+        THistory::Query q;
+        q.match = QStringLiteral("aged");
+        QCOMPARE(texts(store.search(q)), QStringList{"aged 0"});
+        q.match = QStringLiteral("n19999");
+        QCOMPARE(store.search(q).lines.size(), 1);
+        q.match = QStringLiteral("n0");
+        QCOMPARE(store.search(q).lines.size(), 0);
+        QCOMPARE(peek(path(), QStringLiteral("PRAGMA auto_vacuum")).toInt(), 2);
+        QCOMPARE(peek(path(), QStringLiteral("PRAGMA freelist_count")).toInt(), 0);
+    }
+
+    void forgetAndClearLeaveTheIndexWhole()
+    {
+        THistoryStore store(path(), quick());
+        store.start();
+        for (int i = 0; i < 30; ++i) {
+            store.add(line(QStringLiteral("Squelched"), QStringLiteral("secret %1").arg(i), i));
+            store.add(line(QStringLiteral("friend"), QStringLiteral("public %1").arg(i), i));
+        }
+        THistory::Line sent =
+            line(QStringLiteral("squelched"), QStringLiteral("secret to"), 40, Kind::WhisperSent);
+        store.add(sent);
+        store.flush();
+        QCOMPARE(store.forgetMember(QStringLiteral("SQUELCHED")), 31);
+        THistory::Query q;
+        q.match = QStringLiteral("secret");
+        QCOMPARE(store.search(q).lines.size(), 0);
+        q.match = QStringLiteral("public");
+        QCOMPARE(store.search(q).lines.size(), 30);
+        QCOMPARE(failureOf(path(), QStringLiteral("INSERT INTO lines_fts(lines_fts) VALUES "
+                                                  "('integrity-check')")),
+                 QString());
+        // The checkpoint emptied the -wal file.
+        QCOMPARE(QFileInfo(path() + QStringLiteral("-wal")).size(), 0);
+
+        QVERIFY(store.clear());
+        QCOMPARE(store.lineCount(), 0);
+        QCOMPARE(store.search(q).lines.size(), 0);
+        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM lines_fts WHERE lines_fts MATCH "
+                                             "'public'"))
+                     .toInt(),
+                 0);
+        store.add(line(QStringLiteral("friend"), QStringLiteral("public again")));
+        store.flush();
+        QCOMPARE(texts(store.search(q)), QStringList{"public again"});
+        QCOMPARE(failureOf(path(), QStringLiteral("INSERT INTO lines_fts(lines_fts) VALUES "
+                                                  "('integrity-check')")),
+                 QString());
+    }
+
+    void newerSchemaIsLeftAlone()
+    {
+        writeSome(path(), 3);
+        peek(path(), QStringLiteral("PRAGMA user_version=99"));
+        const QByteArray before = fileHash(path());
+        THistoryStore store(path(), quick());
+        QSignalSpy problems(&store, &THistoryStore::problem);
+        store.start();
+        QVERIFY(!store.waitOpen());
+        QVERIFY2(store.offReason().contains(QLatin1String("newer Tressel")),
+                 qPrintable(store.offReason()));
+        store.add(line(QStringLiteral("bob"), QStringLiteral("not kept")));
+        store.flush();
+        const THistory::Page page = store.search(THistory::Query());
+        QVERIFY(page.lines.isEmpty());
+        QCOMPARE(page.error, store.offReason());
+        QCOMPARE(fileHash(path()), before);
+        QTRY_COMPARE(problems.size(), 1);
+        QCOMPARE(problems.at(0).at(0).toString(), store.offReason());
+        QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral("*.broken-*")}).isEmpty());
+    }
+
+    void brokenFilesAreMovedAside_data()
+    {
+        QTest::addColumn<bool>("foreign");
+        QTest::newRow("damaged database") << false;
+        QTest::newRow("random bytes") << true;
+    }
+
+    void brokenFilesAreMovedAside()
+    {
+        QFETCH(bool, foreign);
+        QByteArray bytes;
+        if (foreign) {
+            bytes.resize(10000);
+            QRandomGenerator gen(7);
+            for (char &c : bytes)
+                c = char(gen.bounded(256));
+        } else {
+            writeSome(path(), 50);
+            QFile f(path());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            bytes = f.readAll();
+            // The schema's page, past the file header, overwritten.
+            for (int i = 100; i < 4096 && i < bytes.size(); ++i)
+                bytes[i] = char(0xA5);
+            QFile::remove(path() + QStringLiteral("-wal"));
+            QFile::remove(path() + QStringLiteral("-shm"));
+        }
+        {
+            QFile f(path());
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        }
+        THistoryStore store(path(), quick());
+        QSignalSpy problems(&store, &THistoryStore::problem);
+        store.start();
+        QVERIFY(store.waitOpen());
+        store.add(line(QStringLiteral("bob"), QStringLiteral("a new start")));
+        store.flush();
+        QCOMPARE(texts(store.search(THistory::Query())), QStringList{"a new start"});
+        QTRY_COMPARE(problems.size(), 1);
+        const QString said = problems.at(0).at(0).toString();
+        QVERIFY2(said.contains(QLatin1String("moved aside as")), qPrintable(said));
+        const QStringList aside =
+            QDir(m_dir.path()).entryList({QStringLiteral("history.db.broken-*")}, QDir::Files);
+        QVERIFY2(!aside.isEmpty(), qPrintable(aside.join(' ')));
+        QVERIFY(said.contains(aside.first()));
+        QFile kept(m_dir.filePath(aside.first()));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), bytes);
+        QCOMPARE(modeOf(kept.fileName()), 0600);
+    }
+
+    void fullDiskIsReportedOnceAndWritingResumes()
+    {
+        THistoryStore store(path(), quick());
+        QSignalSpy problems(&store, &THistoryStore::problem);
+        QSignalSpy notices(&store, &THistoryStore::notice);
+        store.start();
+        QVERIFY(store.waitOpen());
+        store.add(line(QStringLiteral("bob"), QStringLiteral("before")));
+        store.flush();
+        // No room beyond the pages there are now.
+        const int pages = peek(path(), QStringLiteral("PRAGMA page_count")).toInt();
+        store.limitPages(pages);
+        const QString filler = QString(200, QLatin1Char('x'));
+        for (int i = 0; i < 2000; ++i)
+            store.add(line(QStringLiteral("bob"), QStringLiteral("full %1 %2").arg(i).arg(filler)));
+        QTRY_COMPARE(problems.size(), 1);
+        QVERIFY2(problems.at(0).at(0).toString().contains(QLatin1String("cannot be written")),
+                 qPrintable(problems.at(0).at(0).toString()));
+        for (int i = 2000; i < 2100; ++i)
+            store.add(line(QStringLiteral("bob"), QStringLiteral("full %1 %2").arg(i).arg(filler)));
+        store.flush();
+        QCOMPARE(problems.size(), 1); // once, however often it fails
+        store.limitPages(0);
+        QTRY_COMPARE(notices.size(), 1);
+        QCOMPARE(notices.at(0).at(0).toString(), QStringLiteral("History is written again."));
+        QCOMPARE(problems.size(), 1);
+        store.flush();
+        QCOMPARE(store.lineCount(), 2101); // none lost
+    }
+
+    void aFolderThatCannotBeWrittenIsSaidOnceAndTriedAgain()
+    {
+        // A file where the folder should be: nothing can be created in it
+        // (a read-only folder cannot be had when the tests run as root).
+        const QString folder = m_dir.filePath(QStringLiteral("blocked"));
+        {
+            QFile f(folder);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        THistoryStore store(folder + QStringLiteral("/history.db"), quick());
+        QSignalSpy problems(&store, &THistoryStore::problem);
+        QSignalSpy notices(&store, &THistoryStore::notice);
+        store.start();
+        QVERIFY(store.waitOpen()); // waiting, not off
+        QVERIFY(store.offReason().isEmpty());
+        for (int i = 0; i < 5; ++i)
+            store.add(line(QStringLiteral("bob"), QStringLiteral("waiting %1").arg(i), i));
+        QTRY_COMPARE(problems.size(), 1);
+        QVERIFY2(problems.at(0).at(0).toString().contains(QLatin1String("cannot be written")),
+                 qPrintable(problems.at(0).at(0).toString()));
+        store.flush(); // another try, failing again: said once only
+        QCOMPARE(problems.size(), 1);
+        QVERIFY(QFile::remove(folder));
+        QVERIFY(QDir().mkdir(folder));
+        QTRY_COMPARE(notices.size(), 1);
+        store.flush();
+        QCOMPARE(texts(store.search(THistory::Query())).size(), 5);
+        QCOMPARE(problems.size(), 1);
+    }
+
+    void linesBeforeTheStartWaitAndTooManyAreSaid()
+    {
+        THistoryStore::Settings s = quick();
+        s.queueBound = 10;
+        THistoryStore store(path(), s);
+        QSignalSpy notices(&store, &THistoryStore::notice);
+        // Not started: adding never waits for a writer that is not there.
+        for (int i = 0; i < 15; ++i)
+            store.add(line(QStringLiteral("bob"), QStringLiteral("early %1").arg(i), i));
+        store.start();
+        QVERIFY(store.waitOpen());
+        store.flush();
+        THistory::Query q;
+        q.limit = 20;
+        const QStringList kept = texts(store.search(q));
+        QCOMPARE(kept.size(), 10);
+        QCOMPARE(kept.first(), QStringLiteral("early 14"));
+        QCOMPARE(kept.last(), QStringLiteral("early 5"));
+        QTRY_COMPARE(notices.size(), 1);
+        QVERIFY2(notices.at(0).at(0).toString().contains(QLatin1String("5 lines")),
+                 qPrintable(notices.at(0).at(0).toString()));
+    }
+
+    void aKilledWriterLosesAtMostTheLastSecond()
+    {
+        QProcess child;
+        child.setProgram(QCoreApplication::applicationFilePath());
+        child.setArguments({QStringLiteral("--flood"), path()});
+        child.start();
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QVERIFY(child.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("ready"), 30000);
+        // Let it write a good deal past its first lines.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            peek(path(), QStringLiteral("SELECT count(*) FROM lines")).toInt() > 50000, 60000);
+        child.kill(); // SIGKILL: no destructor, no last commit
+        const qint64 killedAt = QDateTime::currentMSecsSinceEpoch();
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        QCOMPARE(peek(path(), QStringLiteral("PRAGMA integrity_check")).toString(),
+                 QStringLiteral("ok"));
+        const qint64 count =
+            peek(path(), QStringLiteral("SELECT count(*) FROM lines")).toLongLong();
+        // Every line up to the last one kept: none missing in between.
+        QCOMPARE(peek(path(), QStringLiteral("SELECT text FROM lines ORDER BY id DESC LIMIT 1"))
+                     .toString(),
+                 QStringLiteral("flood %1").arg(count - 1));
+        const qint64 newest =
+            peek(path(), QStringLiteral("SELECT max(time) FROM lines")).toLongLong();
+        QVERIFY2(killedAt - newest <= 1000,
+                 qPrintable(QStringLiteral("%1 ms lost").arg(killedAt - newest)));
+        // And it opens cleanly for the next run.
+        THistoryStore store(path(), quick());
+        store.start();
+        QVERIFY(store.waitOpen());
+        QCOMPARE(store.lineCount(), count);
+    }
+
+    void filesAreForTheOwnerAlone()
+    {
+        const mode_t old = ::umask(0);
+        {
+            THistoryStore store(path(), quick());
+            store.start();
+            QVERIFY(store.waitOpen());
+            store.add(line(QStringLiteral("bob"), QStringLiteral("private")));
+            store.flush();
+            for (const char *suffix : {"", "-wal", "-shm"}) {
+                const QString name = path() + QLatin1String(suffix);
+                QVERIFY2(QFileInfo::exists(name), suffix);
+                QCOMPARE(modeOf(name), 0600);
+            }
+        }
+        ::umask(old);
+        // A looser file left by someone is narrowed.
+        ::chmod(QFile::encodeName(path()).constData(), 0644);
+        THistoryStore again(path(), quick());
+        again.start();
+        QVERIFY(again.waitOpen());
+        QCOMPARE(modeOf(path()), 0600);
+    }
+
+    void aLineCostsAtMostThreeTimesItsText()
+    {
+        THistoryStore store(path(), quick());
+        store.start();
+        QVERIFY(store.waitOpen());
+        const qint64 empty = store.usedBytes();
+        // Chat as it comes: a few hundred members, short and long lines.
+        const QStringList words =
+            QStringLiteral(
+                "the a to gold is you lol anyone want trade for my sword ? join game now hey "
+                "what up ok no yes please stop spam me here there where when ladder rank ban")
+                .split(' ');
+        QRandomGenerator gen(11);
+        qint64 textBytes = 0;
+        for (int i = 0; i < 20000; ++i) {
+            QStringList picked;
+            const int n = 2 + int(gen.bounded(14));
+            for (int w = 0; w < n; ++w)
+                picked << words.at(int(gen.bounded(words.size())));
+            THistory::Line l = line(QStringLiteral("member%1").arg(gen.bounded(300)),
+                                    picked.join(' ') + QString::number(gen.bounded(1000)), i);
+            textBytes += l.text.toUtf8().size();
+            store.add(l);
+        }
+        store.flush();
+        const qint64 used = store.usedBytes() - empty;
+        QVERIFY2(
+            used <= 3 * textBytes,
+            qPrintable(QStringLiteral("%1 bytes for %2 bytes of text").arg(used).arg(textBytes)));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--flood") == 0) {
+        QCoreApplication app(argc, argv);
+        return flood(QString::fromLocal8Bit(argv[2]));
+    }
+    QCoreApplication app(argc, argv);
+    TestHistoryStore test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_history_store.moc"

@@ -1,0 +1,2 @@
+// Must not compile: the history needs no widget
+#include <QWidget>
