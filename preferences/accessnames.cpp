@@ -47,6 +47,8 @@ void Toptions::labelControls()
         {"Send typed text as:", outgoingEncoding},
         {"Read out new lines:", readOut},
         {"Mention colour:", mentionColour},
+        {"For at most:", historyDays},
+        {"Up to a size of:", historyMegabytes},
     };
     const QList<QLabel *> labels = findChildren<QLabel *>();
     for (const auto &b : buddies)

@@ -94,7 +94,7 @@ void Toptions::buildAdvanced()
     keepJournal->setProperty(
         "hint", QStringLiteral("Every squelch action, with its reason, in journal.log."));
 
-    keepHistory = new QCheckBox(QStringLiteral("History"));
+    keepHistory = new QCheckBox(QStringLiteral("Keep every line"));
     keepHistory->setProperty(
         "hint", QStringLiteral("Every line, hidden ones too, in history.db (Ctrl+Shift+F)."));
     historyDays = spin(1, 9999, QStringLiteral(" d"),
@@ -131,14 +131,15 @@ void Toptions::buildAdvanced()
     reader->addWidget(readOut);
     readOut->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     readOut->setMinimumContentsLength(6);
-    // The history and its limits on one row: the page has little room left.
-    auto *history = new QHBoxLayout;
-    history->setSpacing(3);
+    auto *history = new QVBoxLayout;
+    history->setSpacing(1);
+    history->setContentsMargins(4, 2, 4, 2);
     history->addWidget(keepHistory);
-    history->addWidget(historyDays);
-    history->addWidget(historyMegabytes);
-    history->addStretch();
-    moderation->addLayout(history);
+    auto *limits = form();
+    limits->setContentsMargins(18, 0, 0, 0);
+    limits->addRow(new QLabel(QStringLiteral("For at most:")), historyDays);
+    limits->addRow(new QLabel(QStringLiteral("Up to a size of:")), historyMegabytes);
+    history->addLayout(limits);
 
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);
@@ -156,6 +157,7 @@ void Toptions::buildAdvanced()
     auto *right = new QVBoxLayout;
     right->addWidget(groupOf(QStringLiteral("Text"), text));
     right->addWidget(groupOf(QStringLiteral("Comforts"), comforts));
+    right->addWidget(groupOf(QStringLiteral("History"), history));
     right->addStretch();
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
