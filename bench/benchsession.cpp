@@ -2,6 +2,7 @@
 
 #include "base/clock.h"
 #include "connection/TChatInterface.h"
+#include "session/TSession.h"
 #include "support/scripteddialogs.h"
 
 #include <QCoreApplication>
@@ -100,7 +101,7 @@ bool TSession::logIn(quint16 port, int timeoutMs)
         if (before)
             before(t);
     };
-    main->bnet->Port = port;
+    main->session->bnet->Port = port;
     main->ConnectClick();
     const bool ok = waitFor([&joined] { return joined; }, timeoutMs);
     probe.onAppend = before;

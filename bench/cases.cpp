@@ -4,6 +4,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -412,7 +413,7 @@ void caseBurst()
     const int windowMs = 1000;
     s.main->options->quotaWindow->setValue(windowMs / 1000);
     s.main->options->quotaMargin->setValue(100);
-    s.main->process->setFloodInterval(300);
+    s.main->session->process->setFloodInterval(300);
     if (!s.logIn(gateway.port())) {
         std::fprintf(stderr, "bench: could not log in to the gateway\n");
         return;
@@ -456,7 +457,7 @@ void caseBurst()
     result("burst_ms", ms);
     result("burst_vs_quota_min", ms / ((n - 1) * windowMs));
     result("burst_refusals", refusals);
-    result("burst_connected", s.main->bnet->Connected() ? 1 : 0);
+    result("burst_connected", s.main->session->bnet->Connected() ? 1 : 0);
 }
 
 // ---- an idle connected client ---------------------------------------------------
@@ -504,12 +505,12 @@ void caseSquelchList()
             Tmain *m = (k ? full : empty).main.get();
             m->chat->clear();
             for (const char *who : senders)
-                m->bnet->OnDataReceived(
+                m->session->bnet->OnDataReceived(
                     QStringLiteral("1001 USER %1 0010 [CHAT]").arg(QLatin1String(who)));
             QElapsedTimer t;
             t.start();
             for (const QString &line : talk)
-                m->bnet->OnDataReceived(line);
+                m->session->bnet->OnDataReceived(line);
             took[k] = t.nsecsElapsed();
             best[k] = std::min(best[k], took[k]);
             QCoreApplication::processEvents();
@@ -547,8 +548,8 @@ void caseSoak(int seconds)
     // Every line the gateway sends, shown or not (squelched members' lines
     // are read and dropped).
     qint64 received = 0;
-    const auto deliver = s.main->bnet->OnDataReceived;
-    s.main->bnet->OnDataReceived = [&received, deliver](const QString &line) {
+    const auto deliver = s.main->session->bnet->OnDataReceived;
+    s.main->session->bnet->OnDataReceived = [&received, deliver](const QString &line) {
         ++received;
         deliver(line);
     };

@@ -9,6 +9,7 @@
 #include "preferences/Toptions.h"
 #include "preferences/triggertesterdialog.h"
 #include "rules/journal.h"
+#include "session/TSession.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -80,19 +81,19 @@ void caseJournalOverhead()
             Tmain *m = (k ? on : off).main.get();
             m->chat->clear();
             for (const char *who : senders)
-                m->bnet->OnDataReceived(
+                m->session->bnet->OnDataReceived(
                     QStringLiteral("1001 USER %1 0010 [CHAT]").arg(QLatin1String(who)));
             QElapsedTimer t;
             t.start();
             int at = 0;
             for (const QString &line : flood) {
-                m->bnet->OnDataReceived(line);
+                m->session->bnet->OnDataReceived(line);
                 // A read's worth of lines, then the event loop's pass (the
                 // journal writes the rest of a pass's entries at its end).
                 // Not connected: a tick drops the waiting "/squelch " lines,
                 // as a connected client would send them.
                 if (++at % 1000 == 0) {
-                    m->process->floodTimerTick();
+                    m->session->process->floodTimerTick();
                     QCoreApplication::processEvents();
                 }
             }

@@ -11,8 +11,8 @@
 #include "fuzzsupport.h"
 
 #include "base/clock.h"
+#include "core/textcodec.h"
 #include "history/historystore.h"
-#include "rules/textcodec.h"
 
 #include <QDir>
 #include <QFile>

@@ -13,6 +13,7 @@
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 
 #include <QLineEdit>
 
@@ -57,8 +58,8 @@ Tmain *window()
     }
     Tmain *m = main;
     guarded([m] {
-        m->bnet->Close(); // drops what is left of the last stream
-        m->process->floodTimerTick();
+        m->session->bnet->Close(); // drops what is left of the last stream
+        m->session->process->floodTimerTick();
         if (m->envVars.chatPaused)
             m->PauseChatClick();
         if (m->envVars.lamerMode)
@@ -110,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool pausedAgain = false;
     while (at < size) {
         const size_t n = std::min(arrivals.next(), size - at);
-        main->bnet->receiveBytes(
+        main->session->bnet->receiveBytes(
             QByteArray(reinterpret_cast<const char *>(data + at), qsizetype(n)));
         at += n;
         settleEvents();

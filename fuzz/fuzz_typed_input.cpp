@@ -11,10 +11,11 @@
 
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
+#include "core/wiresplit.h"
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
-#include "rules/wiresplit.h"
+#include "session/TSession.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -63,11 +64,13 @@ bool waitForLines(qsizetype n)
 // Lets every queued line go: time passes as fast as the quota asks.
 void drain(Tmain *main)
 {
-    for (int i = 0; i < 10000 && main->process->queuedCount() > 0 && main->bnet->Connected(); ++i) {
+    for (int i = 0;
+         i < 10000 && main->session->process->queuedCount() > 0 && main->session->bnet->Connected();
+         ++i) {
         fakeNow += 60000;
         guarded([main] {
-            main->process->holdTimerExpired();
-            main->process->floodTimerTick();
+            main->session->process->holdTimerExpired();
+            main->session->process->floodTimerTick();
         });
     }
 }
@@ -77,17 +80,17 @@ Tmain *connectedWindow()
     static Tmain *main = nullptr;
     if (!main) {
         main = startFuzzWindow();
-        main->bnet->Port = server->serverPort();
-        main->process->clock = [] { return fakeNow; };
+        main->session->bnet->Port = server->serverPort();
+        main->session->process->clock = [] { return fakeNow; };
     }
-    if (!main->bnet->Connected()) {
+    if (!main->session->bnet->Connected()) {
         delete peer;
         guarded([] { main->ConnectClick(); });
         QDeadlineTimer deadline(5000);
-        while ((!peer || !main->bnet->Connected()) && !deadline.hasExpired())
+        while ((!peer || !main->session->bnet->Connected()) && !deadline.hasExpired())
             pump(2);
-        if (!main->bnet->Connected())
-            fuzzFailure("no connection to the listener", main->bnet->SocketErrorText());
+        if (!main->session->bnet->Connected())
+            fuzzFailure("no connection to the listener", main->session->bnet->SocketErrorText());
         // The login ends in the name and the (empty) password's CRs; the
         // home channel's join follows through the queue.
         QDeadlineTimer login(5000);
@@ -96,9 +99,9 @@ Tmain *connectedWindow()
         if (!wire.contains("\r\r"))
             fuzzFailure("the login did not arrive", QString::fromLatin1(wire.toPercentEncoding()));
         const qsizetype loginLines = wire.count('\r');
-        const int before = main->process->sentCount();
+        const int before = main->session->process->sentCount();
         drain(main);
-        if (!waitForLines(loginLines + main->process->sentCount() - before))
+        if (!waitForLines(loginLines + main->session->process->sentCount() - before))
             fuzzFailure("the join did not arrive", QString::fromLatin1(wire.toPercentEncoding()));
         wire.clear();
     }
@@ -125,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QString::fromUtf8(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
 
     Tmain *main = connectedWindow();
-    const int before = main->process->sentCount();
+    const int before = main->session->process->sentCount();
     const int acceptedBefore = accepted;
     fuzzDialogs().defaultConfirm = switches & 8;
     guarded([&] {
@@ -146,10 +149,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Everything queued goes out.
     drain(main);
     pump(0);
-    if (main->bnet->Connected() && accepted == acceptedBefore) {
-        if (main->process->queuedCount() > 0)
+    if (main->session->bnet->Connected() && accepted == acceptedBefore) {
+        if (main->session->process->queuedCount() > 0)
             fuzzFailure("lines stayed queued", typed);
-        if (!waitForLines(main->process->sentCount() - before))
+        if (!waitForLines(main->session->process->sentCount() - before))
             fuzzFailure("lines handed to the connection did not arrive", typed);
     }
     // After a /disconnect or a /connect typed in, what went out is still

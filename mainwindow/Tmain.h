@@ -1,11 +1,10 @@
 #pragma once
 // The program's one window. Its methods carry all chat behaviour; each
 // behaviour area lives in a source file of its own in this folder.
+#include "core/usertable.h"
 #include "mainwindow/envvars.h"
 #include "rules/anticensor.h"
-#include "rules/reconnectschedule.h"
 #include "rules/triggertester.h"
-#include "rules/usertable.h"
 #include "widgets/ttranscriptpane.h"
 
 #include <QMainWindow>
@@ -19,10 +18,9 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
-class TBnetChat;
 class TFindBar;
 class TTranscriptView;
-class TChatInterface;
+class TSession;
 class Toptions;
 
 class Tmain : public QMainWindow {
@@ -40,8 +38,9 @@ public:
     QPushButton *send = nullptr;
     QLineEdit *channel = nullptr;
     QPushButton *lamermode = nullptr;
-    TChatInterface *bnet = nullptr;
-    TBnetChat *process = nullptr;
+    // The link, the interpreter, logging in and reconnecting: the window
+    // draws what the session reports.
+    TSession *session = nullptr;
     QTimer *timer = nullptr;
     Toptions *options = nullptr;
 
@@ -76,11 +75,11 @@ public:
     void bnetConnect();
     void bnetDisconnect();
     void bnetLogin();
-    void bnetSocketError();
+    void bnetSocketError(const QString &why);
     void bnetDataReceived(const QString &DataString);
     void timerTimer();
-    // Hands the Advanced tab's flood quota figures to the pacing (at Connect
-    // and when the preferences' OK is pressed).
+    // Hands the Advanced tab's flood quota figures to the pacing (as they
+    // change, and at each connect).
     void applyQuotaSettings();
     // The server's flood quota refused the last line sent (waitMs: when it
     // goes again; -1: it does not).
@@ -121,8 +120,6 @@ public:
     void processRestricted(const QString &text);
     void initAntiCensor();
     QString applyAntiCensor(const QString &text) const;
-    // The gateway has named the user on this connection.
-    void uniqueNameArrived();
     // Whether a name (bytes) is the configured account name; never while
     // that setting holds a character its encoding cannot hold.
     bool isOwnName(const QString &user) const;
@@ -131,7 +128,6 @@ public:
 private:
     // Lines the server sends before it names the user ("Login failed.").
     void processUnHandled(const QString &line);
-    bool m_uniqueNameSeen = false;
     QString m_uniqueName; // as the gateway named the user on this connection
 
 public:
@@ -393,30 +389,8 @@ public:
     std::function<void()> alertWindow;
     std::function<void(const QString &title, const QString &body)> notifyDesktop;
 
-    // A reconnect schedule is under way: from a lost link or a failed
-    // connect until a login goes through or the user ends it.
-    bool reconnecting() const { return m_reconnect.running(); }
-    // The wait is over: the next attempt.
-    void reconnectDue();
-    QTimer *reconnectTimer = nullptr;
-    // How long one second of the schedule lasts; tests shorten it.
-    int reconnectSecondMs = 1000;
-
 private:
     void setupAttention();
-    void setupReconnect();
-    // Connects with the account and server in the preferences.
-    void openLink();
-    // The server closed the link, or a connect failed.
-    void linkLost();
-    void bnetConnectClosed();
-    // The server refused the login, or took it (it named the user).
-    void loginRefused();
-    void loginThrough();
-    // Ends the schedule; a non-empty why goes on a "Console:" line.
-    void endReconnect(const QString &why);
-    TReconnectSchedule m_reconnect;
-    bool m_loginRefused = false; // on this connection
     class TDesktopNotifier *m_notifier = nullptr;
 
 public:
@@ -452,7 +426,7 @@ private:
     // The window put together (assembly.cpp), in this order.
     void createControls();
     void createMenus();
-    void wireEvents(); // every event of the connection and the server, once
+    void wireEvents(); // every event of the session, once
     void startOptions();
     void setConnectedState(bool connected);
     // Runs a handler from Qt inside the error guard.

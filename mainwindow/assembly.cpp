@@ -8,11 +8,12 @@
 #include "base/files.h"
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
+#include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
 #include "rules/layout.h"
-#include "rules/textcodec.h"
+#include "session/TSession.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/dialogs.h"
 #include "widgets/menubarstyle.h"
@@ -26,6 +27,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -66,14 +68,12 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     createControls();
     createMenus();
 
-    bnet = new TChatInterface(this);
-    bnet->Address = defaultHost;
-    bnet->Port = 6112;
-    bnet->NoLineFeed = true;
-    bnet->NoReturn = true;
-    process = new TBnetChat(this);
-    process->ChatInterface = bnet;
-    process->setFloodInterval(Wire::FloodIntervalMs);
+    session = new TSession(this);
+    session->bnet->Address = defaultHost;
+    session->bnet->Port = 6112;
+    session->bnet->NoLineFeed = true;
+    session->bnet->NoReturn = true;
+    session->process->setFloodInterval(Wire::FloodIntervalMs);
     timer = new QTimer(this);
     timer->setInterval(1000);
     connect(timer, &QTimer::timeout, this, guard([this] { timerTimer(); }));
@@ -84,7 +84,6 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     setupUserList();
     setupComforts();
     setupAttention();
-    setupReconnect();
     setupJournal();
     setupAccess();
     setupHistory();
@@ -102,10 +101,8 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
 
 Tmain::~Tmain()
 {
-    // The connection's events must not reach a window half torn down.
-    bnet->OnDisconnect = nullptr;
-    bnet->OnConnectClosed = nullptr;
-    bnet->OnDataReceived = nullptr;
+    // The session's last events must not reach a window half torn down.
+    disconnect(session, nullptr, this, nullptr);
 }
 
 void Tmain::createControls()
@@ -216,49 +213,56 @@ void Tmain::createMenus()
 
 void Tmain::wireEvents()
 {
-    // The socket.
-    bnet->OnConnect = [this] { bnetConnect(); };
-    bnet->OnDisconnect = [this] { bnetDisconnect(); };
-    bnet->OnConnectClosed = [this] { bnetConnectClosed(); };
-    bnet->OnDataReceived = [this](const QString &line) { bnetDataReceived(line); };
-    bnet->OnLogin = [this] { bnetLogin(); };
-    bnet->OnSocketError = [this] { bnetSocketError(); };
+    TSession *s = session;
+    // What a connect uses, read at each attempt.
+    s->settings = [this] {
+        TSession::Settings out;
+        // Name and password go out as bytes; the server is a host name.
+        out.userName = options->bytesOf(options->username);
+        out.password = options->bytesOf(options->password);
+        out.server = options->server->currentText();
+        out.reconnect = options->autoReconnect->isChecked();
+        out.quotaUnits = options->quotaUnits->value();
+        out.quotaWindowSeconds = options->quotaWindow->value();
+        out.quotaBytesPerUnit = options->quotaBytesPerUnit->value();
+        out.quotaMarginMs = options->quotaMargin->value();
+        return out;
+    };
 
-    // The server's lines: the channel and its members (userlist.cpp).
-    process->OnShowUser = [this](const QString &user, const QString &flags,
-                                 const QString &userType) {
-        processShowUser(user, flags, userType);
-    };
-    process->OnJoin = [this](const QString &user, const QString &flags, const QString &userType) {
-        processJoin(user, flags, userType);
-    };
-    process->OnLeave = [this](const QString &user, const QString &flags, const QString &userType) {
-        processLeave(user, flags, userType);
-    };
-    process->OnUserFlags = [this](const QString &user, const QString &flags) {
-        processUserFlags(user, flags);
-    };
-    process->OnChannel = [this](const QString &mess) { processChannel(mess); };
-    process->OnUniqueName = [this](const QString &user) { processUniqueName(user); };
+    // The link (connectioncontrol.cpp).
+    connect(s, &TSession::linkUp, this, [this] { bnetConnect(); });
+    connect(s, &TSession::linkDown, this, &Tmain::bnetDisconnect);
+    connect(s, &TSession::loggedIn, this, &Tmain::bnetLogin);
+    connect(s, &TSession::socketError, this, &Tmain::bnetSocketError);
+    connect(s, &TSession::lineReceived, this, &Tmain::bnetDataReceived);
+    connect(s, &TSession::notice, this,
+            [this](const QString &text) { writeLine(chat, TLabel::console, text, labelColour()); });
+    connect(s, &TSession::stateChanged, this, [this] { setConnectedState(session->connected()); });
+
+    // The channel and its members (userlist.cpp).
+    connect(s, &TSession::showUser, this, &Tmain::processShowUser);
+    connect(s, &TSession::join, this, &Tmain::processJoin);
+    connect(s, &TSession::leave, this, &Tmain::processLeave);
+    connect(s, &TSession::userFlags, this, &Tmain::processUserFlags);
+    connect(s, &TSession::channel, this, &Tmain::processChannel);
+    connect(s, &TSession::uniqueName, this, &Tmain::processUniqueName);
 
     // What is said, and what the server tells (messageevents.cpp).
-    process->OnTalk = [this](const QString &u, const QString &m) { processTalk(u, m); };
-    process->OnEmote = [this](const QString &u, const QString &m) { processEmote(u, m); };
-    process->OnWhisper = [this](const QString &u, const QString &m) { processWhisper(u, m); };
-    process->OnWhisperSent = [this](const QString &u, const QString &m) {
-        processWhisperSent(u, m);
-    };
-    process->OnBroadcast = [this](const QString &m) { processBroadcast(m); };
-    process->OnChannelFull = [this](const QString &m) { processChannelFull(m); };
-    process->OnInfo = [this](const QString &m) { processInfo(m); };
-    process->OnChanNotExist = [this](const QString &m) { processChanNotExist(m); };
-    process->OnError = [this](const QString &m) { processError(m); };
-    process->OnRestricted = [this](const QString &m) { processRestricted(m); };
-    process->OnUnHandled = [this](const QString &m) { processUnHandled(m); };
+    connect(s, &TSession::talk, this, &Tmain::processTalk);
+    connect(s, &TSession::emote, this, &Tmain::processEmote);
+    connect(s, &TSession::whisper, this, &Tmain::processWhisper);
+    connect(s, &TSession::whisperSent, this, &Tmain::processWhisperSent);
+    connect(s, &TSession::broadcast, this, &Tmain::processBroadcast);
+    connect(s, &TSession::channelFull, this, &Tmain::processChannelFull);
+    connect(s, &TSession::info, this, &Tmain::processInfo);
+    connect(s, &TSession::chanNotExist, this, &Tmain::processChanNotExist);
+    connect(s, &TSession::error, this, &Tmain::processError);
+    connect(s, &TSession::restricted, this, &Tmain::processRestricted);
+    connect(s, &TSession::unhandled, this, &Tmain::processUnHandled);
 
     // What we send and the server's quota (connectioncontrol.cpp, input.cpp).
-    process->OnRefused = [this](const QString &line, int waitMs) { processRefused(line, waitMs); };
-    process->OnUnsent = [this](const QStringList &lines) { processUnsent(lines); };
+    connect(s, &TSession::refused, this, &Tmain::processRefused);
+    connect(s, &TSession::unsent, this, &Tmain::processUnsent);
 }
 
 void Tmain::startOptions()
@@ -304,8 +308,12 @@ void Tmain::startOptions()
             [this] { m_rawLogWarned = false; });
     options->judgedLines = [this] { return judgedLines(); };
     options->isSafe = [this](const QString &name) { return checkSafe(name); };
+    // The quota's figures reach the pacing as they change, as they reach
+    // the cutting of long lines.
+    for (QSpinBox *figure : {options->quotaUnits, options->quotaWindow, options->quotaBytesPerUnit,
+                             options->quotaMargin})
+        connect(figure, &QSpinBox::valueChanged, this, guard([this] { applyQuotaSettings(); }));
     // After the dialog's own OK handler, which was connected first.
-    connect(options->ok, &QPushButton::clicked, this, guard([this] { applyQuotaSettings(); }));
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyComfortSettings(); }));
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyHistorySettings(); }));
     // Created hidden; its show handler reads the configuration file now.

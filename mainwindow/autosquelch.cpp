@@ -1,12 +1,13 @@
 // The automatic squelch of bad lines and l33t names, and the product actions.
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
+#include "session/TSession.h"
 
+#include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "rules/autosquelchrules.h"
 #include "rules/journal.h"
-#include "rules/textcodec.h"
 #include "rules/usericons.h"
 #include "widgets/dialogs.h"
 #include "widgets/textitems.h"
@@ -151,7 +152,7 @@ void Tmain::respondToVerdict(const QString &user, const QString &reason, const J
     }
     // A flood would otherwise bury the user's own lines behind copies.
     const QString line = QStringLiteral("/squelch ") + user;
-    if (!process->isQueued(line + QLatin1Char('\r')))
+    if (!session->process->isQueued(line + QLatin1Char('\r')))
         sendJournalled(line, journal::squelchAction, user, reason, note.detail, note.text);
 }
 

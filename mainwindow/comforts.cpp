@@ -2,13 +2,14 @@
 // lines sent, Tab completion, the find bar over the chat, links, and the
 // marking of lines that mention the user.
 #include "mainwindow/Tmain.h"
+#include "session/TSession.h"
 
+#include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "rules/completion.h"
 #include "rules/inputhistory.h"
 #include "rules/links.h"
-#include "rules/textcodec.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/dialogs.h"
 #include "widgets/findbar.h"
@@ -225,7 +226,7 @@ void Tmain::chatMenuRequested(const QPoint &pos)
 
 QString Tmain::ownName() const
 {
-    if (m_uniqueNameSeen)
+    if (session->loginSeen())
         return m_uniqueName;
     QString own;
     if (!options->username->bytes(options->typedEncoding(), own))

@@ -8,11 +8,12 @@
 #include "base/files.h"
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
+#include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
 #include "rules/layout.h"
-#include "rules/textcodec.h"
+#include "session/TSession.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/dialogs.h"
 #include "widgets/menubarstyle.h"
@@ -39,7 +40,7 @@ void Tmain::setConnectedState(bool connected)
 {
     Connect->setEnabled(!connected);
     // While a reconnect is pending, Disconnect ends it.
-    Disconnect->setEnabled(connected || reconnecting());
+    Disconnect->setEnabled(connected || session->reconnecting());
     Home->setEnabled(connected);
     PauseChat->setEnabled(connected);
     Away->setEnabled(connected);
@@ -49,35 +50,11 @@ void Tmain::setConnectedState(bool connected)
         m_journalWindow->refreshState(); // undo of a squelch needs the connection
 }
 
-void Tmain::ConnectClick()
-{
-    endReconnect(QString()); // the user connects now, not the schedule
-    openLink();
-}
+void Tmain::ConnectClick() { session->connectNow(); }
 
-void Tmain::openLink()
-{
-    applyQuotaSettings();
-    // Name and password go out as bytes; the server is a host name to look up.
-    process->UserName = options->bytesOf(options->username);
-    process->Password = options->bytesOf(options->password);
-    bnet->Address = options->server->currentText();
-    bnet->Open();
-}
+void Tmain::DisconnectClick() { session->disconnectNow(); }
 
-void Tmain::DisconnectClick()
-{
-    endReconnect(QStringLiteral("Reconnecting stopped."));
-    bnet->Close();
-}
-
-void Tmain::applyQuotaSettings()
-{
-    process->QuotaUnits = options->quotaUnits->value();
-    process->QuotaWindowMs = options->quotaWindow->value() * 1000;
-    process->QuotaBytesPerUnit = options->quotaBytesPerUnit->value();
-    process->QuotaMarginMs = options->quotaMargin->value();
-}
+void Tmain::applyQuotaSettings() { session->applyQuota(session->settings()); }
 
 void Tmain::processRefused(const QString &line, int waitMs)
 {
@@ -133,7 +110,7 @@ void Tmain::HomeClick()
 void Tmain::QuitClick()
 {
     if (FormCloseQuery()) {
-        endReconnect(QString());
+        session->endReconnect(QString());
         terminate();
     }
 }
@@ -156,21 +133,18 @@ void Tmain::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-    endReconnect(QString());
+    session->endReconnect(QString());
     options->hide();
     terminate();
 }
 
 void Tmain::bnetConnect()
 {
-    m_uniqueNameSeen = false; // every connection starts before the gateway names us
-    m_loginRefused = false;
-    const QColor label = labelColour();
+    // The session sends the login next.
     writeLine(chat, TLabel::console,
-              QStringLiteral("Connecting to ") + TTextItem::ownText(bnet->Address) +
+              QStringLiteral("Connecting to ") + TTextItem::ownText(session->bnet->Address) +
                   QStringLiteral("..."),
-              label);
-    process->Login();
+              labelColour());
     setConnectedState(true);
 }
 
@@ -189,20 +163,18 @@ void Tmain::bnetLogin()
     HomeClick();
 }
 
-void Tmain::bnetSocketError()
+void Tmain::bnetSocketError(const QString &why)
 {
+    // A connect that failed goes on to the session's reconnecting.
     const QColor label = labelColour();
     writeLine(chat, TLabel::consoleBlank, QStringLiteral("A socket error occured."), label);
-    if (!bnet->SocketErrorText().isEmpty())
-        writeLine(chat, TLabel::consoleBlank, TTextItem::ownText(bnet->SocketErrorText()), label);
-    // A connect that failed (an error on a live link ends in its close).
-    if (!bnet->Connected())
-        linkLost();
+    if (!why.isEmpty())
+        writeLine(chat, TLabel::consoleBlank, TTextItem::ownText(why), label);
 }
 
 void Tmain::bnetDataReceived(const QString &DataString)
 {
-    process->ParseLine(DataString);
+    // The session has handed the line to the interpreter already.
     // The raw line is one byte string: it is shown decoded as a whole.
     if (dispRaw->isChecked())
         whisper->appendPlainLine(TText::decode(DataString));

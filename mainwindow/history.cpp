@@ -2,15 +2,16 @@
 // handed to the store in history.db, which writes them on its own thread.
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
+#include "session/TSession.h"
 
 #include "base/clock.h"
 #include "connection/TChatInterface.h"
+#include "core/textcodec.h"
 #include "history/historylabels.h"
 #include "history/historystore.h"
 #include "mainwindow/historywindow.h"
 #include "preferences/Toptions.h"
 #include "rules/itembytes.h"
-#include "rules/textcodec.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -93,7 +94,7 @@ void Tmain::historyLine(const QString &label, const QString &message, bool hidde
     THistory::Line line;
     line.undecoded = true;
     line.timeMs = currentDateTime().toMSecsSinceEpoch();
-    line.server = bnet->Address;
+    line.server = session->bnet->Address;
     line.account = ownName();
     line.channel = envVars.channelName;
     // Written just before the channel changes: it belongs to the new one.

@@ -2,9 +2,9 @@
 
 #include "base/clock.h"
 #include "base/guard.h"
+#include "core/textcodec.h"
 #include "history/historymodel.h"
 #include "history/historystore.h"
-#include "rules/textcodec.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>

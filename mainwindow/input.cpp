@@ -2,14 +2,15 @@
 #include "base/version.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
+#include "session/TSession.h"
 
 #include "connection/TChatInterface.h"
+#include "core/textcodec.h"
+#include "core/wiresplit.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "rules/inputbreaks.h"
-#include "rules/textcodec.h"
 #include "rules/usericons.h"
-#include "rules/wiresplit.h"
 #include "widgets/textitems.h"
 
 #include <QAction>
@@ -193,7 +194,7 @@ void Tmain::sendtext(const QString &line)
                   errorColour());
         return;
     }
-    process->SendLine(one + QLatin1Char('\r'));
+    session->process->SendLine(one + QLatin1Char('\r'));
 }
 
 void Tmain::inputError(const QString &message)
@@ -408,12 +409,12 @@ void Tmain::sendClick()
     for (const QString &s : lines) {
         if (s.startsWith(QLatin1Char('/'))) {
             parseCommand(s);
-        } else if (bnet->Connected()) {
+        } else if (session->bnet->Connected()) {
             // Each piece is shown as it is handed over, as one line would be.
             for (const QString &piece : TWire::planLine(s, wireLimit()).lines) {
                 sendtext(piece);
-                writeLine(chat, QLatin1Char('<') + process->UserName + QLatin1Char('>'), piece,
-                          options->your_name->selected());
+                writeLine(chat, QLatin1Char('<') + session->process->UserName + QLatin1Char('>'),
+                          piece, options->your_name->selected());
             }
         } else {
             writeLine(chat, TLabel::errorBlank,

@@ -2,6 +2,7 @@
 // taken on the user's behalf or by the user, the journal window and undo.
 #include "mainwindow/Tmain.h"
 #include "mainwindow/journalwindow.h"
+#include "session/TSession.h"
 
 #include "base/clock.h"
 #include "base/errors.h"
@@ -159,7 +160,7 @@ bool Tmain::undoJournalEntry(int row, bool safelist)
         return false;
     const Entry e = w->model->entry(row);
     const Undo state =
-        undoState(e, w->model->isUndone(row), checkSquelch(e.name), bnet->Connected());
+        undoState(e, w->model->isUndone(row), checkSquelch(e.name), session->bnet->Connected());
     if (state != Undo::Possible) {
         w->setStatus(undoStateText(state));
         return false;

@@ -1,11 +1,12 @@
 #include "mainwindow/journalwindow.h"
 #include "mainwindow/Tmain.h"
+#include "session/TSession.h"
 
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
+#include "core/textcodec.h"
 #include "preferences/Toptions.h"
 #include "rules/autosquelchrules.h"
-#include "rules/textcodec.h"
 #include "widgets/textitems.h"
 
 #include <QAction>
@@ -182,8 +183,8 @@ void TJournalWindow::refreshState()
         return;
     }
     const Entry &e = model->entry(row);
-    const Undo state =
-        undoState(e, model->isUndone(row), m_main->checkSquelch(e.name), m_main->bnet->Connected());
+    const Undo state = undoState(e, model->isUndone(row), m_main->checkSquelch(e.name),
+                                 m_main->session->connected());
     const bool can = state == Undo::Possible;
     undoButton->setEnabled(can);
     undoAction->setEnabled(can);

@@ -5,9 +5,9 @@
 #include "mainwindow/labels.h"
 
 #include "connection/TChatInterface.h"
+#include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
-#include "rules/textcodec.h"
 #include "widgets/sound.h"
 
 #include <QAction>
@@ -20,12 +20,6 @@ const QString reportinPrefix = QStringLiteral(".reportin");
 const QString whisperSound = QStringLiteral("whisper.wav");
 } // namespace
 
-void Tmain::uniqueNameArrived()
-{
-    m_uniqueNameSeen = true;
-    loginThrough();
-}
-
 bool Tmain::isOwnName(const QString &user) const
 {
     QString own;
@@ -34,14 +28,8 @@ bool Tmain::isOwnName(const QString &user) const
 
 void Tmain::processUnHandled(const QString &line)
 {
-    // Before the login is through, the server speaks in plain lines with no
-    // code ("Login failed."): the user must see them. Afterwards such lines
-    // are of no interest.
-    if (m_uniqueNameSeen)
-        return;
+    // Only the lines before the login is through come here ("Login failed.").
     writeLine(chat, TLabel::info, line, labelColour());
-    if (line.startsWith(QLatin1String("Login failed")))
-        loginRefused();
 }
 
 void Tmain::processTalk(const QString &user, const QString &text)

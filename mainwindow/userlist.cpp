@@ -4,9 +4,9 @@
 #include "mainwindow/labels.h"
 
 #include "base/clock.h"
+#include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
-#include "rules/textcodec.h"
 #include "rules/usericons.h"
 #include "widgets/dialogs.h"
 #include "widgets/framepacer.h"
@@ -320,7 +320,6 @@ void Tmain::processChannel(const QString &text)
 void Tmain::processUniqueName(const QString &user)
 {
     m_uniqueName = user;
-    uniqueNameArrived();
     this->text->setFocus();
     // Last: a home channel its encoding cannot hold raises an error.
     const QString home = options->bytesOf(options->homechannel);

@@ -3,9 +3,9 @@
 #include "mainwindow/Tmain.h"
 
 #include "base/clock.h"
+#include "core/textcodec.h"
 #include "preferences/Toptions.h"
 #include "rules/journal.h"
-#include "rules/textcodec.h"
 #include "widgets/dialogs.h"
 #include "widgets/textitems.h"
 #include "widgets/userlistview.h"

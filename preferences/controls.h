@@ -11,7 +11,7 @@
 #include <QStyleOptionButton>
 #include <QValidator>
 
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 class TColourBox : public QComboBox {
     Q_OBJECT

@@ -2,8 +2,8 @@
 // The trigger tester: a pattern and a sample line, judged as the user types
 // (a moment after the last key), against the automatic squelch's own rules
 // and the lines it judged lately.
+#include "core/textcodec.h"
 #include "rules/autosquelchrules.h"
-#include "rules/textcodec.h"
 #include "rules/triggertester.h"
 
 #include <QDialog>

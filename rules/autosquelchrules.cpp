@@ -1,6 +1,6 @@
 #include "rules/autosquelchrules.h"
 
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 namespace autosquelchrules {
 

@@ -1,6 +1,6 @@
 #include "rules/itembytes.h"
 
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QModelIndex>
 #include <QVariant>

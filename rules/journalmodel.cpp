@@ -1,6 +1,6 @@
 #include "rules/journalmodel.h"
 
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QColor>
 #include <QFont>

@@ -3,7 +3,7 @@
 // textitems.h), kept in step with the model's own signals, so "is this name
 // on the list?" costs one hash look-up however long the list grows. Exact and
 // case-sensitive.
-#include "rules/namekey.h"
+#include "core/namekey.h"
 
 #include <QAbstractItemModel>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "rules/triggertester.h"
 
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 namespace triggertester {
 

@@ -1,6 +1,6 @@
 #include "widgets/textitems.h"
 
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QListWidgetItem>
 #include <QTreeWidgetItem>

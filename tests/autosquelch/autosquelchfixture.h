@@ -5,6 +5,7 @@
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 #include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
@@ -34,7 +35,7 @@ public:
     QByteArray takeWire(int ticks = 10)
     {
         for (int i = 0; i < ticks; ++i) {
-            main->process->floodTimerTick();
+            main->session->process->floodTimerTick();
             QTest::qWait(5); // the pacing's own clock moves on between ticks
         }
         // Not connected, no probe can go: what was written gets a moment.

@@ -5,6 +5,7 @@
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 #include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/scripteddialogs.h"
@@ -64,7 +65,7 @@ public:
     void tick(int n = 5)
     {
         for (int i = 0; i < n; ++i) {
-            main->process->floodTimerTick();
+            main->session->process->floodTimerTick();
             QTest::qWait(20); // the pacing's own clock moves on between ticks
         }
     }

@@ -2,6 +2,7 @@
 // user sees, what goes on the wire and what lands in the squelch list.
 #include "autosquelchfixture.h"
 #include "rules/usericons.h"
+#include "session/TSession.h"
 #include "widgets/TTranscriptView.h"
 
 #include <QtTest>
@@ -55,7 +56,7 @@ ArrivalOutcome verdictsOnArrival(int chunk)
     auto deliver = [&](const QByteArray &bytes) {
         const qsizetype step = chunk > 0 ? chunk : bytes.size();
         for (qsizetype at = 0; at < bytes.size(); at += step) {
-            m.bnet->receiveBytes(bytes.mid(at, step));
+            m.session->bnet->receiveBytes(bytes.mid(at, step));
             QCoreApplication::processEvents();
         }
     };
@@ -452,7 +453,7 @@ void TestAutosquelchWindow::squelchCommandNotQueuedTwice()
     w.join(bob, QStringLiteral("STAR"));
     // Only the flood interval paces here: the quota would hold the fifth
     // line for its whole window.
-    m.process->QuotaUnits = 100;
+    m.session->process->QuotaUnits = 100;
     // Keep the pacing busy so the commands wait in the queue.
     m.sendtext(QStringLiteral("one"));
     m.sendtext(QStringLiteral("two"));

@@ -8,7 +8,7 @@
 #include "historyfixture.h"
 
 #include "base/clock.h"
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

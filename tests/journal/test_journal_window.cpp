@@ -3,6 +3,7 @@
 #include "journalfixture.h"
 
 #include "base/files.h"
+#include "session/TSession.h"
 
 #include <QMenuBar>
 #include <QtTest>
@@ -434,7 +435,7 @@ void TestJournalWindow::undoWaitsForTheConnection()
     w.selectEntry(j, 0);
     QVERIFY(j->undoButton->isEnabled());
     m.DisconnectClick();
-    QTRY_VERIFY(!m.bnet->Connected());
+    QTRY_VERIFY(!m.session->bnet->Connected());
     // Disabled, and the window says why.
     QTRY_VERIFY(!j->undoButton->isEnabled());
     QVERIFY(j->status->text().contains(QStringLiteral("Not connected")));

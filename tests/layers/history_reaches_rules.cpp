@@ -1,2 +1,2 @@
 // Must not compile: the history sits beside the rules, not above them
-#include "rules/textcodec.h"
+#include "rules/anticensor.h"

@@ -1,2 +1,2 @@
 // Must not compile: the protocol layer sees neither the widgets nor the rules
-#include "rules/wiresplit.h"
+#include "rules/anticensor.h"

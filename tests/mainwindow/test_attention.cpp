@@ -6,6 +6,7 @@
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/desktopnotifier.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 #include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/mainwindowfixture.h"
@@ -105,7 +106,7 @@ int waitForLine(Tmain &m, TTranscriptPane *pane, const QString &line, int from)
     int at = -1;
     (void)QTest::qWaitFor(
         [&] {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             at = MainWindowFixture::lines(pane).indexOf(line, from);
             return at >= 0;
         },
@@ -273,7 +274,7 @@ private Q_SLOTS:
         notes.clear();
         const QtMessageHandler previous = qInstallMessageHandler(countNotes);
         for (int i = 0; i < 3; ++i)
-            m->process->OnWhisper(QStringLiteral("bob"), QStringLiteral("hi %1").arg(i));
+            m->session->process->OnWhisper(QStringLiteral("bob"), QStringLiteral("hi %1").arg(i));
         qInstallMessageHandler(previous);
         QCOMPARE(MainWindowFixture::lines(m->whisper).filter(QStringLiteral("<From: bob>")).size(),
                  3);

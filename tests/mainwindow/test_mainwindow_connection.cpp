@@ -5,6 +5,7 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
+#include "session/TSession.h"
 #include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
@@ -55,8 +56,8 @@ private Q_SLOTS:
         QVERIFY(m.options->username->isEnabled());
         QVERIFY(m.dispWhisper->isChecked());
         QVERIFY(!m.dispRaw->isChecked());
-        QCOMPARE(m.bnet->Port, quint16(6112));
-        QCOMPARE(m.process->FloodInterval(), 1500);
+        QCOMPARE(m.session->bnet->Port, quint16(6112));
+        QCOMPARE(m.session->process->FloodInterval(), 1500);
         QCOMPARE(m.send->text(), QStringLiteral("&Send"));
         QCOMPARE(m.lamermode->text(), QStringLiteral("Activate Lamer Mode"));
         QCOMPARE(m.lamermode->toolTip(),
@@ -73,9 +74,9 @@ private Q_SLOTS:
         const QList<QAction *> items = m.menuBar()->actions();
         // The captions' words, each with a letter for Alt that no other item
         // and none of the window's Alt keys (N, W, I, S) takes.
-        const QStringList captions = {"&Connect", "&Disconnect", "&Preferences", "Pa&use Chat",
-                                      "&Away",    "&Home",       "&Journal",     "His&tory",
-                                      "&Quit"};
+        const QStringList captions = {"&Connect",    "&Disconnect", "&Preferences",
+                                      "Pa&use Chat", "&Away",       "&Home",
+                                      "&Journal",    "His&tory",    "&Quit"};
         const QList<int> images = {0, 1, 2, 7, 4, 5, 8, 8, 6};
         QCOMPARE(items.size(), captions.size());
         QSet<QChar> letters;
@@ -157,7 +158,7 @@ private Q_SLOTS:
         QCOMPARE(m.envVars.userCount, 0);
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
         QVERIFY(m.Connect->isEnabled());
-        QVERIFY(!m.bnet->Connected());
+        QVERIFY(!m.session->bnet->Connected());
     }
 
     void refusedConnection()
@@ -170,7 +171,7 @@ private Q_SLOTS:
             QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
             port = probe.serverPort();
         }
-        m.bnet->Port = port;
+        m.session->bnet->Port = port;
         m.ConnectClick();
         QTRY_VERIFY(MainWindowFixture::lines(m.chat).contains(
             QStringLiteral(" Console:  A socket error occured.")));
@@ -204,12 +205,12 @@ private Q_SLOTS:
         MainWindowFixture f(
             conf({"server=" + (server == QLatin1String("silent") ? "127.0.0.1" : server)}));
         Tmain &m = *f.main;
-        m.bnet->Port = silent.port();
-        m.bnet->ConnectTimeout = 300;
+        m.session->bnet->Port = silent.port();
+        m.session->bnet->ConnectTimeout = 300;
         m.ConnectClick();
         if (server == QLatin1String("silent"))
             QTest::qWait(100); // the connect is sent and waits
-        QVERIFY(!m.bnet->Connected());
+        QVERIFY(!m.session->bnet->Connected());
         if (command.isEmpty()) {
             m.DisconnectClick();
         } else {
@@ -241,14 +242,14 @@ private Q_SLOTS:
         LoopbackServer server;
         MainWindowFixture f(conf({"autoConnect=1"}));
         Tmain &m = *f.main;
-        m.bnet->Port = server.port();
+        m.session->bnet->Port = server.port();
         m.show();
-        QTRY_VERIFY(m.bnet->Connected());
+        QTRY_VERIFY(m.session->bnet->Connected());
         m.DisconnectClick();
         m.hide();
         m.show();
         QTest::qWait(100); // bounded: a second show connects no more
-        QVERIFY(!m.bnet->Connected());
+        QVERIFY(!m.session->bnet->Connected());
         QVERIFY(m.envVars.autoConnectDone);
     }
 
@@ -265,13 +266,13 @@ private Q_SLOTS:
         QVERIFY(sameIcon(m.Away->icon(), TIcons::menuIcon(3)));
         QCOMPARE(m.Away->text(), QStringLiteral("&Away"));
         m.AwayClick();
-        m.process->floodTimerTick();
-        m.process->floodTimerTick();
+        m.session->process->floodTimerTick();
+        m.session->process->floodTimerTick();
         QTRY_COMPARE(server.received(), QByteArray("/away gone fishing\r/away\r"));
         QVERIFY(sameIcon(m.Away->icon(), TIcons::menuIcon(4)));
         m.options->homechannel->setText(QStringLiteral("Op Tressel"));
-        m.process->floodTimerTick();
-        m.process->floodTimerTick();
+        m.session->process->floodTimerTick();
+        m.session->process->floodTimerTick();
         m.HomeClick();
         QTRY_COMPARE(server.received(),
                      QByteArray("/away gone fishing\r/away\r/join Op Tressel\r"));
@@ -375,7 +376,7 @@ private Q_SLOTS:
         QTRY_COMPARE(m.whisper->lineCount(), 3);
         QTRY_COMPARE(f.dialogs.errors(), QStringList({"Disk full."}));
         QCOMPARE(f.dialogs.asked.last().title, QStringLiteral("Tressel"));
-        QVERIFY(m.bnet->Connected());
+        QVERIFY(m.session->bnet->Connected());
     }
 
     void antiIdleEvery602Ticks_data()
@@ -508,13 +509,13 @@ private Q_SLOTS:
             QCOMPARE(MainWindowFixture::lastLine(m.chat), QStringLiteral(" <alice> hello"));
         } else {
             QCoreApplication::processEvents();
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             QVERIFY(wireSettled(m, server));
             QCOMPARE(server.received(), QByteArray());
             QCOMPARE(m.text->text(), QStringLiteral("hello"));
         }
         // Once only: nothing more goes out.
-        m.process->floodTimerTick();
+        m.session->process->floodTimerTick();
         QVERIFY(wireSettled(m, server));
         QCOMPARE(server.received(), sends ? QByteArray("hello\r") : QByteArray());
     }

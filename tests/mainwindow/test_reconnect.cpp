@@ -3,9 +3,10 @@
 // lines and tries again, until a login goes through or the user, or a
 // refused login, ends it.
 #include "connection/TChatInterface.h"
+#include "core/reconnectschedule.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
-#include "rules/reconnectschedule.h"
+#include "session/TSession.h"
 #include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/loopbackserver.h"
@@ -38,7 +39,7 @@ int waitForLine(Tmain &m, const QString &line, int from = 0, int timeoutMs = 100
     int at = -1;
     (void)QTest::qWaitFor(
         [&] {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             at = MainWindowFixture::lines(m.chat).indexOf(line, from);
             return at >= 0;
         },
@@ -105,7 +106,7 @@ private Q_SLOTS:
         MainWindowFixture f(conf());
         Tmain &m = *f.main;
         m.options->autoReconnect->setChecked(true);
-        m.reconnectSecondMs = 20;
+        m.session->reconnectSecondMs = 20;
         showActive(m);
         QVERIFY(connectToGateway(m, gateway.port()));
 
@@ -116,8 +117,8 @@ private Q_SLOTS:
             QVERIFY(lost >= 0);
             // Said at once, and the wait is the schedule's first.
             QCOMPARE(linesFrom(m, lost).value(1), firstWait);
-            QVERIFY(m.reconnecting());
-            QCOMPARE(m.reconnectTimer->interval(), 5 * 20);
+            QVERIFY(m.session->reconnecting());
+            QCOMPARE(m.session->reconnectTimer->interval(), 5 * 20);
             QVERIFY(m.Connect->isEnabled() && m.Disconnect->isEnabled());
             QVERIFY(!m.Home->isEnabled() && !m.Away->isEnabled());
 
@@ -126,8 +127,8 @@ private Q_SLOTS:
             const int again = waitForLine(m, QStringLiteral(" Console: Reconnecting..."), lost);
             QVERIFY(again >= 0);
             QVERIFY(waitForLine(m, greeting, again) >= 0);
-            QVERIFY(!m.reconnecting());
-            QVERIFY(m.bnet->Connected());
+            QVERIFY(!m.session->reconnecting());
+            QVERIFY(m.session->bnet->Connected());
             QVERIFY(!m.Connect->isEnabled() && m.Disconnect->isEnabled());
         }
 
@@ -150,13 +151,13 @@ private Q_SLOTS:
         // Disconnect while waiting ends the schedule; nothing connects later.
         server.closeClient();
         QVERIFY(waitForLine(m, firstWait) >= 0);
-        QVERIFY(m.reconnectTimer->isActive());
-        QCOMPARE(m.reconnectTimer->interval(), 5000);
+        QVERIFY(m.session->reconnectTimer->isActive());
+        QCOMPARE(m.session->reconnectTimer->interval(), 5000);
         clickItem(m, m.Disconnect);
         QCOMPARE(MainWindowFixture::lastLine(m.chat), stopped);
-        QVERIFY(!m.reconnecting() && !m.reconnectTimer->isActive());
+        QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
         QVERIFY(!m.Disconnect->isEnabled() && m.Connect->isEnabled());
-        m.reconnectDue(); // a timeout already on its way does nothing
+        m.session->reconnectDue(); // a timeout already on its way does nothing
         QTest::qWait(50);
         QCOMPARE(server.connections(), 1);
 
@@ -169,7 +170,7 @@ private Q_SLOTS:
         const int waiting = waitForLine(m, firstWait, connected);
         QVERIFY(waiting >= 0);
         clickItem(m, m.Connect);
-        QVERIFY(!m.reconnecting() && !m.reconnectTimer->isActive());
+        QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
         QTRY_COMPARE(server.connections(), 3);
         QTRY_VERIFY(server.received().contains("\r\r"));
         QVERIFY(!linesFrom(m, waiting + 1).contains(stopped));
@@ -179,7 +180,7 @@ private Q_SLOTS:
         QTest::keyClicks(m.text, QStringLiteral("/disconnect"));
         QTest::keyClick(m.text, Qt::Key_Return);
         QCOMPARE(linesFrom(m, before), QStringList{disconnected});
-        QVERIFY(!m.reconnecting() && !m.reconnectTimer->isActive());
+        QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
     }
 
     void quitDuringTheWaitEndsIt()
@@ -194,7 +195,7 @@ private Q_SLOTS:
         QVERIFY(waitForLine(m, firstWait) >= 0);
         m.QuitClick();
         QCOMPARE(f.terminated, 1);
-        QVERIFY(!m.reconnecting() && !m.reconnectTimer->isActive());
+        QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
     }
 
     void refusedLoginEndsIt()
@@ -204,7 +205,7 @@ private Q_SLOTS:
         MainWindowFixture f(conf());
         Tmain &m = *f.main;
         m.options->autoReconnect->setChecked(true);
-        m.reconnectSecondMs = 20;
+        m.session->reconnectSecondMs = 20;
         showActive(m);
         QVERIFY(connectToGateway(m, gateway.port()));
 
@@ -217,14 +218,14 @@ private Q_SLOTS:
         QVERIFY(refused >= 0);
         QCOMPARE(linesFrom(m, refused).value(1),
                  QStringLiteral(" Console: The login was refused; not reconnecting."));
-        QVERIFY(!m.reconnecting() && !m.reconnectTimer->isActive());
+        QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
 
         // The gateway keeps the link and closes it later: no new schedule.
         gateway.command(QStringLiteral("close"));
         const int lost = waitForLine(m, disconnected, refused);
         QVERIFY(lost >= 0);
         QCOMPARE(linesFrom(m, lost), QStringList{disconnected});
-        QVERIFY(!m.reconnecting() && !m.reconnectTimer->isActive());
+        QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
         QVERIFY(!m.Disconnect->isEnabled());
     }
 
@@ -233,10 +234,10 @@ private Q_SLOTS:
         MainWindowFixture f(conf());
         Tmain &m = *f.main;
         m.options->autoReconnect->setChecked(true);
-        m.reconnectSecondMs = 1;
+        m.session->reconnectSecondMs = 1;
         const quint16 port = closedPort();
         QVERIFY(port != 0);
-        m.bnet->Port = port;
+        m.session->bnet->Port = port;
         m.ConnectClick();
         // Every refused connect is reported and followed by the next wait.
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -255,7 +256,7 @@ private Q_SLOTS:
         QCOMPARE(lines.value(2), firstWait);
         QCOMPARE(lines.value(3), QStringLiteral(" Console: Reconnecting..."));
         QCOMPARE(MainWindowFixture::lastLine(m.chat), stopped);
-        QVERIFY(!m.reconnecting());
+        QVERIFY(!m.session->reconnecting());
         const int count = m.chat->lineCount();
         QTest::qWait(100);
         QCOMPARE(m.chat->lineCount(), count);
@@ -269,8 +270,8 @@ private Q_SLOTS:
         MainWindowFixture f(conf());
         Tmain &m = *f.main;
         m.options->autoReconnect->setChecked(true);
-        m.bnet->Port = silent.port();
-        m.bnet->ConnectTimeout = 50;
+        m.session->bnet->Port = silent.port();
+        m.session->bnet->ConnectTimeout = 50;
         m.ConnectClick();
         QVERIFY(waitForLine(m, firstWait) >= 0);
         QVERIFY(MainWindowFixture::lines(m.chat).contains(
@@ -289,27 +290,27 @@ private Q_SLOTS:
         server.closeClient();
         QVERIFY(waitForLine(m, disconnected, before) >= 0);
         QCOMPARE(linesFrom(m, before), QStringList{disconnected});
-        QVERIFY(!m.reconnecting() && !m.reconnectTimer->isActive());
+        QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
         QVERIFY(!m.Disconnect->isEnabled());
 
         // A failed connect is reported as ever, with nothing after it.
-        m.bnet->Port = closedPort();
+        m.session->bnet->Port = closedPort();
         const int failed = m.chat->lineCount();
         m.ConnectClick();
         QTRY_VERIFY(m.chat->lineCount() > failed);
         QTest::qWait(50);
         QVERIFY(linesFrom(m, failed).filter(QStringLiteral("Reconnecting")).isEmpty());
-        QVERIFY(!m.reconnecting());
+        QVERIFY(!m.session->reconnecting());
 
         // Switched off during a wait: the wait ends when it is over.
         m.options->autoReconnect->setChecked(true);
-        m.reconnectSecondMs = 20;
+        m.session->reconnectSecondMs = 20;
         server.clearReceived();
         QVERIFY(connectToServer(m, server));
         server.closeClient();
         QVERIFY(waitForLine(m, firstWait, failed) >= 0);
         m.options->autoReconnect->setChecked(false);
-        QTRY_VERIFY(!m.reconnecting());
+        QTRY_VERIFY(!m.session->reconnecting());
         QCOMPARE(MainWindowFixture::lastLine(m.chat), stopped);
         QCOMPARE(server.connections(), 2);
         QVERIFY(!m.Disconnect->isEnabled());

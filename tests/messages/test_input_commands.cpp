@@ -8,6 +8,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,7 +29,7 @@ bool wireGets(Tmain &m, LoopbackServer &server, const QByteArray &expected)
         [&] {
             if (server.received() == expected)
                 return true;
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             return false;
         },
         1000);
@@ -38,7 +39,7 @@ bool wireGets(Tmain &m, LoopbackServer &server, const QByteArray &expected)
 QByteArray settledWire(Tmain &m, LoopbackServer &server)
 {
     for (int i = 0; i < 5; ++i) {
-        m.process->floodTimerTick();
+        m.session->process->floodTimerTick();
         QTest::qWait(20); // bounded, and the pacing's own clock moves on
     }
     return server.received();
@@ -255,13 +256,13 @@ private Q_SLOTS:
         MessagesFixture f(conf());
         Tmain &m = *f.main;
         LoopbackServer server;
-        m.bnet->Port = server.port();
+        m.session->bnet->Port = server.port();
         type(m, QStringLiteral("/connect"));
         QTRY_VERIFY(server.received().endsWith("\r\r"));
         QCOMPARE(server.received(), login);
-        QTRY_VERIFY(m.bnet->Connected());
+        QTRY_VERIFY(m.session->bnet->Connected());
         type(m, QStringLiteral("/disconnect"));
-        QTRY_VERIFY(!m.bnet->Connected());
+        QTRY_VERIFY(!m.session->bnet->Connected());
         QCOMPARE(MessagesFixture::lastLine(m.chat), QStringLiteral(" Console: Disconnected."));
         QCOMPARE(m.envVars.lastCommand, QStringLiteral("/disconnect"));
     }

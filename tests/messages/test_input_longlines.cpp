@@ -7,11 +7,12 @@
 #include "support/loopbackserver.h"
 
 #include "connection/TChatInterface.h"
+#include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "preferences/controls.h"
 #include "rules/inputbreaks.h"
-#include "rules/textcodec.h"
+#include "session/TSession.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -34,9 +35,13 @@ bool connectTo(Tmain &m, LoopbackServer &server)
     // What these tests look at is the lines, not their pace: the server's
     // quota (the limit a line is cut to still comes from the settings) would
     // hold each long piece for its whole window.
-    m.process->QuotaUnits = 1000;
+    m.session->process->QuotaUnits = 1000;
     return true;
 }
+
+// The pacing's clock, moved by the tests: two seconds a tick, so that a wait
+// for the quota passes in a few ticks whatever the figures are.
+qint64 pacingNow = 0;
 
 // Drives the pacing until nothing more arrives; the lines received since
 // the last clear, each without its CR (a trailing piece without one is
@@ -45,8 +50,9 @@ QList<QByteArray> wireLines(Tmain &m, LoopbackServer &server)
 {
     qsizetype last = -1;
     for (int quiet = 0, i = 0; quiet < 5 && i < 400; ++i) {
-        m.process->floodTimerTick();
-        QTest::qWait(10); // the pacing's clock moves on; five quiet ticks end it
+        pacingNow += 2000;
+        m.session->process->floodTimerTick();
+        QTest::qWait(10); // the loopback socket delivers; five quiet ticks end it
         quiet = server.received().size() == last ? quiet + 1 : 0;
         last = server.received().size();
     }
@@ -60,6 +66,7 @@ QList<QByteArray> wireLines(Tmain &m, LoopbackServer &server)
 struct Connected {
     explicit Connected(const QStringList &extra = {}) : f(conf(extra)), m(*f.main)
     {
+        m.session->process->clock = [] { return pacingNow; };
         QVERIFY(connectTo(m, server));
         wireLines(m, server);
         server.clearReceived();
@@ -294,11 +301,11 @@ private Q_SLOTS:
             QTest::keyClick(m.text, Qt::Key_Return);
         }
         QTRY_COMPARE(c.server.received(), QByteArray("one\r"));
-        QCOMPARE(m.process->queuedCount(), 3);
+        QCOMPARE(m.session->process->queuedCount(), 3);
         c.server.closeClient();
-        QTRY_VERIFY(!m.bnet->Connected());
-        m.process->floodTimerTick();
-        QCOMPARE(m.process->queuedCount(), 0);
+        QTRY_VERIFY(!m.session->bnet->Connected());
+        m.session->process->floodTimerTick();
+        QCOMPARE(m.session->process->queuedCount(), 0);
         const QStringList chat = MessagesFixture::lines(m.chat);
         QVERIFY2(hasLine(chat, QStringLiteral(" Warning: 3 lines were not sent before the "
                                               "connection ended")),
@@ -324,8 +331,8 @@ private Q_SLOTS:
         QTRY_COMPARE(c.server.received(), QByteArray("one\r"));
         m.text->setText(QStringLiteral("half typed"));
         c.server.closeClient();
-        QTRY_VERIFY(!m.bnet->Connected());
-        m.process->floodTimerTick();
+        QTRY_VERIFY(!m.session->bnet->Connected());
+        m.session->process->floodTimerTick();
         QCOMPARE(m.text->text(), QStringLiteral("half typed"));
         const QStringList chat = MessagesFixture::lines(m.chat);
         QVERIFY2(hasLine(chat, QStringLiteral(" Warning: 1 line was not sent")),

@@ -6,6 +6,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 #include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 
@@ -407,7 +408,7 @@ private Q_SLOTS:
         // Emotes never answer.
         m.processEmote(user, text);
         for (int i = 0; i < 5; ++i) {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             QTest::qWait(20); // the pacing's own clock moves on between ticks
         }
         QVERIFY(wireSettled(m, server));
@@ -419,12 +420,12 @@ private Q_SLOTS:
         using namespace colours;
         MessagesFixture f;
         Tmain &m = *f.main;
-        m.process->OnUnHandled(QStringLiteral("Login failed."));
+        m.session->process->OnUnHandled(QStringLiteral("Login failed."));
         QCOMPARE(lastSegments(m.chat),
                  (QStringList{seg(label, " Info: "), seg(text, "Login failed.")}));
-        m.uniqueNameArrived();
+        m.session->process->OnUniqueName(QStringLiteral("me")); // the login is through
         const int before = m.chat->lineCount();
-        m.process->OnUnHandled(QStringLiteral("Password: "));
+        m.session->process->OnUnHandled(QStringLiteral("Password: "));
         QCOMPARE(m.chat->lineCount(), before);
     }
 };

@@ -10,6 +10,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -35,7 +36,7 @@ bool waitForLine(Tmain &m, TTranscriptPane *pane, const QString &line)
 {
     return QTest::qWaitFor(
         [&] {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             return hasLine(pane, line);
         },
         5000);
@@ -48,7 +49,7 @@ bool waitForRaw(Tmain &m, const QString &needle)
             for (const QString &l : MessagesFixture::lines(m.whisper))
                 if (l.contains(needle))
                     return true;
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             return false;
         },
         5000);
@@ -58,7 +59,7 @@ bool bobWaitsFor(Tmain &m, RawClient &bob, const QByteArray &needle)
 {
     return QTest::qWaitFor(
         [&] {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             return bob.received().contains(needle);
         },
         5000);
@@ -254,7 +255,7 @@ private Q_SLOTS:
                   {QStringLiteral("password=wrong")});
         QVERIFY(c.gateway.port() != 0);
         Tmain &m = c.m;
-        m.bnet->Port = c.gateway.port();
+        m.session->bnet->Port = c.gateway.port();
         m.ConnectClick();
         QVERIFY(waitForLine(m, m.chat, QStringLiteral(" Info: Login failed.")));
         QCOMPARE(segments(m.chat, indexOf(m.chat, QStringLiteral(" Info: Login failed."))),
@@ -264,7 +265,7 @@ private Q_SLOTS:
 
         // A good login: the name arrives and later unhandled lines are not shown.
         m.DisconnectClick();
-        QTRY_VERIFY(!m.bnet->Connected());
+        QTRY_VERIFY(!m.session->bnet->Connected());
         m.options->password->setText(QStringLiteral("right"));
         m.ConnectClick();
         QVERIFY(waitForLine(m, m.chat, QStringLiteral(" <alice> You have no mail.")));
@@ -281,7 +282,7 @@ private Q_SLOTS:
 
         // Every new connection starts without the name again.
         m.DisconnectClick();
-        QTRY_VERIFY(!m.bnet->Connected());
+        QTRY_VERIFY(!m.session->bnet->Connected());
         m.options->password->setText(QStringLiteral("wrong"));
         const int before = m.chat->lineCount();
         m.ConnectClick();

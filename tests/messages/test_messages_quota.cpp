@@ -10,6 +10,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 
 #include <QLineEdit>
 #include <QSpinBox>
@@ -68,8 +69,8 @@ struct QuotaChannel {
         // is what paces.
         m.options->quotaWindow->setValue(1);
         m.options->quotaMargin->setValue(100);
-        m.process->setFloodInterval(50);
-        m.bnet->Port = gateway.port();
+        m.session->process->setFloodInterval(50);
+        m.session->bnet->Port = gateway.port();
         m.ConnectClick();
         if (!QTest::qWaitFor(
                 [&] {
@@ -121,8 +122,8 @@ private Q_SLOTS:
         }
         QTRY_COMPARE_WITH_TIMEOUT(talkFrom(bob.received(), "alice").size(), lines, 90000);
         QCOMPARE(talkFrom(bob.received(), "alice"), typed);
-        QVERIFY(m.bnet->Connected());
-        QCOMPARE(m.process->queuedCount(), 0);
+        QVERIFY(m.session->bnet->Connected());
+        QCOMPARE(m.session->process->queuedCount(), 0);
         const QStringList shown = MessagesFixture::lines(m.chat);
         QVERIFY(!shown.contains(QStringLiteral(" Console: Disconnected.")));
         const bool refused = std::any_of(shown.begin(), shown.end(), [](const QString &l) {
@@ -162,7 +163,7 @@ private Q_SLOTS:
                  whisper);
         for (const QString &piece : said)
             QVERIFY2(piece.size() <= 160, qPrintable(piece));
-        QVERIFY(m.bnet->Connected());
+        QVERIFY(m.session->bnet->Connected());
         for (const QString &l : MessagesFixture::lines(m.chat))
             QVERIFY2(!l.contains(QLatin1String("quota")) &&
                          !l.contains(QLatin1String("Disconnected")),

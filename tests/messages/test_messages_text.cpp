@@ -11,6 +11,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 #include "widgets/textitems.h"
 
 #include <QAction>
@@ -40,7 +41,7 @@ bool waitForLine(Tmain &m, TTranscriptPane *pane, const QString &line)
 {
     return QTest::qWaitFor(
         [&] {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             return MessagesFixture::lines(pane).contains(line);
         },
         5000);
@@ -70,7 +71,7 @@ struct Connected {
     QByteArray sent()
     {
         for (int i = 0; i < 5; ++i) {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             QTest::qWait(10); // the pacing's own clock moves on between ticks
         }
         if (!wireSettled(m, server))
@@ -387,7 +388,7 @@ private Q_SLOTS:
         MessagesFixture f(QStringList{QStringLiteral("password=p\xe4ss")} + conf);
         Tmain &m = *f.main;
         LoopbackServer server;
-        m.bnet->Port = server.port();
+        m.session->bnet->Port = server.port();
         m.ConnectClick();
         // The login, then the home channel joined on its own.
         const QByteArray login = "\x03\x04Jos\xe9\rp\xe4ss\r\r/join Caf\xe9\r";
@@ -398,7 +399,7 @@ private Q_SLOTS:
         m.AwayClick();
         QVERIFY(QTest::qWaitFor(
             [&] {
-                m.process->floodTimerTick();
+                m.session->process->floodTimerTick();
                 return server.received().size() >= 24;
             },
             5000));

@@ -7,6 +7,7 @@
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "session/TSession.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -26,7 +27,7 @@ inline bool chatHas(Tmain &m, const std::function<bool(const QString &)> &want, 
     int next = from;
     return QTest::qWaitFor(
         [&] {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             for (const int n = m.chat->lineCount(); next < n; ++next)
                 if (want(m.chat->lineText(next)))
                     return true;
@@ -69,7 +70,7 @@ inline QStringList conf(const QStringList &more = {})
 // The user can still talk to the server, disconnect, and log in again.
 inline void checkUsable(Tmain &m, quint16 port)
 {
-    QVERIFY(m.bnet->Connected());
+    QVERIFY(m.session->bnet->Connected());
     const int asked = m.chat->lineCount();
     type(m, QStringLiteral("/users"));
     QVERIFY(chatHas(

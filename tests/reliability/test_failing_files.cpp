@@ -12,6 +12,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 #include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 
@@ -76,7 +77,7 @@ QStringList names(const QListWidget *list)
 
 void receive(Tmain &m, const QByteArray &bytes)
 {
-    m.bnet->receiveBytes(bytes);
+    m.session->bnet->receiveBytes(bytes);
     MainWindowFixture::runQueuedCalls(1);
 }
 
@@ -122,7 +123,7 @@ public:
     QByteArray wire()
     {
         for (int i = 0; i < 5; ++i) {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             QTest::qWait(10); // the pacing's own clock moves on between ticks
         }
         // Not connected, no probe can go: what was written gets a moment.
@@ -295,7 +296,7 @@ void TestFailingFiles::failingLogKeepsTheAutosquelch()
     QTRY_COMPARE(w.chat().count(QStringLiteral(" <bob> buy my gold")), 3);
     QCOMPARE(w.wire(), QByteArray("/squelch bob\r"));
     checkReported(settle(w.f), error);
-    QVERIFY(m.bnet->Connected());
+    QVERIFY(m.session->bnet->Connected());
 }
 
 void TestFailingFiles::failingLogClearsTheInputLine_data() { addLogFailures(false); }

@@ -2,6 +2,7 @@
 // lines, control bytes, floods and lines about strangers. The window takes
 // it all, and the user can still type, disconnect and connect again.
 #include "hostilehelpers.h"
+#include "session/TSession.h"
 
 class TestHostileServer : public QObject {
     Q_OBJECT
@@ -37,10 +38,10 @@ void TestHostileServer::closes()
     Tmain &m = *f.main;
     for (int round = 1; round <= 2; ++round) {
         const int from = m.chat->lineCount();
-        m.bnet->Port = hostile.port();
+        m.session->bnet->Port = hostile.port();
         m.ConnectClick();
         QVERIFY(chatHasLine(m, disconnected, from));
-        QVERIFY(!m.bnet->Connected());
+        QVERIFY(!m.session->bnet->Connected());
         QVERIFY(m.Connect->isEnabled());
     }
     // A line cut off by the close is dropped, not shown half.

@@ -5,6 +5,7 @@
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "session/TSession.h"
 
 #include <QtTest>
 
@@ -183,12 +184,12 @@ void TestTruncation::window()
             stream += v.toLatin1() + "\r\n";
             lines += v.isEmpty() ? 0 : 1;
         }
-    m.bnet->receiveBytes(stream);
+    m.session->bnet->receiveBytes(stream);
     QCoreApplication::processEvents();
     if (m.envVars.chatPaused) // a full store of held lines unpauses by itself
         m.PauseChatClick();
     m.lamermodeClick();
-    m.bnet->receiveBytes("1005 TALK carol 0010 \"still reading\"\r\n");
+    m.session->bnet->receiveBytes("1005 TALK carol 0010 \"still reading\"\r\n");
     QCoreApplication::processEvents();
     QVERIFY(f.lines(m.chat).contains(QStringLiteral(" <carol> still reading")));
     QCOMPARE(f.dialogs.errors(), QStringList());

@@ -4,6 +4,7 @@
 #include "interpreter/TBnetChat.h"
 #include "loopbackserver.h"
 #include "mainwindow/Tmain.h"
+#include "session/TSession.h"
 
 #include <QtTest>
 
@@ -18,7 +19,7 @@ bool connectToServer(Tmain &m, LoopbackServer &server, const QByteArray &login, 
         qWarning("connectToServer: the test server does not listen");
         return false;
     }
-    m.bnet->Port = server.port();
+    m.session->bnet->Port = server.port();
     m.ConnectClick();
     const bool arrived = QTest::qWaitFor(
         [&] {
@@ -28,11 +29,11 @@ bool connectToServer(Tmain &m, LoopbackServer &server, const QByteArray &login, 
         timeoutMs);
     if (!arrived) {
         qWarning("connectToServer: no login arrived (%s); the server got \"%s\"",
-                 m.bnet->Connected() ? "connected" : "not connected",
+                 m.session->bnet->Connected() ? "connected" : "not connected",
                  server.received().toPercentEncoding().constData());
         return false;
     }
-    if (!m.bnet->Connected()) {
+    if (!m.session->bnet->Connected()) {
         qWarning("connectToServer: the login arrived, but the window is not connected");
         return false;
     }
@@ -47,11 +48,11 @@ bool connectToGateway(Tmain &m, quint16 port, const QString &name, int timeoutMs
     }
     const QString greeting = QStringLiteral(" <%1> You have no mail.").arg(name);
     int next = m.chat->lineCount();
-    m.bnet->Port = port;
+    m.session->bnet->Port = port;
     m.ConnectClick();
     const bool greeted = QTest::qWaitFor(
         [&] {
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
             for (const int n = m.chat->lineCount(); next < n; ++next)
                 if (m.chat->lineText(next) == greeting)
                     return true;
@@ -60,7 +61,8 @@ bool connectToGateway(Tmain &m, quint16 port, const QString &name, int timeoutMs
         timeoutMs);
     if (!greeted)
         qWarning("connectToGateway: no \"%s\" from the gateway on port %u (%s)",
-                 qPrintable(greeting), port, m.bnet->Connected() ? "connected" : "not connected");
+                 qPrintable(greeting), port,
+                 m.session->bnet->Connected() ? "connected" : "not connected");
     return greeted;
 }
 
@@ -68,7 +70,7 @@ bool wireSettled(Tmain &m, LoopbackServer &server, int timeoutMs)
 {
     static int probes = 0;
     const QByteArray probe = "\x7ftest probe " + QByteArray::number(++probes) + '\r';
-    if (!m.bnet->Connected() || !m.bnet->SendData(QString::fromLatin1(probe)))
+    if (!m.session->bnet->Connected() || !m.session->bnet->SendData(QString::fromLatin1(probe)))
         return false;
     if (!QTest::qWaitFor([&] { return server.received().contains(probe); }, timeoutMs)) {
         qWarning("wireSettled: the probe line did not arrive");

@@ -4,6 +4,7 @@
 #include "base/clock.h"
 #include "mainwindow/Tmain.h"
 #include "scripteddialogs.h"
+#include "session/TSession.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Bytes and characters at the edges: what a person reads for the bytes the
 // server sends, and the bytes typed text becomes.
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -2,9 +2,9 @@
 // spaces, inside over-long words, never inside a UTF-8 character), and
 // which commands are split with their name repeated. Random lines check
 // every piece against the rules the examples show.
+#include "core/textcodec.h"
+#include "core/wiresplit.h"
 #include "rules/inputbreaks.h"
-#include "rules/textcodec.h"
-#include "rules/wiresplit.h"
 
 #include <QHash>
 #include <QRandomGenerator>

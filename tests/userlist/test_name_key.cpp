@@ -1,6 +1,6 @@
 // The keyed hash that member names and the squelch and safe lists are
 // looked up by.
-#include "rules/namekey.h"
+#include "core/namekey.h"
 
 #include <QHash>
 #include <QtTest>

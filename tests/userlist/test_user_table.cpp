@@ -1,7 +1,7 @@
 // The channel's member table against the plainest model of it: a vector
 // searched from the end and erased in place, under long random runs of
 // joins, leaves by name and by position, lookups and reads by position.
-#include "rules/usertable.h"
+#include "core/usertable.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -4,6 +4,7 @@
 
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "session/TSession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,7 +37,7 @@ struct Channel {
     void drain()
     {
         for (int i = 0; i < 5; ++i)
-            m.process->floodTimerTick();
+            m.session->process->floodTimerTick();
     }
     // The lines the gateway got since the last call.
     QStringList sent()
@@ -156,7 +157,7 @@ private Q_SLOTS:
         QFETCH(int, row);
         QFETCH(QStringList, lines);
         Channel c;
-        QVERIFY(c.m.bnet->Connected());
+        QVERIFY(c.m.session->bnet->Connected());
         c.f.selectRow(row);
         c.focusElsewhere();
         QAction *action = nullptr;

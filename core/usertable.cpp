@@ -1,4 +1,4 @@
-#include "rules/usertable.h"
+#include "core/usertable.h"
 
 #include <algorithm>
 

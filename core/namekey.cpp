@@ -1,4 +1,4 @@
-#include "rules/namekey.h"
+#include "core/namekey.h"
 
 #include <QRandomGenerator>
 #include <QtEndian>

@@ -1,6 +1,6 @@
 #pragma once
 // The members of the current channel, as the main window keeps them.
-#include "rules/namekey.h"
+#include "core/namekey.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "rules/reconnectschedule.h"
+#include "core/reconnectschedule.h"
 
 #include <array>
 #include <cstddef>

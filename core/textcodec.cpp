@@ -1,4 +1,4 @@
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 namespace TText {
 namespace {

@@ -1,7 +1,7 @@
-#include "rules/wiresplit.h"
+#include "core/wiresplit.h"
 #include "base/wirecodes.h"
 
-#include "rules/textcodec.h"
+#include "core/textcodec.h"
 
 #include <QtGlobal>
 

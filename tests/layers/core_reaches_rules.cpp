@@ -1,0 +1,2 @@
+// Must not compile: core/ sits below the rules
+#include "rules/anticensor.h"

@@ -1,0 +1,2 @@
+// Must not compile: core/ is QtCore alone
+#include <QColor>

@@ -1,0 +1,2 @@
+// Must not compile: the session is QtCore and QtNetwork alone
+#include <QColor>

@@ -1,0 +1,2 @@
+// Must not compile: the session needs no widget
+#include <QWidget>
