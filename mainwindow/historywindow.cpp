@@ -102,7 +102,7 @@ THistoryWindow::THistoryWindow(THistoryStore *store, QWidget *parent)
     copyButton = new QPushButton(QStringLiteral("Copy"));
     forgetButton = new QPushButton(QStringLiteral("Forget this member"));
     clearButton = new QPushButton(QStringLiteral("Clear history"));
-    importButton = new QPushButton(QStringLiteral("Import log..."));
+    importButton = new QPushButton(QStringLiteral("Import chat logs..."));
     for (QPushButton *b : {copyButton, forgetButton, clearButton, importButton})
         b->setAutoDefault(false);
 
@@ -276,7 +276,7 @@ void THistoryWindow::clearHistory()
 void THistoryWindow::importLog()
 {
     QString name = defaultLog;
-    if (!dialogs().inputBox(this, QStringLiteral("Import log"),
+    if (!dialogs().inputBox(this, QStringLiteral("Import chat logs"),
                             QStringLiteral("A chat log Tressel wrote, to read into the history:"),
                             name) ||
         name.trimmed().isEmpty())
