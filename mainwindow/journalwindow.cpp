@@ -71,7 +71,8 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
     undoButton = new QPushButton(QStringLiteral("Undo"));
     undoSafeButton = new QPushButton(QStringLiteral("Undo and safelist"));
     testButton = new QPushButton(QStringLiteral("Test..."));
-    for (QPushButton *b : {undoButton, undoSafeButton, testButton}) {
+    showLinesButton = new QPushButton(QStringLiteral("Show lines"));
+    for (QPushButton *b : {undoButton, undoSafeButton, testButton, showLinesButton}) {
         // Tab reaches them; a click leaves the focus in the table.
         b->setFocusPolicy(Qt::TabFocus);
         b->setAutoDefault(false);
@@ -87,6 +88,7 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
     buttons->addWidget(undoButton);
     buttons->addWidget(undoSafeButton);
     buttons->addWidget(testButton);
+    buttons->addWidget(showLinesButton);
     buttons->addStretch();
     auto *v = new QVBoxLayout(this);
     v->addLayout(top);
@@ -112,6 +114,13 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
     connect(undoSafeButton, &QPushButton::clicked, this, [this] { undoCurrent(true); });
     connect(testButton, &QPushButton::clicked, this,
             [this] { guarded([this] { testCurrent(); }); });
+    connect(showLinesButton, &QPushButton::clicked, this, [this] {
+        guarded([this] {
+            const int row = currentEntry();
+            if (row >= 0)
+                m_main->openHistoryFor(TText::decode(model->entry(row).name));
+        });
+    });
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_recounting = true;
         filter->setText(text);
@@ -176,13 +185,14 @@ void TJournalWindow::refreshState()
 {
     const int row = currentEntry();
     if (row < 0) {
-        for (QPushButton *b : {undoButton, undoSafeButton, testButton})
+        for (QPushButton *b : {undoButton, undoSafeButton, testButton, showLinesButton})
             b->setEnabled(false);
         undoAction->setEnabled(false);
         setStatus(QString());
         return;
     }
     const Entry &e = model->entry(row);
+    showLinesButton->setEnabled(!e.name.isEmpty());
     const Undo state = undoState(e, model->isUndone(row), m_main->checkSquelch(e.name),
                                  m_main->session->connected());
     const bool can = state == Undo::Possible;

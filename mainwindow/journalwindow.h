@@ -23,6 +23,8 @@ public:
     QLineEdit *filterEdit = nullptr;
     QLabel *counts = nullptr, *status = nullptr, *loadNote = nullptr;
     QPushButton *undoButton = nullptr, *undoSafeButton = nullptr, *testButton = nullptr;
+    // Opens the history on the current entry's member.
+    QPushButton *showLinesButton = nullptr;
     QAction *undoAction = nullptr; // Ctrl+Z
 
     // Fills the table from the file's bytes (the last 10,000 entries), or

@@ -3,6 +3,8 @@
 #include "journalfixture.h"
 
 #include "base/files.h"
+#include "history/historymodel.h"
+#include "mainwindow/historywindow.h"
 #include "session/TSession.h"
 
 #include <QMenuBar>
@@ -27,6 +29,7 @@ private Q_SLOTS:
     void undoWaitsForTheConnection();
     void filterAndCounts();
     void failingJournalFile();
+    void showLinesOpensTheMembersHistory();
 };
 
 void TestJournalWindow::eachActionWritesItsEntry()
@@ -542,6 +545,37 @@ void TestJournalWindow::failingJournalFile()
     QCOMPARE(j->model->rowCount(), 1);
     QVERIFY(j->loadNote->text().contains(QStringLiteral("2 line(s)")));
     QVERIFY(j->loadNote->text().contains(QStringLiteral("line 2")));
+}
+
+// "Show lines" opens the history on the member of the current entry, so
+// what a squelched member said can be read; with no entry it is off.
+void TestJournalWindow::showLinesOpensTheMembersHistory()
+{
+    JournalWindowFixture w;
+    Tmain &m = *w.main;
+    QVERIFY(w.connectToServer());
+    w.setTriggers({QStringLiteral("spam")});
+    w.join(QStringLiteral("bob"), QStringLiteral("CHAT"));
+    w.say(QStringLiteral("bob"), QStringLiteral("buy spam now"));
+    w.tick();
+    QVERIFY(m.checkSquelch(QStringLiteral("bob")));
+    TJournalWindow *j = w.openJournal();
+    QVERIFY(j);
+    w.selectEntry(j, 0);
+    QVERIFY(j->showLinesButton->isEnabled());
+    QVERIFY(!m.historyWindow() || !m.historyWindow()->isVisible());
+    QTest::mouseClick(j->showLinesButton, Qt::LeftButton);
+    QVERIFY(m.historyWindow());
+    QTRY_VERIFY(m.historyWindow()->isVisible());
+    THistoryWindow *h = m.historyWindow();
+    QCOMPARE(h->memberEdit->text(), QStringLiteral("bob"));
+    // Bob's line is there, though the squelch list keeps it from the chat.
+    QStringList texts;
+    for (int r = 0; r < h->model->rowCount(); ++r)
+        texts << h->model->data(h->model->index(r, THistoryModel::TextColumn)).toString();
+    QVERIFY2(texts.contains(QStringLiteral("buy spam now")), qPrintable(texts.join(" | ")));
+    j->table->selectionModel()->clearCurrentIndex();
+    QVERIFY(!j->showLinesButton->isEnabled());
 }
 
 QTEST_MAIN(TestJournalWindow)
