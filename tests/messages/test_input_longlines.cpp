@@ -52,7 +52,10 @@ QList<QByteArray> wireLines(Tmain &m, LoopbackServer &server)
     for (int quiet = 0, i = 0; quiet < 5 && i < 400; ++i) {
         pacingNow += 2000;
         m.session->process->floodTimerTick();
-        QTest::qWait(10); // the loopback socket delivers; five quiet ticks end it
+        // Whatever the tick wrote has arrived once a probe sent after it has;
+        // five quiet ticks (ten seconds of the pacing's clock) end it.
+        if (!wireSettled(m, server))
+            QCoreApplication::processEvents();
         quiet = server.received().size() == last ? quiet + 1 : 0;
         last = server.received().size();
     }
