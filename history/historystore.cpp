@@ -333,7 +333,10 @@ struct THistoryStore::Writer {
                 q.bindValue(2, int(line.kind) | (line.hidden ? hiddenFlag : 0) |
                                    (line.approximate ? approximateFlag : 0));
                 q.bindValue(3, idValue(sender));
-                q.bindValue(4, line.text);
+                // A line with no text (an empty talk, an event) is stored as
+                // an empty one: a null string would be bound as NULL and
+                // refused, and every later batch with it.
+                q.bindValue(4, line.text.isNull() ? QStringLiteral("") : line.text);
                 // The bytes only where the text is not simply them.
                 const bool plain = line.raw.isNull() || QString::fromLatin1(line.raw) == line.text;
                 q.bindValue(5, plain ? QVariant(QMetaType::fromType<QByteArray>())
