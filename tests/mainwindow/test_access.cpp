@@ -403,8 +403,8 @@ private Q_SLOTS:
         QTRY_VERIFY(!said.isEmpty());
         QCOMPARE(said.size(), 1);
         QCOMPARE(said.first().first().toString(),
-                 QStringLiteral("Chat unpaused: 4 lines were held, 2 of them whispers or "
-                                "mentions."));
+                 QStringLiteral("Chat unpaused: 4 lines were held, among them 1 whisper and 1 "
+                                "mention."));
     }
 };
 
