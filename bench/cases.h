@@ -29,6 +29,7 @@ void caseJournalOpen();
 // comforts.cpp
 void caseSearch();
 void caseComforts();
+void caseA11yFlood(int lines);
 
 // The trigger phrases of the moderated runs: none matches the flood's lines.
 QStringList benchTriggers(int count);

@@ -86,6 +86,8 @@ int runOne(const QStringList &a)
         caseSearch();
     else if (name == QLatin1String("comforts"))
         caseComforts();
+    else if (name == QLatin1String("a11y_flood") && a.size() == 2)
+        caseA11yFlood(a[1].toInt());
     else if (name == QLatin1String("soak") && a.size() == 2)
         caseSoak(a[1].toInt());
     else
