@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -275,22 +276,31 @@ void THistoryWindow::clearHistory()
 
 void THistoryWindow::importLog()
 {
-    QString name = defaultLog;
-    if (!dialogs().inputBox(this, QStringLiteral("Import chat logs"),
-                            QStringLiteral("A chat log Tressel wrote, to read into the history:"),
-                            name) ||
-        name.trimmed().isEmpty())
+    const QStringList names =
+        dialogs().openFileNames(this, QStringLiteral("Import chat logs"), defaultLog,
+                                QStringLiteral("Chat logs (*.log *.txt);;All files (*)"));
+    if (names.isEmpty())
         return;
-    name = name.trimmed();
-    const THistoryStore::ImportResult r =
-        m_store->importChatLog(name, [](const QByteArray &bytes) { return TText::decode(bytes); });
-    if (!r.error.isEmpty()) {
-        statusLabel->setText(QStringLiteral("%1 could not be imported: %2.").arg(name, r.error));
-        return;
+    QStringList said;
+    int added = 0, unreadable = 0, read = 0;
+    for (const QString &name : names) {
+        const THistoryStore::ImportResult r = m_store->importChatLog(
+            name, [](const QByteArray &bytes) { return TText::decode(bytes); });
+        if (!r.error.isEmpty()) {
+            said << QStringLiteral("%1 could not be imported: %2.")
+                        .arg(QFileInfo(name).fileName(), r.error);
+            continue;
+        }
+        added += r.added;
+        unreadable += r.unreadable;
+        ++read;
     }
     runSearch();
-    statusLabel->setText(QStringLiteral("%1 new lines from %2; %3 lines could not be read.")
-                             .arg(r.added)
-                             .arg(name)
-                             .arg(r.unreadable));
+    if (read > 0)
+        said.prepend(QStringLiteral("%1 new lines from %2; %3 lines could not be read.")
+                         .arg(added)
+                         .arg(names.size() == 1 ? QFileInfo(names.first()).fileName()
+                                                : QStringLiteral("%1 files").arg(read))
+                         .arg(unreadable));
+    statusLabel->setText(said.join(QLatin1Char(' ')));
 }

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -359,8 +360,11 @@ private Q_SLOTS:
         MainWindowFixture::writeFile(QStringLiteral("old.log"), log);
         THistoryWindow *w = f.open();
         QVERIFY(w);
-        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("old.log")});
+        const QString old = QDir::current().absoluteFilePath(QStringLiteral("old.log"));
+        f.dialogs.openAnswers.enqueue({old});
         w->importButton->click();
+        QCOMPARE(f.dialogs.asked.last().kind, QStringLiteral("open"));
+        QCOMPARE(f.dialogs.asked.last().title, QStringLiteral("Import chat logs"));
         QCOMPARE(w->statusLabel->text(),
                  QStringLiteral("1 new lines from old.log; 1 lines could not be read."));
         QTest::keyClicks(w->memberEdit, QStringLiteral("erin"));
@@ -368,15 +372,36 @@ private Q_SLOTS:
         QCOMPARE(column(w, THistoryModel::TextColumn), QStringList{"an old line"});
         QCOMPARE(column(w, THistoryModel::TimeColumn), QStringList{"2026-11-01 09:00:01"});
         // Again: nothing new. A file that is not there says so.
-        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("old.log")});
+        f.dialogs.openAnswers.enqueue({old});
         w->importButton->click();
         QCOMPARE(w->statusLabel->text(),
                  QStringLiteral("0 new lines from old.log; 1 lines could not be read."));
-        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("none.log")});
+        f.dialogs.openAnswers.enqueue({QStringLiteral("none.log")});
         w->importButton->click();
         QVERIFY2(
             w->statusLabel->text().startsWith(QLatin1String("none.log could not be imported: ")),
             qPrintable(w->statusLabel->text()));
+        // Several at once: one sum, and what failed besides; cancelling
+        // does nothing.
+        const QByteArray other =
+            ("Chat logfile created by Tressel 1.5 at " + longTimeText(QTime(8, 0, 0)) + " on " +
+             shortDateText(QDate(2026, 10, 1)) + ".\r\n\r\n[" + longTimeText(QTime(8, 0, 1)) +
+             "] <erin> older still\r\n[" + longTimeText(QTime(8, 0, 2)) + "] <erin> and again\r\n")
+                .toLatin1();
+        MainWindowFixture::writeFile(QStringLiteral("other.log"), other);
+        f.dialogs.openAnswers.enqueue(
+            {old, QStringLiteral("other.log"), QStringLiteral("none.log")});
+        w->importButton->click();
+        QVERIFY2(w->statusLabel->text().startsWith(
+                     QLatin1String("2 new lines from 2 files; 1 lines could not be read. "
+                                   "none.log could not be imported: ")),
+                 qPrintable(w->statusLabel->text()));
+        // (In the order they came into the history.)
+        QCOMPARE(column(w, THistoryModel::TextColumn),
+                 QStringList({"and again", "older still", "an old line"}));
+        const QString before = w->statusLabel->text();
+        w->importButton->click();
+        QCOMPARE(w->statusLabel->text(), before);
     }
 
     void theListsOpenItForAMember()
