@@ -270,6 +270,12 @@ private Q_SLOTS:
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
         QCOMPARE(column(w, THistoryModel::MemberColumn), QStringList({"dave", "carol"}));
         QVERIFY(w->errorLabel->isHidden());
+        // The word is marked where it is: "no gold here".
+        const QModelIndex text = w->model->index(0, THistoryModel::TextColumn);
+        QCOMPARE(w->model->data(text, THistoryModel::MatchesRole).value<QList<int>>(),
+                 QList<int>({3, 4}));
+        QVERIFY(w->table->itemDelegateForColumn(THistoryModel::TextColumn));
+        QVERIFY(!w->table->grab().isNull()); // the marked row paints
         // A search the index cannot read says why, as plain text, and nothing more.
         QTest::keyClicks(w->searchEdit, QStringLiteral(" \"for"));
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
