@@ -2,6 +2,7 @@
 // The program's one window. Its methods carry all chat behaviour; each
 // behaviour area lives in a source file of its own in this folder.
 #include "core/usertable.h"
+#include "history/historytypes.h"
 #include "mainwindow/envvars.h"
 #include "rules/anticensor.h"
 #include "rules/triggertester.h"
@@ -399,6 +400,10 @@ public:
     // and message as writeLine takes them; hidden: a line the window does
     // not show (the squelch list, lamer mode, the ~playsound filter).
     void historyLine(const QString &label, const QString &message, bool hidden = false);
+    // A channel's last lines from the history, when the setting asks for
+    // them; shown dimmed under a separator, with no other effect.
+    QVector<THistory::Line> earlierLinesOf(const QString &channel);
+    void showEarlierLines(const QString &channel, const QVector<THistory::Line> &lines);
     // Starts the history or hands it the Advanced tab's limits.
     void applyHistorySettings();
     class THistoryStore *historyStore() const { return m_history; }

@@ -311,7 +311,10 @@ void Tmain::processUserFlags(const QString &user, const QString &flags)
 
 void Tmain::processChannel(const QString &text)
 {
+    // Read before this visit's first line is kept.
+    const QVector<THistory::Line> earlier = earlierLinesOf(text);
     writeLine(chat, TLabel::info, QStringLiteral("Joined Channel ") + text, labelColour());
+    showEarlierLines(text, earlier);
     envVars.channelName = text;
     envVars.userCount = 0;
     userTable.clear();

@@ -148,6 +148,7 @@ public:
     TPickList *readOut;
     // The history (history.db): kept or not, and for how long and how big.
     QCheckBox *keepHistory;
+    QCheckBox *earlierLines; // a channel's last lines from the history, on joining it
     TSpinBox *historyDays, *historyMegabytes;
     // Bottom row
     QPushButton *ok, *cancel;

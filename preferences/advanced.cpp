@@ -101,6 +101,10 @@ void Toptions::buildAdvanced()
                        QStringLiteral("Older lines are deleted, oldest first."));
     historyMegabytes = spin(16, 9999, QStringLiteral(" MB"),
                             QStringLiteral("Beyond this size the oldest lines are deleted."));
+    earlierLines = new QCheckBox(QStringLiteral("Show earlier lines on joining"));
+    earlierLines->setProperty(
+        "hint",
+        QStringLiteral("A channel's last 50 lines from the history, dimmed, on entering it."));
 
     auto *comforts = new QVBoxLayout;
     comforts->setSpacing(1);
@@ -140,6 +144,7 @@ void Toptions::buildAdvanced()
     limits->addRow(new QLabel(QStringLiteral("For at most:")), historyDays);
     limits->addRow(new QLabel(QStringLiteral("Up to a size of:")), historyMegabytes);
     history->addLayout(limits);
+    history->addWidget(earlierLines);
 
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);

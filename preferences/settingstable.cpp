@@ -98,6 +98,7 @@ const std::vector<Setting> &all()
         {F::Ini, "history", "keep", TRESSEL_CONTROL(keepHistory), "true"},
         {F::Ini, "history", "days", TRESSEL_CONTROL(historyDays), "365"},
         {F::Ini, "history", "megabytes", TRESSEL_CONTROL(historyMegabytes), "2048"},
+        {F::Ini, "history", "earlier", TRESSEL_CONTROL(earlierLines), "false"},
     };
     return table;
 }

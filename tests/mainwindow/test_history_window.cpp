@@ -7,6 +7,7 @@
 #include "history/historystore.h"
 #include "mainwindow/historywindow.h"
 #include "support/mainwindowfixture.h"
+#include "widgets/TTranscriptView.h"
 
 #include "preferences/Toptions.h"
 
@@ -15,6 +16,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -223,6 +225,59 @@ private Q_SLOTS:
         m.options->keepHistory->setChecked(true);
         m.processTalk(QStringLiteral("bob"), QStringLiteral("kept"));
         QCOMPARE(kept(m).size(), before + 1);
+    }
+
+    // With the setting on, entering a channel shows its last 50 lines from
+    // the history, dimmed between two separators, and nothing else happens:
+    // nothing is kept again, logged, or marked as a mention.
+    void earlierLinesComeBackOnJoining()
+    {
+        Chatting f;
+        Tmain &m = *f.main;
+        m.options->logfilename->setText(QDir::current().absoluteFilePath("chat.log"));
+        m.options->keeplog->setChecked(true);
+        m.processTalk(QStringLiteral("carol"), QStringLiteral("alice, are you there?"));
+        m.processWhisper(QStringLiteral("carol"), QStringLiteral("a whisper stays out"));
+        m.processChannel(QStringLiteral("Elsewhere"));
+        // Off, as at first: nothing comes back.
+        int shownBefore = m.chat->lineCount();
+        m.processChannel(QStringLiteral("Op Tressel"));
+        QCOMPARE(m.chat->lineCount(), shownBefore + 1);
+        m.processChannel(QStringLiteral("Elsewhere"));
+
+        m.options->earlierLines->setChecked(true);
+        const int keptBefore = kept(m).size();
+        const auto logBytes = [] {
+            QFile log(QStringLiteral("chat.log"));
+            return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        };
+        const QByteArray logBefore = logBytes();
+        shownBefore = m.chat->lineCount();
+        m.processChannel(QStringLiteral("Op Tressel"));
+        QCOMPARE(m.chat->lineCount(), shownBefore + 1 + 52);
+        const int first = shownBefore + 1;
+        QCOMPARE(m.chat->lineText(first),
+                 QStringLiteral("\u2015\u2015 Earlier in Op Tressel \u2015\u2015"));
+        // The last visit's lines (whispers left out), oldest first.
+        QVERIFY2(m.chat->lineText(first + 1).endsWith(QLatin1String("<bob> bob line 104")),
+                 qPrintable(m.chat->lineText(first + 1)));
+        QVERIFY(
+            m.chat->lineText(first + 49).endsWith(QLatin1String("<carol> alice, are you there?")));
+        QVERIFY(m.chat->lineText(first + 50)
+                    .endsWith(QLatin1String("Info: Joined Channel Op Tressel")));
+        QCOMPARE(m.chat->lineText(first + 51), QStringLiteral("\u2015\u2015 Now \u2015\u2015"));
+        const QColor text = m.options->text_colour->selected();
+        const QColor dim = m.chat->colourAt(first + 1, 3);
+        QVERIFY2(dim != text, qPrintable(dim.name()));
+        for (int i = first; i <= first + 51; ++i)
+            QVERIFY(!m.chat->lineText(i).contains(QLatin1String("a whisper stays out")));
+        if (TTranscriptView *view = m.chatView())
+            QVERIFY(!view->isMarked(first + 49));
+        // Only the new "Joined Channel" line is kept and logged.
+        QCOMPARE(kept(m).size(), keptBefore + 1);
+        const QByteArray logged = logBytes().mid(logBefore.size());
+        QVERIFY2(logged.contains("Joined Channel Op Tressel") && !logged.contains("bob line"),
+                 (logBefore + "|" + logged).constData());
     }
 
     void aNewerHistoryIsReportedAndLeftAlone()
