@@ -4,12 +4,13 @@
 #include "core/usertable.h"
 #include "history/historytypes.h"
 #include "mainwindow/envvars.h"
-#include "rules/anticensor.h"
+#include "rules/moderation.h"
 #include "rules/triggertester.h"
 #include "widgets/ttranscriptpane.h"
 
 #include <QMainWindow>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -20,8 +21,9 @@ class QPushButton;
 class QTimer;
 class QTreeWidget;
 class TFindBar;
-class TTranscriptView;
 class TSession;
+struct TLinePlan;
+class TTranscriptView;
 class Toptions;
 
 class Tmain : public QMainWindow {
@@ -119,12 +121,6 @@ public:
     void processChanNotExist(const QString &text);
     void processError(const QString &text);
     void processRestricted(const QString &text);
-    void initAntiCensor();
-    QString applyAntiCensor(const QString &text) const;
-    // Whether a name (bytes) is the configured account name; never while
-    // that setting holds a character its encoding cannot hold.
-    bool isOwnName(const QString &user) const;
-    tAntiCensorTable antiCensorTable;
 
 private:
     // Lines the server sends before it names the user ("Login failed.").
@@ -133,15 +129,15 @@ private:
 
 public:
     // --- Input line and commands (input.cpp) -----------------------------
-    void sendtext(const QString &line);
-    void parseCommand(const QString &line);
+    // Both return whether the line went to the server (or was handled
+    // here); a line refused is said so in the transcript.
+    bool sendtext(const QString &line);
+    bool parseCommand(const QString &line);
     void sendClick();
     void textKeyDown(int key, Qt::KeyboardModifiers shift);
     void textDblClick();
     // Lines the interpreter could not send before the connection ended.
     void processUnsent(const QStringList &lines);
-    // The longest line the server takes (the quota settings).
-    int wireLimit() const;
     // Shows byte strings in the input line, one line each, as a person
     // reads them; unedited, they go out again as exactly these bytes.
     void setInputBytes(const QStringList &lines);
@@ -155,12 +151,17 @@ private:
     // The input line's lines as bytes in the outgoing encoding; false, with
     // an error line, when a character cannot be encoded.
     bool inputLines(QStringList &lines);
-    // Why line would not go to the server (empty: it would).
-    QString refusalOf(const QString &line) const;
-    QString wireRefusal(const QString &line) const;
-    // Sends a line the server is to run, in pieces when it is long; false,
-    // with an error line, when it cannot go.
-    bool sendPlanned(const QString &line);
+    // A typed line read once: its local command, the session's plan for
+    // what goes to the server, and why it cannot go (input.cpp).
+    struct TypedLine;
+    // away: the stored away message as the lines before this one of a
+    // paste leave it (unset: as stored).
+    TypedLine understand(const QString &line, std::optional<QString> &away) const;
+    bool runCommand(const TypedLine &typed);
+    // Why a plan cannot go (empty: it can).
+    QString wireRefusal(const TLinePlan &plan) const;
+    // Sends what a typed line planned; false, with an error line, when it cannot go.
+    bool sendPlanned(const TypedLine &typed);
     void inputError(const QString &message);
     QString rememberBytes(const QString &bytes);
     // Text shown in the input line for bytes that the outgoing encoding
@@ -197,7 +198,6 @@ private:
     // Empties the flood histories older than the history delay.
     void expireHistories();
     int usedUsers() const;
-    void notifyJoinLeave(const QString &user, const QString &what);
     class TUsersRebuildState *m_usersRebuild = nullptr; // a child of the users model
     bool m_userNotFoundPending = false;
     // No flood history still held is older than this (invalid: none is
@@ -242,24 +242,25 @@ private:
     class TNameIndex *m_safeIndex = nullptr;    // entries of options->safe
 
 public:
-    // --- Autosquelch and product actions (autosquelch.cpp) ---------------
+    // --- Moderation: the chain's settings and verdicts, the autosquelch and
+    // the product actions (autosquelch.cpp; the chain is rules/moderation) --
     // matched, when given, gets the trigger phrases that matched (bytes).
     bool autosquelch(QString &reason, const QString &name, const QString &line,
                      QStringList *matched = nullptr);
-    // Judges a talk or emote line and acts on a verdict.
-    void autosquelchFollowUp(const QString &user, const QString &text);
-    // Permasquelches a member whose name is mostly l33t characters.
-    void leetNameCheck(const QString &name, const QString &product);
     void ProdAction(int index);
 
 private:
     void setupAutosquelch();
+    // Every setting the moderation chain reads, read here alone.
+    moderation::TSettings moderationSettings();
+    // The chain's verdict on one line of the channel (bytes).
+    moderation::TVerdict moderate(moderation::TLine::Kind kind, const QString &user,
+                                  const QString &text, const QString &flags = QString(),
+                                  const QString &product = QString());
+    // Carries out a verdict's actions on user's line, in their order.
+    void actOn(const QString &user, const moderation::TVerdict &verdict);
     void watchTriggers();
-    void refreshTriggers();
     void reportTriggerErrors();
-    void respondToVerdict(const QString &user, const QString &reason, const JournalNote &note);
-    void queueAutosquelchPrompt(const QString &user, const QString &reason,
-                                const JournalNote &note);
     void scheduleAutosquelchPrompt(const QString &user);
     void runAutosquelchPrompt(const QString &user);
     struct AutosquelchState;
@@ -280,8 +281,6 @@ public:
     // The name lines mention: the gateway's name for the user on this
     // connection, else the account name (bytes).
     QString ownName() const;
-    // Whether a line from user names the user (and marking is on).
-    bool isMention(const QString &user, const QString &message) const;
     // A mention while the window is in the background draws attention.
     void mentionAttention(const QString &user, const QString &message);
 

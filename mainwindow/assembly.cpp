@@ -214,18 +214,23 @@ void Tmain::createMenus()
 void Tmain::wireEvents()
 {
     TSession *s = session;
-    // What a connect uses, read at each attempt.
-    s->settings = [this] {
+    // The quota's figures, as the cutting of lines reads them.
+    s->quotaSettings = [this] {
         TSession::Settings out;
+        out.quotaUnits = options->quotaUnits->value();
+        out.quotaWindowSeconds = options->quotaWindow->value();
+        out.quotaBytesPerUnit = options->quotaBytesPerUnit->value();
+        out.quotaMarginMs = options->quotaMargin->value();
+        return out;
+    };
+    // What a connect uses, read at each attempt.
+    s->settings = [this, s] {
+        TSession::Settings out = s->quotaSettings();
         // Name and password go out as bytes; the server is a host name.
         out.userName = options->bytesOf(options->username);
         out.password = options->bytesOf(options->password);
         out.server = options->server->currentText();
         out.reconnect = options->autoReconnect->isChecked();
-        out.quotaUnits = options->quotaUnits->value();
-        out.quotaWindowSeconds = options->quotaWindow->value();
-        out.quotaBytesPerUnit = options->quotaBytesPerUnit->value();
-        out.quotaMarginMs = options->quotaMargin->value();
         return out;
     };
 
@@ -323,9 +328,9 @@ void Tmain::startOptions()
 void Tmain::FormCreate()
 {
     refreshForm();
-    // Here, in this order: loadSquelchlist(); initAntiCensor();
+    // The anticensor's table was filled with the moderation chain
+    // (setupAutosquelch), before any line can come.
     loadSquelchlist();
-    initAntiCensor();
     channel->setText(TLabel::mainCaption);
     setWindowTitle(TLabel::mainCaption);
     setConnectedState(false);

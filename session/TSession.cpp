@@ -114,6 +114,41 @@ void TSession::applyQuota(const Settings &s)
     process->QuotaMarginMs = s.quotaMarginMs;
 }
 
+int TSession::wireLimit() const
+{
+    const Settings s = quotaSettings ? quotaSettings() : settings ? settings() : Settings();
+    return TWire::lineLimit(s.quotaUnits, s.quotaBytesPerUnit);
+}
+
+TLinePlan TSession::plan(const QString &line) const
+{
+    TLinePlan p;
+    p.line = line;
+    p.limit = wireLimit();
+    TWire::Plan cut = TWire::planLine(line, p.limit);
+    p.outcome = cut.outcome;
+    p.pieces = std::move(cut.lines);
+    return p;
+}
+
+TLinePlan TSession::planWhole(const QString &line) const
+{
+    TLinePlan p;
+    p.line = line;
+    p.limit = wireLimit();
+    if (line.size() > p.limit)
+        p.outcome = TWire::Plan::TooLong;
+    else
+        p.pieces = QStringList{line};
+    return p;
+}
+
+void TSession::send(const TLinePlan &plan)
+{
+    for (const QString &piece : plan.pieces)
+        process->SendLine(piece + QLatin1Char('\r'));
+}
+
 void TSession::connectNow()
 {
     endReconnect(QString()); // the user connects now, not the schedule

@@ -5,6 +5,7 @@
 // subscribes to its events and draws what they report, and tests drive it
 // on a QCoreApplication.
 #include "core/reconnectschedule.h"
+#include "core/wiresplit.h"
 
 #include <QObject>
 #include <QString>
@@ -15,6 +16,16 @@
 class QTimer;
 class TBnetChat;
 class TChatInterface;
+
+// A line on its way to the server, planned once: cut into pieces that fit,
+// weighed against the longest line the server takes, and checked.
+struct TLinePlan {
+    QString line;       // as planned (bytes)
+    QStringList pieces; // what goes, in order; none when it cannot go
+    TWire::Plan::Outcome outcome = TWire::Plan::Fits;
+    int limit = 0; // the longest line the server took when planned
+    bool goes() const { return outcome == TWire::Plan::Fits || outcome == TWire::Plan::Split; }
+};
 
 class TSession : public QObject {
     Q_OBJECT
@@ -38,9 +49,23 @@ public:
         int quotaMarginMs = 500;
     };
     std::function<Settings()> settings;
+    // The quota's figures alone (the other fields as they start): cutting
+    // a line reads nothing else.
+    std::function<Settings()> quotaSettings;
 
     // Hands the flood quota's figures to the pacing (a connect does it too).
     void applyQuota(const Settings &s);
+
+    // The longest line the server takes (the quota's figures).
+    int wireLimit() const;
+    // A line the user typed: talk, whispers and emotes are cut into pieces
+    // that fit; any other command must fit as it is.
+    TLinePlan plan(const QString &line) const;
+    // A line the program put together (a command with a name or a setting
+    // in it): it goes whole or not at all.
+    TLinePlan planWhole(const QString &line) const;
+    // Hands a plan's pieces to the pacing, each ended by a CR.
+    void send(const TLinePlan &plan);
 
     // The user's Connect: a pending reconnect gives way to it.
     void connectNow();
