@@ -9,6 +9,7 @@
 #include "support/mainwindowfixture.h"
 
 #include "preferences/Toptions.h"
+#include "support/waits.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -74,7 +75,7 @@ struct Chatting : MainWindowFixture {
     Chatting()
     {
         main->show();
-        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        QVERIFY(waitActive(main.get()));
         main->processChannel(QStringLiteral("Op Tressel"));
         for (int i = 0; i < 150; ++i) {
             setNow(now().addSecs(1));
@@ -88,7 +89,7 @@ struct Chatting : MainWindowFixture {
     {
         QTest::keyClick(main.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         THistoryWindow *w = main->historyWindow();
-        if (w && QTest::qWaitForWindowActive(w))
+        if (w && waitActive(w))
             return w;
         return nullptr;
     }
