@@ -29,7 +29,7 @@ constexpr qsizetype ReceiveChunk = 16384;
 TChatInterface::TChatInterface(QObject *parent) : QObject(parent)
 {
     m_connectTimer.setSingleShot(true);
-    connect(&m_connectTimer, &QTimer::timeout, this,
+    connect(&m_connectTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { onConnectTimeout(); }); });
 }
 

@@ -2,6 +2,8 @@
 // The one TCP link to the chat gateway: connects asynchronously, sends raw
 // Latin-1 text and cuts the received byte stream into lines. It knows
 // nothing of the gateway's grammar; its owner gives the lines their meaning.
+#include "base/clock.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -62,8 +64,8 @@ private:
     void clearCarry();
 
     QTcpSocket *m_socket = nullptr;
-    QTimer m_connectTimer;
-    bool m_connecting = false; // connect-in-progress guard
+    TClockTimer m_connectTimer; // on the program's clock, which tests move
+    bool m_connecting = false;  // connect-in-progress guard
     bool m_connected = false;
     QString m_errorText;
 

@@ -151,16 +151,16 @@ const QString TBnetChat::QuotaRefusal = QStringLiteral("Your message quota has b
 
 TBnetChat::TBnetChat(QObject *parent) : tBaseInterpreter(parent)
 {
-    started.start();
-    clock = [this] { return started.elapsed(); };
+    clock = [] { return clockMs(); };
     floodTimer.setInterval(Wire::FloodIntervalMs);
-    connect(&floodTimer, &QTimer::timeout, this, [this] { guarded([this] { floodTimerTick(); }); });
+    connect(&floodTimer, &TClockTimer::timeout, this,
+            [this] { guarded([this] { floodTimerTick(); }); });
     floodTimer.start();
     // A held line is due at a known moment; a coarse timer could be late by
     // a twentieth of a long wait.
     holdTimer.setSingleShot(true);
     holdTimer.setTimerType(Qt::PreciseTimer);
-    connect(&holdTimer, &QTimer::timeout, this,
+    connect(&holdTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { holdTimerExpired(); }); });
 }
 

@@ -2,13 +2,12 @@
 // The interpreter of the chat gateway's numeric event lines: one event per
 // line, the login write, and outgoing lines paced by a flood interval and
 // by the server's flood quota.
+#include "base/clock.h"
 #include "base/wirecodes.h"
 #include "interpreter/tBaseInterpreter.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 
@@ -108,9 +107,8 @@ private:
     // Empties the queue because the connection is down.
     void discardQueue();
 
-    QTimer floodTimer;
-    QTimer holdTimer; // single shot: when the quota lets the held line go
-    QElapsedTimer started;
+    TClockTimer floodTimer;
+    TClockTimer holdTimer; // single shot: when the quota lets the held line go
     QStringList sendQueue;
     bool sendReady = true; // the next line may go out at once
 

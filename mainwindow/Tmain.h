@@ -18,7 +18,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
-class QTimer;
+class TClockTimer;
 class QTreeWidget;
 class TFindBar;
 class TSession;
@@ -44,7 +44,7 @@ public:
     // The link, the interpreter, logging in and reconnecting: the window
     // draws what the session reports.
     TSession *session = nullptr;
-    QTimer *timer = nullptr;
+    TClockTimer *timer = nullptr; // a second: the anti-idle and the paused caption
     Toptions *options = nullptr;
 
     // Main menu items.

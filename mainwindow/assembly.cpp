@@ -74,9 +74,9 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     session->bnet->NoLineFeed = true;
     session->bnet->NoReturn = true;
     session->process->setFloodInterval(Wire::FloodIntervalMs);
-    timer = new QTimer(this);
+    timer = new TClockTimer(this);
     timer->setInterval(1000);
-    connect(timer, &QTimer::timeout, this, guard([this] { timerTimer(); }));
+    connect(timer, &TClockTimer::timeout, this, guard([this] { timerTimer(); }));
     // The behaviour areas set up their controls; then every event of the
     // connection and the server is wired to them, in one place.
     setupAutosquelch();

@@ -4,15 +4,13 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 
-#include <QTimer>
-
 TSession::TSession(QObject *parent)
     : QObject(parent), bnet(new TChatInterface(this)), process(new TBnetChat(this))
 {
     process->ChatInterface = bnet;
-    reconnectTimer = new QTimer(this);
+    reconnectTimer = new TClockTimer(this);
     reconnectTimer->setSingleShot(true);
-    connect(reconnectTimer, &QTimer::timeout, this,
+    connect(reconnectTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { reconnectDue(); }); });
     wire();
 }
@@ -184,7 +182,7 @@ void TSession::linkLost()
         return; // the same account and password would be refused again
     const int seconds = m_reconnect.next();
     Q_EMIT notice(QStringLiteral("Reconnecting in %1 seconds.").arg(seconds));
-    reconnectTimer->start(seconds * reconnectSecondMs);
+    reconnectTimer->start(seconds * 1000);
     Q_EMIT stateChanged();
 }
 

@@ -4,6 +4,7 @@
 // link, and the flood quota's figures. It needs no widget: the window
 // subscribes to its events and draws what they report, and tests drive it
 // on a QCoreApplication.
+#include "base/clock.h"
 #include "core/reconnectschedule.h"
 #include "core/wiresplit.h"
 
@@ -13,7 +14,6 @@
 
 #include <functional>
 
-class QTimer;
 class TBnetChat;
 class TChatInterface;
 
@@ -82,9 +82,8 @@ public:
     bool loginSeen() const { return m_uniqueNameSeen; }
     // The wait is over: the next attempt.
     void reconnectDue();
-    QTimer *reconnectTimer = nullptr;
-    // How long one second of the schedule lasts; tests shorten it.
-    int reconnectSecondMs = 1000;
+    // The wait before the next attempt, on the program's clock.
+    TClockTimer *reconnectTimer = nullptr;
 
 Q_SIGNALS:
     // The link is up; the login goes out right after this.

@@ -2,7 +2,9 @@
 // once through the real program.
 #include "chatters.h"
 #include "gatewayserver.h"
+#include "support/datarows.h"
 #include "support/gatewayprocess.h"
+#include "support/waits.h"
 
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -42,12 +44,11 @@ public:
     // Waits until the bytes have arrived; false after the timeout.
     bool waitFor(const QByteArray &bytes, int ms = 5000)
     {
-        return QTest::qWaitFor([&] { return got.contains(bytes); }, ms);
+        return waitUntil([&] { return got.contains(bytes); }, ms);
     }
     bool waitClosed(int ms = 5000)
     {
-        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; },
-                               ms);
+        return waitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, ms);
     }
     QByteArray take()
     {
@@ -173,7 +174,7 @@ QByteArray GatewayWire::settle(RawClient &w)
     // The marker goes to every client once the gateway has read all that the
     // clients sent, so it comes after every answer to that.
     const QByteArray marker = "marker " + QByteArray::number(++markers);
-    (void)QTest::qWaitFor([&] { return server->bytesReceived() >= bytesSent; }, 5000);
+    (void)waitUntil([&] { return server->bytesReceived() >= bytesSent; }, 5000);
     if (roomyClock)
         now +=
             FloodQuota::DefaultWindowSeconds * 1000; // tests not about the quota stay clear of it
@@ -206,8 +207,7 @@ void GatewayWire::loginExactBytes()
 
 void GatewayWire::loginLineEnds_data()
 {
-    QTest::addColumn<QList<QByteArray>>("writes");
-    QTest::addColumn<QByteArray>("name");
+    columns<QList<QByteArray>, QByteArray>("writes", "name");
     using W = QList<QByteArray>;
     QTest::newRow("cr") << W{"\x03\x04"
                              "alice\rpw1\r\r"}
@@ -251,8 +251,7 @@ void GatewayWire::loginLineEnds()
 
 void GatewayWire::refusedLogin_data()
 {
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<QByteArray>("password");
+    columns<QByteArray, QByteArray>("name", "password");
     QTest::newRow("wrong password") << QByteArray("alice") << QByteArray("WRONG");
     QTest::newRow("unknown account") << QByteArray("nosuch") << QByteArray("pw1");
     QTest::newRow("name with a quote") << QByteArray("al\"ice") << QByteArray("pw1");
@@ -408,8 +407,7 @@ void GatewayWire::joinChannel()
 
 void GatewayWire::refusedChannels_data()
 {
-    QTest::addColumn<QByteArray>("channel");
-    QTest::addColumn<QByteArray>("line");
+    columns<QByteArray, QByteArray>("channel", "line");
     QTest::newRow("full") << QByteArray("Packed") << QByteArray("1013 CHANNELFULL \"Packed\"\r\n");
     QTest::newRow("missing") << QByteArray("nowhere")
                              << QByteArray("1014 CHANNELDOESNOTEXIST \"nowhere\"\r\n");
@@ -527,8 +525,7 @@ void GatewayWire::awayAndInfo()
 
 void GatewayWire::commandAnswers_data()
 {
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QByteArray>("answer");
+    columns<QByteArray, QByteArray>("line", "answer");
     const QByteArray unknown = "1019 ERROR \"Unknown command.\"\r\n";
     QTest::newRow("unknown") << QByteArray("/notacommand hi") << unknown;
     QTest::newRow("slash alone") << QByteArray("/") << unknown;
@@ -566,8 +563,7 @@ void GatewayWire::commandAnswers()
 
 void GatewayWire::aliasesAnswerAlike_data()
 {
-    QTest::addColumn<QByteArray>("alias");
-    QTest::addColumn<QByteArray>("command");
+    columns<QByteArray, QByteArray>("alias", "command");
     QTest::newRow("emote") << QByteArray("/emote waves") << QByteArray("/me waves");
     QTest::newRow("join") << QByteArray("/join Backstage") << QByteArray("/channel Backstage");
     QTest::newRow("j") << QByteArray("/J Backstage") << QByteArray("/channel Backstage");
@@ -636,10 +632,7 @@ void GatewayWire::quotaOneWrite()
 
 void GatewayWire::quotaSpaced_data()
 {
-    QTest::addColumn<int>("intervalMs");
-    QTest::addColumn<bool>("quota");
-    QTest::addColumn<int>("delivered");
-    QTest::addColumn<int>("refused");
+    columns<int, bool, int, int>("intervalMs", "quota", "delivered", "refused");
     QTest::newRow("every 1.0 s") << 1000 << true << 4 << 8;
     QTest::newRow("every 1.3 s") << 1300 << true << 12 << 0;
     QTest::newRow("quota off") << 0 << false << 12 << 0;
@@ -672,9 +665,7 @@ void GatewayWire::quotaSpaced()
 
 void GatewayWire::lineLengths_data()
 {
-    QTest::addColumn<int>("length");
-    QTest::addColumn<QByteArray>("toSender");
-    QTest::addColumn<bool>("delivered");
+    columns<int, QByteArray, bool>("length", "toSender", "delivered");
     const QByteArray quota = "1019 ERROR \"Your message quota has been exceeded!\"\r\n";
     const QByteArray length = "1019 ERROR \"Your line length quota has been exceeded!\"\r\n";
     QTest::newRow("40") << 40 << QByteArray() << true;
@@ -787,7 +778,7 @@ void GatewayWire::garbageAndOverlongInput()
     bob->send("\r" + QByteArray(3072, 'a') + "TAIL after 3072 bytes\r");
     QVERIFY(alice->waitFor("1005 TALK bob 0010 \"TAIL after 3072 bytes\"\r\n"));
     bob->send(QByteArray(200000, 'z')); // never ends: held in a bounded buffer
-    QVERIFY(QTest::qWaitFor([&] { return server->bytesReceived() >= bytesSent; }, 5000));
+    QVERIFY(waitUntil([&] { return server->bytesReceived() >= bytesSent; }, 5000));
     auto carol = login("carol");
     QVERIFY(carol->socket.state() == QAbstractSocket::ConnectedState);
     QCOMPARE(server->clientNames().size(), 3);

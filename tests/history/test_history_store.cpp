@@ -4,6 +4,7 @@
 // full or killed mid-write is dealt with as promised.
 #include "history/historystore.h"
 #include "historyfixture.h"
+#include "support/datarows.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -161,8 +162,7 @@ private Q_SLOTS:
 
     void searchTakesWordsPhrasesAndPrefixes_data()
     {
-        QTest::addColumn<QString>("match");
-        QTest::addColumn<QStringList>("found");
+        columns<QString, QStringList>("match", "found");
         QTest::newRow("word") << "gold" << QStringList{"cheap gold here", "gold is shiny"};
         QTest::newRow("word, any case and accent") << "CAFE" << QStringList{"meet at the café"};
         QTest::newRow("two words, anywhere") << "shiny gold" << QStringList{"gold is shiny"};
@@ -195,12 +195,11 @@ private Q_SLOTS:
 
     void searchFtsRejectsGivesAnErrorText_data()
     {
-        QTest::addColumn<QString>("match");
-        QTest::newRow("open quote") << "\"gold";
-        QTest::newRow("lone operator") << "AND";
-        QTest::newRow("unknown column") << "nosuch: gold";
-        QTest::newRow("stray bracket") << "gold)";
-        QTest::newRow("only a star") << "*";
+        textRows({"match"}, {{"open quote", "\"gold"},
+                             {"lone operator", "AND"},
+                             {"unknown column", "nosuch: gold"},
+                             {"stray bracket", "gold)"},
+                             {"only a star", "*"}});
     }
 
     void searchFtsRejectsGivesAnErrorText()

@@ -1,7 +1,10 @@
 // TBnetChat: field extraction, the code table, login bytes and pacing.
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "support/datarows.h"
+#include "support/interpreterevents.h"
 #include "support/loopbacklink.h"
+#include "support/waits.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -16,90 +19,32 @@ struct EventLog {
     QStringList events;
     void attach(TBnetChat &chat)
     {
-        auto talk = [this](const char *name) {
-            return [this, name](const QString &u, const QString &m) {
-                events << QStringLiteral("%1|%2|%3").arg(QLatin1String(name), u, m);
-            };
-        };
-        auto user = [this](const char *name) {
-            return [this, name](const QString &u, const QString &f, const QString &t) {
-                events << QStringLiteral("%1|%2|%3|%4").arg(QLatin1String(name), u, f, t);
-            };
-        };
-        auto mess = [this](const char *name) {
-            return [this, name](const QString &m) {
-                events << QStringLiteral("%1|%2").arg(QLatin1String(name), m);
-            };
-        };
-        chat.OnTalk = talk("Talk");
-        chat.OnWhisper = talk("Whisper");
-        chat.OnWhisperSent = talk("WhisperSent");
-        chat.OnEmote = talk("Emote");
-        chat.OnShowUser = user("ShowUser");
-        chat.OnJoin = user("Join");
-        chat.OnLeave = user("Leave");
-        chat.OnInfo = mess("Info");
-        chat.OnBroadcast = mess("Broadcast");
-        chat.OnChannel = mess("Channel");
-        chat.OnChannelFull = mess("ChannelFull");
-        chat.OnChanNotExist = mess("ChanNotExist");
-        chat.OnRestricted = mess("Restricted");
-        chat.OnError = mess("Error");
-        chat.OnUnHandled = mess("UnHandled");
-        chat.OnUserFlags = [this](const QString &u, const QString &f) {
-            events << QStringLiteral("UserFlags|%1|%2").arg(u, f);
-        };
-        chat.OnUniqueName = [this](const QString &u) {
-            events << QStringLiteral("UniqueName|%1").arg(u);
-        };
+        listenToEvents(chat, [this](const QString &name, const QStringList &fields) {
+            events << (QStringList{name} + fields).join(QLatin1Char('|'));
+        });
     }
 };
 
 } // namespace
 
-class TestBnetInterpreter : public QObject {
+// The wire tests use a connected link and the server's end of it.
+class TestBnetInterpreter : public QObject, LoopbackLinkBench {
     Q_OBJECT
 
-    // A connected link and the server's end of it, for the wire tests.
-    QTcpServer server;
-    TChatInterface *link = nullptr;
-    QTcpSocket *peer = nullptr;
-
-    void connectLink() { openLoopbackLink(this, server, link, peer); }
+    void connectLink() { openLink(this); }
     // Everything the link has written so far, as the server received it: a
     // probe line written straight to the link after it proves it has all
     // arrived (the probe is left out).
-    QByteArray wire()
-    {
-        static int probes = 0;
-        const QByteArray probe = "\x7fprobe " + QByteArray::number(++probes) + '\r';
-        if (!link->SendData(QString::fromLatin1(probe))) {
-            qWarning("wire: the link cannot send the probe");
-            return peer->readAll();
-        }
-        QByteArray got;
-        if (!QTest::qWaitFor([&] { return (got += peer->readAll()).contains(probe); }, 5000))
-            qWarning("wire: the probe line did not arrive");
-        return got.left(got.indexOf(probe));
-    }
+    QByteArray wire() { return readUpToProbe(*link, *peer); }
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(server.listen(QHostAddress::LocalHost, 0)); }
-    void cleanup()
-    {
-        delete link;
-        link = nullptr;
-        delete peer;
-        peer = nullptr;
-    }
+    void cleanup() { closeLink(); }
 
     void extractors_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("mess");
-        QTest::addColumn<QString>("flags");
-        QTest::addColumn<QString>("userType");
+        columns<QString, QString, QString, QString, QString>("line", "user", "mess", "flags",
+                                                             "userType");
 
         QTest::newRow("talk") << latin1("1005 TALK bob 0010 \"hi there\"") << "bob"
                               << "hi there"
@@ -190,8 +135,7 @@ private Q_SLOTS:
 
     void codeTable_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("event");
+        columns<QString, QString>("line", "event");
 
         const QString user = QStringLiteral(" USER bob 0010 [W2BN]");
         const QString said = QStringLiteral(" TALK bob 0010 \"hi\"");
@@ -321,9 +265,7 @@ private Q_SLOTS:
 
     void loginBytes_data()
     {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QByteArray>("bytes");
+        columns<QString, QString, QByteArray>("user", "password", "bytes");
         QTest::newRow("empty password") << "a"
                                         << ""
                                         << QByteArray("\x03\x04"

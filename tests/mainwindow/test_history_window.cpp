@@ -10,6 +10,7 @@
 #include "widgets/TTranscriptView.h"
 
 #include "preferences/Toptions.h"
+#include "support/waits.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -77,7 +78,7 @@ struct Chatting : MainWindowFixture {
     Chatting()
     {
         main->show();
-        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        QVERIFY(waitActive(main.get()));
         main->processChannel(QStringLiteral("Op Tressel"));
         for (int i = 0; i < 150; ++i) {
             setNow(now().addSecs(1));
@@ -91,7 +92,7 @@ struct Chatting : MainWindowFixture {
     {
         QTest::keyClick(main.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         THistoryWindow *w = main->historyWindow();
-        if (w && QTest::qWaitForWindowActive(w))
+        if (w && waitActive(w))
             return w;
         return nullptr;
     }

@@ -7,11 +7,13 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "session/TSession.h"
+#include "support/clockhold.h"
 #include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 #include "support/silentserver.h"
+#include "support/waits.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -32,23 +34,26 @@ QStringList conf() { return MainWindowFixture::defaultConf() << QStringLiteral("
 // The chat pane's lines from index from on.
 QStringList linesFrom(Tmain &m, int from) { return MainWindowFixture::lines(m.chat).mid(from); }
 
-// Waits until the chat pane holds line at or after index from, running the
-// pacing meanwhile; the index where it is, or -1.
-int waitForLine(Tmain &m, const QString &line, int from = 0, int timeoutMs = 10000)
+// Waits until the chat pane holds line at or after index from, the pacing
+// (and a held clock) moving meanwhile; the index where it is, or -1.
+int waitForLine(Tmain &m, const QString &line, int from = 0)
 {
-    int at = -1;
-    (void)QTest::qWaitFor(
-        [&] {
-            m.session->process->floodTimerTick();
-            at = MainWindowFixture::lines(m.chat).indexOf(line, from);
-            return at >= 0;
-        },
-        timeoutMs);
-    if (at < 0)
-        qWarning("no \"%s\" among: %s", qPrintable(line),
-                 qPrintable(linesFrom(m, from).join(QLatin1Char('|'))));
-    return at;
+    return tickUntilChatShows(m, line, from);
 }
+
+// A window with reconnecting on, its clock held.
+struct Reconnecting {
+    explicit Reconnecting(const QStringList &extraConf = {}) : f(conf() + extraConf), m(*f.main)
+    {
+        m.options->autoReconnect->setChecked(true);
+    }
+    ClockHold clock;
+    MainWindowFixture f;
+    Tmain &m;
+};
+
+// Long past any wait of the schedule.
+constexpr qint64 anHourMs = 60 * 60 * 1000;
 
 // A port on 127.0.0.1 where nobody listens.
 quint16 closedPort()
@@ -65,7 +70,7 @@ quint16 closedPort()
 void showActive(Tmain &m)
 {
     m.show();
-    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QVERIFY(waitActive(&m));
 }
 void clickItem(Tmain &m, QAction *item)
 {
@@ -103,10 +108,8 @@ private Q_SLOTS:
     {
         GatewayProcess gateway;
         QVERIFY2(gateway.port() != 0, qPrintable(gateway.errorText()));
-        MainWindowFixture f(conf());
-        Tmain &m = *f.main;
-        m.options->autoReconnect->setChecked(true);
-        m.session->reconnectSecondMs = 20;
+        Reconnecting r;
+        Tmain &m = r.m;
         showActive(m);
         QVERIFY(connectToGateway(m, gateway.port()));
 
@@ -118,7 +121,7 @@ private Q_SLOTS:
             // Said at once, and the wait is the schedule's first.
             QCOMPARE(linesFrom(m, lost).value(1), firstWait);
             QVERIFY(m.session->reconnecting());
-            QCOMPARE(m.session->reconnectTimer->interval(), 5 * 20);
+            QCOMPARE(m.session->reconnectTimer->interval(), 5000);
             QVERIFY(m.Connect->isEnabled() && m.Disconnect->isEnabled());
             QVERIFY(!m.Home->isEnabled() && !m.Away->isEnabled());
 
@@ -141,9 +144,8 @@ private Q_SLOTS:
 
     void disconnectOrConnectDuringTheWait()
     {
-        MainWindowFixture f(conf());
-        Tmain &m = *f.main;
-        m.options->autoReconnect->setChecked(true);
+        Reconnecting r;
+        Tmain &m = r.m;
         showActive(m);
         LoopbackServer server;
         QVERIFY(connectToServer(m, server));
@@ -158,7 +160,8 @@ private Q_SLOTS:
         QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
         QVERIFY(!m.Disconnect->isEnabled() && m.Connect->isEnabled());
         m.session->reconnectDue(); // a timeout already on its way does nothing
-        QTest::qWait(50);
+        moveClock(anHourMs);
+        QCOMPARE(MainWindowFixture::lastLine(m.chat), stopped);
         QCOMPARE(server.connections(), 1);
 
         // Connect while waiting connects at once and ends the schedule.
@@ -185,27 +188,27 @@ private Q_SLOTS:
 
     void quitDuringTheWaitEndsIt()
     {
-        MainWindowFixture f(conf() << QStringLiteral("confirmquit=1"));
-        Tmain &m = *f.main;
-        m.options->autoReconnect->setChecked(true);
+        Reconnecting r({QStringLiteral("confirmquit=1")});
+        Tmain &m = r.m;
         m.options->confirmquit->setChecked(true);
         LoopbackServer server;
         QVERIFY(connectToServer(m, server));
         server.closeClient();
         QVERIFY(waitForLine(m, firstWait) >= 0);
         m.QuitClick();
-        QCOMPARE(f.terminated, 1);
+        QCOMPARE(r.f.terminated, 1);
         QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
+        const int lines = m.chat->lineCount();
+        moveClock(anHourMs);
+        QCOMPARE(m.chat->lineCount(), lines);
     }
 
     void refusedLoginEndsIt()
     {
         GatewayProcess gateway({QStringLiteral("--account"), QStringLiteral("alice:right")});
         QVERIFY2(gateway.port() != 0, qPrintable(gateway.errorText()));
-        MainWindowFixture f(conf());
-        Tmain &m = *f.main;
-        m.options->autoReconnect->setChecked(true);
-        m.session->reconnectSecondMs = 20;
+        Reconnecting r;
+        Tmain &m = r.m;
         showActive(m);
         QVERIFY(connectToGateway(m, gateway.port()));
 
@@ -231,18 +234,25 @@ private Q_SLOTS:
 
     void failedConnectsRetry()
     {
-        MainWindowFixture f(conf());
-        Tmain &m = *f.main;
-        m.options->autoReconnect->setChecked(true);
-        m.session->reconnectSecondMs = 1;
+        Reconnecting r;
+        Tmain &m = r.m;
         const quint16 port = closedPort();
         QVERIFY(port != 0);
         m.session->bnet->Port = port;
         m.ConnectClick();
-        // Every refused connect is reported and followed by the next wait.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            MainWindowFixture::lines(m.chat).filter(QStringLiteral("Reconnecting in")).size() >= 7,
-            10000);
+        // Every refused connect is reported and followed by the next wait,
+        // which is over when the clock has moved past it.
+        const auto waits = [&m] {
+            return MainWindowFixture::lines(m.chat)
+                .filter(QStringLiteral("Reconnecting in"))
+                .size();
+        };
+        for (int n = 1; n < 7; ++n) {
+            QTRY_COMPARE(waits(), n);
+            QVERIFY(m.session->reconnectTimer->isActive());
+            moveClock(m.session->reconnectTimer->remainingTime());
+        }
+        QTRY_COMPARE(waits(), 7);
         m.DisconnectClick();
         const QStringList lines = MainWindowFixture::lines(m.chat);
         QCOMPARE(
@@ -258,7 +268,7 @@ private Q_SLOTS:
         QCOMPARE(MainWindowFixture::lastLine(m.chat), stopped);
         QVERIFY(!m.session->reconnecting());
         const int count = m.chat->lineCount();
-        QTest::qWait(100);
+        moveClock(anHourMs);
         QCOMPARE(m.chat->lineCount(), count);
     }
 
@@ -267,9 +277,8 @@ private Q_SLOTS:
         SilentServer silent;
         if (!silent.full())
             QSKIP("the loopback accept queue could not be filled");
-        MainWindowFixture f(conf());
-        Tmain &m = *f.main;
-        m.options->autoReconnect->setChecked(true);
+        Reconnecting r;
+        Tmain &m = r.m;
         m.session->bnet->Port = silent.port();
         m.session->bnet->ConnectTimeout = 50;
         m.ConnectClick();
@@ -282,6 +291,7 @@ private Q_SLOTS:
     void settingOffNeverReconnects()
     {
         MainWindowFixture f(conf());
+        ClockHold clock;
         Tmain &m = *f.main;
         QVERIFY(!m.options->autoReconnect->isChecked());
         LoopbackServer server;
@@ -298,19 +308,20 @@ private Q_SLOTS:
         const int failed = m.chat->lineCount();
         m.ConnectClick();
         QTRY_VERIFY(m.chat->lineCount() > failed);
-        QTest::qWait(50);
+        moveClock(anHourMs);
         QVERIFY(linesFrom(m, failed).filter(QStringLiteral("Reconnecting")).isEmpty());
         QVERIFY(!m.session->reconnecting());
 
         // Switched off during a wait: the wait ends when it is over.
         m.options->autoReconnect->setChecked(true);
-        m.session->reconnectSecondMs = 20;
         server.clearReceived();
         QVERIFY(connectToServer(m, server));
         server.closeClient();
         QVERIFY(waitForLine(m, firstWait, failed) >= 0);
         m.options->autoReconnect->setChecked(false);
-        QTRY_VERIFY(!m.session->reconnecting());
+        QVERIFY(m.session->reconnecting());
+        moveClock(m.session->reconnectTimer->remainingTime());
+        QVERIFY(!m.session->reconnecting());
         QCOMPARE(MainWindowFixture::lastLine(m.chat), stopped);
         QCOMPARE(server.connections(), 2);
         QVERIFY(!m.Disconnect->isEnabled());

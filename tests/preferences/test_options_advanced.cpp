@@ -3,6 +3,7 @@
 // tressel.conf does not change for them.
 #include "base/clock.h"
 #include "optionstestutil.h"
+#include "support/datarows.h"
 
 class TestOptionsAdvanced : public QObject {
     Q_OBJECT
@@ -113,8 +114,7 @@ private Q_SLOTS:
     // setting as it was; the other values are still read.
     void unusableValuesReported_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("named");
+        columns<QByteArray, QString>("file", "named");
         QTest::newRow("not a number") << QByteArray("[quota]\nunits=lots\nwindow=3\n")
                                       << QStringLiteral("quota/units = 'lots'");
         QTest::newRow("below range") << QByteArray("[quota]\nunits=1\nwindow=3\n")

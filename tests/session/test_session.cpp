@@ -1,6 +1,7 @@
 // The session without a window: on a QCoreApplication against the local
 // gateway, it connects, logs in, reports the server's events, reconnects
 // after a lost link, and stops for a refused login or the user's Disconnect.
+#include "base/clock.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "session/TSession.h"
@@ -11,7 +12,9 @@
 #include <QtTest>
 
 namespace {
-// A session pointed at a gateway, and what it said (notice lines).
+// A session pointed at a gateway, and what it said (notice lines). Its
+// clock stands still: the pacing and the reconnect waits move only when
+// the test moves it.
 struct Trial {
     GatewayProcess gateway;
     TSession session;
@@ -26,10 +29,11 @@ struct Trial {
         settings.quotaBytesPerUnit = 100;
         session.bnet->Port = gateway.port();
         session.settings = [this] { return settings; };
-        session.reconnectSecondMs = 20; // a second of the schedule
+        holdClock(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)));
         QObject::connect(&session, &TSession::notice,
                          [this](const QString &text) { notices << text; });
     }
+    ~Trial() { releaseClock(); }
     bool loggedIn()
     {
         QSignalSpy named(&session, &TSession::uniqueName);
@@ -126,6 +130,11 @@ private Q_SLOTS:
         }
         QVERIFY(t.session.reconnecting());
         QCOMPARE(t.notices, QStringList({"Reconnecting in 5 seconds."}));
+        QSignalSpy up(&t.session, &TSession::linkUp);
+        moveClock(4999);
+        QCOMPARE(t.notices.size(), 1); // not a moment early
+        QCOMPARE(up.count(), 0);
+        moveClock(1);
         QVERIFY(named.wait(10000));
         QCOMPARE(t.notices, QStringList({"Reconnecting in 5 seconds.", "Reconnecting..."}));
         QVERIFY(t.session.connected());
@@ -162,7 +171,6 @@ private Q_SLOTS:
     {
         Trial t;
         t.settings.reconnect = true;
-        t.session.reconnectSecondMs = 60000; // the test ends the wait itself
         QVERIFY(t.loggedIn());
         QSignalSpy down(&t.session, &TSession::linkDown);
         t.gateway.command(QStringLiteral("close"));
@@ -175,7 +183,9 @@ private Q_SLOTS:
         QCOMPARE(t.notices.last(), QStringLiteral("Reconnecting stopped."));
         QSignalSpy up(&t.session, &TSession::linkUp);
         t.session.reconnectDue();
+        moveClock(60 * 60 * 1000); // long past any wait of the schedule
         QCOMPARE(up.count(), 0);
+        QCOMPARE(t.notices.last(), QStringLiteral("Reconnecting stopped."));
         QVERIFY(!t.session.connected());
     }
 

@@ -1,6 +1,7 @@
 // Which new lines a screen reader is asked to speak, and what it hears
 // about the lines held while chat was paused.
 #include "rules/readout.h"
+#include "support/datarows.h"
 
 #include <QtTest>
 
@@ -22,8 +23,7 @@ class TestReadOut : public QObject {
 private Q_SLOTS:
     void levels_data()
     {
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QString>("expected");
+        columns<int, QString>("level", "expected");
         QTest::newRow("all lines") << int(TReadOut::Level::All)
                                    << "<bob> hi\n<From: ann> psst\nMention: <cy> alice?\n"
                                       "Console: Chat Paused.";
