@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -112,7 +113,7 @@ void Toptions::buildAdvanced()
     proxyPassword->setEchoMode(QLineEdit::Password);
     proxyPassword->setProperty("hint", QStringLiteral("SOCKS5 only."));
     for (TByteEdit *edit : {proxyHost, proxyUser, proxyPassword})
-        edit->setMaximumWidth(110);
+        edit->setMinimumWidth(60);
     keepJournal = new QCheckBox(QStringLiteral("Keep a moderation journal"));
     keepJournal->setProperty(
         "hint", QStringLiteral("Every squelch action, with its reason, in journal.log."));
@@ -139,18 +140,27 @@ void Toptions::buildAdvanced()
     link->setSpacing(1);
     link->setContentsMargins(4, 2, 4, 2);
     link->addWidget(autoReconnect);
-    auto *proxy = form();
-    auto proxyRow = [proxy](const QString &caption, QWidget *field) {
+    // The proxy's group spans the page below the columns, two rows of
+    // fields, so that the page keeps its width.
+    auto *proxy = new QGridLayout;
+    proxy->setSpacing(3);
+    proxy->setContentsMargins(4, 2, 4, 2);
+    auto proxyField = [proxy](const QString &caption, QWidget *field, const QString &name, int row,
+                              int column) {
         auto *label = new QLabel(caption);
         label->setBuddy(field);
-        proxy->addRow(label, field);
+        field->setAccessibleName(name);
+        proxy->addWidget(label, row, column);
+        proxy->addWidget(field, row, column + 1);
     };
-    proxyRow(QStringLiteral("Proxy:"), proxyKind);
-    proxyRow(QStringLiteral("Proxy host:"), proxyHost);
-    proxyRow(QStringLiteral("Proxy port:"), proxyPort);
-    proxyRow(QStringLiteral("Proxy user:"), proxyUser);
-    proxyRow(QStringLiteral("Proxy password:"), proxyPassword);
-    link->addLayout(proxy);
+    proxyField(QStringLiteral("Proxy:"), proxyKind, QStringLiteral("Proxy"), 0, 0);
+    proxyField(QStringLiteral("Host:"), proxyHost, QStringLiteral("Proxy host"), 0, 2);
+    proxyField(QStringLiteral("Port:"), proxyPort, QStringLiteral("Proxy port"), 0, 4);
+    proxyField(QStringLiteral("User:"), proxyUser, QStringLiteral("Proxy user"), 1, 2);
+    proxyField(QStringLiteral("Password:"), proxyPassword, QStringLiteral("Proxy password"), 1, 4);
+    proxy->setColumnStretch(3, 1);
+    proxyKind->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    proxyKind->setMinimumContentsLength(10);
     // Host and port are the proxy's own only for SOCKS5 and HTTP CONNECT.
     auto enableProxyFields = [this] {
         const int kind = proxyKind->currentIndex();
@@ -208,6 +218,7 @@ void Toptions::buildAdvanced()
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
     v->addLayout(columns);
+    v->addWidget(groupOf(QStringLiteral("Proxy"), proxy));
     v->addStretch();
     tabs->addTab(page, QStringLiteral("Advanced"));
 }
