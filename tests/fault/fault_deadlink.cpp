@@ -97,6 +97,27 @@ private Q_SLOTS:
         QVERIFY(!t.errors.isEmpty());
     }
 
+    // A quiet link that works is never taken for dead: past the time the
+    // keep-alive probes would have given up on a dead one, it is still up,
+    // the probes answered by the server's kernel.
+    void quietLiveLinkStaysUp()
+    {
+        FaultNet net;
+        NEED_NETWORK(net);
+        Trial t(net.serverAddress());
+        QVERIFY(t.loggedIn());
+        QSignalSpy down(&t.session, &TSession::linkDown);
+        // Nothing is sent for 55 s: the link must stay up all along.
+        QVERIFY(!down.wait(55000));
+        QVERIFY(t.session.connected());
+        QVERIFY(t.notices.isEmpty());
+        QVERIFY(t.errors.isEmpty());
+        // And it still carries lines both ways.
+        QSignalSpy received(&t.session, &TSession::lineReceived);
+        QVERIFY(t.session.bnet->SendData(QStringLiteral("/whoami\r")));
+        QVERIFY(received.wait(10000));
+    }
+
     // A connect to an address that drops every packet hangs; Connect says
     // so, Disconnect ends it at once, and once the link is back a new
     // connect goes through.

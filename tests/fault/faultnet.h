@@ -20,10 +20,13 @@ class FaultNet {
 public:
     FaultNet()
     {
-        const QString id =
-            QString::number(::getpid() % 100000) + QLatin1Char('x') + QString::number(s_serial++);
+        // An interface name holds at most 15 characters.
+        const QString id = QString::number(::getpid() % 100000) + QLatin1Char('x') +
+                           QString::number(s_serial++ % 100);
         m_server = QStringLiteral("tslf") + id + QLatin1Char('s');
         m_client = QStringLiteral("tslf") + id + QLatin1Char('c');
+        m_serverVeth = QStringLiteral("tv") + id + QLatin1Char('s');
+        m_clientVeth = QStringLiteral("tv") + id + QLatin1Char('c');
         m_subnet = 1 + (::getpid() + s_serial * 7) % 250;
     }
     ~FaultNet()
@@ -45,8 +48,8 @@ public:
     // side. False, with error(), when any step fails.
     bool setUp(const QString &gateway, const QStringList &gatewayArgs = {})
     {
-        const QString veth = m_server.left(12) + QStringLiteral("v");
-        const QString peer = m_client.left(12) + QStringLiteral("v");
+        const QString veth = m_serverVeth;
+        const QString peer = m_clientVeth;
         const QString server = serverAddress();
         const QString client = QStringLiteral("10.231.%1.2").arg(m_subnet);
         const QList<QStringList> steps = {
@@ -154,6 +157,8 @@ private:
     static inline int s_serial = 0;
     QString m_server;
     QString m_client;
+    QString m_serverVeth;
+    QString m_clientVeth;
     int m_subnet = 1;
     int m_home = -1;
     QProcess m_gateway;
