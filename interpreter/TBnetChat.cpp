@@ -282,7 +282,8 @@ void TBnetChat::ParseLine(const QString &line)
         talkEvent(OnEmote);
         break;
     case Wire::Null:
-        break; // consumed without a word
+        fire(OnKeepAlive); // nothing to show
+        break;
     case Wire::UniqueName:
         if (OnUniqueName)
             fire(OnUniqueName, GetUser(line));

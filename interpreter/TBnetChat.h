@@ -24,6 +24,8 @@ public:
         OnChanNotExist, OnRestricted, OnError, OnUnHandled;
     std::function<void(const QString &User, const QString &Flags)> OnUserFlags;
     std::function<void(const QString &User)> OnUniqueName;
+    // The server's keep-alive line (it carries nothing else).
+    std::function<void()> OnKeepAlive;
     // The lines still queued (without their CR, in order) when the queue is
     // emptied because the connection is no longer connected.
     std::function<void(const QStringList &lines)> OnUnsent;

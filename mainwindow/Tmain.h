@@ -433,6 +433,9 @@ private:
     void wireEvents(); // every event of the session, once
     void startOptions();
     void setConnectedState(bool connected);
+    // The connect under way, shown over the transcript; empty hides it.
+    void showConnectProgress(const QString &text);
+    class QLabel *m_connectStatus = nullptr;
     // Runs a handler from Qt inside the error guard.
     template <class F> auto guard(F f)
     {

@@ -231,6 +231,11 @@ void Tmain::wireEvents()
         out.password = options->bytesOf(options->password);
         out.server = options->server->currentText();
         out.reconnect = options->autoReconnect->isChecked();
+        out.proxy.kind = TProxyChoice::Kind(std::max(0, options->proxyKind->currentIndex()));
+        out.proxy.host = options->proxyHost->text();
+        out.proxy.port = quint16(options->proxyPort->value());
+        out.proxy.user = options->proxyUser->text();
+        out.proxy.password = options->proxyPassword->text();
         return out;
     };
 

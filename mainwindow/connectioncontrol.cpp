@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -39,8 +40,10 @@ constexpr int antiIdleTicks = 600;
 void Tmain::setConnectedState(bool connected)
 {
     Connect->setEnabled(!connected);
-    // While a reconnect is pending, Disconnect ends it.
-    Disconnect->setEnabled(connected || session->reconnecting());
+    // While a reconnect is pending, Disconnect ends it; while a connect is
+    // under way, it cancels that.
+    Disconnect->setEnabled(connected || session->reconnecting() || session->connecting());
+    showConnectProgress(session->progressText());
     Home->setEnabled(connected);
     PauseChat->setEnabled(connected);
     Away->setEnabled(connected);
@@ -48,6 +51,30 @@ void Tmain::setConnectedState(bool connected)
         options->username->setEnabled(!connected);
     if (m_journalWindow)
         m_journalWindow->refreshState(); // undo of a squelch needs the connection
+}
+
+void Tmain::showConnectProgress(const QString &text)
+{
+    // A line over the top of the transcript while a connect is under way:
+    // the window's layout stays as it is.
+    if (text.isEmpty()) {
+        if (m_connectStatus)
+            m_connectStatus->hide();
+        return;
+    }
+    if (!m_connectStatus) {
+        m_connectStatus = new QLabel(chat->widget());
+        m_connectStatus->setObjectName(QStringLiteral("connectStatus"));
+        m_connectStatus->setAutoFillBackground(true);
+        m_connectStatus->setMargin(2);
+        m_connectStatus->setFrameShape(QFrame::StyledPanel);
+    }
+    m_connectStatus->setText(text);
+    m_connectStatus->setAccessibleName(text);
+    m_connectStatus->adjustSize();
+    m_connectStatus->move(4, 4);
+    m_connectStatus->show();
+    m_connectStatus->raise();
 }
 
 void Tmain::ConnectClick() { session->connectNow(); }

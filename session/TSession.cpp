@@ -1,8 +1,11 @@
 #include "session/TSession.h"
 
+#include "base/clock.h"
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+
+#include <QProcessEnvironment>
 
 TSession::TSession(QObject *parent)
     : QObject(parent), bnet(new TChatInterface(this)), process(new TBnetChat(this))
@@ -12,6 +15,10 @@ TSession::TSession(QObject *parent)
     reconnectTimer->setSingleShot(true);
     connect(reconnectTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { reconnectDue(); }); });
+    keepaliveTimer = new TClockTimer(this);
+    keepaliveTimer->setInterval(1000);
+    connect(keepaliveTimer, &TClockTimer::timeout, this,
+            [this] { guarded([this] { checkKeepalive(); }); });
     wire();
 }
 
@@ -28,20 +35,34 @@ void TSession::wire()
     bnet->OnConnect = [this] {
         m_uniqueNameSeen = false; // every connection starts before the gateway names us
         m_loginRefused = false;
+        m_keepalive.reset();
+        m_keepalive.heard(currentDateTime());
+        keepaliveTimer->start();
         Q_EMIT linkUp(bnet->Address);
+        if (!bnet->LinkOptionsProblem().isEmpty())
+            Q_EMIT notice(QStringLiteral("A dead link may go unnoticed for a long time: the "
+                                         "socket did not take its timers: ") +
+                          bnet->LinkOptionsProblem());
         process->Login();
         Q_EMIT stateChanged();
     };
     bnet->OnDisconnect = [this] {
+        keepaliveTimer->stop();
         Q_EMIT linkDown();
         Q_EMIT stateChanged();
     };
     bnet->OnConnectClosed = [this] {
+        keepaliveTimer->stop();
+        // A link that died rather than was closed says why first.
+        if (!bnet->LostText().isEmpty())
+            Q_EMIT notice(QStringLiteral("The link to the server was lost: ") + bnet->LostText() +
+                          QLatin1Char('.'));
         Q_EMIT linkDown();
         linkLost();
         Q_EMIT stateChanged();
     };
     bnet->OnDataReceived = [this](const QString &line) {
+        m_keepalive.heard(currentDateTime());
         process->ParseLine(line);
         Q_EMIT lineReceived(line);
     };
@@ -49,9 +70,12 @@ void TSession::wire()
     bnet->OnSocketError = [this] {
         Q_EMIT socketError(bnet->SocketErrorText());
         // A connect that failed (an error on a live link ends in its close).
-        if (!bnet->Connected())
+        if (!bnet->Connected()) {
             linkLost();
+            Q_EMIT stateChanged();
+        }
     };
+    process->OnKeepAlive = [this] { m_keepalive.keepalive(currentDateTime()); };
 
     using User3 = void (TSession::*)(const QString &, const QString &, const QString &);
     using Text2 = void (TSession::*)(const QString &, const QString &);
@@ -104,6 +128,36 @@ void TSession::wire()
 
 bool TSession::connected() const { return bnet->Connected(); }
 
+bool TSession::connecting() const { return bnet->Connecting(); }
+
+QString TSession::progressText() const
+{
+    if (!connecting())
+        return QString();
+    const QString via = TProxy::describe(bnet->Proxy);
+    return QStringLiteral("Connecting to %1, port %2%3... (Disconnect cancels)")
+        .arg(bnet->Address)
+        .arg(bnet->Port)
+        .arg(via.isEmpty() ? QString() : QStringLiteral(" through the ") + via);
+}
+
+void TSession::checkKeepalive()
+{
+    if (!bnet->Connected()) {
+        keepaliveTimer->stop();
+        return;
+    }
+    const QDateTime now = currentDateTime();
+    if (!m_keepalive.overdue(now))
+        return;
+    const qint64 interval = (m_keepalive.intervalMs() + 999) / 1000;
+    const qint64 silent = m_keepalive.silentMs(now) / 1000;
+    bnet->Drop(QStringLiteral("the server's keep-alive line, which came every %1 seconds, has "
+                              "not come for %2 seconds")
+                   .arg(interval)
+                   .arg(silent));
+}
+
 void TSession::applyQuota(const Settings &s)
 {
     process->QuotaUnits = s.quotaUnits;
@@ -149,6 +203,11 @@ void TSession::send(const TLinePlan &plan)
 
 void TSession::connectNow()
 {
+    if (connecting()) {
+        Q_EMIT notice(QStringLiteral("A connect to %1 is under way; Disconnect cancels it.")
+                          .arg(bnet->Address));
+        return;
+    }
     endReconnect(QString()); // the user connects now, not the schedule
     openLink();
 }
@@ -156,6 +215,8 @@ void TSession::connectNow()
 void TSession::disconnectNow()
 {
     endReconnect(QStringLiteral("Reconnecting stopped."));
+    if (connecting())
+        Q_EMIT notice(QStringLiteral("The connect to %1 was cancelled.").arg(bnet->Address));
     bnet->Close();
 }
 
@@ -165,8 +226,20 @@ void TSession::openLink()
     applyQuota(s);
     process->UserName = s.userName;
     process->Password = s.password;
+    QString problem;
+    const QNetworkProxy proxy = TProxy::resolve(s.proxy, TChatInterface::HostOf(s.server),
+                                                QProcessEnvironment::systemEnvironment(), &problem);
+    if (!problem.isEmpty()) {
+        // Connecting directly instead would go round the user's proxy.
+        endReconnect(QString());
+        Q_EMIT notice(QStringLiteral("Not connecting: ") + problem);
+        Q_EMIT stateChanged();
+        return;
+    }
+    bnet->Proxy = proxy;
     bnet->Address = s.server;
     bnet->Open();
+    Q_EMIT stateChanged();
 }
 
 void TSession::linkLost()

@@ -5,6 +5,8 @@
 // subscribes to its events and draws what they report, and tests drive it
 // on a QCoreApplication.
 #include "base/clock.h"
+#include "connection/proxychoice.h"
+#include "core/keepalivewatch.h"
 #include "core/reconnectschedule.h"
 #include "core/wiresplit.h"
 
@@ -41,8 +43,9 @@ public:
     struct Settings {
         QString userName; // bytes
         QString password; // bytes
-        QString server;   // a host name to look up
+        QString server;   // a host name to look up, or an IPv4 or IPv6 address
         bool reconnect = false;
+        TProxyChoice proxy;
         int quotaUnits = 5;
         int quotaWindowSeconds = 5;
         int quotaBytesPerUnit = 0;
@@ -67,14 +70,21 @@ public:
     // Hands a plan's pieces to the pacing, each ended by a CR.
     void send(const TLinePlan &plan);
 
-    // The user's Connect: a pending reconnect gives way to it.
+    // The user's Connect: a pending reconnect gives way to it. While a
+    // connect is under way it says so and leaves that one be.
     void connectNow();
-    // The user's Disconnect: ends a pending reconnect as well.
+    // The user's Disconnect: ends a pending reconnect and cancels a connect
+    // under way as well.
     void disconnectNow();
     // Ends a reconnect schedule; a non-empty why is told (notice).
     void endReconnect(const QString &why);
 
     bool connected() const;
+    // A connect is under way: the name is looked up or the link is opening.
+    bool connecting() const;
+    // What the window shows while connecting ("Connecting to ..."); empty
+    // when no connect is under way.
+    QString progressText() const;
     // A reconnect schedule is under way: from a lost link or a failed
     // connect until a login goes through or the user ends it.
     bool reconnecting() const { return m_reconnect.running(); }
@@ -84,6 +94,13 @@ public:
     void reconnectDue();
     // The wait before the next attempt, on the program's clock.
     TClockTimer *reconnectTimer = nullptr;
+    // Looks for the server's keep-alive line falling silent, this often
+    // (on the program's clock).
+    TClockTimer *keepaliveTimer = nullptr;
+    const TKeepaliveWatch &keepaliveWatch() const { return m_keepalive; }
+    // Declares the link dead if the server's keep-alive line is overdue
+    // (the keep-alive timer's tick).
+    void checkKeepalive();
 
 Q_SIGNALS:
     // The link is up; the login goes out right after this.
@@ -132,6 +149,7 @@ private:
     void linkLost();
     void loginRefused();
     TReconnectSchedule m_reconnect;
+    TKeepaliveWatch m_keepalive;
     bool m_loginRefused = false; // on this connection
     bool m_uniqueNameSeen = false;
 };

@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -214,32 +215,53 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         m.session->bnet->Port = silent.port();
         m.session->bnet->ConnectTimeout = 300;
+        const QString host = server == QLatin1String("silent") ? "127.0.0.1" : server;
         m.ConnectClick();
         if (server == QLatin1String("silent"))
             QTest::qWait(100); // a real socket: the connect is sent and waits
         QVERIFY(!m.session->bnet->Connected());
+        // The window shows the connect under way, and Disconnect cancels it;
+        // Connect meanwhile says so instead of starting another.
+        auto *status = m.findChild<QLabel *>(QStringLiteral("connectStatus"));
+        QVERIFY(status && status->isVisibleTo(&m));
+        QCOMPARE(status->text(), QStringLiteral("Connecting to %1, port %2... (Disconnect cancels)")
+                                     .arg(host)
+                                     .arg(silent.port()));
+        QVERIFY(m.Disconnect->isEnabled());
+        QVERIFY(m.Connect->isEnabled());
+        QVERIFY(!m.Home->isEnabled() && !m.Away->isEnabled());
+        m.text->setText(QStringLiteral("/connect"));
+        m.sendClick();
+        const QString underWay =
+            " Console: A connect to " + host + " is under way; Disconnect cancels it.";
+        QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{underWay});
         if (command.isEmpty()) {
             m.DisconnectClick();
         } else {
             m.text->setText(command);
             m.sendClick();
         }
-        QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{" Console: Disconnected."});
+        const QStringList cancelled = {underWay,
+                                       " Console: The connect to " + host + " was cancelled.",
+                                       " Console: Disconnected."};
+        QCOMPARE(MainWindowFixture::lines(m.chat), cancelled);
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
         QVERIFY(m.Connect->isEnabled());
         QVERIFY(!m.Disconnect->isEnabled());
+        QVERIFY(!status->isVisibleTo(&m));
         // The attempt is over: nothing of it comes later, not even its timeout.
         moveClock(500);
         QCoreApplication::processEvents();
-        QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{" Console: Disconnected."});
+        QCOMPARE(MainWindowFixture::lines(m.chat), cancelled);
 
         // Connect works again at once.
         LoopbackServer answering;
         m.options->server->setCurrentText(QStringLiteral("127.0.0.1"));
         connectTo(f, answering);
         QCOMPARE(MainWindowFixture::lines(m.chat),
-                 QStringList({" Console: Disconnected.", " Console: Connecting to 127.0.0.1...",
-                              " Console: Logging In..."}));
+                 cancelled + QStringList({" Console: Connecting to 127.0.0.1...",
+                                          " Console: Logging In..."}));
+        QVERIFY(!status->isVisibleTo(&m));
         QVERIFY(answering.received().startsWith("\x03\x04"
                                                 "alice\r"));
     }
