@@ -8,6 +8,7 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "rules/usericons.h"
+#include "session/TSession.h"
 #include "widgets/dialogs.h"
 #include "widgets/framepacer.h"
 #include "widgets/textitems.h"
@@ -321,6 +322,11 @@ void Tmain::processUniqueName(const QString &user)
 {
     m_uniqueName = user;
     this->text->setFocus();
+    const QString back = session->returnChannel();
+    if (!back.isEmpty()) {
+        sendtext(QStringLiteral("/join ") + back);
+        return;
+    }
     // Last: a home channel its encoding cannot hold raises an error.
     const QString home = options->bytesOf(options->homechannel);
     if (!home.isEmpty())
