@@ -6,6 +6,14 @@
 #include <QHostInfo>
 #include <QTcpSocket>
 
+#ifdef __linux__
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #ifdef __SSE2__
@@ -386,6 +394,36 @@ bool TChatInterface::SendData(const QString &text)
         return true;
     fire(OnSendError);
     return false;
+}
+
+qint64 TChatInterface::UnacknowledgedBytes() const
+{
+    if (!m_connected || !m_socket)
+        return -1;
+    qint64 bytes = m_socket->bytesToWrite();
+#ifdef __linux__
+    // Without its socket the kernel's part is not known, and may not be 0.
+    const qintptr fd = m_socket->socketDescriptor();
+    int queued = 0;
+    if (fd < 0 || ::ioctl(int(fd), SIOCOUTQ, &queued) != 0)
+        return -1;
+    bytes += queued;
+#endif
+    return bytes;
+}
+
+qint64 TChatInterface::RoundTripMicroseconds() const
+{
+    if (!m_connected || !m_socket)
+        return -1;
+#ifdef __linux__
+    const qintptr fd = m_socket->socketDescriptor();
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (fd >= 0 && ::getsockopt(int(fd), IPPROTO_TCP, TCP_INFO, &info, &size) == 0)
+        return qint64(info.tcpi_rtt);
+#endif
+    return -1;
 }
 
 bool TChatInterface::SendLoginScript()

@@ -81,6 +81,14 @@ public:
     // as a lost link does (OnConnectClosed), with LostText() saying why.
     void Drop(const QString &why);
     bool SendData(const QString &text);
+    // Bytes written that the server's side has not acknowledged yet: what
+    // Qt still holds, and on Linux what the kernel has sent but the peer
+    // has not acknowledged (SIOCOUTQ; through a proxy, its hop only). -1
+    // when there is no link.
+    qint64 UnacknowledgedBytes() const;
+    // The kernel's smoothed round trip of the link in microseconds (Linux,
+    // TCP_INFO); -1 when it is not known.
+    qint64 RoundTripMicroseconds() const;
     bool SendLoginScript();
     // Hands bytes to the line cutting as if they had just arrived from the
     // socket, so tests and the fuzzer can choose every arrival's size.

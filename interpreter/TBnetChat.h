@@ -26,9 +26,13 @@ public:
     std::function<void(const QString &User)> OnUniqueName;
     // The server's keep-alive line (it carries nothing else).
     std::function<void()> OnKeepAlive;
-    // The lines still queued (without their CR, in order) when the queue is
-    // emptied because the connection is no longer connected.
-    std::function<void(const QStringList &lines)> OnUnsent;
+    // The lines not taken (without their CR, in order) when the link ended:
+    // the first `written` of them were written to the link but never
+    // acknowledged, so they may have arrived; the rest were still queued.
+    std::function<void(const QStringList &lines, int written)> OnUnsent;
+    // A line handed to the link was taken by the server's side: Qt has
+    // written it to the kernel and the peer has acknowledged its bytes.
+    std::function<void(const QString &line)> OnTaken;
 
     // The server refused the last line sent for its flood quota (fired after
     // OnError). waitMs: when it goes out again; -1: it is not sent again,
@@ -72,6 +76,19 @@ public:
     // The quota has let the first held line go; the hold timer calls it.
     void holdTimerExpired();
     bool isQueued(const QString &line) const { return sendQueue.contains(line); }
+    // The link ended: what was written but not taken, and what is queued,
+    // goes back to the owner at once (OnUnsent).
+    void linkEnded();
+    // A line was written and is not yet taken: no other goes meanwhile.
+    bool inFlight() const { return flying; }
+    // The round trip the last taken line measured (ms): the next line waits
+    // this long after it, so that a refusal is matched to the line it
+    // answers.
+    int roundTripMs() const { return rttMs; }
+    // How often an unacknowledged line is looked at (ms).
+    static constexpr int TakenPollMs = 5;
+    // Looks whether the line in flight has been taken; the poll calls it.
+    void checkTaken();
     int queuedCount() const { return int(sendQueue.size()); }
 
     // The units a line (its CR included or not) costs.
@@ -110,7 +127,14 @@ private:
     void discardQueue();
 
     TClockTimer floodTimer;
-    TClockTimer holdTimer; // single shot: when the quota lets the held line go
+    TClockTimer holdTimer;   // single shot: when the quota lets the held line go
+    QTimer takenTimer;       // polls the socket while a line is in flight (real time)
+    TClockTimer settleTimer; // single shot: a round trip after the last line was taken
+    bool flying = false;
+    QString flight;           // the line in flight
+    qint64 flightWritten = 0; // clock() when it was written
+    int rttMs = 0;
+    qint64 settleUntil = 0; // clock(): the next line waits until then
     QStringList sendQueue;
     bool sendReady = true; // the next line may go out at once
 

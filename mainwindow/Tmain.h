@@ -136,8 +136,13 @@ public:
     void sendClick();
     void textKeyDown(int key, Qt::KeyboardModifiers shift);
     void textDblClick();
-    // Lines the interpreter could not send before the connection ended.
-    void processUnsent(const QStringList &lines);
+    // Lines the server's side had not taken when the connection ended; the
+    // first `written` were written and may have arrived.
+    void processUnsent(const QStringList &lines, int written);
+    // A line was taken by the server's side: its pending mark goes.
+    void processTaken(const QString &line);
+    // Marks own lines in the chat until the server's side has taken them.
+    static constexpr QChar pendingMark = QChar(0x29D7); // an hourglass
     // Shows byte strings in the input line, one line each, as a person
     // reads them; unedited, they go out again as exactly these bytes.
     void setInputBytes(const QStringList &lines);
@@ -163,10 +168,22 @@ private:
     // Sends what a typed line planned; false, with an error line, when it cannot go.
     bool sendPlanned(const TypedLine &typed);
     void inputError(const QString &message);
+    // Shows a piece of typed talk under the user's name, marked pending
+    // until the server's side has taken it.
+    void writeOwnLine(const QString &piece);
     QString rememberBytes(const QString &bytes);
     // Text shown in the input line for bytes that the outgoing encoding
     // would not give back (a name or a line from elsewhere), with those bytes.
     QList<std::pair<QString, QString>> m_inputFragments;
+    // Own lines shown with the pending mark: the line as sent (CR included),
+    // and where the mark is in the chat.
+    struct PendingOwnLine {
+        QString wire;
+        int line;
+        int column;
+    };
+    QList<PendingOwnLine> m_pendingOwn;
+    bool m_writingPending = false; // writeLine puts the pending mark in
 
 public:
     // --- Channel user list (userlist.cpp) --------------------------------

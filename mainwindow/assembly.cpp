@@ -273,6 +273,7 @@ void Tmain::wireEvents()
     // What we send and the server's quota (connectioncontrol.cpp, input.cpp).
     connect(s, &TSession::refused, this, &Tmain::processRefused);
     connect(s, &TSession::unsent, this, &Tmain::processUnsent);
+    connect(s, &TSession::taken, this, &Tmain::processTaken);
 }
 
 void Tmain::startOptions()

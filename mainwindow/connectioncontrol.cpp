@@ -121,7 +121,8 @@ void Tmain::AwayClick()
         envVars.isAway = false;
         Away->setIcon(TIcons::menuIcon(TIcons::AwayImage));
     } else {
-        sendtext(QStringLiteral("/away ") + options->bytesOf(options->awaymessage));
+        envVars.awaySent = options->bytesOf(options->awaymessage);
+        sendtext(QStringLiteral("/away ") + envVars.awaySent);
         envVars.isAway = true;
         Away->setIcon(TIcons::menuIcon(TIcons::BackImage));
     }
@@ -187,7 +188,15 @@ void Tmain::bnetDisconnect()
 void Tmain::bnetLogin()
 {
     writeLine(chat, TLabel::console, QStringLiteral("Logging In..."), labelColour());
-    HomeClick();
+    // Back after a lost link: the channel the user was in instead of the
+    // home channel, and the away state the server forgot.
+    const QString back = session->returnChannel();
+    if (!back.isEmpty())
+        sendtext(QStringLiteral("/join ") + back);
+    else
+        HomeClick();
+    if (session->returning() && envVars.isAway)
+        sendtext(QStringLiteral("/away ") + envVars.awaySent);
 }
 
 void Tmain::bnetSocketError(const QString &why)

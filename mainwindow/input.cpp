@@ -10,6 +10,7 @@
 #include "preferences/Toptions.h"
 #include "rules/inputbreaks.h"
 #include "rules/usericons.h"
+#include "widgets/TTranscriptView.h"
 #include "widgets/textitems.h"
 
 #include <QAction>
@@ -444,8 +445,7 @@ void Tmain::sendClick()
             // Each piece is shown as it is handed over, as one line would be.
             session->send(t.plan);
             for (const QString &piece : t.plan.pieces)
-                writeLine(chat, QLatin1Char('<') + session->process->UserName + QLatin1Char('>'),
-                          piece, options->your_name->selected());
+                writeOwnLine(piece);
         } else {
             writeLine(chat, TLabel::errorBlank,
                       QStringLiteral("You're not connected to Battle.net."), errorColour());
@@ -518,18 +518,64 @@ void Tmain::textDblClick()
     setInputBytes({envVars.lastCommand});
 }
 
-void Tmain::processUnsent(const QStringList &lines)
+void Tmain::writeOwnLine(const QString &piece)
+{
+    TTranscriptView *const view = chatView();
+    const bool shown = view && !envVars.chatPaused;
+    m_writingPending = shown;
+    writeLine(chat, QLatin1Char('<') + session->process->UserName + QLatin1Char('>'), piece,
+              options->your_name->selected());
+    m_writingPending = false;
+    if (!shown || view->lineCount() == 0)
+        return;
+    const int line = view->lineCount() - 1;
+    const int column = int(view->lineText(line).indexOf(pendingMark));
+    if (column >= 0)
+        m_pendingOwn.append(
+            {TInputBreaks::breaksToSpaces(piece) + QLatin1Char('\r'), line, column});
+}
+
+void Tmain::processTaken(const QString &line)
+{
+    for (qsizetype i = 0; i < m_pendingOwn.size(); ++i) {
+        const PendingOwnLine p = m_pendingOwn.at(i);
+        if (p.wire != line)
+            continue;
+        m_pendingOwn.removeAt(i);
+        if (TTranscriptView *view = chatView())
+            if (p.line < view->lineCount() && view->lineText(p.line).at(p.column) == pendingMark)
+                view->replaceChar(p.line, p.column, QLatin1Char(' '));
+        return;
+    }
+}
+
+void Tmain::processUnsent(const QStringList &lines, int written)
 {
     if (lines.isEmpty())
         return;
+    // The lines go back to the user; their marks stay, as nothing
+    // confirmed them.
+    for (const QString &l : lines)
+        for (qsizetype i = 0; i < m_pendingOwn.size(); ++i)
+            if (m_pendingOwn.at(i).wire == l + QLatin1Char('\r')) {
+                m_pendingOwn.removeAt(i);
+                break;
+            }
     const qsizetype n = lines.size();
     const QString count =
         n == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(n);
+    // A line written but never acknowledged may have arrived all the same.
+    const QString what =
+        written <= 0 ? count + QStringLiteral(" not sent before the connection ended")
+        : n == 1     ? count + QStringLiteral(" not confirmed by the server before the connection "
+                                                  "ended, and may have arrived")
+                     : count + QStringLiteral(" not confirmed by the server before the connection "
+                                                  "ended (the first may have arrived)");
     const QColor colour = errorColour();
     if (text->text().isEmpty()) {
         setInputBytes(lines);
         writeLine(chat, QStringLiteral("Warning:"),
-                  count + QStringLiteral(" not sent before the connection ended; ") +
+                  what + QStringLiteral("; ") +
                       (n == 1 ? QStringLiteral("it is") : QStringLiteral("they are")) +
                       QStringLiteral(" back in the input line: press Enter to send ") +
                       (n == 1 ? QStringLiteral("it") : QStringLiteral("them")) +
@@ -539,8 +585,8 @@ void Tmain::processUnsent(const QStringList &lines)
     }
     // What the user is typing stays as it is; the lines are kept here.
     writeLine(chat, QStringLiteral("Warning:"),
-              count +
-                  QStringLiteral(" not sent before the connection ended; the input line was "
+              what +
+                  QStringLiteral("; the input line was "
                                  "in use, so here ") +
                   (n == 1 ? QStringLiteral("it is:") : QStringLiteral("they are:")),
               colour);

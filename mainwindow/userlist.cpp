@@ -9,6 +9,7 @@
 #include "preferences/Toptions.h"
 #include "rules/moderation.h"
 #include "rules/usericons.h"
+#include "session/TSession.h"
 #include "widgets/dialogs.h"
 #include "widgets/framepacer.h"
 #include "widgets/textitems.h"
@@ -317,6 +318,11 @@ void Tmain::processUniqueName(const QString &user)
 {
     m_uniqueName = user;
     this->text->setFocus();
+    const QString back = session->returnChannel();
+    if (!back.isEmpty()) {
+        sendtext(QStringLiteral("/join ") + back);
+        return;
+    }
     // Last: a home channel its encoding cannot hold raises an error.
     const QString home = options->bytesOf(options->homechannel);
     if (!home.isEmpty())

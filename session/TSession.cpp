@@ -6,6 +6,7 @@
 #include "interpreter/TBnetChat.h"
 
 #include <QProcessEnvironment>
+#include <QTcpSocket>
 
 TSession::TSession(QObject *parent)
     : QObject(parent), bnet(new TChatInterface(this)), process(new TBnetChat(this))
@@ -38,6 +39,17 @@ void TSession::wire()
         m_keepalive.reset();
         m_keepalive.heard(currentDateTime());
         keepaliveTimer->start();
+        // The line in flight is looked at once more as the link starts to
+        // close, while its socket can still say what the peer acknowledged:
+        // a line taken just before a close is not given back as unsure.
+        const QList<QTcpSocket *> sockets =
+            bnet->findChildren<QTcpSocket *>(QString(), Qt::FindDirectChildrenOnly);
+        if (!sockets.isEmpty())
+            connect(sockets.last(), &QAbstractSocket::stateChanged, this,
+                    [this](QAbstractSocket::SocketState state) {
+                        if (state == QAbstractSocket::ClosingState)
+                            guarded([this] { process->checkTaken(); });
+                    });
         Q_EMIT linkUp(bnet->Address);
         if (!bnet->LinkOptionsProblem().isEmpty())
             Q_EMIT notice(QStringLiteral("A dead link may go unnoticed for a long time: the "
@@ -49,6 +61,9 @@ void TSession::wire()
     bnet->OnDisconnect = [this] {
         keepaliveTimer->stop();
         Q_EMIT linkDown();
+        // What the server's side has not taken goes back to the user now,
+        // before a new link could carry it without being asked.
+        process->linkEnded();
         Q_EMIT stateChanged();
     };
     bnet->OnConnectClosed = [this] {
@@ -57,7 +72,14 @@ void TSession::wire()
         if (!bnet->LostText().isEmpty())
             Q_EMIT notice(QStringLiteral("The link to the server was lost: ") + bnet->LostText() +
                           QLatin1Char('.'));
+        if (m_uniqueNameSeen) {
+            // A session the server may still hold; its channel is where the
+            // reconnect goes back to.
+            m_lostAt = currentDateTime();
+            m_returnTo = m_channel;
+        }
         Q_EMIT linkDown();
+        process->linkEnded();
         linkLost();
         Q_EMIT stateChanged();
     };
@@ -95,11 +117,18 @@ void TSession::wire()
     process->OnJoin = user3(&TSession::join);
     process->OnLeave = user3(&TSession::leave);
     process->OnUserFlags = text2(&TSession::userFlags);
-    process->OnChannel = text1(&TSession::channel);
+    process->OnChannel = [this](const QString &name) {
+        m_channel = name;
+        if (name == m_returnTo)
+            m_returnTo.clear(); // back where the user was
+        Q_EMIT channel(name);
+    };
     process->OnUniqueName = [this](const QString &user) {
         m_uniqueNameSeen = true;
+        m_channel.clear();
         // Quietly: the gateway's greeting shows that the link is back.
         m_reconnect.end();
+        m_lostAt = QDateTime();
         Q_EMIT uniqueName(user);
     };
     process->OnTalk = text2(&TSession::talk);
@@ -107,11 +136,19 @@ void TSession::wire()
     process->OnWhisper = text2(&TSession::whisper);
     process->OnWhisperSent = text2(&TSession::whisperSent);
     process->OnBroadcast = text1(&TSession::broadcast);
-    process->OnChannelFull = text1(&TSession::channelFull);
+    // A refusal while going back: the channel is full, restricted or gone.
+    const auto refusal = [this](Text1 signal) {
+        return [this, signal](const QString &text) {
+            Q_EMIT(this->*signal)(text);
+            if (!m_returnTo.isEmpty() && m_uniqueNameSeen)
+                returnRefused();
+        };
+    };
+    process->OnChannelFull = refusal(&TSession::channelFull);
     process->OnInfo = text1(&TSession::info);
-    process->OnChanNotExist = text1(&TSession::chanNotExist);
+    process->OnChanNotExist = refusal(&TSession::chanNotExist);
     process->OnError = text1(&TSession::error);
-    process->OnRestricted = text1(&TSession::restricted);
+    process->OnRestricted = refusal(&TSession::restricted);
     process->OnUnHandled = [this](const QString &line) {
         // Before the login is through, the server speaks in plain lines with
         // no code ("Login failed."): the user must see them. Afterwards such
@@ -123,7 +160,10 @@ void TSession::wire()
             loginRefused();
     };
     process->OnRefused = [this](const QString &line, int waitMs) { Q_EMIT refused(line, waitMs); };
-    process->OnUnsent = [this](const QStringList &lines) { Q_EMIT unsent(lines); };
+    process->OnUnsent = [this](const QStringList &lines, int written) {
+        Q_EMIT unsent(lines, written);
+    };
+    process->OnTaken = [this](const QString &line) { Q_EMIT taken(line); };
 }
 
 bool TSession::connected() const { return bnet->Connected(); }
@@ -208,12 +248,17 @@ void TSession::connectNow()
                           .arg(bnet->Address));
         return;
     }
+    // The user's own Connect starts afresh: home channel, no held session.
+    m_lostAt = QDateTime();
+    m_returnTo.clear();
     endReconnect(QString()); // the user connects now, not the schedule
     openLink();
 }
 
 void TSession::disconnectNow()
 {
+    m_lostAt = QDateTime();
+    m_returnTo.clear();
     endReconnect(QStringLiteral("Reconnecting stopped."));
     if (connecting())
         Q_EMIT notice(QStringLiteral("The connect to %1 was cancelled.").arg(bnet->Address));
@@ -253,6 +298,11 @@ void TSession::linkLost()
     }
     if (m_loginRefused)
         return; // the same account and password would be refused again
+    scheduleAttempt();
+}
+
+void TSession::scheduleAttempt()
+{
     const int seconds = m_reconnect.next();
     Q_EMIT notice(QStringLiteral("Reconnecting in %1 seconds.").arg(seconds));
     reconnectTimer->start(seconds * 1000);
@@ -284,5 +334,32 @@ void TSession::endReconnect(const QString &why)
 void TSession::loginRefused()
 {
     m_loginRefused = true;
-    endReconnect(QStringLiteral("The login was refused; not reconnecting."));
+    // After a lost link the server refuses the login while it still holds
+    // the old session, with the words it has for a wrong password: for a
+    // while, that is the likelier reason, and it passes.
+    const bool held = reconnecting() && returning() && settings && settings().reconnect &&
+                      m_lostAt.secsTo(currentDateTime()) < heldSessionSeconds;
+    if (!held) {
+        m_lostAt = QDateTime();
+        m_returnTo.clear();
+        endReconnect(QStringLiteral("The login was refused; not reconnecting."));
+        return;
+    }
+    Q_EMIT notice(QStringLiteral("The login was refused; the server may still hold the old "
+                                 "session."));
+    // The server asks for another name on this link; the next attempt
+    // gets a link of its own. What is queued is the login's own joins and
+    // away line, which the next login sends again: it is not handed back.
+    const auto unsentHandler = process->OnUnsent;
+    process->OnUnsent = nullptr;
+    bnet->Close();
+    process->OnUnsent = unsentHandler;
+    scheduleAttempt();
+}
+
+void TSession::returnRefused()
+{
+    Q_EMIT notice(QStringLiteral("Could not go back to the channel %1; staying in %2.")
+                      .arg(m_returnTo, m_channel));
+    m_returnTo.clear();
 }

@@ -10,6 +10,7 @@
 #include "core/reconnectschedule.h"
 #include "core/wiresplit.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -101,6 +102,19 @@ public:
     // Declares the link dead if the server's keep-alive line is overdue
     // (the keep-alive timer's tick).
     void checkKeepalive();
+    // How long after a lost link a refused login is taken for the server
+    // still holding the old session, and tried again.
+    static constexpr int heldSessionSeconds = 30 * 60;
+    // This connection was opened by reconnecting after a logged-in link was
+    // lost (not by the user's Connect): the server forgot the channel and
+    // the away state, which the login puts back.
+    bool returning() const { return m_lostAt.isValid(); }
+    // The channel the user was in when the link was lost, for the login's
+    // joins to go back to; empty once back, after a refusal, or on the
+    // user's own Connect (then the home channel is joined).
+    QString returnChannel() const { return m_returnTo; }
+    // The channel the server last put the user in on this connection.
+    QString currentChannel() const { return m_channel; }
 
 Q_SIGNALS:
     // The link is up; the login goes out right after this.
@@ -139,8 +153,11 @@ Q_SIGNALS:
     // The server's flood quota refused the last line sent (waitMs: when it
     // goes again; -1: it does not).
     void refused(const QString &line, int waitMs);
-    // Lines the pacing could not send before the link ended.
-    void unsent(const QStringList &lines);
+    // Lines the server's side had not taken when the link ended: the first
+    // `written` were written and may have arrived, the rest were queued.
+    void unsent(const QStringList &lines, int written);
+    // A line handed to the link has been taken by the server's side.
+    void taken(const QString &line);
 
 private:
     void wire();
@@ -148,8 +165,15 @@ private:
     // The server closed the link, or a connect failed.
     void linkLost();
     void loginRefused();
+    // The wait before the next attempt of the schedule, said and started.
+    void scheduleAttempt();
+    // The server would not let the user back into the channel.
+    void returnRefused();
     TReconnectSchedule m_reconnect;
     TKeepaliveWatch m_keepalive;
+    QDateTime m_lostAt;          // when a logged-in link was lost; invalid: not returning
+    QString m_returnTo;          // see returnChannel()
+    QString m_channel;           // bytes
     bool m_loginRefused = false; // on this connection
     bool m_uniqueNameSeen = false;
 };

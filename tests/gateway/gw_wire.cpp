@@ -20,6 +20,10 @@ const QByteArray Banner = "BOT or Telnet Connection from [127.0.0.1]\r\n"
                           "Sorry, there is no guest account.\r\n"
                           "\r\n"
                           "Username: ";
+namespace Gateway {
+// The real server's keep-alive line, byte for byte.
+const QByteArray Keepalive = "2000 NULL\r\n";
+} // namespace Gateway
 const QByteArray Topic =
     "1018 INFO \"Chat topic: This is the public chat channel. Feel free to chat...\"\r\n";
 
@@ -100,6 +104,8 @@ private Q_SLOTS:
     void refusedLogin();
     void secondLoginOfSameName();
     void twoClients();
+    void heldSessionAfterALinkDied();
+    void keepaliveLines();
     void whisperCommands_data();
     void whisperCommands();
     void whisperEdges();
@@ -288,6 +294,74 @@ void GatewayWire::secondLoginOfSameName()
     QVERIFY(again.waitFor("Login failed.\r\n\r\nUsername: "));
     QVERIFY(!again.got.contains("2010"));
     QCOMPARE(settle(*alice), QByteArray());
+}
+
+void GatewayWire::heldSessionAfterALinkDied()
+{
+    GatewayOptions o;
+    o.holdSeconds = 60;
+    start(o);
+    roomyClock = false; // the hold is timed on the gateway's clock
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    // A clean close is no death: the name is free again at once.
+    {
+        auto carol = login("carol");
+        carol->socket.disconnectFromHost();
+        QVERIFY(carol->waitClosed());
+    }
+    QVERIFY(QTest::qWaitFor([&] { return !server->clientNames().contains("carol"); }, 5000));
+    QVERIFY(server->heldNames().isEmpty());
+    const auto carolAgain = login("carol");
+    QVERIFY(server->clientNames().contains("carol"));
+
+    QCOMPARE(server->consoleCommand("drop alice"), QString());
+    QVERIFY(alice->waitClosed());
+    QCOMPARE(server->heldNames(), QList<QByteArray>{"alice"});
+    // Nobody is told: the server does not know yet that alice is gone.
+    QVERIFY(!settle(*bob).contains("1003 LEAVE alice"));
+
+    // While held, the account's login is refused as a wrong password is.
+    RawClient again(server->port());
+    again.send("\x03\x04"
+               "alice\rpw\r\r");
+    QVERIFY(again.waitFor("Login failed.\r\n\r\nUsername: "));
+    QCOMPARE(again.take(), Banner + "alice\r\nPassword: \r\nLogin failed.\r\n\r\nUsername: ");
+    now += 59000;
+    again.send("alice\rpw\r\r");
+    QVERIFY(again.waitFor("Login failed.\r\n\r\nUsername: "));
+    QVERIFY(!again.got.contains("2010"));
+
+    // Once the hold is over, the old member leaves and the login goes in.
+    now += 1000;
+    again.take();
+    again.send("alice\rpw\r\r");
+    QVERIFY(again.waitFor(Topic));
+    QVERIFY(again.got.contains("2010 NAME alice\r\n"));
+    QVERIFY(server->heldNames().isEmpty());
+    const QByteArray seen = settle(*bob);
+    QVERIFY2(seen.contains("1003 LEAVE alice 0010\r\n1002 JOIN alice 0010 [CHAT]\r\n"),
+             seen.constData());
+}
+
+void GatewayWire::keepaliveLines()
+{
+    GatewayOptions o;
+    o.keepaliveSeconds = 1;
+    start(o);
+    RawClient waiting(server->port()); // not logged in: no keep-alive for it
+    waiting.send("\x03");
+    QVERIFY(waiting.waitFor("Username: "));
+    auto alice = login("alice");
+    QElapsedTimer between;
+    QVERIFY(alice->waitFor(Gateway::Keepalive, 3000));
+    between.start();
+    QCOMPARE(alice->take(), Gateway::Keepalive);
+    QVERIFY(alice->waitFor(Gateway::Keepalive, 3000));
+    QVERIFY2(between.elapsed() >= 900, qPrintable(QString::number(between.elapsed())));
+    QCOMPARE(alice->take(), Gateway::Keepalive);
+    QCOMPARE(waiting.take(), Banner);
 }
 
 void GatewayWire::twoClients()
@@ -743,6 +817,8 @@ void GatewayWire::consoleErrors_data()
     QTest::newRow("say nobody") << QByteArray("say nobody hi");
     QTest::newRow("say as a client") << QByteArray("say alice hi");
     QTest::newRow("leave a client") << QByteArray("leave alice");
+    QTest::newRow("drop nobody") << QByteArray("drop nobody");
+    QTest::newRow("drop a simulated member") << QByteArray("drop Zed");
     QTest::newRow("whisper nobody") << QByteArray("whisper Zed nobody hi");
     QTest::newRow("flags not hex") << QByteArray("flags Zed zz");
     QTest::newRow("rawbytes not hex") << QByteArray("rawbytes 3g");

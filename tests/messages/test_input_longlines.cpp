@@ -204,6 +204,11 @@ private Q_SLOTS:
         QCOMPARE(wordsOf(rest), wordsOf(longLine));
         QCOMPARE(m.text->text(), QString());
         // Talk is echoed piece by piece; the emote is the server's to show.
+        // The last piece loses its pending mark once it is taken.
+        QTRY_VERIFY(MessagesFixture::lines(m.chat)
+                        .mid(before)
+                        .filter(QString(Tmain::pendingMark))
+                        .isEmpty());
         const QStringList chat = MessagesFixture::lines(m.chat).mid(before);
         QCOMPARE(chat.size(), wire.size() - 1);
         QCOMPARE(chat.first(), QStringLiteral(" <alice> first line"));
@@ -304,6 +309,7 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(c.server.received(), QByteArray("one\r"));
         QCOMPARE(m.session->process->queuedCount(), 3);
+        QTRY_VERIFY(!m.session->process->inFlight()); // "one" was taken
         c.server.closeClient();
         QTRY_VERIFY(!m.session->bnet->Connected());
         m.session->process->floodTimerTick();
@@ -331,6 +337,7 @@ private Q_SLOTS:
             QTest::keyClick(m.text, Qt::Key_Return);
         }
         QTRY_COMPARE(c.server.received(), QByteArray("one\r"));
+        QTRY_VERIFY(!m.session->process->inFlight()); // "one" was taken
         m.text->setText(QStringLiteral("half typed"));
         c.server.closeClient();
         QTRY_VERIFY(!m.session->bnet->Connected());

@@ -120,12 +120,13 @@ bool tickUntilWireShows(Tmain &m, LoopbackServer &server, QByteArray line, int t
 
 int tickUntilChatShows(Tmain &m, const QString &line, int from, int timeoutMs)
 {
-    int next = from;
     int at = -1;
+    // Every line from `from` each time: a line can change in place (an own
+    // line loses its pending mark once the server has taken it).
     const auto shows = [&] {
-        for (const int n = m.chat->lineCount(); next < n; ++next)
-            if (m.chat->lineText(next) == line) {
-                at = next;
+        for (int i = from, n = m.chat->lineCount(); i < n; ++i)
+            if (m.chat->lineText(i) == line) {
+                at = i;
                 return true;
             }
         return false;
