@@ -137,8 +137,8 @@ private:
     QString m_optionsProblem;
     int m_linkFd = -1;
     QSet<int> m_proxyStreamsBefore; // the SOCKS5 proxy's sockets before this link's
-    TClockTimer m_connectTimer; // on the program's clock, which tests move
-    bool m_connecting = false; // connect-in-progress guard
+    TClockTimer m_connectTimer;     // on the program's clock, which tests move
+    bool m_connecting = false;      // connect-in-progress guard
     bool m_connected = false;
     QString m_errorText;
 
