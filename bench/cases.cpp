@@ -63,17 +63,6 @@ QString floodText(int i, int length)
     return text;
 }
 
-QStringList moderatedConf(int triggers)
-{
-    QStringList conf = {QStringLiteral("squelchFlooders=1"), QStringLiteral("squelchAscii=1"),
-                        QStringLiteral("squelchUc=1"),       QStringLiteral("squelchPrompt=0"),
-                        QStringLiteral("autoAction=0"),      QStringLiteral("asciiPercentage=40"),
-                        QStringLiteral("ucPercentage=60")};
-    for (const QString &t : benchTriggers(triggers))
-        conf << QStringLiteral("triggerPhrase=") + t;
-    return conf;
-}
-
 QStringList plainConf()
 {
     return {QStringLiteral("squelchFlooders=0"), QStringLiteral("squelchAscii=0"),
@@ -110,6 +99,17 @@ QStringList benchTriggers(int count)
         }
     }
     return out;
+}
+
+QStringList moderatedConf(int triggers)
+{
+    QStringList conf = {QStringLiteral("squelchFlooders=1"), QStringLiteral("squelchAscii=1"),
+                        QStringLiteral("squelchUc=1"),       QStringLiteral("squelchPrompt=0"),
+                        QStringLiteral("autoAction=0"),      QStringLiteral("asciiPercentage=40"),
+                        QStringLiteral("ucPercentage=60")};
+    for (const QString &t : benchTriggers(triggers))
+        conf << QStringLiteral("triggerPhrase=") + t;
+    return conf;
 }
 
 // ---- line cutting and ParseLine --------------------------------------------

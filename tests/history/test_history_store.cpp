@@ -323,6 +323,63 @@ private Q_SLOTS:
                  QStringList({"gold hidden", "gold emote", "gold in public"}));
     }
 
+    void wordsAndAMemberFindTheSameLinesWhicheverLeads()
+    {
+        // A search with words and a member goes through the member's lines
+        // or through the words' matches, by how many lines the member has:
+        // both ways give the same pages, newest first, hidden lines, the
+        // date range and the word's matches (not its prefix) respected.
+        const QStringList who = {"bob", "carol", "dave"}, words = {"gold", "golden", "ore"};
+        QStringList want; // "bob", "gold", minutes 100 to 500, not hidden: newest first
+        {
+            THistoryStore store(path(), quick());
+            store.start();
+            QRandomGenerator rnd(3);
+            for (int i = 0; i < 900; ++i) {
+                THistory::Line l =
+                    line(who[int(rnd.bounded(3))],
+                         QStringLiteral("%1 %2 %3")
+                             .arg(words[int(rnd.bounded(3))], words[int(rnd.bounded(3))])
+                             .arg(i),
+                         i);
+                l.hidden = rnd.bounded(10) == 0;
+                store.add(l);
+                if (l.sender == QLatin1String("bob") && !l.hidden && i >= 100 && i <= 500 &&
+                    l.text.split(QLatin1Char(' ')).contains(QLatin1String("gold")))
+                    want.prepend(l.text);
+            }
+            store.flush();
+        }
+        QVERIFY(want.size() > 30);
+        for (const int memberLeadLines : {0, 100000}) {
+            THistoryStore::Settings s = quick();
+            s.memberLeadLines = memberLeadLines;
+            THistoryStore store(path(), s);
+            store.start();
+            THistory::Query q;
+            q.match = QStringLiteral("gold");
+            q.member = QStringLiteral("BOB");
+            q.fromMs = at(100);
+            q.toMs = at(500);
+            q.limit = 7;
+            QStringList seen;
+            for (int pages = 0;; ++pages) {
+                QVERIFY(pages < 100);
+                const THistory::Page page = store.search(q);
+                QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
+                seen += texts(page);
+                if (!page.more)
+                    break;
+                q.beforeId = page.nextBeforeId();
+            }
+            QCOMPARE(seen, want);
+            // A query the index cannot read is said either way.
+            q.match = QStringLiteral("gold AND");
+            q.beforeId = 0;
+            QVERIFY(!store.search(q).error.isEmpty());
+        }
+    }
+
     void contextShowsTheChannelAroundALine()
     {
         THistoryStore store(path(), quick());
