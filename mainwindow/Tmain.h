@@ -1,6 +1,7 @@
 #pragma once
 // The program's one window. Its methods carry all chat behaviour; each
 // behaviour area lives in a source file of its own in this folder.
+#include "core/settingsdefs.h"
 #include "core/usertable.h"
 #include "mainwindow/envvars.h"
 #include "rules/anticensor.h"
@@ -22,6 +23,7 @@ class TFindBar;
 class TTranscriptView;
 class TSession;
 class Toptions;
+class TSettingsStore;
 
 class Tmain : public QMainWindow {
     Q_OBJECT
@@ -43,6 +45,11 @@ public:
     TSession *session = nullptr;
     QTimer *timer = nullptr;
     Toptions *options = nullptr;
+    // The settings, which everything here reads (never a control of the
+    // dialog); made before the panes, whose start fonts it holds.
+    TSettingsStore *store = nullptr;
+    QColor colourOf(TSetting::Id id) const;
+    QFont startFont(int pane) const; // a pane's font as the store has it
 
     // Main menu items.
     QAction *Connect = nullptr, *Disconnect = nullptr, *Preferences = nullptr, *PauseChat = nullptr,
@@ -78,9 +85,6 @@ public:
     void bnetSocketError(const QString &why);
     void bnetDataReceived(const QString &DataString);
     void timerTimer();
-    // Hands the Advanced tab's flood quota figures to the pacing (as they
-    // change, and at each connect).
-    void applyQuotaSettings();
     // The server's flood quota refused the last line sent (waitMs: when it
     // goes again; -1: it does not).
     void processRefused(const QString &line, int waitMs);
@@ -238,7 +242,7 @@ private:
     // and the error goes on.
     void saveSquelchlistOrUndo(const std::function<void()> &undo);
     class TNameIndex *m_squelchIndex = nullptr; // captions of brx
-    class TNameIndex *m_safeIndex = nullptr;    // entries of options->safe
+    class TNameIndex *m_safeIndex = nullptr;    // the safelist's names
 
 public:
     // --- Autosquelch and product actions (autosquelch.cpp) ---------------

@@ -1,4 +1,5 @@
 // The automatic squelch of bad lines and l33t names, and the product actions.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 #include "session/TSession.h"
@@ -50,13 +51,10 @@ void Tmain::watchTriggers()
     connect(options, &Toptions::triggersChanged, m_autosquelch, dirty);
     // Edits of the list that bypass the dialog's buttons (the configuration
     // file, tests) must reach the cache as well.
-    const QAbstractItemModel *model = options->triggers->model();
-    connect(model, &QAbstractItemModel::rowsInserted, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::rowsRemoved, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::rowsMoved, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::dataChanged, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::modelReset, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::layoutChanged, m_autosquelch, dirty);
+    connect(store, &TSettingsStore::changed, m_autosquelch, [state](TSetting::Id id) {
+        if (id == TSetting::triggers)
+            state->triggersDirty = true;
+    });
 }
 
 void Tmain::refreshTriggers()
@@ -66,9 +64,8 @@ void Tmain::refreshTriggers()
     if (st.triggersDirty) {
         st.triggersDirty = false;
         QStringList phrases;
-        phrases.reserve(options->triggers->count());
-        for (int i = 0; i < options->triggers->count(); ++i)
-            phrases << options->triggers->item(i)->text();
+        for (const QString &bytes : store->list(TSetting::triggers))
+            phrases << TText::decode(bytes);
         st.triggers.setPhrases(phrases);
     }
 }
@@ -92,7 +89,7 @@ bool Tmain::autosquelch(QString &reason, const QString &name, const QString &lin
 {
     if (checkSafe(name))
         return false;
-    const TLineRules rules = options->lineRules();
+    const TLineRules rules = Toptions::lineRules(*store);
     // A short line is not judged at all: the phrases are not even compiled.
     if (!longEnough(line, rules.minLineLength))
         return false;
@@ -110,11 +107,12 @@ bool Tmain::autosquelch(QString &reason, const QString &name, const QString &lin
         return false;
     if (matched) {
         // The phrases as the configuration file holds them.
+        const QStringList phrases = store->list(TSetting::triggers);
         for (const QString &p : std::as_const(patterns)) {
             QString bytes = p;
-            for (int i = 0; i < options->triggers->count(); ++i)
-                if (options->triggers->item(i)->text() == p) {
-                    bytes = TTextItem::bytesOf(options->triggers->item(i));
+            for (const QString &entry : phrases)
+                if (TText::decode(entry) == p) {
+                    bytes = entry;
                     break;
                 }
             matched->append(bytes);
@@ -137,7 +135,7 @@ void Tmain::autosquelchFollowUp(const QString &user, const QString &text)
     if (reason.contains(triggerWord))
         note.detail = matched.join(journal::patternSeparator);
     note.text = text;
-    if (options->squelchPrompt->isChecked())
+    if (store->flag(TSetting::squelchPrompt))
         queueAutosquelchPrompt(user, reason, note);
     else
         respondToVerdict(user, reason, note);
@@ -145,7 +143,7 @@ void Tmain::autosquelchFollowUp(const QString &user, const QString &text)
 
 void Tmain::respondToVerdict(const QString &user, const QString &reason, const JournalNote &note)
 {
-    if (options->autoAction->currentIndex() == 0) {
+    if (store->number(TSetting::autoAction) == 0) {
         const int id = getUserID(user);
         squelchuser(user, reason, productIcon(id > 0 ? userTable[id].product : QString()), note);
         return;
@@ -224,9 +222,9 @@ void Tmain::runAutosquelchPrompt(const QString &user)
 
 void Tmain::leetNameCheck(const QString &name, const QString &product)
 {
-    if (!options->squelchLeet->isChecked())
+    if (!store->flag(TSetting::squelchLeet))
         return;
-    if (leetPercent(name) > double(options->leetPercentage->value()) && !checkSquelch(name))
+    if (leetPercent(name) > double(store->number(TSetting::leetPercentage)) && !checkSquelch(name))
         squelchuser(name, leetNameWord, productIcon(product));
 }
 
@@ -236,21 +234,20 @@ void Tmain::ProdAction(int index)
         return;
     const QString name = userTable[index].username;
     const QString product = userTable[index].product;
+    using namespace TSetting;
     const struct {
         const char *code;
-        decltype(options->action_bot) action;
+        TSetting::Id action;
     } rows[] = {
-        {"DSHR", options->action_diablos},   {"DRTL", options->action_diablo1},
-        {"D2DV", options->action_diablo2},   {"SSHR", options->action_starcrafts},
-        {"STAR", options->action_starcraft}, {"JSTR", options->action_starcraft},
-        {"SEXP", options->action_broodwar},  {"W2BN", options->action_warcraft},
-        {"CHAT", options->action_bot},
+        {"DSHR", action_diablos},    {"DRTL", action_diablo1},   {"D2DV", action_diablo2},
+        {"SSHR", action_starcrafts}, {"STAR", action_starcraft}, {"JSTR", action_starcraft},
+        {"SEXP", action_broodwar},   {"W2BN", action_warcraft},  {"CHAT", action_bot},
     };
     QString command;
     for (const auto &row : rows)
         // "None" and no choice at all both mean no action.
-        if (row.action->currentIndex() > 0 && product == QLatin1String(row.code))
-            command = row.action->currentText() + name;
+        if (store->number(row.action) > 0 && product == QLatin1String(row.code))
+            command = store->pickText(row.action) + name;
     if (command.isEmpty())
         return;
     // The product's reason goes in the journal instead of the command's own.

@@ -1,5 +1,6 @@
 // The history: every line the transcript shows, and the ones it hides,
 // handed to the store in history.db, which writes them on its own thread.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 #include "session/TSession.h"
@@ -68,15 +69,16 @@ void Tmain::openHistoryFor(const QString &member)
     if (!m_historyWindow)
         m_historyWindow = new THistoryWindow(m_history, this);
     m_history->flush(); // the lines of a moment ago are found too
-    m_historyWindow->defaultLog = options->logfilename->text();
+    m_historyWindow->defaultLog = store->shown(TSetting::logfilename);
     m_historyWindow->openFor(member);
 }
 
 void Tmain::applyHistorySettings()
 {
-    m_history->setRetention(options->historyDays->value(), options->historyMegabytes->value());
+    m_history->setRetention(store->number(TSetting::historyDays),
+                            store->number(TSetting::historyMegabytes));
     // Opened in the background, the first time it is wanted.
-    if (options->keepHistory->isChecked())
+    if (store->flag(TSetting::keepHistory))
         m_history->start();
     // New limits hold from now, not from the next hour of lines.
     m_history->scheduleRetention(currentDateTime().toMSecsSinceEpoch());
@@ -84,7 +86,7 @@ void Tmain::applyHistorySettings()
 
 void Tmain::historyLine(const QString &label, const QString &message, bool hidden)
 {
-    if (!m_history || m_historyReplay || !options->keepHistory->isChecked())
+    if (!m_history || m_historyReplay || !store->flag(TSetting::keepHistory))
         return;
     // Switched on since the last Ok: kept from now on all the same.
     m_history->start();

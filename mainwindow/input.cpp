@@ -1,5 +1,6 @@
 // The input line, the local commands and the one way out to the server.
 #include "base/version.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 #include "session/TSession.h"
@@ -173,7 +174,8 @@ void Tmain::setupInputLine()
 
 int Tmain::wireLimit() const
 {
-    return TWire::lineLimit(options->quotaUnits->value(), options->quotaBytesPerUnit->value());
+    return TWire::lineLimit(store->number(TSetting::quotaUnits),
+                            store->number(TSetting::quotaBytesPerUnit));
 }
 
 void Tmain::sendtext(const QString &line)
@@ -235,7 +237,7 @@ QString Tmain::refusalOf(const QString &line) const
     case Local::Away: {
         const QString away =
             QStringLiteral("/away ") +
-            (line.size() > 5 ? restFrom(line, 7) : options->bytesOf(options->awaymessage));
+            (line.size() > 5 ? restFrom(line, 7) : store->bytes(TSetting::awaymessage));
         if (away.size() <= wireLimit())
             return QString();
         // A bare /away sends the stored message, which stays as it is.
@@ -312,10 +314,10 @@ void Tmain::parseCommand(const QString &line)
             break;
         }
         if (line.size() > 5) {
-            options->awaymessage->setBytes(restFrom(line, 7));
+            store->setBytes(TSetting::awaymessage, restFrom(line, 7));
             options->writeconfig();
         }
-        sendtext(QStringLiteral("/away ") + options->bytesOf(options->awaymessage));
+        sendtext(QStringLiteral("/away ") + store->bytes(TSetting::awaymessage));
         break;
     }
     case Local::Home:
@@ -331,9 +333,7 @@ void Tmain::parseCommand(const QString &line)
 QString Tmain::rememberBytes(const QString &bytes)
 {
     const QString shown = TText::decode(bytes);
-    const auto encoding = options->outgoingEncoding->currentIndex() == Toptions::EncodeWindows1252
-                              ? TText::Encoding::Windows1252
-                              : TText::Encoding::Utf8;
+    const auto encoding = store->typedEncoding();
     QString again;
     if (!TText::encode(shown, encoding, again) || again != bytes)
         m_inputFragments.append({shown, bytes});
@@ -359,9 +359,7 @@ void Tmain::appendInputBytes(const QString &bytes)
 
 bool Tmain::inputLines(QStringList &lines)
 {
-    const auto encoding = options->outgoingEncoding->currentIndex() == Toptions::EncodeWindows1252
-                              ? TText::Encoding::Windows1252
-                              : TText::Encoding::Utf8;
+    const auto encoding = store->typedEncoding();
     QStringList out;
     for (const QString &line : TInputBreaks::linesOf(text->text())) {
         QString bytes, bad;
@@ -414,7 +412,7 @@ void Tmain::sendClick()
             for (const QString &piece : TWire::planLine(s, wireLimit()).lines) {
                 sendtext(piece);
                 writeLine(chat, QLatin1Char('<') + session->process->UserName + QLatin1Char('>'),
-                          piece, options->your_name->selected());
+                          piece, colourOf(TSetting::your_name));
             }
         } else {
             writeLine(chat, TLabel::errorBlank,
@@ -484,7 +482,7 @@ void Tmain::keyPressEvent(QKeyEvent *event)
 
 void Tmain::textDblClick()
 {
-    if (!options->dblclickcommand->isChecked() || !text->text().isEmpty())
+    if (!store->flag(TSetting::dblclickcommand) || !text->text().isEmpty())
         return;
     setInputBytes({envVars.lastCommand});
 }

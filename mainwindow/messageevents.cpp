@@ -1,6 +1,7 @@
 // What other people say, emote and whisper, the echo of our own whispers,
 // and the server's notices.
 #include "base/version.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 
@@ -23,7 +24,7 @@ const QString whisperSound = QStringLiteral("whisper.wav");
 bool Tmain::isOwnName(const QString &user) const
 {
     QString own;
-    return options->username->bytes(options->typedEncoding(), own) && user == own;
+    return store->tryBytes(TSetting::username, own) && user == own;
 }
 
 void Tmain::processUnHandled(const QString &line)
@@ -36,7 +37,7 @@ void Tmain::processTalk(const QString &user, const QString &text)
 {
     modUser(user, text);
     bool show = true;
-    if (options->suppressplaysound->isChecked() && text.startsWith(playsoundPrefix))
+    if (store->flag(TSetting::suppressplaysound) && text.startsWith(playsoundPrefix))
         show = false;
     // Both are asked, whatever the first answers.
     const bool squelched = checkSquelch(user);
@@ -50,7 +51,7 @@ void Tmain::processTalk(const QString &user, const QString &text)
         line = applyAntiCensor(line);
         const bool mention = isMention(user, line);
         writeLine(chat, QLatin1Char('<') + user + QLatin1Char('>'), line,
-                  options->name_colour->selected(), QString(), mention);
+                  colourOf(TSetting::name_colour), QString(), mention);
         if (mention)
             mentionAttention(user, line);
     }
@@ -71,7 +72,7 @@ void Tmain::processEmote(const QString &user, const QString &text)
         // The name and the text may come in different encodings.
         writeLine(chat,
                   QStringLiteral("* ") + user + QLatin1Char(' ') + line + QStringLiteral(" *"),
-                  QString(), options->emote_colour->selected(),
+                  QString(), colourOf(TSetting::emote_colour),
                   QStringLiteral("* ") + TText::decode(user) + QLatin1Char(' ') +
                       TText::decode(line) + QStringLiteral(" *"),
                   mention);
@@ -91,13 +92,13 @@ void Tmain::processWhisper(const QString &user, const QString &text)
         historyLine(QStringLiteral("<From: ") + user + QStringLiteral("> "), text, true);
         return;
     }
-    const QColor colour = options->whisp_colour->selected();
+    const QColor colour = colourOf(TSetting::whisp_colour);
     if (dispRaw->isChecked())
         writeLine(chat, QStringLiteral("<Recieved Whisper From: ") + user + QStringLiteral("> "),
                   text, colour);
     else
         writeLine(whisper, QStringLiteral("<From: ") + user + QStringLiteral("> "), text, colour);
-    if (options->alertwhisper->isChecked())
+    if (store->flag(TSetting::alertwhisper))
         soundPlayer().play(whisperSound);
     envVars.lastWhisperer = user;
     drawAttention(QStringLiteral("Whisper from ") + TText::decode(user), TText::decode(text));
@@ -105,7 +106,7 @@ void Tmain::processWhisper(const QString &user, const QString &text)
 
 void Tmain::processWhisperSent(const QString &user, const QString &text)
 {
-    const QColor colour = options->whisp_colour->selected();
+    const QColor colour = colourOf(TSetting::whisp_colour);
     if (dispRaw->isChecked())
         writeLine(chat, QStringLiteral("<Sent Whisper To: ") + user + QStringLiteral("> "), text,
                   colour);

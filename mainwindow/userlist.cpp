@@ -1,5 +1,6 @@
 // The channel user list: the member table, its events and the `users` rows.
 #include "base/wirecodes.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 
@@ -162,7 +163,7 @@ void Tmain::expireHistories()
     if (!m_oldestHistory.isValid())
         return;
     const QDateTime now = currentDateTime();
-    const qint64 historyMsecs = qint64(options->HistoryDelay->value()) * 1000;
+    const qint64 historyMsecs = qint64(store->number(TSetting::HistoryDelay)) * 1000;
     if (m_oldestHistory.msecsTo(now) <= historyMsecs)
         return;
     QDateTime oldest;
@@ -270,9 +271,9 @@ int Tmain::memberIcon(const QString &name) const
 
 void Tmain::notifyJoinLeave(const QString &user, const QString &what)
 {
-    if (!options->notifications->isChecked())
+    if (!store->flag(TSetting::notifications))
         return;
-    if (options->onlynotesafe->isChecked() && !checkSafe(user))
+    if (store->flag(TSetting::onlynotesafe) && !checkSafe(user))
         return;
     writeLine(chat, TLabel::info, user + what, labelColour());
 }
@@ -322,7 +323,7 @@ void Tmain::processUniqueName(const QString &user)
     m_uniqueName = user;
     this->text->setFocus();
     // Last: a home channel its encoding cannot hold raises an error.
-    const QString home = options->bytesOf(options->homechannel);
+    const QString home = store->bytes(TSetting::homechannel);
     if (!home.isEmpty())
         sendtext(QStringLiteral("/join ") + home);
 }

@@ -3,6 +3,7 @@
 #include "preferences/Toptions.h"
 
 #include "base/errors.h"
+#include "core/settingsstore.h"
 #include "widgets/dialogs.h"
 
 namespace {
@@ -18,20 +19,20 @@ QString remedy()
 }
 } // namespace
 
-TText::Encoding Toptions::typedEncoding() const
+TText::Encoding Toptions::typedEncoding() const { return m_store->typedEncoding(); }
+
+QString Toptions::unencodableText(const TByteEdit *field, const QString &bad) const
 {
-    return outgoingEncoding->currentIndex() == EncodeWindows1252 ? TText::Encoding::Windows1252
-                                                                 : TText::Encoding::Utf8;
+    return QStringLiteral("The %1 setting holds \"%2\", which %3 cannot hold; change the "
+                          "setting, or %4")
+        .arg(field->property("caption").toString(), bad, encodingName(typedEncoding()), remedy());
 }
 
 QString Toptions::bytesOf(const TByteEdit *field) const
 {
     QString bytes, bad;
     if (!field->bytes(typedEncoding(), bytes, &bad))
-        throw TError(QStringLiteral("The %1 setting holds \"%2\", which %3 cannot hold; change "
-                                    "the setting, or %4")
-                         .arg(field->property("caption").toString(), bad,
-                              encodingName(typedEncoding()), remedy()));
+        throw TError(unencodableText(field, bad));
     return bytes;
 }
 
@@ -46,5 +47,7 @@ bool Toptions::typedBytes(QWidget *parent, const QString &text, QString &bytes) 
                             .arg(bad, encodingName(typedEncoding()), remedy()));
     return false;
 }
+
+void Toptions::setConnected(bool connected) { username->setEnabled(!connected); }
 
 TByteEdit *Toptions::serverEdit() const { return static_cast<TByteEdit *>(server->lineEdit()); }

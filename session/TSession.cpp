@@ -2,6 +2,7 @@
 
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 
 #include <QTimer>
@@ -15,6 +16,39 @@ TSession::TSession(QObject *parent)
     connect(reconnectTimer, &QTimer::timeout, this,
             [this] { guarded([this] { reconnectDue(); }); });
     wire();
+    setStore(new TSettingsStore(this));
+}
+
+void TSession::setStore(TSettingsStore *store)
+{
+    disconnect(m_quotaLink);
+    m_store = store;
+    m_quotaLink = connect(store, &TSettingsStore::quotaChanged, this, [this] {
+        using namespace TSetting;
+        Settings quota = {};
+        quota.quotaUnits = m_store->number(quotaUnits);
+        quota.quotaWindowSeconds = m_store->number(quotaWindow);
+        quota.quotaBytesPerUnit = m_store->number(quotaBytesPerUnit);
+        quota.quotaMarginMs = m_store->number(quotaMargin);
+        applyQuota(quota);
+    });
+}
+
+TSession::Settings TSession::settings() const
+{
+    using namespace TSetting;
+    const TSettingsStore &s = *m_store;
+    Settings out;
+    // Name and password go out as bytes; the server is a host name.
+    out.userName = s.bytes(username);
+    out.password = s.bytes(password);
+    out.server = s.shown(server);
+    out.reconnect = s.flag(autoReconnect);
+    out.quotaUnits = s.number(quotaUnits);
+    out.quotaWindowSeconds = s.number(quotaWindow);
+    out.quotaBytesPerUnit = s.number(quotaBytesPerUnit);
+    out.quotaMarginMs = s.number(quotaMargin);
+    return out;
 }
 
 TSession::~TSession()
@@ -128,7 +162,7 @@ void TSession::disconnectNow()
 
 void TSession::openLink()
 {
-    const Settings s = settings ? settings() : Settings();
+    const Settings s = settings();
     applyQuota(s);
     process->UserName = s.userName;
     process->Password = s.password;
@@ -138,7 +172,7 @@ void TSession::openLink()
 
 void TSession::linkLost()
 {
-    const bool wanted = settings && settings().reconnect;
+    const bool wanted = m_store->flag(TSetting::autoReconnect);
     if (!wanted) {
         // Switched off while a schedule was under way: it ends here.
         if (reconnecting())
@@ -157,7 +191,7 @@ void TSession::reconnectDue()
 {
     if (!reconnecting() || bnet->Connected())
         return;
-    if (!(settings && settings().reconnect)) {
+    if (!m_store->flag(TSetting::autoReconnect)) {
         endReconnect(QStringLiteral("Reconnecting stopped."));
         return;
     }

@@ -13,6 +13,7 @@
 #include <functional>
 
 class QTimer;
+class TSettingsStore;
 class TBnetChat;
 class TChatInterface;
 
@@ -25,21 +26,28 @@ public:
     TChatInterface *bnet = nullptr;
     TBnetChat *process = nullptr;
 
-    // What a connect attempt uses, read at each attempt, so a reconnect
-    // takes the settings as they are then.
+    // The program's settings; until one is given, a store of the session's
+    // own at the start values. The quota's figures reach the pacing as the
+    // store changes them.
+    void setStore(TSettingsStore *store);
+    TSettingsStore *store() const { return m_store; }
+
+    // What a connect attempt uses, read from the store at each attempt, so
+    // a reconnect takes the settings as they are then.
     struct Settings {
         QString userName; // bytes
         QString password; // bytes
         QString server;   // a host name to look up
-        bool reconnect = false;
-        int quotaUnits = 5;
-        int quotaWindowSeconds = 5;
-        int quotaBytesPerUnit = 0;
-        int quotaMarginMs = 500;
+        bool reconnect;
+        int quotaUnits;
+        int quotaWindowSeconds;
+        int quotaBytesPerUnit;
+        int quotaMarginMs;
     };
-    std::function<Settings()> settings;
+    Settings settings() const;
 
-    // Hands the flood quota's figures to the pacing (a connect does it too).
+    // Hands the flood quota's figures to the pacing (a connect and every
+    // change of the store's quota do it too).
     void applyQuota(const Settings &s);
 
     // The user's Connect: a pending reconnect gives way to it.
@@ -107,6 +115,8 @@ private:
     // The server closed the link, or a connect failed.
     void linkLost();
     void loginRefused();
+    TSettingsStore *m_store = nullptr;
+    QMetaObject::Connection m_quotaLink;
     TReconnectSchedule m_reconnect;
     bool m_loginRefused = false; // on this connection
     bool m_uniqueNameSeen = false;

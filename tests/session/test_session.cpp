@@ -2,6 +2,7 @@
 // gateway, it connects, logs in, reports the server's events, reconnects
 // after a lost link, and stops for a refused login or the user's Disconnect.
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 #include "session/TSession.h"
 #include "support/gatewayprocess.h"
@@ -14,18 +15,18 @@ namespace {
 // A session pointed at a gateway, and what it said (notice lines).
 struct Trial {
     GatewayProcess gateway;
+    TSettingsStore settings; // outlives the session that reads it
     TSession session;
     QStringList notices;
-    TSession::Settings settings;
 
     explicit Trial(const QStringList &gatewayArgs = {}) : gateway(gatewayArgs)
     {
-        settings.userName = QStringLiteral("alice");
-        settings.password = QStringLiteral("pw");
-        settings.server = QStringLiteral("127.0.0.1");
-        settings.quotaBytesPerUnit = 100;
+        settings.setBytes(TSetting::username, QStringLiteral("alice"));
+        settings.setBytes(TSetting::password, QStringLiteral("pw"));
+        settings.setBytes(TSetting::server, QStringLiteral("127.0.0.1"));
+        settings.setNumber(TSetting::quotaBytesPerUnit, 100);
         session.bnet->Port = gateway.port();
-        session.settings = [this] { return settings; };
+        session.setStore(&settings);
         session.reconnectSecondMs = 20; // a second of the schedule
         QObject::connect(&session, &TSession::notice,
                          [this](const QString &text) { notices << text; });
@@ -112,7 +113,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, reconnect);
         Trial t;
-        t.settings.reconnect = reconnect;
+        t.settings.setFlag(TSetting::autoReconnect, reconnect);
         QVERIFY(t.loggedIn());
         QSignalSpy down(&t.session, &TSession::linkDown);
         QSignalSpy named(&t.session, &TSession::uniqueName);
@@ -138,7 +139,7 @@ private Q_SLOTS:
     void refusedLoginEndsReconnecting()
     {
         Trial t({"--account", "alice:right"});
-        t.settings.reconnect = true;
+        t.settings.setFlag(TSetting::autoReconnect, true);
         QSignalSpy unhandled(&t.session, &TSession::unhandled);
         QSignalSpy down(&t.session, &TSession::linkDown);
         t.session.connectNow();
@@ -161,7 +162,7 @@ private Q_SLOTS:
     void disconnectEndsTheSchedule()
     {
         Trial t;
-        t.settings.reconnect = true;
+        t.settings.setFlag(TSetting::autoReconnect, true);
         t.session.reconnectSecondMs = 60000; // the test ends the wait itself
         QVERIFY(t.loggedIn());
         QSignalSpy down(&t.session, &TSession::linkDown);
@@ -179,26 +180,34 @@ private Q_SLOTS:
         QVERIFY(!t.session.connected());
     }
 
-    // The quota's figures reach the pacing when applied, and at a connect.
+    // The quota's figures reach the pacing as the store changes them, and
+    // at a connect.
     void quotaReachesThePacing()
     {
+        TSettingsStore s;
         TSession session;
-        TSession::Settings s;
-        s.quotaUnits = 7;
-        s.quotaWindowSeconds = 9;
-        s.quotaBytesPerUnit = 33;
-        s.quotaMarginMs = 250;
-        session.applyQuota(s);
+        session.setStore(&s);
+        s.setNumber(TSetting::quotaUnits, 7);
+        s.setNumber(TSetting::quotaWindow, 9);
+        s.setNumber(TSetting::quotaBytesPerUnit, 33);
+        s.setNumber(TSetting::quotaMargin, 250);
         QCOMPARE(session.process->QuotaUnits, 7);
         QCOMPARE(session.process->QuotaWindowMs, 9000);
         QCOMPARE(session.process->QuotaBytesPerUnit, 33);
         QCOMPARE(session.process->QuotaMarginMs, 250);
-        s.quotaUnits = 3;
-        s.server = QStringLiteral("127.0.0.1");
+        // A connect hands them over too, whatever the pacing held.
+        session.process->QuotaUnits = 0;
+        s.setBytes(TSetting::server, QStringLiteral("127.0.0.1"));
         session.bnet->Port = 1; // nothing listens there: the connect fails
-        session.settings = [&s] { return s; };
         session.connectNow();
-        QCOMPARE(session.process->QuotaUnits, 3);
+        QCOMPARE(session.process->QuotaUnits, 7);
+        // A store given later is the one followed.
+        TSettingsStore other;
+        session.setStore(&other);
+        s.setNumber(TSetting::quotaUnits, 3);
+        QCOMPARE(session.process->QuotaUnits, 7);
+        other.setNumber(TSetting::quotaUnits, 4);
+        QCOMPARE(session.process->QuotaUnits, 4);
     }
 };
 
