@@ -364,8 +364,7 @@ bool Tmain::inputLines(QStringList &lines)
     for (const QString &line : TInputBreaks::linesOf(text->text())) {
         QString bytes, bad;
         if (!encodeWith(line, encoding, m_inputFragments, bytes, &bad)) {
-            const QString name = encoding == TText::Encoding::Utf8 ? QStringLiteral("UTF-8")
-                                                                   : QStringLiteral("Windows-1252");
+            const QString name = store->pickText(TSetting::outgoingEncoding);
             // A lone surrogate cannot be shown, only named.
             const QString character = bad.at(0).isSurrogate() && bad.size() == 1
                                           ? codePoint(bad)

@@ -7,11 +7,6 @@
 #include "widgets/dialogs.h"
 
 namespace {
-QString encodingName(TText::Encoding e)
-{
-    return e == TText::Encoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252");
-}
-
 QString remedy()
 {
     return QStringLiteral("choose another encoding for \"Send typed text as:\" under Preferences, "
@@ -25,7 +20,8 @@ QString Toptions::unencodableText(const TByteEdit *field, const QString &bad) co
 {
     return QStringLiteral("The %1 setting holds \"%2\", which %3 cannot hold; change the "
                           "setting, or %4")
-        .arg(field->property("caption").toString(), bad, encodingName(typedEncoding()), remedy());
+        .arg(field->property("caption").toString(), bad,
+             m_store->pickText(TSetting::outgoingEncoding), remedy());
 }
 
 QString Toptions::bytesOf(const TByteEdit *field) const
@@ -44,7 +40,7 @@ bool Toptions::typedBytes(QWidget *parent, const QString &text, QString &bytes) 
     dialogs().showError(parent, QStringLiteral("Tressel"),
                         QStringLiteral("\"%1\" cannot be written in %2, so nothing was changed. "
                                        "Leave it out, or %3.")
-                            .arg(bad, encodingName(typedEncoding()), remedy()));
+                            .arg(bad, m_store->pickText(TSetting::outgoingEncoding), remedy()));
     return false;
 }
 
