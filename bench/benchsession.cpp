@@ -22,7 +22,7 @@
 #include <thread>
 #include <unistd.h>
 
-TSession::TSession(TPaneKind pane, const QStringList &conf, const QByteArray &brx)
+TBenchSession::TBenchSession(TPaneKind pane, const QStringList &conf, const QByteArray &brx)
     : m_oldDir(QDir::currentPath())
 {
     // No box may stop a measurement: what would have been asked or shown
@@ -81,13 +81,13 @@ TSession::TSession(TPaneKind pane, const QStringList &conf, const QByteArray &br
     main->repaint();
 }
 
-TSession::~TSession()
+TBenchSession::~TBenchSession()
 {
     main.reset();
     QDir::setCurrent(m_oldDir);
 }
 
-bool TSession::logIn(quint16 port, int timeoutMs)
+bool TBenchSession::logIn(quint16 port, int timeoutMs)
 {
     if (!port)
         return false;

@@ -22,11 +22,11 @@ inline GatewayProcess benchGateway(const QStringList &args)
 
 enum class TPaneKind { View, PlainTextEdit, TextEdit };
 
-class TSession {
+class TBenchSession {
 public:
     // conf: extra lines of tressel.conf; brx: the squelch list file's bytes.
-    TSession(TPaneKind pane, const QStringList &conf, const QByteArray &brx = QByteArray());
-    ~TSession();
+    TBenchSession(TPaneKind pane, const QStringList &conf, const QByteArray &brx = QByteArray());
+    ~TBenchSession();
 
     // Connects to the gateway and waits for the channel; false on failure.
     bool logIn(quint16 port, int timeoutMs = 20000);

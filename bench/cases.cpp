@@ -64,17 +64,6 @@ QString floodText(int i, int length)
     return text;
 }
 
-QStringList moderatedConf(int triggers)
-{
-    QStringList conf = {QStringLiteral("squelchFlooders=1"), QStringLiteral("squelchAscii=1"),
-                        QStringLiteral("squelchUc=1"),       QStringLiteral("squelchPrompt=0"),
-                        QStringLiteral("autoAction=0"),      QStringLiteral("asciiPercentage=40"),
-                        QStringLiteral("ucPercentage=60")};
-    for (const QString &t : benchTriggers(triggers))
-        conf << QStringLiteral("triggerPhrase=") + t;
-    return conf;
-}
-
 QStringList plainConf()
 {
     return {QStringLiteral("squelchFlooders=0"), QStringLiteral("squelchAscii=0"),
@@ -111,6 +100,17 @@ QStringList benchTriggers(int count)
         }
     }
     return out;
+}
+
+QStringList moderatedConf(int triggers)
+{
+    QStringList conf = {QStringLiteral("squelchFlooders=1"), QStringLiteral("squelchAscii=1"),
+                        QStringLiteral("squelchUc=1"),       QStringLiteral("squelchPrompt=0"),
+                        QStringLiteral("autoAction=0"),      QStringLiteral("asciiPercentage=40"),
+                        QStringLiteral("ucPercentage=60")};
+    for (const QString &t : benchTriggers(triggers))
+        conf << QStringLiteral("triggerPhrase=") + t;
+    return conf;
 }
 
 // ---- line cutting and ParseLine --------------------------------------------
@@ -227,7 +227,7 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines)
         conf << QStringLiteral("keeplog=1") << QStringLiteral("logfilename=chat.log");
     else
         conf << QStringLiteral("keeplog=0");
-    TSession s(pane, conf);
+    TBenchSession s(pane, conf);
     if (chatLog) {
         s.main->store->setBytes(TSetting::logfilename, s.path(QStringLiteral("chat.log")));
         s.main->store->setFlag(TSetting::keeplog, true);
@@ -339,7 +339,7 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines)
 
 void caseAutosquelch()
 {
-    TSession s(TPaneKind::View, moderatedConf(0));
+    TBenchSession s(TPaneKind::View, moderatedConf(0));
     s.main->addUser(QStringLiteral("Swift"), QStringLiteral("CHAT"), QStringLiteral("0010"));
     const int n = 20000;
     QStringList lines;
@@ -373,8 +373,8 @@ void caseAutosquelch()
 
 void caseJoins()
 {
-    TSession s(TPaneKind::View,
-               plainConf() << QStringLiteral("notifications=1") << QStringLiteral("timeStamps=1"));
+    TBenchSession s(TPaneKind::View, plainConf() << QStringLiteral("notifications=1")
+                                                 << QStringLiteral("timeStamps=1"));
     GatewayProcess gateway = benchGateway({QStringLiteral("--no-flood-quota")});
     if (!s.logIn(gateway.port())) {
         std::fprintf(stderr, "bench: could not log in to the gateway\n");
@@ -407,7 +407,7 @@ void caseBurst()
     // the quota's window) through the window to the gateway with its quota
     // on. The window and the margin are scaled down together on both sides
     // (1 s and 100 ms for 5 s and 500 ms), and the flood interval with them.
-    TSession s(TPaneKind::View, plainConf());
+    TBenchSession s(TPaneKind::View, plainConf());
     GatewayProcess gateway = benchGateway({QStringLiteral("--quota-window"), QStringLiteral("1")});
     const int windowMs = 1000;
     s.main->store->setNumber(TSetting::quotaWindow, windowMs / 1000);
@@ -464,7 +464,7 @@ void caseBurst()
 void caseIdle()
 {
     // Logged in to a quiet channel, then left alone for two seconds.
-    TSession s(TPaneKind::View, plainConf());
+    TBenchSession s(TPaneKind::View, plainConf());
     GatewayProcess gateway = benchGateway({QStringLiteral("--chatters"), QStringLiteral("0")});
     if (!s.logIn(gateway.port())) {
         std::fprintf(stderr, "bench: could not log in to the gateway\n");
@@ -488,8 +488,8 @@ void caseSquelchList()
         talk << QStringLiteral("1005 TALK %1 0010 \"%2\"")
                     .arg(QLatin1String(senders[i % 3]), floodText(i, 58));
     const QStringList conf = moderatedConf(50) << QStringLiteral("timeStamps=1");
-    TSession empty(TPaneKind::View, conf);
-    TSession full(TPaneKind::View, conf, brx);
+    TBenchSession empty(TPaneKind::View, conf);
+    TBenchSession full(TPaneKind::View, conf, brx);
     if (full.main->brx->count() != 100000)
         std::fprintf(stderr, "bench: the squelch list holds %d names\n", full.main->brx->count());
     // Many rounds, each timing both lists (in turns of empty-full, then
@@ -529,7 +529,7 @@ void caseSoak(int seconds)
     conf << QStringLiteral("timeStamps=1") << QStringLiteral("notifications=1")
          << QStringLiteral("squelchLeet=1") << QStringLiteral("leetPercentage=50")
          << QStringLiteral("historyDelay=5") << QStringLiteral("keeplog=0");
-    TSession s(TPaneKind::View, conf);
+    TBenchSession s(TPaneKind::View, conf);
     // A busy channel at 1,000 happenings a second: joins, leaves, talk,
     // emotes, whispers to us, floods and flag changes, by members drawn from
     // a pool, so they come back.

@@ -29,6 +29,15 @@ void caseJournalOpen();
 // comforts.cpp
 void caseSearch();
 void caseComforts();
+void caseA11yFlood(int lines);
 
 // The trigger phrases of the moderated runs: none matches the flood's lines.
 QStringList benchTriggers(int count);
+// tressel.conf lines of the moderated runs: the autosquelch and triggers.
+QStringList moderatedConf(int triggers);
+
+// The history (historycases.cpp). Its large file of lines, made once and
+// kept in the benchmark's build folder.
+QString historyBenchFile(qint64 lines);
+void caseHistoryQueries(qint64 lines);
+void caseHistoryOverhead(int lines, int pairs);

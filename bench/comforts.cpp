@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,15 +44,25 @@ void settle(TTranscriptView *view)
     view->viewport()->repaint();
 }
 
-// Lines per second of a flood from the gateway, with the comforts on or off.
-double floodRate(bool comforts, int lines)
+// Lines per second of a flood from the gateway, with the comforts on or off;
+// shown: the window is on the screen (what an accessibility bridge reads).
+double floodRate(bool comforts, int lines, bool shown = false)
 {
-    TSession s(TPaneKind::View, {QStringLiteral("squelchFlooders=0"),
-                                 QStringLiteral("squelchAscii=0"), QStringLiteral("squelchUc=0"),
-                                 QStringLiteral("timeStamps=1"), QStringLiteral("keeplog=0")});
+    TBenchSession s(TPaneKind::View,
+                    {QStringLiteral("squelchFlooders=0"), QStringLiteral("squelchAscii=0"),
+                     QStringLiteral("squelchUc=0"), QStringLiteral("timeStamps=1"),
+                     QStringLiteral("keeplog=0")});
     for (TSetting::Id id : {TSetting::showLinks, TSetting::markMentions})
         s.main->store->setFlag(id, comforts);
     s.main->applyComfortSettings();
+    if (shown) {
+        s.main->show();
+        if (!waitFor([&] { return s.main->windowHandle() && s.main->windowHandle()->isExposed(); },
+                     10000)) {
+            std::fprintf(stderr, "bench: the window was never shown\n");
+            return 0;
+        }
+    }
     GatewayProcess gateway = benchGateway({QStringLiteral("--no-flood-quota"),
                                            QStringLiteral("--burst"), QString::number(lines),
                                            QStringLiteral("--burst-length"), QStringLiteral("60")});
@@ -81,9 +92,16 @@ double floodRate(bool comforts, int lines)
 }
 } // namespace
 
+void caseA11yFlood(int lines)
+{
+    // Run twice by bench/run on a virtual X server, with and without a
+    // screen reader's listener on the accessibility bus.
+    result("a11y_lines_per_s", floodRate(true, lines, true));
+}
+
 void caseSearch()
 {
-    TSession s(TPaneKind::View, {QStringLiteral("timeStamps=1")});
+    TBenchSession s(TPaneKind::View, {QStringLiteral("timeStamps=1")});
     TTranscriptView *view = dynamic_cast<TTranscriptView *>(s.main->chat);
     if (!view)
         return;

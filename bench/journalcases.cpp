@@ -69,8 +69,8 @@ void caseJournalOverhead()
             flood << QStringLiteral("1005 TALK %1 0010 \"%2\"")
                          .arg(QLatin1String(senders[i % 3]), talkText(i));
     }
-    TSession off(TPaneKind::View, moderatedJournalConf());
-    TSession on(TPaneKind::View, moderatedJournalConf());
+    TBenchSession off(TPaneKind::View, moderatedJournalConf());
+    TBenchSession on(TPaneKind::View, moderatedJournalConf());
     off.main->store->setFlag(TSetting::keepJournal, false);
     on.main->store->setFlag(TSetting::keepJournal, true);
     std::vector<double> ratios;
@@ -119,7 +119,7 @@ void caseTester()
 {
     // 1,000 judged lines in the tester's buffer, the bench's 50 triggers,
     // and a pattern that matches a tenth of the lines.
-    TSession s(TPaneKind::View, moderatedJournalConf());
+    TBenchSession s(TPaneKind::View, moderatedJournalConf());
     Tmain &m = *s.main;
     for (int i = 0; i < 1000; ++i)
         m.processTalk(QStringLiteral("Member%1").arg(i % 40),
@@ -166,7 +166,7 @@ void caseJournalOpen()
     }
     std::vector<double> ms;
     for (int round = 0; round < 5; ++round) {
-        TSession s(TPaneKind::View, {});
+        TBenchSession s(TPaneKind::View, {});
         QFile f(s.path(QStringLiteral("journal.log")));
         if (f.open(QIODevice::WriteOnly))
             f.write(bytes);

@@ -2,10 +2,12 @@
 // measurement, each in a child process of its own, prints the table and one
 // "name value" line per target. --soak SECONDS runs only the soak.
 #include "bench/cases.h"
+#include "history/historystore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/program.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
@@ -23,10 +25,12 @@
 namespace {
 
 using Results = QMap<QString, double>;
+// The words a case names ("word NAME TEXT" lines): the history's query words.
+QMap<QString, QString> caseWords;
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick]\n"
+    std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick] [--history]\n"
                          "       tressel-bench --startup\n"
                          "       tressel-bench --case NAME [ARGS]\n");
     return 2;
@@ -46,6 +50,8 @@ Results runCase(const QStringList &args)
         const QList<QByteArray> f = line.split(' ');
         if (f.size() == 3 && f[0] == "result")
             out.insert(QString::fromLatin1(f[1]), f[2].toDouble());
+        else if (f.size() == 3 && f[0] == "word")
+            caseWords.insert(QString::fromLatin1(f[1]), QString::fromUtf8(f[2]));
     }
     if (child.exitCode() != 0 || out.isEmpty())
         std::fprintf(stderr, "bench: the case %s failed\n",
@@ -86,6 +92,12 @@ int runOne(const QStringList &a)
         caseSearch();
     else if (name == QLatin1String("comforts"))
         caseComforts();
+    else if (name == QLatin1String("a11y_flood") && a.size() == 2)
+        caseA11yFlood(a[1].toInt());
+    else if (name == QLatin1String("history_queries") && a.size() == 2)
+        caseHistoryQueries(a[1].toLongLong());
+    else if (name == QLatin1String("history_overhead") && a.size() == 3)
+        caseHistoryOverhead(a[1].toInt(), a[2].toInt());
     else if (name == QLatin1String("soak") && a.size() == 2)
         caseSoak(a[1].toInt());
     else
@@ -172,40 +184,180 @@ int startupChild(int argc, char *argv[])
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     std::printf("shown\n");
     std::fflush(stdout);
+    // Once shown (and timed): whether the history opened.
+    THistoryStore *history = main->historyStore();
+    if (history && history->waitOpen())
+        std::printf("history kept\n");
+    else
+        std::printf("history off: %s\n", history ? qPrintable(history->offReason()) : "no store");
     return 0;
 }
 
-// From starting the program to its main window shown (a configuration file
-// that reads without an error, no auto-connect): the median of five starts,
-// and the spread.
+// A working directory the program starts in: a configuration file that
+// reads without an error, no auto-connect.
+void writeStartupConf(const QString &dir)
+{
+    QFile conf(QDir(dir).filePath(QStringLiteral("tressel.conf")));
+    if (conf.open(QIODevice::WriteOnly))
+        conf.write("username=bench\r\nserver=127.0.0.1\r\nautoConnect=0\r\n");
+}
+
+// One start in dir, from starting the program to its main window shown,
+// in ms; negative when the window never came. afterShown: what the child
+// said once shown.
+double startOnce(const QString &dir, QByteArray *afterShown = nullptr)
+{
+    QProcess child;
+    child.setWorkingDirectory(dir);
+    QElapsedTimer t;
+    t.start();
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--startup-child")});
+    QByteArray out;
+    while (!out.contains("shown") && child.waitForReadyRead(10000))
+        out += child.readAllStandardOutput();
+    const double took = double(t.nsecsElapsed()) / 1e6;
+    child.waitForFinished(60000);
+    out += child.readAllStandardOutput();
+    if (!out.contains("shown")) {
+        std::fprintf(stderr, "bench: the program did not show its window\n");
+        return -1;
+    }
+    if (afterShown)
+        *afterShown = out.mid(out.indexOf("shown") + 5).trimmed();
+    return took;
+}
+
+// From starting the program to its main window shown: the median of five
+// starts, and the spread.
 Results measureStartup()
 {
     QTemporaryDir dir;
-    QFile conf(dir.filePath(QStringLiteral("tressel.conf")));
-    if (conf.open(QIODevice::WriteOnly))
-        conf.write("username=bench\r\nserver=127.0.0.1\r\nautoConnect=0\r\n");
-    conf.close();
+    writeStartupConf(dir.path());
     QList<double> ms;
     for (int i = 0; i < 5; ++i) {
-        QProcess child;
-        child.setWorkingDirectory(dir.path());
-        QElapsedTimer t;
-        t.start();
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--startup-child")});
-        QByteArray out;
-        while (!out.contains("shown") && child.waitForReadyRead(10000))
-            out += child.readAllStandardOutput();
-        const double took = double(t.nsecsElapsed()) / 1e6;
-        child.waitForFinished(10000);
-        if (!out.contains("shown")) {
-            std::fprintf(stderr, "bench: the program did not show its window\n");
+        const double took = startOnce(dir.path());
+        if (took < 0)
             return {};
-        }
         ms << took;
     }
     std::sort(ms.begin(), ms.end());
     return {{QStringLiteral("startup_ms"), ms[2]},
             {QStringLiteral("startup_spread_ms"), ms.last() - ms.first()}};
+}
+
+// Start-up with the large history as history.db in the working directory
+// and without any, in alternating starts (nine each; medians). The file is
+// a copy, since the program may write to it; its limits are set so that
+// it keeps every line.
+Results measureStartupWithHistory(const QString &historyFile)
+{
+    QTemporaryDir without, with;
+    writeStartupConf(without.path());
+    writeStartupConf(with.path());
+    for (const QString &dir : {without.path(), with.path()}) {
+        QFile ini(QDir(dir).filePath(QStringLiteral("tressel.ini")));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write("[history]\nkeep=true\ndays=9999\nmegabytes=9999\n");
+    }
+    const QString copy = QDir(with.path()).filePath(QStringLiteral("history.db"));
+    if (!QFile::copy(historyFile, copy)) {
+        std::fprintf(stderr, "bench: cannot copy %s\n", qPrintable(historyFile));
+        return {};
+    }
+    std::vector<double> plain, kept;
+    for (int i = 0; i < 18; ++i) {
+        const bool withHistory = (i % 4 == 1 || i % 4 == 2); // without, with, with, without
+        if (!withHistory)
+            for (const char *suffix : {"", "-wal", "-shm"})
+                QFile::remove(QDir(without.path())
+                                  .filePath(QStringLiteral("history.db") + QLatin1String(suffix)));
+        QByteArray said;
+        const double took = startOnce(withHistory ? with.path() : without.path(), &said);
+        if (took < 0)
+            return {};
+        // The child waits for the history after showing its window: the
+        // large file must have opened, not been put aside.
+        if (withHistory && !said.startsWith("history kept")) {
+            std::fprintf(stderr, "bench: the large history did not open: %s\n", said.constData());
+            return {};
+        }
+        (withHistory ? kept : plain).push_back(took);
+    }
+    return {{QStringLiteral("startup_without_history_ms"), median(plain)},
+            {QStringLiteral("startup_with_history_ms"), median(kept)}};
+}
+
+// The history's figures, in the table.
+void printHistoryRows(const Results &q, const Results &ov, const Results &st)
+{
+    const double lines = get(q, "history_lines");
+    const QString common = caseWords.value(QStringLiteral("common")),
+                  rare = caseWords.value(QStringLiteral("rare"));
+    row(QStringLiteral("history: lines in the benchmark's history.db"), fmt(lines),
+        get(q, "history_build_now") == 1
+            ? QStringLiteral("made now in %1 s").arg(fmt(get(q, "history_build_s")))
+            : QStringLiteral("made earlier in %1 s, reused").arg(fmt(get(q, "history_build_s"))));
+    row(QStringLiteral("history: moderated flood, history on / off"),
+        fmt(get(ov, "history_overhead"), 3),
+        QStringLiteral("until the last line is committed; median of alternating pairs, ") +
+            fmt(get(ov, "history_overhead_low"), 3) + QStringLiteral(" to ") +
+            fmt(get(ov, "history_overhead_high"), 3));
+    row(QStringLiteral("history: first page of a common word (ms)"),
+        fmt(get(q, "history_search_ms"), 1),
+        QStringLiteral("\"%1\", in %2% of lines; %3 lines on the page; median of 20")
+            .arg(common, fmt(100 * get(q, "history_common_share"), 3),
+                 fmt(get(q, "history_search_found"))));
+    row(QStringLiteral("history: first page of a rare word (ms)"),
+        fmt(get(q, "history_search_rare_ms"), 1),
+        QStringLiteral("\"%1\", in %2% of lines; %3 lines on the page; median of 20")
+            .arg(rare, fmt(100 * get(q, "history_rare_share"), 5),
+                 fmt(get(q, "history_search_rare_found"))));
+    row(QStringLiteral("history: a member's first page (ms)"), fmt(get(q, "history_member_ms"), 1),
+        QStringLiteral("%1; %2 lines on the page; median of 20")
+            .arg(caseWords.value(QStringLiteral("member")), fmt(get(q, "history_member_found"))));
+    row(QStringLiteral("history: common word, member and 90 days (ms)"),
+        fmt(get(q, "history_filtered_ms"), 1),
+        QStringLiteral("%1 lines on the page; median of 20")
+            .arg(fmt(get(q, "history_filtered_found"))));
+    row(QStringLiteral("history: database bytes per line"),
+        fmt(get(q, "history_bytes_per_line"), 1),
+        QStringLiteral("text %1 bytes per line: %2 times; file and -wal after a checkpoint")
+            .arg(fmt(get(q, "history_text_bytes"), 1),
+                 fmt(get(q, "history_bytes_per_line") / get(q, "history_text_bytes"), 2)));
+    row(QStringLiteral("history: start to window shown, without / with history.db (ms)"),
+        fmt(get(st, "startup_without_history_ms"), 1) + QStringLiteral(" / ") +
+            fmt(get(st, "startup_with_history_ms"), 1),
+        QStringLiteral("medians of 9 alternating starts each"));
+}
+
+void printHistoryFigures(const Results &q, const Results &ov, const Results &st)
+{
+    std::printf("history_lines %s\n", qPrintable(fmt(get(q, "history_lines"))));
+    std::printf("history_build_s %s (%s)\n", qPrintable(fmt(get(q, "history_build_s"))),
+                get(q, "history_build_now") == 1 ? "made now" : "made by an earlier run");
+    std::printf("history_overhead %s (rounds %s to %s)\n",
+                qPrintable(fmt(get(ov, "history_overhead"), 3)),
+                qPrintable(fmt(get(ov, "history_overhead_low"), 3)),
+                qPrintable(fmt(get(ov, "history_overhead_high"), 3)));
+    const bool full = get(q, "history_lines") >= 1e7;
+    std::printf("history_search_%s_ms %s (\"%s\", %s%% of lines); rare word %s ms (\"%s\", "
+                "%s%% of lines)\n",
+                full ? "10m" : "1m", qPrintable(fmt(get(q, "history_search_ms"), 1)),
+                qPrintable(caseWords.value(QStringLiteral("common"))),
+                qPrintable(fmt(100 * get(q, "history_common_share"), 3)),
+                qPrintable(fmt(get(q, "history_search_rare_ms"), 1)),
+                qPrintable(caseWords.value(QStringLiteral("rare"))),
+                qPrintable(fmt(100 * get(q, "history_rare_share"), 5)));
+    std::printf("history_member_ms %s\n", qPrintable(fmt(get(q, "history_member_ms"), 1)));
+    std::printf("history_filtered_ms %s\n", qPrintable(fmt(get(q, "history_filtered_ms"), 1)));
+    std::printf(
+        "history_bytes_per_line %s (text %s bytes per line, %s times)\n",
+        qPrintable(fmt(get(q, "history_bytes_per_line"), 1)),
+        qPrintable(fmt(get(q, "history_text_bytes"), 1)),
+        qPrintable(fmt(get(q, "history_bytes_per_line") / get(q, "history_text_bytes"), 2)));
+    std::printf("startup_ms with history.db %s, without %s\n",
+                qPrintable(fmt(get(st, "startup_with_history_ms"), 1)),
+                qPrintable(fmt(get(st, "startup_without_history_ms"), 1)));
 }
 
 } // namespace
@@ -226,12 +378,14 @@ int main(int argc, char *argv[])
         return runOne(args.mid(1));
 
     int soakOnly = 0;
-    bool quick = false;
+    bool quick = false, historyOnly = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--soak") && i + 1 < args.size())
             soakOnly = args[++i].toInt();
         else if (args[i] == QLatin1String("--quick"))
             quick = true;
+        else if (args[i] == QLatin1String("--history"))
+            historyOnly = true;
         else
             return usage();
     }
@@ -258,6 +412,27 @@ int main(int argc, char *argv[])
         std::printf("soak_verdict %s\n", ok ? "memory grows only with the transcript"
                                             : "MEMORY GROWS BEYOND THE TRANSCRIPT");
         return ok ? 0 : 1;
+    }
+
+    // The history's cases: its large file first, which the start-up with a
+    // history needs.
+    const QString historyLines = quick ? QStringLiteral("1000000") : QStringLiteral("10000000");
+    const auto historyCases = [&](Results *q, Results *ov, Results *st) {
+        *q = runCase({QStringLiteral("history_queries"), historyLines});
+        *ov = runCase({QStringLiteral("history_overhead"),
+                       quick ? QStringLiteral("50000") : QStringLiteral("100000"),
+                       quick ? QStringLiteral("5") : QStringLiteral("7")});
+        if (!q->isEmpty())
+            *st = measureStartupWithHistory(historyBenchFile(historyLines.toLongLong()));
+    };
+    Results hq, hov, hst;
+    if (historyOnly) {
+        historyCases(&hq, &hov, &hst);
+        std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
+        printHistoryRows(hq, hov, hst);
+        std::printf("\n");
+        printHistoryFigures(hq, hov, hst);
+        return hq.isEmpty() || hov.isEmpty() || hst.isEmpty() ? 1 : 0;
     }
 
     const int big = quick ? 112000 : 1012000; // the last window ends past 1,010,000
@@ -293,6 +468,7 @@ int main(int argc, char *argv[])
     const Results comforts = runCase({QStringLiteral("comforts")});
     const Results startup = measureStartup();
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
+    historyCases(&hq, &hov, &hst);
 
     std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
     row(QStringLiteral("memchr line split (floor), lines/s"), fmt(get(parse, "floor_lines_per_s")),
@@ -383,6 +559,7 @@ int main(int argc, char *argv[])
             fmt(get(comforts, "comforts_overhead_low"), 3) + QStringLiteral(" to ") +
             fmt(get(comforts, "comforts_overhead_high"), 3));
     printSoak(soak);
+    printHistoryRows(hq, hov, hst);
 
     const double pte = std::min(get(plain, "lines_per_s") / get(ptePlain, "lines_per_s"),
                                 get(moder, "lines_per_s") / get(pteModer, "lines_per_s"));
@@ -438,5 +615,6 @@ int main(int argc, char *argv[])
                 qPrintable(fmt(get(comforts, "comforts_overhead"), 3)),
                 qPrintable(fmt(get(comforts, "comforts_overhead_low"), 3)),
                 qPrintable(fmt(get(comforts, "comforts_overhead_high"), 3)));
+    printHistoryFigures(hq, hov, hst);
     return 0;
 }

@@ -131,6 +131,15 @@ std::vector<Def> table()
         plain(mentionColour, I, "comforts", "mentionColour", K::Colour, "Money Green"),
         plain(attentionAlerts, I, "comforts", "attention", K::Flag, "true"),
         plain(autoReconnect, I, "connection", "reconnect", K::Flag, "false"),
+        // The proxy the link goes through, in TProxyChoice::Kind's order,
+        // and the one given by hand.
+        pick(proxyKind, I, "connection", "proxy", "None",
+             {QStringLiteral("None"), QStringLiteral("From the environment"),
+              QStringLiteral("SOCKS5"), QStringLiteral("HTTP CONNECT")}),
+        plain(proxyHost, I, "connection", "proxyHost", K::Text, ""),
+        number(proxyPort, I, "connection", "proxyPort", "1080", 1, 65535),
+        plain(proxyUser, I, "connection", "proxyUser", K::Text, ""),
+        plain(proxyPassword, I, "connection", "proxyPassword", K::Text, ""),
         plain(keepJournal, I, "moderation", "journal", K::Flag, "true"),
         // In the order of TReadOut::Level.
         pick(readOut, I, "access", "readOut", "Whispers, mentions, Console, Errors",
@@ -139,6 +148,7 @@ std::vector<Def> table()
         plain(keepHistory, I, "history", "keep", K::Flag, "true"),
         number(historyDays, I, "history", "days", "365", 1, 9999),
         number(historyMegabytes, I, "history", "megabytes", "2048", 16, 9999),
+        plain(earlierLines, I, "history", "earlier", K::Flag, "false"),
     };
 }
 } // namespace

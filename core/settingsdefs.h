@@ -93,11 +93,17 @@ enum Id : int {
     mentionColour,
     attentionAlerts,
     autoReconnect,
+    proxyKind, // in TProxyChoice::Kind's order
+    proxyHost,
+    proxyPort,
+    proxyUser,
+    proxyPassword,
     keepJournal,
     readOut,
     keepHistory,
     historyDays,
     historyMegabytes,
+    earlierLines,
     Count
 };
 

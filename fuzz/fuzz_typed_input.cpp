@@ -68,6 +68,12 @@ void drain(Tmain *main)
     for (int i = 0;
          i < 10000 && main->session->process->queuedCount() > 0 && main->session->bnet->Connected();
          ++i) {
+        // A line goes only once the one before it was taken: the sockets
+        // move in real time.
+        const QDeadlineTimer taken(5000);
+        while (main->session->process->inFlight() && main->session->bnet->Connected() &&
+               !taken.hasExpired())
+            pump(1);
         fakeNow += 60000;
         guarded([main] {
             main->session->process->holdTimerExpired();

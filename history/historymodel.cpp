@@ -1,5 +1,7 @@
 #include "history/historymodel.h"
 
+#include "history/historymatch.h"
+
 #include "history/historystore.h"
 
 #include <QDateTime>
@@ -14,6 +16,7 @@ void THistoryModel::setQuery(const THistory::Query &query)
     beginResetModel();
     m_query = query;
     m_query.beforeId = 0;
+    m_terms = THistory::matchTerms(query.match);
     const THistory::Page page = m_store->search(m_query);
     m_lines = page.lines;
     m_error = page.error;
@@ -83,6 +86,12 @@ QVariant THistoryModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::ToolTipRole && index.column() == TextColumn)
         return l.text;
+    if (role == MatchesRole && index.column() == TextColumn) {
+        QList<int> flat;
+        for (const THistory::Span &s : THistory::matchSpans(m_terms, l.text))
+            flat << s.start << s.length;
+        return QVariant::fromValue(flat);
+    }
     return QVariant();
 }
 

@@ -12,6 +12,9 @@ class THistoryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { TimeColumn, ChannelColumn, KindColumn, MemberColumn, TextColumn, ColumnCount };
+    // The text column's matches of the search: a QList<int> of start and
+    // length pairs.
+    enum { MatchesRole = Qt::UserRole + 1 };
 
     explicit THistoryModel(THistoryStore *store, QObject *parent = nullptr);
 
@@ -38,5 +41,6 @@ private:
     THistory::Query m_query;
     QVector<THistory::Line> m_lines;
     QString m_error;
+    QStringList m_terms; // the search's words, to mark
     bool m_more = false;
 };

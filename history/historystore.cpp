@@ -333,7 +333,10 @@ struct THistoryStore::Writer {
                 q.bindValue(2, int(line.kind) | (line.hidden ? hiddenFlag : 0) |
                                    (line.approximate ? approximateFlag : 0));
                 q.bindValue(3, idValue(sender));
-                q.bindValue(4, line.text);
+                // A line with no text (an empty talk, an event) is stored as
+                // an empty one: a null string would be bound as NULL and
+                // refused, and every later batch with it.
+                q.bindValue(4, line.text.isNull() ? QStringLiteral("") : line.text);
                 // The bytes only where the text is not simply them.
                 const bool plain = line.raw.isNull() || QString::fromLatin1(line.raw) == line.text;
                 q.bindValue(5, plain ? QVariant(QMetaType::fromType<QByteArray>())
@@ -800,25 +803,10 @@ THistory::Page THistoryStore::search(const THistory::Query &query)
         return page;
     }
     const bool words = !query.match.trimmed().isEmpty();
-    // With words the index leads, newest first; without, the lines do (by
-    // the member's or channel's index when there is one).
-    QString sql = QStringLiteral("SELECT ") + columns() +
-                  (words ? QStringLiteral(" FROM lines_fts f CROSS JOIN lines l ON l.id = f.rowid")
-                         : QStringLiteral(" FROM lines l")) +
-                  nameJoins() + QStringLiteral(" WHERE 1");
-    QVariantList values;
-    if (words) {
-        sql += QStringLiteral(" AND lines_fts MATCH ?");
-        values << query.match;
-    }
-    const QString id = words ? QStringLiteral("f.rowid") : QStringLiteral("l.id");
-    if (query.beforeId > 0) {
-        sql += QStringLiteral(" AND ") + id + QStringLiteral(" < ?");
-        values << query.beforeId;
-    }
+    // The member's ids first: with one (the usual case) the member's index
+    // gives the lines newest first, with no sorting.
+    QString sender;
     if (!query.member.isEmpty()) {
-        // The member's ids first: with one (the usual case) the member's
-        // index gives the lines newest first, with no sorting.
         QSqlQuery ids(QSqlDatabase::database(m_readerName, false));
         ids.prepare(QStringLiteral("SELECT id FROM names WHERE name = ? COLLATE NOCASE"));
         ids.addBindValue(query.member);
@@ -828,10 +816,47 @@ THistory::Page THistoryStore::search(const THistory::Query &query)
                 found << QString::number(ids.value(0).toLongLong());
         if (found.isEmpty())
             return page;
-        sql += found.size() == 1 ? QStringLiteral(" AND l.sender = ") + found.first()
-                                 : QStringLiteral(" AND l.sender IN (") +
-                                       found.join(QLatin1Char(',')) + QLatin1Char(')');
+        sender = found.size() == 1 ? QStringLiteral("l.sender = ") + found.first()
+                                   : QStringLiteral("l.sender IN (") +
+                                         found.join(QLatin1Char(',')) + QLatin1Char(')');
     }
+    // With words the index leads, newest first, and each match is looked
+    // up in the lines; without, the lines do (by the member's index when
+    // there is one). With words and a member of not too many lines, the
+    // member's lines lead and each is looked up among the word's matches:
+    // a common word has hundreds of thousands of them in a long history,
+    // and walking them all for the few that are the member's took most of
+    // a second.
+    const bool memberLeads = words && !sender.isEmpty() &&
+                             linesUpTo(sender, m_writer->settings.memberLeadLines + 1) <=
+                                 m_writer->settings.memberLeadLines;
+    const bool wordsLead = words && !memberLeads;
+    QString sql =
+        QStringLiteral("SELECT ") + columns() +
+        (wordsLead ? QStringLiteral(" FROM lines_fts f CROSS JOIN lines l ON l.id = f.rowid")
+                   : QStringLiteral(" FROM lines l")) +
+        nameJoins() + QStringLiteral(" WHERE 1");
+    QVariantList values;
+    if (wordsLead) {
+        sql += QStringLiteral(" AND lines_fts MATCH ?");
+        values << query.match;
+    } else if (memberLeads) {
+        // The + keeps the id from being used to look lines up by: the
+        // matches are gathered once and only tested against.
+        sql +=
+            QStringLiteral(" AND +l.id IN (SELECT rowid FROM lines_fts WHERE lines_fts MATCH ?") +
+            (query.beforeId > 0 ? QStringLiteral(" AND rowid < ?)") : QStringLiteral(")"));
+        values << query.match;
+        if (query.beforeId > 0)
+            values << query.beforeId;
+    }
+    const QString id = wordsLead ? QStringLiteral("f.rowid") : QStringLiteral("l.id");
+    if (query.beforeId > 0) {
+        sql += QStringLiteral(" AND ") + id + QStringLiteral(" < ?");
+        values << query.beforeId;
+    }
+    if (!sender.isEmpty())
+        sql += QStringLiteral(" AND ") + sender;
     if (!query.channel.isEmpty()) {
         sql += QStringLiteral(" AND l.place IN (SELECT p.id FROM places p JOIN names n ON n.id = "
                               "p.channel WHERE n.name = ?)");
@@ -880,6 +905,14 @@ THistory::Page THistoryStore::search(const THistory::Query &query)
         page.error = words ? QStringLiteral("The search cannot be read: %1").arg(why) : why;
     }
     return page;
+}
+
+qint64 THistoryStore::linesUpTo(const QString &sender, qint64 most)
+{
+    return THistoryDb::value(QSqlDatabase::database(m_readerName, false),
+                             QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM lines l WHERE ") +
+                                 sender + QStringLiteral(" LIMIT %1)").arg(most))
+        .toLongLong();
 }
 
 QVector<Line> THistoryStore::context(qint64 id, int before, int after, bool includeHidden)

@@ -31,6 +31,10 @@ public:
         // the writer writes in one, so a full queue is never a second behind.
         int queueBound = 10000;
         int retryMs = 5000; // a database that could not be written is tried again
+        // A search with words and a member goes through the member's lines
+        // when the member has at most this many, else through the words'
+        // matches.
+        int memberLeadLines = 20000;
     };
     explicit THistoryStore(QString fileName = QStringLiteral("history.db"),
                            QObject *parent = nullptr);
@@ -109,4 +113,6 @@ private:
     QString m_readerName;
     quint64 m_readerGeneration = 0;
     bool openReader();
+    // How many lines the sender condition holds, counting up to most.
+    qint64 linesUpTo(const QString &sender, qint64 most);
 };

@@ -151,17 +151,22 @@ const QString TBnetChat::QuotaRefusal = QStringLiteral("Your message quota has b
 
 TBnetChat::TBnetChat(QObject *parent) : tBaseInterpreter(parent)
 {
-    started.start();
-    clock = [this] { return started.elapsed(); };
+    clock = [] { return clockMs(); };
     floodTimer.setInterval(Wire::FloodIntervalMs);
-    connect(&floodTimer, &QTimer::timeout, this, [this] { guarded([this] { floodTimerTick(); }); });
+    connect(&floodTimer, &TClockTimer::timeout, this,
+            [this] { guarded([this] { floodTimerTick(); }); });
     floodTimer.start();
     // A held line is due at a known moment; a coarse timer could be late by
     // a twentieth of a long wait.
     holdTimer.setSingleShot(true);
     holdTimer.setTimerType(Qt::PreciseTimer);
-    connect(&holdTimer, &QTimer::timeout, this,
+    connect(&holdTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { holdTimerExpired(); }); });
+    takenTimer.setInterval(TakenPollMs);
+    connect(&takenTimer, &QTimer::timeout, this, [this] { guarded([this] { checkTaken(); }); });
+    settleTimer.setSingleShot(true);
+    settleTimer.setTimerType(Qt::PreciseTimer);
+    connect(&settleTimer, &TClockTimer::timeout, this, [this] { guarded([this] { pump(); }); });
 }
 
 bool TBnetChat::Login()
@@ -282,7 +287,8 @@ void TBnetChat::ParseLine(const QString &line)
         talkEvent(OnEmote);
         break;
     case Wire::Null:
-        break; // consumed without a word
+        fire(OnKeepAlive); // nothing to show
+        break;
     case Wire::UniqueName:
         if (OnUniqueName)
             fire(OnUniqueName, GetUser(line));
@@ -306,7 +312,7 @@ void TBnetChat::floodTimerTick()
     if (!ChatInterface)
         return;
     if (!ChatInterface->Connected())
-        discardQueue();
+        linkEnded();
     // Each tick lets one line go; one the quota holds leaves when the quota
     // allows it, through the hold timer, without waiting for another tick.
     sendReady = true;
@@ -321,10 +327,23 @@ void TBnetChat::holdTimerExpired()
     pump();
 }
 
+void TBnetChat::linkEnded() { discardQueue(); }
+
 void TBnetChat::discardQueue()
 {
     resendFirst = false;
     holdTimer.stop();
+    settleTimer.stop();
+    takenTimer.stop();
+    // A line written and never acknowledged may or may not have arrived:
+    // it goes back with the rest, first, and the owner says which it is.
+    int written = 0;
+    if (flying) {
+        flying = false;
+        sendQueue.prepend(flight);
+        written = 1;
+        flight.clear();
+    }
     if (sendQueue.isEmpty())
         return;
     // Nothing can go out; the owner gets the lines back to keep.
@@ -333,7 +352,39 @@ void TBnetChat::discardQueue()
     for (const QString &line : std::as_const(sendQueue))
         unsent << (line.endsWith(QLatin1Char('\r')) ? line.chopped(1) : line);
     sendQueue.clear();
-    fire(OnUnsent, unsent);
+    fire(OnUnsent, unsent, written);
+}
+
+void TBnetChat::checkTaken()
+{
+    if (!flying) {
+        takenTimer.stop();
+        return;
+    }
+    const qint64 left = ChatInterface ? ChatInterface->UnacknowledgedBytes() : -1;
+    if (left < 0) {
+        takenTimer.stop(); // the link is gone: the line goes back with the queue
+        return;
+    }
+    if (left > 0)
+        return;
+    takenTimer.stop();
+    flying = false;
+    const qint64 now = clock();
+    // The round trip: the kernel's own measure where it has one, else what
+    // this line took from its write to its acknowledgement.
+    const qint64 kernelUs = ChatInterface->RoundTripMicroseconds();
+    const qint64 rtt = kernelUs >= 0 ? kernelUs / 1000 : now - flightWritten;
+    rttMs = int(std::clamp<qint64>(rtt, 0, maxPacingWindowMs));
+    // The server has the line by now at the latest: the quota counts from
+    // here, so a line held up by retransmissions is not counted early.
+    if (!sentLog.isEmpty())
+        sentLog.last().at = std::max(sentLog.last().at, now);
+    const QString line = std::move(flight);
+    flight.clear();
+    settleUntil = now + rttMs;
+    fire(OnTaken, line);
+    pump();
 }
 
 int TBnetChat::unitsOf(const QString &line) const
@@ -413,6 +464,20 @@ void TBnetChat::pump()
     }
     if (!sendReady)
         return;
+    // One line in flight at a time, and a round trip after it was taken
+    // for a refusal of it to come back.
+    if (flying)
+        checkTaken(); // pumps again when it was taken
+    if (flying)
+        return;
+    const qint64 settling = settleUntil - clock();
+    if (settling > 0) {
+        settleTimer.start(int(std::min<qint64>(settling, maxPacingWindowMs)));
+        return;
+    }
+    settleTimer.stop();
+    if (!ChatInterface->Connected())
+        return; // held for the tick, which gives the lines back
     const qint64 wait = quotaWait(unitsOf(sendQueue.first()), clock());
     if (wait > 0) {
         holdTimer.start(int(std::min<qint64>(wait, INT_MAX)));
@@ -441,12 +506,30 @@ void TBnetChat::transmit(const QString &line, bool resend)
     answerable = true;
     lastSentAlone = resend && pacingWindowMs() >= maxPacingWindowMs;
     ++linesSent;
-    ChatInterface->SendData(line);
+    flying = true;
+    flight = line;
+    flightWritten = now;
+    if (!ChatInterface->SendData(line)) {
+        // Not written: it goes back with the queue when the link is found gone.
+        flying = false;
+        flight.clear();
+        sendQueue.prepend(line);
+        return;
+    }
+    takenTimer.start();
 }
 
 int TBnetChat::takeRefusal()
 {
     answerable = false;
+    // The refusal shows the server had the line; its round trip is over.
+    if (flying) {
+        flying = false;
+        flight.clear();
+        takenTimer.stop();
+    }
+    settleTimer.stop();
+    settleUntil = 0;
     cautious = true;
     const qint64 base = baseWindowMs();
     if (backoffBase != base) {
@@ -468,6 +551,12 @@ int TBnetChat::takeRefusal()
 void TBnetChat::resetQuota()
 {
     sentLog.clear();
+    flying = false;
+    flight.clear();
+    takenTimer.stop();
+    settleTimer.stop();
+    settleUntil = 0;
+    rttMs = 0;
     answerable = false;
     resendFirst = false;
     lastSentAlone = false;

@@ -2,13 +2,12 @@
 // The interpreter of the chat gateway's numeric event lines: one event per
 // line, the login write, and outgoing lines paced by a flood interval and
 // by the server's flood quota.
+#include "base/clock.h"
 #include "base/wirecodes.h"
 #include "interpreter/tBaseInterpreter.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 
@@ -25,9 +24,15 @@ public:
         OnChanNotExist, OnRestricted, OnError, OnUnHandled;
     std::function<void(const QString &User, const QString &Flags)> OnUserFlags;
     std::function<void(const QString &User)> OnUniqueName;
-    // The lines still queued (without their CR, in order) when the queue is
-    // emptied because the connection is no longer connected.
-    std::function<void(const QStringList &lines)> OnUnsent;
+    // The server's keep-alive line (it carries nothing else).
+    std::function<void()> OnKeepAlive;
+    // The lines not taken (without their CR, in order) when the link ended:
+    // the first `written` of them were written to the link but never
+    // acknowledged, so they may have arrived; the rest were still queued.
+    std::function<void(const QStringList &lines, int written)> OnUnsent;
+    // A line handed to the link was taken by the server's side: Qt has
+    // written it to the kernel and the peer has acknowledged its bytes.
+    std::function<void(const QString &line)> OnTaken;
 
     // The server refused the last line sent for its flood quota (fired after
     // OnError). waitMs: when it goes out again; -1: it is not sent again,
@@ -71,6 +76,19 @@ public:
     // The quota has let the first held line go; the hold timer calls it.
     void holdTimerExpired();
     bool isQueued(const QString &line) const { return sendQueue.contains(line); }
+    // The link ended: what was written but not taken, and what is queued,
+    // goes back to the owner at once (OnUnsent).
+    void linkEnded();
+    // A line was written and is not yet taken: no other goes meanwhile.
+    bool inFlight() const { return flying; }
+    // The round trip the last taken line measured (ms): the next line waits
+    // this long after it, so that a refusal is matched to the line it
+    // answers.
+    int roundTripMs() const { return rttMs; }
+    // How often an unacknowledged line is looked at (ms).
+    static constexpr int TakenPollMs = 5;
+    // Looks whether the line in flight has been taken; the poll calls it.
+    void checkTaken();
     int queuedCount() const { return int(sendQueue.size()); }
 
     // The units a line (its CR included or not) costs.
@@ -108,9 +126,15 @@ private:
     // Empties the queue because the connection is down.
     void discardQueue();
 
-    QTimer floodTimer;
-    QTimer holdTimer; // single shot: when the quota lets the held line go
-    QElapsedTimer started;
+    TClockTimer floodTimer;
+    TClockTimer holdTimer;   // single shot: when the quota lets the held line go
+    QTimer takenTimer;       // polls the socket while a line is in flight (real time)
+    TClockTimer settleTimer; // single shot: a round trip after the last line was taken
+    bool flying = false;
+    QString flight;           // the line in flight
+    qint64 flightWritten = 0; // clock() when it was written
+    int rttMs = 0;
+    qint64 settleUntil = 0; // clock(): the next line waits until then
     QStringList sendQueue;
     bool sendReady = true; // the next line may go out at once
 

@@ -3,13 +3,15 @@
 // behaviour area lives in a source file of its own in this folder.
 #include "core/settingsdefs.h"
 #include "core/usertable.h"
+#include "history/historytypes.h"
 #include "mainwindow/envvars.h"
-#include "rules/anticensor.h"
+#include "rules/moderation.h"
 #include "rules/triggertester.h"
 #include "widgets/ttranscriptpane.h"
 
 #include <QMainWindow>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -17,11 +19,12 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
-class QTimer;
+class TClockTimer;
 class QTreeWidget;
 class TFindBar;
-class TTranscriptView;
 class TSession;
+struct TLinePlan;
+class TTranscriptView;
 class Toptions;
 class TSettingsStore;
 
@@ -43,7 +46,7 @@ public:
     // The link, the interpreter, logging in and reconnecting: the window
     // draws what the session reports.
     TSession *session = nullptr;
-    QTimer *timer = nullptr;
+    TClockTimer *timer = nullptr; // a second: the anti-idle and the paused caption
     Toptions *options = nullptr;
     // The settings, which everything here reads (never a control of the
     // dialog); made before the panes, whose start fonts it holds.
@@ -122,12 +125,6 @@ public:
     void processChanNotExist(const QString &text);
     void processError(const QString &text);
     void processRestricted(const QString &text);
-    void initAntiCensor();
-    QString applyAntiCensor(const QString &text) const;
-    // Whether a name (bytes) is the configured account name; never while
-    // that setting holds a character its encoding cannot hold.
-    bool isOwnName(const QString &user) const;
-    tAntiCensorTable antiCensorTable;
 
 private:
     // Lines the server sends before it names the user ("Login failed.").
@@ -136,15 +133,20 @@ private:
 
 public:
     // --- Input line and commands (input.cpp) -----------------------------
-    void sendtext(const QString &line);
-    void parseCommand(const QString &line);
+    // Both return whether the line went to the server (or was handled
+    // here); a line refused is said so in the transcript.
+    bool sendtext(const QString &line);
+    bool parseCommand(const QString &line);
     void sendClick();
     void textKeyDown(int key, Qt::KeyboardModifiers shift);
     void textDblClick();
-    // Lines the interpreter could not send before the connection ended.
-    void processUnsent(const QStringList &lines);
-    // The longest line the server takes (the quota settings).
-    int wireLimit() const;
+    // Lines the server's side had not taken when the connection ended; the
+    // first `written` were written and may have arrived.
+    void processUnsent(const QStringList &lines, int written);
+    // A line was taken by the server's side: its pending mark goes.
+    void processTaken(const QString &line);
+    // Marks own lines in the chat until the server's side has taken them.
+    static constexpr QChar pendingMark = QChar(0x29D7); // an hourglass
     // Shows byte strings in the input line, one line each, as a person
     // reads them; unedited, they go out again as exactly these bytes.
     void setInputBytes(const QStringList &lines);
@@ -158,17 +160,34 @@ private:
     // The input line's lines as bytes in the outgoing encoding; false, with
     // an error line, when a character cannot be encoded.
     bool inputLines(QStringList &lines);
-    // Why line would not go to the server (empty: it would).
-    QString refusalOf(const QString &line) const;
-    QString wireRefusal(const QString &line) const;
-    // Sends a line the server is to run, in pieces when it is long; false,
-    // with an error line, when it cannot go.
-    bool sendPlanned(const QString &line);
+    // A typed line read once: its local command, the session's plan for
+    // what goes to the server, and why it cannot go (input.cpp).
+    struct TypedLine;
+    // away: the stored away message as the lines before this one of a
+    // paste leave it (unset: as stored).
+    TypedLine understand(const QString &line, std::optional<QString> &away) const;
+    bool runCommand(const TypedLine &typed);
+    // Why a plan cannot go (empty: it can).
+    QString wireRefusal(const TLinePlan &plan) const;
+    // Sends what a typed line planned; false, with an error line, when it cannot go.
+    bool sendPlanned(const TypedLine &typed);
     void inputError(const QString &message);
+    // Shows a piece of typed talk under the user's name, marked pending
+    // until the server's side has taken it.
+    void writeOwnLine(const QString &piece);
     QString rememberBytes(const QString &bytes);
     // Text shown in the input line for bytes that the outgoing encoding
     // would not give back (a name or a line from elsewhere), with those bytes.
     QList<std::pair<QString, QString>> m_inputFragments;
+    // Own lines shown with the pending mark: the line as sent (CR included),
+    // and where the mark is in the chat.
+    struct PendingOwnLine {
+        QString wire;
+        int line;
+        int column;
+    };
+    QList<PendingOwnLine> m_pendingOwn;
+    bool m_writingPending = false; // writeLine puts the pending mark in
 
 public:
     // --- Channel user list (userlist.cpp) --------------------------------
@@ -200,7 +219,6 @@ private:
     // Empties the flood histories older than the history delay.
     void expireHistories();
     int usedUsers() const;
-    void notifyJoinLeave(const QString &user, const QString &what);
     class TUsersRebuildState *m_usersRebuild = nullptr; // a child of the users model
     bool m_userNotFoundPending = false;
     // No flood history still held is older than this (invalid: none is
@@ -245,24 +263,25 @@ private:
     class TNameIndex *m_safeIndex = nullptr;    // the safelist's names
 
 public:
-    // --- Autosquelch and product actions (autosquelch.cpp) ---------------
+    // --- Moderation: the chain's settings and verdicts, the autosquelch and
+    // the product actions (autosquelch.cpp; the chain is rules/moderation) --
     // matched, when given, gets the trigger phrases that matched (bytes).
     bool autosquelch(QString &reason, const QString &name, const QString &line,
                      QStringList *matched = nullptr);
-    // Judges a talk or emote line and acts on a verdict.
-    void autosquelchFollowUp(const QString &user, const QString &text);
-    // Permasquelches a member whose name is mostly l33t characters.
-    void leetNameCheck(const QString &name, const QString &product);
     void ProdAction(int index);
 
 private:
     void setupAutosquelch();
+    // Every setting the moderation chain reads, read here alone.
+    moderation::TSettings moderationSettings();
+    // The chain's verdict on one line of the channel (bytes).
+    moderation::TVerdict moderate(moderation::TLine::Kind kind, const QString &user,
+                                  const QString &text, const QString &flags = QString(),
+                                  const QString &product = QString());
+    // Carries out a verdict's actions on user's line, in their order.
+    void actOn(const QString &user, const moderation::TVerdict &verdict);
     void watchTriggers();
-    void refreshTriggers();
     void reportTriggerErrors();
-    void respondToVerdict(const QString &user, const QString &reason, const JournalNote &note);
-    void queueAutosquelchPrompt(const QString &user, const QString &reason,
-                                const JournalNote &note);
     void scheduleAutosquelchPrompt(const QString &user);
     void runAutosquelchPrompt(const QString &user);
     struct AutosquelchState;
@@ -283,8 +302,6 @@ public:
     // The name lines mention: the gateway's name for the user on this
     // connection, else the account name (bytes).
     QString ownName() const;
-    // Whether a line from user names the user (and marking is on).
-    bool isMention(const QString &user, const QString &message) const;
     // A mention while the window is in the background draws attention.
     void mentionAttention(const QString &user, const QString &message);
 
@@ -403,6 +420,10 @@ public:
     // and message as writeLine takes them; hidden: a line the window does
     // not show (the squelch list, lamer mode, the ~playsound filter).
     void historyLine(const QString &label, const QString &message, bool hidden = false);
+    // A channel's last lines from the history, when the setting asks for
+    // them; shown dimmed under a separator, with no other effect.
+    QVector<THistory::Line> earlierLinesOf(const QString &channel);
+    void showEarlierLines(const QString &channel, const QVector<THistory::Line> &lines);
     // Starts the history or hands it the Advanced tab's limits.
     void applyHistorySettings();
     class THistoryStore *historyStore() const { return m_history; }
@@ -433,6 +454,9 @@ private:
     void wireEvents(); // every event of the session, once
     void startOptions();
     void setConnectedState(bool connected);
+    // The connect under way, shown over the transcript; empty hides it.
+    void showConnectProgress(const QString &text);
+    class QLabel *m_connectStatus = nullptr;
     // Runs a handler from Qt inside the error guard.
     template <class F> auto guard(F f)
     {

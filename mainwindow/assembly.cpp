@@ -86,9 +86,9 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     session->bnet->NoLineFeed = true;
     session->bnet->NoReturn = true;
     session->process->setFloodInterval(Wire::FloodIntervalMs);
-    timer = new QTimer(this);
+    timer = new TClockTimer(this);
     timer->setInterval(1000);
-    connect(timer, &QTimer::timeout, this, guard([this] { timerTimer(); }));
+    connect(timer, &TClockTimer::timeout, this, guard([this] { timerTimer(); }));
     // The behaviour areas set up their controls; then every event of the
     // connection and the server is wired to them, in one place.
     setupAutosquelch();
@@ -260,6 +260,7 @@ void Tmain::wireEvents()
     // What we send and the server's quota (connectioncontrol.cpp, input.cpp).
     connect(s, &TSession::refused, this, &Tmain::processRefused);
     connect(s, &TSession::unsent, this, &Tmain::processUnsent);
+    connect(s, &TSession::taken, this, &Tmain::processTaken);
 }
 
 void Tmain::startOptions()
@@ -315,9 +316,9 @@ void Tmain::startOptions()
 void Tmain::FormCreate()
 {
     refreshForm();
-    // Here, in this order: loadSquelchlist(); initAntiCensor();
+    // The anticensor's table was filled with the moderation chain
+    // (setupAutosquelch), before any line can come.
     loadSquelchlist();
-    initAntiCensor();
     channel->setText(TLabel::mainCaption);
     setWindowTitle(TLabel::mainCaption);
     setConnectedState(false);

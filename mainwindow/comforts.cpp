@@ -10,7 +10,6 @@
 #include "preferences/Toptions.h"
 #include "rules/completion.h"
 #include "rules/inputhistory.h"
-#include "rules/links.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/dialogs.h"
 #include "widgets/findbar.h"
@@ -34,10 +33,6 @@ struct Tmain::ComfortState : QObject {
     QAction *findAction = nullptr;
     QAction *copyLink = nullptr;
     QString menuLink; // the address the chat menu was opened on
-    // The name mentions are looked for by, as bytes, whether it is ASCII,
-    // and as shown.
-    QString mentionName, mentionShown;
-    bool mentionAscii = false;
 };
 
 namespace {
@@ -233,27 +228,6 @@ QString Tmain::ownName() const
     if (!store->tryBytes(TSetting::username, own))
         return QString();
     return own;
-}
-
-bool Tmain::isMention(const QString &user, const QString &message) const
-{
-    if (!store->flag(TSetting::markMentions))
-        return false;
-    const QString own = ownName();
-    if (own.isEmpty() || user == own)
-        return false;
-    // Between a name and a line of plain ASCII the bytes are what is shown,
-    // and they are compared as they are (every line is checked, so the
-    // decoding is kept for the rest).
-    ComfortState &c = *m_comforts;
-    if (own != c.mentionName) {
-        c.mentionName = own;
-        c.mentionAscii = TLinks::isAscii(own);
-        c.mentionShown = TText::decode(own);
-    }
-    if (c.mentionAscii && TLinks::isAscii(message))
-        return TLinks::mentionsAscii(message, own);
-    return TLinks::mentions(TText::decode(message), c.mentionShown);
 }
 
 void Tmain::mentionAttention(const QString &user, const QString &message)

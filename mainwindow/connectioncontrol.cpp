@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -40,8 +41,10 @@ constexpr int antiIdleTicks = 600;
 void Tmain::setConnectedState(bool connected)
 {
     Connect->setEnabled(!connected);
-    // While a reconnect is pending, Disconnect ends it.
-    Disconnect->setEnabled(connected || session->reconnecting());
+    // While a reconnect is pending, Disconnect ends it; while a connect is
+    // under way, it cancels that.
+    Disconnect->setEnabled(connected || session->reconnecting() || session->connecting());
+    showConnectProgress(session->progressText());
     Home->setEnabled(connected);
     PauseChat->setEnabled(connected);
     Away->setEnabled(connected);
@@ -49,6 +52,30 @@ void Tmain::setConnectedState(bool connected)
         options->setConnected(connected);
     if (m_journalWindow)
         m_journalWindow->refreshState(); // undo of a squelch needs the connection
+}
+
+void Tmain::showConnectProgress(const QString &text)
+{
+    // A line over the top of the transcript while a connect is under way:
+    // the window's layout stays as it is.
+    if (text.isEmpty()) {
+        if (m_connectStatus)
+            m_connectStatus->hide();
+        return;
+    }
+    if (!m_connectStatus) {
+        m_connectStatus = new QLabel(chat->widget());
+        m_connectStatus->setObjectName(QStringLiteral("connectStatus"));
+        m_connectStatus->setAutoFillBackground(true);
+        m_connectStatus->setMargin(2);
+        m_connectStatus->setFrameShape(QFrame::StyledPanel);
+    }
+    m_connectStatus->setText(text);
+    m_connectStatus->setAccessibleName(text);
+    m_connectStatus->adjustSize();
+    m_connectStatus->move(4, 4);
+    m_connectStatus->show();
+    m_connectStatus->raise();
 }
 
 void Tmain::ConnectClick() { session->connectNow(); }
@@ -93,7 +120,8 @@ void Tmain::AwayClick()
         envVars.isAway = false;
         Away->setIcon(TIcons::menuIcon(TIcons::AwayImage));
     } else {
-        sendtext(QStringLiteral("/away ") + store->bytes(TSetting::awaymessage));
+        envVars.awaySent = store->bytes(TSetting::awaymessage);
+        sendtext(QStringLiteral("/away ") + envVars.awaySent);
         envVars.isAway = true;
         Away->setIcon(TIcons::menuIcon(TIcons::BackImage));
     }
@@ -159,7 +187,15 @@ void Tmain::bnetDisconnect()
 void Tmain::bnetLogin()
 {
     writeLine(chat, TLabel::console, QStringLiteral("Logging In..."), labelColour());
-    HomeClick();
+    // Back after a lost link: the channel the user was in instead of the
+    // home channel, and the away state the server forgot.
+    const QString back = session->returnChannel();
+    if (!back.isEmpty())
+        sendtext(QStringLiteral("/join ") + back);
+    else
+        HomeClick();
+    if (session->returning() && envVars.isAway)
+        sendtext(QStringLiteral("/away ") + envVars.awaySent);
 }
 
 void Tmain::bnetSocketError(const QString &why)

@@ -23,6 +23,7 @@ struct tEnvVars {
     std::vector<tChatBuffer> chatBuffer; // the held lines, in arrival order
     bool chatPaused = false;
     bool isAway = false;
+    QString awaySent; // the message the Away item last sent (bytes), to restore after a reconnect
     bool autoConnectDone = false;
     bool lamerMode = false;
     int userCount = 0;

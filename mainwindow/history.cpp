@@ -9,9 +9,11 @@
 #include "connection/TChatInterface.h"
 #include "core/textcodec.h"
 #include "history/historylabels.h"
+#include "history/historymodel.h"
 #include "history/historystore.h"
 #include "mainwindow/historywindow.h"
 #include "preferences/Toptions.h"
+#include "preferences/controls.h"
 #include "rules/itembytes.h"
 
 #include <QAction>
@@ -22,7 +24,9 @@
 
 namespace {
 const QString historyFile = QStringLiteral("history.db");
-}
+// How many of a channel's last lines are shown on joining it.
+constexpr int earlierLineCount = 50;
+} // namespace
 
 void Tmain::setupHistory()
 {
@@ -108,4 +112,45 @@ void Tmain::historyLine(const QString &label, const QString &message, bool hidde
     line.text = read.text;
     line.hidden = hidden;
     m_history->add(line);
+}
+
+QVector<THistory::Line> Tmain::earlierLinesOf(const QString &channel)
+{
+    // Paused chat shows nothing new, and these would be new to the pane.
+    if (!m_history || !store->flag(TSetting::earlierLines) || !store->flag(TSetting::keepHistory) ||
+        envVars.chatPaused)
+        return {};
+    m_history->start();
+    m_history->flush(); // the last visit's lines are found too
+    THistory::Query q;
+    q.channel = TText::decode(channel);
+    q.limit = 2 * earlierLineCount; // whispers are left out
+    const THistory::Page page = m_history->search(q);
+    QVector<THistory::Line> lines;
+    for (const THistory::Line &l : page.lines) {
+        if (l.kind == THistory::Kind::WhisperReceived || l.kind == THistory::Kind::WhisperSent)
+            continue;
+        lines.prepend(l);
+        if (lines.size() == earlierLineCount)
+            break;
+    }
+    return lines;
+}
+
+void Tmain::showEarlierLines(const QString &channel, const QVector<THistory::Line> &lines)
+{
+    if (lines.isEmpty())
+        return;
+    // Straight into the pane: not logged, kept, judged, read out or marked.
+    const QColor text = colourOf(TSetting::text_colour);
+    const QColor back = chat->background();
+    const QColor dim((text.red() + back.red()) / 2, (text.green() + back.green()) / 2,
+                     (text.blue() + back.blue()) / 2);
+    const auto show = [&](const QString &line) {
+        chat->appendLine(line, {TColourRun{int(line.size()), dim}});
+    };
+    show(QStringLiteral("\u2015\u2015 Earlier in %1 \u2015\u2015").arg(TText::decode(channel)));
+    for (const THistory::Line &l : lines)
+        show(THistoryModel::lineText(l));
+    show(QStringLiteral("\u2015\u2015 Now \u2015\u2015"));
 }

@@ -13,21 +13,75 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 namespace {
 // Lines shown before and after a result.
 constexpr int contextLines = 10;
+
+// The text column with the search's words marked: bold on a light yellow,
+// so the mark is not a colour alone and reads on a selected row too.
+class TMatchDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const QList<int> spans = index.data(THistoryModel::MatchesRole).value<QList<int>>();
+        if (spans.isEmpty()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget)
+                               .adjusted(margin, 0, -margin, 0);
+
+        QTextCharFormat mark;
+        mark.setFontWeight(QFont::Bold);
+        mark.setBackground(QColor(255, 224, 102));
+        mark.setForeground(Qt::black);
+        QList<QTextLayout::FormatRange> formats;
+        for (int i = 0; i + 1 < spans.size(); i += 2)
+            formats.append({spans.at(i), spans.at(i + 1), mark});
+        QTextLayout layout(text, opt.font);
+        layout.setFormats(formats);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        if (line.isValid())
+            line.setNumColumns(int(text.size()));
+        layout.endLayout();
+
+        painter->save();
+        painter->setClipRect(area);
+        const bool selected = opt.state & QStyle::State_Selected;
+        painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        layout.draw(painter,
+                    QPointF(area.left(), area.top() + (area.height() - line.height()) / 2));
+        painter->restore();
+    }
+};
 
 template <class F> auto guard(F f)
 {
@@ -85,6 +139,7 @@ THistoryWindow::THistoryWindow(THistoryStore *store, QWidget *parent)
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     table->horizontalHeader()->setStretchLastSection(true);
+    table->setItemDelegateForColumn(THistoryModel::TextColumn, new TMatchDelegate(table));
     const QFontMetrics fm = table->fontMetrics();
     const char *const samples[] = {"~2026-12-08 21:14:03", "Public Chat 1", "whisper received",
                                    "MemberNameLong"};
@@ -275,22 +330,31 @@ void THistoryWindow::clearHistory()
 
 void THistoryWindow::importLog()
 {
-    QString name = defaultLog;
-    if (!dialogs().inputBox(this, QStringLiteral("Import chat logs"),
-                            QStringLiteral("A chat log Tressel wrote, to read into the history:"),
-                            name) ||
-        name.trimmed().isEmpty())
+    const QStringList names =
+        dialogs().openFileNames(this, QStringLiteral("Import chat logs"), defaultLog,
+                                QStringLiteral("Chat logs (*.log *.txt);;All files (*)"));
+    if (names.isEmpty())
         return;
-    name = name.trimmed();
-    const THistoryStore::ImportResult r =
-        m_store->importChatLog(name, [](const QByteArray &bytes) { return TText::decode(bytes); });
-    if (!r.error.isEmpty()) {
-        statusLabel->setText(QStringLiteral("%1 could not be imported: %2.").arg(name, r.error));
-        return;
+    QStringList said;
+    int added = 0, unreadable = 0, read = 0;
+    for (const QString &name : names) {
+        const THistoryStore::ImportResult r = m_store->importChatLog(
+            name, [](const QByteArray &bytes) { return TText::decode(bytes); });
+        if (!r.error.isEmpty()) {
+            said << QStringLiteral("%1 could not be imported: %2.")
+                        .arg(QFileInfo(name).fileName(), r.error);
+            continue;
+        }
+        added += r.added;
+        unreadable += r.unreadable;
+        ++read;
     }
     runSearch();
-    statusLabel->setText(QStringLiteral("%1 new lines from %2; %3 lines could not be read.")
-                             .arg(r.added)
-                             .arg(name)
-                             .arg(r.unreadable));
+    if (read > 0)
+        said.prepend(QStringLiteral("%1 new lines from %2; %3 lines could not be read.")
+                         .arg(added)
+                         .arg(names.size() == 1 ? QFileInfo(names.first()).fileName()
+                                                : QStringLiteral("%1 files").arg(read))
+                         .arg(unreadable));
+    statusLabel->setText(said.join(QLatin1Char(' ')));
 }

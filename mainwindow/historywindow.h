@@ -30,7 +30,8 @@ public:
     // Both ask first, through the dialogs.
     void forgetMember();
     void clearHistory();
-    // Asks for a chat log (offering defaultLog) and reads it into the history.
+    // Asks for chat logs (starting at defaultLog) and reads them into the
+    // history.
     void importLog();
     QString defaultLog;
 

@@ -7,11 +7,11 @@
 
 #include "connection/TChatInterface.h"
 #include "core/textcodec.h"
-#include "core/wiresplit.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "rules/inputbreaks.h"
 #include "rules/usericons.h"
+#include "widgets/TTranscriptView.h"
 #include "widgets/textitems.h"
 
 #include <QAction>
@@ -172,31 +172,36 @@ void Tmain::setupInputLine()
     });
 }
 
-int Tmain::wireLimit() const
-{
-    return TWire::lineLimit(store->number(TSetting::quotaUnits),
-                            store->number(TSetting::quotaBytesPerUnit));
-}
+// One typed line, read once: the local command it is and, when something
+// goes to the server, the session's plan for it, made here and nowhere else.
+struct Tmain::TypedLine {
+    QString line;                // as typed (bytes)
+    Local command = Local::None; // for a line that begins with "/"
+    bool toServer = false;       // plan holds what goes
+    TLinePlan plan;
+    QString refusal; // why it cannot go (empty: it can)
+};
 
-void Tmain::sendtext(const QString &line)
+bool Tmain::sendtext(const QString &line)
 {
     // Typed text is cut into lines before it gets here; a break in a line
     // put together from settings or names would end it early on the wire,
     // and the rest would be talk, so it becomes a space.
-    const QString one = TInputBreaks::breaksToSpaces(line);
+    const TLinePlan plan = session->planWhole(TInputBreaks::breaksToSpaces(line));
     // Only lines put together here can be this long; the server would
     // refuse or drop them without a word.
-    if (one.size() > wireLimit()) {
+    if (!plan.goes()) {
         writeLine(chat, TLabel::error,
                   bytesOf(QStringLiteral("Not sent (%1 bytes; the server takes at most %2 in a "
                                          "line): ")
-                              .arg(one.size())
-                              .arg(wireLimit())) +
-                      one,
+                              .arg(plan.line.size())
+                              .arg(plan.limit)) +
+                      plan.line,
                   errorColour());
-        return;
+        return false;
     }
-    session->process->SendLine(one + QLatin1Char('\r'));
+    session->send(plan);
+    return true;
 }
 
 void Tmain::inputError(const QString &message)
@@ -204,75 +209,99 @@ void Tmain::inputError(const QString &message)
     writeLine(chat, TLabel::error, bytesOf(message), errorColour());
 }
 
-QString Tmain::wireRefusal(const QString &line) const
+QString Tmain::wireRefusal(const TLinePlan &plan) const
 {
-    const int limit = wireLimit();
-    switch (TWire::planLine(line, limit).outcome) {
+    switch (plan.outcome) {
     case TWire::Plan::Fits:
     case TWire::Plan::Split:
         return QString();
     case TWire::Plan::TooLong:
         return QStringLiteral("This command is %1 bytes long and the server takes at most %2 in a "
                               "line; only talk, whispers and emotes are split.")
-            .arg(line.size())
-            .arg(limit);
+            .arg(plan.line.size())
+            .arg(plan.limit);
     case TWire::Plan::TooNarrow:
         break;
     }
     return QStringLiteral("This line cannot be cut into pieces of at most %1 bytes (the quota "
                           "settings on the Advanced tab of Preferences).")
-        .arg(limit);
+        .arg(plan.limit);
 }
 
-QString Tmain::refusalOf(const QString &line) const
+Tmain::TypedLine Tmain::understand(const QString &line, std::optional<QString> &away) const
 {
-    if (!line.startsWith(QLatin1Char('/')))
-        return wireRefusal(line);
-    switch (localCommand(line)) {
+    TypedLine t;
+    t.line = line;
+    const auto toServer = [&](const QString &wireLine) {
+        t.toServer = true;
+        t.plan = session->plan(wireLine);
+        t.refusal = wireRefusal(t.plan);
+    };
+    if (!line.startsWith(QLatin1Char('/'))) {
+        toServer(line);
+        return t;
+    }
+    t.command = localCommand(line);
+    switch (t.command) {
     case Local::Reply:
-        if (envVars.lastWhisperer.isEmpty())
-            return QString();
-        return wireRefusal(QStringLiteral("/m ") + envVars.lastWhisperer + QLatin1Char(' ') +
-                           restFrom(line, 8));
+        if (!envVars.lastWhisperer.isEmpty())
+            toServer(QStringLiteral("/m ") + envVars.lastWhisperer + QLatin1Char(' ') +
+                     restFrom(line, 8));
+        break;
     case Local::Away: {
-        const QString away =
-            QStringLiteral("/away ") +
-            (line.size() > 5 ? restFrom(line, 7) : store->bytes(TSetting::awaymessage));
-        if (away.size() <= wireLimit())
-            return QString();
-        // A bare /away sends the stored message, which stays as it is.
-        const QString what = line.size() > 5
-                                 ? QStringLiteral("The away message is too long")
-                                 : QStringLiteral("The stored away message is too long");
-        return what + QStringLiteral(": the /away line would be %1 bytes and the server takes at "
-                                     "most %2 in a line. %3")
-                          .arg(away.size())
-                          .arg(wireLimit())
-                          .arg(line.size() > 5 ? QStringLiteral("It was not stored.")
-                                               : QStringLiteral("Nothing was sent."));
+        // A bare /away sends the stored message, which stays as it is; an
+        // earlier line of the same paste may have stored another.
+        if (!away)
+            away = store->bytes(TSetting::awaymessage);
+        const bool given = line.size() > 5;
+        t.toServer = true;
+        t.plan = session->planWhole(TInputBreaks::breaksToSpaces(
+            QStringLiteral("/away ") + (given ? restFrom(line, 7) : *away)));
+        if (t.plan.goes()) {
+            if (given)
+                away = restFrom(line, 7);
+            break;
+        }
+        const QString what = given ? QStringLiteral("The away message is too long")
+                                   : QStringLiteral("The stored away message is too long");
+        t.refusal = what + QStringLiteral(": the /away line would be %1 bytes and the server "
+                                          "takes at most %2 in a line. %3")
+                               .arg(t.plan.line.size())
+                               .arg(t.plan.limit)
+                               .arg(given ? QStringLiteral("It was not stored.")
+                                          : QStringLiteral("Nothing was sent."));
+        break;
     }
     case Local::None:
-        return wireRefusal(line);
+        toServer(line);
+        break;
     default:
-        return QString(); // handled here, nothing goes to the server
+        break; // handled here, nothing goes to the server
     }
+    return t;
 }
 
-bool Tmain::sendPlanned(const QString &line)
+bool Tmain::sendPlanned(const TypedLine &typed)
 {
-    const TWire::Plan plan = TWire::planLine(line, wireLimit());
-    if (plan.outcome != TWire::Plan::Fits && plan.outcome != TWire::Plan::Split) {
-        inputError(wireRefusal(line) + QStringLiteral(" It was not sent."));
+    if (!typed.refusal.isEmpty()) {
+        inputError(typed.refusal + QStringLiteral(" It was not sent."));
         return false;
     }
-    for (const QString &piece : plan.lines)
-        sendtext(piece);
+    session->send(typed.plan);
     return true;
 }
 
-void Tmain::parseCommand(const QString &line)
+bool Tmain::parseCommand(const QString &line)
 {
-    switch (localCommand(line)) {
+    std::optional<QString> away;
+    return runCommand(understand(line, away));
+}
+
+bool Tmain::runCommand(const TypedLine &typed)
+{
+    const QString &line = typed.line;
+    bool went = true;
+    switch (typed.command) {
     case Local::Quit:
         QuitClick();
         break;
@@ -296,9 +325,8 @@ void Tmain::parseCommand(const QString &line)
         writeLine(chat, TLabel::consoleBlank, TLabel::mainCaption, labelColour());
         break;
     case Local::Reply:
-        if (!envVars.lastWhisperer.isEmpty())
-            sendPlanned(QStringLiteral("/m ") + envVars.lastWhisperer + QLatin1Char(' ') +
-                        restFrom(line, 8));
+        if (typed.toServer)
+            went = sendPlanned(typed);
         break;
     case Local::Connect:
         ConnectClick();
@@ -306,28 +334,28 @@ void Tmain::parseCommand(const QString &line)
     case Local::Disconnect:
         DisconnectClick();
         break;
-    case Local::Away: {
+    case Local::Away:
         // A message the server would refuse is not stored either.
-        const QString why = refusalOf(line);
-        if (!why.isEmpty()) {
-            inputError(why);
+        if (!typed.refusal.isEmpty()) {
+            inputError(typed.refusal);
+            went = false;
             break;
         }
         if (line.size() > 5) {
             store->setBytes(TSetting::awaymessage, restFrom(line, 7));
             options->writeconfig();
         }
-        sendtext(QStringLiteral("/away ") + store->bytes(TSetting::awaymessage));
+        session->send(typed.plan);
         break;
-    }
     case Local::Home:
         HomeClick();
         break;
     case Local::None:
-        sendPlanned(line);
+        went = sendPlanned(typed);
         break;
     }
     envVars.lastCommand = line;
+    return went;
 }
 
 QString Tmain::rememberBytes(const QString &bytes)
@@ -392,8 +420,11 @@ void Tmain::sendClick()
     // Empty lines of a paste send nothing, as an empty input line does.
     lines.removeAll(QString());
     // A paste goes out whole or not at all, so that it can be mended and sent again.
+    std::vector<TypedLine> typed;
+    std::optional<QString> away;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString why = refusalOf(lines.at(i));
+        typed.push_back(understand(lines.at(i), away));
+        const QString &why = typed.back().refusal;
         if (why.isEmpty())
             continue;
         const QString where = lines.size() > 1
@@ -403,22 +434,20 @@ void Tmain::sendClick()
                    QStringLiteral(" Nothing was sent; the text is still in the input line."));
         return;
     }
-    for (const QString &s : lines) {
-        if (s.startsWith(QLatin1Char('/'))) {
-            parseCommand(s);
+    for (const TypedLine &t : typed) {
+        if (t.line.startsWith(QLatin1Char('/'))) {
+            runCommand(t);
         } else if (session->bnet->Connected()) {
             // Each piece is shown as it is handed over, as one line would be.
-            for (const QString &piece : TWire::planLine(s, wireLimit()).lines) {
-                sendtext(piece);
-                writeLine(chat, QLatin1Char('<') + session->process->UserName + QLatin1Char('>'),
-                          piece, colourOf(TSetting::your_name));
-            }
+            session->send(t.plan);
+            for (const QString &piece : t.plan.pieces)
+                writeOwnLine(piece);
         } else {
             writeLine(chat, TLabel::errorBlank,
                       QStringLiteral("You're not connected to Battle.net."), errorColour());
         }
         if (dispRaw->isChecked())
-            whisper->appendPlainLine(s);
+            whisper->appendPlainLine(t.line);
     }
     rememberSent(text->text());
     text->clear();
@@ -432,19 +461,18 @@ void Tmain::whisperInput(const QString &name)
     lines.removeAll(QString());
     if (lines.isEmpty())
         lines << QString(); // an empty line still whispers the name and the space
-    QStringList whispers;
-    for (const QString &line : std::as_const(lines))
-        whispers << QStringLiteral("/m ") + name + QLatin1Char(' ') + line;
-    for (const QString &w : std::as_const(whispers)) {
-        const QString why = wireRefusal(w);
+    std::vector<TLinePlan> whispers;
+    for (const QString &line : std::as_const(lines)) {
+        whispers.push_back(session->plan(QStringLiteral("/m ") + name + QLatin1Char(' ') + line));
+        const QString why = wireRefusal(whispers.back());
         if (!why.isEmpty()) {
             inputError(why +
                        QStringLiteral(" Nothing was sent; the text is still in the input line."));
             return;
         }
     }
-    for (const QString &w : std::as_const(whispers))
-        sendPlanned(w);
+    for (const TLinePlan &w : whispers)
+        session->send(w);
     text->clear();
 }
 
@@ -486,18 +514,64 @@ void Tmain::textDblClick()
     setInputBytes({envVars.lastCommand});
 }
 
-void Tmain::processUnsent(const QStringList &lines)
+void Tmain::writeOwnLine(const QString &piece)
+{
+    TTranscriptView *const view = chatView();
+    const bool shown = view && !envVars.chatPaused;
+    m_writingPending = shown;
+    writeLine(chat, QLatin1Char('<') + session->process->UserName + QLatin1Char('>'), piece,
+              colourOf(TSetting::your_name));
+    m_writingPending = false;
+    if (!shown || view->lineCount() == 0)
+        return;
+    const int line = view->lineCount() - 1;
+    const int column = int(view->lineText(line).indexOf(pendingMark));
+    if (column >= 0)
+        m_pendingOwn.append(
+            {TInputBreaks::breaksToSpaces(piece) + QLatin1Char('\r'), line, column});
+}
+
+void Tmain::processTaken(const QString &line)
+{
+    for (qsizetype i = 0; i < m_pendingOwn.size(); ++i) {
+        const PendingOwnLine p = m_pendingOwn.at(i);
+        if (p.wire != line)
+            continue;
+        m_pendingOwn.removeAt(i);
+        if (TTranscriptView *view = chatView())
+            if (p.line < view->lineCount() && view->lineText(p.line).at(p.column) == pendingMark)
+                view->replaceChar(p.line, p.column, QLatin1Char(' '));
+        return;
+    }
+}
+
+void Tmain::processUnsent(const QStringList &lines, int written)
 {
     if (lines.isEmpty())
         return;
+    // The lines go back to the user; their marks stay, as nothing
+    // confirmed them.
+    for (const QString &l : lines)
+        for (qsizetype i = 0; i < m_pendingOwn.size(); ++i)
+            if (m_pendingOwn.at(i).wire == l + QLatin1Char('\r')) {
+                m_pendingOwn.removeAt(i);
+                break;
+            }
     const qsizetype n = lines.size();
     const QString count =
         n == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(n);
+    // A line written but never acknowledged may have arrived all the same.
+    const QString what =
+        written <= 0 ? count + QStringLiteral(" not sent before the connection ended")
+        : n == 1     ? count + QStringLiteral(" not confirmed by the server before the connection "
+                                                  "ended, and may have arrived")
+                     : count + QStringLiteral(" not confirmed by the server before the connection "
+                                                  "ended (the first may have arrived)");
     const QColor colour = errorColour();
     if (text->text().isEmpty()) {
         setInputBytes(lines);
         writeLine(chat, QStringLiteral("Warning:"),
-                  count + QStringLiteral(" not sent before the connection ended; ") +
+                  what + QStringLiteral("; ") +
                       (n == 1 ? QStringLiteral("it is") : QStringLiteral("they are")) +
                       QStringLiteral(" back in the input line: press Enter to send ") +
                       (n == 1 ? QStringLiteral("it") : QStringLiteral("them")) +
@@ -507,8 +581,8 @@ void Tmain::processUnsent(const QStringList &lines)
     }
     // What the user is typing stays as it is; the lines are kept here.
     writeLine(chat, QStringLiteral("Warning:"),
-              count +
-                  QStringLiteral(" not sent before the connection ended; the input line was "
+              what +
+                  QStringLiteral("; the input line was "
                                  "in use, so here ") +
                   (n == 1 ? QStringLiteral("it is:") : QStringLiteral("they are:")),
               colour);

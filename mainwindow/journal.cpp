@@ -131,9 +131,7 @@ void Tmain::sendJournalled(const QString &line, const QString &action, const QSt
                            const QString &reason, const QString &detail, const QString &text)
 {
     // sendtext() refuses a line that is too long for the server (and says so).
-    const bool goes = line.size() <= wireLimit();
-    sendtext(line);
-    if (goes)
+    if (sendtext(line))
         journalAction(action, name, reason, detail, text);
 }
 

@@ -1,14 +1,12 @@
 // What other people say, emote and whisper, the echo of our own whispers,
 // and the server's notices.
-#include "base/version.h"
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 
-#include "connection/TChatInterface.h"
 #include "core/textcodec.h"
-#include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "rules/moderation.h"
 #include "widgets/sound.h"
 
 #include <QAction>
@@ -16,16 +14,9 @@
 #include <QLineEdit>
 
 namespace {
-const QString playsoundPrefix = QStringLiteral("~playsound");
-const QString reportinPrefix = QStringLiteral(".reportin");
 const QString whisperSound = QStringLiteral("whisper.wav");
+using Kind = moderation::TLine::Kind;
 } // namespace
-
-bool Tmain::isOwnName(const QString &user) const
-{
-    QString own;
-    return store->tryBytes(TSetting::username, own) && user == own;
-}
 
 void Tmain::processUnHandled(const QString &line)
 {
@@ -33,86 +24,76 @@ void Tmain::processUnHandled(const QString &line)
     writeLine(chat, TLabel::info, line, labelColour());
 }
 
+// Each handler: the flood history, the chain's verdict on the line, then
+// the line drawn (or kept hidden) and the verdict's actions carried out.
+
 void Tmain::processTalk(const QString &user, const QString &text)
 {
     modUser(user, text);
-    bool show = true;
-    if (store->flag(TSetting::suppressplaysound) && text.startsWith(playsoundPrefix))
-        show = false;
-    // Both are asked, whatever the first answers.
-    const bool squelched = checkSquelch(user);
-    const bool lamer = checkLamerMode(user);
-    if (squelched || lamer)
-        show = false;
-    QString line = text;
-    if (!show)
-        historyLine(QLatin1Char('<') + user + QLatin1Char('>'), text, true);
-    if (show) {
-        line = applyAntiCensor(line);
-        const bool mention = isMention(user, line);
-        writeLine(chat, QLatin1Char('<') + user + QLatin1Char('>'), line,
-                  colourOf(TSetting::name_colour), QString(), mention);
-        if (mention)
-            mentionAttention(user, line);
+    const moderation::TVerdict v = moderate(Kind::Talk, user, text);
+    const QString label = QLatin1Char('<') + user + QLatin1Char('>');
+    if (v.show) {
+        writeLine(chat, label, v.text, colourOf(TSetting::name_colour), QString(), v.mention);
+        if (v.mention)
+            mentionAttention(user, v.text);
+    } else {
+        historyLine(label, text, true);
     }
-    autosquelchFollowUp(user, line);
-    if (text.startsWith(reportinPrefix) && user == QLatin1String("Tressel"))
-        sendtext(QStringLiteral("/m tressel I am using Tressel " TRESSEL_VERSION "!"));
-    if (text.startsWith(reportinPrefix) && user == QLatin1String("Kelm"))
-        sendtext(QStringLiteral("/m kelm I am using Tressel " TRESSEL_VERSION "!"));
+    actOn(user, v);
 }
 
 void Tmain::processEmote(const QString &user, const QString &text)
 {
     modUser(user, text);
-    QString line = text;
-    if (!checkSquelch(user) && !checkLamerMode(user)) {
-        line = applyAntiCensor(line);
-        const bool mention = isMention(user, line);
+    const moderation::TVerdict v = moderate(Kind::Emote, user, text);
+    if (v.show) {
         // The name and the text may come in different encodings.
         writeLine(chat,
-                  QStringLiteral("* ") + user + QLatin1Char(' ') + line + QStringLiteral(" *"),
+                  QStringLiteral("* ") + user + QLatin1Char(' ') + v.text + QStringLiteral(" *"),
                   QString(), colourOf(TSetting::emote_colour),
                   QStringLiteral("* ") + TText::decode(user) + QLatin1Char(' ') +
-                      TText::decode(line) + QStringLiteral(" *"),
-                  mention);
-        if (mention)
-            mentionAttention(user, line);
+                      TText::decode(v.text) + QStringLiteral(" *"),
+                  v.mention);
+        if (v.mention)
+            mentionAttention(user, v.text);
     } else {
         historyLine(QStringLiteral("* ") + user + QLatin1Char(' ') + text + QStringLiteral(" *"),
                     QString(), true);
     }
-    autosquelchFollowUp(user, line);
+    actOn(user, v);
 }
 
 void Tmain::processWhisper(const QString &user, const QString &text)
 {
     modUser(user, text);
-    if (checkSquelch(user)) {
+    const moderation::TVerdict v = moderate(Kind::Whisper, user, text);
+    if (!v.show) {
         historyLine(QStringLiteral("<From: ") + user + QStringLiteral("> "), text, true);
         return;
     }
     const QColor colour = colourOf(TSetting::whisp_colour);
     if (dispRaw->isChecked())
         writeLine(chat, QStringLiteral("<Recieved Whisper From: ") + user + QStringLiteral("> "),
-                  text, colour);
+                  v.text, colour);
     else
-        writeLine(whisper, QStringLiteral("<From: ") + user + QStringLiteral("> "), text, colour);
-    if (store->flag(TSetting::alertwhisper))
+        writeLine(whisper, QStringLiteral("<From: ") + user + QStringLiteral("> "), v.text, colour);
+    if (v.sound)
         soundPlayer().play(whisperSound);
-    envVars.lastWhisperer = user;
-    drawAttention(QStringLiteral("Whisper from ") + TText::decode(user), TText::decode(text));
+    if (v.replyTarget)
+        envVars.lastWhisperer = user;
+    drawAttention(QStringLiteral("Whisper from ") + TText::decode(user), TText::decode(v.text));
 }
 
 void Tmain::processWhisperSent(const QString &user, const QString &text)
 {
+    const moderation::TVerdict v = moderate(Kind::WhisperSent, user, text);
     const QColor colour = colourOf(TSetting::whisp_colour);
     if (dispRaw->isChecked())
-        writeLine(chat, QStringLiteral("<Sent Whisper To: ") + user + QStringLiteral("> "), text,
+        writeLine(chat, QStringLiteral("<Sent Whisper To: ") + user + QStringLiteral("> "), v.text,
                   colour);
     else
-        writeLine(whisper, QStringLiteral("<To: ") + user + QStringLiteral("> "), text, colour);
-    if (checkSquelch(user))
+        writeLine(whisper, QStringLiteral("<To: ") + user + QStringLiteral("> "), v.text, colour);
+    if (v.warnSquelched)
         writeLine(chat, QStringLiteral("Warning:"),
                   QStringLiteral("The user you just whispered (") + user +
                       QStringLiteral(") is on your permasquelch list!"),
@@ -144,11 +125,4 @@ void Tmain::processError(const QString &text)
 void Tmain::processRestricted(const QString &text)
 {
     writeLine(chat, TLabel::error, text, errorColour());
-}
-
-void Tmain::initAntiCensor() { antiCensorTable = makeAntiCensorTable(); }
-
-QString Tmain::applyAntiCensor(const QString &text) const
-{
-    return ::applyAntiCensor(antiCensorTable, text);
 }

@@ -54,7 +54,10 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
     // What a person reads; the bytes stay as they are for the log.
     const QString shownLbl = shownLabel.isNull() ? TText::decode(label) : shownLabel;
     const QString shownMsg = TText::decode(message);
-    const QString labelSeg = ts + QLatin1Char(' ') + shownLbl + QLatin1Char(' ');
+    // An own line not yet taken by the server's side carries the pending
+    // mark where the label's leading blank is, until it is taken.
+    const QChar lead = m_writingPending && pane == chat ? pendingMark : QChar(u' ');
+    const QString labelSeg = ts + lead + shownLbl + QLatin1Char(' ');
     QList<TColourRun> runs;
     runs.reserve(3);
     if (!ts.isEmpty())
@@ -146,6 +149,7 @@ void Tmain::emptyChatBuffer()
 void Tmain::chatClearClick()
 {
     chat->clear();
+    m_pendingOwn.clear(); // their lines are gone
     text->setFocus();
 }
 

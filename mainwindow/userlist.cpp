@@ -8,7 +8,9 @@
 #include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "rules/moderation.h"
 #include "rules/usericons.h"
+#include "session/TSession.h"
 #include "widgets/dialogs.h"
 #include "widgets/framepacer.h"
 #include "widgets/textitems.h"
@@ -90,11 +92,9 @@ void Tmain::addUser(const QString &name, const QString &product, const QString &
     user.joinTime = currentDateTime();
     userTable.append(std::move(user));
     envVars.userCount = userTable.count();
-    const int id = envVars.userCount;
-    leetNameCheck(name, product);
-    // The check may have moved entries; the new one is still the last.
-    if (id <= usedUsers())
-        userTable[id].squelched = checkSquelch(name);
+    // The l33t name check that may list the member comes after, from the
+    // moderation chain (processShowUser, processJoin).
+    userTable[envVars.userCount].squelched = checkSquelch(name);
 }
 
 void Tmain::delUser(const QString &name)
@@ -269,36 +269,30 @@ int Tmain::memberIcon(const QString &name) const
     return id ? productIcon(userTable[id].product) : TUserIcon::unknown;
 }
 
-void Tmain::notifyJoinLeave(const QString &user, const QString &what)
-{
-    if (!store->flag(TSetting::notifications))
-        return;
-    if (store->flag(TSetting::onlynotesafe) && !checkSafe(user))
-        return;
-    writeLine(chat, TLabel::info, user + what, labelColour());
-}
-
 void Tmain::processShowUser(const QString &user, const QString &flags, const QString &userType)
 {
     addUser(user, userType, flags);
+    actOn(user, moderate(moderation::TLine::Kind::ShowUser, user, QString(), flags, userType));
     updateUsers();
 }
 
 void Tmain::processJoin(const QString &user, const QString &flags, const QString &userType)
 {
     addUser(user, userType, flags);
-    ProdAction(getUserID(user));
+    const moderation::TVerdict v =
+        moderate(moderation::TLine::Kind::Join, user, QString(), flags, userType);
+    actOn(user, v);
     updateUsers();
-    notifyJoinLeave(user, QStringLiteral(" joined the channel."));
+    if (v.show)
+        writeLine(chat, TLabel::info, user + QStringLiteral(" joined the channel."), labelColour());
 }
 
 void Tmain::processLeave(const QString &user, const QString &flags, const QString &userType)
 {
-    Q_UNUSED(flags);
-    Q_UNUSED(userType);
     delUser(user);
     updateUsers();
-    notifyJoinLeave(user, QStringLiteral(" left the channel."));
+    if (moderate(moderation::TLine::Kind::Leave, user, QString(), flags, userType).show)
+        writeLine(chat, TLabel::info, user + QStringLiteral(" left the channel."), labelColour());
 }
 
 void Tmain::processUserFlags(const QString &user, const QString &flags)
@@ -312,7 +306,10 @@ void Tmain::processUserFlags(const QString &user, const QString &flags)
 
 void Tmain::processChannel(const QString &text)
 {
+    // Read before this visit's first line is kept.
+    const QVector<THistory::Line> earlier = earlierLinesOf(text);
     writeLine(chat, TLabel::info, QStringLiteral("Joined Channel ") + text, labelColour());
+    showEarlierLines(text, earlier);
     envVars.channelName = text;
     envVars.userCount = 0;
     userTable.clear();
@@ -322,6 +319,11 @@ void Tmain::processUniqueName(const QString &user)
 {
     m_uniqueName = user;
     this->text->setFocus();
+    const QString back = session->returnChannel();
+    if (!back.isEmpty()) {
+        sendtext(QStringLiteral("/join ") + back);
+        return;
+    }
     // Last: a home channel its encoding cannot hold raises an error.
     const QString home = store->bytes(TSetting::homechannel);
     if (!home.isEmpty())

@@ -157,12 +157,19 @@ public:
     TColourBox *mentionColour;
     // Trying again when the server closes the link or a connect fails.
     QCheckBox *autoReconnect;
+    // The proxy the link goes through (ProxyKind's order), and the one given
+    // by hand: host, port, and for SOCKS5 an optional user and password.
+    TPickList *proxyKind;
+    enum ProxyKind { ProxyNone, ProxyEnvironment, ProxySocks5, ProxyHttpConnect };
+    TByteEdit *proxyHost, *proxyUser, *proxyPassword;
+    TSpinBox *proxyPort;
     // The moderation journal (journal.log).
     QCheckBox *keepJournal;
     // Which new lines a screen reader speaks (TReadOut::Level's order).
     TPickList *readOut;
     // The history (history.db): kept or not, and for how long and how big.
     QCheckBox *keepHistory;
+    QCheckBox *earlierLines; // a channel's last lines from the history, on joining it
     TSpinBox *historyDays, *historyMegabytes;
     // Bottom row
     QPushButton *ok, *cancel;

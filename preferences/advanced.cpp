@@ -2,6 +2,7 @@
 // has no place for. tressel.conf keeps its layout; everything added since
 // lives here.
 #include "preferences/Toptions.h"
+#include "preferences/controls.h"
 #include "preferences/settingstable.h"
 
 #include "base/errors.h"
@@ -11,9 +12,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QVBoxLayout>
 
@@ -88,6 +91,20 @@ void Toptions::buildAdvanced()
     autoReconnect = new QCheckBox(QStringLiteral("Reconnect when the link is lost"));
     autoReconnect->setProperty(
         "hint", QStringLiteral("Tries again after 5, 10, 20, 40 and 60 s, then every minute."));
+    proxyKind = new TPickList(TSetting::def(TSetting::proxyKind).entries);
+    proxyKind->setProperty("hint",
+                           QStringLiteral("From the environment: all_proxy, then http_proxy; "
+                                          "no_proxy names hosts reached directly."));
+    proxyHost = new TByteEdit;
+    proxyHost->setProperty("hint", QStringLiteral("The SOCKS5 or HTTP proxy's host or address."));
+    proxyPort = spin(TSetting::proxyPort, QString(), QStringLiteral("The proxy's port."));
+    proxyUser = new TByteEdit;
+    proxyUser->setProperty("hint", QStringLiteral("SOCKS5 only; empty: none."));
+    proxyPassword = new TByteEdit;
+    proxyPassword->setEchoMode(QLineEdit::Password);
+    proxyPassword->setProperty("hint", QStringLiteral("SOCKS5 only."));
+    for (TByteEdit *edit : {proxyHost, proxyUser, proxyPassword})
+        edit->setMinimumWidth(60);
     keepJournal = new QCheckBox(QStringLiteral("Keep a moderation journal"));
     keepJournal->setProperty(
         "hint", QStringLiteral("Every squelch action, with its reason, in journal.log."));
@@ -99,6 +116,10 @@ void Toptions::buildAdvanced()
                        QStringLiteral("Older lines are deleted, oldest first."));
     historyMegabytes = spin(TSetting::historyMegabytes, QStringLiteral(" MB"),
                             QStringLiteral("Beyond this size the oldest lines are deleted."));
+    earlierLines = new QCheckBox(QStringLiteral("Show earlier lines on joining"));
+    earlierLines->setProperty(
+        "hint",
+        QStringLiteral("A channel's last 50 lines from the history, dimmed, on entering it."));
 
     auto *comforts = new QVBoxLayout;
     comforts->setSpacing(1);
@@ -114,6 +135,38 @@ void Toptions::buildAdvanced()
     link->setSpacing(1);
     link->setContentsMargins(4, 2, 4, 2);
     link->addWidget(autoReconnect);
+    // The proxy's group spans the page below the columns, two rows of
+    // fields, so that the page keeps its width.
+    auto *proxy = new QGridLayout;
+    proxy->setSpacing(3);
+    proxy->setContentsMargins(4, 2, 4, 2);
+    auto proxyField = [proxy](const QString &caption, QWidget *field, const QString &name, int row,
+                              int column) {
+        auto *label = new QLabel(caption);
+        label->setBuddy(field);
+        field->setAccessibleName(name);
+        proxy->addWidget(label, row, column);
+        proxy->addWidget(field, row, column + 1);
+    };
+    proxyField(QStringLiteral("Proxy:"), proxyKind, QStringLiteral("Proxy"), 0, 0);
+    proxyField(QStringLiteral("Host:"), proxyHost, QStringLiteral("Proxy host"), 0, 2);
+    proxyField(QStringLiteral("Port:"), proxyPort, QStringLiteral("Proxy port"), 0, 4);
+    proxyField(QStringLiteral("User:"), proxyUser, QStringLiteral("Proxy user"), 1, 2);
+    proxyField(QStringLiteral("Password:"), proxyPassword, QStringLiteral("Proxy password"), 1, 4);
+    proxy->setColumnStretch(3, 1);
+    proxyKind->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    proxyKind->setMinimumContentsLength(10);
+    // Host and port are the proxy's own only for SOCKS5 and HTTP CONNECT.
+    auto enableProxyFields = [this] {
+        const int kind = proxyKind->currentIndex();
+        const bool own = kind == ProxySocks5 || kind == ProxyHttpConnect;
+        proxyHost->setEnabled(own);
+        proxyPort->setEnabled(own);
+        proxyUser->setEnabled(kind == ProxySocks5);
+        proxyPassword->setEnabled(kind == ProxySocks5);
+    };
+    connect(proxyKind, &QComboBox::currentIndexChanged, this, enableProxyFields);
+    enableProxyFields();
     auto *moderation = new QVBoxLayout;
     moderation->setSpacing(1);
     moderation->setContentsMargins(4, 2, 4, 2);
@@ -138,6 +191,7 @@ void Toptions::buildAdvanced()
     limits->addRow(new QLabel(QStringLiteral("For at most:")), historyDays);
     limits->addRow(new QLabel(QStringLiteral("Up to a size of:")), historyMegabytes);
     history->addLayout(limits);
+    history->addWidget(earlierLines);
 
     auto *page = new QWidget;
     auto *v = new QVBoxLayout(page);
@@ -160,6 +214,7 @@ void Toptions::buildAdvanced()
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
     v->addLayout(columns);
+    v->addWidget(groupOf(QStringLiteral("Proxy"), proxy));
     v->addStretch();
     tabs->addTab(page, QStringLiteral("Advanced"));
 }
@@ -203,6 +258,8 @@ QString Toptions::applyIniValue(const TSettings::Setting &setting, const QString
             (this->*(*member))->setChecked(false);
         else
             return QStringLiteral("%1 = '%2' (true or false)").arg(iniKey(setting), raw);
+    } else if (const auto member = std::get_if<TByteEdit * Toptions::*>(&setting.control)) {
+        (this->*(*member))->setText(raw);
     } else if (const auto member = std::get_if<TColourBox * Toptions::*>(&setting.control)) {
         if (!(this->*(*member))->selectName(raw))
             return QStringLiteral("%1 = '%2' (a colour name such as %3)")
@@ -223,6 +280,8 @@ QVariant Toptions::iniValue(const TSettings::Setting &setting) const
         return (this->*(*member))->isChecked() ? QStringLiteral("true") : QStringLiteral("false");
     if (const auto member = std::get_if<TColourBox * Toptions::*>(&setting.control))
         return (this->*(*member))->selectedName();
+    if (const auto member = std::get_if<TByteEdit * Toptions::*>(&setting.control))
+        return (this->*(*member))->text();
     return QVariant();
 }
 

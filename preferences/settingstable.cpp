@@ -91,11 +91,17 @@ std::vector<Setting> table()
         {mentionColour, TRESSEL_CONTROL(mentionColour)},
         {attentionAlerts, TRESSEL_CONTROL(attentionAlerts)},
         {autoReconnect, TRESSEL_CONTROL(autoReconnect)},
+        {proxyKind, TRESSEL_CONTROL(proxyKind)},
+        {proxyHost, TRESSEL_CONTROL(proxyHost)},
+        {proxyPort, TRESSEL_CONTROL(proxyPort)},
+        {proxyUser, TRESSEL_CONTROL(proxyUser)},
+        {proxyPassword, TRESSEL_CONTROL(proxyPassword)},
         {keepJournal, TRESSEL_CONTROL(keepJournal)},
         {readOut, TRESSEL_CONTROL(readOut)},
         {keepHistory, TRESSEL_CONTROL(keepHistory)},
         {historyDays, TRESSEL_CONTROL(historyDays)},
         {historyMegabytes, TRESSEL_CONTROL(historyMegabytes)},
+        {earlierLines, TRESSEL_CONTROL(earlierLines)},
     };
     static_assert(sizeof mappings / sizeof mappings[0] == std::size_t(Count),
                   "every setting of the table has its control");

@@ -18,22 +18,37 @@ bool TReadOut::add(const Line &line)
 void TReadOut::hold(const Line &line)
 {
     ++m_held;
-    if (line.whisper || line.mention)
-        ++m_heldImportant;
+    if (line.whisper)
+        ++m_heldWhispers;
+    if (line.mention)
+        ++m_heldMentions;
 }
+
+namespace {
+QString counted(int n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+} // namespace
 
 void TReadOut::released()
 {
     const int held = m_held;
-    const int important = m_heldImportant;
-    m_held = m_heldImportant = 0;
+    const int whispers = m_heldWhispers;
+    const int mentions = m_heldMentions;
+    m_held = m_heldWhispers = m_heldMentions = 0;
     if (held == 0 || m_level == Level::None)
         return;
-    m_waiting << QStringLiteral("Chat unpaused: %1 %2 held, %3 of them %4.")
+    // A whisper that names the user counts as both.
+    const QString among = whispers == 0 && mentions == 0
+                              ? QStringLiteral("no whispers or mentions")
+                              : QStringLiteral("among them %1 and %2")
+                                    .arg(counted(whispers, "whisper", "whispers"),
+                                         counted(mentions, "mention", "mentions"));
+    m_waiting << QStringLiteral("Chat unpaused: %1 %2 held, %3.")
                      .arg(held)
                      .arg(held == 1 ? QStringLiteral("line was") : QStringLiteral("lines were"))
-                     .arg(important)
-                     .arg(QStringLiteral("whispers or mentions"));
+                     .arg(among);
 }
 
 QString TReadOut::take()

@@ -26,8 +26,9 @@ public:
     bool add(const Line &line);
     // A line held while chat is paused (nothing is spoken for it now).
     void hold(const Line &line);
-    // Chat was unpaused: one sentence on what was held, gathered for the
-    // next announcement (none when nothing was held or nothing is spoken).
+    // Chat was unpaused: one sentence on how many lines were held and how
+    // many of them were whispers and mentions, gathered for the next
+    // announcement (none when nothing was held or nothing is spoken).
     void released();
     // What is waiting to be spoken, taken away; empty when nothing is.
     QString take();
@@ -37,5 +38,6 @@ private:
     Level m_level = Level::Important;
     QStringList m_waiting;
     int m_held = 0;
-    int m_heldImportant = 0;
+    int m_heldWhispers = 0;
+    int m_heldMentions = 0;
 };

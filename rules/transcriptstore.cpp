@@ -183,6 +183,22 @@ QString TTranscriptStore::text(int fromLine, int fromColumn, int toLine, int toC
     return out;
 }
 
+bool TTranscriptStore::replaceChar(int line, int column, QChar c)
+{
+    if (line < 0 || line >= lineCount() || column < 0 || column >= lineLength(line))
+        return false;
+    char *const at = m_text + offsetOf(line);
+    if (isWide(line)) {
+        const char16_t u = c.unicode();
+        std::memcpy(at + 2 * qsizetype(column), &u, sizeof u);
+        return true;
+    }
+    if (c.unicode() > 0xff)
+        return false;
+    at[column] = char(uchar(c.unicode()));
+    return true;
+}
+
 void TTranscriptStore::setMarked(int line, bool marked)
 {
     if (line < 0 || line >= lineCount())

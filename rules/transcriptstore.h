@@ -117,6 +117,11 @@ public:
         return line >= 0 && line < lineCount() && (m_lineStart[line + 1] & kMarkedLine);
     }
 
+    // Puts c in place of the character at column of line (the length and
+    // colours stay); false, changing nothing, outside the text or when a
+    // line stored a byte a character cannot hold c.
+    bool replaceChar(int line, int column, QChar c);
+
     // Bytes held (text, line index, colours), spare capacity included.
     qsizetype bytes() const;
     // The part of that in use (what the lines themselves take).

@@ -12,12 +12,16 @@ set -euo pipefail
 # windows out in Debian's, GNOME's and KDE's default faces and Liberation
 # Sans, and fail where one is missing. The screen reader test reads the
 # window over an accessibility bus of its own (at-spi2-core) with Python's
-# AT-SPI client (python3-pyatspi). The history needs Qt's SQLite driver
-# (libqt6sql6-sqlite), a plugin loaded at run time.
+# AT-SPI client (python3-pyatspi), with Debian's screen reader (orca)
+# listening, whose debug file shows what it speaks. The history needs Qt's
+# SQLite driver (libqt6sql6-sqlite), a plugin loaded at run time. The fault
+# tests build network namespaces and cut the link between them (iproute2,
+# iptables).
 packages=(g++ cmake ninja-build qt6-base-dev qt6-multimedia-dev libgl-dev
           fonts-dejavu-core fonts-liberation fonts-noto-core fonts-cantarell
           locales qt6-qpa-plugins xvfb xauth x11-utils dpkg-dev file
-          clang-format dbus-daemon at-spi2-core python3-pyatspi libqt6sql6-sqlite)
+          clang-format dbus-daemon at-spi2-core python3-pyatspi orca
+          libqt6sql6-sqlite iproute2 iptables)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,20 +1,28 @@
 #include "session/TSession.h"
 
+#include "base/clock.h"
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
 #include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 
-#include <QTimer>
+#include <QProcessEnvironment>
+#include <QTcpSocket>
+
+#include <algorithm>
 
 TSession::TSession(QObject *parent)
     : QObject(parent), bnet(new TChatInterface(this)), process(new TBnetChat(this))
 {
     process->ChatInterface = bnet;
-    reconnectTimer = new QTimer(this);
+    reconnectTimer = new TClockTimer(this);
     reconnectTimer->setSingleShot(true);
-    connect(reconnectTimer, &QTimer::timeout, this,
+    connect(reconnectTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { reconnectDue(); }); });
+    keepaliveTimer = new TClockTimer(this);
+    keepaliveTimer->setInterval(1000);
+    connect(keepaliveTimer, &TClockTimer::timeout, this,
+            [this] { guarded([this] { checkKeepalive(); }); });
     wire();
     setStore(new TSettingsStore(this));
 }
@@ -23,31 +31,37 @@ void TSession::setStore(TSettingsStore *store)
 {
     disconnect(m_quotaLink);
     m_store = store;
-    m_quotaLink = connect(store, &TSettingsStore::quotaChanged, this, [this] {
-        using namespace TSetting;
-        Settings quota = {};
-        quota.quotaUnits = m_store->number(quotaUnits);
-        quota.quotaWindowSeconds = m_store->number(quotaWindow);
-        quota.quotaBytesPerUnit = m_store->number(quotaBytesPerUnit);
-        quota.quotaMarginMs = m_store->number(quotaMargin);
-        applyQuota(quota);
-    });
+    m_quotaLink = connect(store, &TSettingsStore::quotaChanged, this,
+                          [this] { applyQuota(quotaSettings()); });
+}
+
+TSession::Settings TSession::quotaSettings() const
+{
+    using namespace TSetting;
+    const TSettingsStore &s = *m_store;
+    Settings out;
+    out.quotaUnits = s.number(quotaUnits);
+    out.quotaWindowSeconds = s.number(quotaWindow);
+    out.quotaBytesPerUnit = s.number(quotaBytesPerUnit);
+    out.quotaMarginMs = s.number(quotaMargin);
+    return out;
 }
 
 TSession::Settings TSession::settings() const
 {
     using namespace TSetting;
     const TSettingsStore &s = *m_store;
-    Settings out;
+    Settings out = quotaSettings();
     // Name and password go out as bytes; the server is a host name.
     out.userName = s.bytes(username);
     out.password = s.bytes(password);
     out.server = s.shown(server);
     out.reconnect = s.flag(autoReconnect);
-    out.quotaUnits = s.number(quotaUnits);
-    out.quotaWindowSeconds = s.number(quotaWindow);
-    out.quotaBytesPerUnit = s.number(quotaBytesPerUnit);
-    out.quotaMarginMs = s.number(quotaMargin);
+    out.proxy.kind = TProxyChoice::Kind(std::max(0, s.number(proxyKind)));
+    out.proxy.host = s.shown(proxyHost);
+    out.proxy.port = quint16(s.number(proxyPort));
+    out.proxy.user = s.shown(proxyUser);
+    out.proxy.password = s.shown(proxyPassword);
     return out;
 }
 
@@ -64,20 +78,55 @@ void TSession::wire()
     bnet->OnConnect = [this] {
         m_uniqueNameSeen = false; // every connection starts before the gateway names us
         m_loginRefused = false;
+        m_keepalive.reset();
+        m_keepalive.heard(currentDateTime());
+        keepaliveTimer->start();
+        // The line in flight is looked at once more as the link starts to
+        // close, while its socket can still say what the peer acknowledged:
+        // a line taken just before a close is not given back as unsure.
+        const QList<QTcpSocket *> sockets =
+            bnet->findChildren<QTcpSocket *>(QString(), Qt::FindDirectChildrenOnly);
+        if (!sockets.isEmpty())
+            connect(sockets.last(), &QAbstractSocket::stateChanged, this,
+                    [this](QAbstractSocket::SocketState state) {
+                        if (state == QAbstractSocket::ClosingState)
+                            guarded([this] { process->checkTaken(); });
+                    });
         Q_EMIT linkUp(bnet->Address);
+        if (!bnet->LinkOptionsProblem().isEmpty())
+            Q_EMIT notice(QStringLiteral("A dead link may go unnoticed for a long time: the "
+                                         "socket did not take its timers: ") +
+                          bnet->LinkOptionsProblem());
         process->Login();
         Q_EMIT stateChanged();
     };
     bnet->OnDisconnect = [this] {
+        keepaliveTimer->stop();
         Q_EMIT linkDown();
+        // What the server's side has not taken goes back to the user now,
+        // before a new link could carry it without being asked.
+        process->linkEnded();
         Q_EMIT stateChanged();
     };
     bnet->OnConnectClosed = [this] {
+        keepaliveTimer->stop();
+        // A link that died rather than was closed says why first.
+        if (!bnet->LostText().isEmpty())
+            Q_EMIT notice(QStringLiteral("The link to the server was lost: ") + bnet->LostText() +
+                          QLatin1Char('.'));
+        if (m_uniqueNameSeen) {
+            // A session the server may still hold; its channel is where the
+            // reconnect goes back to.
+            m_lostAt = currentDateTime();
+            m_returnTo = m_channel;
+        }
         Q_EMIT linkDown();
+        process->linkEnded();
         linkLost();
         Q_EMIT stateChanged();
     };
     bnet->OnDataReceived = [this](const QString &line) {
+        m_keepalive.heard(currentDateTime());
         process->ParseLine(line);
         Q_EMIT lineReceived(line);
     };
@@ -85,9 +134,12 @@ void TSession::wire()
     bnet->OnSocketError = [this] {
         Q_EMIT socketError(bnet->SocketErrorText());
         // A connect that failed (an error on a live link ends in its close).
-        if (!bnet->Connected())
+        if (!bnet->Connected()) {
             linkLost();
+            Q_EMIT stateChanged();
+        }
     };
+    process->OnKeepAlive = [this] { m_keepalive.keepalive(currentDateTime()); };
 
     using User3 = void (TSession::*)(const QString &, const QString &, const QString &);
     using Text2 = void (TSession::*)(const QString &, const QString &);
@@ -107,11 +159,18 @@ void TSession::wire()
     process->OnJoin = user3(&TSession::join);
     process->OnLeave = user3(&TSession::leave);
     process->OnUserFlags = text2(&TSession::userFlags);
-    process->OnChannel = text1(&TSession::channel);
+    process->OnChannel = [this](const QString &name) {
+        m_channel = name;
+        if (name == m_returnTo)
+            m_returnTo.clear(); // back where the user was
+        Q_EMIT channel(name);
+    };
     process->OnUniqueName = [this](const QString &user) {
         m_uniqueNameSeen = true;
+        m_channel.clear();
         // Quietly: the gateway's greeting shows that the link is back.
         m_reconnect.end();
+        m_lostAt = QDateTime();
         Q_EMIT uniqueName(user);
     };
     process->OnTalk = text2(&TSession::talk);
@@ -119,11 +178,19 @@ void TSession::wire()
     process->OnWhisper = text2(&TSession::whisper);
     process->OnWhisperSent = text2(&TSession::whisperSent);
     process->OnBroadcast = text1(&TSession::broadcast);
-    process->OnChannelFull = text1(&TSession::channelFull);
+    // A refusal while going back: the channel is full, restricted or gone.
+    const auto refusal = [this](Text1 signal) {
+        return [this, signal](const QString &text) {
+            Q_EMIT(this->*signal)(text);
+            if (!m_returnTo.isEmpty() && m_uniqueNameSeen)
+                returnRefused();
+        };
+    };
+    process->OnChannelFull = refusal(&TSession::channelFull);
     process->OnInfo = text1(&TSession::info);
-    process->OnChanNotExist = text1(&TSession::chanNotExist);
+    process->OnChanNotExist = refusal(&TSession::chanNotExist);
     process->OnError = text1(&TSession::error);
-    process->OnRestricted = text1(&TSession::restricted);
+    process->OnRestricted = refusal(&TSession::restricted);
     process->OnUnHandled = [this](const QString &line) {
         // Before the login is through, the server speaks in plain lines with
         // no code ("Login failed."): the user must see them. Afterwards such
@@ -135,10 +202,43 @@ void TSession::wire()
             loginRefused();
     };
     process->OnRefused = [this](const QString &line, int waitMs) { Q_EMIT refused(line, waitMs); };
-    process->OnUnsent = [this](const QStringList &lines) { Q_EMIT unsent(lines); };
+    process->OnUnsent = [this](const QStringList &lines, int written) {
+        Q_EMIT unsent(lines, written);
+    };
+    process->OnTaken = [this](const QString &line) { Q_EMIT taken(line); };
 }
 
 bool TSession::connected() const { return bnet->Connected(); }
+
+bool TSession::connecting() const { return bnet->Connecting(); }
+
+QString TSession::progressText() const
+{
+    if (!connecting())
+        return QString();
+    const QString via = TProxy::describe(bnet->Proxy);
+    return QStringLiteral("Connecting to %1, port %2%3... (Disconnect cancels)")
+        .arg(bnet->Address)
+        .arg(bnet->Port)
+        .arg(via.isEmpty() ? QString() : QStringLiteral(" through the ") + via);
+}
+
+void TSession::checkKeepalive()
+{
+    if (!bnet->Connected()) {
+        keepaliveTimer->stop();
+        return;
+    }
+    const QDateTime now = currentDateTime();
+    if (!m_keepalive.overdue(now))
+        return;
+    const qint64 interval = (m_keepalive.intervalMs() + 999) / 1000;
+    const qint64 silent = m_keepalive.silentMs(now) / 1000;
+    bnet->Drop(QStringLiteral("the server's keep-alive line, which came every %1 seconds, has "
+                              "not come for %2 seconds")
+                   .arg(interval)
+                   .arg(silent));
+}
 
 void TSession::applyQuota(const Settings &s)
 {
@@ -148,15 +248,62 @@ void TSession::applyQuota(const Settings &s)
     process->QuotaMarginMs = s.quotaMarginMs;
 }
 
+int TSession::wireLimit() const
+{
+    const Settings s = quotaSettings();
+    return TWire::lineLimit(s.quotaUnits, s.quotaBytesPerUnit);
+}
+
+TLinePlan TSession::plan(const QString &line) const
+{
+    TLinePlan p;
+    p.line = line;
+    p.limit = wireLimit();
+    TWire::Plan cut = TWire::planLine(line, p.limit);
+    p.outcome = cut.outcome;
+    p.pieces = std::move(cut.lines);
+    return p;
+}
+
+TLinePlan TSession::planWhole(const QString &line) const
+{
+    TLinePlan p;
+    p.line = line;
+    p.limit = wireLimit();
+    if (line.size() > p.limit)
+        p.outcome = TWire::Plan::TooLong;
+    else
+        p.pieces = QStringList{line};
+    return p;
+}
+
+void TSession::send(const TLinePlan &plan)
+{
+    for (const QString &piece : plan.pieces)
+        process->SendLine(piece + QLatin1Char('\r'));
+}
+
 void TSession::connectNow()
 {
+    if (connecting()) {
+        Q_EMIT notice(QStringLiteral("A connect to %1 is under way; Disconnect cancels it.")
+                          .arg(bnet->Address));
+        return;
+    }
+    // The user's own Connect starts afresh: home channel, no held session.
+    m_lostAt = QDateTime();
+    m_returnTo.clear();
     endReconnect(QString()); // the user connects now, not the schedule
     openLink();
 }
 
 void TSession::disconnectNow()
 {
+    m_lostAt = QDateTime();
+    m_returnTo.clear();
     endReconnect(QStringLiteral("Reconnecting stopped."));
+    if (connecting())
+        Q_EMIT notice(QStringLiteral("The connect to %1 was cancelled.").arg(bnet->Address));
     bnet->Close();
 }
 
@@ -166,8 +313,20 @@ void TSession::openLink()
     applyQuota(s);
     process->UserName = s.userName;
     process->Password = s.password;
+    QString problem;
+    const QNetworkProxy proxy = TProxy::resolve(s.proxy, TChatInterface::HostOf(s.server),
+                                                QProcessEnvironment::systemEnvironment(), &problem);
+    if (!problem.isEmpty()) {
+        // Connecting directly instead would go round the user's proxy.
+        endReconnect(QString());
+        Q_EMIT notice(QStringLiteral("Not connecting: ") + problem);
+        Q_EMIT stateChanged();
+        return;
+    }
+    bnet->Proxy = proxy;
     bnet->Address = s.server;
     bnet->Open();
+    Q_EMIT stateChanged();
 }
 
 void TSession::linkLost()
@@ -181,9 +340,14 @@ void TSession::linkLost()
     }
     if (m_loginRefused)
         return; // the same account and password would be refused again
+    scheduleAttempt();
+}
+
+void TSession::scheduleAttempt()
+{
     const int seconds = m_reconnect.next();
     Q_EMIT notice(QStringLiteral("Reconnecting in %1 seconds.").arg(seconds));
-    reconnectTimer->start(seconds * reconnectSecondMs);
+    reconnectTimer->start(seconds * 1000);
     Q_EMIT stateChanged();
 }
 
@@ -212,5 +376,32 @@ void TSession::endReconnect(const QString &why)
 void TSession::loginRefused()
 {
     m_loginRefused = true;
-    endReconnect(QStringLiteral("The login was refused; not reconnecting."));
+    // After a lost link the server refuses the login while it still holds
+    // the old session, with the words it has for a wrong password: for a
+    // while, that is the likelier reason, and it passes.
+    const bool held = reconnecting() && returning() && m_store->flag(TSetting::autoReconnect) &&
+                      m_lostAt.secsTo(currentDateTime()) < heldSessionSeconds;
+    if (!held) {
+        m_lostAt = QDateTime();
+        m_returnTo.clear();
+        endReconnect(QStringLiteral("The login was refused; not reconnecting."));
+        return;
+    }
+    Q_EMIT notice(QStringLiteral("The login was refused; the server may still hold the old "
+                                 "session."));
+    // The server asks for another name on this link; the next attempt
+    // gets a link of its own. What is queued is the login's own joins and
+    // away line, which the next login sends again: it is not handed back.
+    const auto unsentHandler = process->OnUnsent;
+    process->OnUnsent = nullptr;
+    bnet->Close();
+    process->OnUnsent = unsentHandler;
+    scheduleAttempt();
+}
+
+void TSession::returnRefused()
+{
+    Q_EMIT notice(QStringLiteral("Could not go back to the channel %1; staying in %2.")
+                      .arg(m_returnTo, m_channel));
+    m_returnTo.clear();
 }

@@ -420,6 +420,15 @@ void TTranscriptView::markLine(int line)
     viewport()->update();
 }
 
+bool TTranscriptView::replaceChar(int line, int column, QChar c)
+{
+    if (!m_store.replaceChar(line, column, c))
+        return false;
+    invalidateShown(); // the line may wrap otherwise now
+    repaintLater();
+    return true;
+}
+
 void TTranscriptView::setMarkColour(const QColor &c)
 {
     m_markColour = c;

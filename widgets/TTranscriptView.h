@@ -58,6 +58,9 @@ public:
 
     // Marked lines (those that mention the user) get this background.
     void markLine(int line);
+    // Puts c in place of one character of a line (a mark that changes as
+    // its line's state does); false when it could not.
+    bool replaceChar(int line, int column, QChar c);
     bool isMarked(int line) const { return m_store.isMarked(line); }
     void setMarkColour(const QColor &c);
 

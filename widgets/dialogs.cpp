@@ -31,6 +31,20 @@ public:
         return ok;
     }
 
+    QStringList openFileNames(QWidget *parent, const QString &caption, const QString &startAt,
+                              const QString &filter) override
+    {
+        QFileDialog dlg(parent, caption);
+        dlg.setAcceptMode(QFileDialog::AcceptOpen);
+        dlg.setFileMode(QFileDialog::ExistingFiles);
+        dlg.setNameFilter(filter);
+        if (!startAt.isEmpty())
+            dlg.selectFile(startAt);
+        if (dlg.exec() != QDialog::Accepted)
+            return {};
+        return dlg.selectedFiles();
+    }
+
     QString saveFileName(QWidget *parent, const QString &initialName, const QString &filter,
                          const QString &defaultSuffix, bool confirmOverwrite) override
     {

@@ -3,6 +3,7 @@
 // tests can answer from a script instead of blocking on a real box.
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 class QWidget;
@@ -22,6 +23,10 @@ public:
     // A save-file dialog; an empty result means cancelled.
     virtual QString saveFileName(QWidget *parent, const QString &initialName, const QString &filter,
                                  const QString &defaultSuffix, bool confirmOverwrite) = 0;
+    // An open-file dialog for one or more existing files, starting in the
+    // folder of (or at) startAt; empty when cancelled.
+    virtual QStringList openFileNames(QWidget *parent, const QString &caption,
+                                      const QString &startAt, const QString &filter) = 0;
     // A font dialog starting at font; false when cancelled.
     virtual bool chooseFont(QWidget *parent, QFont &font) = 0;
     virtual void showError(QWidget *parent, const QString &title, const QString &text) = 0;

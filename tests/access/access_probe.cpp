@@ -8,6 +8,7 @@
 #include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/mainwindowfixture.h"
+#include "support/waits.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -30,7 +31,7 @@ int main(int argc, char **argv)
     m.show();
     m.activateWindow();
     QApplication::setActiveWindow(&m);
-    if (!QTest::qWaitForWindowActive(&m)) {
+    if (!waitActive(&m)) {
         std::fprintf(stderr, "the window never became active\n");
         return 1;
     }

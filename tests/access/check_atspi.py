@@ -1,8 +1,10 @@
 """What a screen reader reads of Tressel over AT-SPI: the chat's text holds
 a line from the gateway; a whisper is told as text inserted into the
-"Whispers" pane and announced by the notification object; every control of
+"Whispers" pane and announced by the notification object, and a screen
+reader listening on the bus (orca) speaks it; every control of
 the window a keyboard reaches has a name of its own. Prints "ready" once it
 listens for events; exit status 0 when all holds."""
+import os
 import sys
 import time
 
@@ -109,4 +111,20 @@ if not any("psst" in t for t in inserted):
 if not announced:
     fail("the whisper was not announced")
 print("whisper inserted: %r; announced: %r" % (inserted[0].strip(), announced[0]), flush=True)
+
+# What the screen reader itself spoke (orca's debug file; see run_atspi.sh).
+log = os.environ.get("TRESSEL_ORCA_LOG")
+if log:
+    spoken = None
+    end = time.time() + 15
+    while spoken is None and time.time() < end:
+        with open(log, errors="replace") as f:
+            for entry in f:
+                if "SPEECH OUTPUT:" in entry and "psst, are you there?" in entry:
+                    spoken = entry.strip()
+        if spoken is None:
+            time.sleep(0.2)
+    if spoken is None:
+        fail("orca did not speak the whisper")
+    print("orca spoke: %s" % spoken.split("SPEECH OUTPUT:", 1)[1], flush=True)
 sys.exit(0)

@@ -32,19 +32,7 @@ public:
     // Sends bytes to the client as the gateway would.
     void serverSends(const QByteArray &bytes) { m_server.send(bytes); }
     // Lets the paced lines out and returns everything received since the last call.
-    QByteArray takeWire(int ticks = 10)
-    {
-        for (int i = 0; i < ticks; ++i) {
-            main->session->process->floodTimerTick();
-            QTest::qWait(5); // the pacing's own clock moves on between ticks
-        }
-        // Not connected, no probe can go: what was written gets a moment.
-        if (!wireSettled(*main, m_server))
-            QTest::qWait(50);
-        QByteArray out = m_server.received();
-        m_server.clearReceived();
-        return out;
-    }
+    QByteArray takeWire() { return ::takeWire(*main, m_server); }
 
     void join(const QString &name, const QString &product, const QString &flags = "0010")
     {

@@ -50,8 +50,8 @@ public:
     {
         if (!connectToGateway(*main, gateway.port()))
             return false;
-        return QTest::qWaitFor(
-            [this] { return chatContains(QStringLiteral("Joined Channel Chat")); }, 10000);
+        return tickPacingUntil(
+            *main, [this] { return chatContains(QStringLiteral("Joined Channel Chat")); });
     }
     bool chatContains(const QString &part) const { return chatCount(part) > 0; }
     int chatCount(const QString &part) const
@@ -62,12 +62,11 @@ public:
                 ++n;
         return n;
     }
-    void tick(int n = 5)
+    // Lets out every line the pacing holds.
+    void tick()
     {
-        for (int i = 0; i < n; ++i) {
-            main->session->process->floodTimerTick();
-            QTest::qWait(20); // the pacing's own clock moves on between ticks
-        }
+        TBnetChat *pacing = main->session->process;
+        QVERIFY(tickPacingUntil(*main, [pacing] { return pacing->queuedCount() == 0; }));
     }
     // Waits until the window has handled all the gateway sent so far: a
     // broadcast sent after it has reached the chat pane.
@@ -76,7 +75,7 @@ public:
         static int probes = 0;
         const QString probe = QStringLiteral("probe %1").arg(++probes);
         gateway.command(QStringLiteral("broadcast ") + probe);
-        return QTest::qWaitFor([&] { return chatContains(probe); }, 10000);
+        return tickPacingUntil(*main, [&] { return chatContains(probe); });
     }
     static QByteArray readFile(const QString &name)
     {
@@ -148,7 +147,8 @@ private Q_SLOTS:
         QTRY_VERIFY(
             s.chatContains(QStringLiteral("dora was permasquelched (Manually Permasquelched)")));
         s.tick();
-        // Bounded: an action on carl would be a line out and an answer back.
+        // A real socket must move: an action on carl would be a line out and
+        // an answer back from the gateway, so they get a bounded while.
         QTest::qWait(200);
         QCOMPARE(s.chatCount(QStringLiteral("carl is using")), 0);
         QCOMPARE(s.chatCount(QStringLiteral(" is using")), 1);

@@ -6,6 +6,8 @@
 #include "support/mainwindowfixture.h"
 
 #include "preferences/Toptions.h"
+#include "support/frames.h"
+#include "support/waits.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/findbar.h"
 
@@ -23,7 +25,7 @@ int main(int argc, char **argv)
     Tmain &m = *f.main;
     m.resize(760, 460);
     m.show();
-    if (!QTest::qWaitForWindowExposed(&m))
+    if (!waitExposed(&m))
         return 1;
     m.processChannel(QStringLiteral("Tressel"));
     for (const char *name : {"alice", "bob", "carol", "dave"})
@@ -41,12 +43,12 @@ int main(int argc, char **argv)
         m.processTalk(QString::fromLatin1(l[0]), QString::fromLatin1(l[1]));
     m.text->setText(QStringLiteral("bo"));
     m.flushUsers();
-    QTest::qWait(100);
+    (void)framesPass(6); // the picture is for the eye: the panes settle first
     m.grab().save(folder + QStringLiteral("/comforts-chat.png"));
     m.openFindBar();
     QTest::keyClicks(m.findBar()->field(), QStringLiteral("ladder"));
     QTest::keyClick(m.findBar()->field(), Qt::Key_Return);
-    QTest::qWait(100);
+    (void)framesPass(6);
     m.grab().save(folder + QStringLiteral("/comforts-find.png"));
     std::printf("saved in %s\n", qPrintable(folder));
     return 0;

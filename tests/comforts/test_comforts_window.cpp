@@ -7,6 +7,8 @@
 
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
+#include "support/frames.h"
+#include "support/waits.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/findbar.h"
 
@@ -34,7 +36,7 @@ struct Session {
     {
         m.resize(900, 600);
         m.show();
-        QVERIFY(QTest::qWaitForWindowActive(&m));
+        QVERIFY(waitActive(&m));
         QVERIFY(view);
         QVERIFY(connectToServer(m, server));
         QByteArray lines = "2010 NAME alice\r\n1007 CHANNEL \"Tressel\"\r\n"
@@ -62,7 +64,7 @@ struct Session {
     QList<QByteArray> sent(const QByteArray &last = QByteArray())
     {
         if (!last.isEmpty() &&
-            !QTest::qWaitFor([&] { return server.received().contains(last + '\r'); }, 20000))
+            !waitUntil([&] { return server.received().contains(last + '\r'); }, 20000))
             qWarning("\"%s\" never reached the server", last.constData());
         const bool settled = wireSettled(m, server);
         if (!settled)
@@ -237,7 +239,7 @@ private Q_SLOTS:
         s.m.options->findBar->setChecked(false);
         s.m.applyComfortSettings();
         s.key(Qt::Key_F, Qt::ControlModifier);
-        QTest::qWait(50);
+        MainWindowFixture::runQueuedCalls();
         QVERIFY(!bar->isVisible());
     }
 
@@ -268,7 +270,7 @@ private Q_SLOTS:
         QVERIFY(!s.view->newLinesBelow());
         for (int i = 0; i < 5; ++i)
             s.talk("bob", "new old 5" + QByteArray::number(i));
-        QTest::qWait(30);
+        QVERIFY(framesPass(2)); // the view has laid the new lines out
         QCOMPARE(sb->value(), top);
         QCOMPARE(s.view->selectedText(), QStringLiteral("<bob>"));
         QCOMPARE(s.view->search().count(), 16);
@@ -289,7 +291,7 @@ private Q_SLOTS:
     {
         Session s;
         s.talk("bob", "see https://example.org/page?x=1, or www.example.com.");
-        QTest::qWait(30);
+        QVERIFY(framesPass(2)); // the view has laid the line out
         const int line = s.m.chat->lineCount() - 1;
         const QString shown = s.m.chat->lineText(line);
         const int at = int(shown.indexOf(QStringLiteral("https://")));
@@ -328,7 +330,7 @@ private Q_SLOTS:
             QContextMenuEvent e(QContextMenuEvent::Mouse, p, s.view->viewport()->mapToGlobal(p));
             QApplication::sendEvent(s.view->viewport(), &e);
             bool has = false;
-            if (QTest::qWaitFor([&] { return s.m.chatMenu->isVisible(); }, 2000))
+            if (waitUntil([&] { return s.m.chatMenu->isVisible(); }, 2000))
                 has = s.m.chatMenu->actions().contains(copyLink);
             else
                 qWarning("the chat menu did not open");
@@ -369,17 +371,17 @@ private Q_SLOTS:
         QWidget other;
         other.show();
         other.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(waitActive(&other));
         s.talk("bob", "alice, you there?");
         s.talk("bob", "nobody named");
         QCOMPARE(s.f.alerts, 1);
         QCOMPARE(s.f.notifications, (QList<QStringList>{{QStringLiteral("bob mentioned you"),
                                                          QStringLiteral("alice, you there?")}}));
         s.m.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&s.m));
+        QVERIFY(waitActive(&s.m));
         s.m.PauseChatClick();
         s.server.send("1005 TALK bob 0010 \"alice: held\"\r\n");
-        QTest::qWait(100);
+        QTRY_COMPARE(s.m.envVars.chatBufferCount, 1); // held while paused
         s.m.PauseChatClick();
         QTRY_VERIFY(MainWindowFixture::lastLine(s.m.chat).contains(QStringLiteral("held")));
         QVERIFY(s.view->isMarked(s.m.chat->lineCount() - 1));

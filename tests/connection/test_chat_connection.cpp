@@ -1,9 +1,14 @@
 // TChatInterface against a real server on 127.0.0.1: connecting and its
 // failures, line cutting, closing from either end, handlers that misbehave.
+#include "base/clock.h"
 #include "base/errors.h"
 #include "connection/TChatInterface.h"
+#include "support/datarows.h"
+#include "support/loopbacklink.h"
+#include "support/queuedcalls.h"
 #include "support/scripteddialogs.h"
 #include "support/silentserver.h"
+#include "support/waits.h"
 
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -43,6 +48,20 @@ QString bytesText(const QByteArray &b) { return QString::fromLatin1(b); }
 
 } // namespace
 
+// A link to a listener that never answers its connect, and what it reports.
+struct Hanging {
+    explicit Hanging(int connectTimeoutMs)
+    {
+        r.attach(link);
+        link.Address = QStringLiteral("127.0.0.1");
+        link.Port = silent.port();
+        link.ConnectTimeout = connectTimeoutMs;
+    }
+    SilentServer silent;
+    TChatInterface link;
+    Recorder r;
+};
+
 class TestChatConnection : public QObject {
     Q_OBJECT
 
@@ -74,19 +93,7 @@ class TestChatConnection : public QObject {
     // Everything the link has written so far, as the peer received it: a
     // probe line written after it proves it has all arrived (the probe is
     // left out).
-    QByteArray received()
-    {
-        static int probes = 0;
-        const QByteArray probe = "\x7fprobe " + QByteArray::number(++probes) + '\r';
-        if (!link->SendData(bytesText(probe))) {
-            qWarning("received: the link cannot send the probe");
-            return peer->readAll();
-        }
-        QByteArray got;
-        if (!QTest::qWaitFor([&] { return (got += peer->readAll()).contains(probe); }, 5000))
-            qWarning("received: the probe line did not arrive");
-        return got.left(got.indexOf(probe));
-    }
+    QByteArray received() { return readUpToProbe(*link, *peer); }
     static quint16 closedPort()
     {
         QTcpServer probe;
@@ -95,7 +102,14 @@ class TestChatConnection : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(server.listen(QHostAddress::LocalHost, 0)); }
+    // The link's connect timeout runs on a held clock: it is over when a
+    // test moves the clock past it.
+    void initTestCase()
+    {
+        holdClock(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)));
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    }
+    void cleanupTestCase() { releaseClock(); }
     void cleanup()
     {
         link.reset();
@@ -119,9 +133,7 @@ private Q_SLOTS:
 
     void connects_data()
     {
-        QTest::addColumn<QString>("address");
-        QTest::newRow("numeric") << "127.0.0.1";
-        QTest::newRow("host name") << "localhost";
+        textRows({"address"}, {{"numeric", "127.0.0.1"}, {"host name", "localhost"}});
     }
     void connects()
     {
@@ -133,10 +145,8 @@ private Q_SLOTS:
 
     void lineCutting_data()
     {
-        QTest::addColumn<QByteArrayList>("parts");
-        QTest::addColumn<bool>("noLineFeed");
-        QTest::addColumn<bool>("noReturn");
-        QTest::addColumn<QStringList>("expected");
+        columns<QByteArrayList, bool, bool, QStringList>("parts", "noLineFeed", "noReturn",
+                                                         "expected");
 
         const QStringList abc{QStringLiteral("abc")};
         QTest::newRow("CR LF") << QByteArrayList{"abc\r\n"} << true << true << abc;
@@ -196,12 +206,13 @@ private Q_SLOTS:
         for (const QByteArray &part : parts) {
             send(part);
             if (parts.size() > 1)
-                QTest::qWait(15); // let each part arrive on its own
+                QTest::qWait(15); // a real socket: each part arrives on its own
         }
         QTRY_COMPARE(rec.lines, expected);
-        // And nothing more: a bounded wait, as no later line can be sent to
-        // prove it (a partial at the end would take it in).
-        QTest::qWait(50);
+        // And nothing more: no later line can prove it (a partial at the end
+        // would take it in), but the close comes after every byte sent.
+        peer->disconnectFromHost();
+        QTRY_VERIFY(rec.events.contains(QStringLiteral("closed")));
         QCOMPARE(rec.lines, expected);
     }
 
@@ -261,9 +272,7 @@ private Q_SLOTS:
 
     void connectFailures_data()
     {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("reason");
+        columns<QString, int, QString>("address", "port", "reason");
         QTest::newRow("refused") << "127.0.0.1" << int(closedPort()) << "refused";
         QTest::newRow("empty address") << "" << int(closedPort()) << "";
     }
@@ -287,52 +296,45 @@ private Q_SLOTS:
                      qPrintable(failing.SocketErrorText()));
             QVERIFY(!failing.SendData(QStringLiteral("x")));
         }
-        QTest::qWait(50); // bounded: no late event of the failed attempts follows
+        // No late event of the failed attempts follows, not even a timeout.
+        moveClock(60 * 60 * 1000);
+        runQueuedCalls();
         QCOMPARE(r.events, (QStringList{"error", "error"}));
     }
 
     void connectTimesOut()
     {
-        SilentServer silent;
-        if (!silent.full())
+        Hanging h(200);
+        if (!h.silent.full())
             QSKIP("the loopback listener's queue could not be filled here");
-        TChatInterface hanging;
-        Recorder r;
-        r.attach(hanging);
-        hanging.Address = QStringLiteral("127.0.0.1");
-        hanging.Port = silent.port();
-        hanging.ConnectTimeout = 200;
-        QVERIFY(hanging.Open());
-        QVERIFY(!hanging.Open()); // still trying
-        QTRY_COMPARE_WITH_TIMEOUT(r.events, QStringList{"error"}, 5000);
-        QCOMPARE(hanging.SocketErrorText(), QStringLiteral("Connection timed out"));
-        QVERIFY(!hanging.Connected());
-        QVERIFY(hanging.Open()); // may be tried again
-        hanging.Close();
+        QVERIFY(h.link.Open());
+        QVERIFY(!h.link.Open()); // still trying
+        moveClock(199);
+        QVERIFY(h.r.events.isEmpty());
+        moveClock(1);
+        QTRY_COMPARE_WITH_TIMEOUT(h.r.events, QStringList{"error"}, 5000);
+        QCOMPARE(h.link.SocketErrorText(), QStringLiteral("Connection timed out"));
+        QVERIFY(!h.link.Connected());
+        QVERIFY(h.link.Open()); // may be tried again
+        h.link.Close();
     }
 
     void closeWhileConnecting()
     {
-        SilentServer silent;
-        if (!silent.full())
+        Hanging h(300);
+        if (!h.silent.full())
             QSKIP("the loopback listener's queue could not be filled here");
-        TChatInterface hanging;
-        Recorder r;
-        r.attach(hanging);
-        hanging.Address = QStringLiteral("127.0.0.1");
-        hanging.Port = silent.port();
-        hanging.ConnectTimeout = 300;
-        QVERIFY(hanging.Open());
-        QTest::qWait(50); // the connect goes out and is left unanswered
+        QVERIFY(h.link.Open());
         // The attempt had a socket: closing it is a disconnect like any other.
-        hanging.Close();
-        QCOMPARE(r.events, QStringList{"disconnect"});
-        QVERIFY(hanging.Open()); // the guard went with the close
-        hanging.Close();
-        hanging.Close();   // nothing left to close
-        QTest::qWait(500); // past the timeout: it was stopped too
-        QCOMPARE(r.events, (QStringList{"disconnect", "disconnect"}));
-        QVERIFY(!hanging.Connected());
+        h.link.Close();
+        QCOMPARE(h.r.events, QStringList{"disconnect"});
+        QVERIFY(h.link.Open()); // the guard went with the close
+        h.link.Close();
+        h.link.Close(); // nothing left to close
+        moveClock(500); // past the timeout: it was stopped too
+        runQueuedCalls();
+        QCOMPARE(h.r.events, (QStringList{"disconnect", "disconnect"}));
+        QVERIFY(!h.link.Connected());
     }
 
     void closeBeforeConnectReported()
@@ -344,7 +346,9 @@ private Q_SLOTS:
         QVERIFY(link->Open());
         QVERIFY(!link->Open());
         link->Close();
-        QTest::qWait(100); // bounded: the closed attempt reports nothing later
+        // The closed attempt reports nothing later, not even its timeout.
+        moveClock(60 * 60 * 1000);
+        runQueuedCalls();
         QCOMPARE(rec.events, QStringList{"disconnect"});
         QVERIFY(!link->Connected());
         QVERIFY(link->Open());
@@ -387,7 +391,7 @@ private Q_SLOTS:
         QCOMPARE(rec.events, QStringList{"disconnect"});
         QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(peer->readAll(), QByteArray("bye\r")); // buffered text still went out
-        QTest::qWait(100); // bounded: the closed link reports nothing later
+        runQueuedCalls();                               // the closed link reports nothing later
         QCOMPARE(rec.events, QStringList{"disconnect"});
         link->Close(); // a second close has nothing to report
         QCOMPARE(rec.events, QStringList{"disconnect"});
@@ -438,9 +442,7 @@ private Q_SLOTS:
 
     void handlerSendsAndCloses_data()
     {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QStringList>("expected");
-        QTest::addColumn<QByteArray>("echo");
+        columns<QString, QStringList, QByteArray>("action", "expected", "echo");
         QTest::newRow("send") << "send" << QStringList{"a", "b", "c", "d"}
                               << QByteArray("a\rb\rc\rd\r");
         QTest::newRow("close") << "close" << QStringList{"a", "b"} << QByteArray("a\rb\r");
@@ -473,7 +475,7 @@ private Q_SLOTS:
         QTRY_COMPARE(rec.lines, expected);
         QByteArray got;
         QTRY_COMPARE(got += peer->readAll(), echo);
-        QTest::qWait(50); // bounded: no line is delivered twice
+        runQueuedCalls(); // no line is delivered twice
         QCOMPARE(rec.lines, expected);
         if (action == QLatin1String("close"))
             QCOMPARE(rec.events, QStringList{"disconnect"});
@@ -481,8 +483,8 @@ private Q_SLOTS:
 
     void handlerErrorKeepsLaterLines_data()
     {
-        QTest::addColumn<QString>("failOn"); // "*" = every line
-        QTest::addColumn<int>("boxes");
+        // failOn: "*" = every line
+        columns<QString, int>("failOn", "boxes");
         QTest::newRow("one line fails") << "b" << 1;
         QTest::newRow("every line fails") << "*" << 4; // one pass, and one box, per line
     }
@@ -571,9 +573,7 @@ private Q_SLOTS:
     // earlier part, or its last.
     void bytesArrivingUnderAHandlerComeLast_data()
     {
-        QTest::addColumn<QByteArrayList>("arrivals");
-        QTest::addColumn<QString>("feedOn");
-        QTest::addColumn<QStringList>("expected");
+        columns<QByteArrayList, QString, QStringList>("arrivals", "feedOn", "expected");
         QTest::newRow("first line") << QByteArrayList{"a\r\nb\r\nc\r\npart"} << "a"
                                     << QStringList{"a", "b", "c", "partx", "y"};
         QTest::newRow("line put together") << QByteArrayList{"pa", "rt\r\nb\r\nc"} << "part"
@@ -620,7 +620,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.errors(), QStringList{QStringLiteral("Bad line.")});
         direct.receiveBytes("\r\nstop\r\ngone\r\n");
         QCOMPARE(lines, (QStringList{"a", "b", "c", "d", "stop"}));
-        QTest::qWait(20);
+        runQueuedCalls(); // what was left of the arrival is dropped
         QCOMPARE(lines.size(), 5);
         direct.receiveBytes("fresh\r\n");
         QCOMPARE(lines.last(), QStringLiteral("fresh"));

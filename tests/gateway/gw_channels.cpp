@@ -1,6 +1,7 @@
 // The gateway's channel model on its own: who is where, who sees and hears
 // whom, and the lines each client gets for joins, leaves and flags.
 #include "channelmodel.h"
+#include "support/datarows.h"
 
 #include <QtTest>
 #include <memory>
@@ -49,8 +50,7 @@ void GatewayChannels::cleanup() { model.reset(); }
 
 void GatewayChannels::validNames_data()
 {
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<bool>("valid");
+    columns<QByteArray, bool>("name", "valid");
     QTest::newRow("plain") << QByteArray("alice") << true;
     QTest::newRow("decorated") << QByteArray("[x]Vex_(2)") << true;
     QTest::newRow("high bytes") << QByteArray("d\xe9j\xe0") << true;

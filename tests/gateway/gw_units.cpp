@@ -4,6 +4,7 @@
 #include "floodquota.h"
 #include "gatewayoptions.h"
 #include "linesplitter.h"
+#include "support/datarows.h"
 
 #include <QTemporaryFile>
 #include <QtTest>
@@ -29,9 +30,7 @@ private Q_SLOTS:
 
 void GatewayUnits::splitter_data()
 {
-    QTest::addColumn<Lines>("chunks");
-    QTest::addColumn<Lines>("lines");
-    QTest::addColumn<QByteArray>("pending");
+    columns<Lines, Lines, QByteArray>("chunks", "lines", "pending");
     QTest::newRow("cr") << Lines{"a\rb\r"} << Lines{"a", "b"} << QByteArray();
     QTest::newRow("lf") << Lines{"a\nb\n"} << Lines{"a", "b"} << QByteArray();
     QTest::newRow("crlf") << Lines{"a\r\nb\r\n"} << Lines{"a", "b"} << QByteArray();
@@ -79,8 +78,7 @@ void GatewayUnits::splitterBoundsPending()
 
 void GatewayUnits::quotaUnits_data()
 {
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("units");
+    columns<int, int>("length", "units");
     QTest::newRow("1") << 1 << 1;
     QTest::newRow("40") << 40 << 1;
     QTest::newRow("41") << 41 << 2;
@@ -101,9 +99,7 @@ void GatewayUnits::quotaUnits()
 // Each step: length, time in ms, expected verdict ("a", "r", "d").
 void GatewayUnits::quotaSequence_data()
 {
-    QTest::addColumn<QList<int>>("lengths");
-    QTest::addColumn<QList<int>>("times");
-    QTest::addColumn<QString>("verdicts");
+    columns<QList<int>, QList<int>, QString>("lengths", "times", "verdicts");
     QTest::newRow("ten at once") << QList<int>(10, 7) << QList<int>(10, 0) << "aaaarrrrrd";
     QList<int> everySecond, every1300;
     for (int i = 0; i < 12; ++i) {
@@ -146,9 +142,8 @@ void GatewayUnits::quotaSequence()
 
 void GatewayUnits::options_data()
 {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QString>("check"); // what to look at when ok
+    // check: what to look at when ok
+    columns<QStringList, bool, QString>("args", "ok", "check");
     QTest::newRow("defaults") << QStringList{} << true << "port=6112 quota=1 accounts=0";
     QTest::newRow("port 0") << QStringList{"--port", "0"} << true << "port=0 quota=1 accounts=0";
     QTest::newRow("accounts") << QStringList{"--account", "Alice:pw1", "--account", "bob:x:y"}

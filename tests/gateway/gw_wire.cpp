@@ -2,7 +2,9 @@
 // once through the real program.
 #include "chatters.h"
 #include "gatewayserver.h"
+#include "support/datarows.h"
 #include "support/gatewayprocess.h"
+#include "support/waits.h"
 
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -18,6 +20,10 @@ const QByteArray Banner = "BOT or Telnet Connection from [127.0.0.1]\r\n"
                           "Sorry, there is no guest account.\r\n"
                           "\r\n"
                           "Username: ";
+namespace Gateway {
+// The real server's keep-alive line, byte for byte.
+const QByteArray Keepalive = "2000 NULL\r\n";
+} // namespace Gateway
 const QByteArray Topic =
     "1018 INFO \"Chat topic: This is the public chat channel. Feel free to chat...\"\r\n";
 
@@ -42,12 +48,11 @@ public:
     // Waits until the bytes have arrived; false after the timeout.
     bool waitFor(const QByteArray &bytes, int ms = 5000)
     {
-        return QTest::qWaitFor([&] { return got.contains(bytes); }, ms);
+        return waitUntil([&] { return got.contains(bytes); }, ms);
     }
     bool waitClosed(int ms = 5000)
     {
-        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; },
-                               ms);
+        return waitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, ms);
     }
     QByteArray take()
     {
@@ -99,6 +104,8 @@ private Q_SLOTS:
     void refusedLogin();
     void secondLoginOfSameName();
     void twoClients();
+    void heldSessionAfterALinkDied();
+    void keepaliveLines();
     void whisperCommands_data();
     void whisperCommands();
     void whisperEdges();
@@ -173,7 +180,7 @@ QByteArray GatewayWire::settle(RawClient &w)
     // The marker goes to every client once the gateway has read all that the
     // clients sent, so it comes after every answer to that.
     const QByteArray marker = "marker " + QByteArray::number(++markers);
-    (void)QTest::qWaitFor([&] { return server->bytesReceived() >= bytesSent; }, 5000);
+    (void)waitUntil([&] { return server->bytesReceived() >= bytesSent; }, 5000);
     if (roomyClock)
         now +=
             FloodQuota::DefaultWindowSeconds * 1000; // tests not about the quota stay clear of it
@@ -206,8 +213,7 @@ void GatewayWire::loginExactBytes()
 
 void GatewayWire::loginLineEnds_data()
 {
-    QTest::addColumn<QList<QByteArray>>("writes");
-    QTest::addColumn<QByteArray>("name");
+    columns<QList<QByteArray>, QByteArray>("writes", "name");
     using W = QList<QByteArray>;
     QTest::newRow("cr") << W{"\x03\x04"
                              "alice\rpw1\r\r"}
@@ -251,8 +257,7 @@ void GatewayWire::loginLineEnds()
 
 void GatewayWire::refusedLogin_data()
 {
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<QByteArray>("password");
+    columns<QByteArray, QByteArray>("name", "password");
     QTest::newRow("wrong password") << QByteArray("alice") << QByteArray("WRONG");
     QTest::newRow("unknown account") << QByteArray("nosuch") << QByteArray("pw1");
     QTest::newRow("name with a quote") << QByteArray("al\"ice") << QByteArray("pw1");
@@ -289,6 +294,74 @@ void GatewayWire::secondLoginOfSameName()
     QVERIFY(again.waitFor("Login failed.\r\n\r\nUsername: "));
     QVERIFY(!again.got.contains("2010"));
     QCOMPARE(settle(*alice), QByteArray());
+}
+
+void GatewayWire::heldSessionAfterALinkDied()
+{
+    GatewayOptions o;
+    o.holdSeconds = 60;
+    start(o);
+    roomyClock = false; // the hold is timed on the gateway's clock
+    auto alice = login("alice");
+    auto bob = login("bob");
+    alice->take();
+    // A clean close is no death: the name is free again at once.
+    {
+        auto carol = login("carol");
+        carol->socket.disconnectFromHost();
+        QVERIFY(carol->waitClosed());
+    }
+    QVERIFY(QTest::qWaitFor([&] { return !server->clientNames().contains("carol"); }, 5000));
+    QVERIFY(server->heldNames().isEmpty());
+    const auto carolAgain = login("carol");
+    QVERIFY(server->clientNames().contains("carol"));
+
+    QCOMPARE(server->consoleCommand("drop alice"), QString());
+    QVERIFY(alice->waitClosed());
+    QCOMPARE(server->heldNames(), QList<QByteArray>{"alice"});
+    // Nobody is told: the server does not know yet that alice is gone.
+    QVERIFY(!settle(*bob).contains("1003 LEAVE alice"));
+
+    // While held, the account's login is refused as a wrong password is.
+    RawClient again(server->port());
+    again.send("\x03\x04"
+               "alice\rpw\r\r");
+    QVERIFY(again.waitFor("Login failed.\r\n\r\nUsername: "));
+    QCOMPARE(again.take(), Banner + "alice\r\nPassword: \r\nLogin failed.\r\n\r\nUsername: ");
+    now += 59000;
+    again.send("alice\rpw\r\r");
+    QVERIFY(again.waitFor("Login failed.\r\n\r\nUsername: "));
+    QVERIFY(!again.got.contains("2010"));
+
+    // Once the hold is over, the old member leaves and the login goes in.
+    now += 1000;
+    again.take();
+    again.send("alice\rpw\r\r");
+    QVERIFY(again.waitFor(Topic));
+    QVERIFY(again.got.contains("2010 NAME alice\r\n"));
+    QVERIFY(server->heldNames().isEmpty());
+    const QByteArray seen = settle(*bob);
+    QVERIFY2(seen.contains("1003 LEAVE alice 0010\r\n1002 JOIN alice 0010 [CHAT]\r\n"),
+             seen.constData());
+}
+
+void GatewayWire::keepaliveLines()
+{
+    GatewayOptions o;
+    o.keepaliveSeconds = 1;
+    start(o);
+    RawClient waiting(server->port()); // not logged in: no keep-alive for it
+    waiting.send("\x03");
+    QVERIFY(waiting.waitFor("Username: "));
+    auto alice = login("alice");
+    QElapsedTimer between;
+    QVERIFY(alice->waitFor(Gateway::Keepalive, 3000));
+    between.start();
+    QCOMPARE(alice->take(), Gateway::Keepalive);
+    QVERIFY(alice->waitFor(Gateway::Keepalive, 3000));
+    QVERIFY2(between.elapsed() >= 900, qPrintable(QString::number(between.elapsed())));
+    QCOMPARE(alice->take(), Gateway::Keepalive);
+    QCOMPARE(waiting.take(), Banner);
 }
 
 void GatewayWire::twoClients()
@@ -408,8 +481,7 @@ void GatewayWire::joinChannel()
 
 void GatewayWire::refusedChannels_data()
 {
-    QTest::addColumn<QByteArray>("channel");
-    QTest::addColumn<QByteArray>("line");
+    columns<QByteArray, QByteArray>("channel", "line");
     QTest::newRow("full") << QByteArray("Packed") << QByteArray("1013 CHANNELFULL \"Packed\"\r\n");
     QTest::newRow("missing") << QByteArray("nowhere")
                              << QByteArray("1014 CHANNELDOESNOTEXIST \"nowhere\"\r\n");
@@ -527,8 +599,7 @@ void GatewayWire::awayAndInfo()
 
 void GatewayWire::commandAnswers_data()
 {
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QByteArray>("answer");
+    columns<QByteArray, QByteArray>("line", "answer");
     const QByteArray unknown = "1019 ERROR \"Unknown command.\"\r\n";
     QTest::newRow("unknown") << QByteArray("/notacommand hi") << unknown;
     QTest::newRow("slash alone") << QByteArray("/") << unknown;
@@ -566,8 +637,7 @@ void GatewayWire::commandAnswers()
 
 void GatewayWire::aliasesAnswerAlike_data()
 {
-    QTest::addColumn<QByteArray>("alias");
-    QTest::addColumn<QByteArray>("command");
+    columns<QByteArray, QByteArray>("alias", "command");
     QTest::newRow("emote") << QByteArray("/emote waves") << QByteArray("/me waves");
     QTest::newRow("join") << QByteArray("/join Backstage") << QByteArray("/channel Backstage");
     QTest::newRow("j") << QByteArray("/J Backstage") << QByteArray("/channel Backstage");
@@ -636,10 +706,7 @@ void GatewayWire::quotaOneWrite()
 
 void GatewayWire::quotaSpaced_data()
 {
-    QTest::addColumn<int>("intervalMs");
-    QTest::addColumn<bool>("quota");
-    QTest::addColumn<int>("delivered");
-    QTest::addColumn<int>("refused");
+    columns<int, bool, int, int>("intervalMs", "quota", "delivered", "refused");
     QTest::newRow("every 1.0 s") << 1000 << true << 4 << 8;
     QTest::newRow("every 1.3 s") << 1300 << true << 12 << 0;
     QTest::newRow("quota off") << 0 << false << 12 << 0;
@@ -672,9 +739,7 @@ void GatewayWire::quotaSpaced()
 
 void GatewayWire::lineLengths_data()
 {
-    QTest::addColumn<int>("length");
-    QTest::addColumn<QByteArray>("toSender");
-    QTest::addColumn<bool>("delivered");
+    columns<int, QByteArray, bool>("length", "toSender", "delivered");
     const QByteArray quota = "1019 ERROR \"Your message quota has been exceeded!\"\r\n";
     const QByteArray length = "1019 ERROR \"Your line length quota has been exceeded!\"\r\n";
     QTest::newRow("40") << 40 << QByteArray() << true;
@@ -752,6 +817,8 @@ void GatewayWire::consoleErrors_data()
     QTest::newRow("say nobody") << QByteArray("say nobody hi");
     QTest::newRow("say as a client") << QByteArray("say alice hi");
     QTest::newRow("leave a client") << QByteArray("leave alice");
+    QTest::newRow("drop nobody") << QByteArray("drop nobody");
+    QTest::newRow("drop a simulated member") << QByteArray("drop Zed");
     QTest::newRow("whisper nobody") << QByteArray("whisper Zed nobody hi");
     QTest::newRow("flags not hex") << QByteArray("flags Zed zz");
     QTest::newRow("rawbytes not hex") << QByteArray("rawbytes 3g");
@@ -787,7 +854,7 @@ void GatewayWire::garbageAndOverlongInput()
     bob->send("\r" + QByteArray(3072, 'a') + "TAIL after 3072 bytes\r");
     QVERIFY(alice->waitFor("1005 TALK bob 0010 \"TAIL after 3072 bytes\"\r\n"));
     bob->send(QByteArray(200000, 'z')); // never ends: held in a bounded buffer
-    QVERIFY(QTest::qWaitFor([&] { return server->bytesReceived() >= bytesSent; }, 5000));
+    QVERIFY(waitUntil([&] { return server->bytesReceived() >= bytesSent; }, 5000));
     auto carol = login("carol");
     QVERIFY(carol->socket.state() == QAbstractSocket::ConnectedState);
     QCOMPARE(server->clientNames().size(), 3);

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <utility>
 
 namespace historytest {
 
@@ -31,45 +32,45 @@ inline THistory::Line line(const QString &sender, const QString &text, int minut
 
 // Opens fileName as a plain SQLite connection of the test's own, runs one
 // statement and returns its first value (closed again afterwards).
-inline QVariant peek(const QString &fileName, const QString &sql)
+// Hands use a connection of the test's own to fileName (not opened yet),
+// and closes and forgets it afterwards.
+template <typename Use> auto withPeekDatabase(const QString &fileName, Use use)
 {
-    QVariant result;
+    decltype(use(std::declval<QSqlDatabase &>())) result;
     {
         QSqlDatabase db =
             QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("peek"));
         db.setDatabaseName(fileName);
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(sql) && q.next())
-                result = q.value(0);
-            else
-                result = q.lastError().text();
-        }
+        result = use(db);
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("peek"));
     return result;
 }
 
+// Opens fileName as a plain SQLite connection of the test's own, runs one
+// statement and returns its first value (closed again afterwards).
+inline QVariant peek(const QString &fileName, const QString &sql)
+{
+    return withPeekDatabase(fileName, [&sql](QSqlDatabase &db) -> QVariant {
+        if (!db.open())
+            return QVariant();
+        QSqlQuery q(db);
+        if (q.exec(sql) && q.next())
+            return q.value(0);
+        return q.lastError().text();
+    });
+}
+
 // Why a statement fails on fileName (empty: it runs).
 inline QString failureOf(const QString &fileName, const QString &sql)
 {
-    QString why;
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("peek"));
-        db.setDatabaseName(fileName);
-        if (!db.open()) {
-            why = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            if (!q.exec(sql))
-                why = q.lastError().text();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("peek"));
-    return why;
+    return withPeekDatabase(fileName, [&sql](QSqlDatabase &db) {
+        if (!db.open())
+            return db.lastError().text();
+        QSqlQuery q(db);
+        return q.exec(sql) ? QString() : q.lastError().text();
+    });
 }
 
 inline QStringList texts(const THistory::Page &page)

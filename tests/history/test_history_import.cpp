@@ -9,6 +9,7 @@
 
 #include "base/clock.h"
 #include "core/textcodec.h"
+#include "support/datarows.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -48,19 +49,15 @@ private Q_SLOTS:
     {
         const QTime t(23, 58, 30);
         QByteArray log = header();
-        log += stamped(t, "Info: Joined Channel Op Tressel");
-        log += stamped(t, "<bob> hello there");
-        log += stamped(t, "* bob waves at everyone * ");
-        log += stamped(t, "Info: carol joined the channel.");
-        log += stamped(t, "Info: carol left the channel.");
-        log += stamped(t, "Broadcast: The server goes down soon");
-        log += stamped(t, "Error: That user is not logged on.");
-        log += stamped(t, "Error:  Couldn't save file!");
-        log += stamped(t, "Warning: The user you just whispered (x) is on your permasquelch list!");
-        log += stamped(t, "Console: Chat Paused.");
-        log += stamped(t, "Console:  Tressel [1.5]");
-        log += stamped(t, "<Recieved Whisper From: dave>  psst");
-        log += stamped(t, "<Sent Whisper To: dave>  hi back");
+        for (const char *line :
+             {"Info: Joined Channel Op Tressel", "<bob> hello there", "* bob waves at everyone * ",
+              "Info: carol joined the channel.", "Info: carol left the channel.",
+              "Broadcast: The server goes down soon", "Error: That user is not logged on.",
+              "Error:  Couldn't save file!",
+              "Warning: The user you just whispered (x) is on your permasquelch list!",
+              "Console: Chat Paused.", "Console:  Tressel [1.5]",
+              "<Recieved Whisper From: dave>  psst", "<Sent Whisper To: dave>  hi back"})
+            log += stamped(t, line);
         log += " <From: erin>  whisper pane line\r\n";
         log += " <To: erin>  my answer\r\n";
         const THistoryImport::Parsed p = THistoryImport::parseChatLog(log, decode);
@@ -168,11 +165,8 @@ private Q_SLOTS:
 
     void labelsTheWindowWritesAreRead_data()
     {
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("sender");
-        QTest::addColumn<QString>("text");
+        columns<QString, QString, int, QString, QString>("label", "message", "kind", "sender",
+                                                         "text");
         const auto row = [](const char *name, const char *label, const char *message, Kind kind,
                             const char *sender, const char *text) {
             QTest::newRow(name) << QString::fromLatin1(label) << QString::fromLatin1(message)

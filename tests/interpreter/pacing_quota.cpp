@@ -7,7 +7,9 @@
 #include "floodquota.h"
 #include "gatewayconnection.h"
 #include "interpreter/TBnetChat.h"
+#include "support/datarows.h"
 #include "support/loopbacklink.h"
+#include "support/waits.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -32,12 +34,9 @@ QString refusal() { return errorLine(TBnetChat::QuotaRefusal); }
 
 } // namespace
 
-class PacingQuota : public QObject {
+class PacingQuota : public QObject, LoopbackLinkBench {
     Q_OBJECT
 
-    QTcpServer server;
-    TChatInterface *link = nullptr;
-    QTcpSocket *peer = nullptr;
     TBnetChat *chat = nullptr;
     qint64 now = 0;
     QByteArray received; // what the peer has read and not yet taken
@@ -46,7 +45,7 @@ class PacingQuota : public QObject {
     // clock whose flood ticks come from the test only.
     void open()
     {
-        openLoopbackLink(this, server, link, peer);
+        openLink(this);
         if (QTest::currentTestFailed())
             return;
         chat = new TBnetChat(this);
@@ -60,10 +59,11 @@ class PacingQuota : public QObject {
     QStringList take(int count)
     {
         QStringList lines;
-        const bool arrived = QTest::qWaitFor(
+        // The last line is taken too (acknowledged), so the next may go.
+        const bool arrived = waitUntil(
             [&] {
                 received += peer->readAll();
-                return received.count('\r') >= count;
+                return received.count('\r') >= count && !chat->inFlight();
             },
             5000);
         if (!arrived)
@@ -75,11 +75,11 @@ class PacingQuota : public QObject {
         }
         return lines;
     }
-    // Nothing more reached the peer within a short wait.
+    // Nothing more reached the peer: a probe written straight to the link,
+    // past the pacing, arrives with nothing before it.
     bool quiet()
     {
-        QTest::qWait(30);
-        received += peer->readAll();
+        received += readUpToProbe(*link, *peer);
         return received.isEmpty();
     }
 
@@ -89,18 +89,13 @@ private Q_SLOTS:
     {
         delete chat;
         chat = nullptr;
-        delete link;
-        link = nullptr;
-        delete peer;
-        peer = nullptr;
+        closeLink();
         now = 0;
     }
 
     void unitsOfALine_data()
     {
-        QTest::addColumn<int>("bytesPerUnit");
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("units");
+        columns<int, QString, int>("bytesPerUnit", "line", "units");
         QTest::newRow("empty costs one") << 40 << QString() << 1;
         QTest::newRow("a CR alone costs one") << 40 << QStringLiteral("\r") << 1;
         QTest::newRow("40") << 40 << bytes(40) << 1;
@@ -447,13 +442,14 @@ private Q_SLOTS:
     // the client never disconnected.
     void againstTheGatewaysCount_data()
     {
-        QTest::addColumn<int>("windowS");  // the client's setting
-        QTest::addColumn<int>("marginMs"); // the client's setting
-        QTest::addColumn<int>("serverWindowS");
-        QTest::addColumn<int>("tickMs");        // flood interval
-        QTest::addColumn<int>("secondPhaseMs"); // where the server's seconds begin
-        QTest::addColumn<int>("latencyMs");     // one way
-        QTest::addColumn<QList<int>>("lengths");
+        // windowS: the client's setting
+        // marginMs: the client's setting
+        // tickMs: flood interval
+        // secondPhaseMs: where the server's seconds begin
+        // latencyMs: one way
+        columns<int, int, int, int, int, int, QList<int>>("windowS", "marginMs", "serverWindowS",
+                                                          "tickMs", "secondPhaseMs", "latencyMs",
+                                                          "lengths");
         const QList<int> long150(20, 150), short10(30, 10);
         QList<int> mixed;
         for (int i = 0; i < 40; ++i)

@@ -1,7 +1,10 @@
 // TBnetChat: field extraction, the code table, login bytes and pacing.
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "support/datarows.h"
+#include "support/interpreterevents.h"
 #include "support/loopbacklink.h"
+#include "support/waits.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -16,90 +19,32 @@ struct EventLog {
     QStringList events;
     void attach(TBnetChat &chat)
     {
-        auto talk = [this](const char *name) {
-            return [this, name](const QString &u, const QString &m) {
-                events << QStringLiteral("%1|%2|%3").arg(QLatin1String(name), u, m);
-            };
-        };
-        auto user = [this](const char *name) {
-            return [this, name](const QString &u, const QString &f, const QString &t) {
-                events << QStringLiteral("%1|%2|%3|%4").arg(QLatin1String(name), u, f, t);
-            };
-        };
-        auto mess = [this](const char *name) {
-            return [this, name](const QString &m) {
-                events << QStringLiteral("%1|%2").arg(QLatin1String(name), m);
-            };
-        };
-        chat.OnTalk = talk("Talk");
-        chat.OnWhisper = talk("Whisper");
-        chat.OnWhisperSent = talk("WhisperSent");
-        chat.OnEmote = talk("Emote");
-        chat.OnShowUser = user("ShowUser");
-        chat.OnJoin = user("Join");
-        chat.OnLeave = user("Leave");
-        chat.OnInfo = mess("Info");
-        chat.OnBroadcast = mess("Broadcast");
-        chat.OnChannel = mess("Channel");
-        chat.OnChannelFull = mess("ChannelFull");
-        chat.OnChanNotExist = mess("ChanNotExist");
-        chat.OnRestricted = mess("Restricted");
-        chat.OnError = mess("Error");
-        chat.OnUnHandled = mess("UnHandled");
-        chat.OnUserFlags = [this](const QString &u, const QString &f) {
-            events << QStringLiteral("UserFlags|%1|%2").arg(u, f);
-        };
-        chat.OnUniqueName = [this](const QString &u) {
-            events << QStringLiteral("UniqueName|%1").arg(u);
-        };
+        listenToEvents(chat, [this](const QString &name, const QStringList &fields) {
+            events << (QStringList{name} + fields).join(QLatin1Char('|'));
+        });
     }
 };
 
 } // namespace
 
-class TestBnetInterpreter : public QObject {
+// The wire tests use a connected link and the server's end of it.
+class TestBnetInterpreter : public QObject, LoopbackLinkBench {
     Q_OBJECT
 
-    // A connected link and the server's end of it, for the wire tests.
-    QTcpServer server;
-    TChatInterface *link = nullptr;
-    QTcpSocket *peer = nullptr;
-
-    void connectLink() { openLoopbackLink(this, server, link, peer); }
+    void connectLink() { openLink(this); }
     // Everything the link has written so far, as the server received it: a
     // probe line written straight to the link after it proves it has all
     // arrived (the probe is left out).
-    QByteArray wire()
-    {
-        static int probes = 0;
-        const QByteArray probe = "\x7fprobe " + QByteArray::number(++probes) + '\r';
-        if (!link->SendData(QString::fromLatin1(probe))) {
-            qWarning("wire: the link cannot send the probe");
-            return peer->readAll();
-        }
-        QByteArray got;
-        if (!QTest::qWaitFor([&] { return (got += peer->readAll()).contains(probe); }, 5000))
-            qWarning("wire: the probe line did not arrive");
-        return got.left(got.indexOf(probe));
-    }
+    QByteArray wire() { return readUpToProbe(*link, *peer); }
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(server.listen(QHostAddress::LocalHost, 0)); }
-    void cleanup()
-    {
-        delete link;
-        link = nullptr;
-        delete peer;
-        peer = nullptr;
-    }
+    void cleanup() { closeLink(); }
 
     void extractors_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("mess");
-        QTest::addColumn<QString>("flags");
-        QTest::addColumn<QString>("userType");
+        columns<QString, QString, QString, QString, QString>("line", "user", "mess", "flags",
+                                                             "userType");
 
         QTest::newRow("talk") << latin1("1005 TALK bob 0010 \"hi there\"") << "bob"
                               << "hi there"
@@ -190,8 +135,7 @@ private Q_SLOTS:
 
     void codeTable_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("event");
+        columns<QString, QString>("line", "event");
 
         const QString user = QStringLiteral(" USER bob 0010 [W2BN]");
         const QString said = QStringLiteral(" TALK bob 0010 \"hi\"");
@@ -321,9 +265,7 @@ private Q_SLOTS:
 
     void loginBytes_data()
     {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QByteArray>("bytes");
+        columns<QString, QString, QByteArray>("user", "password", "bytes");
         QTest::newRow("empty password") << "a"
                                         << ""
                                         << QByteArray("\x03\x04"
@@ -421,12 +363,23 @@ private Q_SLOTS:
         link->Close();
         int sendErrors = 0;
         link->OnSendError = [&] { ++sendErrors; };
-        chat.SendLine(QStringLiteral("lost\r")); // sent at once, and fails
+        QStringList unsent;
+        int unsentWritten = -1;
+        chat.OnUnsent = [&](const QStringList &lines, int written) {
+            unsent << lines;
+            unsentWritten = written;
+        };
+        // Nothing is written to a link that is down: every line waits for
+        // the tick, which gives them all back.
+        chat.SendLine(QStringLiteral("first\r"));
         chat.SendLine(QStringLiteral("a\r"));
         chat.SendLine(QStringLiteral("b\r"));
-        QCOMPARE(chat.queuedCount(), 2);
+        QCOMPARE(chat.queuedCount(), 3);
+        QVERIFY(!chat.inFlight());
         chat.floodTimerTick();
         QCOMPARE(chat.queuedCount(), 0);
+        QCOMPARE(unsent, QStringList({"first", "a", "b"}));
+        QCOMPARE(unsentWritten, 0);
         QCOMPARE(sendErrors, 0);
         delete peer;
         peer = nullptr;
@@ -455,6 +408,99 @@ private Q_SLOTS:
         QCOMPARE(wire(), QByteArray("bob:hi\r"));
         chat.floodTimerTick();
         QCOMPARE(wire(), QByteArray("eve:yo\r"));
+    }
+
+    // A line counts as taken only once the peer has acknowledged it, and
+    // nothing else goes while it is in flight, whatever the ticks say: the
+    // peer reads nothing, so a blob written before the line fills its
+    // receive window and holds the line's bytes unacknowledged. A refusal
+    // that comes meanwhile is the line's own; when the peer reads again the
+    // line is taken, and then the next goes.
+    void oneLineInFlightUntilTaken()
+    {
+        connectLink();
+        peer->setReadBufferSize(1024); // Qt reads no more than this ahead
+        TBnetChat chat;
+        chat.setFloodInterval(1000000);
+        chat.QuotaUnits = 100;
+        qint64 now = 0;
+        chat.clock = [&now] { return now; };
+        chat.ChatInterface = link;
+        QStringList taken;
+        chat.OnTaken = [&](const QString &line) { taken << line; };
+        QStringList refused;
+        chat.OnRefused = [&](const QString &line, int) { refused << line; };
+        const QByteArray blob(32 << 20, 'b');
+        QVERIFY(link->SendData(QString::fromLatin1(blob)));
+        chat.SendLine(QStringLiteral("first\r"));
+        chat.SendLine(QStringLiteral("second\r"));
+        QVERIFY(chat.inFlight());
+        QCOMPARE(chat.queuedCount(), 1);
+        // The sockets move in real time; nothing may be taken meanwhile.
+        QTest::qWait(50);
+        chat.floodTimerTick();
+        QVERIFY(chat.inFlight());
+        QVERIFY(link->UnacknowledgedBytes() > 0);
+        QCOMPARE(chat.queuedCount(), 1);
+        QVERIFY(taken.isEmpty());
+
+        // The server refuses the line in flight: that line goes again first.
+        chat.ParseLine(QStringLiteral("1019 ERROR \"%1\"").arg(TBnetChat::QuotaRefusal));
+        QCOMPARE(refused, QStringList{QStringLiteral("first\r")});
+        QVERIFY(!chat.inFlight());
+        QCOMPARE(chat.queuedCount(), 2);
+        QVERIFY(chat.isQueued(QStringLiteral("first\r")));
+
+        // The peer reads everything: the blob, then the lines in order, each
+        // going once the one before was taken.
+        peer->setReadBufferSize(0);
+        QByteArray got;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                got += peer->readAll();
+                if (!chat.inFlight()) {
+                    // The quota has its own tests: its windows pass at once.
+                    now += 120000;
+                    chat.floodTimerTick();
+                }
+                return got.endsWith("second\r");
+            },
+            20000));
+        QCOMPARE(got.mid(blob.size()), QByteArray("first\rfirst\rsecond\r"));
+        QTRY_COMPARE(taken, QStringList({"first\r", "second\r"}));
+    }
+
+    // The link ends with a line in flight and others queued: all go back
+    // at once, the written one first and counted as possibly arrived.
+    void linkEndedGivesBackWhatWasNotTaken()
+    {
+        connectLink();
+        peer->setReadBufferSize(1024);
+        TBnetChat chat;
+        chat.setFloodInterval(1000000);
+        chat.QuotaUnits = 100;
+        chat.ChatInterface = link;
+        QStringList unsent;
+        int written = -1;
+        int calls = 0;
+        chat.OnUnsent = [&](const QStringList &lines, int w) {
+            unsent = lines;
+            written = w;
+            ++calls;
+        };
+        QVERIFY(link->SendData(QString::fromLatin1(QByteArray(32 << 20, 'b'))));
+        chat.SendLine(QStringLiteral("maybe\r"));
+        chat.SendLine(QStringLiteral("queued\r"));
+        QVERIFY(chat.inFlight());
+        peer->abort();
+        QTRY_VERIFY(!link->Connected());
+        chat.linkEnded();
+        QCOMPARE(unsent, QStringList({"maybe", "queued"}));
+        QCOMPARE(written, 1);
+        QVERIFY(!chat.inFlight());
+        QCOMPARE(chat.queuedCount(), 0);
+        chat.linkEnded(); // nothing twice
+        QCOMPARE(calls, 1);
     }
 
     void timerDrivesPacing()

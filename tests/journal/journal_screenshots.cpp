@@ -10,6 +10,7 @@
 #include "preferences/Toptions.h"
 #include "preferences/triggertesterdialog.h"
 #include "rules/journal.h"
+#include "support/screenshots.h"
 #include "support/scripteddialogs.h"
 
 #include <QApplication>
@@ -26,13 +27,7 @@
 #include <cstdlib>
 
 namespace {
-void settle()
-{
-    for (int i = 0; i < 20; ++i) {
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-}
+void settle() { PictureSetup::settle(20); }
 
 bool save(QWidget *w, const QString &path)
 {
@@ -45,22 +40,14 @@ bool save(QWidget *w, const QString &path)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QString folder =
-        argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : QStringLiteral("/tmp");
-    if (argc > 3) {
-        QApplication::setFont(QFont(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3])));
-        std::printf("font %s\n", qPrintable(QFontInfo(QApplication::font()).family()));
-    }
-    QTemporaryDir scratch;
-    QDir::setCurrent(scratch.path());
-    QFile conf(QStringLiteral("tressel.conf"));
-    if (!conf.open(QIODevice::WriteOnly))
-        return 1;
-    conf.write(
+    const PictureSetup setup(
+        argc, argv,
         "username=Tresseler\r\nsquelchFlooders=1\r\nsquelchUc=1\r\nucPercentage=70\r\n"
         "autoAction=0\r\nminLineLength=5\r\ntriggerPhrase=(?i)buy\\s+gold\r\n"
         "triggerPhrase=^free .*items\r\ntriggerPhrase=www\\.[a-z]+\\.com\r\nsafe=Arthas\r\n");
-    conf.close();
+    if (!setup.ok)
+        return 1;
+    const QString &folder = setup.folder;
     using namespace journal;
     const auto at = [](int s) {
         return QDateTime(QDate(2026, 12, 8), QTime(21, 14, 3)).addSecs(s).toString(timeFormat);
@@ -92,11 +79,6 @@ int main(int argc, char **argv)
                   "CHATItemGiver\r\n");
     brx.close();
 
-    ScriptedDialogs silent;
-    silent.onAsked = [](const ScriptedDialogs::Asked &a) {
-        if (a.kind == QLatin1String("error"))
-            std::fprintf(stderr, "error box: %s\n", qPrintable(a.text));
-    };
     Tmain main;
     main.terminate = [] {};
     main.show();

@@ -5,6 +5,7 @@
 #include "base/files.h"
 #include "mainwindow/journalwindow.h"
 #include "rules/journal.h"
+#include "support/waits.h"
 #include "widgets/textitems.h"
 
 #include <QLabel>
@@ -30,7 +31,7 @@ public:
         // The quota's pacing is not what these tests are about.
         m.options->quotaUnits->setValue(m.options->quotaUnits->maximum());
         m.show();
-        QVERIFY(QTest::qWaitForWindowActive(&m));
+        QVERIFY(waitActive(&m));
     }
 
     // The time field of the clock's present moment.
@@ -76,13 +77,13 @@ public:
     {
         if (!main->isActiveWindow()) {
             main->activateWindow();
-            if (!QTest::qWaitFor([this] { return QApplication::activeWindow() == main.get(); }))
+            if (!waitUntil([this] { return QApplication::activeWindow() == main.get(); }))
                 return nullptr;
         }
         main->text->setFocus();
         QTest::keyClick(main->text, Qt::Key_J, Qt::ControlModifier);
         TJournalWindow *w = main->journalWindow();
-        if (!w || !QTest::qWaitFor([w] { return QApplication::activeWindow() == w; }))
+        if (!w || !waitUntil([w] { return QApplication::activeWindow() == w; }))
             return nullptr;
         return w;
     }

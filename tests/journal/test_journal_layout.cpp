@@ -6,6 +6,7 @@
 #include "preferences/Toptions.h"
 #include "preferences/triggertesterdialog.h"
 #include "rules/journal.h"
+#include "support/datarows.h"
 #include "support/layoutfit.h"
 #include "support/mainwindowfixture.h"
 
@@ -61,8 +62,7 @@ private Q_SLOTS:
 
     void windowsFit_data()
     {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<int>("points");
+        columns<QString, int>("family", "points");
         for (const Face &face : layoutfit::desktopFaces())
             QTest::newRow(qPrintable(face.name())) << face.family << face.points;
     }

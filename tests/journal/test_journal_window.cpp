@@ -6,6 +6,7 @@
 #include "history/historymodel.h"
 #include "mainwindow/historywindow.h"
 #include "session/TSession.h"
+#include "support/waits.h"
 
 #include <QMenuBar>
 #include <QtTest>
@@ -251,7 +252,7 @@ void TestJournalWindow::ctrlJFromTheInputLine()
     j->close();
     QVERIFY(!j->isVisible());
     m.Journal->trigger();
-    QVERIFY(QTest::qWaitForWindowActive(j));
+    QVERIFY(waitActive(j));
     QCOMPARE(j->table->currentIndex().row(), 3);
     // Tab reaches the buttons; a click leaves the focus in the table.
     for (QPushButton *b : {j->undoButton, j->undoSafeButton, j->testButton})
@@ -359,7 +360,7 @@ void TestJournalWindow::noDoubleUndoAcrossRestarts()
     w.main.reset();
     w.main = std::make_unique<Tmain>();
     w.main->show();
-    QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
+    QVERIFY(waitActive(w.main.get()));
     QVERIFY(w.connectToServer());
     j = w.openJournal();
     QVERIFY(j);
@@ -539,7 +540,7 @@ void TestJournalWindow::failingJournalFile()
     w.main.reset();
     w.main = std::make_unique<Tmain>();
     w.main->show();
-    QVERIFY(QTest::qWaitForWindowActive(w.main.get()));
+    QVERIFY(waitActive(w.main.get()));
     j = w.openJournal();
     QVERIFY(j);
     QCOMPARE(j->model->rowCount(), 1);

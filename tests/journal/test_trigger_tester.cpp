@@ -4,6 +4,7 @@
 #include "journalfixture.h"
 
 #include "preferences/triggertesterdialog.h"
+#include "support/waits.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -127,7 +128,7 @@ void TestTriggerTester::testButtonAndDialog()
     Tmain &m = *w.main;
     Toptions &o = *m.options;
     m.PreferencesClick();
-    QVERIFY(QTest::qWaitForWindowExposed(&o));
+    QVERIFY(waitExposed(&o));
     // After the dialog has read the configuration file as it opens.
     w.setTriggers({QStringLiteral("spam"), QStringLiteral("eggs")});
     for (int i = 0; i < o.tabs->count(); ++i)
@@ -143,7 +144,7 @@ void TestTriggerTester::testButtonAndDialog()
     o.triggers->setCurrentRow(1);
     TTriggerTesterDialog *d = openTester(&o, &o);
     QVERIFY(d);
-    QVERIFY(QTest::qWaitForWindowExposed(d));
+    QVERIFY(waitExposed(d));
     QCOMPARE(d->pattern->text(), QStringLiteral("eggs"));
     QTest::keyClicks(d->sample, QStringLiteral("green eggs"));
     // Judged after a pause, not on every key.

@@ -10,6 +10,7 @@
 #include "support/connectedwindow.h"
 #include "support/gatewayprocess.h"
 #include "support/mainwindowfixture.h"
+#include "support/waits.h"
 
 #include <QCheckBox>
 #include <QDBusConnection>
@@ -34,7 +35,7 @@ public:
                                  QStringLiteral("--address=unix:path=") + m_dir.filePath("bus")});
         if (!m_process.waitForStarted(5000))
             return;
-        if (!QTest::qWaitFor([this] { return m_process.canReadLine(); }, 5000))
+        if (!waitUntil([this] { return m_process.canReadLine(); }, 5000))
             return;
         m_address = QString::fromUtf8(m_process.readLine().trimmed());
     }
@@ -104,13 +105,10 @@ QVariantList expectedCall(const QString &summary, const QString &body)
 int waitForLine(Tmain &m, TTranscriptPane *pane, const QString &line, int from)
 {
     int at = -1;
-    (void)QTest::qWaitFor(
-        [&] {
-            m.session->process->floodTimerTick();
-            at = MainWindowFixture::lines(pane).indexOf(line, from);
-            return at >= 0;
-        },
-        10000);
+    (void)tickPacingUntil(m, [&] {
+        at = MainWindowFixture::lines(pane).indexOf(line, from);
+        return at >= 0;
+    });
     if (at < 0)
         qWarning("no \"%s\"", qPrintable(line));
     return at;
@@ -140,7 +138,7 @@ private Q_SLOTS:
         MainWindowFixture f;
         Tmain &m = *f.main;
         m.show();
-        QVERIFY(QTest::qWaitForWindowActive(&m));
+        QVERIFY(waitActive(&m));
         QVERIFY(connectToGateway(m, gateway.port()));
         gateway.command(QStringLiteral("join bob"));
         int next = 0;
@@ -161,7 +159,7 @@ private Q_SLOTS:
         QWidget other;
         other.show();
         other.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(waitActive(&other));
         QVERIFY(!m.isActiveWindow());
         const QString text = QStringLiteral("gr\u00fc\u00dfe <3 & co");
         QVERIFY(whisperFromBob(text.toUtf8(), text));
@@ -188,7 +186,7 @@ private Q_SLOTS:
         // Back in front.
         m.unSquelchUser(QStringLiteral("bob"));
         m.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&m));
+        QVERIFY(waitActive(&m));
         QVERIFY(whisperFromBob("front", QStringLiteral("front")));
         QCOMPARE(f.alerts, 1);
         QCOMPARE(f.notifications.size(), 1);
@@ -246,9 +244,9 @@ private Q_SLOTS:
             QTRY_COMPARE(unavailable.size(), 1);
             QVERIFY(unavailable[0].startsWith(QStringLiteral("Desktop notifications are off (")));
             n.notify(QStringLiteral("Whisper from bob"), QStringLiteral("three"));
-            QTest::qWait(50);
+            // Once every call is answered, none of them said it again.
+            QTRY_COMPARE(n.pendingCalls(), 0);
             QCOMPARE(unavailable.size(), 1);
-            QCOMPARE(n.pendingCalls(), 0);
         }
 
         // No bus at all: the same, at once.

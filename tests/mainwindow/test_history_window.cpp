@@ -7,13 +7,17 @@
 #include "history/historystore.h"
 #include "mainwindow/historywindow.h"
 #include "support/mainwindowfixture.h"
+#include "widgets/TTranscriptView.h"
 
 #include "preferences/Toptions.h"
+#include "support/waits.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -74,7 +78,7 @@ struct Chatting : MainWindowFixture {
     Chatting()
     {
         main->show();
-        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        QVERIFY(waitActive(main.get()));
         main->processChannel(QStringLiteral("Op Tressel"));
         for (int i = 0; i < 150; ++i) {
             setNow(now().addSecs(1));
@@ -88,7 +92,7 @@ struct Chatting : MainWindowFixture {
     {
         QTest::keyClick(main.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         THistoryWindow *w = main->historyWindow();
-        if (w && QTest::qWaitForWindowActive(w))
+        if (w && waitActive(w))
             return w;
         return nullptr;
     }
@@ -224,6 +228,59 @@ private Q_SLOTS:
         QCOMPARE(kept(m).size(), before + 1);
     }
 
+    // With the setting on, entering a channel shows its last 50 lines from
+    // the history, dimmed between two separators, and nothing else happens:
+    // nothing is kept again, logged, or marked as a mention.
+    void earlierLinesComeBackOnJoining()
+    {
+        Chatting f;
+        Tmain &m = *f.main;
+        m.options->logfilename->setText(QDir::current().absoluteFilePath("chat.log"));
+        m.options->keeplog->setChecked(true);
+        m.processTalk(QStringLiteral("carol"), QStringLiteral("alice, are you there?"));
+        m.processWhisper(QStringLiteral("carol"), QStringLiteral("a whisper stays out"));
+        m.processChannel(QStringLiteral("Elsewhere"));
+        // Off, as at first: nothing comes back.
+        int shownBefore = m.chat->lineCount();
+        m.processChannel(QStringLiteral("Op Tressel"));
+        QCOMPARE(m.chat->lineCount(), shownBefore + 1);
+        m.processChannel(QStringLiteral("Elsewhere"));
+
+        m.options->earlierLines->setChecked(true);
+        const int keptBefore = kept(m).size();
+        const auto logBytes = [] {
+            QFile log(QStringLiteral("chat.log"));
+            return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        };
+        const QByteArray logBefore = logBytes();
+        shownBefore = m.chat->lineCount();
+        m.processChannel(QStringLiteral("Op Tressel"));
+        QCOMPARE(m.chat->lineCount(), shownBefore + 1 + 52);
+        const int first = shownBefore + 1;
+        QCOMPARE(m.chat->lineText(first),
+                 QStringLiteral("\u2015\u2015 Earlier in Op Tressel \u2015\u2015"));
+        // The last visit's lines (whispers left out), oldest first.
+        QVERIFY2(m.chat->lineText(first + 1).endsWith(QLatin1String("<bob> bob line 104")),
+                 qPrintable(m.chat->lineText(first + 1)));
+        QVERIFY(
+            m.chat->lineText(first + 49).endsWith(QLatin1String("<carol> alice, are you there?")));
+        QVERIFY(m.chat->lineText(first + 50)
+                    .endsWith(QLatin1String("Info: Joined Channel Op Tressel")));
+        QCOMPARE(m.chat->lineText(first + 51), QStringLiteral("\u2015\u2015 Now \u2015\u2015"));
+        const QColor text = m.options->text_colour->selected();
+        const QColor dim = m.chat->colourAt(first + 1, 3);
+        QVERIFY2(dim != text, qPrintable(dim.name()));
+        for (int i = first; i <= first + 51; ++i)
+            QVERIFY(!m.chat->lineText(i).contains(QLatin1String("a whisper stays out")));
+        if (TTranscriptView *view = m.chatView())
+            QVERIFY(!view->isMarked(first + 49));
+        // Only the new "Joined Channel" line is kept and logged.
+        QCOMPARE(kept(m).size(), keptBefore + 1);
+        const QByteArray logged = logBytes().mid(logBefore.size());
+        QVERIFY2(logged.contains("Joined Channel Op Tressel") && !logged.contains("bob line"),
+                 (logBefore + "|" + logged).constData());
+    }
+
     void aNewerHistoryIsReportedAndLeftAlone()
     {
         // A history from a newer program, made here.
@@ -269,6 +326,12 @@ private Q_SLOTS:
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
         QCOMPARE(column(w, THistoryModel::MemberColumn), QStringList({"dave", "carol"}));
         QVERIFY(w->errorLabel->isHidden());
+        // The word is marked where it is: "no gold here".
+        const QModelIndex text = w->model->index(0, THistoryModel::TextColumn);
+        QCOMPARE(w->model->data(text, THistoryModel::MatchesRole).value<QList<int>>(),
+                 QList<int>({3, 4}));
+        QVERIFY(w->table->itemDelegateForColumn(THistoryModel::TextColumn));
+        QVERIFY(!w->table->grab().isNull()); // the marked row paints
         // A search the index cannot read says why, as plain text, and nothing more.
         QTest::keyClicks(w->searchEdit, QStringLiteral(" \"for"));
         QTest::keyClick(w->searchEdit, Qt::Key_Return);
@@ -359,8 +422,11 @@ private Q_SLOTS:
         MainWindowFixture::writeFile(QStringLiteral("old.log"), log);
         THistoryWindow *w = f.open();
         QVERIFY(w);
-        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("old.log")});
+        const QString old = QDir::current().absoluteFilePath(QStringLiteral("old.log"));
+        f.dialogs.openAnswers.enqueue({old});
         w->importButton->click();
+        QCOMPARE(f.dialogs.asked.last().kind, QStringLiteral("open"));
+        QCOMPARE(f.dialogs.asked.last().title, QStringLiteral("Import chat logs"));
         QCOMPARE(w->statusLabel->text(),
                  QStringLiteral("1 new lines from old.log; 1 lines could not be read."));
         QTest::keyClicks(w->memberEdit, QStringLiteral("erin"));
@@ -368,15 +434,36 @@ private Q_SLOTS:
         QCOMPARE(column(w, THistoryModel::TextColumn), QStringList{"an old line"});
         QCOMPARE(column(w, THistoryModel::TimeColumn), QStringList{"2026-11-01 09:00:01"});
         // Again: nothing new. A file that is not there says so.
-        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("old.log")});
+        f.dialogs.openAnswers.enqueue({old});
         w->importButton->click();
         QCOMPARE(w->statusLabel->text(),
                  QStringLiteral("0 new lines from old.log; 1 lines could not be read."));
-        f.dialogs.inputAnswers.enqueue({true, QStringLiteral("none.log")});
+        f.dialogs.openAnswers.enqueue({QStringLiteral("none.log")});
         w->importButton->click();
         QVERIFY2(
             w->statusLabel->text().startsWith(QLatin1String("none.log could not be imported: ")),
             qPrintable(w->statusLabel->text()));
+        // Several at once: one sum, and what failed besides; cancelling
+        // does nothing.
+        const QByteArray other =
+            ("Chat logfile created by Tressel 1.5 at " + longTimeText(QTime(8, 0, 0)) + " on " +
+             shortDateText(QDate(2026, 10, 1)) + ".\r\n\r\n[" + longTimeText(QTime(8, 0, 1)) +
+             "] <erin> older still\r\n[" + longTimeText(QTime(8, 0, 2)) + "] <erin> and again\r\n")
+                .toLatin1();
+        MainWindowFixture::writeFile(QStringLiteral("other.log"), other);
+        f.dialogs.openAnswers.enqueue(
+            {old, QStringLiteral("other.log"), QStringLiteral("none.log")});
+        w->importButton->click();
+        QVERIFY2(w->statusLabel->text().startsWith(
+                     QLatin1String("2 new lines from 2 files; 1 lines could not be read. "
+                                   "none.log could not be imported: ")),
+                 qPrintable(w->statusLabel->text()));
+        // (In the order they came into the history.)
+        QCOMPARE(column(w, THistoryModel::TextColumn),
+                 QStringList({"and again", "older still", "an old line"}));
+        const QString before = w->statusLabel->text();
+        w->importButton->click();
+        QCOMPARE(w->statusLabel->text(), before);
     }
 
     void theListsOpenItForAMember()

@@ -1,4 +1,5 @@
 #include "rules/layout.h"
+#include "support/datarows.h"
 
 #include <QtTest>
 
@@ -20,11 +21,7 @@ private Q_SLOTS:
 
     void follows_data()
     {
-        QTest::addColumn<int>("w");
-        QTest::addColumn<int>("h");
-        QTest::addColumn<int>("channelLeft");
-        QTest::addColumn<int>("usersHeight");
-        QTest::addColumn<int>("textTop");
+        columns<int, int, int, int, int>("w", "h", "channelLeft", "usersHeight", "textTop");
         QTest::newRow("800x600") << 800 << 600 << 620 << 328 << 520;
         QTest::newRow("1280x1024") << 1280 << 1024 << 1100 << 752 << 944;
         QTest::newRow("tiny") << 200 << 300 << 20 << 28 << 220;

@@ -7,14 +7,18 @@
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
 #include "session/TSession.h"
+#include "support/clockhold.h"
 #include "support/connectedwindow.h"
+#include "support/datarows.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 #include "support/silentserver.h"
+#include "support/waits.h"
 #include "widgets/TTranscriptView.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -35,6 +39,13 @@ bool sameIcon(const QIcon &a, const QIcon &b)
 void connectTo(MainWindowFixture &f, LoopbackServer &server)
 {
     QVERIFY(connectToServer(*f.main, server));
+}
+
+// Connected, with the raw data in the lower pane.
+void connectRaw(MainWindowFixture &f, LoopbackServer &server)
+{
+    connectTo(f, server);
+    f.main->dispRawClick();
 }
 } // namespace
 
@@ -185,16 +196,12 @@ private Q_SLOTS:
 
     void disconnectWhileConnecting_data()
     {
-        QTest::addColumn<QString>("server");  // what the connect waits for
-        QTest::addColumn<QString>("command"); // typed, or empty for the handler
-        QTest::newRow("no answer, /disconnect") << "silent"
-                                                << "/disconnect";
-        QTest::newRow("no answer, Disconnect") << "silent"
-                                               << "";
-        QTest::newRow("host lookup, /disconnect") << "localhost"
-                                                  << "/disconnect";
-        QTest::newRow("host lookup, Disconnect") << "localhost"
-                                                 << "";
+        // server: what the connect waits for
+        // command: typed, or empty for the handler
+        textRows({"server", "command"}, {{"no answer, /disconnect", "silent", "/disconnect"},
+                                         {"no answer, Disconnect", "silent", ""},
+                                         {"host lookup, /disconnect", "localhost", "/disconnect"},
+                                         {"host lookup, Disconnect", "localhost", ""}});
     }
     void disconnectWhileConnecting()
     {
@@ -205,35 +212,57 @@ private Q_SLOTS:
             QSKIP("the loopback listener's queue could not be filled here");
         MainWindowFixture f(
             conf({"server=" + (server == QLatin1String("silent") ? "127.0.0.1" : server)}));
+        ClockHold clock;
         Tmain &m = *f.main;
         m.session->bnet->Port = silent.port();
         m.session->bnet->ConnectTimeout = 300;
+        const QString host = server == QLatin1String("silent") ? "127.0.0.1" : server;
         m.ConnectClick();
         if (server == QLatin1String("silent"))
-            QTest::qWait(100); // the connect is sent and waits
+            QTest::qWait(100); // a real socket: the connect is sent and waits
         QVERIFY(!m.session->bnet->Connected());
+        // The window shows the connect under way, and Disconnect cancels it;
+        // Connect meanwhile says so instead of starting another.
+        auto *status = m.findChild<QLabel *>(QStringLiteral("connectStatus"));
+        QVERIFY(status && status->isVisibleTo(&m));
+        QCOMPARE(status->text(), QStringLiteral("Connecting to %1, port %2... (Disconnect cancels)")
+                                     .arg(host)
+                                     .arg(silent.port()));
+        QVERIFY(m.Disconnect->isEnabled());
+        QVERIFY(m.Connect->isEnabled());
+        QVERIFY(!m.Home->isEnabled() && !m.Away->isEnabled());
+        m.text->setText(QStringLiteral("/connect"));
+        m.sendClick();
+        const QString underWay =
+            " Console: A connect to " + host + " is under way; Disconnect cancels it.";
+        QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{underWay});
         if (command.isEmpty()) {
             m.DisconnectClick();
         } else {
             m.text->setText(command);
             m.sendClick();
         }
-        QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{" Console: Disconnected."});
+        const QStringList cancelled = {underWay,
+                                       " Console: The connect to " + host + " was cancelled.",
+                                       " Console: Disconnected."};
+        QCOMPARE(MainWindowFixture::lines(m.chat), cancelled);
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
         QVERIFY(m.Connect->isEnabled());
         QVERIFY(!m.Disconnect->isEnabled());
-        // The attempt is over: nothing of it comes later, not even its timeout
-        // (a bounded wait past the 300 ms).
-        QTest::qWait(500);
-        QCOMPARE(MainWindowFixture::lines(m.chat), QStringList{" Console: Disconnected."});
+        QVERIFY(!status->isVisibleTo(&m));
+        // The attempt is over: nothing of it comes later, not even its timeout.
+        moveClock(500);
+        QCoreApplication::processEvents();
+        QCOMPARE(MainWindowFixture::lines(m.chat), cancelled);
 
         // Connect works again at once.
         LoopbackServer answering;
         m.options->server->setCurrentText(QStringLiteral("127.0.0.1"));
         connectTo(f, answering);
         QCOMPARE(MainWindowFixture::lines(m.chat),
-                 QStringList({" Console: Disconnected.", " Console: Connecting to 127.0.0.1...",
-                              " Console: Logging In..."}));
+                 cancelled + QStringList({" Console: Connecting to 127.0.0.1...",
+                                          " Console: Logging In..."}));
+        QVERIFY(!status->isVisibleTo(&m));
         QVERIFY(answering.received().startsWith("\x03\x04"
                                                 "alice\r"));
     }
@@ -247,9 +276,11 @@ private Q_SLOTS:
         m.show();
         QTRY_VERIFY(m.session->bnet->Connected());
         m.DisconnectClick();
+        const int lines = m.chat->lineCount();
         m.hide();
         m.show();
-        QTest::qWait(100); // bounded: a second show connects no more
+        // A second show connects no more: no attempt is under way.
+        QCOMPARE(m.chat->lineCount(), lines);
         QVERIFY(!m.session->bnet->Connected());
         QVERIFY(m.envVars.autoConnectDone);
     }
@@ -267,16 +298,13 @@ private Q_SLOTS:
         QVERIFY(sameIcon(m.Away->icon(), TIcons::menuIcon(3)));
         QCOMPARE(m.Away->text(), QStringLiteral("&Away"));
         m.AwayClick();
-        m.session->process->floodTimerTick();
-        m.session->process->floodTimerTick();
-        QTRY_COMPARE(server.received(), QByteArray("/away gone fishing\r/away\r"));
+        QVERIFY(tickUntilWireShows(m, server, "/away"));
+        QCOMPARE(server.received(), QByteArray("/away gone fishing\r/away\r"));
         QVERIFY(sameIcon(m.Away->icon(), TIcons::menuIcon(4)));
         m.options->homechannel->setText(QStringLiteral("Op Tressel"));
-        m.session->process->floodTimerTick();
-        m.session->process->floodTimerTick();
         m.HomeClick();
-        QTRY_COMPARE(server.received(),
-                     QByteArray("/away gone fishing\r/away\r/join Op Tressel\r"));
+        QVERIFY(tickUntilWireShows(m, server, "/join Op Tressel"));
+        QCOMPARE(server.received(), QByteArray("/away gone fishing\r/away\r/join Op Tressel\r"));
     }
 
     void awayWithEmptyMessageKeepsTheBlank()
@@ -323,9 +351,8 @@ private Q_SLOTS:
     {
         MainWindowFixture f(conf({"rawlogfilename=raw.log", "keeprawlog=1"}));
         LoopbackServer server;
+        connectRaw(f, server);
         Tmain &m = *f.main;
-        connectTo(f, server);
-        m.dispRawClick();
         server.send("2000 NULL\r\n1018 INFO \"x\"\r\n");
         QTRY_COMPARE(MainWindowFixture::lines(m.whisper),
                      QStringList({"2000 NULL", "1018 INFO \"x\""}));
@@ -371,11 +398,10 @@ private Q_SLOTS:
     {
         MainWindowFixture f(conf({"rawlogfilename=/dev/full", "keeprawlog=1"}));
         LoopbackServer server;
+        connectRaw(f, server);
         Tmain &m = *f.main;
-        connectTo(f, server);
-        m.dispRawClick();
         // The user reads the first box while the other lines arrive.
-        f.dialogs.whileShowing = [] { QTest::qWait(300); };
+        f.dialogs.whileShowing = [] { MainWindowFixture::runQueuedCalls(); };
         server.send("2000 a\r\n2000 b\r\n2000 c\r\n");
         QTRY_COMPARE(m.whisper->lineCount(), 3);
         QTRY_COMPARE(f.dialogs.errors(), QStringList({"Disk full."}));
@@ -385,8 +411,7 @@ private Q_SLOTS:
 
     void antiIdleEvery602Ticks_data()
     {
-        QTest::addColumn<QString>("idletype");
-        QTest::addColumn<QByteArray>("sent");
+        columns<QString, QByteArray>("idletype", "sent");
         QTest::newRow("users") << "1" << QByteArray("/users\r");
         QTest::newRow("stats") << "2" << QByteArray("/stats alice SEXP\r");
         QTest::newRow("time") << "3" << QByteArray("/time\r");
@@ -395,43 +420,43 @@ private Q_SLOTS:
     {
         QFETCH(QString, idletype);
         QFETCH(QByteArray, sent);
+        ClockHold clock; // before the window: its second starts on this clock
         MainWindowFixture f(conf({"antiidle=1", "idletype=" + idletype}));
         LoopbackServer server;
         Tmain &m = *f.main;
-        m.timer->stop();
         connectTo(f, server);
         server.clearReceived();
-        for (int i = 0; i < 601; ++i)
-            m.timerTimer();
+        moveClock(601 * 1000);
         QVERIFY(wireSettled(m, server));
         QCOMPARE(server.received(), QByteArray());
-        m.timerTimer(); // the 602nd
+        moveClock(1000); // the 602nd second
         QTRY_COMPARE(server.received(), sent);
         QCOMPARE(m.envVars.idleTicks, 0);
     }
 
     void antiIdleCountsEvenWhenOff()
     {
+        ClockHold clock;
         MainWindowFixture f;
         Tmain &m = *f.main;
-        m.timer->stop();
-        for (int i = 0; i < 602; ++i)
-            m.timerTimer();
+        moveClock(601 * 1000);
+        QCOMPARE(m.envVars.idleTicks, 601);
+        moveClock(1000);
         QCOMPARE(m.envVars.idleTicks, 0);
     }
 
     void pausedCaptionBlinks()
     {
+        ClockHold clock;
         MainWindowFixture f;
         Tmain &m = *f.main;
-        m.timer->stop();
         m.envVars.chatPaused = true;
-        m.timerTimer();
+        moveClock(1000);
         QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5] -- PAUSED --"));
-        m.timerTimer();
+        moveClock(1000);
         QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
         m.envVars.chatPaused = false;
-        m.timerTimer();
+        moveClock(1000);
         QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
     }
 
@@ -451,10 +476,7 @@ private Q_SLOTS:
     // preferences dialog) keeps its Enter.
     void enterAnywhereInTheWindowSends_data()
     {
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<bool>("sends");
+        columns<QString, int, int, bool>("focus", "key", "modifiers", "sends");
         const int none = Qt::NoModifier;
         const int keypad = Qt::KeypadModifier;
         for (const char *w : {"text", "users", "chat", "whisper", "brx", "channel", "lamermode"})
@@ -483,7 +505,7 @@ private Q_SLOTS:
         m.squelchuser(QStringLiteral("mallory"), QStringLiteral("Manually Permasquelched"), 0);
         m.flushUsers();
         m.show();
-        QVERIFY(QTest::qWaitForWindowActive(&m));
+        QVERIFY(waitActive(&m));
         server.clearReceived();
         QTest::mouseClick(m.text, Qt::LeftButton);
         QTest::keyClicks(m.text, QStringLiteral("hello"));
@@ -497,7 +519,7 @@ private Q_SLOTS:
             target = m.users;
         } else if (focus == QLatin1String("options")) {
             m.PreferencesClick();
-            QVERIFY(QTest::qWaitForWindowActive(m.options));
+            QVERIFY(waitActive(m.options));
             target = m.options->awaymessage;
         } else {
             target = m.findChild<QWidget *>(focus);
@@ -510,7 +532,8 @@ private Q_SLOTS:
         if (sends) {
             QTRY_COMPARE(server.received(), QByteArray("hello\r"));
             QCOMPARE(m.text->text(), QString());
-            QCOMPARE(MainWindowFixture::lastLine(m.chat), QStringLiteral(" <alice> hello"));
+            // Shown as said once the server's side has taken it.
+            QTRY_COMPARE(MainWindowFixture::lastLine(m.chat), QStringLiteral(" <alice> hello"));
         } else {
             QCoreApplication::processEvents();
             m.session->process->floodTimerTick();

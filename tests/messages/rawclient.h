@@ -1,5 +1,6 @@
 #pragma once
 #include "support/connectedwindow.h"
+#include "support/waits.h"
 
 #include <QByteArray>
 #include <QTcpSocket>
@@ -16,7 +17,7 @@ public:
         if (!m_socket.waitForConnected(5000))
             return false;
         m_socket.write(loginBytes(name, "pw"));
-        return QTest::qWaitFor([&] { return m_received.contains("You have no mail."); }, 5000);
+        return waitUntil([&] { return m_received.contains("You have no mail."); }, 5000);
     }
     void say(const QByteArray &line)
     {
@@ -26,7 +27,7 @@ public:
     QByteArray received() const { return m_received; }
     bool waitFor(const QByteArray &needle)
     {
-        return QTest::qWaitFor([&] { return m_received.contains(needle); }, 5000);
+        return waitUntil([&] { return m_received.contains(needle); }, 5000);
     }
 
 private:

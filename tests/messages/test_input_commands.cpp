@@ -9,6 +9,8 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "session/TSession.h"
+#include "support/datarows.h"
+#include "support/waits.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,25 +27,23 @@ const QByteArray login = loginBytes("alice", "pw");
 // Drives the pacing until the wire holds expected (or gives up).
 bool wireGets(Tmain &m, LoopbackServer &server, const QByteArray &expected)
 {
-    return QTest::qWaitFor(
-        [&] {
-            if (server.received() == expected)
-                return true;
-            m.session->process->floodTimerTick();
-            return false;
-        },
-        1000);
+    return tickPacingUntil(
+        m, [&] { return server.received() == expected; }, 5000);
 }
 
-// What the wire holds after the pacing has had every chance to send.
-QByteArray settledWire(Tmain &m, LoopbackServer &server)
-{
-    for (int i = 0; i < 5; ++i) {
-        m.session->process->floodTimerTick();
-        QTest::qWait(20); // bounded, and the pacing's own clock moves on
+// A window logged in to a stand-in server, the wire empty after the
+// login's own lines (a home channel's, say).
+struct Online {
+    explicit Online(const QStringList &conf)
+        : f(conf), m(*f.main), up(connectToServer(m, server, login))
+    {
+        takeWire(m, server);
     }
-    return server.received();
-}
+    MessagesFixture f;
+    Tmain &m;
+    LoopbackServer server;
+    bool up;
+};
 
 void type(Tmain &m, const QString &line)
 {
@@ -70,9 +70,8 @@ class TestInputCommands : public QObject {
 private Q_SLOTS:
     void forwardedOrLocal_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::addColumn<QString>("chatLine"); // the new chat line, empty: none
+        // chatLine: the new chat line, empty: none
+        columns<QString, QByteArray, QString>("line", "wire", "chatLine");
         const QString ver = QStringLiteral(" Console:  Tressel [1.5]");
         QTest::newRow("/ver") << "/ver" << QByteArray() << ver;
         QTest::newRow("/version is /ver") << "/version" << QByteArray() << ver;
@@ -95,19 +94,16 @@ private Q_SLOTS:
         QFETCH(QString, line);
         QFETCH(QByteArray, wire);
         QFETCH(QString, chatLine);
-        MessagesFixture f(conf({QStringLiteral("homechannel=Home Base")}));
-        Tmain &m = *f.main;
-        LoopbackServer server;
-        QVERIFY(connectToServer(m, server, login));
+        Online o(conf({QStringLiteral("homechannel=Home Base")}));
         // The login's own lines (home channel) are out of the way first.
-        settledWire(m, server);
-        server.clearReceived();
+        QVERIFY(o.up);
+        Tmain &m = o.m;
         const int before = m.chat->lineCount();
         type(m, line);
         if (wire.isEmpty())
-            QCOMPARE(settledWire(m, server), QByteArray());
+            QCOMPARE(takeWire(m, o.server), QByteArray());
         else
-            QVERIFY2(wireGets(m, server, wire), server.received().constData());
+            QVERIFY2(wireGets(m, o.server, wire), o.server.received().constData());
         QCOMPARE(m.chat->lineCount(), before + (chatLine.isEmpty() ? 0 : 1));
         if (!chatLine.isEmpty()) {
             QCOMPARE(MessagesFixture::lastLine(m.chat), chatLine);
@@ -116,13 +112,12 @@ private Q_SLOTS:
         }
         QCOMPARE(m.envVars.lastCommand, line);
         QCOMPARE(m.text->text(), QString());
-        QCOMPARE(f.terminated, 0);
+        QCOMPARE(o.f.terminated, 0);
     }
 
     void reply_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QByteArray>("wire");
+        columns<QString, QByteArray>("line", "wire");
         QTest::newRow("text") << "/reply sure thing" << QByteArray("/m bob sure thing\r");
         QTest::newRow("two spaces") << "/reply  x" << QByteArray("/m bob  x\r");
         QTest::newRow("bare") << "/reply" << QByteArray("/m bob \r");
@@ -132,24 +127,18 @@ private Q_SLOTS:
     {
         QFETCH(QString, line);
         QFETCH(QByteArray, wire);
-        MessagesFixture f(conf());
-        Tmain &m = *f.main;
-        LoopbackServer server;
-        QVERIFY(connectToServer(m, server, login));
-        settledWire(m, server);
-        server.clearReceived();
+        Online o(conf());
+        QVERIFY(o.up);
+        Tmain &m = o.m;
         m.processWhisper(QStringLiteral("carol"), QStringLiteral("first"));
         m.processWhisper(QStringLiteral("bob"), QStringLiteral("latest"));
         type(m, line);
-        QVERIFY2(wireGets(m, server, wire), server.received().constData());
+        QVERIFY2(wireGets(m, o.server, wire), o.server.received().constData());
     }
 
     void away_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("saved");
+        columns<QString, QByteArray, QString, bool>("line", "wire", "stored", "saved");
         QTest::newRow("bare: the stored message")
             << "/away" << QByteArray("/away gone fishing\r") << "gone fishing" << false;
         QTest::newRow("a message")
@@ -166,15 +155,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, wire);
         QFETCH(QString, stored);
         QFETCH(bool, saved);
-        MessagesFixture f(conf({QStringLiteral("awaymessage=gone fishing")}));
-        Tmain &m = *f.main;
+        Online o(conf({QStringLiteral("awaymessage=gone fishing")}));
         QFile::remove(QStringLiteral("tressel.conf"));
-        LoopbackServer server;
-        QVERIFY(connectToServer(m, server, login));
-        settledWire(m, server);
-        server.clearReceived();
+        QVERIFY(o.up);
+        Tmain &m = o.m;
         type(m, line);
-        QVERIFY2(wireGets(m, server, wire), server.received().constData());
+        QVERIFY2(wireGets(m, o.server, wire), o.server.received().constData());
         QCOMPARE(m.options->awaymessage->text(), stored);
         // The configuration is written only when the line carried a message.
         QFile file(QStringLiteral("tressel.conf"));
@@ -234,8 +220,7 @@ private Q_SLOTS:
 
     void quit_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("terminated");
+        columns<QString, int>("line", "terminated");
         QTest::newRow("/quit") << "/quit" << 1;
         QTest::newRow("/quit with more") << "/quitnow" << 1;
         QTest::newRow("/Quit") << "/Quit" << 0;
@@ -270,25 +255,22 @@ private Q_SLOTS:
     void chatLineWhenConnected()
     {
         using namespace colours;
-        MessagesFixture f(conf());
-        Tmain &m = *f.main;
-        LoopbackServer server;
-        QVERIFY(connectToServer(m, server, login));
-        settledWire(m, server);
-        server.clearReceived();
+        Online o(conf());
+        QVERIFY(o.up);
+        Tmain &m = o.m;
         m.envVars.lastCommand = QStringLiteral("/m x y");
         m.text->setText(QStringLiteral("hello all"));
         QTest::mouseClick(m.send, Qt::LeftButton);
-        QVERIFY(wireGets(m, server, "hello all\r"));
-        QCOMPARE(lastSegments(m.chat),
-                 (QStringList{seg(yourName, " <alice> "), seg(text, "hello all")}));
+        QVERIFY(wireGets(m, o.server, "hello all\r"));
+        QTRY_COMPARE(lastSegments(m.chat), // once taken, without the pending mark
+                     (QStringList{seg(yourName, " <alice> "), seg(text, "hello all")}));
         QCOMPARE(m.text->text(), QString());
         QCOMPARE(m.envVars.lastCommand, QStringLiteral("/m x y")); // chat lines are no command
         // Enter in the input line sends too.
         m.text->setText(QStringLiteral("again"));
         QTest::keyClick(m.text, Qt::Key_Return);
-        QVERIFY(wireGets(m, server, "hello all\ragain\r"));
-        QCOMPARE(MessagesFixture::lastLine(m.chat), QStringLiteral(" <alice> again"));
+        QVERIFY(wireGets(m, o.server, "hello all\ragain\r"));
+        QTRY_COMPARE(MessagesFixture::lastLine(m.chat), QStringLiteral(" <alice> again"));
     }
 
     void offline()
@@ -315,8 +297,7 @@ private Q_SLOTS:
 
     void rawModeEcho_data()
     {
-        QTest::addColumn<bool>("connected");
-        QTest::addColumn<QString>("line");
+        columns<bool, QString>("connected", "line");
         QTest::newRow("chat line") << true << "hi all";
         QTest::newRow("forwarded command") << true << "/m bob yo";
         QTest::newRow("local command") << true << "/ver";
@@ -336,7 +317,7 @@ private Q_SLOTS:
         const QStringList rawBefore = MessagesFixture::lines(m.whisper);
         type(m, line);
         // The server's answers may arrive as raw lines too.
-        QVERIFY(QTest::qWaitFor(
+        QVERIFY(waitUntil(
             [&] { return MessagesFixture::lines(m.whisper).mid(rawBefore.size()).contains(line); },
             5000));
         const QStringList raw = MessagesFixture::lines(m.whisper);
@@ -351,11 +332,8 @@ private Q_SLOTS:
 
     void altKeys_data()
     {
-        QTest::addColumn<bool>("selected");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("textAfter");
-        QTest::addColumn<QByteArray>("wire");
+        columns<bool, int, QString, QString, QByteArray>("selected", "key", "typed", "textAfter",
+                                                         "wire");
         QTest::newRow("Alt+N") << true << int(Qt::Key_N) << "hi "
                                << "hi bob" << QByteArray();
         QTest::newRow("Alt+N, empty line") << true << int(Qt::Key_N) << ""
@@ -379,12 +357,9 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, textAfter);
         QFETCH(QByteArray, wire);
-        MessagesFixture f(conf());
-        Tmain &m = *f.main;
-        LoopbackServer server;
-        QVERIFY(connectToServer(m, server, login));
-        settledWire(m, server);
-        server.clearReceived();
+        Online o(conf());
+        QVERIFY(o.up);
+        Tmain &m = o.m;
         if (selected)
             selectUser(m, QStringLiteral("bob"));
         m.text->setText(typed);
@@ -395,9 +370,9 @@ private Q_SLOTS:
         if (key == Qt::Key_N && selected)
             QCOMPARE(m.text->cursorPosition(), int(textAfter.size()));
         if (wire.isEmpty())
-            QCOMPARE(settledWire(m, server), QByteArray());
+            QCOMPARE(takeWire(m, o.server), QByteArray());
         else
-            QVERIFY2(wireGets(m, server, wire), server.received().constData());
+            QVERIFY2(wireGets(m, o.server, wire), o.server.received().constData());
         QCOMPARE(m.chat->lineCount(), chatBefore); // whispers are not echoed here
     }
 
@@ -412,9 +387,7 @@ private Q_SLOTS:
 
     void doubleClick_data()
     {
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("textAfter");
+        columns<bool, QString, QString>("enabled", "typed", "textAfter");
         QTest::newRow("empty line") << true << ""
                                     << "/join Clan X";
         QTest::newRow("line not empty") << true << "abc"
@@ -433,7 +406,7 @@ private Q_SLOTS:
         type(m, QStringLiteral("/join Clan X"));
         m.text->setText(typed);
         m.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&m));
+        QVERIFY(waitExposed(&m));
         QTest::mouseDClick(m.text, Qt::LeftButton);
         QCOMPARE(m.text->text(), textAfter);
         if (enabled && typed.isEmpty()) {

@@ -13,6 +13,7 @@
 #include "preferences/controls.h"
 #include "rules/inputbreaks.h"
 #include "session/TSession.h"
+#include "support/datarows.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -105,8 +106,7 @@ private Q_SLOTS:
     // drops them, and stay in the input line to be mended.
     void overLongCommandRefused_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("why");
+        columns<QString, QString>("typed", "why");
         const QString x = QString(200, QLatin1Char('x'));
         QTest::newRow("/join") << "/join " + x << "only talk, whispers and emotes are split";
         QTest::newRow("whisper without a text") << "/w " + x << "only talk, whispers and emotes";
@@ -204,6 +204,11 @@ private Q_SLOTS:
         QCOMPARE(wordsOf(rest), wordsOf(longLine));
         QCOMPARE(m.text->text(), QString());
         // Talk is echoed piece by piece; the emote is the server's to show.
+        // The last piece loses its pending mark once it is taken.
+        QTRY_VERIFY(MessagesFixture::lines(m.chat)
+                        .mid(before)
+                        .filter(QString(Tmain::pendingMark))
+                        .isEmpty());
         const QStringList chat = MessagesFixture::lines(m.chat).mid(before);
         QCOMPARE(chat.size(), wire.size() - 1);
         QCOMPARE(chat.first(), QStringLiteral(" <alice> first line"));
@@ -247,9 +252,8 @@ private Q_SLOTS:
 
     void longLinesInPieces_data()
     {
-        QTest::addColumn<QString>("command"); // what every piece begins with
-        QTest::addColumn<int>("units");
-        QTest::addColumn<int>("limit");
+        // command: what every piece begins with
+        columns<QString, int, int>("command", "units", "limit");
         QTest::newRow("talk") << "" << 5 << 160;
         QTest::newRow("/w") << "/w bob " << 5 << 160;
         QTest::newRow("/whisper") << "/whisper bob " << 5 << 160;
@@ -305,6 +309,7 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(c.server.received(), QByteArray("one\r"));
         QCOMPARE(m.session->process->queuedCount(), 3);
+        QTRY_VERIFY(!m.session->process->inFlight()); // "one" was taken
         c.server.closeClient();
         QTRY_VERIFY(!m.session->bnet->Connected());
         m.session->process->floodTimerTick();
@@ -332,6 +337,7 @@ private Q_SLOTS:
             QTest::keyClick(m.text, Qt::Key_Return);
         }
         QTRY_COMPARE(c.server.received(), QByteArray("one\r"));
+        QTRY_VERIFY(!m.session->process->inFlight()); // "one" was taken
         m.text->setText(QStringLiteral("half typed"));
         c.server.closeClient();
         QTRY_VERIFY(!m.session->bnet->Connected());
@@ -346,10 +352,8 @@ private Q_SLOTS:
 
     void outgoingEncoding_data()
     {
-        QTest::addColumn<bool>("windows1252");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QByteArray>("wire"); // empty: refused
-        QTest::addColumn<QString>("why");
+        // wire: empty: refused
+        columns<bool, QString, QByteArray, QString>("windows1252", "typed", "wire", "why");
         const QString cafe = QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac");
         QTest::newRow("UTF-8") << false << cafe << QByteArray("caf\xc3\xa9 \xe2\x82\xac")
                                << QString();

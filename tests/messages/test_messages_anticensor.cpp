@@ -1,5 +1,6 @@
 // The anticensor: the case rule, and the form of the table the program ships.
 #include "rules/anticensor.h"
+#include "support/datarows.h"
 
 #include <QSet>
 #include <QtTest>
@@ -22,9 +23,7 @@ class TestMessagesAntiCensor : public QObject {
 private Q_SLOTS:
     void caseRule_data()
     {
-        QTest::addColumn<std::vector<tAntiCensor>>("table");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
+        columns<std::vector<tAntiCensor>, QString, QString>("table", "text", "expected");
         const auto one = pairs({{"!@#$", "fuck"}});
         QTest::newRow("lower neighbours") << one << "you !@#$ off"
                                           << "you fuck off";

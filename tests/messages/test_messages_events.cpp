@@ -8,6 +8,7 @@
 #include "preferences/Toptions.h"
 #include "session/TSession.h"
 #include "support/connectedwindow.h"
+#include "support/datarows.h"
 #include "support/loopbackserver.h"
 
 #include <QAction>
@@ -59,12 +60,9 @@ private Q_SLOTS:
     void shownAs_data()
     {
         using namespace colours;
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("raw");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("inChat"); // else the whisper pane
-        QTest::addColumn<QStringList>("expected");
+        // inChat: else the whisper pane
+        columns<QString, bool, QString, QString, bool, QStringList>("kind", "raw", "user", "text",
+                                                                    "inChat", "expected");
         QTest::newRow("talk") << "talk" << false << "bob"
                               << "hello there" << true
                               << QStringList{seg(name, " <bob> "), seg(text, "hello there")};
@@ -142,10 +140,7 @@ private Q_SLOTS:
 
     void playsound_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("suppress");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("shown");
+        columns<QString, bool, QString, bool>("kind", "suppress", "text", "shown");
         QTest::newRow("filter on") << "talk" << true << "~playsound boing.wav" << false;
         QTest::newRow("filter on, the bare word") << "talk" << true << "~playsound" << false;
         QTest::newRow("filter off") << "talk" << false << "~playsound boing.wav" << true;
@@ -175,11 +170,7 @@ private Q_SLOTS:
 
     void hiddenSenders_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("squelched");
-        QTest::addColumn<bool>("lamerMode");
-        QTest::addColumn<bool>("safe");
-        QTest::addColumn<bool>("shown");
+        columns<QString, bool, bool, bool, bool>("kind", "squelched", "lamerMode", "safe", "shown");
         const QStringList kinds = {"talk", "emote", "whisper"};
         for (const QString &k : kinds) {
             const QByteArray n = k.toLatin1();
@@ -222,8 +213,7 @@ private Q_SLOTS:
 
     void whisperAlert_data()
     {
-        QTest::addColumn<bool>("alert");
-        QTest::addColumn<bool>("raw");
+        columns<bool, bool>("alert", "raw");
         QTest::newRow("alert on") << true << false;
         QTest::newRow("alert on, raw mode") << true << true;
         QTest::newRow("alert off") << false << false;
@@ -284,24 +274,12 @@ private Q_SLOTS:
 
     void anticensorOnShownLines_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("talk, capitals") << "talk"
-                                        << "YOU ###& OFF"
-                                        << " <bob> YOU FUCK OFF";
-        QTest::newRow("talk, lower") << "talk"
-                                     << "oh @@$% no"
-                                     << " <bob> oh shit no";
-        QTest::newRow("talk, twice") << "talk"
-                                     << "a &&@%# and &&@%#"
-                                     << " <bob> a bitch and bitch";
-        QTest::newRow("emote") << "emote"
-                               << "says @@$% loud"
-                               << " * bob says shit loud * ";
-        QTest::newRow("emote, capitals") << "emote"
-                                         << "SAYS @@$% LOUD"
-                                         << " * bob SAYS SHIT LOUD * ";
+        textRows({"kind", "text", "expected"},
+                 {{"talk, capitals", "talk", "YOU ###& OFF", " <bob> YOU FUCK OFF"},
+                  {"talk, lower", "talk", "oh @@$% no", " <bob> oh shit no"},
+                  {"talk, twice", "talk", "a &&@%# and &&@%#", " <bob> a bitch and bitch"},
+                  {"emote", "emote", "says @@$% loud", " * bob says shit loud * "},
+                  {"emote, capitals", "emote", "SAYS @@$% LOUD", " * bob SAYS SHIT LOUD * "}});
     }
     void anticensorOnShownLines()
     {
@@ -318,10 +296,7 @@ private Q_SLOTS:
     // the text as received when it was not.
     void autosquelchSeesShownText_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("lamerMode");
-        QTest::addColumn<QString>("sender");
-        QTest::addColumn<bool>("squelched");
+        columns<QString, bool, QString, bool>("kind", "lamerMode", "sender", "squelched");
         QTest::newRow("talk shown") << "talk" << false << "bob" << true;
         QTest::newRow("talk hidden by lamer mode") << "talk" << true << "bob" << false;
         QTest::newRow("emote shown") << "emote" << false << "bob" << true;
@@ -364,10 +339,7 @@ private Q_SLOTS:
 
     void reportIn_data()
     {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("squelched");
-        QTest::addColumn<QByteArray>("wire");
+        columns<QString, QString, bool, QByteArray>("user", "text", "squelched", "wire");
         const QByteArray tressel = "/m tressel I am using Tressel 1.5!\r";
         const QByteArray kelm = "/m kelm I am using Tressel 1.5!\r";
         QTest::newRow("Tressel") << "Tressel"
@@ -407,12 +379,7 @@ private Q_SLOTS:
         m.processTalk(user, text);
         // Emotes never answer.
         m.processEmote(user, text);
-        for (int i = 0; i < 5; ++i) {
-            m.session->process->floodTimerTick();
-            QTest::qWait(20); // the pacing's own clock moves on between ticks
-        }
-        QVERIFY(wireSettled(m, server));
-        QCOMPARE(server.received(), wire);
+        QCOMPARE(takeWire(m, server), wire);
     }
 
     void unhandledBeforeUniqueName()

@@ -1,6 +1,7 @@
 // Two people in one channel of the local gateway: the window (alice) and a
 // raw socket (bob). What each says, emotes and whispers reaches the other,
 // and the window shows it with the right label, colour and pane.
+#include "gatewaychannel.h"
 #include "messagesfixture.h"
 #include "rawclient.h"
 #include "segments.h"
@@ -11,6 +12,8 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "session/TSession.h"
+#include "support/datarows.h"
+#include "support/waits.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -34,22 +37,18 @@ int indexOf(TTranscriptPane *pane, const QString &line)
 // Waits for a line in a pane, letting the pacing send whatever waits.
 bool waitForLine(Tmain &m, TTranscriptPane *pane, const QString &line)
 {
-    return QTest::qWaitFor(
-        [&] {
-            m.session->process->floodTimerTick();
-            return hasLine(pane, line);
-        },
-        5000);
+    return tickPacingUntil(
+        m, [&] { return hasLine(pane, line); }, 5000);
 }
 
 bool waitForRaw(Tmain &m, const QString &needle)
 {
-    return QTest::qWaitFor(
+    return tickPacingUntil(
+        m,
         [&] {
             for (const QString &l : MessagesFixture::lines(m.whisper))
                 if (l.contains(needle))
                     return true;
-            m.session->process->floodTimerTick();
             return false;
         },
         5000);
@@ -57,12 +56,8 @@ bool waitForRaw(Tmain &m, const QString &needle)
 
 bool bobWaitsFor(Tmain &m, RawClient &bob, const QByteArray &needle)
 {
-    return QTest::qWaitFor(
-        [&] {
-            m.session->process->floodTimerTick();
-            return bob.received().contains(needle);
-        },
-        5000);
+    return tickPacingUntil(
+        m, [&] { return bob.received().contains(needle); }, 5000);
 }
 
 void type(Tmain &m, const QString &line)
@@ -71,34 +66,14 @@ void type(Tmain &m, const QString &line)
     m.sendClick();
 }
 
-const QStringList aliceConf = {QStringLiteral("password=pw")};
-
-// alice (the window) and bob (a raw socket) in the gateway's channel.
-struct Channel {
-    explicit Channel(const QStringList &gatewayArgs = {QStringLiteral("--no-flood-quota")},
-                     const QStringList &conf = aliceConf)
-        : gateway(gatewayArgs), f(conf), m(*f.main)
-    {
-    }
-    bool open()
-    {
-        if (gateway.port() == 0)
-            return false;
-        if (!connectToGateway(m, gateway.port()))
-            return false;
-        return bob.login(gateway.port(), "bob");
-    }
-    GatewayProcess gateway;
-    MessagesFixture f;
-    Tmain &m;
-    RawClient bob;
-};
+using Channel = GatewayChannel;
 } // namespace
 
 class TestMessagesGateway : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void talkBothWays()
+    // Talk and emotes, from bob and from alice, in one channel.
+    void talkAndEmotesBothWays()
     {
         using namespace colours;
         Channel c;
@@ -111,21 +86,16 @@ private Q_SLOTS:
 
         type(m, QStringLiteral("hi bob"));
         QVERIFY(bobWaitsFor(m, c.bob, "1005 TALK alice 0010 \"hi bob\"\r\n"));
-        QCOMPARE(lastSegments(m.chat),
+        // Shown as said once taken, without the pending mark.
+        QTRY_VERIFY_WITH_TIMEOUT(indexOf(m.chat, QStringLiteral(" <alice> hi bob")) >= 0, 10000);
+        QCOMPARE(segments(m.chat, indexOf(m.chat, QStringLiteral(" <alice> hi bob"))),
                  (QStringList{seg(yourName, " <alice> "), seg(text, "hi bob")}));
 
         // The gateway's censor is not simulated; a censored form it passes
         // on comes back as the word.
         c.bob.say("YOU ###& OFF");
         QVERIFY(waitForLine(m, m.chat, QStringLiteral(" <bob> YOU FUCK OFF")));
-    }
 
-    void emotesBothWays()
-    {
-        using namespace colours;
-        Channel c;
-        QVERIFY2(c.open(), qPrintable(c.gateway.errorText()));
-        Tmain &m = c.m;
         c.bob.say("/me waves");
         QVERIFY(waitForLine(m, m.chat, QStringLiteral(" * bob waves * ")));
         QCOMPARE(segments(m.chat, indexOf(m.chat, QStringLiteral(" * bob waves * "))),
@@ -177,7 +147,7 @@ private Q_SLOTS:
 
         // Alt+W whispers the member selected in the list.
         QTreeWidgetItem *item = nullptr;
-        QVERIFY(QTest::qWaitFor(
+        QVERIFY(waitUntil(
             [&] {
                 const auto found = m.users->findItems(QStringLiteral("bob"), Qt::MatchExactly);
                 item = found.isEmpty() ? nullptr : found.first();
@@ -194,10 +164,7 @@ private Q_SLOTS:
 
     void hiddenLines_data()
     {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<QString>("rawNeedle");
-        QTest::addColumn<QString>("hidden");
+        columns<QString, QByteArray, QString, QString>("setup", "line", "rawNeedle", "hidden");
         QTest::newRow("~playsound")
             << "playsound" << QByteArray("~playsound boom.wav") << "\"~playsound boom.wav\""
             << " <bob> ~playsound boom.wav";
@@ -286,7 +253,7 @@ private Q_SLOTS:
         m.options->password->setText(QStringLiteral("wrong"));
         const int before = m.chat->lineCount();
         m.ConnectClick();
-        QVERIFY(QTest::qWaitFor(
+        QVERIFY(waitUntil(
             [&] {
                 return MessagesFixture::lines(m.chat).mid(before).contains(
                     QStringLiteral(" Info: Login failed."));

@@ -3,6 +3,7 @@
 // order, and the client is never disconnected, also when the server
 // remembers lines longer than the client's settings say. The windows are
 // short on both sides so that the bursts take seconds, not minutes.
+#include "gatewaychannel.h"
 #include "messagesfixture.h"
 #include "rawclient.h"
 #include "support/gatewayprocess.h"
@@ -11,14 +12,14 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "session/TSession.h"
+#include "support/datarows.h"
+#include "support/waits.h"
 
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QtTest>
 
 namespace {
-
-const QStringList aliceConf = {QStringLiteral("password=pw")};
 
 // What bob heard alice say (or whisper, or emote), in order.
 QStringList talkFrom(const QByteArray &received, const QByteArray &name,
@@ -55,36 +56,21 @@ QString words(int first, int length)
 // A window logged in to the gateway (quota on, remembering serverWindow
 // seconds), believing in a 1 s window with a 100 ms margin, with bob in the
 // channel.
-struct QuotaChannel {
+struct QuotaChannel : GatewayChannel {
     explicit QuotaChannel(int serverWindow)
-        : gateway({QStringLiteral("--quota-window"), QString::number(serverWindow)}), f(aliceConf),
-          m(*f.main)
+        : GatewayChannel({QStringLiteral("--quota-window"), QString::number(serverWindow)})
     {
     }
     bool open()
     {
-        if (gateway.port() == 0)
-            return false;
         // The flood interval is shortened with the window, so that the quota
         // is what paces.
-        m.options->quotaWindow->setValue(1);
-        m.options->quotaMargin->setValue(100);
-        m.session->process->setFloodInterval(50);
-        m.session->bnet->Port = gateway.port();
-        m.ConnectClick();
-        if (!QTest::qWaitFor(
-                [&] {
-                    return MessagesFixture::lines(m.chat).contains(
-                        QStringLiteral(" <alice> You have no mail."));
-                },
-                10000))
-            return false;
-        return bob.login(gateway.port(), "bob");
+        return GatewayChannel::open([this] {
+            m.options->quotaWindow->setValue(1);
+            m.options->quotaMargin->setValue(100);
+            m.session->process->setFloodInterval(50);
+        });
     }
-    GatewayProcess gateway;
-    MessagesFixture f;
-    Tmain &m;
-    RawClient bob;
 };
 
 } // namespace
@@ -94,10 +80,9 @@ class TestMessagesQuota : public QObject {
 private Q_SLOTS:
     void burstArrivesWhole_data()
     {
-        QTest::addColumn<int>("serverWindow"); // seconds
-        QTest::addColumn<int>("length");       // bytes a line
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<bool>("refusalsAllowed");
+        // serverWindow: seconds
+        // length: bytes a line
+        columns<int, int, int, bool>("serverWindow", "length", "lines", "refusalsAllowed");
         QTest::newRow("same window, 150-byte lines") << 1 << 150 << 12 << false;
         QTest::newRow("same window, short lines") << 1 << 10 << 20 << false;
         QTest::newRow("server remembers 3 s, short lines") << 3 << 10 << 7 << true;

@@ -12,6 +12,8 @@
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "session/TSession.h"
+#include "support/datarows.h"
+#include "support/waits.h"
 #include "widgets/textitems.h"
 
 #include <QAction>
@@ -39,12 +41,8 @@ const char *const yuliaShown = "\u042e\u043b\u044f";
 
 bool waitForLine(Tmain &m, TTranscriptPane *pane, const QString &line)
 {
-    return QTest::qWaitFor(
-        [&] {
-            m.session->process->floodTimerTick();
-            return MessagesFixture::lines(pane).contains(line);
-        },
-        5000);
+    return tickPacingUntil(
+        m, [&] { return MessagesFixture::lines(pane).contains(line); }, 5000);
 }
 
 int indexOf(TTranscriptPane *pane, const QString &line)
@@ -68,18 +66,7 @@ struct Connected {
     }
     // Lets the pacing send what waits and returns the bytes sent since the
     // last call.
-    QByteArray sent()
-    {
-        for (int i = 0; i < 5; ++i) {
-            m.session->process->floodTimerTick();
-            QTest::qWait(10); // the pacing's own clock moves on between ticks
-        }
-        if (!wireSettled(m, server))
-            QTest::qWait(50); // not connected: what was written gets a moment
-        const QByteArray out = server.received();
-        server.clearReceived();
-        return out;
-    }
+    QByteArray sent() { return takeWire(m, server); }
     bool serverSays(const QByteArray &line, TTranscriptPane *pane, const QString &shown)
     {
         server.send(line + "\r\n");
@@ -150,8 +137,7 @@ private Q_SLOTS:
     // raw log keeps the bytes.
     void serverTexts_data()
     {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<QString>("shown");
+        columns<QByteArray, QString>("line", "shown");
         QTest::newRow("info utf-8") << QByteArray("1018 INFO \"Gr\xc3\xbc\xc3\x9f"
                                                   "e \xe2\x80\x94 ok\"")
                                     << u8(" Info: Gr\u00fc\u00dfe \u2014 ok");
@@ -276,9 +262,8 @@ private Q_SLOTS:
     // chosen encoding, or not at all when it cannot.
     void squelchFileKeepsItsBytes_data()
     {
-        QTest::addColumn<int>("encoding");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QByteArray>("added"); // empty: refused
+        // added: empty: refused
+        columns<int, QString, QByteArray>("encoding", "typed", "added");
         QTest::newRow("utf-8") << int(Toptions::EncodeUtf8) << u8("Zo\u00eb")
                                << QByteArray("CHATZo\xc3\xab\r\n");
         QTest::newRow("1252") << int(Toptions::EncodeWindows1252) << u8("Zo\u00eb")
@@ -324,10 +309,9 @@ private Q_SLOTS:
     // high-ASCII and upper-case shares still count bytes.
     void judgingDecodedLines_data()
     {
-        QTest::addColumn<QByteArray>("trigger"); // as tressel.conf holds it; empty: none
-        QTest::addColumn<QString>("test");       // "", "ascii" or "uc"
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<bool>("fires");
+        // trigger: as tressel.conf holds it; empty: none
+        // test: "", "ascii" or "uc"
+        columns<QByteArray, QString, QByteArray, bool>("trigger", "test", "line", "fires");
         const QByteArray privet = "(?i)\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
         QTest::newRow("(?i) on cyrillic")
             << privet << "" << QByteArray("\xd0\x9f\xd0\xa0\xd0\x98\xd0\x92\xd0\x95\xd0\xa2 all")
@@ -392,17 +376,12 @@ private Q_SLOTS:
         m.ConnectClick();
         // The login, then the home channel joined on its own.
         const QByteArray login = "\x03\x04Jos\xe9\rp\xe4ss\r\r/join Caf\xe9\r";
-        QVERIFY(QTest::qWaitFor([&] { return server.received().size() >= login.size(); }, 5000));
+        QVERIFY(waitUntil([&] { return server.received().size() >= login.size(); }, 5000));
         QCOMPARE(server.received(), login);
         server.clearReceived();
         m.HomeClick();
         m.AwayClick();
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                m.session->process->floodTimerTick();
-                return server.received().size() >= 24;
-            },
-            5000));
+        QVERIFY(tickUntilWireShows(m, server, "/away \xe0 plus"));
         QCOMPARE(server.received(), QByteArray("/join Caf\xe9\r/away \xe0 plus\r"));
         // The own name is never acted on, even when judged.
         m.options->squelchFlooders->setChecked(true);

@@ -5,6 +5,7 @@
 // QT_SCALE_FACTOR=2 gives the 200% pictures. The dialog starts from a scratch
 // folder with a small configuration file, so the lists have entries.
 #include "preferences/Toptions.h"
+#include "support/screenshots.h"
 #include "support/scripteddialogs.h"
 
 #include <QApplication>
@@ -20,46 +21,28 @@
 #include <cstdlib>
 
 namespace {
-void settle()
-{
-    for (int i = 0; i < 10; ++i) {
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-}
+void settle() { PictureSetup::settle(); }
 } // namespace
+
+// The configuration the pictures start from.
+const char startConf[] =
+    "username=Tresseler\r\npassword=secret\r\nhomechannel=Clan Tressel\r\n"
+    "awaymessage=Back soon\r\nlogfilename=/home/me/tressel/chat.log\r\nkeeplog=1\r\n"
+    "notifications=1\r\nantiidle=1\r\nidletype=2\r\ntimeStamps=1\r\n"
+    "squelchFlooders=1\r\nsquelchAscii=1\r\nasciiPercentage=40\r\nsquelchUc=1\r\n"
+    "ucPercentage=100\r\nautoAction=0\r\ndblClickAction=2\r\nhistoryDelay=600\r\n"
+    "minLineLength=255\r\ntriggerPhrase=buy gold\r\ntriggerPhrase=^free .*items\r\n"
+    "safe=Arthas\r\nsafe=jaina\r\nsafe=Thrall\r\nbg_colour=Black\r\n"
+    "text_colour=Silver\r\nwhisp_colour=Sky Blue\r\naction_bot=2\r\n";
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QString folder =
-        argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : QStringLiteral("/tmp");
-    if (argc > 3) {
-        QApplication::setFont(QFont(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3])));
-        std::printf("font %s\n", qPrintable(QFontInfo(QApplication::font()).family()));
-    }
-    QTemporaryDir scratch;
-    QDir::setCurrent(scratch.path());
-    QFile conf(QStringLiteral("tressel.conf"));
-    if (!conf.open(QIODevice::WriteOnly))
+    const PictureSetup setup(argc, argv, startConf);
+    if (!setup.ok)
         return 1;
-    conf.write("username=Tresseler\r\npassword=secret\r\nhomechannel=Clan Tressel\r\n"
-               "awaymessage=Back soon\r\nlogfilename=/home/me/tressel/chat.log\r\nkeeplog=1\r\n"
-               "notifications=1\r\nantiidle=1\r\nidletype=2\r\ntimeStamps=1\r\n"
-               "squelchFlooders=1\r\nsquelchAscii=1\r\nasciiPercentage=40\r\nsquelchUc=1\r\n"
-               "ucPercentage=100\r\nautoAction=0\r\ndblClickAction=2\r\nhistoryDelay=600\r\n"
-               "minLineLength=255\r\ntriggerPhrase=buy gold\r\ntriggerPhrase=^free .*items\r\n"
-               "safe=Arthas\r\nsafe=jaina\r\nsafe=Thrall\r\nbg_colour=Black\r\n"
-               "text_colour=Silver\r\nwhisp_colour=Sky Blue\r\naction_bot=2\r\n");
-    conf.close();
+    const QString &folder = setup.folder;
 
-    // No modal window may open while the pictures are taken; an error box
-    // would mean a picture of a broken dialog.
-    ScriptedDialogs silent;
-    silent.onAsked = [](const ScriptedDialogs::Asked &a) {
-        if (a.kind == QLatin1String("error"))
-            std::fprintf(stderr, "error box: %s\n", qPrintable(a.text));
-    };
     Toptions options;
     options.show();
     settle();

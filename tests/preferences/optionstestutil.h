@@ -33,19 +33,25 @@ inline void writeBytes(const QString &name, const QByteArray &bytes)
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
+// The stand-in pane a font setting names ("chat", "users", ...; any other
+// name: the channel line).
+inline QWidget *paneNamed(const TMainPanes &panes, const QString &pane)
+{
+    return pane == QLatin1String("chat")      ? panes.chat
+           : pane == QLatin1String("users")   ? panes.users
+           : pane == QLatin1String("text")    ? panes.text
+           : pane == QLatin1String("whisper") ? panes.whisper
+           : pane == QLatin1String("brx")     ? panes.brx
+                                              : panes.channel;
+}
+
 // A setting as text: flags and radio buttons "1"/"0", texts as they are,
 // numbers and pick lists as decimals, colours by name, lists joined by "|".
 // Pane fonts are "font:<pane>" and "size:<pane>".
 inline QString settingText(Toptions &o, const TMainPanes &panes, const QString &name)
 {
     if (name.startsWith(QLatin1String("font:")) || name.startsWith(QLatin1String("size:"))) {
-        const QString pane = name.mid(5);
-        QWidget *w = pane == QLatin1String("chat")      ? panes.chat
-                     : pane == QLatin1String("users")   ? panes.users
-                     : pane == QLatin1String("text")    ? panes.text
-                     : pane == QLatin1String("whisper") ? panes.whisper
-                     : pane == QLatin1String("brx")     ? panes.brx
-                                                        : panes.channel;
+        QWidget *w = paneNamed(panes, name.mid(5));
         if (!w)
             return QStringLiteral("<no pane>");
         return name.startsWith(QLatin1String("font:")) ? w->font().family()
@@ -174,4 +180,38 @@ public:
 private:
     QString m_old;
     QTemporaryDir m_dir;
+};
+
+// What each preferences test starts from and ends with: a scratch working
+// directory, scripted dialogs, and the dialog over stand-ins for the
+// window's panes.
+template <typename Dialogs = ScriptedDialogs> class OptionsBench {
+protected:
+    std::unique_ptr<ScratchDir> m_dir;
+    std::unique_ptr<Dialogs> m_dialogs;
+    std::unique_ptr<FakePanes> m_fake;
+    std::unique_ptr<Toptions> m_options;
+
+    void openBench()
+    {
+        m_dir = std::make_unique<ScratchDir>();
+        m_dialogs = std::make_unique<Dialogs>();
+    }
+    // A new dialog over new panes.
+    Toptions &freshOptions()
+    {
+        m_options.reset();
+        m_fake = std::make_unique<FakePanes>();
+        m_options = std::make_unique<Toptions>();
+        m_options->setMainPanes(m_fake->panes());
+        return *m_options;
+    }
+    // The dialog goes before the panes it was given, the directory last.
+    void closeBench()
+    {
+        m_options.reset();
+        m_fake.reset();
+        m_dialogs.reset();
+        m_dir.reset();
+    }
 };

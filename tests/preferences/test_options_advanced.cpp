@@ -3,6 +3,7 @@
 // tressel.conf does not change for them.
 #include "base/clock.h"
 #include "optionstestutil.h"
+#include "support/datarows.h"
 
 class TestOptionsAdvanced : public QObject {
     Q_OBJECT
@@ -95,6 +96,59 @@ private Q_SLOTS:
                  written.constData());
     }
 
+    // The proxy: none at first, its fields usable only for the kinds that
+    // take them; OK writes it to [connection] and the next start reads it
+    // back, the password included; a kind the list does not have is named.
+    void proxySetting()
+    {
+        ScratchDir dir;
+        ScriptedDialogs scripted;
+        {
+            auto o = make();
+            o->readSettingsFile();
+            QCOMPARE(o->proxyKind->currentIndex(), int(Toptions::ProxyNone));
+            QCOMPARE(o->proxyPort->value(), 1080);
+            QVERIFY(!o->proxyHost->isEnabled() && !o->proxyUser->isEnabled());
+            o->proxyKind->selectIndex(Toptions::ProxyHttpConnect);
+            QVERIFY(o->proxyHost->isEnabled() && o->proxyPort->isEnabled());
+            QVERIFY(!o->proxyUser->isEnabled() && !o->proxyPassword->isEnabled());
+            o->proxyKind->selectIndex(Toptions::ProxySocks5);
+            QVERIFY(o->proxyUser->isEnabled() && o->proxyPassword->isEnabled());
+            QCOMPARE(o->proxyPassword->echoMode(), QLineEdit::Password);
+            o->proxyHost->setText(QStringLiteral("[::1]"));
+            o->proxyPort->setValue(9050);
+            o->proxyUser->setText(QStringLiteral("bob"));
+            o->proxyPassword->setText(QStringLiteral("s3cret; x=y"));
+            o->okClick();
+        }
+        const QByteArray written = readBytes(QStringLiteral("tressel.ini"));
+        QVERIFY2(written.contains("[connection]") && written.contains("proxy=SOCKS5") &&
+                     written.contains("proxyPort=9050") && written.contains("proxyUser=bob"),
+                 written.constData());
+        {
+            auto o = make();
+            o->FormShow();
+            QCOMPARE(o->proxyKind->currentIndex(), int(Toptions::ProxySocks5));
+            QCOMPARE(o->proxyHost->text(), QStringLiteral("[::1]"));
+            QCOMPARE(o->proxyPort->value(), 9050);
+            QCOMPARE(o->proxyUser->text(), QStringLiteral("bob"));
+            QCOMPARE(o->proxyPassword->text(), QStringLiteral("s3cret; x=y"));
+            QVERIFY(o->proxyUser->isEnabled());
+            QVERIFY(m_notices.isEmpty());
+        }
+        writeBytes(QStringLiteral("tressel.ini"),
+                   "[connection]\nproxy=Tor\nproxyPort=70000\nproxyHost=h\n");
+        auto o = make();
+        o->FormShow();
+        QCOMPARE(m_notices.size(), 1);
+        QVERIFY2(m_notices.first().contains(QLatin1String("connection/proxy = 'Tor' (None or "
+                                                          "From the environment or SOCKS5 or "
+                                                          "HTTP CONNECT)")) &&
+                     m_notices.first().contains(QLatin1String("connection/proxyPort = '70000'")),
+                 qPrintable(m_notices.first()));
+        QCOMPARE(o->proxyHost->text(), QStringLiteral("h"));
+    }
+
     // Cancel forgets what was changed: the next show reads the file again.
     void cancelKeepsTheFile()
     {
@@ -113,8 +167,7 @@ private Q_SLOTS:
     // setting as it was; the other values are still read.
     void unusableValuesReported_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("named");
+        columns<QByteArray, QString>("file", "named");
         QTest::newRow("not a number") << QByteArray("[quota]\nunits=lots\nwindow=3\n")
                                       << QStringLiteral("quota/units = 'lots'");
         QTest::newRow("below range") << QByteArray("[quota]\nunits=1\nwindow=3\n")

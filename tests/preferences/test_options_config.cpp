@@ -3,6 +3,7 @@
 #include "optionstestutil.h"
 
 #include "base/clock.h"
+#include "support/datarows.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -45,12 +46,8 @@ QByteArrayList linesOf(const QByteArray &file)
 }
 } // namespace
 
-class TestOptionsConfig : public QObject {
+class TestOptionsConfig : public QObject, OptionsBench<> {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<FakePanes> m_fake;
-    std::unique_ptr<Toptions> m_options;
     TMainPanes m_panes;
     QStringList m_notices;
 
@@ -66,8 +63,7 @@ class TestOptionsConfig : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<ScratchDir>();
-        m_dialogs = std::make_unique<ScriptedDialogs>();
+        openBench();
         m_fake = std::make_unique<FakePanes>();
         m_notices.clear();
         fresh();
@@ -75,19 +71,14 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        m_options.reset();
-        m_fake.reset();
-        m_dialogs.reset();
-        m_dir.reset();
+        closeBench();
         setClock({});
     }
 
     // One line of a file, read into fresh controls.
     void keyTable_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("setting");
-        QTest::addColumn<QString>("value");
+        columns<QByteArray, QString, QString>("file", "setting", "value");
         auto row = [](const char *name, const QByteArray &file, const char *setting,
                       const QString &value) {
             QTest::newRow(name) << file << QString::fromLatin1(setting) << value;
@@ -219,8 +210,7 @@ private Q_SLOTS:
     // A box checked from the file runs its click rule, as a click would.
     void clickRulesRunFromFile_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("control");
+        columns<QByteArray, QString>("file", "control");
         QTest::newRow("keeplog") << QByteArray("logfilename=a.log\r\nkeeplog=1\r\n") << "logbrowse";
         QTest::newRow("keeplog name")
             << QByteArray("logfilename=a.log\r\nkeeplog=1\r\n") << "logfilename";
@@ -241,8 +231,7 @@ private Q_SLOTS:
 
     void keeplogWithoutNameAsksDuringReading_data()
     {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<bool>("checked");
+        columns<QString, bool>("answer", "checked");
         QTest::newRow("chosen") << "chat.log" << true;
         QTest::newRow("cancelled") << "" << false;
     }
@@ -302,12 +291,9 @@ private Q_SLOTS:
 
     void readFailures_data()
     {
-        QTest::addColumn<QString>("kind"); // how tressel.conf is made
-        QTest::addColumn<QString>("error");
-        QTest::newRow("missing") << "none"
-                                 << "File not found";
-        QTest::newRow("directory") << "dir"
-                                   << "File access denied";
+        // kind: how tressel.conf is made
+        textRows({"kind", "error"}, {{"missing", "none", "File not found"},
+                                     {"directory", "dir", "File access denied"}});
     }
     void readFailures()
     {
@@ -331,8 +317,7 @@ private Q_SLOTS:
 
     void badIntegerStopsReading_data()
     {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<QString>("error");
+        columns<QByteArray, QString>("line", "error");
         QTest::newRow("font size")
             << QByteArray("chat_size=big") << "'big' is not a valid integer value";
         QTest::newRow("empty number")
@@ -592,8 +577,7 @@ private Q_SLOTS:
     // A file the last read could not finish is kept before it is replaced.
     void keepsUnreadFileAsBak_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("kept");
+        columns<QString, bool>("kind", "kept");
         QTest::newRow("bad number") << "bad" << true;
         QTest::newRow("read fine") << "good" << false;
         QTest::newRow("no file") << "none" << false;
@@ -626,8 +610,8 @@ private Q_SLOTS:
     // mode the user made stricter stays.
     void configFileIsOwnerOnly_data()
     {
-        QTest::addColumn<int>("before"); // -1: no file yet
-        QTest::addColumn<int>("after");
+        // before: -1: no file yet
+        columns<int, int>("before", "after");
         QTest::newRow("new file") << -1 << 0600;
         QTest::newRow("0644 narrowed") << 0644 << 0600;
         QTest::newRow("0666 narrowed") << 0666 << 0600;
@@ -671,10 +655,8 @@ private Q_SLOTS:
     // file it copies, nor more than a copy that was already there.
     void backupIsNoLooserThanTheFile_data()
     {
-        QTest::addColumn<int>("confMode");
-        QTest::addColumn<int>("oldBakMode"); // -1: none yet
-        QTest::addColumn<int>("bakMode");
-        QTest::addColumn<int>("confAfter");
+        // oldBakMode: -1: none yet
+        columns<int, int, int, int>("confMode", "oldBakMode", "bakMode", "confAfter");
         QTest::newRow("0600, new copy") << 0600 << -1 << 0600 << 0600;
         QTest::newRow("0644, new copy") << 0644 << -1 << 0600 << 0600;
         QTest::newRow("0400, new copy") << 0400 << -1 << 0400 << 0400;

@@ -3,6 +3,8 @@
 #include "optionstestutil.h"
 
 #include "base/guard.h"
+#include "support/datarows.h"
+#include "support/waits.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -45,12 +47,8 @@ int selectedRow(const QListWidget *l)
 }
 } // namespace
 
-class TestOptionsDialog : public QObject {
+class TestOptionsDialog : public QObject, OptionsBench<RecordingDialogs> {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> m_dir;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
-    std::unique_ptr<FakePanes> m_fake;
-    std::unique_ptr<Toptions> m_options;
 
     Toptions &o() { return *m_options; }
     void showTabOf(QWidget *w)
@@ -84,27 +82,21 @@ class TestOptionsDialog : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<ScratchDir>();
-        m_dialogs = std::make_unique<RecordingDialogs>();
-        m_fake = std::make_unique<FakePanes>();
-        m_options = std::make_unique<Toptions>();
-        m_options->setMainPanes(m_fake->panes());
+        openBench();
+        freshOptions();
     }
     void cleanup()
     {
         m_options.reset();
         settle();
-        m_fake.reset();
-        m_dialogs.reset();
-        m_dir.reset();
+        closeBench();
     }
 
     // --- showing, OK, Cancel -------------------------------------------
 
     void formShowAppliesFileAndColours_data()
     {
-        QTest::addColumn<bool>("dispWhisper");
-        QTest::addColumn<QColor>("whisperText");
+        columns<bool, QColor>("dispWhisper", "whisperText");
         QTest::newRow("whispers shown") << true << QColor(0, 128, 128);  // whisp_colour Teal
         QTest::newRow("raw data shown") << false << QColor(255, 255, 0); // text_colour Yellow
     }
@@ -205,8 +197,7 @@ private Q_SLOTS:
     // Ok wherever no button has it; tried in a shown, active dialog.
     void enterPressesTheFocusedButton_data()
     {
-        QTest::addColumn<int>("focus");
-        QTest::addColumn<bool>("written");
+        columns<int, bool>("focus", "written");
         QTest::newRow("Cancel focused") << 0 << false;
         QTest::newRow("Ok focused") << 1 << true;
         QTest::newRow("a field focused") << 2 << true;
@@ -219,7 +210,7 @@ private Q_SLOTS:
         writeGoodFile();
         o().show();
         QApplication::setActiveWindow(&o());
-        QVERIFY(QTest::qWaitForWindowActive(&o()));
+        QVERIFY(waitActive(&o()));
         o().homechannel->setText(QStringLiteral("Clan Tressel"));
         QWidget *const targets[] = {o().cancel, o().ok, o().homechannel, o().timestamps};
         QWidget *target = targets[focus];
@@ -253,15 +244,9 @@ private Q_SLOTS:
 
     void logRows_data()
     {
-        QTest::addColumn<QString>("keep");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("browse");
-        QTest::newRow("chat") << "keeplog"
-                              << "logfilename"
-                              << "logbrowse";
-        QTest::newRow("raw") << "keeprawlog"
-                             << "rawlogfilename"
-                             << "rawbrowse";
+        textRows({"keep", "name", "browse"},
+                 {{"chat", "keeplog", "logfilename", "logbrowse"},
+                  {"raw", "keeprawlog", "rawlogfilename", "rawbrowse"}});
     }
 
     void checkingWithEmptyNameAsks_data() { logRows_data(); }
@@ -303,8 +288,7 @@ private Q_SLOTS:
 
     void enableRules_data()
     {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QStringList>("follow");
+        columns<QString, QStringList>("box", "follow");
         QTest::newRow("notifications") << "notifications" << QStringList{"onlynotesafe"};
         QTest::newRow("antiidle") << "antiidle" << QStringList{"ai_users", "ai_stats", "ai_time"};
     }
@@ -350,9 +334,7 @@ private Q_SLOTS:
 
     void fontButtons_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<bool>("styled");
+        columns<QString, QString, bool>("button", "pane", "styled");
         QTest::newRow("chat") << "chatfont"
                               << "chat" << false;
         QTest::newRow("users") << "userfont"
@@ -391,12 +373,7 @@ private Q_SLOTS:
         QCOMPARE(settingText(o(), panes, QStringLiteral("font:") + pane),
                  QStringLiteral("Courier"));
         QCOMPARE(settingText(o(), panes, QStringLiteral("size:") + pane), QStringLiteral("14"));
-        QWidget *target = pane == QLatin1String("chat")      ? panes.chat
-                          : pane == QLatin1String("users")   ? panes.users
-                          : pane == QLatin1String("whisper") ? panes.whisper
-                          : pane == QLatin1String("brx")     ? panes.brx
-                          : pane == QLatin1String("text")    ? panes.text
-                                                             : panes.channel;
+        QWidget *target = paneNamed(panes, pane);
         QCOMPARE(target->font().bold(), styled);
         QCOMPARE(target->font().italic(), styled);
 
@@ -453,9 +430,7 @@ private Q_SLOTS:
 
     void removeTrigger_data()
     {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QStringList>("left");
-        QTest::addColumn<int>("selectedAfter");
+        columns<int, QStringList, int>("row", "left", "selectedAfter");
         QTest::newRow("first") << 0 << QStringList{"two", "three"} << -1;
         QTest::newRow("middle") << 1 << QStringList{"one", "three"} << 0;
         QTest::newRow("last") << 2 << QStringList{"one", "two"} << 1;
@@ -529,7 +504,7 @@ private Q_SLOTS:
     {
         writeGoodFile();
         o().show();
-        QVERIFY(QTest::qWaitForWindowActive(&o()));
+        QVERIFY(waitActive(&o()));
         showTabOf(o().awaymessage);
         o().awaymessage->setFocus();
         QTRY_VERIFY(o().awaymessage->hasFocus());
@@ -554,8 +529,7 @@ private Q_SLOTS:
     // one line per key.
     void lineBreaksBecomeBlanks_data()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("way");
+        columns<QString, QString>("field", "way");
         for (const char *field : {"username", "password", "server", "homechannel", "awaymessage",
                                   "logfilename", "rawlogfilename"})
             for (const char *way : {"paste", "input method", "insert", "set by program"})
@@ -570,7 +544,7 @@ private Q_SLOTS:
         writeGoodFile(
             "logfilename=chat.log\r\nkeeplog=1\r\nrawlogfilename=raw.log\r\nkeeprawlog=1\r\n");
         o().show();
-        QVERIFY(QTest::qWaitForWindowActive(&o()));
+        QVERIFY(waitActive(&o()));
         QLineEdit *edit = textField(field);
         QVERIFY(edit);
         showTabOf(edit);
@@ -666,12 +640,8 @@ private Q_SLOTS:
 
     void safelistNothingSelected_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("remove") << "delSafe"
-                                << "Please select a user to remove.";
-        QTest::newRow("edit") << "editSafe"
-                              << "Please select a username to edit.";
+        textRows({"button", "error"}, {{"remove", "delSafe", "Please select a user to remove."},
+                                       {"edit", "editSafe", "Please select a username to edit."}});
     }
     void safelistNothingSelected()
     {

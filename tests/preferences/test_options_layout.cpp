@@ -3,7 +3,9 @@
 // no caption cut off, every tab caption whole, the percentage boxes over
 // no words; the designed size kept where the pages fit it.
 #include "optionstestutil.h"
+#include "support/datarows.h"
 #include "support/layoutfit.h"
+#include "support/waits.h"
 
 #include <QScrollArea>
 #include <QScrollBar>
@@ -67,10 +69,7 @@ private Q_SLOTS:
 
     void pagesFit_data()
     {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<int>("points");
-        QTest::addColumn<int>("tab");
-        QTest::addColumn<QString>("caption");
+        columns<QString, int, int, QString>("family", "points", "tab", "caption");
         const QStringList pages{"General",
                                 "Logging",
                                 "Features",
@@ -157,7 +156,7 @@ private Q_SLOTS:
         QVERIFY(area);
         QCOMPARE(area->focusPolicy(), Qt::NoFocus);
         o->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(o));
+        QVERIFY(waitActive(o));
         o->squelchFlooders->setFocus(Qt::TabFocusReason);
         const auto shown = [area](QWidget *w) {
             return area->viewport()->rect().contains(

@@ -2,6 +2,7 @@
 #include "optionstestutil.h"
 
 #include "resources/icons.h"
+#include "support/datarows.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -13,9 +14,7 @@ class TestOptionsSettings : public QObject {
 private Q_SLOTS:
     void startValues_data()
     {
-        QTest::addColumn<QString>("setting");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("enabled");
+        columns<QString, QString, bool>("setting", "value", "enabled");
         const QString none;
         auto row = [](const char *name, const QString &value, bool enabled = true) {
             QTest::newRow(name) << QString::fromLatin1(name) << value << enabled;
@@ -82,9 +81,7 @@ private Q_SLOTS:
 
     void colourTable_data()
     {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QColor>("rgb");
+        columns<int, QString, QColor>("index", "name", "rgb");
         const struct {
             const char *name;
             int r, g, b;
@@ -144,9 +141,7 @@ private Q_SLOTS:
 
     void spinRanges_data()
     {
-        QTest::addColumn<QString>("setting");
-        QTest::addColumn<int>("minimum");
-        QTest::addColumn<int>("maximum");
+        columns<QString, int, int>("setting", "minimum", "maximum");
         QTest::newRow("AsciiPercentage") << "AsciiPercentage" << 1 << 100;
         QTest::newRow("ucPercentage") << "ucPercentage" << 1 << 100;
         QTest::newRow("leetPercentage") << "leetPercentage" << 1 << 100;
@@ -173,8 +168,7 @@ private Q_SLOTS:
 
     void pickLists_data()
     {
-        QTest::addColumn<QString>("setting");
-        QTest::addColumn<QStringList>("entries");
+        columns<QString, QStringList>("setting", "entries");
         QTest::newRow("autoAction") << "autoAction" << QStringList{"Permasquelch", "Ignore"};
         QTest::newRow("dblClickAction")
             << "dblClickAction"
@@ -267,8 +261,7 @@ private Q_SLOTS:
     // carries its own picture.
     void tabsOnRows_data()
     {
-        QTest::addColumn<int>("tab");
-        QTest::addColumn<int>("icon");
+        columns<int, int>("tab", "icon");
         const int icons[] = {0, 1, 2, 4, 3, 7, 6, 5, 8};
         for (int i = 0; i < 9; ++i)
             QTest::newRow(qPrintable(QString::number(i))) << i << icons[i];
@@ -304,14 +297,9 @@ private Q_SLOTS:
     // The percentage boxes sit in the blanks of their captions, over no words.
     void spinInCaptionGap_data()
     {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("spin");
-        QTest::newRow("ascii") << "squelchAscii"
-                               << "AsciiPercentage";
-        QTest::newRow("uc") << "squelchUc"
-                            << "ucPercentage";
-        QTest::newRow("leet") << "squelchLeet"
-                              << "leetPercentage";
+        textRows({"box", "spin"}, {{"ascii", "squelchAscii", "AsciiPercentage"},
+                                   {"uc", "squelchUc", "ucPercentage"},
+                                   {"leet", "squelchLeet", "leetPercentage"}});
     }
     void spinInCaptionGap()
     {

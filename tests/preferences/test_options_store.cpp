@@ -168,11 +168,12 @@ private Q_SLOTS:
             QCOMPARE((o.*(*member))->value(), QByteArray(d.start).toInt());
             ++seen;
         }
-        QCOMPARE(seen, 11);
+        QCOMPARE(seen, 12); // the proxy's port among them
         // Pick lists offer the table's entries.
         QCOMPARE(o.action_bot->itemText(3), TSetting::def(TSetting::action_bot).entries.at(3));
         QCOMPARE(o.server->itemText(0), TSetting::def(TSetting::server).entries.at(0));
         QCOMPARE(o.readOut->count(), 3);
+        QCOMPARE(o.proxyKind->itemText(3), TSetting::def(TSetting::proxyKind).entries.at(3));
     }
 
     // A long list in the file reaches the store as one change, at the end

@@ -3,6 +3,8 @@
 // user typed or edited, in the encoding chosen on the Advanced tab.
 #include "base/clock.h"
 #include "optionstestutil.h"
+#include "support/datarows.h"
+#include "support/waits.h"
 #include "widgets/textitems.h"
 
 #include <QPushButton>
@@ -28,21 +30,9 @@ void setStandIns(Toptions &o)
 }
 } // namespace
 
-class TestOptionsText : public QObject {
+class TestOptionsText : public QObject, OptionsBench<> {
     Q_OBJECT
-    std::unique_ptr<ScratchDir> m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<FakePanes> m_fake;
-    std::unique_ptr<Toptions> m_options;
-
-    Toptions &fresh()
-    {
-        m_options.reset();
-        m_fake = std::make_unique<FakePanes>();
-        m_options = std::make_unique<Toptions>();
-        m_options->setMainPanes(m_fake->panes());
-        return *m_options;
-    }
+    Toptions &fresh() { return freshOptions(); }
     // tressel.conf as the program writes it, with the stand-ins replaced.
     QByteArray confWith(const Replacements &replace)
     {
@@ -63,16 +53,12 @@ class TestOptionsText : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<ScratchDir>();
-        m_dialogs = std::make_unique<ScriptedDialogs>();
+        openBench();
         setClock([] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)); });
     }
     void cleanup()
     {
-        m_options.reset();
-        m_fake.reset();
-        m_dialogs.reset();
-        m_dir.reset();
+        closeBench();
         setClock({});
     }
 
@@ -80,12 +66,8 @@ private Q_SLOTS:
     // untouched, written back byte for byte by OK.
     void fileRoundTripsByteForByte_data()
     {
-        QTest::addColumn<QByteArray>("user");
-        QTest::addColumn<QByteArray>("away");
-        QTest::addColumn<QByteArray>("trigger");
-        QTest::addColumn<QByteArray>("safe");
-        QTest::addColumn<QByteArray>("font");
-        QTest::addColumn<int>("encoding");
+        columns<QByteArray, QByteArray, QByteArray, QByteArray, QByteArray, int>(
+            "user", "away", "trigger", "safe", "font", "encoding");
         QTest::newRow("latin-1") << QByteArray("Jos\xe9") << QByteArray("caf\xe9 \x80 5")
                                  << QByteArray("^\xe9t\xe9$") << QByteArray("\xc9mile")
                                  << QByteArray("Caf\xe9 Sans") << int(Toptions::EncodeUtf8);
@@ -142,10 +124,8 @@ private Q_SLOTS:
     // stays as it was.
     void editedFieldsAreEncoded_data()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<int>("encoding");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QByteArray>("line"); // empty: refused
+        // line: empty: refused
+        columns<QString, int, QString, QByteArray>("field", "encoding", "typed", "line");
         const int utf8 = Toptions::EncodeUtf8, cp1252 = Toptions::EncodeWindows1252;
         QTest::newRow("utf-8 name")
             << "username" << utf8 << u8("Zo\u00eb") << QByteArray("username=Zo\xc3\xab");
@@ -171,7 +151,7 @@ private Q_SLOTS:
                    confWith({{"username=USER", "username=Jos\xe9"}}));
         Toptions &o = fresh();
         o.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&o));
+        QVERIFY(waitExposed(&o));
         setEncoding(o, encoding);
         auto *edit = o.findChild<TByteEdit *>(field);
         QVERIFY(edit);
@@ -207,11 +187,11 @@ private Q_SLOTS:
     // hold is refused with a box and the list stays as it was.
     void listEntries_data()
     {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<bool>("edit"); // else add
-        QTest::addColumn<int>("encoding");
-        QTest::addColumn<QString>("answer");  // null: the entry's own text
-        QTest::addColumn<QByteArray>("line"); // empty: refused
+        // edit: else add
+        // answer: null: the entry's own text
+        // line: empty: refused
+        columns<QString, bool, int, QString, QByteArray>("list", "edit", "encoding", "answer",
+                                                         "line");
         const int utf8 = Toptions::EncodeUtf8, cp1252 = Toptions::EncodeWindows1252;
         QTest::newRow("add safe utf-8")
             << "safe" << false << utf8 << u8("Zo\u00eb") << QByteArray("safe=Zo\xc3\xab");

@@ -1,6 +1,8 @@
 // The whole program in a process of its own (tressel_probe runs the same
 // start as the tressel binary and answers its real boxes): how it starts
 // and how it quits.
+#include "support/datarows.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -70,10 +72,7 @@ private Q_SLOTS:
     // One confirmation, then the program ends; Cancel keeps it running.
     void quit_data()
     {
-        QTest::addColumn<QStringList>("conf");
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QStringList>("report");
-        QTest::addColumn<int>("status");
+        columns<QStringList, QStringList, QStringList, int>("conf", "args", "report", "status");
         const QStringList conf = {"username=alice", "server=127.0.0.1"};
         QTest::newRow("menu Quit, OK")
             << conf << QStringList{"menu-quit", "ok"} << QStringList{confirmBox()} << 0;
@@ -110,8 +109,7 @@ private Q_SLOTS:
     // window appears and before it connects by itself.
     void configErrorBeforeTheWindow_data()
     {
-        QTest::addColumn<QStringList>("conf");
-        QTest::addColumn<QStringList>("report");
+        columns<QStringList, QStringList>("conf", "report");
         QTest::newRow("no file") << QStringList()
                                  << QStringList{box("Tressel", "File not found.", false, false),
                                                 stillRunning};

@@ -2,9 +2,12 @@
 // caption the program set; what a desktop shows is the name the platform
 // gave the X window, and that is what must read exactly as the captions.
 // Runs on a real X server (under xvfb-run from CTest) and skips without one.
+#include "base/clock.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/program.h"
 #include "preferences/Toptions.h"
+#include "support/datarows.h"
+#include "support/waits.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,18 +77,12 @@ private Q_SLOTS:
 
     void titles_data()
     {
-        QTest::addColumn<QString>("window");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("main window") << "main"
-                                     << "Tressel [1.5]";
-        QTest::newRow("main window, chat paused") << "paused"
-                                                  << "Tressel [1.5] -- PAUSED --";
-        QTest::newRow("preferences") << "options"
-                                     << "Tressel 1.5 - Preferences";
-        QTest::newRow("quit confirmation") << "quit"
-                                           << "Confirm";
-        QTest::newRow("error box") << "error"
-                                   << "Tressel";
+        textRows({"window", "caption"},
+                 {{"main window", "main", "Tressel [1.5]"},
+                  {"main window, chat paused", "paused", "Tressel [1.5] -- PAUSED --"},
+                  {"preferences", "options", "Tressel 1.5 - Preferences"},
+                  {"quit confirmation", "quit", "Confirm"},
+                  {"error box", "error", "Tressel"}});
     }
     void titles()
     {
@@ -101,14 +98,14 @@ private Q_SLOTS:
         QString seen;
         auto readBox = [&seen](QMessageBox *box) {
             // The name reaches the server a moment after the box maps.
-            (void)QTest::qWaitFor([&] { return xNames(box->winId()).contains(box->windowTitle()); },
-                                  3000);
+            (void)waitUntil([&] { return xNames(box->winId()).contains(box->windowTitle()); },
+                            3000);
             seen = xNames(box->winId());
         };
         if (window == QLatin1String("error"))
             whileBoxIsUp(readBox);
         m_main = startTressel();
-        QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+        QVERIFY(waitExposed(m_main.get()));
         m_main->terminate = [] {};
 
         if (window == QLatin1String("main") || window == QLatin1String("paused")) {
@@ -120,7 +117,7 @@ private Q_SLOTS:
             QTRY_COMPARE(xNames(m_main->winId()), expectedNames(caption));
         } else if (window == QLatin1String("options")) {
             m_main->PreferencesClick();
-            QVERIFY(QTest::qWaitForWindowExposed(m_main->options));
+            QVERIFY(waitExposed(m_main->options));
             QTRY_COMPARE(xNames(m_main->options->winId()), expectedNames(caption));
         } else {
             if (window == QLatin1String("quit")) {

@@ -25,9 +25,9 @@ inline bool chatHas(Tmain &m, const std::function<bool(const QString &)> &want, 
                     int ms = waitMs)
 {
     int next = from;
-    return QTest::qWaitFor(
+    return tickPacingUntil(
+        m,
         [&] {
-            m.session->process->floodTimerTick();
             for (const int n = m.chat->lineCount(); next < n; ++next)
                 if (want(m.chat->lineText(next)))
                     return true;
@@ -102,3 +102,26 @@ inline std::unique_ptr<QTemporaryFile> scriptFile(const QList<QByteArray> &lines
 
 inline const QByteArray afterMarker = "1018 INFO \"after the storm\"";
 inline const QString afterLine = QStringLiteral(" Info: after the storm");
+
+// A window logged in to a gateway that plays lines (CR LF added to each)
+// and then the after-the-storm marker, once the marker has been shown.
+struct Storm {
+    explicit Storm(QList<QByteArray> lines, const QStringList &moreConf = {})
+        : script(scriptFile(lines << afterMarker)),
+          gateway({QStringLiteral("--no-flood-quota"), QStringLiteral("--script"),
+                   script ? script->fileName() : QString()}),
+          f(conf(moreConf)), m(*f.main)
+    {
+    }
+    // The gateway ran, the window logged in and the marker came after the
+    // lines (on failure, why is in the warnings or gateway.errorText()).
+    bool over()
+    {
+        return script && gateway.port() && connectTo(m, gateway.port()) &&
+               chatHasLine(m, afterLine);
+    }
+    std::unique_ptr<QTemporaryFile> script;
+    GatewayProcess gateway;
+    MainWindowFixture f;
+    Tmain &m;
+};

@@ -14,7 +14,9 @@
 #include "preferences/Toptions.h"
 #include "session/TSession.h"
 #include "support/connectedwindow.h"
+#include "support/datarows.h"
 #include "support/loopbackserver.h"
+#include "support/waits.h"
 
 #include <QAction>
 #include <QDir>
@@ -120,19 +122,7 @@ public:
             ->setText(target);
     }
     // What the client sent since the last call, the pacing let out.
-    QByteArray wire()
-    {
-        for (int i = 0; i < 5; ++i) {
-            m.session->process->floodTimerTick();
-            QTest::qWait(10); // the pacing's own clock moves on between ticks
-        }
-        // Not connected, no probe can go: what was written gets a moment.
-        if (!wireSettled(m, server))
-            QTest::qWait(50);
-        const QByteArray out = server.received();
-        server.clearReceived();
-        return out;
-    }
+    QByteArray wire() { return takeWire(m, server); }
     QStringList chat() const { return MainWindowFixture::lines(m.chat); }
 
     LoopbackServer server; // goes last: the window never sees it close
@@ -143,9 +133,7 @@ public:
 // The ways a log fails, for the chat log and, where asked, the raw log.
 void addLogFailures(bool rawLogToo)
 {
-    QTest::addColumn<QString>("log");
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<QString>("error");
+    columns<QString, QString, QString>("log", "how", "error");
     const QStringList logs = rawLogToo ? QStringList{"chat", "raw"} : QStringList{"chat"};
     for (const QString &log : logs) {
         QTest::addRow("%s log, directory", qPrintable(log)) << log << "directory"
@@ -213,8 +201,8 @@ void TestFailingFiles::fullDiskUnderLogs()
     QFETCH(QStringList, conf);
     MainWindowFixture f(conf);
     Tmain &m = *f.main;
-    // The user reads the box for a while (real time, on purpose).
-    f.dialogs.whileShowing = [] { QTest::qWait(100); };
+    // While the user reads the box, the rest of the arrival goes on.
+    f.dialogs.whileShowing = [] { MainWindowFixture::runQueuedCalls(); };
     QByteArray stream;
     for (int i = 0; i < 50; ++i)
         stream += "1005 TALK bob 0010 \"line " + QByteArray::number(i) + "\"\r\n";
@@ -313,14 +301,14 @@ void TestFailingFiles::failingLogClearsTheInputLine()
     QVERIFY(w.connect());
     w.breakLog(log, how);
     m.show();
-    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QVERIFY(waitActive(&m));
     m.text->setFocus();
     QTest::keyClicks(m.text, QStringLiteral("hello"));
     QTest::keyClick(m.text, Qt::Key_Return);
     QCOMPARE(m.text->text(), QString());
     QTest::keyClick(m.text, Qt::Key_Return);
     QCOMPARE(w.wire(), QByteArray("hello\r"));
-    QCOMPARE(w.chat().count(QStringLiteral(" <alice> hello")), 1);
+    QTRY_COMPARE(w.chat().count(QStringLiteral(" <alice> hello")), 1); // once taken
     checkReported(settle(w.f), error);
 }
 
@@ -563,8 +551,7 @@ void TestFailingFiles::squelchListVanishes()
 
 void TestFailingFiles::hugeSquelchList_data()
 {
-    QTest::addColumn<int>("lines");
-    QTest::addColumn<int>("nameLength");
+    columns<int, int>("lines", "nameLength");
     QTest::newRow("many names") << 160000 << 60;      // 10 MB in short lines
     QTest::newRow("long names") << 10 << 1024 * 1024; // 10 MB in ten lines
 }

@@ -6,6 +6,7 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "session/TSession.h"
+#include "support/interpreterevents.h"
 
 #include <QtTest>
 
@@ -80,44 +81,9 @@ class Recorder {
 public:
     explicit Recorder(TBnetChat &p)
     {
-        const auto user = [this](const char *name) {
-            return [this, name](const QString &u, const QString &f, const QString &t) {
-                fired.append({QString::fromLatin1(name), {u, f, t}});
-            };
-        };
-        const auto talk = [this](const char *name) {
-            return [this, name](const QString &u, const QString &m) {
-                fired.append({QString::fromLatin1(name), {u, m}});
-            };
-        };
-        const auto mess = [this](const char *name) {
-            return [this, name](const QString &m) {
-                fired.append({QString::fromLatin1(name), {m}});
-            };
-        };
-        p.OnShowUser = user("ShowUser");
-        p.OnJoin = user("Join");
-        p.OnLeave = user("Leave");
-        p.OnWhisper = talk("Whisper");
-        p.OnTalk = talk("Talk");
-        p.OnWhisperSent = talk("WhisperSent");
-        p.OnEmote = talk("Emote");
-        p.OnBroadcast = mess("Broadcast");
-        p.OnChannel = mess("Channel");
-        p.OnChannelFull = mess("ChannelFull");
-        p.OnChanNotExist = mess("ChanNotExist");
-        p.OnRestricted = mess("Restricted");
-        p.OnInfo = mess("Info");
-        p.OnError = mess("Error");
-        p.OnUserFlags = [this](const QString &u, const QString &f) {
-            fired.append({QStringLiteral("UserFlags"), {u, f}});
-        };
-        p.OnUniqueName = [this](const QString &u) {
-            fired.append({QStringLiteral("UniqueName"), {u}});
-        };
-        p.OnUnHandled = [this](const QString &l) {
-            fired.append({QStringLiteral("UnHandled"), {l}});
-        };
+        listenToEvents(p, [this](const QString &name, const QStringList &fields) {
+            fired.append({name, fields});
+        });
     }
     QList<Fired> fired;
 };

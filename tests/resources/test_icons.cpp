@@ -2,6 +2,7 @@
 // something and differs from its neighbours, the colours the user list
 // relies on, and that out-of-range indexes are harmless.
 #include "resources/icons.h"
+#include "support/datarows.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -133,8 +134,7 @@ double meanDifference(const QImage &a, const QImage &b)
 
 void addEveryPicture()
 {
-    QTest::addColumn<int>("family");
-    QTest::addColumn<int>("index");
+    columns<int, int>("family", "index");
     for (Family f : {User, State, Menu, Tab})
         for (int i = 0; i < familyCount(f); ++i)
             QTest::addRow("%s %d", familyName(f), i) << int(f) << i;
@@ -148,9 +148,7 @@ class TestIcons : public QObject {
 private Q_SLOTS:
     void sizeAtEachRatio_data()
     {
-        QTest::addColumn<int>("family");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<qreal>("dpr");
+        columns<int, int, qreal>("family", "index", "dpr");
         for (Family f : {User, State, Menu, Tab})
             for (int i = 0; i < familyCount(f); ++i)
                 for (qreal dpr : {1.0, 2.0, 1.5})
@@ -254,9 +252,8 @@ private Q_SLOTS:
 
     void colours_data()
     {
-        QTest::addColumn<int>("family");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("colour"); // 0 red, 1 green, 2 yellow
+        // colour: 0 red, 1 green, 2 yellow
+        columns<int, int, int>("family", "index", "colour");
         QTest::addRow("squelched user red X") << int(User) << 5 << 0;
         QTest::addRow("permasquelched red X") << int(State) << 1 << 0;
         QTest::addRow("safelist tick") << int(State) << 0 << 1;
@@ -327,8 +324,7 @@ private Q_SLOTS:
     // Menus grey out disabled items (Disconnect, Away, Home at start).
     void disabledIsGreyed_data()
     {
-        QTest::addColumn<int>("family");
-        QTest::addColumn<int>("index");
+        columns<int, int>("family", "index");
         for (Family f : {Menu, Tab})
             for (int i = 0; i < familyCount(f); ++i)
                 QTest::addRow("%s %d", familyName(f), i) << int(f) << i;
@@ -358,9 +354,7 @@ private Q_SLOTS:
     // Menus and tab bars paint the icon straight onto their own surface.
     void paintingMatchesPixmap_data()
     {
-        QTest::addColumn<int>("family");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<qreal>("dpr");
+        columns<int, int, qreal>("family", "index", "dpr");
         for (Family f : {Menu, Tab})
             for (int i = 0; i < familyCount(f); ++i)
                 for (qreal dpr : {1.0, 2.0})

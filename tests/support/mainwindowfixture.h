@@ -3,6 +3,7 @@
 // fixed locale and clock, and nothing that can quit the test.
 #include "base/clock.h"
 #include "mainwindow/Tmain.h"
+#include "queuedcalls.h"
 #include "scripteddialogs.h"
 #include "session/TSession.h"
 
@@ -84,18 +85,7 @@ public:
     }
     QStringList chatLines() const { return lines(main->chat); }
 
-    // Runs the calls queued so far (a prompt put off until the read handler
-    // is done, say) and those they queue in turn, for rounds rounds: a round
-    // is over when a call queued after them has run.
-    static void runQueuedCalls(int rounds = 3)
-    {
-        for (int i = 0; i < rounds; ++i) {
-            bool ran = false;
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [&ran] { ran = true; }, Qt::QueuedConnection);
-            QVERIFY(QTest::qWaitFor([&ran] { return ran; }, 5000));
-        }
-    }
+    static void runQueuedCalls(int rounds = 3) { ::runQueuedCalls(rounds); }
 
     ScriptedDialogs dialogs; // installed before the window exists
     std::unique_ptr<Tmain> main;

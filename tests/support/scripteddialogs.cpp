@@ -49,6 +49,13 @@ QString ScriptedDialogs::saveFileName(QWidget *, const QString &initialName, con
     return saveAnswers.isEmpty() ? QString() : saveAnswers.dequeue();
 }
 
+QStringList ScriptedDialogs::openFileNames(QWidget *, const QString &caption,
+                                           const QString &startAt, const QString &)
+{
+    note(QStringLiteral("open"), caption, startAt);
+    return openAnswers.isEmpty() ? QStringList() : openAnswers.dequeue();
+}
+
 bool ScriptedDialogs::chooseFont(QWidget *, QFont &font)
 {
     note(QStringLiteral("font"), QString(), font.family());

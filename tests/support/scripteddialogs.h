@@ -14,7 +14,7 @@
 class ScriptedDialogs : public TDialogs {
 public:
     struct Asked {
-        QString kind; // "confirm", "input", "save", "font", "error", "info"
+        QString kind; // "confirm", "input", "save", "open", "font", "error", "info"
         QString title;
         QString text;
     };
@@ -36,6 +36,7 @@ public:
     QQueue<bool> confirmAnswers;
     QQueue<std::pair<bool, QString>> inputAnswers; // accepted?, text
     QQueue<QString> saveAnswers;                   // empty = cancel
+    QQueue<QStringList> openAnswers;               // empty = cancel
     QQueue<std::pair<bool, QFont>> fontAnswers;
     bool defaultConfirm = false;
 
@@ -64,6 +65,8 @@ public:
                   QString &value) override;
     QString saveFileName(QWidget *, const QString &initialName, const QString &, const QString &,
                          bool) override;
+    QStringList openFileNames(QWidget *, const QString &caption, const QString &startAt,
+                              const QString &) override;
     bool chooseFont(QWidget *, QFont &font) override;
     void showError(QWidget *, const QString &title, const QString &text) override;
     void showInfo(QWidget *, const QString &title, const QString &text) override;

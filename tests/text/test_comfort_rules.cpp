@@ -5,6 +5,7 @@
 #include "rules/inputhistory.h"
 #include "rules/links.h"
 #include "rules/transcriptsearch.h"
+#include "support/datarows.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -94,11 +95,8 @@ private Q_SLOTS:
 
     void completion_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("cursor");
-        QTest::addColumn<int>("tabs");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<int>("expectedCursor");
+        columns<QString, int, int, QString, int>("text", "cursor", "tabs", "expected",
+                                                 "expectedCursor");
         const QString nameLine = QStringLiteral("Bob: ");
         QTest::newRow("name starts the line") << "bo" << 2 << 1 << nameLine << 5;
         QTest::newRow("second tab: next in list order") << "bo" << 2 << 2 << "Bobby: " << 7;
@@ -182,9 +180,7 @@ private Q_SLOTS:
 
     void links_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<QStringList>("urls");
+        columns<QString, QStringList, QStringList>("line", "texts", "urls");
         QTest::newRow("none") << "no address here, www or http" << QStringList() << QStringList();
         QTest::newRow("https") << "see https://example.org/a?b=1#c now"
                                << QStringList{"https://example.org/a?b=1#c"}
@@ -223,9 +219,7 @@ private Q_SLOTS:
 
     void mentions_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("mentioned");
+        columns<QString, QString, bool>("text", "name", "mentioned");
         QTest::newRow("whole word") << "hi alice, there"
                                     << "alice" << true;
         QTest::newRow("case") << "ALICE!"

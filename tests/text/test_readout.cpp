@@ -1,6 +1,7 @@
 // Which new lines a screen reader is asked to speak, and what it hears
 // about the lines held while chat was paused.
 #include "rules/readout.h"
+#include "support/datarows.h"
 
 #include <QtTest>
 
@@ -22,8 +23,7 @@ class TestReadOut : public QObject {
 private Q_SLOTS:
     void levels_data()
     {
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QString>("expected");
+        columns<int, QString>("level", "expected");
         QTest::newRow("all lines") << int(TReadOut::Level::All)
                                    << "<bob> hi\n<From: ann> psst\nMention: <cy> alice?\n"
                                       "Console: Chat Paused.";
@@ -53,7 +53,7 @@ private Q_SLOTS:
     }
 
     // Held lines are counted, not spoken; the release says how many, and
-    // how many of them were whispers or mentions, once.
+    // how many of them were whispers and how many mentions, once.
     void heldLines()
     {
         TReadOut r;
@@ -65,15 +65,21 @@ private Q_SLOTS:
         r.hold(line(QString(), true, true));
         r.hold(line(QString(), false, false, true));
         r.released();
-        QCOMPARE(
-            r.take(),
-            QStringLiteral("Chat unpaused: 5 lines were held, 3 of them whispers or mentions."));
+        QCOMPARE(r.take(),
+                 QStringLiteral(
+                     "Chat unpaused: 5 lines were held, among them 2 whispers and 2 mentions."));
         r.released();
         QVERIFY(!r.pending());
         r.hold(line(QString()));
         r.released();
         QCOMPARE(r.take(),
-                 QStringLiteral("Chat unpaused: 1 line was held, 0 of them whispers or mentions."));
+                 QStringLiteral("Chat unpaused: 1 line was held, no whispers or mentions."));
+        r.hold(line(QString(), true));
+        r.hold(line(QString(), false, false, true));
+        r.released();
+        QCOMPARE(r.take(),
+                 QStringLiteral("Chat unpaused: 2 lines were held, among them 1 whisper and 0 "
+                                "mentions."));
         r.setLevel(TReadOut::Level::None);
         r.hold(line(QString(), true));
         r.released();

@@ -1,6 +1,7 @@
 // Bytes and characters at the edges: what a person reads for the bytes the
 // server sends, and the bytes typed text becomes.
 #include "core/textcodec.h"
+#include "support/datarows.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -16,8 +17,7 @@ class TestTextCodec : public QObject {
 private Q_SLOTS:
     void decode_data()
     {
-        QTest::addColumn<QString>("in");
-        QTest::addColumn<QString>("shown");
+        columns<QString, QString>("in", "shown");
         QTest::newRow("ascii") << bytes("hello") << QStringLiteral("hello");
         QTest::newRow("utf-8") << bytes("h\xc3\xa9llo w\xc3\xb6rld \xe2\x82\xac \xd0\xbf\xd1\x80")
                                << QStringLiteral("h\u00e9llo w\u00f6rld \u20ac \u043f\u0440");
@@ -65,10 +65,8 @@ private Q_SLOTS:
 
     void encode_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("encoding");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("result"); // the bytes, or the character refused
+        // result: the bytes, or the character refused
+        columns<QString, int, bool, QString>("typed", "encoding", "ok", "result");
         const int utf8 = int(Encoding::Utf8), cp = int(Encoding::Windows1252);
         QTest::newRow("ascii utf-8") << QStringLiteral("hi") << utf8 << true << bytes("hi");
         QTest::newRow("cafe euro utf-8") << QStringLiteral("caf\u00e9 \u20ac") << utf8 << true

@@ -5,6 +5,7 @@
 #include "core/textcodec.h"
 #include "core/wiresplit.h"
 #include "rules/inputbreaks.h"
+#include "support/datarows.h"
 
 #include <QHash>
 #include <QRandomGenerator>
@@ -65,9 +66,7 @@ class TestWireSplit : public QObject {
 private Q_SLOTS:
     void lineLimit_data()
     {
-        QTest::addColumn<int>("units");
-        QTest::addColumn<int>("bytesPerUnit");
-        QTest::addColumn<int>("limit");
+        columns<int, int, int>("units", "bytesPerUnit", "limit");
         QTest::newRow("the real servers") << 5 << 40 << 160;
         QTest::newRow("two units") << 2 << 40 << 40;
         QTest::newRow("200 at most") << 6 << 40 << 200;
@@ -85,10 +84,7 @@ private Q_SLOTS:
 
     void examples_data()
     {
-        QTest::addColumn<QString>("bytes");
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<bool>("talk");
-        QTest::addColumn<QStringList>("pieces");
+        columns<QString, int, bool, QStringList>("bytes", "limit", "talk", "pieces");
         QTest::newRow("fits") << "hello world" << 11 << false << QStringList{"hello world"};
         QTest::newRow("at the space")
             << "hello world" << 10 << false << QStringList{"hello", "world"};
@@ -162,8 +158,7 @@ private Q_SLOTS:
     // Thousands of random lines against every rule at once.
     void randomLines_data()
     {
-        QTest::addColumn<bool>("talk");
-        QTest::addColumn<bool>("strayBytes");
+        columns<bool, bool>("talk", "strayBytes");
         QTest::newRow("plain, UTF-8") << false << false;
         QTest::newRow("plain, mixed bytes") << false << true;
         QTest::newRow("talk, UTF-8") << true << false;
@@ -259,10 +254,8 @@ private Q_SLOTS:
 
     void plans_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<QString>("prefix");                     // what every piece begins with
+        // prefix: what every piece begins with
+        columns<QString, int, int, QString>("line", "limit", "outcome", "prefix");
         const QString words = rep("lorem ipsum ", 40).trimmed(); // 479 bytes
         QTest::newRow("short talk") << "hello" << 160 << int(Plan::Fits) << "hello";
         QTest::newRow("exactly the limit") << rep("x", 160) << 160 << int(Plan::Fits) << "x";
@@ -344,10 +337,7 @@ private Q_SLOTS:
 
     void marks_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("cursor");
-        QTest::addColumn<QString>("marked");
-        QTest::addColumn<int>("cursorAfter");
+        columns<QString, int, QString, int>("text", "cursor", "marked", "cursorAfter");
         const QString m(TInputBreaks::marker);
         QTest::newRow("no break") << "abc" << 1 << "abc" << 1;
         QTest::newRow("LF") << "a\nb" << 3 << "a" + m + "b" << 3;

@@ -1,3 +1,6 @@
+#include "support/datarows.h"
+#include "support/frames.h"
+#include "support/waits.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/framepacer.h"
 
@@ -74,7 +77,7 @@ class TestTranscript : public QObject {
     {
         view->resize(w, h);
         view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QVERIFY(waitExposed(view.get()));
         QCoreApplication::processEvents();
     }
     QScrollBar *bar() const { return view->verticalScrollBar(); }
@@ -89,9 +92,7 @@ private Q_SLOTS:
 
     void colours_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QList<TColourRun>>("runs");
-        QTest::addColumn<QString>("expected");
+        columns<QString, QList<TColourRun>, QString>("text", "runs", "expected");
         QTest::newRow("runs cover the text")
             << "abcdef" << QList<TColourRun>{{3, kRed}, {3, kGreen}} << "rrrggg";
         QTest::newRow("runs shorter than the text")
@@ -155,8 +156,7 @@ private Q_SLOTS:
 
     void plainText_data()
     {
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QString>("expected");
+        columns<QStringList, QString>("lines", "expected");
         QTest::newRow("empty pane") << QStringList{} << "";
         QTest::newRow("one line") << QStringList{"hello"} << "hello";
         QTest::newRow("one empty line") << QStringList{""} << "";
@@ -194,8 +194,7 @@ private Q_SLOTS:
     // (every ASCII line) costs one byte per character, any other two.
     void unicodeLines_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("bytesPerChar");
+        columns<QString, int>("text", "bytesPerChar");
         QTest::newRow("ascii") << QString("plain words here") << 1;
         QTest::newRow("latin-1 range") << QString::fromUtf8("caf\u00e9 cr\u00e8me \u00ff") << 1;
         QTest::newRow("euro and cyrillic")
@@ -268,8 +267,8 @@ private Q_SLOTS:
     // A click never lands between the two halves of a surrogate pair.
     void surrogatePairsStayWhole_data()
     {
-        QTest::addColumn<qreal>("where"); // share of the pair's width
-        QTest::addColumn<QString>("expected");
+        // where: share of the pair's width
+        columns<qreal, QString>("where", "expected");
         QTest::newRow("left part") << 0.25 << QString("ab");
         QTest::newRow("right part") << 0.75 << QString::fromUtf8("ab\xf0\x9f\x98\x80");
     }
@@ -344,11 +343,8 @@ private Q_SLOTS:
 
     void mouseDrag_data()
     {
-        QTest::addColumn<int>("fromLine");
-        QTest::addColumn<int>("fromColumn");
-        QTest::addColumn<int>("toLine");
-        QTest::addColumn<int>("toColumn");
-        QTest::addColumn<QString>("expected");
+        columns<int, int, int, int, QString>("fromLine", "fromColumn", "toLine", "toColumn",
+                                             "expected");
         QTest::newRow("within a line") << 0 << 2 << 0 << 7 << "rst l";
         QTest::newRow("across lines") << 0 << 6 << 2 << 3 << "line\nsecond one\nthi";
         QTest::newRow("backwards") << 2 << 3 << 1 << 7 << "one\nthi";
@@ -444,7 +440,7 @@ private Q_SLOTS:
             view->appendLine(QString("[12:00:00] <User%1> some talk text").arg(i), {{10, kBlue}});
         QCOMPARE(counter.paints, 0); // nothing is drawn while lines arrive
         QTRY_VERIFY(counter.paints >= 1);
-        QTest::qWait(3 * TFramePacer::frameMs);
+        QVERIFY(framesPass(3));
         QVERIFY(counter.paints <= 2);
         QCOMPARE(bar()->value(), bar()->maximum());
         QVERIFY(view->characterRect(19999, 0).isValid());
@@ -462,16 +458,16 @@ private Q_SLOTS:
         view->installEventFilter(&frame);
         int syncs = 0;
         connect(bar(), &QScrollBar::rangeChanged, [&syncs] { ++syncs; });
-        QElapsedTimer t;
-        t.start();
+        // Fifteen frames of the display, counted as the pacer counts them.
+        const qint64 first = TFramePacer::currentFrame();
         int passes = 0;
-        while (t.elapsed() < 240) {
+        while (TFramePacer::currentFrame() - first < 15) {
             view->appendPlainLine(QString("line %1").arg(passes++));
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }
         QTRY_COMPARE(bar()->value(), bar()->maximum());
         QTRY_VERIFY(view->characterRect(passes - 1, 0).isValid());
-        const int frames = int(t.elapsed() / TFramePacer::frameMs) + 2;
+        const int frames = int(TFramePacer::currentFrame() - first) + 2;
         QVERIFY2(viewport.paints >= 2 && viewport.paints <= frames,
                  qPrintable(QString("%1 paints, %2 frames, %3 passes")
                                 .arg(viewport.paints)
@@ -497,7 +493,7 @@ private Q_SLOTS:
             }
         } rects;
         view->viewport()->installEventFilter(&rects);
-        QTest::qWait(2 * TFramePacer::frameMs); // a frame in which nothing ran
+        QVERIFY(framesPass(2)); // a frame in which nothing ran
         for (int i = 0; i < 200; ++i)
             view->appendPlainLine(QString("line %1").arg(i));
         view->viewport()->repaint(QRect(0, 0, 20, 20));

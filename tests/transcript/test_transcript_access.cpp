@@ -2,6 +2,7 @@
 // accessible text read from the store, the events that tell of new lines,
 // of the caret and of the selection, and the reading keys.
 #include "rules/transcripttext.h"
+#include "support/waits.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/accesslistening.h"
 
@@ -64,7 +65,7 @@ class TestTranscriptAccess : public QObject {
         view->resize(400, 120);
         view->show();
         QApplication::setActiveWindow(view.get());
-        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        QVERIFY(waitActive(view.get()));
         view->setFocus();
         QTRY_VERIFY(view->hasFocus());
     }

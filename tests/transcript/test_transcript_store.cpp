@@ -2,6 +2,7 @@
 // line, by column and by range, and a search finds the lines it should.
 #include "rules/transcriptsearch.h"
 #include "rules/transcriptstore.h"
+#include "support/datarows.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -66,10 +67,7 @@ class TestTranscriptStore : public QObject {
 private Q_SLOTS:
     void colours_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QList<TColourRun>>("runs");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<int>("storedRuns");
+        columns<QString, QList<TColourRun>, QString, int>("text", "runs", "expected", "storedRuns");
         QTest::newRow("runs cover the text")
             << "abcdef" << QList<TColourRun>{{3, kRed}, {3, kGreen}} << "rrrggg" << 2;
         QTest::newRow("runs shorter than the text")
@@ -160,8 +158,7 @@ private Q_SLOTS:
 
     void plainText_data()
     {
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QString>("expected");
+        columns<QStringList, QString>("lines", "expected");
         QTest::newRow("one line") << QStringList{"only"} << "only";
         QTest::newRow("one empty line") << QStringList{""} << "";
         QTest::newRow("empty lines between") << QStringList{"a", "", "", "b"} << "a\r\n\r\n\r\nb";
@@ -184,11 +181,8 @@ private Q_SLOTS:
 
     void rangeText_data()
     {
-        QTest::addColumn<int>("fromLine");
-        QTest::addColumn<int>("fromColumn");
-        QTest::addColumn<int>("toLine");
-        QTest::addColumn<int>("toColumn");
-        QTest::addColumn<QString>("expected");
+        columns<int, int, int, int, QString>("fromLine", "fromColumn", "toLine", "toColumn",
+                                             "expected");
         // The lines: "alpha", "" , "b\u20acta", "gamma"
         QTest::newRow("inside one line") << 0 << 1 << 0 << 4 << "lph";
         QTest::newRow("a whole line") << 0 << 0 << 0 << 5 << "alpha";
@@ -268,10 +262,7 @@ private Q_SLOTS:
 
     void find_data()
     {
-        QTest::addColumn<QString>("needle");
-        QTest::addColumn<int>("from");
-        QTest::addColumn<bool>("backward");
-        QTest::addColumn<int>("expected");
+        columns<QString, int, bool, int>("needle", "from", "backward", "expected");
         // The lines:
         //  0 "<Ann> Hello there"
         //  1 "<Bob> hi"

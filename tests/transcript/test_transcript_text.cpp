@@ -2,6 +2,7 @@
 // lines, words and characters at, before and after an offset, ranges across
 // lines, and what a million lines cost.
 #include "rules/transcripttext.h"
+#include "support/datarows.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -92,10 +93,8 @@ private Q_SLOTS:
 
     void pieces_data()
     {
-        QTest::addColumn<int>("query"); // 0 at, 1 before, 2 after
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("expected");
+        // query: 0 at, 1 before, 2 after
+        columns<int, int, int, QString>("query", "offset", "kind", "expected");
         // "one two  three\n\nlast line" : 0..13 first line, 14 separator,
         // 15 the empty line's separator, 16.. "last line" (25 characters).
         const int L = QAccessible::LineBoundary, W = QAccessible::WordBoundary,

@@ -1,5 +1,6 @@
 // The permanent squelch list: brx.conf in and out, adding and removing with
 // their transcript lines, the brx menu, and what failures leave behind.
+#include "support/datarows.h"
 #include "userlistfixture.h"
 
 #include <QAction>
@@ -30,8 +31,7 @@ class TestSquelchList : public QObject {
 private Q_SLOTS:
     void load_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<Items>("items");
+        columns<QByteArray, Items>("file", "items");
         QTest::newRow("code and name") << QByteArray("STARFoo\r\n") << Items{{"Foo", 10}};
         QTest::newRow("every product")
             << QByteArray("DRTLa\r\nSTARb\r\nDSHRc\r\nSSHRd\r\nSEXPe\r\nJSTRf\r\nD2DVg\r\nW2BNh\r\n"
@@ -94,8 +94,8 @@ private Q_SLOTS:
     // mode the user gave it stays.
     void fileIsOwnerOnly_data()
     {
-        QTest::addColumn<int>("before"); // -1: no file yet
-        QTest::addColumn<int>("after");
+        // before: -1: no file yet
+        columns<int, int>("before", "after");
         QTest::newRow("new file") << -1 << 0600;
         QTest::newRow("0644 narrowed") << 0644 << 0600;
         QTest::newRow("0660 narrowed") << 0660 << 0600;

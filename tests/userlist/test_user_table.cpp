@@ -2,6 +2,7 @@
 // searched from the end and erased in place, under long random runs of
 // joins, leaves by name and by position, lookups and reads by position.
 #include "core/usertable.h"
+#include "support/datarows.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -47,8 +48,8 @@ class TestUserTable : public QObject {
 private Q_SLOTS:
     void sameAsASearchedVector_data()
     {
-        QTest::addColumn<quint32>("seed");
-        QTest::addColumn<int>("names"); // how many different names occur
+        // names: how many different names occur
+        columns<quint32, int>("seed", "names");
         for (quint32 seed : {1u, 7u, 42u, 2026u})
             for (int names : {3, 50, 400})
                 QTest::addRow("seed %u, %d names", seed, names) << seed << names;

@@ -5,6 +5,8 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "session/TSession.h"
+#include "support/datarows.h"
+#include "support/waits.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,33 +28,14 @@ struct Channel {
     Channel()
     {
         connectToServer(m, server); // says so when no login arrives
-        drain();
-        server.clearReceived();
+        takeWire(m, server);
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
         m.processShowUser(QStringLiteral("op"), QStringLiteral("0002"), QStringLiteral("SEXP"));
         m.processShowUser(QStringLiteral("Kelm"), QStringLiteral("0010"), QStringLiteral("W2BN"));
         f.rows();
     }
-    // Sends whatever the pacing holds.
-    void drain()
-    {
-        for (int i = 0; i < 5; ++i)
-            m.session->process->floodTimerTick();
-    }
     // The lines the gateway got since the last call.
-    QStringList sent()
-    {
-        drain();
-        // A bounded wait for a first line: a button's mnemonic clicks it only
-        // after a short animation, and where nothing is sent nothing comes.
-        (void)QTest::qWaitFor([&] { return !server.received().isEmpty(); }, 300);
-        if (!wireSettled(m, server))
-            QTest::qWait(50); // not connected: what was written gets a moment
-        QStringList out = QString::fromLatin1(server.received()).split(QLatin1Char('\r'));
-        out.removeAll(QString());
-        server.clearReceived();
-        return out;
-    }
+    QStringList sent() { return takeWireLines(m, server); }
     void focusElsewhere() { m.users->setFocus(); }
     bool inputHasFocus() const { return m.focusWidget() == m.text; }
 };
@@ -91,10 +74,7 @@ private Q_SLOTS:
 
     void enableRules_data()
     {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QStringList>("safe");
-        QTest::addColumn<QByteArray>("brx");
-        QTest::addColumn<QStringList>("expected");
+        columns<int, QStringList, QByteArray, QStringList>("row", "safe", "brx", "expected");
         const QStringList common = {"Squelch",         "Unsquelch",      "Whois",
                                     "Starcraft Stats", "Broodwar Stats", "Warcraft Stats",
                                     "Copy Name",       "Whisper",        "History..."};
@@ -137,9 +117,7 @@ private Q_SLOTS:
 
     void itemsSendToTheGateway_data()
     {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QStringList>("lines");
+        columns<QString, int, QStringList>("item", "row", "lines");
         QTest::newRow("Whois first row") << "Whois" << 0 << QStringList({"/whois bob"});
         QTest::newRow("Starcraft Stats")
             << "Starcraft Stats" << 1 << QStringList({"/stats op STAR"});
@@ -344,12 +322,8 @@ private Q_SLOTS:
 
     void altWhisper_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("text") << "see you"
-                              << "/m op see you";
-        QTest::newRow("empty input") << ""
-                                     << "/m op ";
+        textRows({"typed", "line"},
+                 {{"text", "see you", "/m op see you"}, {"empty input", "", "/m op "}});
     }
     void altWhisper()
     {
@@ -371,7 +345,7 @@ private Q_SLOTS:
     {
         Channel c;
         c.m.show();
-        QVERIFY(QTest::qWaitForWindowActive(&c.m));
+        QVERIFY(waitActive(&c.m));
         const QString flags = QStringLiteral("0010");
         const QString product = QStringLiteral("CHAT");
         for (const char *n : {"above", "OsricJr", "BrandJr", "below"})
@@ -423,7 +397,7 @@ private Q_SLOTS:
     {
         Channel c;
         c.m.show();
-        QVERIFY(QTest::qWaitForWindowActive(&c.m));
+        QVERIFY(waitActive(&c.m));
         const QString flags = QStringLiteral("0010");
         c.m.processJoin(QStringLiteral("twin"), flags, QStringLiteral("STAR"));
         c.m.processJoin(QStringLiteral("twin"), flags, QStringLiteral("SEXP"));
@@ -445,12 +419,8 @@ private Q_SLOTS:
     // keys win, anywhere else Alt+S sends.
     void altKeysInTheActiveWindow_data()
     {
-        QTest::addColumn<bool>("inList");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QStringList>("wire");
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<bool>("safelisted");
-        QTest::addColumn<int>("infoBoxes");
+        columns<bool, int, QStringList, QString, bool, int>("inList", "key", "wire", "input",
+                                                            "safelisted", "infoBoxes");
         QTest::newRow("Alt+S in the list")
             << true << int(Qt::Key_S) << QStringList() << "typedtext" << true << 0;
         QTest::newRow("Alt+I in the list")
@@ -472,7 +442,7 @@ private Q_SLOTS:
         QFETCH(int, infoBoxes);
         Channel c;
         c.m.show();
-        QVERIFY(QTest::qWaitForWindowActive(&c.m));
+        QVERIFY(waitActive(&c.m));
         QTest::mouseClick(c.m.text, Qt::LeftButton);
         QTest::keyClicks(c.m.text, QStringLiteral("typedtext"));
         // Clicking the row selects it and gives the list the focus.
@@ -488,6 +458,9 @@ private Q_SLOTS:
         }
 
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::AltModifier);
+        // A button's mnemonic clicks it after a short animation of its own.
+        if (!wire.isEmpty())
+            QVERIFY(tickUntilWireShows(c.m, c.server, wire.last().toLatin1()));
         QCOMPARE(c.sent(), wire);
         QCOMPARE(c.m.text->text(), input);
         QCOMPARE(c.m.checkSafe(QStringLiteral("op")), safelisted);

@@ -5,7 +5,9 @@
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
 #include "support/connectedwindow.h"
+#include "support/frames.h"
 #include "support/gatewayprocess.h"
+#include "support/waits.h"
 
 #include <QLineEdit>
 #include <QtTest>
@@ -71,8 +73,8 @@ private Q_SLOTS:
         // A look at it on screen, with the fourth row selected.
         f.selectRow(3);
         m.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&m));
-        QTest::qWait(100); // the picture is for the eye: the list settles first
+        QVERIFY(waitExposed(&m));
+        QVERIFY(framesPass(6)); // the picture is for the eye: the list settles first
         const QString shot = QStringLiteral("/tmp/tressel_userlist.png");
         QVERIFY(m.grab().save(shot));
         QVERIFY(m.users->grab().save(QStringLiteral("/tmp/tressel_users.png")));

@@ -1,5 +1,6 @@
 // The icon rules of the user lists: product codes and gateway flags.
 #include "rules/usericons.h"
+#include "support/datarows.h"
 
 #include <QtTest>
 
@@ -10,42 +11,22 @@ private Q_SLOTS:
     // first, read the same two ways the icon reads them.
     void inWords_data()
     {
-        QTest::addColumn<QString>("product");
-        QTest::addColumn<QString>("flags");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("Diablo II operator") << "D2DV"
-                                            << "0012"
-                                            << "Diablo II; operator";
-        QTest::newRow("plain flags") << "STAR"
-                                     << "0000"
-                                     << "Starcraft";
-        QTest::newRow("squelched speaker") << "SEXP"
-                                           << "0024"
-                                           << "Starcraft Broodwar; speaker; squelched";
-        QTest::newRow("the one-pass walk") << "W2BN"
-                                           << "0100"
-                                           << "Warcraft II; Blizzard representative; operator; "
-                                              "speaker; Battle.net administrator; squelched; "
-                                              "special guest";
-        QTest::newRow("hexadecimal bits") << "D2XP"
-                                          << "002a"
-                                          << "Diablo II Lord of Destruction; operator; "
-                                             "Battle.net administrator; squelched";
-        QTest::newRow("PGL") << "JSTR"
-                             << "0600"
-                             << "Starcraft Japan; PGL player; PGL official";
-        QTest::newRow("an unknown product") << "XXXX"
-                                            << "junk"
-                                            << "Chat client";
-        QTest::newRow("shareware") << "DSHR"
-                                   << "0001"
-                                   << "Diablo Shareware; Blizzard representative";
-        QTest::newRow("the others") << "SSHR"
-                                    << ""
-                                    << "Starcraft Shareware";
-        QTest::newRow("Diablo") << "DRTL"
-                                << "0008"
-                                << "Diablo; Battle.net administrator";
+        textRows({"product", "flags", "expected"},
+                 {{"Diablo II operator", "D2DV", "0012", "Diablo II; operator"},
+                  {"plain flags", "STAR", "0000", "Starcraft"},
+                  {"squelched speaker", "SEXP", "0024", "Starcraft Broodwar; speaker; squelched"},
+                  {"the one-pass walk", "W2BN", "0100",
+                   "Warcraft II; Blizzard representative; operator; "
+                   "speaker; Battle.net administrator; squelched; "
+                   "special guest"},
+                  {"hexadecimal bits", "D2XP", "002a",
+                   "Diablo II Lord of Destruction; operator; "
+                   "Battle.net administrator; squelched"},
+                  {"PGL", "JSTR", "0600", "Starcraft Japan; PGL player; PGL official"},
+                  {"an unknown product", "XXXX", "junk", "Chat client"},
+                  {"shareware", "DSHR", "0001", "Diablo Shareware; Blizzard representative"},
+                  {"the others", "SSHR", "", "Starcraft Shareware"},
+                  {"Diablo", "DRTL", "0008", "Diablo; Battle.net administrator"}});
     }
     void inWords()
     {
@@ -59,8 +40,7 @@ private Q_SLOTS:
 
     void productToIcon_data()
     {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<int>("icon");
+        columns<QString, int>("code", "icon");
         QTest::newRow("DRTL") << "DRTL" << 9;
         QTest::newRow("STAR") << "STAR" << 10;
         QTest::newRow("DSHR") << "DSHR" << 11;
@@ -85,8 +65,7 @@ private Q_SLOTS:
 
     void iconToProduct_data()
     {
-        QTest::addColumn<int>("icon");
-        QTest::addColumn<QString>("code");
+        columns<int, QString>("icon", "code");
         const char *codes[] = {"DRTL", "STAR", "DSHR", "SSHR", "SEXP",
                                "JSTR", "D2DV", "W2BN", "D2XP"};
         for (int i = 0; i < 9; ++i)
@@ -105,11 +84,8 @@ private Q_SLOTS:
 
     void flags_data()
     {
-        QTest::addColumn<QString>("product");
-        QTest::addColumn<QString>("flags");
-        QTest::addColumn<bool>("before");
-        QTest::addColumn<int>("icon");
-        QTest::addColumn<bool>("squelched");
+        columns<QString, QString, bool, int, bool>("product", "flags", "before", "icon",
+                                                   "squelched");
         // Decimal texts: the threshold walk, each threshold once.
         QTest::newRow("0000 keeps the mark set") << "STAR"
                                                  << "0000" << true << 10 << true;

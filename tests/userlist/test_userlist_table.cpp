@@ -1,5 +1,7 @@
 // The channel member table and the `users` rows built from it: user events,
 // icons and state marks, selection, notifications, history expiry.
+#include "support/datarows.h"
+#include "support/frames.h"
 #include "userlistfixture.h"
 #include "widgets/framepacer.h"
 
@@ -188,9 +190,7 @@ private Q_SLOTS:
 
     void notifications_data()
     {
-        QTest::addColumn<bool>("notifications");
-        QTest::addColumn<bool>("onlySafe");
-        QTest::addColumn<QStringList>("expected");
+        columns<bool, bool, QStringList>("notifications", "onlySafe", "expected");
         const QStringList all = {
             " Info: friend joined the channel.", " Info: other joined the channel.",
             " Info: friend left the channel.", " Info: other left the channel."};
@@ -285,15 +285,13 @@ private Q_SLOTS:
         m.users->clear();
         m.envVars.userCount = 0;
         m.channel->setText(QStringLiteral("Tressel 1.5"));
-        QTest::qWait(3 * TFramePacer::frameMs); // when the rebuild would have run
+        QVERIFY(framesPass(3)); // when the rebuild would have run
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
     }
 
     void historyExpires_data()
     {
-        QTest::addColumn<int>("delay");
-        QTest::addColumn<int>("elapsed");
-        QTest::addColumn<bool>("kept");
+        columns<int, int, bool>("delay", "elapsed", "kept");
         QTest::newRow("within") << 10 << 10 << true;
         QTest::newRow("past") << 10 << 11 << false;
         QTest::newRow("zero delay, same moment") << 0 << 0 << true;
@@ -352,7 +350,7 @@ private Q_SLOTS:
                           QStringLiteral("CHAT"));
         QCOMPARE(m.users->topLevelItemCount(), 0); // nothing rebuilt yet
         QTRY_COMPARE(resets.count(), 1);
-        QTest::qWait(3 * TFramePacer::frameMs);
+        QVERIFY(framesPass(3));
         QCOMPARE(resets.count(), 1);
         QCOMPARE(m.users->topLevelItemCount(), 3000);
         QCOMPARE(m.channel->text(), QStringLiteral(" (3000)"));
@@ -366,16 +364,16 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         QCoreApplication::processEvents();
         QSignalSpy resets(m.users->model(), &QAbstractItemModel::modelReset);
-        QElapsedTimer t;
-        t.start();
+        // Fifteen frames of the display, counted as the pacer counts them.
+        const qint64 first = TFramePacer::currentFrame();
         int joined = 0;
-        while (t.elapsed() < 240) {
+        while (TFramePacer::currentFrame() - first < 15) {
             m.processJoin(QStringLiteral("u%1").arg(joined++), QStringLiteral("0010"),
                           QStringLiteral("CHAT"));
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }
         QTRY_COMPARE(m.users->topLevelItemCount(), joined);
-        const int frames = int(t.elapsed() / TFramePacer::frameMs) + 2;
+        const int frames = int(TFramePacer::currentFrame() - first) + 2;
         QVERIFY2(resets.count() >= 2 && resets.count() <= frames,
                  qPrintable(QStringLiteral("%1 rebuilds, %2 frames, %3 joins")
                                 .arg(resets.count())

@@ -83,6 +83,10 @@ QString GatewayServer::consoleCommand(const QByteArray &line, bool *quit)
             return QString("'%1' is not a flags value of up to four hexadecimal digits.")
                 .arg(QString::fromLatin1(tail));
         return setFlags(arg, flags);
+    } else if (cmd == "drop") {
+        return dropClient(arg);
+    } else if (cmd == "release") {
+        return releaseHeld(arg);
     } else if (cmd == "close") {
         closeAll();
     } else if (cmd == "quit") {

@@ -6,6 +6,8 @@
 
 #include <QTcpSocket>
 
+#include <sys/socket.h>
+
 namespace {
 
 const QByteArray Banner = "BOT or Telnet Connection from [127.0.0.1]\r\n"
@@ -65,6 +67,12 @@ GatewayConnection::GatewayConnection(GatewayServer *server, QTcpSocket *socket)
         m_state = Closing;
         m_server->connectionGone(this);
     });
+    connect(socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+        // A clean close by the client is its own business; anything else
+        // (a reset, a time-out) is a link that died under the session.
+        if (e != QAbstractSocket::RemoteHostClosedError)
+            m_died = true;
+    });
     connect(socket, &QTcpSocket::bytesWritten, this, [this] {
         if (m_burstLeft > 0)
             feedBurst();
@@ -98,6 +106,24 @@ void GatewayConnection::close()
     // Others see the leave at once, not when the socket has drained.
     m_server->memberGone(this);
     m_socket->disconnectFromHost();
+}
+
+void GatewayConnection::drop()
+{
+    if (m_gone)
+        return;
+    m_died = true;
+    m_gone = true;
+    m_state = Closing;
+    m_burstLeft = 0;
+    // A zero linger makes the close a reset: no FIN, nothing flushed.
+    const qintptr fd = m_socket->socketDescriptor();
+    if (fd >= 0) {
+        const linger now{1, 0};
+        ::setsockopt(int(fd), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
+    m_socket->abort();
+    m_server->connectionGone(this);
 }
 
 void GatewayConnection::readBytes()
@@ -138,6 +164,7 @@ void GatewayConnection::handleLine(const QByteArray &line)
         return;
     case AwaitingPassword:
         write("\r\n");
+        m_server->releaseExpiredHolds();
         if (m_server->passwordAccepted(m_pendingName, line)) {
             m_state = Chatting;
             m_server->loggedIn(this, m_pendingName);

@@ -30,6 +30,13 @@ public:
     void writeLine(const QByteArray &line) { write(line + "\r\n"); }
     // Flushes what is written and closes; the server forgets it when closed.
     void close();
+    // The link dies under the session: the socket is reset without a close,
+    // so the client sees its link fail, and the session is held as after
+    // any death of a link.
+    void drop();
+    // The link ended otherwise than by a clean close (reset, timed out, or
+    // dropped).
+    bool died() const { return m_died; }
     State state() const { return m_state; }
 
     QByteArray name; // set once logged in
@@ -55,6 +62,7 @@ private:
     FloodQuota m_quota;
     QByteArray m_pendingName;
     bool m_gone = false;
+    bool m_died = false;
     int m_burstLeft = 0;
     int m_burstDone = 0;
     int m_burstLength = 0;

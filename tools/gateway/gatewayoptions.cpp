@@ -81,6 +81,15 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
                                         "A channel that does not exist (repeatable).", "NAME");
     const QCommandLineOption broadcastOpt(
         "broadcast", "A broadcast sent to each client after login (repeatable).", "TEXT");
+    const QCommandLineOption keepaliveOpt(
+        "keepalive", "Send each logged-in client the keep-alive line every SECONDS (0: never).",
+        "SECONDS", "0");
+    const QCommandLineOption holdOpt(
+        "hold-seconds",
+        "Hold a session whose link died (not closed cleanly) this long: its account cannot log "
+        "in again meanwhile (0: not held).",
+        "SECONDS", "0");
+    parser.addOptions({keepaliveOpt, holdOpt});
     parser.addOptions({helpOpt,     portOpt,    addressOpt,    accountOpt,     chattersOpt,
                        rateOpt,     seedOpt,    scriptOpt,     burstOpt,       burstLengthOpt,
                        namePoolOpt, noQuotaOpt, quotaUnitsOpt, quotaWindowOpt, quotaBytesOpt,
@@ -191,7 +200,9 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
     };
     if (!figure(quotaUnitsOpt, 1, 1000, &o.quotaUnits, "quota units") ||
         !figure(quotaWindowOpt, 1, 3600, &o.quotaWindow, "quota window") ||
-        !figure(quotaBytesOpt, 1, 4096, &o.quotaBytesPerUnit, "quota bytes per unit"))
+        !figure(quotaBytesOpt, 1, 4096, &o.quotaBytesPerUnit, "quota bytes per unit") ||
+        !figure(keepaliveOpt, 0, 86400, &o.keepaliveSeconds, "keep-alive interval") ||
+        !figure(holdOpt, 0, 86400, &o.holdSeconds, "hold time"))
         return std::nullopt;
     o.garbledErrors = parser.isSet(garbledOpt);
     o.fullChannels = latin1List(parser.values(fullOpt));

@@ -32,6 +32,13 @@ struct GatewayOptions {
     QList<QByteArray> missingChannels;
     QList<QByteArray> broadcasts; // sent to each client after login
     QByteArray hostile;           // a misbehaviour (hostile.h); empty: none
+    // Seconds between keep-alive lines to each logged-in client (0: none),
+    // as the real servers send them to an idle connection.
+    int keepaliveSeconds = 0;
+    // Seconds a session whose link died (reset, timed out, or cut with the
+    // console's "drop") is held: its member stays, and a login of the same
+    // account is refused, until then (0: it ends with its link).
+    int holdSeconds = 0;
 };
 
 // Parses the arguments (without the program name). On a bad argument or a

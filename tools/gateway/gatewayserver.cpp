@@ -28,6 +28,11 @@ GatewayServer::GatewayServer(GatewayOptions options, QObject *parent)
     if (m_options.burst > 0)
         for (const QByteArray &n : burstSenderNames())
             simJoin(n, "CHAT", ClientFlags);
+    if (m_options.keepaliveSeconds > 0) {
+        m_keepalive = new QTimer(this);
+        connect(m_keepalive, &QTimer::timeout, this, [this] { sendToAll(KeepaliveLine); });
+        m_keepalive->start(m_options.keepaliveSeconds * 1000);
+    }
 }
 
 GatewayServer::~GatewayServer() = default; // connections are children and go with us
@@ -60,9 +65,70 @@ void GatewayServer::memberGone(GatewayConnection *conn)
 
 void GatewayServer::connectionGone(GatewayConnection *conn)
 {
-    memberGone(conn);
+    if (conn->died() && m_options.holdSeconds > 0)
+        holdMember(conn);
+    else
+        memberGone(conn);
     m_connections.removeOne(conn);
     conn->deleteLater();
+}
+
+void GatewayServer::holdMember(GatewayConnection *conn)
+{
+    Member *m = conn->name.isEmpty() ? nullptr : findMember(conn->name);
+    if (!m || connectionOf(m) != conn)
+        return;
+    // The server does not know yet that nobody is there: the member stays
+    // in its channel, and its name stays taken, until the hold ends.
+    m_clients.remove(m);
+    const quint64 serial = ++m_holdSerial;
+    const qint64 ms = qint64(m_options.holdSeconds) * 1000;
+    m_held.insert(m, {serial, clock() + ms});
+    // Others see the member leave when the hold ends, not only at the next
+    // login; a login that comes first looks at the clock itself.
+    QTimer::singleShot(ms, this, [this, m, serial] {
+        if (m_held.value(m).serial == serial)
+            removeMember(m);
+    });
+}
+
+void GatewayServer::releaseExpiredHolds()
+{
+    const qint64 now = clock();
+    QList<Member *> over;
+    for (auto it = m_held.begin(); it != m_held.end(); ++it)
+        if (it->until <= now)
+            over << it.key();
+    for (Member *m : over)
+        removeMember(m);
+}
+
+QString GatewayServer::dropClient(const QByteArray &name)
+{
+    Member *m = findMember(name);
+    GatewayConnection *conn = m ? connectionOf(m) : nullptr;
+    if (!conn)
+        return QString("'%1' is no logged-in client.").arg(QString::fromLatin1(name));
+    conn->drop();
+    return QString();
+}
+
+QString GatewayServer::releaseHeld(const QByteArray &name)
+{
+    for (auto it = m_held.begin(); it != m_held.end(); ++it)
+        if (it.key()->name == name) {
+            removeMember(it.key());
+            return QString();
+        }
+    return QString("'%1' is no held session.").arg(QString::fromLatin1(name));
+}
+
+QList<QByteArray> GatewayServer::heldNames() const
+{
+    QList<QByteArray> names;
+    for (auto it = m_held.begin(); it != m_held.end(); ++it)
+        names << it.key()->name;
+    return names;
 }
 
 // ---- members and channels ------------------------------------------------
@@ -79,6 +145,7 @@ GatewayServer::Member *GatewayServer::addMember(const QByteArray &name, const QB
 void GatewayServer::removeMember(Member *m)
 {
     m_clients.remove(m);
+    m_held.remove(m);
     m_model.remove(m);
 }
 

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QSet>
 #include <QTcpServer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -51,6 +52,15 @@ public:
     void broadcast(const QByteArray &text);
     void sendToAll(const QByteArray &bytes); // to every logged-in client, as they are
     void closeAll();
+    // Resets the link of the logged-in client NAME as a dying network
+    // would; its session is held (--hold-seconds). An error text, or empty.
+    QString dropClient(const QByteArray &name);
+    // Ends the hold of a session whose link died, as its time running out would.
+    QString releaseHeld(const QByteArray &name);
+    // Accounts whose session is held after their link died.
+    QList<QByteArray> heldNames() const;
+    // The keep-alive line, as the real servers send it.
+    static inline const QByteArray KeepaliveLine = "2000 NULL\r\n";
 
     QList<QByteArray> clientNames() const; // logged-in clients
     int connectionCount() const;
@@ -71,6 +81,10 @@ private:
     void acceptConnections();
     void memberGone(GatewayConnection *conn);     // leaves the channel, if logged in
     void connectionGone(GatewayConnection *conn); // socket closed: forget it
+    // The member of a link that died stays for holdSeconds without a link.
+    void holdMember(GatewayConnection *conn);
+    // Ends the holds whose time on clock() is up (a login looks first).
+    void releaseExpiredHolds();
     void clientLine(GatewayConnection *conn, const QByteArray &line);
 
     Member *findMember(const QByteArray &name) const { return m_model.find(name); }
@@ -107,4 +121,13 @@ private:
     qint64 m_bytesReceived = 0;
     ChannelModel m_model;
     QHash<const Member *, GatewayConnection *> m_clients;
+    // Held members and the serial of their hold, so that a hold's end
+    // cannot remove a member that came back and was held again.
+    struct Hold {
+        quint64 serial = 0;
+        qint64 until = 0; // on clock()
+    };
+    QHash<Member *, Hold> m_held;
+    quint64 m_holdSerial = 0;
+    QTimer *m_keepalive = nullptr;
 };
