@@ -2,6 +2,7 @@
 
 #include "base/clock.h"
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "session/TSession.h"
@@ -228,8 +229,8 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines)
         conf << QStringLiteral("keeplog=0");
     TBenchSession s(pane, conf);
     if (chatLog) {
-        s.main->options->logfilename->setText(s.path(QStringLiteral("chat.log")));
-        s.main->options->keeplog->setChecked(true);
+        s.main->store->setBytes(TSetting::logfilename, s.path(QStringLiteral("chat.log")));
+        s.main->store->setFlag(TSetting::keeplog, true);
     }
 
     // Texts sized so that each transcript line is 80 characters.
@@ -346,9 +347,7 @@ void caseAutosquelch()
         lines << floodText(i, 60);
     const QStringList all = benchTriggers(100);
     for (int triggers : {0, 10, 50, 100}) {
-        s.main->options->triggers->clear();
-        for (int i = 0; i < triggers; ++i)
-            s.main->options->triggers->addItem(all[i]);
+        s.main->store->setList(TSetting::triggers, all.mid(0, triggers));
         QString warm;
         s.main->autosquelch(warm, QStringLiteral("Swift"), lines[0]); // compiles the phrases
         qint64 best = std::numeric_limits<qint64>::max();
@@ -411,8 +410,8 @@ void caseBurst()
     TBenchSession s(TPaneKind::View, plainConf());
     GatewayProcess gateway = benchGateway({QStringLiteral("--quota-window"), QStringLiteral("1")});
     const int windowMs = 1000;
-    s.main->options->quotaWindow->setValue(windowMs / 1000);
-    s.main->options->quotaMargin->setValue(100);
+    s.main->store->setNumber(TSetting::quotaWindow, windowMs / 1000);
+    s.main->store->setNumber(TSetting::quotaMargin, 100);
     s.main->session->process->setFloodInterval(300);
     if (!s.logIn(gateway.port())) {
         std::fprintf(stderr, "bench: could not log in to the gateway\n");

@@ -2,6 +2,7 @@
 // matches, and what links and marked mentions add to the line path.
 #include "bench/cases.h"
 
+#include "core/settingsstore.h"
 #include "preferences/Toptions.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/findbar.h"
@@ -51,8 +52,8 @@ double floodRate(bool comforts, int lines, bool shown = false)
                     {QStringLiteral("squelchFlooders=0"), QStringLiteral("squelchAscii=0"),
                      QStringLiteral("squelchUc=0"), QStringLiteral("timeStamps=1"),
                      QStringLiteral("keeplog=0")});
-    for (QCheckBox *box : {s.main->options->showLinks, s.main->options->markMentions})
-        box->setChecked(comforts);
+    for (TSetting::Id id : {TSetting::showLinks, TSetting::markMentions})
+        s.main->store->setFlag(id, comforts);
     s.main->applyComfortSettings();
     if (shown) {
         s.main->show();

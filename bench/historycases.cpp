@@ -12,6 +12,7 @@
 #include "bench/cases.h"
 
 #include "base/clock.h"
+#include "core/settingsstore.h"
 #include "history/historydb.h"
 #include "history/historystore.h"
 #include "preferences/Toptions.h"
@@ -543,7 +544,7 @@ void caseHistoryOverhead(int lines, int pairs)
         conf << QStringLiteral("timeStamps=1") << QStringLiteral("notifications=0")
              << QStringLiteral("anticensor=1") << QStringLiteral("keeplog=0");
         TBenchSession s(TPaneKind::View, conf);
-        s.main->options->keepHistory->setChecked(keep);
+        s.main->store->setFlag(TSetting::keepHistory, keep);
         s.main->applyHistorySettings();
         THistoryStore *store = s.main->historyStore();
         if (keep && !store->waitOpen()) {

@@ -4,6 +4,7 @@
 
 #include "base/clock.h"
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/journalwindow.h"
 #include "preferences/Toptions.h"
@@ -70,8 +71,8 @@ void caseJournalOverhead()
     }
     TBenchSession off(TPaneKind::View, moderatedJournalConf());
     TBenchSession on(TPaneKind::View, moderatedJournalConf());
-    off.main->options->keepJournal->setChecked(false);
-    on.main->options->keepJournal->setChecked(true);
+    off.main->store->setFlag(TSetting::keepJournal, false);
+    on.main->store->setFlag(TSetting::keepJournal, true);
     std::vector<double> ratios;
     double best[2] = {1e300, 1e300};
     for (int round = 0; round < 9; ++round) { // 9: the count of entries below

@@ -3,6 +3,7 @@
 #include "fuzzwindow.h"
 
 #include "base/guard.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
 
@@ -25,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString phrase = QString::fromLatin1(split < 0 ? bytes : bytes.left(split));
     const QString line = split < 0 ? QString() : QString::fromLatin1(bytes.mid(split + 1));
 
-    window->options->triggers->clear();
-    window->options->triggers->addItem(phrase);
+    window->store->setList(TSetting::triggers, {phrase});
     guarded([&] {
         window->processChannel(QStringLiteral("Chat"));
         window->addUser(QStringLiteral("carol"), QStringLiteral("CHAT"), QStringLiteral("0010"));

@@ -11,6 +11,7 @@
 
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "core/wiresplit.h"
 #include "interpreter/TBnetChat.h"
 #include "mainwindow/Tmain.h"
@@ -138,19 +139,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int acceptedBefore = accepted;
     fuzzDialogs().defaultConfirm = switches & 8;
     guarded([&] {
-        main->options->quotaUnits->setValue(switches & 1 ? 2 : 100);
-        main->options->outgoingEncoding->selectIndex(switches & 2 ? Toptions::EncodeWindows1252
-                                                                  : Toptions::EncodeUtf8);
+        main->store->setNumber(TSetting::quotaUnits, switches & 1 ? 2 : 100);
+        main->store->setNumber(TSetting::outgoingEncoding,
+                               switches & 2 ? Toptions::EncodeWindows1252 : Toptions::EncodeUtf8);
         if (main->dispRaw->isChecked() != bool(switches & 4))
             main->dispRawClick();
-        main->applyQuotaSettings();
         main->text->clear();
         main->text->insert(typed);
         main->sendClick();
     });
     settleEvents();
-    const int limit = TWire::lineLimit(main->options->quotaUnits->value(),
-                                       main->options->quotaBytesPerUnit->value());
+    const int limit = TWire::lineLimit(main->store->number(TSetting::quotaUnits),
+                                       main->store->number(TSetting::quotaBytesPerUnit));
 
     // Everything queued goes out.
     drain(main);

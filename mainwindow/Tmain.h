@@ -1,6 +1,7 @@
 #pragma once
 // The program's one window. Its methods carry all chat behaviour; each
 // behaviour area lives in a source file of its own in this folder.
+#include "core/settingsdefs.h"
 #include "core/usertable.h"
 #include "history/historytypes.h"
 #include "mainwindow/envvars.h"
@@ -25,6 +26,7 @@ class TSession;
 struct TLinePlan;
 class TTranscriptView;
 class Toptions;
+class TSettingsStore;
 
 class Tmain : public QMainWindow {
     Q_OBJECT
@@ -46,6 +48,11 @@ public:
     TSession *session = nullptr;
     TClockTimer *timer = nullptr; // a second: the anti-idle and the paused caption
     Toptions *options = nullptr;
+    // The settings, which everything here reads (never a control of the
+    // dialog); made before the panes, whose start fonts it holds.
+    TSettingsStore *store = nullptr;
+    QColor colourOf(TSetting::Id id) const;
+    QFont startFont(int pane) const; // a pane's font as the store has it
 
     // Main menu items.
     QAction *Connect = nullptr, *Disconnect = nullptr, *Preferences = nullptr, *PauseChat = nullptr,
@@ -81,9 +88,6 @@ public:
     void bnetSocketError(const QString &why);
     void bnetDataReceived(const QString &DataString);
     void timerTimer();
-    // Hands the Advanced tab's flood quota figures to the pacing (as they
-    // change, and at each connect).
-    void applyQuotaSettings();
     // The server's flood quota refused the last line sent (waitMs: when it
     // goes again; -1: it does not).
     void processRefused(const QString &line, int waitMs);
@@ -256,7 +260,7 @@ private:
     // and the error goes on.
     void saveSquelchlistOrUndo(const std::function<void()> &undo);
     class TNameIndex *m_squelchIndex = nullptr; // captions of brx
-    class TNameIndex *m_safeIndex = nullptr;    // entries of options->safe
+    class TNameIndex *m_safeIndex = nullptr;    // the safelist's names
 
 public:
     // --- Moderation: the chain's settings and verdicts, the autosquelch and

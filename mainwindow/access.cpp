@@ -2,6 +2,7 @@
 // reader says, new lines read out while the user types, the order Tab and
 // F6 take, the page keys of the input line and the context menu from the
 // keyboard.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 
 #include "preferences/Toptions.h"
@@ -192,7 +193,7 @@ void Tmain::readOutLine(TTranscriptPane *pane, const QString &label, const QStri
         m_access->readOut.hold(line);
         return;
     }
-    m_access->readOut.setLevel(TReadOut::Level(std::max(0, options->readOut->currentIndex())));
+    m_access->readOut.setLevel(TReadOut::Level(std::max(0, store->number(TSetting::readOut))));
     line.text = shownLine.trimmed();
     if (m_access->readOut.add(line))
         m_access->announcer->request();
@@ -203,7 +204,7 @@ void Tmain::readOutReplay(bool replaying)
     m_access->replaying = replaying;
     if (replaying)
         return;
-    m_access->readOut.setLevel(TReadOut::Level(std::max(0, options->readOut->currentIndex())));
+    m_access->readOut.setLevel(TReadOut::Level(std::max(0, store->number(TSetting::readOut))));
     m_access->readOut.released();
     if (m_access->readOut.pending())
         m_access->announcer->request();

@@ -2,12 +2,14 @@
 // one place where their events are wired to the behaviour areas.
 #include "base/version.h"
 #include "base/wirecodes.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 
 #include "base/files.h"
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
@@ -35,17 +37,24 @@
 #include <cmath>
 
 namespace {
-const QString defaultHost = QStringLiteral("useast.battle.net");
 constexpr int startWidth = 795;
 constexpr int startHeight = 539;
 
-QFont paneFont(int points)
+QFont paneFont(const QString &face, int points)
 {
-    QFont f(QStringLiteral("MS Sans Serif"), points);
+    QFont f(face, points);
     f.setStyleHint(QFont::SansSerif); // where the family is missing
     return f;
 }
 } // namespace
+
+QColor Tmain::colourOf(TSetting::Id id) const { return QColor::fromRgb(store->colour(id)); }
+
+QFont Tmain::startFont(int pane) const
+{
+    return paneFont(store->shown(TSetting::faceOf(TSetting::Pane(pane))),
+                    store->number(TSetting::sizeOf(TSetting::Pane(pane))));
+}
 
 Tmain::PaneFactory &Tmain::transcriptFactory()
 {
@@ -64,12 +73,15 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     terminate = [] { QCoreApplication::exit(0); };
     setErrorDisplay(showErrorBox); // errors show as boxes from now on
     setWindowTitle(QStringLiteral("Tressel"));
-    setFont(paneFont(8));
+    store = new TSettingsStore(this);
+    // The window and the channel box (whose font is not kept) in the chat's face.
+    setFont(startFont(TSetting::ChatPane));
     createControls();
     createMenus();
 
     session = new TSession(this);
-    session->bnet->Address = defaultHost;
+    session->setStore(store);
+    session->bnet->Address = store->shown(TSetting::server);
     session->bnet->Port = 6112;
     session->bnet->NoLineFeed = true;
     session->bnet->NoReturn = true;
@@ -112,10 +124,10 @@ void Tmain::createControls()
 
     chat = transcriptFactory()(client);
     chat->widget()->setObjectName(QStringLiteral("chat"));
-    chat->widget()->setFont(paneFont(8));
+    chat->widget()->setFont(startFont(TSetting::ChatPane));
     whisper = transcriptFactory()(client);
     whisper->widget()->setObjectName(QStringLiteral("whisper"));
-    whisper->widget()->setFont(paneFont(8));
+    whisper->widget()->setFont(startFont(TSetting::RawPane));
 
     users = new QTreeWidget(client);
     users->setObjectName(QStringLiteral("users"));
@@ -126,7 +138,7 @@ void Tmain::createControls()
     users->setEditTriggers(QAbstractItemView::NoEditTriggers);
     users->setSelectionMode(QAbstractItemView::SingleSelection);
     users->setIconSize(QSize(28, 14));
-    users->setFont(paneFont(7));
+    users->setFont(startFont(TSetting::UserPane));
     users->header()->setMinimumSectionSize(130);
     users->setColumnWidth(0, 130);
 
@@ -135,11 +147,11 @@ void Tmain::createControls()
     brx->setViewMode(QListView::ListMode);
     brx->setEditTriggers(QAbstractItemView::NoEditTriggers);
     brx->setIconSize(QSize(28, 14));
-    brx->setFont(paneFont(7));
+    brx->setFont(startFont(TSetting::BrxPane));
 
     text = new QLineEdit(client);
     text->setObjectName(QStringLiteral("text"));
-    text->setFont(paneFont(8));
+    text->setFont(startFont(TSetting::TextPane));
 
     send = new QPushButton(QStringLiteral("&Send"), client);
     send->setObjectName(QStringLiteral("send"));
@@ -150,7 +162,7 @@ void Tmain::createControls()
     channel = new QLineEdit(client);
     channel->setObjectName(QStringLiteral("channel"));
     channel->setReadOnly(true);
-    channel->setFont(paneFont(7));
+    channel->setFont(startFont(TSetting::UserPane));
 
     lamermode = new QPushButton(QStringLiteral("Activate Lamer Mode"), client);
     lamermode->setObjectName(QStringLiteral("lamermode"));
@@ -214,31 +226,6 @@ void Tmain::createMenus()
 void Tmain::wireEvents()
 {
     TSession *s = session;
-    // The quota's figures, as the cutting of lines reads them.
-    s->quotaSettings = [this] {
-        TSession::Settings out;
-        out.quotaUnits = options->quotaUnits->value();
-        out.quotaWindowSeconds = options->quotaWindow->value();
-        out.quotaBytesPerUnit = options->quotaBytesPerUnit->value();
-        out.quotaMarginMs = options->quotaMargin->value();
-        return out;
-    };
-    // What a connect uses, read at each attempt.
-    s->settings = [this, s] {
-        TSession::Settings out = s->quotaSettings();
-        // Name and password go out as bytes; the server is a host name.
-        out.userName = options->bytesOf(options->username);
-        out.password = options->bytesOf(options->password);
-        out.server = options->server->currentText();
-        out.reconnect = options->autoReconnect->isChecked();
-        out.proxy.kind = TProxyChoice::Kind(std::max(0, options->proxyKind->currentIndex()));
-        out.proxy.host = options->proxyHost->text();
-        out.proxy.port = quint16(options->proxyPort->value());
-        out.proxy.user = options->proxyUser->text();
-        out.proxy.password = options->proxyPassword->text();
-        return out;
-    };
-
     // The link (connectioncontrol.cpp).
     connect(s, &TSession::linkUp, this, [this] { bnetConnect(); });
     connect(s, &TSession::linkDown, this, &Tmain::bnetDisconnect);
@@ -278,7 +265,7 @@ void Tmain::wireEvents()
 
 void Tmain::startOptions()
 {
-    options = new Toptions(this);
+    options = new Toptions(this, store);
     TMainPanes panes;
     panes.chat = chat->widget();
     panes.users = users;
@@ -311,19 +298,14 @@ void Tmain::startOptions()
         writeLine(chat, QStringLiteral("Warning:"), TTextItem::ownText(message), errorColour());
     };
     // A log switched on again, or given another name, may warn once more.
-    connect(options->keeplog, &QCheckBox::toggled, this, [this] { m_chatLogWarned = false; });
-    connect(options->logfilename, &QLineEdit::textChanged, this,
-            [this] { m_chatLogWarned = false; });
-    connect(options->keeprawlog, &QCheckBox::toggled, this, [this] { m_rawLogWarned = false; });
-    connect(options->rawlogfilename, &QLineEdit::textChanged, this,
-            [this] { m_rawLogWarned = false; });
+    connect(store, &TSettingsStore::changed, this, [this](TSetting::Id id) {
+        if (id == TSetting::keeplog || id == TSetting::logfilename)
+            m_chatLogWarned = false;
+        if (id == TSetting::keeprawlog || id == TSetting::rawlogfilename)
+            m_rawLogWarned = false;
+    });
     options->judgedLines = [this] { return judgedLines(); };
     options->isSafe = [this](const QString &name) { return checkSafe(name); };
-    // The quota's figures reach the pacing as they change, as they reach
-    // the cutting of long lines.
-    for (QSpinBox *figure : {options->quotaUnits, options->quotaWindow, options->quotaBytesPerUnit,
-                             options->quotaMargin})
-        connect(figure, &QSpinBox::valueChanged, this, guard([this] { applyQuotaSettings(); }));
     // After the dialog's own OK handler, which was connected first.
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyComfortSettings(); }));
     connect(options->ok, &QPushButton::clicked, this, guard([this] { applyHistorySettings(); }));
@@ -403,7 +385,7 @@ void Tmain::moveEvent(QMoveEvent *event)
 void Tmain::FormShow()
 {
     text->setFocus();
-    if (!envVars.autoConnectDone && options->autoconnect->isChecked()) {
+    if (!envVars.autoConnectDone && store->flag(TSetting::autoconnect)) {
         envVars.autoConnectDone = true;
         ConnectClick();
     }

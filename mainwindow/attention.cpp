@@ -1,5 +1,6 @@
 // Drawing the user's attention to a whisper or a mention while the window
 // is in the background: the window's urgent hint and a desktop notification.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 
 #include "mainwindow/desktopnotifier.h"
@@ -21,7 +22,7 @@ void Tmain::setupAttention()
 
 void Tmain::drawAttention(const QString &title, const QString &body)
 {
-    if (!options->attentionAlerts->isChecked() || isActiveWindow())
+    if (!store->flag(TSetting::attentionAlerts) || isActiveWindow())
         return;
     if (alertWindow)
         alertWindow();

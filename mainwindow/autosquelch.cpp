@@ -1,6 +1,7 @@
 // The window's side of the moderation chain (rules/moderation): the
 // settings it reads, filled here alone, the lines it is asked about, and
 // the actions it decides on, carried out here; the autosquelch's prompt.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 #include "session/TSession.h"
@@ -59,61 +60,55 @@ void Tmain::watchTriggers()
     connect(options, &Toptions::triggersChanged, m_autosquelch, dirty);
     // Edits of the list that bypass the dialog's buttons (the configuration
     // file, tests) must reach the cache as well.
-    const QAbstractItemModel *model = options->triggers->model();
-    connect(model, &QAbstractItemModel::rowsInserted, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::rowsRemoved, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::rowsMoved, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::dataChanged, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::modelReset, m_autosquelch, dirty);
-    connect(model, &QAbstractItemModel::layoutChanged, m_autosquelch, dirty);
+    connect(store, &TSettingsStore::changed, m_autosquelch, [state](TSetting::Id id) {
+        if (id == TSetting::triggers)
+            state->triggersDirty = true;
+    });
 }
 
 moderation::TSettings Tmain::moderationSettings()
 {
     // Every setting the chain reads, read here and nowhere else.
+    using namespace TSetting;
     moderation::TSettings s;
-    s.suppressPlaysound = options->suppressplaysound->isChecked();
+    s.suppressPlaysound = store->flag(suppressplaysound);
     s.lamerMode = envVars.lamerMode;
-    s.alertWhisper = options->alertwhisper->isChecked();
-    s.markMentions = options->markMentions->isChecked();
+    s.alertWhisper = store->flag(alertwhisper);
+    s.markMentions = store->flag(markMentions);
     s.mentionName = ownName();
     QString account;
-    if (options->username->bytes(options->typedEncoding(), account))
+    if (store->tryBytes(username, account))
         s.account = account;
-    s.lineRules = options->lineRules();
+    s.lineRules = Toptions::lineRules(*store);
     watchTriggers();
     AutosquelchState &st = *m_autosquelch;
     if (st.triggersDirty) {
         st.triggersDirty = false;
+        st.triggerBytes = store->list(triggers);
         st.triggers.clear();
-        st.triggerBytes.clear();
-        for (int i = 0; i < options->triggers->count(); ++i) {
-            st.triggers << options->triggers->item(i)->text();
-            st.triggerBytes << TTextItem::bytesOf(options->triggers->item(i));
-        }
+        for (const QString &bytes : std::as_const(st.triggerBytes))
+            st.triggers << TText::decode(bytes);
     }
     s.triggers = st.triggers;
     s.triggerBytes = st.triggerBytes;
-    s.squelchPrompt = options->squelchPrompt->isChecked();
-    s.permasquelch = options->autoAction->currentIndex() == 0;
-    s.squelchLeet = options->squelchLeet->isChecked();
-    s.leetPercentage = options->leetPercentage->value();
+    s.squelchPrompt = store->flag(squelchPrompt);
+    s.permasquelch = store->number(autoAction) == 0;
+    s.squelchLeet = store->flag(squelchLeet);
+    s.leetPercentage = store->number(leetPercentage);
     const struct {
         const char *code;
-        decltype(options->action_bot) action;
+        Id action;
     } rows[] = {
-        {"DSHR", options->action_diablos},   {"DRTL", options->action_diablo1},
-        {"D2DV", options->action_diablo2},   {"SSHR", options->action_starcrafts},
-        {"STAR", options->action_starcraft}, {"JSTR", options->action_starcraft},
-        {"SEXP", options->action_broodwar},  {"W2BN", options->action_warcraft},
-        {"CHAT", options->action_bot},
+        {"DSHR", action_diablos},    {"DRTL", action_diablo1},   {"D2DV", action_diablo2},
+        {"SSHR", action_starcrafts}, {"STAR", action_starcraft}, {"JSTR", action_starcraft},
+        {"SEXP", action_broodwar},   {"W2BN", action_warcraft},  {"CHAT", action_bot},
     };
     for (const auto &row : rows)
         // "None" and no choice at all both mean no action.
-        if (row.action->currentIndex() > 0)
-            s.productActions.insert(QLatin1String(row.code), row.action->currentText());
-    s.joinNotices = options->notifications->isChecked();
-    s.onlySafeNotices = options->onlynotesafe->isChecked();
+        if (store->number(row.action) > 0)
+            s.productActions.insert(QLatin1String(row.code), store->pickText(row.action));
+    s.joinNotices = store->flag(notifications);
+    s.onlySafeNotices = store->flag(onlynotesafe);
     return s;
 }
 

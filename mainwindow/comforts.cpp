@@ -1,6 +1,7 @@
 // The comforts of long hours in a busy channel: Up and Down through the
 // lines sent, Tab completion, the find bar over the chat, links, and the
 // marking of lines that mention the user.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "session/TSession.h"
 
@@ -95,12 +96,12 @@ void Tmain::setupComforts()
 void Tmain::applyComfortSettings()
 {
     if (TTranscriptView *view = chatView()) {
-        view->setLinksShown(options->showLinks->isChecked());
-        view->setMarkColour(options->mentionColour->selected());
+        view->setLinksShown(store->flag(TSetting::showLinks));
+        view->setMarkColour(colourOf(TSetting::mentionColour));
     }
-    if (!options->findBar->isChecked() && findBarOpen())
+    if (!store->flag(TSetting::findBar) && findBarOpen())
         closeFindBar();
-    m_comforts->findAction->setEnabled(options->findBar->isChecked());
+    m_comforts->findAction->setEnabled(store->flag(TSetting::findBar));
 }
 
 // ---- the input line --------------------------------------------------------
@@ -110,7 +111,7 @@ bool Tmain::inputComfortKey(int key, Qt::KeyboardModifiers modifiers)
     const Qt::KeyboardModifiers held =
         modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if ((key == Qt::Key_Up || key == Qt::Key_Down) && held == Qt::NoModifier &&
-        options->inputHistory->isChecked()) {
+        store->flag(TSetting::inputHistory)) {
         TInputEntry shown;
         const bool moved = key == Qt::Key_Up
                                ? m_comforts->history.older({text->text(), m_inputFragments}, shown)
@@ -124,9 +125,9 @@ bool Tmain::inputComfortKey(int key, Qt::KeyboardModifiers modifiers)
     }
     // Tab completes when there is something to complete, and otherwise
     // moves the focus on as everywhere else.
-    if (key == Qt::Key_Tab && held == Qt::NoModifier && options->tabCompletion->isChecked())
+    if (key == Qt::Key_Tab && held == Qt::NoModifier && store->flag(TSetting::tabCompletion))
         return completeInput(false);
-    if (key == Qt::Key_Backtab && options->tabCompletion->isChecked())
+    if (key == Qt::Key_Backtab && store->flag(TSetting::tabCompletion))
         return completeInput(true);
     return inputReadingKey(key, held);
 }
@@ -167,7 +168,7 @@ TFindBar *Tmain::findBar() const { return m_comforts->findBar; }
 void Tmain::openFindBar()
 {
     TTranscriptView *view = chatView();
-    if (!view || !options->findBar->isChecked())
+    if (!view || !store->flag(TSetting::findBar))
         return;
     // While it is open new lines leave the view and the selection alone.
     view->setHoldView(true);
@@ -224,7 +225,7 @@ QString Tmain::ownName() const
     if (session->loginSeen())
         return m_uniqueName;
     QString own;
-    if (!options->username->bytes(options->typedEncoding(), own))
+    if (!store->tryBytes(TSetting::username, own))
         return QString();
     return own;
 }

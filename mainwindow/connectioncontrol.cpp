@@ -1,6 +1,7 @@
 // Connecting and disconnecting, the main menu's actions, the main timer.
 #include "base/version.h"
 #include "base/wirecodes.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/journalwindow.h"
 #include "mainwindow/labels.h"
@@ -48,7 +49,7 @@ void Tmain::setConnectedState(bool connected)
     PauseChat->setEnabled(connected);
     Away->setEnabled(connected);
     if (options)
-        options->username->setEnabled(!connected);
+        options->setConnected(connected);
     if (m_journalWindow)
         m_journalWindow->refreshState(); // undo of a squelch needs the connection
 }
@@ -80,8 +81,6 @@ void Tmain::showConnectProgress(const QString &text)
 void Tmain::ConnectClick() { session->connectNow(); }
 
 void Tmain::DisconnectClick() { session->disconnectNow(); }
-
-void Tmain::applyQuotaSettings() { session->applyQuota(session->settings()); }
 
 void Tmain::processRefused(const QString &line, int waitMs)
 {
@@ -121,7 +120,7 @@ void Tmain::AwayClick()
         envVars.isAway = false;
         Away->setIcon(TIcons::menuIcon(TIcons::AwayImage));
     } else {
-        envVars.awaySent = options->bytesOf(options->awaymessage);
+        envVars.awaySent = store->bytes(TSetting::awaymessage);
         sendtext(QStringLiteral("/away ") + envVars.awaySent);
         envVars.isAway = true;
         Away->setIcon(TIcons::menuIcon(TIcons::BackImage));
@@ -130,7 +129,7 @@ void Tmain::AwayClick()
 
 void Tmain::HomeClick()
 {
-    const QString home = options->bytesOf(options->homechannel);
+    const QString home = store->bytes(TSetting::homechannel);
     if (!home.isEmpty())
         sendtext(QStringLiteral("/join ") + home);
 }
@@ -145,7 +144,7 @@ void Tmain::QuitClick()
 
 bool Tmain::FormCloseQuery()
 {
-    if (options->confirmquit->isChecked())
+    if (store->flag(TSetting::confirmquit))
         return true;
     return dialogs().confirm(this, QStringLiteral("Confirm"),
                              QStringLiteral("Are you sure you wish to quit?"),
@@ -214,13 +213,13 @@ void Tmain::bnetDataReceived(const QString &DataString)
     // The raw line is one byte string: it is shown decoded as a whole.
     if (dispRaw->isChecked())
         whisper->appendPlainLine(TText::decode(DataString));
-    if (options->keeprawlog->isChecked())
+    if (store->flag(TSetting::keeprawlog))
         appendRawLog(DataString);
 }
 
 void Tmain::appendRawLog(const QString &line)
 {
-    const QString name = options->rawlogfilename->text();
+    const QString name = store->shown(TSetting::rawlogfilename);
     if (name.isEmpty()) {
         logNotSet(m_rawLogWarned, QStringLiteral("raw log"));
         return;
@@ -238,13 +237,14 @@ void Tmain::timerTimer()
         return;
     }
     envVars.idleTicks = 0;
-    if (!options->antiidle->isChecked())
+    if (!store->flag(TSetting::antiidle))
         return;
-    if (options->ai_users->isChecked())
+    const int command = store->number(TSetting::idletype);
+    if (command == 1)
         sendtext(QStringLiteral("/users"));
-    if (options->ai_time->isChecked())
+    if (command == 3)
         sendtext(QStringLiteral("/time"));
-    if (options->ai_stats->isChecked())
-        sendtext(QStringLiteral("/stats ") + options->bytesOf(options->username) +
+    if (command == 2)
+        sendtext(QStringLiteral("/stats ") + store->bytes(TSetting::username) +
                  QStringLiteral(" SEXP"));
 }

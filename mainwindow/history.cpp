@@ -1,5 +1,6 @@
 // The history: every line the transcript shows, and the ones it hides,
 // handed to the store in history.db, which writes them on its own thread.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 #include "session/TSession.h"
@@ -72,15 +73,16 @@ void Tmain::openHistoryFor(const QString &member)
     if (!m_historyWindow)
         m_historyWindow = new THistoryWindow(m_history, this);
     m_history->flush(); // the lines of a moment ago are found too
-    m_historyWindow->defaultLog = options->logfilename->text();
+    m_historyWindow->defaultLog = store->shown(TSetting::logfilename);
     m_historyWindow->openFor(member);
 }
 
 void Tmain::applyHistorySettings()
 {
-    m_history->setRetention(options->historyDays->value(), options->historyMegabytes->value());
+    m_history->setRetention(store->number(TSetting::historyDays),
+                            store->number(TSetting::historyMegabytes));
     // Opened in the background, the first time it is wanted.
-    if (options->keepHistory->isChecked())
+    if (store->flag(TSetting::keepHistory))
         m_history->start();
     // New limits hold from now, not from the next hour of lines.
     m_history->scheduleRetention(currentDateTime().toMSecsSinceEpoch());
@@ -88,7 +90,7 @@ void Tmain::applyHistorySettings()
 
 void Tmain::historyLine(const QString &label, const QString &message, bool hidden)
 {
-    if (!m_history || m_historyReplay || !options->keepHistory->isChecked())
+    if (!m_history || m_historyReplay || !store->flag(TSetting::keepHistory))
         return;
     // Switched on since the last Ok: kept from now on all the same.
     m_history->start();
@@ -115,7 +117,7 @@ void Tmain::historyLine(const QString &label, const QString &message, bool hidde
 QVector<THistory::Line> Tmain::earlierLinesOf(const QString &channel)
 {
     // Paused chat shows nothing new, and these would be new to the pane.
-    if (!m_history || !options->earlierLines->isChecked() || !options->keepHistory->isChecked() ||
+    if (!m_history || !store->flag(TSetting::earlierLines) || !store->flag(TSetting::keepHistory) ||
         envVars.chatPaused)
         return {};
     m_history->start();
@@ -140,7 +142,7 @@ void Tmain::showEarlierLines(const QString &channel, const QVector<THistory::Lin
     if (lines.isEmpty())
         return;
     // Straight into the pane: not logged, kept, judged, read out or marked.
-    const QColor text = options->text_colour->selected();
+    const QColor text = colourOf(TSetting::text_colour);
     const QColor back = chat->background();
     const QColor dim((text.red() + back.red()) / 2, (text.green() + back.green()) / 2,
                      (text.blue() + back.blue()) / 2);

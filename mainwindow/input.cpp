@@ -1,5 +1,6 @@
 // The input line, the local commands and the one way out to the server.
 #include "base/version.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 #include "session/TSession.h"
@@ -251,7 +252,7 @@ Tmain::TypedLine Tmain::understand(const QString &line, std::optional<QString> &
         // A bare /away sends the stored message, which stays as it is; an
         // earlier line of the same paste may have stored another.
         if (!away)
-            away = options->bytesOf(options->awaymessage);
+            away = store->bytes(TSetting::awaymessage);
         const bool given = line.size() > 5;
         t.toServer = true;
         t.plan = session->planWhole(TInputBreaks::breaksToSpaces(
@@ -341,7 +342,7 @@ bool Tmain::runCommand(const TypedLine &typed)
             break;
         }
         if (line.size() > 5) {
-            options->awaymessage->setBytes(restFrom(line, 7));
+            store->setBytes(TSetting::awaymessage, restFrom(line, 7));
             options->writeconfig();
         }
         session->send(typed.plan);
@@ -360,9 +361,7 @@ bool Tmain::runCommand(const TypedLine &typed)
 QString Tmain::rememberBytes(const QString &bytes)
 {
     const QString shown = TText::decode(bytes);
-    const auto encoding = options->outgoingEncoding->currentIndex() == Toptions::EncodeWindows1252
-                              ? TText::Encoding::Windows1252
-                              : TText::Encoding::Utf8;
+    const auto encoding = store->typedEncoding();
     QString again;
     if (!TText::encode(shown, encoding, again) || again != bytes)
         m_inputFragments.append({shown, bytes});
@@ -388,15 +387,12 @@ void Tmain::appendInputBytes(const QString &bytes)
 
 bool Tmain::inputLines(QStringList &lines)
 {
-    const auto encoding = options->outgoingEncoding->currentIndex() == Toptions::EncodeWindows1252
-                              ? TText::Encoding::Windows1252
-                              : TText::Encoding::Utf8;
+    const auto encoding = store->typedEncoding();
     QStringList out;
     for (const QString &line : TInputBreaks::linesOf(text->text())) {
         QString bytes, bad;
         if (!encodeWith(line, encoding, m_inputFragments, bytes, &bad)) {
-            const QString name = encoding == TText::Encoding::Utf8 ? QStringLiteral("UTF-8")
-                                                                   : QStringLiteral("Windows-1252");
+            const QString name = store->pickText(TSetting::outgoingEncoding);
             // A lone surrogate cannot be shown, only named.
             const QString character = bad.at(0).isSurrogate() && bad.size() == 1
                                           ? codePoint(bad)
@@ -513,7 +509,7 @@ void Tmain::keyPressEvent(QKeyEvent *event)
 
 void Tmain::textDblClick()
 {
-    if (!options->dblclickcommand->isChecked() || !text->text().isEmpty())
+    if (!store->flag(TSetting::dblclickcommand) || !text->text().isEmpty())
         return;
     setInputBytes({envVars.lastCommand});
 }
@@ -524,7 +520,7 @@ void Tmain::writeOwnLine(const QString &piece)
     const bool shown = view && !envVars.chatPaused;
     m_writingPending = shown;
     writeLine(chat, QLatin1Char('<') + session->process->UserName + QLatin1Char('>'), piece,
-              options->your_name->selected());
+              colourOf(TSetting::your_name));
     m_writingPending = false;
     if (!shown || view->lineCount() == 0)
         return;

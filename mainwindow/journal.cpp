@@ -1,5 +1,6 @@
 // The moderation journal: an entry in journal.log for every squelch action
 // taken on the user's behalf or by the user, the journal window and undo.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/journalwindow.h"
 #include "session/TSession.h"
@@ -103,10 +104,12 @@ void Tmain::journalAction(const QString &action, const QString &name, const QStr
         // The dialog comes after this window. Switched again, a journal
         // that failed may say so once more.
         m_journal->watchingSetting = true;
-        connect(options->keepJournal, &QCheckBox::toggled, m_journal,
-                [state = m_journal] { state->failureReported = false; });
+        connect(store, &TSettingsStore::changed, m_journal, [state = m_journal](TSetting::Id id) {
+            if (id == TSetting::keepJournal)
+                state->failureReported = false;
+        });
     }
-    if (!options->keepJournal->isChecked())
+    if (!store->flag(TSetting::keepJournal))
         return;
     const QDateTime now = currentDateTime();
     const qint64 second = now.toSecsSinceEpoch();

@@ -1,4 +1,5 @@
 #include "mainwindow/journalwindow.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "session/TSession.h"
 
@@ -228,12 +229,7 @@ void TJournalWindow::testCurrent()
     const Entry &e = model->entry(row);
     // The first phrase that matched; the list holds it as these bytes.
     const QString patternBytes = e.detail.section(patternSeparator, 0, 0);
-    int at = -1;
-    for (int i = 0; i < m_main->options->triggers->count(); ++i)
-        if (TTextItem::bytesOf(m_main->options->triggers->item(i)) == patternBytes) {
-            at = i;
-            break;
-        }
+    const int at = int(m_main->store->list(TSetting::triggers).indexOf(patternBytes));
     m_main->options->openTriggerTester(this, at, TText::decode(patternBytes), e.text);
 }
 

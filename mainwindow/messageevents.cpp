@@ -1,5 +1,6 @@
 // What other people say, emote and whisper, the echo of our own whispers,
 // and the server's notices.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 
@@ -32,7 +33,7 @@ void Tmain::processTalk(const QString &user, const QString &text)
     const moderation::TVerdict v = moderate(Kind::Talk, user, text);
     const QString label = QLatin1Char('<') + user + QLatin1Char('>');
     if (v.show) {
-        writeLine(chat, label, v.text, options->name_colour->selected(), QString(), v.mention);
+        writeLine(chat, label, v.text, colourOf(TSetting::name_colour), QString(), v.mention);
         if (v.mention)
             mentionAttention(user, v.text);
     } else {
@@ -49,7 +50,7 @@ void Tmain::processEmote(const QString &user, const QString &text)
         // The name and the text may come in different encodings.
         writeLine(chat,
                   QStringLiteral("* ") + user + QLatin1Char(' ') + v.text + QStringLiteral(" *"),
-                  QString(), options->emote_colour->selected(),
+                  QString(), colourOf(TSetting::emote_colour),
                   QStringLiteral("* ") + TText::decode(user) + QLatin1Char(' ') +
                       TText::decode(v.text) + QStringLiteral(" *"),
                   v.mention);
@@ -70,7 +71,7 @@ void Tmain::processWhisper(const QString &user, const QString &text)
         historyLine(QStringLiteral("<From: ") + user + QStringLiteral("> "), text, true);
         return;
     }
-    const QColor colour = options->whisp_colour->selected();
+    const QColor colour = colourOf(TSetting::whisp_colour);
     if (dispRaw->isChecked())
         writeLine(chat, QStringLiteral("<Recieved Whisper From: ") + user + QStringLiteral("> "),
                   v.text, colour);
@@ -86,7 +87,7 @@ void Tmain::processWhisper(const QString &user, const QString &text)
 void Tmain::processWhisperSent(const QString &user, const QString &text)
 {
     const moderation::TVerdict v = moderate(Kind::WhisperSent, user, text);
-    const QColor colour = options->whisp_colour->selected();
+    const QColor colour = colourOf(TSetting::whisp_colour);
     if (dispRaw->isChecked())
         writeLine(chat, QStringLiteral("<Sent Whisper To: ") + user + QStringLiteral("> "), v.text,
                   colour);

@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/guard.h"
+#include "core/settingsstore.h"
 #include "core/textcodec.h"
 #include "preferences/Toptions.h"
 #include "rules/journal.h"
@@ -79,6 +80,10 @@ void Tmain::setupSquelchList()
     m_squelchIndex = new TNameIndex(this);
     m_squelchIndex->attach(brx->model());
     m_safeIndex = new TNameIndex(this);
+    connect(store, &TSettingsStore::changed, m_safeIndex, [this](TSetting::Id id) {
+        if (id == TSetting::safe)
+            m_safeIndex->setNames(store->list(TSetting::safe));
+    });
 
     brxMenu = new QMenu(this);
     Remove = brxMenu->addAction(QStringLiteral("Remove"));
@@ -109,15 +114,7 @@ void Tmain::addSquelchItem(const QString &name, int icon)
     brx->addItem(item);
 }
 
-bool Tmain::checkSafe(const QString &name) const
-{
-    if (!options)
-        return false;
-    // The dialog comes after this window: follow its list once it is there.
-    if (m_safeIndex->model() != options->safe->model())
-        m_safeIndex->attach(options->safe->model());
-    return m_safeIndex->contains(name);
-}
+bool Tmain::checkSafe(const QString &name) const { return m_safeIndex->contains(name); }
 
 bool Tmain::checkSquelch(const QString &name) const { return m_squelchIndex->contains(name); }
 

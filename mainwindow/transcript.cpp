@@ -1,6 +1,7 @@
 // The transcript: labelled coloured lines, the chat log, pausing and the
 // two panes' menus.
 #include "base/version.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 
@@ -48,7 +49,7 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
         }
     }
     QString ts;
-    if (pane == chat && options->timestamps->isChecked())
+    if (pane == chat && store->flag(TSetting::timestamps))
         ts = QLatin1Char('[') + longTimeText(currentDateTime().time()) + QLatin1Char(']');
     // What a person reads; the bytes stay as they are for the log.
     const QString shownLbl = shownLabel.isNull() ? TText::decode(label) : shownLabel;
@@ -60,28 +61,28 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
     QList<TColourRun> runs;
     runs.reserve(3);
     if (!ts.isEmpty())
-        runs.append({int(ts.size()), options->time_colour->selected()});
+        runs.append({int(ts.size()), colourOf(TSetting::time_colour)});
     runs.append({int(labelSeg.size() - ts.size()), colour});
     if (!shownMsg.isEmpty())
-        runs.append({int(shownMsg.size()), options->text_colour->selected()});
+        runs.append({int(shownMsg.size()), colourOf(TSetting::text_colour)});
     const QString shown = labelSeg + shownMsg;
     pane->appendLine(shown, runs);
     if (mention && pane == chat)
         if (TTranscriptView *view = chatView())
             view->markLine(view->lineCount() - 1);
     readOutLine(pane, label, shown, mention && pane == chat, false);
-    if (options->keeplog->isChecked())
+    if (store->flag(TSetting::keeplog))
         appendChatLog(TTextItem::ownText(ts) + QLatin1Char(' ') + label + QLatin1Char(' ') +
                       message);
 }
 
-QColor Tmain::labelColour() const { return options->label_colour->selected(); }
+QColor Tmain::labelColour() const { return colourOf(TSetting::label_colour); }
 
-QColor Tmain::errorColour() const { return options->error_colour->selected(); }
+QColor Tmain::errorColour() const { return colourOf(TSetting::error_colour); }
 
 void Tmain::appendChatLog(const QString &line)
 {
-    const QString name = options->logfilename->text();
+    const QString name = store->shown(TSetting::logfilename);
     if (name.isEmpty()) {
         logNotSet(m_chatLogWarned, QStringLiteral("chat log"));
         return;
@@ -175,14 +176,14 @@ void Tmain::dispWhisperClick()
 {
     dispWhisper->setChecked(true);
     dispRaw->setChecked(false);
-    whisper->setDefaultTextColour(options->whisp_colour->selected());
+    whisper->setDefaultTextColour(colourOf(TSetting::whisp_colour));
 }
 
 void Tmain::dispRawClick()
 {
     dispWhisper->setChecked(false);
     dispRaw->setChecked(true);
-    whisper->setDefaultTextColour(options->text_colour->selected());
+    whisper->setDefaultTextColour(colourOf(TSetting::text_colour));
 }
 
 void Tmain::whisperClearClick() { whisper->clear(); }

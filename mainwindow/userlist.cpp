@@ -1,5 +1,6 @@
 // The channel user list: the member table, its events and the `users` rows.
 #include "base/wirecodes.h"
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
 
@@ -162,7 +163,7 @@ void Tmain::expireHistories()
     if (!m_oldestHistory.isValid())
         return;
     const QDateTime now = currentDateTime();
-    const qint64 historyMsecs = qint64(options->HistoryDelay->value()) * 1000;
+    const qint64 historyMsecs = qint64(store->number(TSetting::HistoryDelay)) * 1000;
     if (m_oldestHistory.msecsTo(now) <= historyMsecs)
         return;
     QDateTime oldest;
@@ -324,7 +325,7 @@ void Tmain::processUniqueName(const QString &user)
         return;
     }
     // Last: a home channel its encoding cannot hold raises an error.
-    const QString home = options->bytesOf(options->homechannel);
+    const QString home = store->bytes(TSetting::homechannel);
     if (!home.isEmpty())
         sendtext(QStringLiteral("/join ") + home);
 }

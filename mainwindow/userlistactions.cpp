@@ -1,5 +1,6 @@
 // What the user does to one member from the `users` list: its pop-up menu,
 // the double-click action and the Alt shortcuts.
+#include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 
 #include "base/clock.h"
@@ -217,12 +218,7 @@ void Tmain::addtosafeClick()
 void Tmain::remfromsafeClick()
 {
     userAction([this](const QString &name) {
-        for (int i = 0; i < options->safe->count(); ++i) {
-            if (TTextItem::bytesOf(options->safe->item(i)) == name) {
-                delete options->safe->takeItem(i);
-                break;
-            }
-        }
+        options->removeSafeName(name);
         options->writeconfig();
         updateUsers();
     });
@@ -231,7 +227,7 @@ void Tmain::remfromsafeClick()
 void Tmain::usersDblClick()
 {
     userAction([this](const QString &name) {
-        switch (options->dblClickAction->currentIndex()) {
+        switch (store->number(TSetting::dblClickAction)) {
         case 0:
             if (checkSquelch(name))
                 unSquelchUser(name);

@@ -1,6 +1,8 @@
 #include "preferences/Toptions.h"
 #include "preferences/settingstable.h"
 
+#include "core/settingsstore.h"
+
 #include "base/guard.h"
 #include "resources/icons.h"
 
@@ -73,11 +75,14 @@ QPushButton *button(const char *caption, const char *hint = nullptr)
     return b;
 }
 
-QStringList productActions()
+// A spin box over its setting's range.
+TSpinBox *rangedSpin(TSetting::Id id)
 {
-    return {QStringLiteral("None"), QStringLiteral("/brx "), QStringLiteral("/ignore "),
-            QStringLiteral("/whois ")};
+    return new TSpinBox(TSetting::def(id).minimum, TSetting::def(id).maximum);
 }
+
+// A drop-down list of its setting's entries.
+TPickList *pickList(TSetting::Id id) { return new TPickList(TSetting::def(id).entries); }
 
 QGroupBox *group(const char *caption, QLayout *layout)
 {
@@ -98,7 +103,8 @@ QLabel *label(const char *text) { return new QLabel(QString::fromLatin1(text)); 
 
 } // namespace
 
-Toptions::Toptions(QWidget *parent) : QDialog(parent)
+Toptions::Toptions(QWidget *parent, TSettingsStore *store)
+    : QDialog(parent), m_store(store ? store : new TSettingsStore(this))
 {
     setWindowTitle(QStringLiteral("options"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -107,16 +113,12 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     // The dialog speaks in the desktop's face and size (the application
     // font), as the user's other windows do; its pages make room for it.
 
-    const QFont startFonts[PaneFontCount] = {
-        QFont(QStringLiteral("MS Sans Serif"), 8), // chat
-        QFont(QStringLiteral("MS Sans Serif"), 7), // users
-        QFont(QStringLiteral("MS Sans Serif"), 8), // text
-        QFont(QStringLiteral("MS Sans Serif"), 8), // whisper
-        QFont(QStringLiteral("MS Sans Serif"), 7), // brx
-    };
+    // The panes' fonts as the store has them (while a pane is missing); the
+    // font dialog starts on the chat's.
     for (int i = 0; i < PaneFontCount; ++i)
-        m_storedFonts[i] = startFonts[i];
-    m_fontDialog = QFont(QStringLiteral("MS Sans Serif"), 8);
+        m_storedFonts[i] = QFont(m_store->shown(TSetting::faceOf(TSetting::Pane(i))),
+                                 m_store->number(TSetting::sizeOf(TSetting::Pane(i))));
+    m_fontDialog = m_storedFonts[ChatFont];
 
     tabs = new TTabControl;
     tabs->setIconSize(QSize(16, 16));
@@ -159,9 +161,11 @@ Toptions::Toptions(QWidget *parent) : QDialog(parent)
     star->setParent(this);
     password->setStyle(star);
 
-    applyStartValues();
     nameControls();
     labelControls();
+    // Before the click rules: a rule that changes its box again (keep-log
+    // whose save dialog was cancelled) is then the last word in the store.
+    bindStore();
     connectHandlers();
 }
 
@@ -247,8 +251,7 @@ void Toptions::buildGeneral()
     serverText->setProperty("caption", QStringLiteral("Server"));
     server->setLineEdit(serverText);
     server->setValidator(new TSingleLineValidator(server));
-    server->addItems({QStringLiteral("useast.battle.net"), QStringLiteral("uswest.battle.net"),
-                      QStringLiteral("europe.battle.net"), QStringLiteral("asia.battle.net")});
+    server->addItems(TSetting::def(TSetting::server).entries);
     server->setInsertPolicy(QComboBox::NoInsert);
     server->setProperty("hint", QStringLiteral("Select a chat gateway"));
     homechannel = lineEdit("Home Channel", "Enter your home channel (optional)");
@@ -418,9 +421,9 @@ void Toptions::buildTriggers()
 {
     squelchFlooders =
         checkBox("Squelch flooders. Triggers if a user says something three times in a row");
-    AsciiPercentage = new TSpinBox(1, 100);
-    ucPercentage = new TSpinBox(1, 100);
-    leetPercentage = new TSpinBox(1, 100);
+    AsciiPercentage = rangedSpin(TSetting::AsciiPercentage);
+    ucPercentage = rangedSpin(TSetting::ucPercentage);
+    leetPercentage = rangedSpin(TSetting::leetPercentage);
     squelchAscii = new TGapCheckBox(
         QStringLiteral("Squelch when more than                % of a message is high ASCII"),
         AsciiPercentage);
@@ -464,12 +467,10 @@ void Toptions::buildTriggers()
 void Toptions::buildAutosquelch()
 {
     squelchPrompt = checkBox("Prompt before autosquelching");
-    minLineLength = new TSpinBox(1, 255);
-    autoAction = new TPickList({QStringLiteral("Permasquelch"), QStringLiteral("Ignore")});
-    dblClickAction =
-        new TPickList({QStringLiteral("Toggle Permasquelch"), QStringLiteral("Toggle Ignore Mode"),
-                       QStringLiteral("Copy Username")});
-    HistoryDelay = new TSpinBox(1, 600);
+    minLineLength = rangedSpin(TSetting::minLineLength);
+    autoAction = pickList(TSetting::autoAction);
+    dblClickAction = pickList(TSetting::dblClickAction);
+    HistoryDelay = rangedSpin(TSetting::HistoryDelay);
 
     auto *g = tight(new QGridLayout);
     g->addWidget(squelchPrompt, 0, 0, 1, 3);
@@ -525,18 +526,27 @@ void Toptions::buildSafelist()
 
 void Toptions::buildActions()
 {
-    const std::pair<const char *, TPickList **> rows[] = {
-        {"Diablo Sware:", &action_diablos}, {"Diablo 1:", &action_diablo1},
-        {"Diablo 2:", &action_diablo2},     {"Starcraft Sware:", &action_starcrafts},
-        {"Starcraft:", &action_starcraft},  {"Broodwar:", &action_broodwar},
-        {"Warcraft:", &action_warcraft},    {"Chat Client/Bot:", &action_bot},
+    struct Row {
+        const char *caption;
+        TPickList **list;
+        TSetting::Id id;
+    };
+    const Row rows[] = {
+        {"Diablo Sware:", &action_diablos, TSetting::action_diablos},
+        {"Diablo 1:", &action_diablo1, TSetting::action_diablo1},
+        {"Diablo 2:", &action_diablo2, TSetting::action_diablo2},
+        {"Starcraft Sware:", &action_starcrafts, TSetting::action_starcrafts},
+        {"Starcraft:", &action_starcraft, TSetting::action_starcraft},
+        {"Broodwar:", &action_broodwar, TSetting::action_broodwar},
+        {"Warcraft:", &action_warcraft, TSetting::action_warcraft},
+        {"Chat Client/Bot:", &action_bot, TSetting::action_bot},
     };
     auto *g = tight(new QGridLayout);
     int i = 0;
-    for (const auto &row : rows) {
-        *row.second = new TPickList(productActions());
-        g->addWidget(label(row.first), i % 4, (i / 4) * 2);
-        g->addWidget(*row.second, i % 4, (i / 4) * 2 + 1);
+    for (const Row &row : rows) {
+        *row.list = pickList(row.id);
+        g->addWidget(label(row.caption), i % 4, (i / 4) * 2);
+        g->addWidget(*row.list, i % 4, (i / 4) * 2 + 1);
         ++i;
     }
     g->setRowStretch(4, 1);
@@ -610,6 +620,9 @@ void Toptions::connectHandlers()
 
 Toptions::~Toptions()
 {
+    // The controls go before this object does, and the store may be gone
+    // already: nothing more goes into it.
+    m_pulling = true;
     // The lists clear themselves as they go, after this object is half gone.
     for (QListWidget *list : {safe, triggers}) {
         list->disconnect(this);

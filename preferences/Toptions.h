@@ -1,6 +1,9 @@
 #pragma once
-// The preferences dialog. Its controls are the program's settings: other
-// code reads them at the moment of use (options->timestamps->isChecked()).
+// The preferences dialog. Its controls show the program's settings and
+// write every change into the settings store at once; the rest of the
+// program reads the store (store->flag(TSetting::timestamps)), never a
+// control. A setting the store gets from elsewhere is shown by its control.
+#include "core/settingsdefs.h"
 #include "preferences/controls.h"
 #include "preferences/tabcontrol.h"
 #include "preferences/tmainpanes.h"
@@ -23,11 +26,16 @@ namespace TSettings {
 struct Setting;
 }
 
+class TSettingsStore;
+
 class Toptions : public QDialog {
     Q_OBJECT
 public:
-    explicit Toptions(QWidget *parent = nullptr);
+    // Without a store the dialog makes one of its own.
+    explicit Toptions(QWidget *parent = nullptr, TSettingsStore *store = nullptr);
     ~Toptions() override;
+
+    TSettingsStore *store() const { return m_store; }
 
     void setMainPanes(const TMainPanes &panes);
 
@@ -46,6 +54,9 @@ public:
     // Safelist changes from outside the dialog; the name (bytes) takes its
     // alphabetical place. Returns its row.
     int insertSafeName(const QString &name);
+    // Takes the first entry with these bytes off the safelist; false when
+    // there is none.
+    bool removeSafeName(const QString &name);
 
     // Text and bytes (textsettings.cpp). The text settings and the entries
     // of the two lists hold bytes; what the user types or edits becomes
@@ -58,6 +69,8 @@ public:
     // encoding cannot hold, when it cannot.
     bool typedBytes(QWidget *parent, const QString &text, QString &bytes) const;
     TByteEdit *serverEdit() const;
+    // The name and password may not change while connected.
+    void setConnected(bool connected);
 
     // Handlers.
     void FormShow();
@@ -91,8 +104,9 @@ public:
     // main window hands them over).
     std::function<std::vector<triggertester::JudgedLine>()> judgedLines;
     std::function<bool(const QString &name)> isSafe;
-    // The automatic squelch's settings for a line, as set now.
-    autosquelchrules::TLineRules lineRules() const;
+    // The automatic squelch's settings for a line, as the store holds them.
+    static autosquelchrules::TLineRules lineRules(const TSettingsStore &store);
+    autosquelchrules::TLineRules lineRules() const { return lineRules(*m_store); }
     void addSafeClick();
     void delSafeClick();
     void editSafeClick();
@@ -135,6 +149,7 @@ public:
     TSpinBox *quotaUnits, *quotaWindow, *quotaBytesPerUnit, *quotaMargin;
     // How typed text is encoded on the wire.
     TPickList *outgoingEncoding;
+    // Its entries' indexes (the table's entries, in their order).
     enum OutgoingEncoding { EncodeUtf8, EncodeWindows1252 };
     // Comforts: input history, Tab completion, the find bar, links, marked
     // mentions and their colour, alerts while the window is not active.
@@ -204,7 +219,25 @@ private:
     void keepRule(QCheckBox *keep, QLineEdit *name, QPushButton *button);
     bool removeEntry(QListWidget *list, QPushButton *del, QPushButton *edit,
                      const QString &noneSelected);
-    void applyStartValues();
+    // The store and the controls (storebinding.cpp): every change of a
+    // control goes into the store at once, and a change of the store from
+    // elsewhere reaches its control.
+    void bindStore();
+    void pushToStore(const TSettings::Setting &setting);
+    void pullFromStore(const TSettings::Setting &setting);
+    void pushTexts();
+    void pushText(TSetting::Id id, const TByteEdit *field);
+    void pullText(TSetting::Id id, TByteEdit *field);
+    // While a file is read, a list grows a line at a time; it goes to the
+    // store once, when the read ends (however it ends), not once per line.
+    struct ReadBatch {
+        explicit ReadBatch(Toptions *o) : options(o) { ++options->m_batched; }
+        ~ReadBatch();
+        ReadBatch(const ReadBatch &) = delete;
+        ReadBatch &operator=(const ReadBatch &) = delete;
+        Toptions *options;
+    };
+    QString unencodableText(const TByteEdit *field, const QString &bad) const;
     // One setting from its text as the file holds it, and back.
     void applySetting(const TSettings::Setting &setting, const QString &value);
     QStringList settingLines(const TSettings::Setting &setting) const;
@@ -217,6 +250,10 @@ private:
     QByteArray configBytes() const;
     void keepUnreadFile();
 
+    TSettingsStore *m_store = nullptr;
+    bool m_pulling = false; // a control follows the store: nothing to push
+    bool m_pushing = false; // the store follows a control: nothing to pull
+    int m_batched = 0;      // reading a file: lists go to the store at its end
     TMainPanes m_panes;
     QFont m_storedFonts[PaneFontCount]; // used while a pane is missing
     // A face name as the file gave it, so that an unchanged one is written

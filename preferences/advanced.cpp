@@ -7,7 +7,6 @@
 
 #include "base/errors.h"
 #include "base/files.h"
-#include "rules/readout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,15 +22,6 @@
 
 namespace {
 const QString iniName = QStringLiteral("tressel.ini");
-
-QStringList encodings() { return {QStringLiteral("UTF-8"), QStringLiteral("Windows-1252")}; }
-
-// In Toptions::ProxyKind's order.
-QStringList proxyKinds()
-{
-    return {QStringLiteral("None"), QStringLiteral("From the environment"),
-            QStringLiteral("SOCKS5"), QStringLiteral("HTTP CONNECT")};
-}
 
 QFormLayout *form()
 {
@@ -49,9 +39,10 @@ QGroupBox *groupOf(const QString &caption, QLayout *layout)
     return g;
 }
 
-TSpinBox *spin(int minimum, int maximum, const QString &suffix, const QString &hint)
+// A spin box over its setting's range.
+TSpinBox *spin(TSetting::Id id, const QString &suffix, const QString &hint)
 {
-    auto *s = new TSpinBox(minimum, maximum);
+    auto *s = new TSpinBox(TSetting::def(id).minimum, TSetting::def(id).maximum);
     s->setSuffix(suffix);
     s->setProperty("hint", hint);
     return s;
@@ -60,20 +51,20 @@ TSpinBox *spin(int minimum, int maximum, const QString &suffix, const QString &h
 
 void Toptions::buildAdvanced()
 {
-    quotaUnits = spin(2, 100, QString(),
+    quotaUnits = spin(TSetting::quotaUnits, QString(),
                       QStringLiteral("The server refuses a line that brings this many units "
                                      "within the window."));
-    quotaWindow = spin(1, 60, QStringLiteral(" s"),
+    quotaWindow = spin(TSetting::quotaWindow, QStringLiteral(" s"),
                        QStringLiteral("How long the server remembers a line's units."));
-    quotaBytesPerUnit = spin(1, 256, QStringLiteral(" bytes"),
+    quotaBytesPerUnit = spin(TSetting::quotaBytesPerUnit, QStringLiteral(" bytes"),
                              QStringLiteral("Every started run of this many bytes costs a unit."));
-    quotaMargin =
-        spin(0, 5000, QStringLiteral(" ms"), QStringLiteral("Extra wait for the network's delay."));
-    outgoingEncoding = new TPickList(encodings());
+    quotaMargin = spin(TSetting::quotaMargin, QStringLiteral(" ms"),
+                       QStringLiteral("Extra wait for the network's delay."));
+    outgoingEncoding = new TPickList(TSetting::def(TSetting::outgoingEncoding).entries);
     outgoingEncoding->setProperty(
         "hint", QStringLiteral("How what you type is sent. Old servers may want Windows-1252."));
 
-    readOut = new TPickList(TReadOut::levelNames());
+    readOut = new TPickList(TSetting::def(TSetting::readOut).entries);
     readOut->setProperty("hint",
                          QStringLiteral("What a screen reader says of lines that arrive while "
                                         "you type in the input line."));
@@ -100,13 +91,13 @@ void Toptions::buildAdvanced()
     autoReconnect = new QCheckBox(QStringLiteral("Reconnect when the link is lost"));
     autoReconnect->setProperty(
         "hint", QStringLiteral("Tries again after 5, 10, 20, 40 and 60 s, then every minute."));
-    proxyKind = new TPickList(proxyKinds());
+    proxyKind = new TPickList(TSetting::def(TSetting::proxyKind).entries);
     proxyKind->setProperty("hint",
                            QStringLiteral("From the environment: all_proxy, then http_proxy; "
                                           "no_proxy names hosts reached directly."));
     proxyHost = new TByteEdit;
     proxyHost->setProperty("hint", QStringLiteral("The SOCKS5 or HTTP proxy's host or address."));
-    proxyPort = spin(1, 65535, QString(), QStringLiteral("The proxy's port."));
+    proxyPort = spin(TSetting::proxyPort, QString(), QStringLiteral("The proxy's port."));
     proxyUser = new TByteEdit;
     proxyUser->setProperty("hint", QStringLiteral("SOCKS5 only; empty: none."));
     proxyPassword = new TByteEdit;
@@ -121,9 +112,9 @@ void Toptions::buildAdvanced()
     keepHistory = new QCheckBox(QStringLiteral("Keep every line"));
     keepHistory->setProperty(
         "hint", QStringLiteral("Every line, hidden ones too, in history.db (Ctrl+Shift+F)."));
-    historyDays = spin(1, 9999, QStringLiteral(" d"),
+    historyDays = spin(TSetting::historyDays, QStringLiteral(" d"),
                        QStringLiteral("Older lines are deleted, oldest first."));
-    historyMegabytes = spin(16, 9999, QStringLiteral(" MB"),
+    historyMegabytes = spin(TSetting::historyMegabytes, QStringLiteral(" MB"),
                             QStringLiteral("Beyond this size the oldest lines are deleted."));
     earlierLines = new QCheckBox(QStringLiteral("Show earlier lines on joining"));
     earlierLines->setProperty(
@@ -298,6 +289,7 @@ void Toptions::readSettingsFile()
 {
     if (!QFile::exists(iniName))
         return; // the start values stand until OK writes the file
+    const ReadBatch batch(this);
     QSettings ini(iniName, QSettings::IniFormat);
     // Qt reads the file on first use, and says only then whether it could.
     (void)ini.allKeys();

@@ -187,19 +187,6 @@ void Toptions::applySetting(const TSettings::Setting &setting, const QString &v)
         setting.control);
 }
 
-void Toptions::applyStartValues()
-{
-    for (const TSettings::Setting &setting : TSettings::all()) {
-        if (!setting.start)
-            continue;
-        const QString start = QLatin1String(setting.start);
-        if (setting.file == TSettings::File::Ini)
-            applyIniValue(setting, start);
-        else
-            applySetting(setting, start);
-    }
-}
-
 QByteArray Toptions::configBytes() const
 {
     const QDateTime now = currentDateTime();
@@ -273,6 +260,7 @@ void Toptions::applyLine(const QString &fileLine)
 
 void Toptions::readconfig()
 {
+    const ReadBatch batch(this);
     triggers->clear();
     safe->clear();
     m_readIncomplete = false;

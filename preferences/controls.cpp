@@ -1,5 +1,7 @@
 #include "preferences/controls.h"
 
+#include "core/settingsdefs.h"
+
 #include <QEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -8,34 +10,6 @@
 #include <QStylePainter>
 
 namespace {
-struct NamedColour {
-    const char *name;
-    int r, g, b;
-};
-const NamedColour colours[] = {
-    {"Black", 0, 0, 0},
-    {"Maroon", 128, 0, 0},
-    {"Green", 0, 128, 0},
-    {"Olive", 128, 128, 0},
-    {"Navy", 0, 0, 128},
-    {"Purple", 128, 0, 128},
-    {"Teal", 0, 128, 128},
-    {"Gray", 128, 128, 128},
-    {"Silver", 192, 192, 192},
-    {"Red", 255, 0, 0},
-    {"Lime", 0, 255, 0},
-    {"Yellow", 255, 255, 0},
-    {"Blue", 0, 0, 255},
-    {"Fuchsia", 255, 0, 255},
-    {"Aqua", 0, 255, 255},
-    {"White", 255, 255, 255},
-    {"Money Green", 192, 220, 192},
-    {"Sky Blue", 166, 202, 240},
-    {"Cream", 255, 251, 240},
-    {"Med Gray", 160, 160, 164},
-};
-constexpr int colourTotal = int(sizeof colours / sizeof colours[0]);
-
 QIcon swatch(const QColor &c)
 {
     QPixmap pm(16, 12);
@@ -52,22 +26,19 @@ TColourBox::TColourBox(QWidget *parent) : QComboBox(parent)
 {
     setEditable(false);
     setIconSize(QSize(16, 12));
-    for (int i = 0; i < colourTotal; ++i)
+    for (int i = 0; i < TColours::count(); ++i)
         addItem(swatch(colourValue(i)), colourName(i));
     setCurrentIndex(0);
     connect(this, &QComboBox::activated, this, [this](int) { Q_EMIT colourPicked(selected()); });
 }
 
-QString TColourBox::colourName(int index)
-{
-    return index >= 0 && index < colourTotal ? QString::fromLatin1(colours[index].name) : QString();
-}
+QString TColourBox::colourName(int index) { return TColours::name(index); }
 
 QColor TColourBox::colourValue(int index)
 {
-    if (index < 0 || index >= colourTotal)
+    if (index < 0 || index >= TColours::count())
         return QColor();
-    return QColor(colours[index].r, colours[index].g, colours[index].b);
+    return QColor::fromRgb(TColours::rgb(index));
 }
 
 QColor TColourBox::selected() const { return colourValue(currentIndex()); }
@@ -76,13 +47,11 @@ QString TColourBox::selectedName() const { return colourName(currentIndex()); }
 
 bool TColourBox::selectName(const QString &exactName)
 {
-    for (int i = 0; i < colourTotal; ++i) {
-        if (exactName == QLatin1String(colours[i].name)) {
-            setCurrentIndex(i);
-            return true;
-        }
-    }
-    return false;
+    const int index = TColours::indexOf(exactName);
+    if (index < 0)
+        return false;
+    setCurrentIndex(index);
+    return true;
 }
 
 TSpinBox::TSpinBox(int minimum, int maximum, QWidget *parent) : QSpinBox(parent)

@@ -2,7 +2,9 @@
 // the enable rules, colours, fonts and the two lists.
 #include "base/guard.h"
 #include "base/version.h"
+#include "core/settingsstore.h"
 #include "preferences/Toptions.h"
+#include "preferences/settingstable.h"
 #include "preferences/triggertesterdialog.h"
 
 #include "widgets/dialogs.h"
@@ -170,6 +172,10 @@ void Toptions::setPaneFont(int stored, QWidget *pane, const QFont &font)
         m_storedFonts[stored] = font;
     if (pane)
         pane->setFont(font);
+    if (stored >= 0)
+        for (TSetting::Id id :
+             {TSetting::faceOf(TSetting::Pane(stored)), TSetting::sizeOf(TSetting::Pane(stored))})
+            pushToStore(TSettings::all()[std::size_t(id)]);
 }
 
 void Toptions::chatfontClick()
@@ -264,15 +270,15 @@ void Toptions::triggersClick()
     }
 }
 
-autosquelchrules::TLineRules Toptions::lineRules() const
+autosquelchrules::TLineRules Toptions::lineRules(const TSettingsStore &store)
 {
     autosquelchrules::TLineRules r;
-    r.minLineLength = minLineLength->value();
-    r.flooders = squelchFlooders->isChecked();
-    r.highAscii = squelchAscii->isChecked();
-    r.highAsciiPercent = AsciiPercentage->value();
-    r.upperCase = squelchUc->isChecked();
-    r.upperCasePercent = ucPercentage->value();
+    r.minLineLength = store.number(TSetting::minLineLength);
+    r.flooders = store.flag(TSetting::squelchFlooders);
+    r.highAscii = store.flag(TSetting::squelchAscii);
+    r.highAsciiPercent = store.number(TSetting::AsciiPercentage);
+    r.upperCase = store.flag(TSetting::squelchUc);
+    r.upperCasePercent = store.number(TSetting::ucPercentage);
     return r;
 }
 
@@ -338,6 +344,16 @@ int Toptions::insertSafeName(const QString &name)
     }
     safe->insertItem(lo, item);
     return lo;
+}
+
+bool Toptions::removeSafeName(const QString &name)
+{
+    for (int i = 0; i < safe->count(); ++i)
+        if (TTextItem::bytesOf(safe->item(i)) == name) {
+            delete safe->takeItem(i);
+            return true;
+        }
+    return false;
 }
 
 void Toptions::addSafeClick()

@@ -1,8 +1,9 @@
 #pragma once
-// Every setting, named once: the file and section it is kept in, its key,
-// the control that holds it and the value it starts with. The controls'
-// names, the start values, and the reader and writer of tressel.conf and
-// tressel.ini all go by this table, in its order (the order of the file).
+// Which control of the dialog holds each setting of the table
+// (core/settingsdefs.h), and the name it answers to. What a setting is
+// (file, section, key, kind, start value, range) is the table's alone; the
+// entries here only borrow it.
+#include "core/settingsdefs.h"
 #include "preferences/Toptions.h"
 
 #include <variant>
@@ -10,7 +11,7 @@
 
 namespace TSettings {
 
-enum class File { Conf, Ini };
+using File = TSetting::File;
 
 // A pane's font in the [fonts] section: its face name or its size.
 struct PaneFontPart {
@@ -27,14 +28,17 @@ using Control =
                  TColourBox * Toptions::*, QListWidget * Toptions::*, PaneFontPart>;
 
 struct Setting {
-    File file;
-    const char *section; // "misc" is [misc] in tressel.conf; "quota" is quota/ in tressel.ini
-    const char *key;     // written key=value; a list writes one line per entry
+    TSetting::Id id;
     Control control;
-    const char *name;  // the control's object name
-    const char *start; // the start value as the file holds it; nullptr: none to set
+    const char *name; // the control's object name; nullptr for a pane's font
+    // From the table, for the reader and the writer.
+    File file;
+    const char *section;
+    const char *key;
+    const char *start;
 };
 
+// In the table's order (the order of the files); all()[id].id == id.
 const std::vector<Setting> &all();
 
 } // namespace TSettings

@@ -3,14 +3,10 @@
 #include "preferences/Toptions.h"
 
 #include "base/errors.h"
+#include "core/settingsstore.h"
 #include "widgets/dialogs.h"
 
 namespace {
-QString encodingName(TText::Encoding e)
-{
-    return e == TText::Encoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252");
-}
-
 QString remedy()
 {
     return QStringLiteral("choose another encoding for \"Send typed text as:\" under Preferences, "
@@ -18,20 +14,21 @@ QString remedy()
 }
 } // namespace
 
-TText::Encoding Toptions::typedEncoding() const
+TText::Encoding Toptions::typedEncoding() const { return m_store->typedEncoding(); }
+
+QString Toptions::unencodableText(const TByteEdit *field, const QString &bad) const
 {
-    return outgoingEncoding->currentIndex() == EncodeWindows1252 ? TText::Encoding::Windows1252
-                                                                 : TText::Encoding::Utf8;
+    return QStringLiteral("The %1 setting holds \"%2\", which %3 cannot hold; change the "
+                          "setting, or %4")
+        .arg(field->property("caption").toString(), bad,
+             m_store->pickText(TSetting::outgoingEncoding), remedy());
 }
 
 QString Toptions::bytesOf(const TByteEdit *field) const
 {
     QString bytes, bad;
     if (!field->bytes(typedEncoding(), bytes, &bad))
-        throw TError(QStringLiteral("The %1 setting holds \"%2\", which %3 cannot hold; change "
-                                    "the setting, or %4")
-                         .arg(field->property("caption").toString(), bad,
-                              encodingName(typedEncoding()), remedy()));
+        throw TError(unencodableText(field, bad));
     return bytes;
 }
 
@@ -43,8 +40,10 @@ bool Toptions::typedBytes(QWidget *parent, const QString &text, QString &bytes) 
     dialogs().showError(parent, QStringLiteral("Tressel"),
                         QStringLiteral("\"%1\" cannot be written in %2, so nothing was changed. "
                                        "Leave it out, or %3.")
-                            .arg(bad, encodingName(typedEncoding()), remedy()));
+                            .arg(bad, m_store->pickText(TSetting::outgoingEncoding), remedy()));
     return false;
 }
+
+void Toptions::setConnected(bool connected) { username->setEnabled(!connected); }
 
 TByteEdit *Toptions::serverEdit() const { return static_cast<TByteEdit *>(server->lineEdit()); }

@@ -1,10 +1,9 @@
 #include "rules/readout.h"
 
-QStringList TReadOut::levelNames()
-{
-    return {QStringLiteral("All lines"), QStringLiteral("Whispers, mentions, Console, Errors"),
-            QStringLiteral("None")};
-}
+#include "core/settingsdefs.h"
+
+// The names are the readOut setting's entries, in the order of Level.
+QStringList TReadOut::levelNames() { return TSetting::def(TSetting::readOut).entries; }
 
 bool TReadOut::add(const Line &line)
 {

@@ -37,6 +37,13 @@ void TNameIndex::attach(QAbstractItemModel *model)
     rebuild();
 }
 
+void TNameIndex::setNames(const QStringList &names)
+{
+    attach(nullptr);
+    for (const QString &name : names)
+        ++m_counts[name];
+}
+
 void TNameIndex::rebuild()
 {
     m_counts.clear();

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 class QAbstractItemModel;
 
@@ -20,6 +21,8 @@ public:
 
     // Follows model (nullptr: none); the index is rebuilt from it at once.
     void attach(QAbstractItemModel *model);
+    // Holds these names instead of a model's (a list that is not a model).
+    void setNames(const QStringList &names);
     QAbstractItemModel *model() const { return m_model; }
 
     bool contains(const QString &name) const { return m_counts.contains(name); }

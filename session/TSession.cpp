@@ -3,10 +3,13 @@
 #include "base/clock.h"
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 
 #include <QProcessEnvironment>
 #include <QTcpSocket>
+
+#include <algorithm>
 
 TSession::TSession(QObject *parent)
     : QObject(parent), bnet(new TChatInterface(this)), process(new TBnetChat(this))
@@ -21,6 +24,45 @@ TSession::TSession(QObject *parent)
     connect(keepaliveTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { checkKeepalive(); }); });
     wire();
+    setStore(new TSettingsStore(this));
+}
+
+void TSession::setStore(TSettingsStore *store)
+{
+    disconnect(m_quotaLink);
+    m_store = store;
+    m_quotaLink = connect(store, &TSettingsStore::quotaChanged, this,
+                          [this] { applyQuota(quotaSettings()); });
+}
+
+TSession::Settings TSession::quotaSettings() const
+{
+    using namespace TSetting;
+    const TSettingsStore &s = *m_store;
+    Settings out;
+    out.quotaUnits = s.number(quotaUnits);
+    out.quotaWindowSeconds = s.number(quotaWindow);
+    out.quotaBytesPerUnit = s.number(quotaBytesPerUnit);
+    out.quotaMarginMs = s.number(quotaMargin);
+    return out;
+}
+
+TSession::Settings TSession::settings() const
+{
+    using namespace TSetting;
+    const TSettingsStore &s = *m_store;
+    Settings out = quotaSettings();
+    // Name and password go out as bytes; the server is a host name.
+    out.userName = s.bytes(username);
+    out.password = s.bytes(password);
+    out.server = s.shown(server);
+    out.reconnect = s.flag(autoReconnect);
+    out.proxy.kind = TProxyChoice::Kind(std::max(0, s.number(proxyKind)));
+    out.proxy.host = s.shown(proxyHost);
+    out.proxy.port = quint16(s.number(proxyPort));
+    out.proxy.user = s.shown(proxyUser);
+    out.proxy.password = s.shown(proxyPassword);
+    return out;
 }
 
 TSession::~TSession()
@@ -208,7 +250,7 @@ void TSession::applyQuota(const Settings &s)
 
 int TSession::wireLimit() const
 {
-    const Settings s = quotaSettings ? quotaSettings() : settings ? settings() : Settings();
+    const Settings s = quotaSettings();
     return TWire::lineLimit(s.quotaUnits, s.quotaBytesPerUnit);
 }
 
@@ -267,7 +309,7 @@ void TSession::disconnectNow()
 
 void TSession::openLink()
 {
-    const Settings s = settings ? settings() : Settings();
+    const Settings s = settings();
     applyQuota(s);
     process->UserName = s.userName;
     process->Password = s.password;
@@ -289,7 +331,7 @@ void TSession::openLink()
 
 void TSession::linkLost()
 {
-    const bool wanted = settings && settings().reconnect;
+    const bool wanted = m_store->flag(TSetting::autoReconnect);
     if (!wanted) {
         // Switched off while a schedule was under way: it ends here.
         if (reconnecting())
@@ -313,7 +355,7 @@ void TSession::reconnectDue()
 {
     if (!reconnecting() || bnet->Connected())
         return;
-    if (!(settings && settings().reconnect)) {
+    if (!m_store->flag(TSetting::autoReconnect)) {
         endReconnect(QStringLiteral("Reconnecting stopped."));
         return;
     }
@@ -337,7 +379,7 @@ void TSession::loginRefused()
     // After a lost link the server refuses the login while it still holds
     // the old session, with the words it has for a wrong password: for a
     // while, that is the likelier reason, and it passes.
-    const bool held = reconnecting() && returning() && settings && settings().reconnect &&
+    const bool held = reconnecting() && returning() && m_store->flag(TSetting::autoReconnect) &&
                       m_lostAt.secsTo(currentDateTime()) < heldSessionSeconds;
     if (!held) {
         m_lostAt = QDateTime();

@@ -17,6 +17,7 @@
 
 #include <functional>
 
+class TSettingsStore;
 class TBnetChat;
 class TChatInterface;
 
@@ -39,8 +40,14 @@ public:
     TChatInterface *bnet = nullptr;
     TBnetChat *process = nullptr;
 
-    // What a connect attempt uses, read at each attempt, so a reconnect
-    // takes the settings as they are then.
+    // The program's settings; until one is given, a store of the session's
+    // own at the start values. The quota's figures reach the pacing as the
+    // store changes them.
+    void setStore(TSettingsStore *store);
+    TSettingsStore *store() const { return m_store; }
+
+    // What a connect attempt uses, read from the store at each attempt, so
+    // a reconnect takes the settings as they are then.
     struct Settings {
         QString userName; // bytes
         QString password; // bytes
@@ -52,12 +59,13 @@ public:
         int quotaBytesPerUnit = 0;
         int quotaMarginMs = 500;
     };
-    std::function<Settings()> settings;
+    Settings settings() const;
     // The quota's figures alone (the other fields as they start): cutting
     // a line reads nothing else.
-    std::function<Settings()> quotaSettings;
+    Settings quotaSettings() const;
 
-    // Hands the flood quota's figures to the pacing (a connect does it too).
+    // Hands the flood quota's figures to the pacing (a connect and every
+    // change of the store's quota do it too).
     void applyQuota(const Settings &s);
 
     // The longest line the server takes (the quota's figures).
@@ -169,6 +177,8 @@ private:
     void scheduleAttempt();
     // The server would not let the user back into the channel.
     void returnRefused();
+    TSettingsStore *m_store = nullptr;
+    QMetaObject::Connection m_quotaLink;
     TReconnectSchedule m_reconnect;
     TKeepaliveWatch m_keepalive;
     QDateTime m_lostAt;          // when a logged-in link was lost; invalid: not returning

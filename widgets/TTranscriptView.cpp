@@ -1,5 +1,7 @@
 #include "widgets/TTranscriptView.h"
 
+#include "core/settingsdefs.h"
+
 #include "rules/transcripttext.h"
 #include "widgets/accesslistening.h"
 #include "widgets/framepacer.h"
@@ -38,6 +40,8 @@ TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent)
 {
     m_defaultColour = palette().color(QPalette::Text);
     m_background = palette().color(QPalette::Base);
+    m_markColour = QColor::fromRgb(TColours::rgb(
+        TColours::indexOf(QLatin1String(TSetting::def(TSetting::mentionColour).start))));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Tab reaches the pane, so that a keyboard and a screen reader can read it.

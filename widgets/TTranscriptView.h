@@ -224,7 +224,7 @@ private:
     mutable QList<Shown> m_shown;
     mutable bool m_shownValid = false;
 
-    QColor m_markColour = QColor(192, 220, 192);
+    QColor m_markColour; // the mention colour setting's start value until one is set
     bool m_linksShown = false;
     bool m_pressOnLink = false;
     TLinkSpan m_pressedLink;

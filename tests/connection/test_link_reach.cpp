@@ -5,6 +5,7 @@
 // (set by hand or by the environment), whose refusals are told in words.
 #include "connection/TChatInterface.h"
 #include "connection/proxychoice.h"
+#include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 #include "session/TSession.h"
 #include "support/gatewayprocess.h"
@@ -24,8 +25,9 @@
 namespace {
 // A session for a server; what it says is kept.
 struct Trial {
+    TSettingsStore store; // outlives the session that reads it
     TSession session;
-    TSession::Settings settings;
+    TSession::Settings settings; // put into the store at each connect
     QStringList notices;
     QStringList errors;
 
@@ -35,23 +37,38 @@ struct Trial {
         settings.password = QStringLiteral("pw");
         settings.server = server;
         session.bnet->Port = port;
-        session.settings = [this] { return settings; };
+        session.setStore(&store);
         QObject::connect(&session, &TSession::notice,
                          [this](const QString &text) { notices << text; });
         QObject::connect(&session, &TSession::socketError,
                          [this](const QString &why) { errors << why; });
     }
+    // The user's Connect, with the settings as the test left them.
+    void connectNow()
+    {
+        using namespace TSetting;
+        store.setBytes(username, settings.userName);
+        store.setBytes(password, settings.password);
+        store.setBytes(server, settings.server);
+        store.setFlag(autoReconnect, settings.reconnect);
+        store.setNumber(proxyKind, settings.proxy.kind);
+        store.setBytes(proxyHost, settings.proxy.host);
+        store.setNumber(proxyPort, settings.proxy.port);
+        store.setBytes(proxyUser, settings.proxy.user);
+        store.setBytes(proxyPassword, settings.proxy.password);
+        session.connectNow();
+    }
     bool loggedIn(int timeoutMs = 10000)
     {
         QSignalSpy named(&session, &TSession::uniqueName);
-        session.connectNow();
+        connectNow();
         return named.wait(timeoutMs);
     }
     // Connects and waits for the connect to fail; its error text.
     QString failure()
     {
         QSignalSpy failed(&session, &TSession::socketError);
-        session.connectNow();
+        connectNow();
         if (failed.isEmpty() && !failed.wait(10000))
             return QStringLiteral("(no error)");
         return failed.first().first().toString();
@@ -205,7 +222,7 @@ private Q_SLOTS:
                    QString());
         };
         QSignalSpy failed(&none.session, &TSession::socketError);
-        none.session.connectNow();
+        none.connectNow();
         QVERIFY(failed.wait(10000));
         QCOMPARE(failed.count(), 1);
         QVERIFY2(failed.first().first().toString().contains(QLatin1String("refused")),
@@ -272,12 +289,12 @@ private Q_SLOTS:
             QSKIP("the loopback accept queue could not be filled");
         Trial t(hanging.port());
         QSignalSpy down(&t.session, &TSession::linkDown);
-        t.session.connectNow();
+        t.connectNow();
         QVERIFY(t.session.connecting());
         QCOMPARE(t.session.progressText(),
                  QStringLiteral("Connecting to 127.0.0.1, port %1... (Disconnect cancels)")
                      .arg(hanging.port()));
-        t.session.connectNow();
+        t.connectNow();
         QCOMPARE(t.notices, QStringList{QStringLiteral(
                                 "A connect to 127.0.0.1 is under way; Disconnect cancels it.")});
         QVERIFY(t.session.connecting());
@@ -409,7 +426,7 @@ private Q_SLOTS:
         // A proxy chosen but not given: nothing goes out, and it says why.
         Trial unset(gateway.port());
         unset.settings.proxy.kind = TProxyChoice::HttpConnect;
-        unset.session.connectNow();
+        unset.connectNow();
         QVERIFY(!unset.session.connecting());
         QCOMPARE(unset.notices.value(0),
                  QStringLiteral("Not connecting: The proxy setting names no host and port "

@@ -4,6 +4,7 @@
 // event with a deadline and asserts an upper bound only. A test that
 // cannot build its network skips with the reason, or fails under CI=true.
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "faultnet.h"
 #include "session/TSession.h"
 
@@ -26,19 +27,17 @@ constexpr int promisedMs = 60000;
     } while (false)
 
 struct Trial {
+    TSettingsStore settings; // outlives the session that reads it
     TSession session;
     QStringList notices;
     QStringList errors;
     explicit Trial(const QString &server)
     {
         session.bnet->Port = 6112;
-        session.settings = [server] {
-            TSession::Settings s;
-            s.userName = QStringLiteral("alice");
-            s.password = QStringLiteral("pw");
-            s.server = server;
-            return s;
-        };
+        settings.setBytes(TSetting::username, QStringLiteral("alice"));
+        settings.setBytes(TSetting::password, QStringLiteral("pw"));
+        settings.setBytes(TSetting::server, server);
+        session.setStore(&settings);
         QObject::connect(&session, &TSession::notice,
                          [this](const QString &text) { notices << text; });
         QObject::connect(&session, &TSession::socketError,

@@ -2,6 +2,7 @@
 // connect and disconnect, away, home, quit, the raw pane and the raw log,
 // and the one-second timer.
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
@@ -373,8 +374,11 @@ private Q_SLOTS:
         MainWindowFixture f;
         LoopbackServer server;
         Tmain &m = *f.main;
-        m.options->keeprawlog->blockSignals(true); // no file dialog here
+        // The box and the store, which the window reads, without the box's
+        // click rule: no file dialog here.
+        m.options->keeprawlog->blockSignals(true);
         m.options->keeprawlog->setChecked(true);
+        m.store->setFlag(TSetting::keeprawlog, true);
         m.options->keeprawlog->blockSignals(false);
         connectTo(f, server);
         server.send("2000 a\r\n2000 b\r\n2000 c\r\n");

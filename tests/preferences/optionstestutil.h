@@ -2,7 +2,9 @@
 // Shared by the preferences tests: a scratch working directory, file
 // helpers, and a reader that gives any setting's value as text by name.
 #include "base/errors.h"
+#include "core/settingsstore.h"
 #include "preferences/Toptions.h"
+#include "preferences/settingstable.h"
 #include "support/scripteddialogs.h"
 
 #include <QCheckBox>
@@ -77,6 +79,50 @@ inline QString settingText(Toptions &o, const TMainPanes &panes, const QString &
         return items.join(QLatin1Char('|'));
     }
     return QStringLiteral("<unknown kind>");
+}
+
+// The same setting as the store holds it, in the same form: what the
+// dialog shows and what the rest of the program reads must agree.
+inline QString storeText(const TSettingsStore &store, const QString &name)
+{
+    using namespace TSetting;
+    if (name.startsWith(QLatin1String("font:")) || name.startsWith(QLatin1String("size:"))) {
+        static const QStringList panes = {QStringLiteral("chat"), QStringLiteral("users"),
+                                          QStringLiteral("text"), QStringLiteral("whisper"),
+                                          QStringLiteral("brx")};
+        const int pane = int(panes.indexOf(name.mid(5)));
+        if (pane < 0)
+            return QStringLiteral("<no pane>");
+        return name.startsWith(QLatin1String("font:"))
+                   ? store.shown(faceOf(Pane(pane)))
+                   : QString::number(store.number(sizeOf(Pane(pane))));
+    }
+    static const QStringList idle = {QStringLiteral("ai_users"), QStringLiteral("ai_stats"),
+                                     QStringLiteral("ai_time")};
+    if (idle.contains(name))
+        return store.number(idletype) == idle.indexOf(name) + 1 ? QStringLiteral("1")
+                                                                : QStringLiteral("0");
+    for (const TSettings::Setting &s : TSettings::all()) {
+        if (!s.name || name != QLatin1String(s.name))
+            continue;
+        switch (def(s.id).kind) {
+        case Kind::Flag:
+            return store.flag(s.id) ? QStringLiteral("1") : QStringLiteral("0");
+        case Kind::Text:
+            return store.shown(s.id);
+        case Kind::Colour:
+            return store.colourName(s.id);
+        case Kind::List: {
+            QStringList shown;
+            for (const QString &bytes : store.list(s.id))
+                shown << TText::decode(bytes);
+            return shown.join(QLatin1Char('|'));
+        }
+        default:
+            return QString::number(store.number(s.id));
+        }
+    }
+    return QStringLiteral("<no setting %1>").arg(name);
 }
 
 // Five panes with fonts and a channel box, as the main window has them.

@@ -203,6 +203,7 @@ private Q_SLOTS:
         writeBytes(QStringLiteral("tressel.conf"), file);
         m_options->readconfig();
         QCOMPARE(settingText(*m_options, m_panes, setting), value);
+        QCOMPARE(storeText(*m_options->store(), setting), value);
         QVERIFY(m_dialogs->asked.isEmpty());
     }
 
@@ -245,6 +246,8 @@ private Q_SLOTS:
         m_options->readconfig();
         QCOMPARE(m_dialogs->texts(QStringLiteral("save")).size(), 1);
         QCOMPARE(m_options->keeplog->isChecked(), checked);
+        QCOMPARE(m_options->store()->flag(TSetting::keeplog), checked);
+        QCOMPARE(m_options->store()->shown(TSetting::logfilename), m_options->logfilename->text());
         QCOMPARE(m_options->logfilename->isEnabled(), checked);
         QCOMPARE(m_options->logbrowse->isEnabled(), checked);
         QCOMPARE(m_options->logfilename->text(),
@@ -278,6 +281,12 @@ private Q_SLOTS:
         QCOMPARE(m_options->safe->count(), 0);
         QCOMPARE(m_options->username->text(), QStringLiteral("kept"));
         QVERIFY(m_options->timestamps->isChecked());
+        // The store as the controls: the lists emptied, the rest kept.
+        const TSettingsStore &store = *m_options->store();
+        QVERIFY(store.list(TSetting::triggers).isEmpty());
+        QVERIFY(store.list(TSetting::safe).isEmpty());
+        QCOMPARE(store.bytes(TSetting::username), QStringLiteral("kept"));
+        QVERIFY(store.flag(TSetting::timestamps));
     }
 
     void readFailures_data()
@@ -300,6 +309,10 @@ private Q_SLOTS:
         QCOMPARE(m_options->safe->count(), 0);
         QCOMPARE(m_options->username->text(), QStringLiteral("kept"));
         QCOMPARE(m_options->AsciiPercentage->value(), 40);
+        // A read that failed still emptied the lists in the store.
+        QVERIFY(m_options->store()->list(TSetting::triggers).isEmpty());
+        QVERIFY(m_options->store()->list(TSetting::safe).isEmpty());
+        QCOMPARE(m_options->store()->bytes(TSetting::username), QStringLiteral("kept"));
     }
 
     void badIntegerStopsReading_data()
@@ -326,6 +339,10 @@ private Q_SLOTS:
         QCOMPARE(errorOf([this] { m_options->readconfig(); }), error);
         QCOMPARE(m_options->username->text(), QStringLiteral("before"));
         QCOMPARE(m_options->homechannel->text(), QString());
+        // What was read before the bad line is in force; the list too.
+        QCOMPARE(m_options->store()->bytes(TSetting::username), QStringLiteral("before"));
+        QCOMPARE(m_options->store()->bytes(TSetting::homechannel), QString());
+        QCOMPARE(m_options->store()->list(TSetting::triggers), QStringList{QStringLiteral("t1")});
         QCOMPARE(settingText(*m_options, m_panes, QStringLiteral("triggers")),
                  QStringLiteral("t1"));
     }

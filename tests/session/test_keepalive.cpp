@@ -6,6 +6,7 @@
 #include "base/clock.h"
 #include "connection/TChatInterface.h"
 #include "core/keepalivewatch.h"
+#include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 #include "session/TSession.h"
 #include "support/loopbackserver.h"
@@ -21,24 +22,20 @@ const QDateTime start = QDateTime(QDate(2026, 12, 9), QTime(12, 0), Qt::UTC);
 // test moves.
 struct Trial {
     LoopbackServer server;
+    TSettingsStore settings; // outlives the session that reads it
     TSession session;
     QDateTime now = start;
     QStringList notices;
     int lost = 0;
-    bool reconnect = false;
 
     Trial()
     {
         setClock([this] { return now; });
         session.bnet->Port = server.port();
-        session.settings = [this] {
-            TSession::Settings s;
-            s.userName = QStringLiteral("alice");
-            s.password = QStringLiteral("pw");
-            s.server = QStringLiteral("127.0.0.1");
-            s.reconnect = reconnect;
-            return s;
-        };
+        settings.setBytes(TSetting::username, QStringLiteral("alice"));
+        settings.setBytes(TSetting::password, QStringLiteral("pw"));
+        settings.setBytes(TSetting::server, QStringLiteral("127.0.0.1"));
+        session.setStore(&settings);
         QObject::connect(&session, &TSession::notice,
                          [this](const QString &text) { notices << text; });
         QObject::connect(&session, &TSession::linkDown, [this] { ++lost; });
@@ -152,7 +149,7 @@ private Q_SLOTS:
     void missingKeepalivesDropTheLink()
     {
         Trial t;
-        t.reconnect = true;
+        t.settings.setFlag(TSetting::autoReconnect, true);
         QVERIFY(t.up());
         QVERIFY(t.hear("2000 NULL"));
         t.pass(20000);

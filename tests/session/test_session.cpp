@@ -3,6 +3,7 @@
 // after a lost link, and stops for a refused login or the user's Disconnect.
 #include "base/clock.h"
 #include "connection/TChatInterface.h"
+#include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 #include "session/TSession.h"
 #include "support/clockhold.h"
@@ -22,18 +23,18 @@ namespace {
 // the test moves it.
 struct Trial {
     GatewayProcess gateway;
+    TSettingsStore settings; // outlives the session that reads it
     TSession session;
     QStringList notices;
-    TSession::Settings settings;
 
     explicit Trial(const QStringList &gatewayArgs = {}) : gateway(gatewayArgs)
     {
-        settings.userName = QStringLiteral("alice");
-        settings.password = QStringLiteral("pw");
-        settings.server = QStringLiteral("127.0.0.1");
-        settings.quotaBytesPerUnit = 100;
+        settings.setBytes(TSetting::username, QStringLiteral("alice"));
+        settings.setBytes(TSetting::password, QStringLiteral("pw"));
+        settings.setBytes(TSetting::server, QStringLiteral("127.0.0.1"));
+        settings.setNumber(TSetting::quotaBytesPerUnit, 100);
         session.bnet->Port = gateway.port();
-        session.settings = [this] { return settings; };
+        session.setStore(&settings);
         holdClock(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)));
         QObject::connect(&session, &TSession::notice,
                          [this](const QString &text) { notices << text; });
@@ -127,7 +128,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, reconnect);
         Trial t;
-        t.settings.reconnect = reconnect;
+        t.settings.setFlag(TSetting::autoReconnect, reconnect);
         QVERIFY(t.loggedIn());
         QSignalSpy down(&t.session, &TSession::linkDown);
         QSignalSpy named(&t.session, &TSession::uniqueName);
@@ -158,7 +159,7 @@ private Q_SLOTS:
     void refusedLoginEndsReconnecting()
     {
         Trial t({"--account", "alice:right"});
-        t.settings.reconnect = true;
+        t.settings.setFlag(TSetting::autoReconnect, true);
         QSignalSpy unhandled(&t.session, &TSession::unhandled);
         QSignalSpy down(&t.session, &TSession::linkDown);
         t.session.connectNow();
@@ -181,7 +182,7 @@ private Q_SLOTS:
     void disconnectEndsTheSchedule()
     {
         Trial t;
-        t.settings.reconnect = true;
+        t.settings.setFlag(TSetting::autoReconnect, true);
         QVERIFY(t.loggedIn());
         QSignalSpy down(&t.session, &TSession::linkDown);
         t.gateway.command(QStringLiteral("close"));
@@ -209,7 +210,7 @@ private Q_SLOTS:
     {
         Trial t({"--hold-seconds", "3600"});
         QVERIFY2(t.gateway.port(), qPrintable(t.gateway.errorText()));
-        t.settings.reconnect = true;
+        t.settings.setFlag(TSetting::autoReconnect, true);
         QVERIFY(t.loggedIn());
         QSignalSpy named(&t.session, &TSession::uniqueName);
         t.gateway.command(QStringLiteral("drop alice"));
@@ -259,7 +260,7 @@ private Q_SLOTS:
             &now, [](void *) { setClock(nullptr); });
         Trial t({"--hold-seconds", "3600"});
         QVERIFY2(t.gateway.port(), qPrintable(t.gateway.errorText()));
-        t.settings.reconnect = true;
+        t.settings.setFlag(TSetting::autoReconnect, true);
         QVERIFY(t.loggedIn());
         t.gateway.command(QStringLiteral("drop alice"));
         const QString held =
@@ -287,12 +288,12 @@ private Q_SLOTS:
     {
         ClockHold clock;
         LoopbackServer server;
+        TSettingsStore s; // outlives the session that reads it
+        s.setBytes(TSetting::username, QStringLiteral("alice"));
+        s.setBytes(TSetting::server, QStringLiteral("127.0.0.1"));
+        s.setFlag(TSetting::autoReconnect, true);
         TSession session;
-        TSession::Settings s;
-        s.userName = QStringLiteral("alice");
-        s.server = QStringLiteral("127.0.0.1");
-        s.reconnect = true;
-        session.settings = [&s] { return s; };
+        session.setStore(&s);
         session.bnet->Port = server.port();
         // The schedule's wait, passed on the held clock.
         const auto waitOut = [&session] {
@@ -341,26 +342,34 @@ private Q_SLOTS:
         QVERIFY(!session.returning());
     }
 
-    // The quota's figures reach the pacing when applied, and at a connect.
+    // The quota's figures reach the pacing as the store changes them, and
+    // at a connect.
     void quotaReachesThePacing()
     {
+        TSettingsStore s;
         TSession session;
-        TSession::Settings s;
-        s.quotaUnits = 7;
-        s.quotaWindowSeconds = 9;
-        s.quotaBytesPerUnit = 33;
-        s.quotaMarginMs = 250;
-        session.applyQuota(s);
+        session.setStore(&s);
+        s.setNumber(TSetting::quotaUnits, 7);
+        s.setNumber(TSetting::quotaWindow, 9);
+        s.setNumber(TSetting::quotaBytesPerUnit, 33);
+        s.setNumber(TSetting::quotaMargin, 250);
         QCOMPARE(session.process->QuotaUnits, 7);
         QCOMPARE(session.process->QuotaWindowMs, 9000);
         QCOMPARE(session.process->QuotaBytesPerUnit, 33);
         QCOMPARE(session.process->QuotaMarginMs, 250);
-        s.quotaUnits = 3;
-        s.server = QStringLiteral("127.0.0.1");
+        // A connect hands them over too, whatever the pacing held.
+        session.process->QuotaUnits = 0;
+        s.setBytes(TSetting::server, QStringLiteral("127.0.0.1"));
         session.bnet->Port = 1; // nothing listens there: the connect fails
-        session.settings = [&s] { return s; };
         session.connectNow();
-        QCOMPARE(session.process->QuotaUnits, 3);
+        QCOMPARE(session.process->QuotaUnits, 7);
+        // A store given later is the one followed.
+        TSettingsStore other;
+        session.setStore(&other);
+        s.setNumber(TSetting::quotaUnits, 3);
+        QCOMPARE(session.process->QuotaUnits, 7);
+        other.setNumber(TSetting::quotaUnits, 4);
+        QCOMPARE(session.process->QuotaUnits, 4);
     }
 };
 

@@ -2,6 +2,9 @@
 // what is cut, what must go whole, and the limit the quota's figures give.
 #include "session/TSession.h"
 
+#include "base/errors.h"
+#include "core/settingsstore.h"
+
 #include <QtTest>
 
 class TestSessionPlan : public QObject {
@@ -16,23 +19,42 @@ private Q_SLOTS:
 namespace {
 // A session whose quota's figures allow lines of at most limit bytes.
 struct Planner {
+    TSettingsStore store; // outlives the session that reads it
     TSession session;
-    TSession::Settings figures;
     int settingsRead = 0;
     explicit Planner(int limit)
     {
         setLimit(limit);
-        session.quotaSettings = [this] { return figures; };
+        session.setStore(&store);
         // Connecting reads the name and password; cutting a line must not.
-        session.settings = [this] {
-            ++settingsRead;
-            return figures;
-        };
+        // Here they have no bytes, so reading them raises the error that
+        // says so, and it is counted.
+        store.setUnencodable(TSetting::username, QStringLiteral("\u00e9"),
+                             QStringLiteral("The name has no bytes here."));
+        store.setUnencodable(TSetting::password, QStringLiteral("\u00e9"),
+                             QStringLiteral("The password has no bytes here."));
     }
     void setLimit(int limit)
     {
-        figures.quotaUnits = 2;
-        figures.quotaBytesPerUnit = limit; // (units - 1) * bytes per unit
+        store.setNumber(TSetting::quotaUnits, 2);
+        store.setNumber(TSetting::quotaBytesPerUnit, limit); // (units - 1) * bytes per unit
+    }
+    template <typename F> auto reading(F f) -> decltype(f())
+    {
+        try {
+            return f();
+        } catch (const TError &) {
+            ++settingsRead;
+            return {};
+        }
+    }
+    int wireLimit()
+    {
+        return reading([this] { return session.wireLimit(); });
+    }
+    TLinePlan plan(const QString &line)
+    {
+        return reading([&] { return session.plan(line); });
     }
 };
 } // namespace
@@ -40,17 +62,17 @@ struct Planner {
 void TestSessionPlan::limitFollowsTheQuotaAtOnce()
 {
     Planner p(40);
-    QCOMPARE(p.session.wireLimit(), 40);
-    QCOMPARE(p.session.plan(QString(41, QLatin1Char('a'))).outcome, TWire::Plan::Split);
+    QCOMPARE(p.wireLimit(), 40);
+    QCOMPARE(p.plan(QString(41, QLatin1Char('a'))).outcome, TWire::Plan::Split);
     p.setLimit(50);
-    QCOMPARE(p.session.wireLimit(), 50);
-    const TLinePlan plan = p.session.plan(QString(41, QLatin1Char('a')));
+    QCOMPARE(p.wireLimit(), 50);
+    const TLinePlan plan = p.plan(QString(41, QLatin1Char('a')));
     QCOMPARE(plan.outcome, TWire::Plan::Fits);
     QCOMPARE(plan.limit, 50);
     QCOMPARE(p.settingsRead, 0);
     // Never more than the server's 200, whatever the quota allows.
     p.setLimit(1000);
-    QCOMPARE(p.session.wireLimit(), 200);
+    QCOMPARE(p.wireLimit(), 200);
 }
 
 void TestSessionPlan::typedLines_data()
