@@ -538,8 +538,10 @@ void Tmain::processTaken(const QString &line)
         if (p.wire != line)
             continue;
         m_pendingOwn.removeAt(i);
+        // The pane may have been cleared since: only a mark still there goes.
         if (TTranscriptView *view = chatView())
-            if (p.line < view->lineCount() && view->lineText(p.line).at(p.column) == pendingMark)
+            if (p.line < view->lineCount() &&
+                view->lineText(p.line).mid(p.column, 1) == QString(pendingMark))
                 view->replaceChar(p.line, p.column, QLatin1Char(' '));
         return;
     }
