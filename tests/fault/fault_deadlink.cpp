@@ -106,7 +106,8 @@ private Q_SLOTS:
         Trial t(net.serverAddress());
         QVERIFY(t.loggedIn());
         QSignalSpy down(&t.session, &TSession::linkDown);
-        // Nothing is sent for 55 s: the link must stay up all along.
+        // Nothing is sent for 55 s: the link must stay up all along. The
+        // kernel's keep-alive timers run in real time; no clock moves them.
         QVERIFY(!down.wait(55000));
         QVERIFY(t.session.connected());
         QVERIFY(t.notices.isEmpty());
@@ -130,7 +131,8 @@ private Q_SLOTS:
         QSignalSpy down(&t.session, &TSession::linkDown);
         t.session.connectNow();
         QVERIFY(t.session.connecting());
-        // Nothing comes back while the packets are dropped.
+        // Nothing comes back while the packets are dropped (the kernel's
+        // SYN retries run in real time: two seconds of them, no answer).
         QVERIFY(!up.wait(2000));
         QVERIFY(t.errors.isEmpty());
         t.session.connectNow();

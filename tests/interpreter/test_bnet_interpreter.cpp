@@ -436,7 +436,9 @@ private Q_SLOTS:
         chat.SendLine(QStringLiteral("second\r"));
         QVERIFY(chat.inFlight());
         QCOMPARE(chat.queuedCount(), 1);
-        // The sockets move in real time; nothing may be taken meanwhile.
+        // A real wait: whether a line is taken is read from the kernel by a
+        // real-time poll (every 5 ms), which no test clock moves; ten polls
+        // pass, and none may take a line the server has not read.
         QTest::qWait(50);
         chat.floodTimerTick();
         QVERIFY(chat.inFlight());

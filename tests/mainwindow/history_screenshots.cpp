@@ -7,58 +7,33 @@
 #include "history/historystore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/historywindow.h"
-#include "support/scripteddialogs.h"
+#include "support/screenshots.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <cstdio>
-
-namespace {
-void settle()
-{
-    for (int i = 0; i < 20; ++i) {
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-}
-} // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QString folder =
-        argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : QStringLiteral("/tmp");
-    QTemporaryDir scratch;
-    QDir::setCurrent(scratch.path());
-    QFile conf(QStringLiteral("tressel.conf"));
-    if (!conf.open(QIODevice::WriteOnly))
-        return 1;
-    conf.write("username=Tresseler\r\nserver=127.0.0.1\r\ntimeStamps=1\r\n");
-    conf.close();
+    PictureSetup setup(argc, argv, "username=Tresseler\r\nserver=127.0.0.1\r\ntimeStamps=1\r\n");
     QFile brx(QStringLiteral("brx.conf"));
-    if (brx.open(QIODevice::WriteOnly))
-        brx.write("CHATGoldSeller\r\n");
+    if (!setup.ok || !brx.open(QIODevice::WriteOnly))
+        return 1;
+    brx.write("CHATGoldSeller\r\n");
     brx.close();
 
     QDateTime now(QDate(2026, 12, 6), QTime(20, 41, 7));
     setClock([&now] { return now; });
-    ScriptedDialogs silent;
-    silent.onAsked = [](const ScriptedDialogs::Asked &a) {
-        if (a.kind == QLatin1String("error"))
-            std::fprintf(stderr, "error box: %s\n", qPrintable(a.text));
-    };
     Tmain main;
     main.terminate = [] {};
     main.show();
-    settle();
+    PictureSetup::settle();
     struct Said {
         int minutes; // after the start
         const char *who, *text;
@@ -90,13 +65,13 @@ int main(int argc, char **argv)
     w->hiddenBox->setChecked(true);
     QTest::keyClicks(w->searchEdit, QStringLiteral("gold"));
     QTest::keyClick(w->searchEdit, Qt::Key_Return);
-    settle();
+    PictureSetup::settle();
     // Enter on a result shows the lines around it.
     w->table->selectRow(2);
     w->table->setFocus();
     QTest::keyClick(w->table, Qt::Key_Return);
-    settle();
-    const QString path = folder + QStringLiteral("/history.png");
+    PictureSetup::settle();
+    const QString path = setup.folder + QStringLiteral("/history.png");
     const bool ok = w->grab().save(path);
     std::printf("%s %s\n", ok ? "saved" : "FAILED", qPrintable(path));
     return ok ? 0 : 1;

@@ -386,7 +386,9 @@ private Q_SLOTS:
         type(QStringLiteral("hello there"));
         type(QStringLiteral("second"));
         QCOMPARE(MainWindowFixture::lastLine(m.chat), mark + "<alice> second");
-        // The sockets move in real time; nothing may be taken meanwhile.
+        // A real wait: whether a line is taken is read from the kernel by a
+        // real-time poll (every 5 ms), which no test clock moves; ten polls
+        // pass, and none may take a line the server has not read.
         QTest::qWait(50);
         m.session->process->floodTimerTick();
         QVERIFY(MainWindowFixture::lines(m.chat).contains(mark + "<alice> hello there"));
