@@ -340,7 +340,8 @@ void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines)
 void caseAutosquelch()
 {
     TBenchSession s(TPaneKind::View, moderatedConf(0));
-    s.main->addUser(QStringLiteral("Swift"), QStringLiteral("CHAT"), QStringLiteral("0010"));
+    s.main->session->addUser(QStringLiteral("Swift"), QStringLiteral("CHAT"),
+                             QStringLiteral("0010"));
     const int n = 20000;
     QStringList lines;
     for (int i = 0; i < n; ++i)
@@ -596,7 +597,7 @@ void caseSoak(int seconds)
             stderr,
             "soak: %3lld s  lines %9lld  rss %7.1f MB  store %7.1f MB  squelched %d  members %d\n",
             clock.elapsed() / 1000, shown(), double(rssBytes()) / 1e6, double(store()) / 1e6,
-            s.main->brx->count(), s.main->envVars.userCount);
+            s.main->brx->count(), s.main->session->userCount);
     }
     const double secs = double(clock.elapsed() - t0) / 1000.0;
     const qint64 lines = shown() - lines0;

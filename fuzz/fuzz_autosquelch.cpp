@@ -6,6 +6,7 @@
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
+#include "session/TSession.h"
 
 #include <QListWidget>
 
@@ -29,8 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     window->store->setList(TSetting::triggers, {phrase});
     guarded([&] {
         window->processChannel(QStringLiteral("Chat"));
-        window->addUser(QStringLiteral("carol"), QStringLiteral("CHAT"), QStringLiteral("0010"));
-        window->modUser(QStringLiteral("carol"), line);
+        window->session->addUser(QStringLiteral("carol"), QStringLiteral("CHAT"),
+                                 QStringLiteral("0010"));
+        window->session->modUser(QStringLiteral("carol"), line);
         QString reason;
         const bool verdict = window->autosquelch(reason, QStringLiteral("carol"), line);
         if (verdict == reason.isEmpty())

@@ -68,8 +68,8 @@ Tmain *window()
         m->chat->clear();
         m->whisper->clear();
         m->brx->clear();
-        m->userTable.clear();
-        m->envVars.userCount = 0;
+        m->session->userTable.clear();
+        m->session->userCount = 0;
         m->flushUsers();
     });
     removeFuzzFile(QStringLiteral("brx.conf"));

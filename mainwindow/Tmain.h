@@ -191,12 +191,7 @@ private:
 
 public:
     // --- Channel user list (userlist.cpp) --------------------------------
-    tUserTable userTable;
-    int getUserID(const QString &name) const;
-    bool inUserTable(const QString &name) const;
-    void addUser(const QString &name, const QString &product, const QString &flags);
-    void delUser(const QString &name);
-    void modUser(const QString &name, const QString &line);
+    // The member table is the session's (session->userTable).
     void updateUsers();
     void setUserIcon(const QString &name, int icon);
     int userIcon(int index);
@@ -216,14 +211,10 @@ public:
 private:
     void setupUserList();
     void rebuildUsers();
-    // Empties the flood histories older than the history delay.
-    void expireHistories();
-    int usedUsers() const;
+    // A leave for a name not in the table: a box says so.
+    void userNotFound();
     class TUsersRebuildState *m_usersRebuild = nullptr; // a child of the users model
     bool m_userNotFoundPending = false;
-    // No flood history still held is older than this (invalid: none is
-    // held), so that most updates need not read the table.
-    QDateTime m_oldestHistory;
 
 public:
     // --- Squelch list, safelist and lamer mode (squelchlist.cpp) ----------

@@ -81,6 +81,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
 
     session = new TSession(this);
     session->setStore(store);
+    session->startsSquelched = [this](const QString &name) { return checkSquelch(name); };
     session->bnet->Address = store->shown(TSetting::server);
     session->bnet->Port = 6112;
     session->bnet->NoLineFeed = true;
@@ -306,9 +307,14 @@ void Tmain::startOptions()
     });
     options->judgedLines = [this] { return judgedLines(); };
     options->isSafe = [this](const QString &name) { return checkSafe(name); };
-    // After the dialog's own OK handler, which was connected first.
-    connect(options->ok, &QPushButton::clicked, this, guard([this] { applyComfortSettings(); }));
-    connect(options->ok, &QPushButton::clicked, this, guard([this] { applyHistorySettings(); }));
+    // The comforts follow a change at once. The history's limits wait for
+    // the dialog to close: a limit half typed ("3" on the way to "365")
+    // must never delete a year of lines.
+    connect(store, &TSettingsStore::changed, this, [this](TSetting::Id id) {
+        if (id == TSetting::showLinks || id == TSetting::mentionColour || id == TSetting::findBar)
+            guardedCall([this] { applyComfortSettings(); });
+    });
+    connect(options, &Toptions::closed, this, guard([this] { applyHistorySettings(); }));
     // Created hidden; its show handler reads the configuration file now.
     guardedCall([this] { options->FormShow(); });
 }
@@ -323,7 +329,7 @@ void Tmain::FormCreate()
     setWindowTitle(TLabel::mainCaption);
     setConnectedState(false);
     envVars.lastWhisperer.clear();
-    envVars.userCount = 0;
+    session->userCount = 0;
     envVars.isAway = false;
     envVars.autoConnectDone = false;
 }

@@ -44,8 +44,8 @@ void Tmain::setupAutosquelch()
     chain.facts.squelched = [this](const QString &name) { return checkSquelch(name); };
     chain.facts.safe = [this](const QString &name) { return checkSafe(name); };
     chain.facts.member = [this](const QString &name) -> const tChannelUser * {
-        const int id = getUserID(name);
-        return id > 0 ? &userTable[id] : nullptr;
+        const int id = session->getUserID(name);
+        return id > 0 ? &session->userTable[id] : nullptr;
     };
 }
 
@@ -208,11 +208,11 @@ void Tmain::runAutosquelchPrompt(const QString &user)
 
 void Tmain::ProdAction(int index)
 {
-    if (index < 1 || index > userTable.count())
+    if (index < 1 || index > session->userTable.count())
         return;
-    const QString name = userTable[index].username;
+    const QString name = session->userTable[index].username;
     TVerdict verdict;
-    m_autosquelch->chain.productAction(moderationSettings(), name, userTable[index].product,
-                                       verdict);
+    m_autosquelch->chain.productAction(moderationSettings(), name,
+                                       session->userTable[index].product, verdict);
     actOn(name, verdict);
 }

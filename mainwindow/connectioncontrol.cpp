@@ -179,7 +179,7 @@ void Tmain::bnetDisconnect()
 {
     writeLine(chat, TLabel::console, QStringLiteral("Disconnected."), labelColour());
     users->clear();
-    envVars.userCount = 0;
+    session->userCount = 0;
     channel->setText(QStringLiteral("Tressel " TRESSEL_VERSION));
     setConnectedState(false);
 }

@@ -26,7 +26,6 @@ struct tEnvVars {
     QString awaySent; // the message the Away item last sent (bytes), to restore after a reconnect
     bool autoConnectDone = false;
     bool lamerMode = false;
-    int userCount = 0;
     int chatBufferCount = 0;
     int idleTicks = 0;
 };

@@ -309,8 +309,8 @@ bool Tmain::runCommand(const TypedLine &typed)
         const QString name = restFrom(line, 6);
         if (!checkSquelch(name)) {
             // Someone not in the channel has no product: the Chat icon.
-            const int id = getUserID(name);
-            const QString product = id > 0 ? userTable[id].product : QString();
+            const int id = session->getUserID(name);
+            const QString product = id > 0 ? session->userTable[id].product : QString();
             squelchuser(name, QStringLiteral("Manually Permasquelched"), productIcon(product));
         }
         break;

@@ -7,6 +7,7 @@
 #include "core/textcodec.h"
 #include "preferences/Toptions.h"
 #include "rules/moderation.h"
+#include "session/TSession.h"
 #include "widgets/sound.h"
 
 #include <QAction>
@@ -29,7 +30,7 @@ void Tmain::processUnHandled(const QString &line)
 
 void Tmain::processTalk(const QString &user, const QString &text)
 {
-    modUser(user, text);
+    session->modUser(user, text);
     const moderation::TVerdict v = moderate(Kind::Talk, user, text);
     const QString label = QLatin1Char('<') + user + QLatin1Char('>');
     if (v.show) {
@@ -44,7 +45,7 @@ void Tmain::processTalk(const QString &user, const QString &text)
 
 void Tmain::processEmote(const QString &user, const QString &text)
 {
-    modUser(user, text);
+    session->modUser(user, text);
     const moderation::TVerdict v = moderate(Kind::Emote, user, text);
     if (v.show) {
         // The name and the text may come in different encodings.
@@ -65,7 +66,7 @@ void Tmain::processEmote(const QString &user, const QString &text)
 
 void Tmain::processWhisper(const QString &user, const QString &text)
 {
-    modUser(user, text);
+    session->modUser(user, text);
     const moderation::TVerdict v = moderate(Kind::Whisper, user, text);
     if (!v.show) {
         historyLine(QStringLiteral("<From: ") + user + QStringLiteral("> "), text, true);

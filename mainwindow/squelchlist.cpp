@@ -13,6 +13,7 @@
 #include "rules/journal.h"
 #include "rules/squelchindex.h"
 #include "rules/usericons.h"
+#include "session/TSession.h"
 #include "widgets/dialogs.h"
 #include "widgets/textitems.h"
 #include "widgets/userlistview.h"
@@ -174,16 +175,17 @@ bool Tmain::squelchuser(const QString &name, const QString &reason, int icon,
     }
     addSquelchItem(name, icon);
     setUserIcon(name, TUserIcon::squelched);
-    const int id = getUserID(name);
+    const int id = session->getUserID(name);
     bool wasSquelched = false;
     if (id) {
-        wasSquelched = userTable[id].squelched;
-        userTable[id].squelched = true;
+        wasSquelched = session->userTable[id].squelched;
+        session->userTable[id].squelched = true;
     }
     saveSquelchlistOrUndo([&] {
         delete brx->takeItem(brx->count() - 1);
-        if (id && id <= userTable.count() && userTable[id].username == name.left(Wire::NameLength))
-            userTable[id].squelched = wasSquelched;
+        if (id && id <= session->userTable.count() &&
+            session->userTable[id].username == name.left(Wire::NameLength))
+            session->userTable[id].squelched = wasSquelched;
     });
     updateUsers();
     writeLine(chat, TLabel::console,
@@ -209,17 +211,18 @@ bool Tmain::unSquelchUser(const QString &name, const JournalNote &note)
     QListWidgetItem *item = brx->takeItem(row);
     const int icon = item->data(TUserRow::iconRole).toInt();
     setUserIcon(name, icon);
-    const int id = getUserID(name);
+    const int id = session->getUserID(name);
     bool wasSquelched = false;
     if (id) {
-        wasSquelched = userTable[id].squelched;
-        userTable[id].squelched = false;
+        wasSquelched = session->userTable[id].squelched;
+        session->userTable[id].squelched = false;
     }
     saveSquelchlistOrUndo([&] {
         brx->insertItem(row, item);
         item = nullptr;
-        if (id && id <= userTable.count() && userTable[id].username == name.left(Wire::NameLength))
-            userTable[id].squelched = wasSquelched;
+        if (id && id <= session->userTable.count() &&
+            session->userTable[id].username == name.left(Wire::NameLength))
+            session->userTable[id].squelched = wasSquelched;
     });
     delete item;
     updateUsers();

@@ -21,10 +21,7 @@
 #include <QTreeWidget>
 
 namespace {
-constexpr int nameLength = Wire::NameLength;
-constexpr int productLength = 4;
 constexpr int flagsLength = 4;
-constexpr int lineLength = 255;
 
 bool isAuthor(const QString &name)
 {
@@ -58,88 +55,22 @@ void Tmain::setupUserList()
     setupUserListActions();
 }
 
-int Tmain::usedUsers() const
+void Tmain::userNotFound()
 {
-    // envVars.userCount says how many entries are in use; whoever sets it
-    // to 0 empties the table.
-    return qBound(0, envVars.userCount, userTable.count());
-}
-
-int Tmain::getUserID(const QString &name) const
-{
-    const int used = usedUsers();
-    const int id = userTable.lastIndexOf(name);
-    if (id <= used)
-        return id;
-    // Entries past userCount do not count: the last one in use, if any.
-    for (int i = used; i >= 1; --i)
-        if (userTable[i].username == name)
-            return i;
-    return 0;
-}
-
-bool Tmain::inUserTable(const QString &name) const { return getUserID(name) != 0; }
-
-void Tmain::addUser(const QString &name, const QString &product, const QString &flags)
-{
-    // Entries past userCount are left over from before a channel change.
-    while (userTable.count() > qMax(0, envVars.userCount))
-        userTable.removeAt(userTable.count());
-    tChannelUser user;
-    user.username = name.left(nameLength);
-    user.product = product.left(productLength);
-    user.flags = flags.left(flagsLength);
-    user.joinTime = currentDateTime();
-    userTable.append(std::move(user));
-    envVars.userCount = userTable.count();
-    // The l33t name check that may list the member comes after, from the
-    // moderation chain (processShowUser, processJoin).
-    userTable[envVars.userCount].squelched = checkSquelch(name);
-}
-
-void Tmain::delUser(const QString &name)
-{
-    // When every entry is in use the table removes by name itself, without
-    // a pass over the entries.
-    bool removed = false;
-    if (usedUsers() == userTable.count()) {
-        removed = userTable.removeLast(name);
-    } else if (const int id = getUserID(name)) {
-        userTable.removeAt(id);
-        removed = true;
-    }
-    if (!removed) {
-        // Not from inside the socket's read handler, and never twice at once.
-        if (!m_userNotFoundPending) {
-            m_userNotFoundPending = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    guardedCall([this] {
-                        dialogs().showInfo(this, QStringLiteral("Tressel"),
-                                           QStringLiteral("user not found"));
-                    });
-                    m_userNotFoundPending = false;
-                },
-                Qt::QueuedConnection);
-        }
+    // Not from inside the socket's read handler, and never twice at once.
+    if (m_userNotFoundPending)
         return;
-    }
-    envVars.userCount = qMin(envVars.userCount, userTable.count());
-}
-
-void Tmain::modUser(const QString &name, const QString &line)
-{
-    const int id = getUserID(name);
-    if (id == 0)
-        return;
-    tChannelUser &u = userTable[id];
-    u.firstLine = u.secondLine;
-    u.secondLine = u.thirdLine;
-    u.thirdLine = line.left(lineLength);
-    u.lastLineTime = currentDateTime();
-    if (!m_oldestHistory.isValid() || u.lastLineTime < m_oldestHistory)
-        m_oldestHistory = u.lastLineTime;
+    m_userNotFoundPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            guardedCall([this] {
+                dialogs().showInfo(this, QStringLiteral("Tressel"),
+                                   QStringLiteral("user not found"));
+            });
+            m_userNotFoundPending = false;
+        },
+        Qt::QueuedConnection);
 }
 
 void Tmain::updateUsers()
@@ -148,39 +79,11 @@ void Tmain::updateUsers()
     // from the same read, is judged against what this update left. Only the
     // rows wait: a burst of joins asks for many rebuilds, and one per pass
     // of the event loop, and at most one per display frame, shows the same.
-    expireHistories();
+    session->expireHistories();
     if (m_usersRebuild->pending)
         return;
     m_usersRebuild->pending = true;
     m_usersRebuild->pacer->request();
-}
-
-void Tmain::expireHistories()
-{
-    // No history held is older than m_oldestHistory: while that one has not
-    // expired, none has, and the table is not read (a burst of joins costs
-    // nothing here).
-    if (!m_oldestHistory.isValid())
-        return;
-    const QDateTime now = currentDateTime();
-    const qint64 historyMsecs = qint64(store->number(TSetting::HistoryDelay)) * 1000;
-    if (m_oldestHistory.msecsTo(now) <= historyMsecs)
-        return;
-    QDateTime oldest;
-    for (int i = 1, count = usedUsers(); i <= count; ++i) {
-        tChannelUser &u = userTable[i];
-        if (!u.lastLineTime.isValid())
-            continue;
-        if (u.lastLineTime.msecsTo(now) > historyMsecs) {
-            u.firstLine.clear();
-            u.secondLine.clear();
-            u.thirdLine.clear();
-        } else if ((!u.firstLine.isEmpty() || !u.secondLine.isEmpty() || !u.thirdLine.isEmpty()) &&
-                   (!oldest.isValid() || u.lastLineTime < oldest)) {
-            oldest = u.lastLineTime;
-        }
-    }
-    m_oldestHistory = oldest;
 }
 
 void Tmain::flushUsers()
@@ -204,12 +107,12 @@ void Tmain::rebuildUsers()
     users->clear();
     m_usersRebuild->rebuilding = false;
 
-    const int count = usedUsers();
+    const int count = session->usedUsers();
     QList<QTreeWidgetItem *> rows;
     rows.reserve(count);
     QTreeWidgetItem *reselect = nullptr;
     for (int i = 1; i <= count; ++i) {
-        tChannelUser &u = userTable[i];
+        tChannelUser &u = session->userTable[i];
         auto *row = new TMemberRow;
         TTextItem::setBytes(row, 0, u.username);
         const bool squelched = checkSquelch(u.username);
@@ -241,7 +144,7 @@ void Tmain::rebuildUsers()
         users->setCurrentItem(reselect);
     users->verticalScrollBar()->setValue(scroll);
     channel->setText(TText::decode(envVars.channelName) + QStringLiteral(" (") +
-                     QString::number(envVars.userCount) + QLatin1Char(')'));
+                     QString::number(session->userCount) + QLatin1Char(')'));
 }
 
 void Tmain::setUserIcon(const QString &name, int icon)
@@ -257,28 +160,28 @@ void Tmain::setUserIcon(const QString &name, int icon)
 
 int Tmain::userIcon(int index)
 {
-    if (index < 1 || index > usedUsers())
+    if (index < 1 || index > session->usedUsers())
         return TUserIcon::chat;
-    tChannelUser &u = userTable[index];
+    tChannelUser &u = session->userTable[index];
     return flagsIcon(u.product, u.flags, u.squelched);
 }
 
 int Tmain::memberIcon(const QString &name) const
 {
-    const int id = getUserID(name);
-    return id ? productIcon(userTable[id].product) : TUserIcon::unknown;
+    const int id = session->getUserID(name);
+    return id ? productIcon(session->userTable[id].product) : TUserIcon::unknown;
 }
 
 void Tmain::processShowUser(const QString &user, const QString &flags, const QString &userType)
 {
-    addUser(user, userType, flags);
+    session->addUser(user, userType, flags);
     actOn(user, moderate(moderation::TLine::Kind::ShowUser, user, QString(), flags, userType));
     updateUsers();
 }
 
 void Tmain::processJoin(const QString &user, const QString &flags, const QString &userType)
 {
-    addUser(user, userType, flags);
+    session->addUser(user, userType, flags);
     const moderation::TVerdict v =
         moderate(moderation::TLine::Kind::Join, user, QString(), flags, userType);
     actOn(user, v);
@@ -289,7 +192,8 @@ void Tmain::processJoin(const QString &user, const QString &flags, const QString
 
 void Tmain::processLeave(const QString &user, const QString &flags, const QString &userType)
 {
-    delUser(user);
+    if (!session->delUser(user))
+        userNotFound();
     updateUsers();
     if (moderate(moderation::TLine::Kind::Leave, user, QString(), flags, userType).show)
         writeLine(chat, TLabel::info, user + QStringLiteral(" left the channel."), labelColour());
@@ -297,10 +201,10 @@ void Tmain::processLeave(const QString &user, const QString &flags, const QStrin
 
 void Tmain::processUserFlags(const QString &user, const QString &flags)
 {
-    const int id = getUserID(user);
+    const int id = session->getUserID(user);
     if (id == 0)
         return;
-    userTable[id].flags = flags.left(flagsLength);
+    session->userTable[id].flags = flags.left(flagsLength);
     updateUsers();
 }
 
@@ -311,8 +215,8 @@ void Tmain::processChannel(const QString &text)
     writeLine(chat, TLabel::info, QStringLiteral("Joined Channel ") + text, labelColour());
     showEarlierLines(text, earlier);
     envVars.channelName = text;
-    envVars.userCount = 0;
-    userTable.clear();
+    session->userCount = 0;
+    session->userTable.clear();
 }
 
 void Tmain::processUniqueName(const QString &user)

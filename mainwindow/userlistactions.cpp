@@ -7,6 +7,7 @@
 #include "core/textcodec.h"
 #include "preferences/Toptions.h"
 #include "rules/journal.h"
+#include "session/TSession.h"
 #include "widgets/dialogs.h"
 #include "widgets/textitems.h"
 #include "widgets/userlistview.h"
@@ -235,8 +236,8 @@ void Tmain::usersDblClick()
                 squelchuser(name, manualReason, selectedUserIcon());
             break;
         case 1: {
-            const int id = getUserID(name);
-            const bool squelched = id && userTable[id].squelched;
+            const int id = session->getUserID(name);
+            const bool squelched = id && session->userTable[id].squelched;
             sendJournalled(
                 (squelched ? QStringLiteral("/unsquelch ") : QStringLiteral("/squelch ")) + name,
                 squelched ? journal::unsquelchAction : journal::squelchAction, name,
@@ -252,10 +253,10 @@ void Tmain::usersDblClick()
 
 QString Tmain::userInformation(const QString &name) const
 {
-    const int id = getUserID(name);
+    const int id = session->getUserID(name);
     if (id == 0)
         return QStringLiteral("user not found");
-    const tChannelUser &u = userTable[id];
+    const tChannelUser &u = session->userTable[id];
     using TText::decode;
     const QStringList lines = {
         QStringLiteral("Username: ") + decode(u.username),

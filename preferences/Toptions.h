@@ -76,6 +76,7 @@ public:
     void FormShow();
     void okClick();
     void cancelClick();
+    void done(int result) override;
     void logbrowseClick();
     void rawbrowseClick();
     void keeplogClick();
@@ -184,6 +185,8 @@ Q_SIGNALS:
     // cleared or reloaded).
     void safelistChanged();
     void triggersChanged();
+    // The dialog was closed: OK, Cancel, Escape or the window's own close.
+    void closed();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -64,9 +64,21 @@ void Toptions::okClick()
     applyListColours();
     applyWhisperColour(whisp_colour->selected());
     hide();
+    Q_EMIT closed();
 }
 
-void Toptions::cancelClick() { hide(); }
+void Toptions::cancelClick()
+{
+    hide();
+    Q_EMIT closed();
+}
+
+void Toptions::done(int result)
+{
+    // Escape and the window's own close button end here.
+    QDialog::done(result);
+    Q_EMIT closed();
+}
 
 void Toptions::applyBackground()
 {

@@ -8,6 +8,7 @@
 #include "connection/proxychoice.h"
 #include "core/keepalivewatch.h"
 #include "core/reconnectschedule.h"
+#include "core/usertable.h"
 #include "core/wiresplit.h"
 
 #include <QDateTime>
@@ -124,6 +125,29 @@ public:
     // The channel the server last put the user in on this connection.
     QString currentChannel() const { return m_channel; }
 
+    // --- The channel's members (members.cpp) -----------------------------
+    // Entries 1..userCount are in use, in order of arrival; whoever sets
+    // userCount to 0 empties the table.
+    tUserTable userTable;
+    int userCount = 0;
+    // The entries in use: userCount, as far as the table reaches.
+    int usedUsers() const;
+    // The squelched mark a new entry starts with (the permasquelch list);
+    // unset: none.
+    std::function<bool(const QString &name)> startsSquelched;
+    // The last entry in use with this exact name (0: none).
+    int getUserID(const QString &name) const;
+    bool inUserTable(const QString &name) const { return getUserID(name) != 0; }
+    // Appends an entry; a name already present gets a second one.
+    void addUser(const QString &name, const QString &product, const QString &flags);
+    // Removes the entry getUserID finds; false when there is none.
+    bool delUser(const QString &name);
+    // Records a line the member said as the newest of their last three.
+    void modUser(const QString &name, const QString &line);
+    // Empties the last lines of members who said nothing for longer than
+    // the autosquelch's history delay.
+    void expireHistories();
+
 Q_SIGNALS:
     // The link is up; the login goes out right after this.
     void linkUp(const QString &address);
@@ -186,4 +210,7 @@ private:
     QString m_channel;           // bytes
     bool m_loginRefused = false; // on this connection
     bool m_uniqueNameSeen = false;
+    // No flood history still held is older than this (invalid: none is
+    // held), so that most updates need not read the table.
+    QDateTime m_oldestHistory;
 };

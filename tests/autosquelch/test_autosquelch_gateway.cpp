@@ -101,7 +101,7 @@ private Q_SLOTS:
         Session s({QStringLiteral("squelchFlooders=1"), QStringLiteral("autoAction=0")});
         QVERIFY2(s.logIn(), qPrintable(s.gateway.errorText()));
         s.gateway.command(QStringLiteral("join bob SEXP 0010"));
-        QTRY_VERIFY(s.main->getUserID(QStringLiteral("bob")) > 0);
+        QTRY_VERIFY(s.main->session->getUserID(QStringLiteral("bob")) > 0);
         for (int i = 0; i < 3; ++i)
             s.gateway.command(QStringLiteral("say bob buy my stuff"));
         QTRY_VERIFY(s.chatContains(QStringLiteral("bob was permasquelched (Flooding)")));
@@ -121,7 +121,7 @@ private Q_SLOTS:
         s.dialogs.confirmAnswers.enqueue(true);
         QVERIFY2(s.logIn(), qPrintable(s.gateway.errorText()));
         s.gateway.command(QStringLiteral("join bob STAR 0010"));
-        QTRY_VERIFY(s.main->getUserID(QStringLiteral("bob")) > 0);
+        QTRY_VERIFY(s.main->session->getUserID(QStringLiteral("bob")) > 0);
         s.gateway.command(QStringLiteral("say bob FREE GOLD here"));
         QTRY_COMPARE(s.dialogs.texts(QStringLiteral("confirm")),
                      QStringList{QStringLiteral("Autosquelch bob? (Trigger Phrase)")});

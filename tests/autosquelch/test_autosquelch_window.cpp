@@ -157,7 +157,7 @@ void TestAutosquelchWindow::reasonsJoined()
     w.join(bob, QStringLiteral("STAR"));
     const QString line = QString::fromLatin1("BUY GOLD \xFF\xFF");
     for (int i = 0; i < 3; ++i)
-        m.modUser(bob, line);
+        m.session->modUser(bob, line);
     QString reason;
     QVERIFY(m.autosquelch(reason, bob, line));
     QCOMPARE(reason, QStringLiteral("Flooding/Uppercase Characters/Trigger Phrase/Trigger Phrase"));
@@ -474,7 +474,7 @@ void TestAutosquelchWindow::memberNotInTable()
     // Stored cut to 40 characters, so the full name is not found.
     const QString longName = QString(45, QLatin1Char('x'));
     w.join(longName, QStringLiteral("STAR"));
-    QCOMPARE(m.getUserID(longName), 0);
+    QCOMPARE(m.session->getUserID(longName), 0);
     QCOMPARE(w.takeWire(), QByteArray());
     w.say(longName, QStringLiteral("calm words"));
     w.say(longName, QStringLiteral("calm words"));
@@ -715,7 +715,7 @@ void TestAutosquelchWindow::prodActionIndexOutOfRange()
     QCOMPARE(w.takeWire(), QByteArray("/whois bob\r"));
     m.ProdAction(0);
     m.ProdAction(-1);
-    m.ProdAction(m.userTable.count() + 1);
+    m.ProdAction(m.session->userTable.count() + 1);
     QCOMPARE(w.takeWire(), QByteArray());
     m.ProdAction(1);
     QCOMPARE(w.takeWire(), QByteArray("/whois bob\r"));

@@ -235,9 +235,8 @@ private Q_SLOTS:
         bar->field()->clear();
         QCOMPARE(bar->countLabel()->text(), QString());
         s.key(Qt::Key_Escape);
-        // Switched off, Ctrl+F opens nothing.
+        // Switched off (in force at once, before OK), Ctrl+F opens nothing.
         s.m.options->findBar->setChecked(false);
-        s.m.applyComfortSettings();
         s.key(Qt::Key_F, Qt::ControlModifier);
         MainWindowFixture::runQueuedCalls();
         QVERIFY(!bar->isVisible());
@@ -341,9 +340,8 @@ private Q_SLOTS:
         QVERIFY(menuAt(www + 1));
         copyLink->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("http://www.example.com"));
-        // Switched off, a click is a click.
+        // Switched off (in force at once), a click is a click.
         s.m.options->showLinks->setChecked(false);
-        s.m.applyComfortSettings();
         QTest::mouseClick(s.view->viewport(), Qt::LeftButton, Qt::NoModifier,
                           s.pointOf(line, at + 3));
         QCOMPARE(s.f.dialogs.openedUrls.size(), 2);

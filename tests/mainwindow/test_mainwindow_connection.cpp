@@ -162,12 +162,12 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         connectTo(f, server);
         new QTreeWidgetItem(m.users, QStringList(QStringLiteral("bob")));
-        m.envVars.userCount = 1;
+        m.session->userCount = 1;
         server.closeClient();
         QTRY_COMPARE(MainWindowFixture::lines(m.chat).last(),
                      QStringLiteral(" Console: Disconnected."));
         QCOMPARE(m.users->topLevelItemCount(), 0);
-        QCOMPARE(m.envVars.userCount, 0);
+        QCOMPARE(m.session->userCount, 0);
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
         QVERIFY(m.Connect->isEnabled());
         QVERIFY(!m.session->bnet->Connected());

@@ -288,7 +288,8 @@ private Q_SLOTS:
         RawLogin bob(gateway.port(), "bob", "/join Busy Room\r");
         m.sendtext(QStringLiteral("/join Busy Room"));
         QVERIFY(waitForLine(m, QStringLiteral(" Info: Joined Channel Busy Room")) >= 0);
-        QTRY_VERIFY_WITH_TIMEOUT((m.flushUsers(), m.userTable.lastIndexOf("bob") > 0), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((m.flushUsers(), m.session->userTable.lastIndexOf("bob") > 0),
+                                 10000);
         m.AwayClick();
         QVERIFY(m.envVars.isAway);
 
@@ -308,8 +309,9 @@ private Q_SLOTS:
         QVERIFY(linesFrom(m, before).filter("not reconnecting").isEmpty());
         // Never the home channel on the way back.
         QVERIFY(linesFrom(m, before).filter("Joined Channel Home").isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT((m.flushUsers(), m.userTable.lastIndexOf("alice") > 0), 10000);
-        QCOMPARE(m.userTable.lastIndexOf("bob"), 0);
+        QTRY_VERIFY_WITH_TIMEOUT((m.flushUsers(), m.session->userTable.lastIndexOf("alice") > 0),
+                                 10000);
+        QCOMPARE(m.session->userTable.lastIndexOf("bob"), 0);
         QVERIFY(m.envVars.isAway);
 
         // The server has alice away again, with the message Away sent.

@@ -179,7 +179,7 @@ private Q_SLOTS:
     {
         MessagesFixture f;
         Tmain &m = *f.main;
-        m.addUser(QStringLiteral("bob"), QStringLiteral("STAR"), QStringLiteral("0010"));
+        m.session->addUser(QStringLiteral("bob"), QStringLiteral("STAR"), QStringLiteral("0010"));
         type(m, QStringLiteral("/brx bob"));
         QVERIFY(m.checkSquelch(QStringLiteral("bob")));
         QCOMPARE(MessagesFixture::lastLine(m.chat),

@@ -46,10 +46,10 @@ void fire(Tmain &m, const QString &kind, const QString &user, const QString &tex
 
 bool historyHas(const Tmain &m, const QString &user, const QString &line)
 {
-    const int id = m.getUserID(user);
+    const int id = m.session->getUserID(user);
     if (id == 0)
         return false;
-    const tChannelUser &u = m.userTable[id];
+    const tChannelUser &u = m.session->userTable[id];
     return u.firstLine == line || u.secondLine == line || u.thirdLine == line;
 }
 } // namespace
@@ -159,7 +159,7 @@ private Q_SLOTS:
         MessagesFixture f;
         Tmain &m = *f.main;
         m.options->suppressplaysound->setChecked(suppress);
-        m.addUser(QStringLiteral("bob"), QStringLiteral("CHAT"), QStringLiteral("0010"));
+        m.session->addUser(QStringLiteral("bob"), QStringLiteral("CHAT"), QStringLiteral("0010"));
         const int before = m.chat->lineCount();
         fire(m, kind, QStringLiteral("bob"), text);
         QCOMPARE(m.chat->lineCount(), before + (shown ? 1 : 0));
@@ -192,7 +192,7 @@ private Q_SLOTS:
         MessagesFixture f;
         Tmain &m = *f.main;
         m.options->alertwhisper->setChecked(true);
-        m.addUser(QStringLiteral("bob"), QStringLiteral("STAR"), QStringLiteral("0010"));
+        m.session->addUser(QStringLiteral("bob"), QStringLiteral("STAR"), QStringLiteral("0010"));
         if (squelched)
             m.squelchuser(QStringLiteral("bob"), QStringLiteral("test"), 10);
         if (safe)
@@ -315,7 +315,7 @@ private Q_SLOTS:
         m.options->autoAction->setCurrentIndex(0);
         m.options->triggers->addItem(QStringLiteral("shit"));
         m.envVars.lamerMode = lamerMode;
-        m.addUser(sender, QStringLiteral("CHAT"), QStringLiteral("0010"));
+        m.session->addUser(sender, QStringLiteral("CHAT"), QStringLiteral("0010"));
         fire(m, kind, sender, QStringLiteral("this is @@$% really"));
         QCOMPARE(m.checkSquelch(sender), squelched);
     }
@@ -328,7 +328,7 @@ private Q_SLOTS:
         m.options->autoAction->setCurrentIndex(0);
         m.options->triggers->addItem(QStringLiteral("spam"));
         m.envVars.lamerMode = true;
-        m.addUser(QStringLiteral("bob"), QStringLiteral("CHAT"), QStringLiteral("0010"));
+        m.session->addUser(QStringLiteral("bob"), QStringLiteral("CHAT"), QStringLiteral("0010"));
         const int before = m.chat->lineCount();
         m.processTalk(QStringLiteral("bob"), QStringLiteral("buy spam here"));
         QVERIFY(m.checkSquelch(QStringLiteral("bob")));

@@ -231,13 +231,13 @@ void TestFailingFiles::failingLogConnectsAndDisconnects()
     QVERIFY(!m.Connect->isEnabled() && m.Disconnect->isEnabled() && m.PauseChat->isEnabled());
     QVERIFY(!m.options->username->isEnabled());
     w.server.send("1007 CHANNEL \"Lobby\"\r\n1001 USER bob 0010 [CHAT]\r\n");
-    QTRY_COMPARE(m.envVars.userCount, 1);
+    QTRY_COMPARE(m.session->userCount, 1);
     m.DisconnectClick();
     QCOMPARE(w.chat().last(), QStringLiteral(" Console: Disconnected."));
     QVERIFY(m.Connect->isEnabled() && !m.Disconnect->isEnabled());
     QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
     QCOMPARE(m.users->topLevelItemCount(), 0);
-    QCOMPARE(m.envVars.userCount, 0);
+    QCOMPARE(m.session->userCount, 0);
     checkReported(settle(w.f), error);
 }
 

@@ -145,7 +145,7 @@ private Q_SLOTS:
         m.squelchuser(QStringLiteral("bob"), QStringLiteral("Manually Permasquelched"), 10);
         // The red X is there before any rebuild.
         QCOMPARE(m.users->topLevelItem(0)->data(0, TUserRow::iconRole).toInt(), 5);
-        QVERIFY(m.userTable[1].squelched);
+        QVERIFY(m.session->userTable[1].squelched);
         QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("STARbob\r\n"));
         QCOMPARE(f.row("bob"), (Row{"bob", 5, 1}));
         // A flag icon stored with the squelch is saved as CHAT.
@@ -159,7 +159,7 @@ private Q_SLOTS:
         QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("STARbob\r\n"));
         m.unSquelchUser(QStringLiteral("op"));
         m.unSquelchUser(QStringLiteral("bob"));
-        QVERIFY(!m.userTable[1].squelched);
+        QVERIFY(!m.session->userTable[1].squelched);
         QCOMPARE(f.row("bob"), (Row{"bob", 10, -1}));
         QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray());
         QVERIFY(QFile::exists(QStringLiteral("brx.conf")));
@@ -187,7 +187,7 @@ private Q_SLOTS:
         QVERIFY(!m.checkSquelch(QStringLiteral("foo")));
         m.processShowUser(QStringLiteral("foo"), QStringLiteral("0010"), QStringLiteral("STAR"));
         QCOMPARE(f.row("foo"), (Row{"foo", 10, -1}));
-        QVERIFY(!m.userTable[1].squelched);
+        QVERIFY(!m.session->userTable[1].squelched);
     }
 
     void addUserTakesTheMarkFromTheList()
@@ -195,7 +195,7 @@ private Q_SLOTS:
         UserListFixture f(QByteArray("STARbob\r\n"), true);
         Tmain &m = *f.main;
         m.processJoin(QStringLiteral("bob"), QStringLiteral("0000"), QStringLiteral("STAR"));
-        QVERIFY(m.userTable[1].squelched);
+        QVERIFY(m.session->userTable[1].squelched);
         QCOMPARE(f.row("bob"), (Row{"bob", 5, 1}));
     }
 
@@ -332,12 +332,12 @@ private Q_SLOTS:
         QVERIFY(raises([&] { m.squelchuser("bob", "Manually Permasquelched", 13); }));
         QCOMPARE(f.brxItems(), (Items{{"a", 10}}));
         QVERIFY(!m.checkSquelch(QStringLiteral("bob")));
-        QVERIFY(!m.userTable[1].squelched);
+        QVERIFY(!m.session->userTable[1].squelched);
         QCOMPARE(f.row("bob"), (Row{"bob", 13, -1}));
 
         QVERIFY(raises([&] { m.unSquelchUser("a"); }));
         QCOMPARE(f.brxItems(), (Items{{"a", 10}}));
-        QVERIFY(m.userTable[2].squelched);
+        QVERIFY(m.session->userTable[2].squelched);
         QCOMPARE(f.row("a"), (Row{"a", 5, 1}));
 
         f.dialogs.confirmAnswers.enqueue(true);

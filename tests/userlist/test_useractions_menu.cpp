@@ -286,8 +286,8 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         f.setNow(QDateTime(QDate(2026, 12, 8), QTime(15, 4, 3)));
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0020"), QStringLiteral("STAR"));
-        m.modUser(QStringLiteral("bob"), QStringLiteral("one"));
-        m.modUser(QStringLiteral("bob"), QStringLiteral("two"));
+        m.session->modUser(QStringLiteral("bob"), QStringLiteral("one"));
+        m.session->modUser(QStringLiteral("bob"), QStringLiteral("two"));
         f.selectRow(0);
         QTest::keyClick(m.users, Qt::Key_I, Qt::AltModifier);
         QCOMPARE(f.dialogs.infos(),
@@ -404,12 +404,12 @@ private Q_SLOTS:
         c.f.selectRow(3);                                           // the first twin
         c.m.processLeave(QStringLiteral("twin"), flags, QString()); // the later one leaves
         QCOMPARE(c.f.selectedRow(), 3);
-        QCOMPARE(c.m.userTable[c.f.selectedRow() + 1].product, QStringLiteral("STAR"));
+        QCOMPARE(c.m.session->userTable[c.f.selectedRow() + 1].product, QStringLiteral("STAR"));
         c.m.processJoin(QStringLiteral("twin"), flags, QStringLiteral("W2BN"));
         c.f.selectRow(4); // now the later one
         c.m.processLeave(QStringLiteral("op"), QStringLiteral("0002"), QString());
         QCOMPARE(c.f.selectedRow(), 3);
-        QCOMPARE(c.m.userTable[c.f.selectedRow() + 1].product, QStringLiteral("W2BN"));
+        QCOMPARE(c.m.session->userTable[c.f.selectedRow() + 1].product, QStringLiteral("W2BN"));
         c.m.processLeave(QStringLiteral("twin"), flags, QString()); // the chosen one
         QCOMPARE(c.f.selectedRow(), -1);
     }

@@ -24,8 +24,8 @@ private Q_SLOTS:
         m.options->insertSafeName(QStringLiteral("m3"));
         m.options->insertSafeName(QStringLiteral("m7"));
         QVERIFY(connectToGateway(m, gateway.port()));
-        QTRY_VERIFY_WITH_TIMEOUT(m.envVars.userCount >= 1, 10000);
-        const int before = m.envVars.userCount;
+        QTRY_VERIFY_WITH_TIMEOUT(m.session->userCount >= 1, 10000);
+        const int before = m.session->userCount;
 
         const QStringList products = {"CHAT", "DRTL", "STAR", "DSHR", "SSHR", "SEXP",
                                       "JSTR", "D2DV", "W2BN", "D2XP", "WAR3"};
@@ -37,7 +37,7 @@ private Q_SLOTS:
                 QStringLiteral("join %1 %2 %3")
                     .arg(name, products[i % products.size()], flags[(i / 3) % flags.size()]));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(m.envVars.userCount, before + 40, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m.session->userCount, before + 40, 10000);
         const auto rows = f.rows();
         QCOMPARE(rows.size(), before + 40);
         QVERIFY(m.channel->text().endsWith(QStringLiteral(" (%1)").arg(before + 40)));
@@ -66,7 +66,7 @@ private Q_SLOTS:
         gateway.command(QStringLiteral("flags m0 0002"));
         QTRY_COMPARE_WITH_TIMEOUT(f.row("m0").icon, 2, 5000);
         gateway.command(QStringLiteral("leave m1"));
-        QTRY_COMPARE_WITH_TIMEOUT(m.envVars.userCount, before + 39, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m.session->userCount, before + 39, 5000);
         QCoreApplication::processEvents();
         QVERIFY(f.dialogs.infos().isEmpty());
 

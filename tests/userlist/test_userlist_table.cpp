@@ -29,22 +29,22 @@ private Q_SLOTS:
     {
         UserListFixture f;
         Tmain &m = *f.main;
-        QCOMPARE(m.getUserID(QStringLiteral("bob")), 0);
+        QCOMPARE(m.session->getUserID(QStringLiteral("bob")), 0);
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
         m.processShowUser(QStringLiteral("carol"), QStringLiteral("0000"), QStringLiteral("CHAT"));
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0002"), QStringLiteral("SEXP"));
-        QCOMPARE(m.envVars.userCount, 3);
+        QCOMPARE(m.session->userCount, 3);
         // The later of two entries with one name is the one found.
-        QCOMPARE(m.getUserID(QStringLiteral("bob")), 3);
-        QCOMPARE(m.getUserID(QStringLiteral("carol")), 2);
-        QCOMPARE(m.getUserID(QStringLiteral("Bob")), 0);
-        QVERIFY(m.inUserTable(QStringLiteral("carol")));
-        QVERIFY(!m.inUserTable(QStringLiteral("Carol")));
+        QCOMPARE(m.session->getUserID(QStringLiteral("bob")), 3);
+        QCOMPARE(m.session->getUserID(QStringLiteral("carol")), 2);
+        QCOMPARE(m.session->getUserID(QStringLiteral("Bob")), 0);
+        QVERIFY(m.session->inUserTable(QStringLiteral("carol")));
+        QVERIFY(!m.session->inUserTable(QStringLiteral("Carol")));
         QCOMPARE(f.names(), QStringList({"bob", "carol", "bob"}));
 
         m.processLeave(QStringLiteral("bob"), QStringLiteral("0002"), QStringLiteral("SEXP"));
         QCOMPARE(f.names(), QStringList({"bob", "carol"}));
-        QCOMPARE(m.userTable[1].product, QStringLiteral("STAR"));
+        QCOMPARE(m.session->userTable[1].product, QStringLiteral("STAR"));
         QCOMPARE(m.channel->text(), QStringLiteral(" (2)"));
     }
 
@@ -54,30 +54,30 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         const QString longName = QString(45, QLatin1Char('n'));
         m.processShowUser(longName, QStringLiteral("001020"), QStringLiteral("STARX"));
-        const tChannelUser &u = m.userTable[1];
+        const tChannelUser &u = m.session->userTable[1];
         QCOMPARE(u.username, QString(40, QLatin1Char('n')));
         QCOMPARE(u.product, QStringLiteral("STAR"));
         QCOMPARE(u.flags, QStringLiteral("0010"));
         QCOMPARE(u.joinTime, f.now());
         // The full name is no longer found: a leave for it is "user not found".
-        QCOMPARE(m.getUserID(longName), 0);
+        QCOMPARE(m.session->getUserID(longName), 0);
         m.processLeave(longName, QString(), QString());
         QTRY_COMPARE(f.dialogs.infos(), QStringList({"user not found"}));
-        QCOMPARE(m.envVars.userCount, 1);
+        QCOMPARE(m.session->userCount, 1);
     }
 
     void modUserKeepsTheLastThreeLines()
     {
         UserListFixture f;
         Tmain &m = *f.main;
-        m.modUser(QStringLiteral("ghost"), QStringLiteral("nobody")); // no entry: nothing
+        m.session->modUser(QStringLiteral("ghost"), QStringLiteral("nobody")); // no entry: nothing
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("CHAT"));
-        m.modUser(QStringLiteral("bob"), QStringLiteral("one"));
-        m.modUser(QStringLiteral("bob"), QStringLiteral("two"));
+        m.session->modUser(QStringLiteral("bob"), QStringLiteral("one"));
+        m.session->modUser(QStringLiteral("bob"), QStringLiteral("two"));
         f.setNow(f.now().addSecs(3));
-        m.modUser(QStringLiteral("bob"), QStringLiteral("three"));
-        m.modUser(QStringLiteral("bob"), QString(300, QLatin1Char('x')));
-        const tChannelUser &u = m.userTable[1];
+        m.session->modUser(QStringLiteral("bob"), QStringLiteral("three"));
+        m.session->modUser(QStringLiteral("bob"), QString(300, QLatin1Char('x')));
+        const tChannelUser &u = m.session->userTable[1];
         QCOMPARE(u.firstLine, QStringLiteral("two"));
         QCOMPARE(u.secondLine, QStringLiteral("three"));
         QCOMPARE(u.thirdLine, QString(255, QLatin1Char('x')));
@@ -89,10 +89,10 @@ private Q_SLOTS:
         UserListFixture f;
         Tmain &m = *f.main;
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("CHAT"));
-        m.modUser(QStringLiteral("bob"), QStringLiteral("old line"));
+        m.session->modUser(QStringLiteral("bob"), QStringLiteral("old line"));
         m.processLeave(QStringLiteral("bob"), QString(), QString());
         m.processJoin(QStringLiteral("carol"), QStringLiteral("0010"), QStringLiteral("CHAT"));
-        const tChannelUser &u = m.userTable[1];
+        const tChannelUser &u = m.session->userTable[1];
         QCOMPARE(u.username, QStringLiteral("carol"));
         QVERIFY(u.firstLine.isEmpty() && u.secondLine.isEmpty() && u.thirdLine.isEmpty());
         QVERIFY(!u.lastLineTime.isValid());
@@ -125,9 +125,9 @@ private Q_SLOTS:
         QCOMPARE(f.row("Kelm"), (Row{"Kelm", 5, 2}));
         QCOMPARE(f.row("rep"), (Row{"rep", 0, -1}));
         QCOMPARE(f.row("odd"), (Row{"odd", 8, -1}));
-        QVERIFY(m.userTable[m.getUserID("squelchedSafe")].squelched);
-        QVERIFY(m.userTable[m.getUserID("rep")].squelched); // 0100 marks 20
-        QVERIFY(!m.userTable[m.getUserID("op")].squelched);
+        QVERIFY(m.session->userTable[m.session->getUserID("squelchedSafe")].squelched);
+        QVERIFY(m.session->userTable[m.session->getUserID("rep")].squelched); // 0100 marks 20
+        QVERIFY(!m.session->userTable[m.session->getUserID("op")].squelched);
     }
 
     void flagsChange()
@@ -136,20 +136,20 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0020"), QStringLiteral("STAR"));
         QCOMPARE(f.row("bob").icon, 5);
-        QVERIFY(m.userTable[1].squelched);
+        QVERIFY(m.session->userTable[1].squelched);
         m.processUserFlags(QStringLiteral("bob"), QStringLiteral("0010"));
         QCOMPARE(f.row("bob").icon, 10);
-        QVERIFY(!m.userTable[1].squelched);
+        QVERIFY(!m.session->userTable[1].squelched);
         m.processUserFlags(QStringLiteral("bob"), QStringLiteral("00020"));
-        QCOMPARE(m.userTable[1].flags, QStringLiteral("0002"));
+        QCOMPARE(m.session->userTable[1].flags, QStringLiteral("0002"));
         QCOMPARE(f.row("bob").icon, 2);
         m.processUserFlags(QStringLiteral("bob"), QStringLiteral("002a"));
         QCOMPARE(f.row("bob").icon, 2);
-        QVERIFY(m.userTable[1].squelched);
+        QVERIFY(m.session->userTable[1].squelched);
         // 0000 leaves the mark as it was.
         m.processUserFlags(QStringLiteral("bob"), QStringLiteral("0000"));
         QCOMPARE(f.row("bob").icon, 10);
-        QVERIFY(m.userTable[1].squelched);
+        QVERIFY(m.session->userTable[1].squelched);
         m.processUserFlags(QStringLiteral("ghost"), QStringLiteral("0002"));
         QCOMPARE(f.names(), QStringList({"bob"}));
     }
@@ -179,7 +179,7 @@ private Q_SLOTS:
         QCOMPARE(f.row("stranger"), (Row{"stranger", 5, -1}));
         QCOMPARE(f.row("friend"), (friendSafe ? Row{"friend", 10, 0} : Row{"friend", 5, -1}));
         // Hidden members keep their own squelched mark.
-        QVERIFY(!m.userTable[2].squelched);
+        QVERIFY(!m.session->userTable[2].squelched);
 
         m.lamermodeClick();
         QCOMPARE(m.lamermode->text(), QStringLiteral("Activate Lamer Mode"));
@@ -231,7 +231,7 @@ private Q_SLOTS:
         m.processLeave(QStringLiteral("ghost2"), QString(), QString());
         // Not opened while the event is being handled.
         QVERIFY(f.dialogs.infos().isEmpty());
-        QCOMPARE(m.envVars.userCount, 1);
+        QCOMPARE(m.session->userCount, 1);
         QCOMPARE(f.names(), QStringList({"bob"}));
         QCOMPARE(m.channel->text(), QStringLiteral(" (1)"));
         QTRY_COMPARE(f.dialogs.infos(), QStringList({"user not found"}));
@@ -253,8 +253,8 @@ private Q_SLOTS:
         m.processChannel(QStringLiteral("Clan Test"));
         QCOMPARE(f.chatLines(), QStringList({" Info: Joined Channel Clan Test"}));
         QCOMPARE(m.envVars.channelName, QStringLiteral("Clan Test"));
-        QCOMPARE(m.envVars.userCount, 0);
-        QCOMPARE(m.getUserID(QStringLiteral("bob")), 0);
+        QCOMPARE(m.session->userCount, 0);
+        QCOMPARE(m.session->getUserID(QStringLiteral("bob")), 0);
         m.processShowUser(QStringLiteral("alice"), QStringLiteral("0010"), QStringLiteral("CHAT"));
         QCOMPARE(f.names(), QStringList({"alice"}));
         QCOMPARE(m.channel->text(), QStringLiteral("Clan Test (1)"));
@@ -268,11 +268,11 @@ private Q_SLOTS:
         f.rows();
         // What a disconnect does to the list.
         m.users->clear();
-        m.envVars.userCount = 0;
-        QCOMPARE(m.getUserID(QStringLiteral("bob")), 0);
+        m.session->userCount = 0;
+        QCOMPARE(m.session->getUserID(QStringLiteral("bob")), 0);
         m.processShowUser(QStringLiteral("carol"), QStringLiteral("0010"), QStringLiteral("CHAT"));
         QCOMPARE(f.names(), QStringList({"carol"}));
-        QCOMPARE(m.userTable.count(), 1);
+        QCOMPARE(m.session->userTable.count(), 1);
     }
 
     void waitingRebuildDoesNotOutliveAClear()
@@ -283,7 +283,7 @@ private Q_SLOTS:
         f.rows();
         m.processLeave(QStringLiteral("bob"), QString(), QString()); // rebuild waits
         m.users->clear();
-        m.envVars.userCount = 0;
+        m.session->userCount = 0;
         m.channel->setText(QStringLiteral("Tressel 1.5"));
         QVERIFY(framesPass(3)); // when the rebuild would have run
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
@@ -308,12 +308,12 @@ private Q_SLOTS:
         m.options->HistoryDelay->setValue(delay);
         f.setNow(QDateTime(QDate(2026, 12, 8), QTime(23, 59, 50)));
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("CHAT"));
-        m.modUser(QStringLiteral("bob"), QStringLiteral("hello"));
+        m.session->modUser(QStringLiteral("bob"), QStringLiteral("hello"));
         f.setNow(f.now().addSecs(elapsed));
         m.updateUsers();
         f.rows();
-        QCOMPARE(m.userTable[1].thirdLine.isEmpty(), !kept);
-        QCOMPARE(m.userTable[1].lastLineTime.isValid(), true);
+        QCOMPARE(m.session->userTable[1].thirdLine.isEmpty(), !kept);
+        QCOMPARE(m.session->userTable[1].lastLineTime.isValid(), true);
     }
 
     void manyMembers()
@@ -324,9 +324,9 @@ private Q_SLOTS:
         for (int i = 0; i < 250; ++i)
             m.processShowUser(QStringLiteral("user%1").arg(i), QStringLiteral("0010"),
                               i % 2 ? QStringLiteral("STAR") : QStringLiteral("W2BN"));
-        QCOMPARE(m.envVars.userCount, 250);
-        QCOMPARE(m.getUserID(QStringLiteral("user249")), 250);
-        QCOMPARE(m.getUserID(QStringLiteral("user100")), 101);
+        QCOMPARE(m.session->userCount, 250);
+        QCOMPARE(m.session->getUserID(QStringLiteral("user249")), 250);
+        QCOMPARE(m.session->getUserID(QStringLiteral("user100")), 101);
         const auto rows = f.rows();
         QCOMPARE(rows.size(), 250);
         QCOMPARE(rows[249], (Row{"user249", 10, -1}));

@@ -6,6 +6,7 @@
 #include "mainwindow/Tmain.h"
 #include "preferences/Toptions.h"
 #include "rules/usericons.h"
+#include "session/TSession.h"
 #include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
