@@ -3,6 +3,7 @@
 #include "bench/cases.h"
 
 #include "core/settingsstore.h"
+#include "mainwindow/comforts.h"
 #include "preferences/Toptions.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/findbar.h"
@@ -54,7 +55,7 @@ double floodRate(bool comforts, int lines, bool shown = false)
                      QStringLiteral("keeplog=0")});
     for (TSetting::Id id : {TSetting::showLinks, TSetting::markMentions})
         s.main->store->setFlag(id, comforts);
-    s.main->applyComfortSettings();
+    s.main->comforts->applyComfortSettings();
     if (shown) {
         s.main->show();
         if (!waitFor([&] { return s.main->windowHandle() && s.main->windowHandle()->isExposed(); },
@@ -113,8 +114,8 @@ void caseSearch()
                                                         : QString()),
                          {{27, Qt::darkRed}, {53, Qt::black}});
     settle(view);
-    s.main->openFindBar();
-    TFindBar *bar = s.main->findBar();
+    s.main->comforts->openFindBar();
+    TFindBar *bar = s.main->comforts->findBar();
     std::vector<double> firsts;
     for (int round = 0; round < 7; ++round) {
         bar->field()->clear();

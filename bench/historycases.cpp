@@ -10,6 +10,7 @@
 // words index is as large as real talk makes it and not that of one
 // repeated line.
 #include "bench/cases.h"
+#include "mainwindow/historydesk.h"
 
 #include "base/clock.h"
 #include "core/settingsstore.h"
@@ -545,8 +546,8 @@ void caseHistoryOverhead(int lines, int pairs)
              << QStringLiteral("anticensor=1") << QStringLiteral("keeplog=0");
         TBenchSession s(TPaneKind::View, conf);
         s.main->store->setFlag(TSetting::keepHistory, keep);
-        s.main->applyHistorySettings();
-        THistoryStore *store = s.main->historyStore();
+        s.main->historyDesk->applyHistorySettings();
+        THistoryStore *store = s.main->historyDesk->historyStore();
         if (keep && !store->waitOpen()) {
             complain(QStringLiteral("the history does not open: %1").arg(store->offReason()));
             return 0;

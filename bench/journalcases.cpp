@@ -6,6 +6,7 @@
 #include "connection/TChatInterface.h"
 #include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/journal.h"
 #include "mainwindow/journalwindow.h"
 #include "preferences/Toptions.h"
 #include "preferences/triggertesterdialog.h"
@@ -176,8 +177,8 @@ void caseJournalOpen()
                 5000);
         QElapsedTimer t;
         t.start();
-        s.main->JournalClick();
-        TJournalWindow *w = s.main->journalWindow();
+        s.main->journalDesk->JournalClick();
+        TJournalWindow *w = s.main->journalDesk->journalWindow();
         waitFor([&] { return w->windowHandle() && w->windowHandle()->isExposed(); }, 5000);
         w->repaint();
         ms.push_back(double(t.nsecsElapsed()) / 1e6);

@@ -4,6 +4,7 @@
 #include "bench/cases.h"
 #include "history/historystore.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/historydesk.h"
 #include "mainwindow/program.h"
 
 #include <QApplication>
@@ -185,7 +186,7 @@ int startupChild(int argc, char *argv[])
     std::printf("shown\n");
     std::fflush(stdout);
     // Once shown (and timed): whether the history opened.
-    THistoryStore *history = main->historyStore();
+    THistoryStore *history = main->historyDesk->historyStore();
     if (history && history->waitOpen())
         std::printf("history kept\n");
     else

@@ -142,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         main->store->setNumber(TSetting::quotaUnits, switches & 1 ? 2 : 100);
         main->store->setNumber(TSetting::outgoingEncoding,
                                switches & 2 ? Toptions::EncodeWindows1252 : Toptions::EncodeUtf8);
-        if (main->dispRaw->isChecked() != bool(switches & 4))
+        if (main->menus.dispRaw->isChecked() != bool(switches & 4))
             main->dispRawClick();
         main->text->clear();
         main->text->insert(typed);

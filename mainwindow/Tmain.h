@@ -3,8 +3,8 @@
 // behaviour area lives in a source file of its own in this folder.
 #include "core/settingsdefs.h"
 #include "core/usertable.h"
-#include "history/historytypes.h"
 #include "mainwindow/envvars.h"
+#include "mainwindow/menus.h"
 #include "rules/moderation.h"
 #include "rules/triggertester.h"
 #include "widgets/ttranscriptpane.h"
@@ -30,6 +30,13 @@ class TSettingsStore;
 
 class Tmain : public QMainWindow {
     Q_OBJECT
+    // The behaviour areas that are objects of their own.
+    friend class TWindowAccess;
+    friend class TComforts;
+    friend class TJournalDesk;
+    friend class TModerationDesk;
+    friend class THistoryDesk;
+
 public:
     explicit Tmain(QWidget *parent = nullptr);
     ~Tmain() override;
@@ -54,13 +61,8 @@ public:
     QColor colourOf(TSetting::Id id) const;
     QFont startFont(int pane) const; // a pane's font as the store has it
 
-    // Main menu items.
-    QAction *Connect = nullptr, *Disconnect = nullptr, *Preferences = nullptr, *PauseChat = nullptr,
-            *Away = nullptr, *Home = nullptr, *Quit = nullptr;
-    // Pane menus.
-    QMenu *chatMenu = nullptr, *whisperMenu = nullptr;
-    QAction *chatClear = nullptr, *SaveAs1 = nullptr, *Copy1 = nullptr, *SelectAll1 = nullptr;
-    QAction *dispWhisper = nullptr, *dispRaw = nullptr, *whisperClear = nullptr;
+    // The menu bar's items and the panes' and lists' menus.
+    TMainMenus menus;
 
     tEnvVars envVars;
 
@@ -241,8 +243,6 @@ public:
     void RemoveAllClick();
     void brxCopyNameClick();
     void lamermodeClick();
-    QMenu *brxMenu = nullptr;
-    QAction *Remove = nullptr, *Add = nullptr, *RemoveAll = nullptr, *brxCopyName = nullptr;
 
 private:
     void setupSquelchList();
@@ -260,76 +260,22 @@ public:
     bool autosquelch(QString &reason, const QString &name, const QString &line,
                      QStringList *matched = nullptr);
     void ProdAction(int index);
-
-private:
-    void setupAutosquelch();
-    // Every setting the moderation chain reads, read here alone.
-    moderation::TSettings moderationSettings();
-    // The chain's verdict on one line of the channel (bytes).
-    moderation::TVerdict moderate(moderation::TLine::Kind kind, const QString &user,
-                                  const QString &text, const QString &flags = QString(),
-                                  const QString &product = QString());
-    // Carries out a verdict's actions on user's line, in their order.
-    void actOn(const QString &user, const moderation::TVerdict &verdict);
-    void watchTriggers();
-    void reportTriggerErrors();
-    void scheduleAutosquelchPrompt(const QString &user);
-    void runAutosquelchPrompt(const QString &user);
-    struct AutosquelchState;
-    AutosquelchState *m_autosquelch = nullptr; // a child of the window
+    class TModerationDesk *moderationDesk = nullptr; // a child of the window
 
 public:
     // --- Comforts (comforts.cpp) -----------------------------------------
+    class TComforts *comforts = nullptr; // a child of the window
     // The chat pane as the transcript view (null for other panes).
     TTranscriptView *chatView() const;
-    // Up/Down (history), Tab (completion) and the reading keys in the input
-    // line; true when the key was used.
-    bool inputComfortKey(int key, Qt::KeyboardModifiers modifiers);
-    void applyComfortSettings();
-    void openFindBar();
-    void closeFindBar();
-    bool findBarOpen() const;
-    TFindBar *findBar() const;
     // The name lines mention: the gateway's name for the user on this
     // connection, else the account name (bytes).
     QString ownName() const;
     // A mention while the window is in the background draws attention.
     void mentionAttention(const QString &user, const QString &message);
 
-private:
-    void setupComforts();
-    // False when there was nothing to complete (Tab then moves the focus).
-    bool completeInput(bool backwards);
-    void rememberSent(const QString &shownText);
-    void findTextChanged();
-    void findStep(bool forward);
-    void chatMenuRequested(const QPoint &pos);
-    struct ComfortState;
-    ComfortState *m_comforts = nullptr; // a child of the window
-
 public:
     // --- Reading and the keyboard (access.cpp) ---------------------------
-    // The chat's page keys from the input line: PageUp, PageDown,
-    // Ctrl+Home, Ctrl+End; true when the key was used.
-    bool inputReadingKey(int key, Qt::KeyboardModifiers held);
-    // A line was shown, or held while chat is paused: a screen reader may
-    // be told (access.cpp). label and message are as shown.
-    void readOutLine(TTranscriptPane *pane, const QString &label, const QString &shownLine,
-                     bool mention, bool heldBack);
-    // Chat was unpaused: lines are replayed without a word each, and one
-    // announcement says what was held.
-    void readOutReplay(bool replaying);
-    // F6 and Shift+F6: the next or previous of the input line, the two panes
-    // and the two lists.
-    void cycleFocus(bool forward);
-    // Shift+F10 and the Menu key: the focused control's context menu.
-    void contextMenuFromKeyboard();
-    class TAnnouncer *announcer() const;
-
-private:
-    void setupAccess();
-    struct AccessState;
-    AccessState *m_access = nullptr; // a child of the window
+    class TWindowAccess *access = nullptr; // a child of the window
 
 public:
     // --- User list actions (userlistactions.cpp) -------------------------
@@ -344,11 +290,6 @@ public:
     void remfromsafeClick();
     void usersDblClick();
     void usersKeyDown(int key, Qt::KeyboardModifiers shift);
-    QMenu *userMenu = nullptr;
-    QAction *Permasquelch = nullptr, *Unpermasquelch = nullptr, *addtosafe = nullptr,
-            *remfromsafe = nullptr, *Squelch = nullptr, *Unsquelch = nullptr, *Whois = nullptr,
-            *Stats = nullptr, *BroodwarStats = nullptr, *WarcraftStats = nullptr,
-            *usersCopyName = nullptr, *mWhisper = nullptr;
 
 private:
     void setupUserListActions();
@@ -362,34 +303,7 @@ private:
 
 public:
     // --- Moderation journal (journal.cpp) --------------------------------
-    // Writes one entry to journal.log (when kept) and to the journal window.
-    void journalAction(const QString &action, const QString &name, const QString &reason,
-                       const QString &detail = QString(), const QString &text = QString());
-    // Shows, raises and activates the journal window (Ctrl+J, "Journal").
-    void JournalClick();
-    class TJournalWindow *journalWindow() const { return m_journalWindow; }
-    // Takes back the journal entry at row (file order); safelist also puts
-    // the member on the safelist. False, with the reason in the window,
-    // when the entry cannot be undone.
-    bool undoJournalEntry(int row, bool safelist);
-    // The last talk and emote lines the automatic squelch judged (bytes),
-    // oldest first, for the trigger tester.
-    std::vector<triggertester::JudgedLine> judgedLines() const;
-    // Opens the trigger tester with a pattern and a sample (bytes).
-    void testTrigger(const QString &pattern, const QString &sampleBytes);
-    QAction *Journal = nullptr;
-
-private:
-    void setupJournal();
-    void rememberJudged(const QString &user, const QString &text);
-    // Sends a squelch line and journals it; nothing is journalled when the
-    // line cannot go.
-    void sendJournalled(const QString &line, const QString &action, const QString &name,
-                        const QString &reason, const QString &detail = QString(),
-                        const QString &text = QString());
-    struct JournalState;
-    JournalState *m_journal = nullptr; // a child of the window
-    class TJournalWindow *m_journalWindow = nullptr;
+    class TJournalDesk *journalDesk = nullptr; // a child of the window
 
 public:
     // --- Attention and reconnecting (attention.cpp, reconnect.cpp) -------
@@ -407,29 +321,7 @@ private:
 
 public:
     // --- History (history.cpp) -------------------------------------------
-    // Keeps a line in history.db (while the Advanced tab says so): label
-    // and message as writeLine takes them; hidden: a line the window does
-    // not show (the squelch list, lamer mode, the ~playsound filter).
-    void historyLine(const QString &label, const QString &message, bool hidden = false);
-    // A channel's last lines from the history, when the setting asks for
-    // them; shown dimmed under a separator, with no other effect.
-    QVector<THistory::Line> earlierLinesOf(const QString &channel);
-    void showEarlierLines(const QString &channel, const QVector<THistory::Line> &lines);
-    // Starts the history or hands it the Advanced tab's limits.
-    void applyHistorySettings();
-    class THistoryStore *historyStore() const { return m_history; }
-    // Shows the "History" window (Ctrl+Shift+F, "History"), searching a
-    // member's lines from the user list's and the squelch list's menus.
-    void HistoryClick();
-    void openHistoryFor(const QString &member);
-    class THistoryWindow *historyWindow() const { return m_historyWindow; }
-    QAction *History = nullptr, *usersHistory = nullptr, *brxHistory = nullptr;
-
-private:
-    void setupHistory();
-    class THistoryStore *m_history = nullptr; // a child of the window
-    class THistoryWindow *m_historyWindow = nullptr;
-    bool m_historyReplay = false; // held lines are kept when they come
+    class THistoryDesk *historyDesk = nullptr; // a child of the window
 
 protected:
     void showEvent(QShowEvent *event) override;

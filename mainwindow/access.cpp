@@ -2,6 +2,8 @@
 // reader says, new lines read out while the user types, the order Tab and
 // F6 take, the page keys of the input line and the context menu from the
 // keyboard.
+#include "mainwindow/access.h"
+
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 
@@ -54,21 +56,18 @@ private:
 };
 } // namespace
 
-// A child of the window, so that it goes with it.
-struct Tmain::AccessState : QObject {
-    TReadOut readOut;
-    TAnnouncer *announcer = nullptr;
-    bool replaying = false;
-};
-
-TAnnouncer *Tmain::announcer() const { return m_access->announcer; }
-
-void Tmain::setupAccess()
+TWindowAccess::TWindowAccess(Tmain &window) : QObject(&window), w(window)
 {
-    m_access = new AccessState;
-    m_access->setParent(this);
-    m_access->announcer = new TAnnouncer(centralWidget());
-    m_access->announcer->takeText = [this] { return m_access->readOut.take(); };
+    m_announcer = new TAnnouncer(w.centralWidget());
+    m_announcer->takeText = [this] { return m_readOut.take(); };
+    auto *chat = w.chat;
+    auto *whisper = w.whisper;
+    auto *users = w.users;
+    auto *brx = w.brx;
+    auto *text = w.text;
+    auto *channel = w.channel;
+    auto *send = w.send;
+    auto *lamermode = w.lamermode;
 
     // What a screen reader calls each control (the buttons say their captions).
     chat->widget()->setAccessibleName(QStringLiteral("Chat"));
@@ -77,7 +76,7 @@ void Tmain::setupAccess()
     brx->setAccessibleName(QStringLiteral("Squelch list"));
     text->setAccessibleName(QStringLiteral("Input line"));
     channel->setAccessibleName(QStringLiteral("Channel"));
-    menuBar()->setAccessibleName(QStringLiteral("Main menu"));
+    w.menuBar()->setAccessibleName(QStringLiteral("Main menu"));
 
     // Tab: the input line, the panes, the lists, then the buttons.
     QWidget *order[] = {text,    chat->widget(), whisper->widget(), users, brx,
@@ -91,11 +90,11 @@ void Tmain::setupAccess()
         b->setFocusPolicy(Qt::StrongFocus);
 
     auto shortcut = [this](const QList<QKeySequence> &keys, auto handler) {
-        auto *a = new QAction(this);
+        auto *a = new QAction(&w);
         a->setShortcuts(keys);
         a->setShortcutContext(Qt::WindowShortcut);
-        addAction(a);
-        connect(a, &QAction::triggered, this, guard(handler));
+        w.addAction(a);
+        connect(a, &QAction::triggered, this, w.guard(handler));
         return a;
     };
     shortcut({QKeySequence(Qt::Key_F6)}, [this] {
@@ -109,7 +108,7 @@ void Tmain::setupAccess()
     })->setObjectName(QStringLiteral("keyboardMenu"));
 
     // A new font for a one-line control lays the window out again.
-    auto *fonts = new FontWatcher(this, [this] { refreshForm(); });
+    auto *fonts = new FontWatcher(this, [this] { w.refreshForm(); });
     for (QWidget *w : {static_cast<QWidget *>(channel), static_cast<QWidget *>(text),
                        static_cast<QWidget *>(send), static_cast<QWidget *>(lamermode)})
         w->installEventFilter(fonts);
@@ -118,12 +117,12 @@ void Tmain::setupAccess()
     for (TTranscriptPane *pane : {chat, whisper})
         if (auto *view = dynamic_cast<TTranscriptView *>(pane))
             connect(view, &TTranscriptView::escapePressed, this,
-                    [this] { text->setFocus(Qt::OtherFocusReason); });
+                    [this] { w.text->setFocus(Qt::OtherFocusReason); });
 }
 
-void Tmain::cycleFocus(bool forward)
+void TWindowAccess::cycleFocus(bool forward)
 {
-    QWidget *areas[] = {text, chat->widget(), whisper->widget(), users, brx};
+    QWidget *areas[] = {w.text, w.chat->widget(), w.whisper->widget(), w.users, w.brx};
     const int n = int(std::size(areas));
     QWidget *now = QApplication::focusWidget();
     int at = -1;
@@ -134,10 +133,10 @@ void Tmain::cycleFocus(bool forward)
     areas[next]->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
-void Tmain::contextMenuFromKeyboard()
+void TWindowAccess::contextMenuFromKeyboard()
 {
     QWidget *focused = QApplication::focusWidget();
-    if (!focused || focused->window() != this)
+    if (!focused || focused->window() != &w)
         return;
     // A list or a pane gets the event on its viewport, under its current
     // row or its reading caret; any other control in its middle.
@@ -156,9 +155,9 @@ void Tmain::contextMenuFromKeyboard()
     QCoreApplication::sendEvent(target, &event);
 }
 
-bool Tmain::inputReadingKey(int key, Qt::KeyboardModifiers held)
+bool TWindowAccess::inputReadingKey(int key, Qt::KeyboardModifiers held)
 {
-    TTranscriptView *view = chatView();
+    TTranscriptView *view = w.chatView();
     if (!view)
         return false;
     if ((key == Qt::Key_PageUp || key == Qt::Key_PageDown) && held == Qt::NoModifier) {
@@ -175,37 +174,37 @@ bool Tmain::inputReadingKey(int key, Qt::KeyboardModifiers held)
     return false;
 }
 
-void Tmain::readOutLine(TTranscriptPane *pane, const QString &label, const QString &shownLine,
-                        bool mention, bool heldBack)
+void TWindowAccess::readOutLine(TTranscriptPane *pane, const QString &label,
+                                const QString &shownLine, bool mention, bool heldBack)
 {
     // Nothing to do unless someone listens and the user is typing (in a
     // pane the screen reader follows the pane's own text).
-    if (!heldBack && (m_access->replaying || !TAccessibility::listening() || !text->hasFocus()))
+    if (!heldBack && (m_replaying || !TAccessibility::listening() || !w.text->hasFocus()))
         return;
     TReadOut::Line line;
-    line.whisper = pane == whisper || label.startsWith(QLatin1String("<Recieved Whisper")) ||
+    line.whisper = pane == w.whisper || label.startsWith(QLatin1String("<Recieved Whisper")) ||
                    label.startsWith(QLatin1String("<Sent Whisper"));
     line.mention = mention;
     line.own = label.startsWith(QLatin1String("Console:")) ||
                label.startsWith(QLatin1String("Error:")) ||
                label.startsWith(QLatin1String("Warning:"));
     if (heldBack) {
-        m_access->readOut.hold(line);
+        m_readOut.hold(line);
         return;
     }
-    m_access->readOut.setLevel(TReadOut::Level(std::max(0, store->number(TSetting::readOut))));
+    m_readOut.setLevel(TReadOut::Level(std::max(0, w.store->number(TSetting::readOut))));
     line.text = shownLine.trimmed();
-    if (m_access->readOut.add(line))
-        m_access->announcer->request();
+    if (m_readOut.add(line))
+        m_announcer->request();
 }
 
-void Tmain::readOutReplay(bool replaying)
+void TWindowAccess::readOutReplay(bool replaying)
 {
-    m_access->replaying = replaying;
+    m_replaying = replaying;
     if (replaying)
         return;
-    m_access->readOut.setLevel(TReadOut::Level(std::max(0, store->number(TSetting::readOut))));
-    m_access->readOut.released();
-    if (m_access->readOut.pending())
-        m_access->announcer->request();
+    m_readOut.setLevel(TReadOut::Level(std::max(0, w.store->number(TSetting::readOut))));
+    m_readOut.released();
+    if (m_readOut.pending())
+        m_announcer->request();
 }

@@ -4,6 +4,8 @@
 #include "base/wirecodes.h"
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/access.h"
+#include "mainwindow/historydesk.h"
 #include "mainwindow/labels.h"
 
 #include "base/files.h"
@@ -12,6 +14,9 @@
 #include "core/settingsstore.h"
 #include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/comforts.h"
+#include "mainwindow/journal.h"
+#include "mainwindow/moderationdesk.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
 #include "rules/layout.h"
@@ -92,14 +97,14 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     connect(timer, &TClockTimer::timeout, this, guard([this] { timerTimer(); }));
     // The behaviour areas set up their controls; then every event of the
     // connection and the server is wired to them, in one place.
-    setupAutosquelch();
+    moderationDesk = new TModerationDesk(*this);
     setupInputLine();
     setupUserList();
-    setupComforts();
+    comforts = new TComforts(*this);
     setupAttention();
-    setupJournal();
-    setupAccess();
-    setupHistory();
+    journalDesk = new TJournalDesk(*this);
+    access = new TWindowAccess(*this);
+    historyDesk = new THistoryDesk(*this);
     wireEvents();
 
     resize(startWidth, startHeight);
@@ -107,8 +112,8 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
         move(screen->availableGeometry().center() - rect().center());
     guardedCall([this] { FormCreate(); });
     startOptions();
-    applyComfortSettings();
-    applyHistorySettings();
+    comforts->applyComfortSettings();
+    historyDesk->applyHistorySettings();
     timer->start();
 }
 
@@ -170,34 +175,36 @@ void Tmain::createControls()
     lamermode->setToolTip(
         QStringLiteral("Activating this will suppress text from any user not on your safelist"));
 
-    chatMenu = new QMenu(this);
-    chatClear = chatMenu->addAction(QStringLiteral("Clear"));
-    chatMenu->addSeparator();
-    SaveAs1 = chatMenu->addAction(QStringLiteral("Save As"));
-    Copy1 = chatMenu->addAction(QStringLiteral("Copy"));
-    SelectAll1 = chatMenu->addAction(QStringLiteral("Select All"));
+    menus.chatMenu = new QMenu(this);
+    menus.chatClear = menus.chatMenu->addAction(QStringLiteral("Clear"));
+    menus.chatMenu->addSeparator();
+    menus.SaveAs1 = menus.chatMenu->addAction(QStringLiteral("Save As"));
+    menus.Copy1 = menus.chatMenu->addAction(QStringLiteral("Copy"));
+    menus.SelectAll1 = menus.chatMenu->addAction(QStringLiteral("Select All"));
     chat->widget()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chat->widget(), &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { chatMenuRequested(pos); });
+            [this](const QPoint &pos) { comforts->chatMenuRequested(pos); });
 
-    whisperMenu = new QMenu(this);
-    dispWhisper = whisperMenu->addAction(QStringLiteral("Display whispers here"));
-    dispRaw = whisperMenu->addAction(QStringLiteral("Display raw transmissions here"));
-    whisperClear = whisperMenu->addAction(QStringLiteral("Clear"));
-    dispWhisper->setCheckable(true);
-    dispRaw->setCheckable(true);
-    dispWhisper->setChecked(true);
+    menus.whisperMenu = new QMenu(this);
+    menus.dispWhisper = menus.whisperMenu->addAction(QStringLiteral("Display whispers here"));
+    menus.dispRaw = menus.whisperMenu->addAction(QStringLiteral("Display raw transmissions here"));
+    menus.whisperClear = menus.whisperMenu->addAction(QStringLiteral("Clear"));
+    menus.dispWhisper->setCheckable(true);
+    menus.dispRaw->setCheckable(true);
+    menus.dispWhisper->setChecked(true);
     whisper->widget()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(whisper->widget(), &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { whisperMenu->popup(whisper->widget()->mapToGlobal(pos)); });
+            [this](const QPoint &pos) {
+                menus.whisperMenu->popup(whisper->widget()->mapToGlobal(pos));
+            });
 
-    connect(chatClear, &QAction::triggered, this, guard([this] { chatClearClick(); }));
-    connect(SaveAs1, &QAction::triggered, this, guard([this] { SaveAs1Click(); }));
-    connect(Copy1, &QAction::triggered, this, guard([this] { Copy1Click(); }));
-    connect(SelectAll1, &QAction::triggered, this, guard([this] { SelectAll1Click(); }));
-    connect(dispWhisper, &QAction::triggered, this, guard([this] { dispWhisperClick(); }));
-    connect(dispRaw, &QAction::triggered, this, guard([this] { dispRawClick(); }));
-    connect(whisperClear, &QAction::triggered, this, guard([this] { whisperClearClick(); }));
+    connect(menus.chatClear, &QAction::triggered, this, guard([this] { chatClearClick(); }));
+    connect(menus.SaveAs1, &QAction::triggered, this, guard([this] { SaveAs1Click(); }));
+    connect(menus.Copy1, &QAction::triggered, this, guard([this] { Copy1Click(); }));
+    connect(menus.SelectAll1, &QAction::triggered, this, guard([this] { SelectAll1Click(); }));
+    connect(menus.dispWhisper, &QAction::triggered, this, guard([this] { dispWhisperClick(); }));
+    connect(menus.dispRaw, &QAction::triggered, this, guard([this] { dispRawClick(); }));
+    connect(menus.whisperClear, &QAction::triggered, this, guard([this] { whisperClearClick(); }));
 }
 
 void Tmain::createMenus()
@@ -210,18 +217,21 @@ void Tmain::createMenus()
         action = bar->addAction(TIcons::menuIcon(image), caption);
         connect(action, &QAction::triggered, this, guard(handler));
     };
-    item(Connect, QStringLiteral("&Connect"), TIcons::ConnectImage, [this] { ConnectClick(); });
-    item(Disconnect, QStringLiteral("&Disconnect"), TIcons::DisconnectImage,
+    item(menus.Connect, QStringLiteral("&Connect"), TIcons::ConnectImage,
+         [this] { ConnectClick(); });
+    item(menus.Disconnect, QStringLiteral("&Disconnect"), TIcons::DisconnectImage,
          [this] { DisconnectClick(); });
-    item(Preferences, QStringLiteral("&Preferences"), TIcons::PreferencesImage,
+    item(menus.Preferences, QStringLiteral("&Preferences"), TIcons::PreferencesImage,
          [this] { PreferencesClick(); });
-    item(PauseChat, QStringLiteral("Pa&use Chat"), TIcons::PauseChatImage,
+    item(menus.PauseChat, QStringLiteral("Pa&use Chat"), TIcons::PauseChatImage,
          [this] { PauseChatClick(); });
-    item(Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
-    item(Home, QStringLiteral("&Home"), TIcons::HomeImage, [this] { HomeClick(); });
-    item(Journal, QStringLiteral("&Journal"), TIcons::JournalImage, [this] { JournalClick(); });
-    item(History, QStringLiteral("His&tory"), TIcons::JournalImage, [this] { HistoryClick(); });
-    item(Quit, QStringLiteral("&Quit"), TIcons::QuitImage, [this] { QuitClick(); });
+    item(menus.Away, QStringLiteral("&Away"), TIcons::AwayImage, [this] { AwayClick(); });
+    item(menus.Home, QStringLiteral("&Home"), TIcons::HomeImage, [this] { HomeClick(); });
+    item(menus.Journal, QStringLiteral("&Journal"), TIcons::JournalImage,
+         [this] { journalDesk->JournalClick(); });
+    item(menus.History, QStringLiteral("His&tory"), TIcons::JournalImage,
+         [this] { historyDesk->HistoryClick(); });
+    item(menus.Quit, QStringLiteral("&Quit"), TIcons::QuitImage, [this] { QuitClick(); });
 }
 
 void Tmain::wireEvents()
@@ -293,7 +303,7 @@ void Tmain::startOptions()
         }
     };
     panes.setWhisperTextColour = [this](const QColor &c) { whisper->setDefaultTextColour(c); };
-    panes.dispWhisperChecked = [this] { return dispWhisper->isChecked(); };
+    panes.dispWhisperChecked = [this] { return menus.dispWhisper->isChecked(); };
     options->setMainPanes(panes);
     options->OnNotice = [this](const QString &message) {
         writeLine(chat, QStringLiteral("Warning:"), TTextItem::ownText(message), errorColour());
@@ -305,16 +315,17 @@ void Tmain::startOptions()
         if (id == TSetting::keeprawlog || id == TSetting::rawlogfilename)
             m_rawLogWarned = false;
     });
-    options->judgedLines = [this] { return judgedLines(); };
+    options->judgedLines = [this] { return journalDesk->judgedLines(); };
     options->isSafe = [this](const QString &name) { return checkSafe(name); };
     // The comforts follow a change at once. The history's limits wait for
     // the dialog to close: a limit half typed ("3" on the way to "365")
     // must never delete a year of lines.
     connect(store, &TSettingsStore::changed, this, [this](TSetting::Id id) {
         if (id == TSetting::showLinks || id == TSetting::mentionColour || id == TSetting::findBar)
-            guardedCall([this] { applyComfortSettings(); });
+            guardedCall([this] { comforts->applyComfortSettings(); });
     });
-    connect(options, &Toptions::closed, this, guard([this] { applyHistorySettings(); }));
+    connect(options, &Toptions::closed, this,
+            guard([this] { historyDesk->applyHistorySettings(); }));
     // Created hidden; its show handler reads the configuration file now.
     guardedCall([this] { options->FormShow(); });
 }
@@ -323,7 +334,7 @@ void Tmain::FormCreate()
 {
     refreshForm();
     // The anticensor's table was filled with the moderation chain
-    // (setupAutosquelch), before any line can come.
+    // (TModerationDesk), before any line can come.
     loadSquelchlist();
     channel->setText(TLabel::mainCaption);
     setWindowTitle(TLabel::mainCaption);

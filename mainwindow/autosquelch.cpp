@@ -1,6 +1,8 @@
 // The window's side of the moderation chain (rules/moderation): the
 // settings it reads, filled here alone, the lines it is asked about, and
 // the actions it decides on, carried out here; the autosquelch's prompt.
+#include "mainwindow/moderationdesk.h"
+
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
@@ -9,6 +11,7 @@
 #include "base/clock.h"
 #include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/journal.h"
 #include "preferences/Toptions.h"
 #include "rules/autosquelchrules.h"
 #include "rules/journal.h"
@@ -26,75 +29,73 @@ using moderation::TAction;
 using moderation::TLine;
 using moderation::TVerdict;
 
-struct Tmain::AutosquelchState : QObject {
-    moderation::TModeration chain;
-    // The trigger phrases as last read, as searched and as bytes; read
-    // again only after the list changed.
+// The trigger phrases as last read, as searched and as bytes; read again
+// only after the list changed. Its own object, so that a change of the list
+// while the window is torn down finds it or nothing.
+struct TModerationDesk::Triggers : QObject {
     QStringList triggers, triggerBytes;
-    bool triggersDirty = true;
-    bool watchingTriggers = false;
+    bool dirty = true;
 };
 
-void Tmain::setupAutosquelch()
+TModerationDesk::TModerationDesk(Tmain &window) : QObject(&window), w(window)
 {
-    m_autosquelch = new AutosquelchState;
-    m_autosquelch->setParent(this);
-    moderation::TModeration &chain = m_autosquelch->chain;
+    m_triggers = new Triggers;
+    m_triggers->setParent(this);
+    moderation::TModeration &chain = m_chain;
     chain.settings = [this] { return moderationSettings(); };
-    chain.facts.squelched = [this](const QString &name) { return checkSquelch(name); };
-    chain.facts.safe = [this](const QString &name) { return checkSafe(name); };
+    chain.facts.squelched = [this](const QString &name) { return w.checkSquelch(name); };
+    chain.facts.safe = [this](const QString &name) { return w.checkSafe(name); };
     chain.facts.member = [this](const QString &name) -> const tChannelUser * {
-        const int id = session->getUserID(name);
-        return id > 0 ? &session->userTable[id] : nullptr;
+        const int id = w.session->getUserID(name);
+        return id > 0 ? &w.session->userTable[id] : nullptr;
     };
 }
 
-void Tmain::watchTriggers()
+void TModerationDesk::watchTriggers()
 {
-    AutosquelchState &st = *m_autosquelch;
-    if (st.watchingTriggers)
+    if (m_watchingTriggers)
         return;
-    st.watchingTriggers = true;
-    AutosquelchState *state = m_autosquelch; // not this: may run while the window is torn down
-    auto dirty = [state] { state->triggersDirty = true; };
-    connect(options, &Toptions::triggersChanged, m_autosquelch, dirty);
+    m_watchingTriggers = true;
+    Triggers *state = m_triggers;
+    auto dirty = [state] { state->dirty = true; };
+    connect(w.options, &Toptions::triggersChanged, m_triggers, dirty);
     // Edits of the list that bypass the dialog's buttons (the configuration
     // file, tests) must reach the cache as well.
-    connect(store, &TSettingsStore::changed, m_autosquelch, [state](TSetting::Id id) {
+    connect(w.store, &TSettingsStore::changed, m_triggers, [state](TSetting::Id id) {
         if (id == TSetting::triggers)
-            state->triggersDirty = true;
+            state->dirty = true;
     });
 }
 
-moderation::TSettings Tmain::moderationSettings()
+moderation::TSettings TModerationDesk::moderationSettings()
 {
     // Every setting the chain reads, read here and nowhere else.
     using namespace TSetting;
     moderation::TSettings s;
-    s.suppressPlaysound = store->flag(suppressplaysound);
-    s.lamerMode = envVars.lamerMode;
-    s.alertWhisper = store->flag(alertwhisper);
-    s.markMentions = store->flag(markMentions);
-    s.mentionName = ownName();
+    s.suppressPlaysound = w.store->flag(suppressplaysound);
+    s.lamerMode = w.envVars.lamerMode;
+    s.alertWhisper = w.store->flag(alertwhisper);
+    s.markMentions = w.store->flag(markMentions);
+    s.mentionName = w.ownName();
     QString account;
-    if (store->tryBytes(username, account))
+    if (w.store->tryBytes(username, account))
         s.account = account;
-    s.lineRules = Toptions::lineRules(*store);
+    s.lineRules = Toptions::lineRules(*w.store);
     watchTriggers();
-    AutosquelchState &st = *m_autosquelch;
-    if (st.triggersDirty) {
-        st.triggersDirty = false;
-        st.triggerBytes = store->list(triggers);
+    Triggers &st = *m_triggers;
+    if (st.dirty) {
+        st.dirty = false;
+        st.triggerBytes = w.store->list(triggers);
         st.triggers.clear();
         for (const QString &bytes : std::as_const(st.triggerBytes))
             st.triggers << TText::decode(bytes);
     }
     s.triggers = st.triggers;
     s.triggerBytes = st.triggerBytes;
-    s.squelchPrompt = store->flag(squelchPrompt);
-    s.permasquelch = store->number(autoAction) == 0;
-    s.squelchLeet = store->flag(squelchLeet);
-    s.leetPercentage = store->number(leetPercentage);
+    s.squelchPrompt = w.store->flag(squelchPrompt);
+    s.permasquelch = w.store->number(autoAction) == 0;
+    s.squelchLeet = w.store->flag(squelchLeet);
+    s.leetPercentage = w.store->number(leetPercentage);
     const struct {
         const char *code;
         Id action;
@@ -105,49 +106,51 @@ moderation::TSettings Tmain::moderationSettings()
     };
     for (const auto &row : rows)
         // "None" and no choice at all both mean no action.
-        if (store->number(row.action) > 0)
-            s.productActions.insert(QLatin1String(row.code), store->pickText(row.action));
-    s.joinNotices = store->flag(notifications);
-    s.onlySafeNotices = store->flag(onlynotesafe);
+        if (w.store->number(row.action) > 0)
+            s.productActions.insert(QLatin1String(row.code), w.store->pickText(row.action));
+    s.joinNotices = w.store->flag(notifications);
+    s.onlySafeNotices = w.store->flag(onlynotesafe);
     return s;
 }
 
-TVerdict Tmain::moderate(moderation::TLine::Kind kind, const QString &user, const QString &text,
-                         const QString &flags, const QString &product)
+TVerdict TModerationDesk::moderate(moderation::TLine::Kind kind, const QString &user,
+                                   const QString &text, const QString &flags,
+                                   const QString &product)
 {
-    return m_autosquelch->chain.run({kind, user, flags, product, text, currentDateTime()});
+    return m_chain.run({kind, user, flags, product, text, currentDateTime()});
 }
 
-void Tmain::actOn(const QString &user, const TVerdict &verdict)
+void TModerationDesk::actOn(const QString &user, const TVerdict &verdict)
 {
     if (verdict.judged) {
-        rememberJudged(user, verdict.text);
+        w.journalDesk->rememberJudged(user, verdict.text);
         reportTriggerErrors();
     }
     for (const TAction &a : verdict.actions) {
         switch (a.kind) {
         case TAction::Kind::Permasquelch:
-            squelchuser(a.name, a.reason, a.icon, {a.journalReason, a.detail, a.text});
+            w.squelchuser(a.name, a.reason, a.icon, {a.journalReason, a.detail, a.text});
             break;
         case TAction::Kind::ServerSquelch:
             // A flood would otherwise bury the user's own lines behind copies.
-            if (!session->process->isQueued(a.line + QLatin1Char('\r')))
-                sendJournalled(a.line, a.journalAction, a.name, a.reason, a.detail, a.text);
+            if (!w.session->process->isQueued(a.line + QLatin1Char('\r')))
+                w.journalDesk->sendJournalled(a.line, a.journalAction, a.name, a.reason, a.detail,
+                                              a.text);
             break;
         case TAction::Kind::Confirm:
-            if (m_autosquelch->chain.ask(a))
+            if (m_chain.ask(a))
                 scheduleAutosquelchPrompt(a.name);
             break;
         case TAction::Kind::Command:
             // A line too long for the server is refused (and said so) instead.
-            if (parseCommand(a.line) && !a.journalAction.isEmpty())
-                journalAction(a.journalAction, a.name, a.journalReason);
+            if (w.parseCommand(a.line) && !a.journalAction.isEmpty())
+                w.journalDesk->journalAction(a.journalAction, a.name, a.journalReason);
             break;
         case TAction::Kind::Recall:
-            envVars.lastCommand = a.line;
+            w.envVars.lastCommand = a.line;
             break;
         case TAction::Kind::Send:
-            sendtext(a.line);
+            w.sendtext(a.line);
             break;
         }
     }
@@ -155,47 +158,46 @@ void Tmain::actOn(const QString &user, const TVerdict &verdict)
         scheduleAutosquelchPrompt(user);
 }
 
-void Tmain::reportTriggerErrors()
+void TModerationDesk::reportTriggerErrors()
 {
-    const QList<TTriggerCache::Invalid> bad = m_autosquelch->chain.takeTriggerErrors();
+    const QList<TTriggerCache::Invalid> bad = m_chain.takeTriggerErrors();
     for (const TTriggerCache::Invalid &b : bad)
-        writeLine(chat, TLabel::error,
-                  QStringLiteral("The trigger phrase \"") + b.phrase +
-                      (b.gaveUp ? QStringLiteral("\" is too complex for the regular-expression "
-                                                 "engine on some lines (it gave up searching "
-                                                 "one), so it is skipped on those lines.")
-                                : QStringLiteral("\" is not a valid regular expression (") +
-                                      b.error + QStringLiteral("), so it is skipped.")),
-                  errorColour());
+        w.writeLine(w.chat, TLabel::error,
+                    QStringLiteral("The trigger phrase \"") + b.phrase +
+                        (b.gaveUp ? QStringLiteral("\" is too complex for the regular-expression "
+                                                   "engine on some lines (it gave up searching "
+                                                   "one), so it is skipped on those lines.")
+                                  : QStringLiteral("\" is not a valid regular expression (") +
+                                        b.error + QStringLiteral("), so it is skipped.")),
+                    w.errorColour());
 }
 
-bool Tmain::autosquelch(QString &reason, const QString &name, const QString &line,
-                        QStringList *matched)
+bool TModerationDesk::autosquelch(QString &reason, const QString &name, const QString &line,
+                                  QStringList *matched)
 {
-    const bool verdict =
-        m_autosquelch->chain.autosquelch(moderationSettings(), reason, name, line, matched);
+    const bool verdict = m_chain.autosquelch(moderationSettings(), reason, name, line, matched);
     reportTriggerErrors();
     return verdict;
 }
 
-void Tmain::scheduleAutosquelchPrompt(const QString &user)
+void TModerationDesk::scheduleAutosquelchPrompt(const QString &user)
 {
     // Not from inside the socket's read handler: a box there would stop all
     // reading until it closes.
     QMetaObject::invokeMethod(
-        this, [this, user] { guardedCall([this, user] { runAutosquelchPrompt(user); }); },
+        this, [this, user] { w.guardedCall([this, user] { runAutosquelchPrompt(user); }); },
         Qt::QueuedConnection);
 }
 
-void Tmain::runAutosquelchPrompt(const QString &user)
+void TModerationDesk::runAutosquelchPrompt(const QString &user)
 {
-    moderation::TModeration &chain = m_autosquelch->chain;
+    moderation::TModeration &chain = m_chain;
     const std::optional<moderation::TQuestion> question = chain.nextQuestion(user);
     if (!question)
         return;
     bool yes = false;
     try {
-        yes = dialogs().confirm(this, QStringLiteral("Confirm"),
+        yes = dialogs().confirm(&w, QStringLiteral("Confirm"),
                                 QStringLiteral("Autosquelch ") + TText::decode(user) +
                                     QStringLiteral("? (") + question->reason + QLatin1Char(')'),
                                 TDialogs::Buttons::YesNo);
@@ -206,13 +208,20 @@ void Tmain::runAutosquelchPrompt(const QString &user)
     actOn(user, chain.answer(*question, yes));
 }
 
-void Tmain::ProdAction(int index)
+void TModerationDesk::productAction(int index)
 {
-    if (index < 1 || index > session->userTable.count())
+    if (index < 1 || index > w.session->userTable.count())
         return;
-    const QString name = session->userTable[index].username;
+    const QString name = w.session->userTable[index].username;
     TVerdict verdict;
-    m_autosquelch->chain.productAction(moderationSettings(), name,
-                                       session->userTable[index].product, verdict);
+    m_chain.productAction(moderationSettings(), name, w.session->userTable[index].product, verdict);
     actOn(name, verdict);
 }
+
+bool Tmain::autosquelch(QString &reason, const QString &name, const QString &line,
+                        QStringList *matched)
+{
+    return moderationDesk->autosquelch(reason, name, line, matched);
+}
+
+void Tmain::ProdAction(int index) { moderationDesk->productAction(index); }

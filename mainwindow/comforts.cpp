@@ -1,8 +1,11 @@
 // The comforts of long hours in a busy channel: Up and Down through the
 // lines sent, Tab completion, the find bar over the chat, links, and the
 // marking of lines that mention the user.
+#include "mainwindow/comforts.h"
+
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/access.h"
 #include "session/TSession.h"
 
 #include "core/textcodec.h"
@@ -25,16 +28,6 @@
 #include <QMenu>
 #include <QTreeWidget>
 
-// A child of the window, so that it goes with it.
-struct Tmain::ComfortState : QObject {
-    TInputHistory history;
-    TCompletion completion;
-    TFindBar *findBar = nullptr;
-    QAction *findAction = nullptr;
-    QAction *copyLink = nullptr;
-    QString menuLink; // the address the chat menu was opened on
-};
-
 namespace {
 // Keeps the find bar in its place over the chat pane as the pane changes size.
 class FindBarPlacer final : public QObject {
@@ -56,27 +49,25 @@ private:
 
 TTranscriptView *Tmain::chatView() const { return dynamic_cast<TTranscriptView *>(chat); }
 
-void Tmain::setupComforts()
+TComforts::TComforts(Tmain &window) : QObject(&window), w(window)
 {
-    m_comforts = new ComfortState;
-    m_comforts->setParent(this);
     // Ctrl+F wherever the focus is in the window.
-    m_comforts->findAction = new QAction(QStringLiteral("Find"), this);
-    m_comforts->findAction->setShortcut(QKeySequence::Find);
-    m_comforts->findAction->setShortcutContext(Qt::WindowShortcut);
-    addAction(m_comforts->findAction);
-    connect(m_comforts->findAction, &QAction::triggered, this, guard([this] { openFindBar(); }));
+    m_findAction = new QAction(QStringLiteral("Find"), this);
+    m_findAction->setShortcut(QKeySequence::Find);
+    m_findAction->setShortcutContext(Qt::WindowShortcut);
+    w.addAction(m_findAction);
+    connect(m_findAction, &QAction::triggered, this, w.guard([this] { openFindBar(); }));
 
-    m_comforts->copyLink = new QAction(QStringLiteral("Copy Link Address"), this);
-    m_comforts->copyLink->setObjectName(QStringLiteral("copyLink"));
-    connect(m_comforts->copyLink, &QAction::triggered, this,
-            [this] { QGuiApplication::clipboard()->setText(m_comforts->menuLink); });
+    m_copyLink = new QAction(QStringLiteral("Copy Link Address"), this);
+    m_copyLink->setObjectName(QStringLiteral("copyLink"));
+    connect(m_copyLink, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(m_menuLink); });
 
-    TTranscriptView *view = chatView();
+    TTranscriptView *view = w.chatView();
     if (!view)
         return; // a pane without these features (the benchmark's)
     auto *bar = new TFindBar(view);
-    m_comforts->findBar = bar;
+    m_findBar = bar;
     view->installEventFilter(new FindBarPlacer(bar, bar));
     connect(bar, &TFindBar::searchEdited, this, [this] { findTextChanged(); });
     connect(bar, &TFindBar::nextRequested, this, [this] { findStep(true); });
@@ -86,138 +77,137 @@ void Tmain::setupComforts()
             [view, bar] { bar->showCount(view->search().current(), view->search().count()); });
     connect(view, &TTranscriptView::linkActivated, this, [this](const QUrl &url) {
         if (!dialogs().openUrl(url))
-            writeLine(chat, QStringLiteral("Error:"),
-                      TTextItem::ownText(QStringLiteral("No browser took the address ") +
-                                         url.toString() + QLatin1Char('.')),
-                      errorColour());
+            w.writeLine(w.chat, QStringLiteral("Error:"),
+                        TTextItem::ownText(QStringLiteral("No browser took the address ") +
+                                           url.toString() + QLatin1Char('.')),
+                        w.errorColour());
     });
 }
 
-void Tmain::applyComfortSettings()
+void TComforts::applyComfortSettings()
 {
-    if (TTranscriptView *view = chatView()) {
-        view->setLinksShown(store->flag(TSetting::showLinks));
-        view->setMarkColour(colourOf(TSetting::mentionColour));
+    if (TTranscriptView *view = w.chatView()) {
+        view->setLinksShown(w.store->flag(TSetting::showLinks));
+        view->setMarkColour(w.colourOf(TSetting::mentionColour));
     }
-    if (!store->flag(TSetting::findBar) && findBarOpen())
+    if (!w.store->flag(TSetting::findBar) && findBarOpen())
         closeFindBar();
-    m_comforts->findAction->setEnabled(store->flag(TSetting::findBar));
+    m_findAction->setEnabled(w.store->flag(TSetting::findBar));
 }
 
 // ---- the input line --------------------------------------------------------
 
-bool Tmain::inputComfortKey(int key, Qt::KeyboardModifiers modifiers)
+bool TComforts::inputComfortKey(int key, Qt::KeyboardModifiers modifiers)
 {
     const Qt::KeyboardModifiers held =
         modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if ((key == Qt::Key_Up || key == Qt::Key_Down) && held == Qt::NoModifier &&
-        store->flag(TSetting::inputHistory)) {
+        w.store->flag(TSetting::inputHistory)) {
         TInputEntry shown;
         const bool moved = key == Qt::Key_Up
-                               ? m_comforts->history.older({text->text(), m_inputFragments}, shown)
-                               : m_comforts->history.newer(shown);
+                               ? m_history.older({w.text->text(), w.m_inputFragments}, shown)
+                               : m_history.newer(shown);
         if (moved) {
-            text->setText(shown.text);
-            m_inputFragments = shown.fragments;
-            text->setCursorPosition(int(text->text().size()));
+            w.text->setText(shown.text);
+            w.m_inputFragments = shown.fragments;
+            w.text->setCursorPosition(int(w.text->text().size()));
         }
         return true;
     }
     // Tab completes when there is something to complete, and otherwise
     // moves the focus on as everywhere else.
-    if (key == Qt::Key_Tab && held == Qt::NoModifier && store->flag(TSetting::tabCompletion))
+    if (key == Qt::Key_Tab && held == Qt::NoModifier && w.store->flag(TSetting::tabCompletion))
         return completeInput(false);
-    if (key == Qt::Key_Backtab && store->flag(TSetting::tabCompletion))
+    if (key == Qt::Key_Backtab && w.store->flag(TSetting::tabCompletion))
         return completeInput(true);
-    return inputReadingKey(key, held);
+    return w.access->inputReadingKey(key, held);
 }
 
-bool Tmain::completeInput(bool backwards)
+bool TComforts::completeInput(bool backwards)
 {
-    flushUsers();
+    w.flushUsers();
     QStringList shown;
     QList<QString> bytes;
-    for (int i = 0; i < users->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *item = users->topLevelItem(i);
+    for (int i = 0; i < w.users->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = w.users->topLevelItem(i);
         shown << item->text(0);
         bytes << TTextItem::bytesOf(item);
     }
     TCompletion::Result result;
-    if (!m_comforts->completion.complete(text->text(), text->cursorPosition(), shown, result,
-                                         backwards))
+    if (!m_completion.complete(w.text->text(), w.text->cursorPosition(), shown, result, backwards))
         return false;
     // A name its encoding cannot give back keeps its own bytes.
     if (result.name >= 0)
-        rememberBytes(bytes.at(result.name));
-    text->setText(result.text);
-    text->setCursorPosition(result.cursor);
+        w.rememberBytes(bytes.at(result.name));
+    w.text->setText(result.text);
+    w.text->setCursorPosition(result.cursor);
     return true;
 }
 
-void Tmain::rememberSent(const QString &shownText)
+void TComforts::rememberSent(const QString &shownText)
 {
-    m_comforts->history.add({shownText, m_inputFragments});
+    m_history.add({shownText, w.m_inputFragments});
 }
 
 // ---- the find bar ----------------------------------------------------------
 
-bool Tmain::findBarOpen() const { return m_comforts->findBar && m_comforts->findBar->isVisible(); }
+bool TComforts::findBarOpen() const { return m_findBar && m_findBar->isVisible(); }
 
-TFindBar *Tmain::findBar() const { return m_comforts->findBar; }
+TFindBar *TComforts::findBar() const { return m_findBar; }
 
-void Tmain::openFindBar()
+void TComforts::openFindBar()
 {
-    TTranscriptView *view = chatView();
-    if (!view || !store->flag(TSetting::findBar))
+    TTranscriptView *view = w.chatView();
+    if (!view || !w.store->flag(TSetting::findBar))
         return;
     // While it is open new lines leave the view and the selection alone.
     view->setHoldView(true);
-    view->reserveTop(m_comforts->findBar->sizeHint().height());
-    m_comforts->findBar->open();
-    if (!m_comforts->findBar->text().isEmpty())
+    view->reserveTop(m_findBar->sizeHint().height());
+    m_findBar->open();
+    if (!m_findBar->text().isEmpty())
         findTextChanged();
 }
 
-void Tmain::closeFindBar()
+void TComforts::closeFindBar()
 {
-    TTranscriptView *view = chatView();
+    TTranscriptView *view = w.chatView();
     if (!view)
         return;
-    m_comforts->findBar->hide();
+    m_findBar->hide();
     view->reserveTop(0);
     view->clearSearch();
     view->setHoldView(false);
-    text->setFocus();
+    w.text->setFocus();
 }
 
-void Tmain::findTextChanged()
+void TComforts::findTextChanged()
 {
-    TTranscriptView *view = chatView();
-    TFindBar *bar = m_comforts->findBar;
+    TTranscriptView *view = w.chatView();
+    TFindBar *bar = m_findBar;
     view->setSearch(bar->text(), bar->caseSensitivity());
     // The first match from the top of the view on.
     view->goToMatch(view->search().firstFrom(view->topLine()));
 }
 
-void Tmain::findStep(bool forward)
+void TComforts::findStep(bool forward)
 {
-    TTranscriptView *view = chatView();
+    TTranscriptView *view = w.chatView();
     if (view->search().count() > 0)
         view->goToMatch(view->search().stepFrom(forward));
 }
 
 // ---- links and mentions ----------------------------------------------------
 
-void Tmain::chatMenuRequested(const QPoint &pos)
+void TComforts::chatMenuRequested(const QPoint &pos)
 {
     TLinkSpan link;
-    const TTranscriptView *view = chatView();
+    const TTranscriptView *view = w.chatView();
     const bool onLink = view && view->linkAt(pos, link);
-    m_comforts->menuLink = onLink ? link.url().toString() : QString();
-    chatMenu->removeAction(m_comforts->copyLink);
+    m_menuLink = onLink ? link.url().toString() : QString();
+    w.menus.chatMenu->removeAction(m_copyLink);
     if (onLink)
-        chatMenu->addAction(m_comforts->copyLink);
-    chatMenu->popup(chat->widget()->mapToGlobal(pos));
+        w.menus.chatMenu->addAction(m_copyLink);
+    w.menus.chatMenu->popup(w.chat->widget()->mapToGlobal(pos));
 }
 
 QString Tmain::ownName() const

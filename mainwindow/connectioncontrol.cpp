@@ -11,6 +11,7 @@
 #include "connection/TChatInterface.h"
 #include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/journal.h"
 #include "preferences/Toptions.h"
 #include "resources/icons.h"
 #include "rules/layout.h"
@@ -40,18 +41,18 @@ constexpr int antiIdleTicks = 600;
 
 void Tmain::setConnectedState(bool connected)
 {
-    Connect->setEnabled(!connected);
+    menus.Connect->setEnabled(!connected);
     // While a reconnect is pending, Disconnect ends it; while a connect is
     // under way, it cancels that.
-    Disconnect->setEnabled(connected || session->reconnecting() || session->connecting());
+    menus.Disconnect->setEnabled(connected || session->reconnecting() || session->connecting());
     showConnectProgress(session->progressText());
-    Home->setEnabled(connected);
-    PauseChat->setEnabled(connected);
-    Away->setEnabled(connected);
+    menus.Home->setEnabled(connected);
+    menus.PauseChat->setEnabled(connected);
+    menus.Away->setEnabled(connected);
     if (options)
         options->setConnected(connected);
-    if (m_journalWindow)
-        m_journalWindow->refreshState(); // undo of a squelch needs the connection
+    if (TJournalWindow *journal = journalDesk->journalWindow())
+        journal->refreshState(); // undo of a squelch needs the connection
 }
 
 void Tmain::showConnectProgress(const QString &text)
@@ -118,12 +119,12 @@ void Tmain::AwayClick()
     if (envVars.isAway) {
         sendtext(QStringLiteral("/away"));
         envVars.isAway = false;
-        Away->setIcon(TIcons::menuIcon(TIcons::AwayImage));
+        menus.Away->setIcon(TIcons::menuIcon(TIcons::AwayImage));
     } else {
         envVars.awaySent = store->bytes(TSetting::awaymessage);
         sendtext(QStringLiteral("/away ") + envVars.awaySent);
         envVars.isAway = true;
-        Away->setIcon(TIcons::menuIcon(TIcons::BackImage));
+        menus.Away->setIcon(TIcons::menuIcon(TIcons::BackImage));
     }
 }
 
@@ -211,7 +212,7 @@ void Tmain::bnetDataReceived(const QString &DataString)
 {
     // The session has handed the line to the interpreter already.
     // The raw line is one byte string: it is shown decoded as a whole.
-    if (dispRaw->isChecked())
+    if (menus.dispRaw->isChecked())
         whisper->appendPlainLine(TText::decode(DataString));
     if (store->flag(TSetting::keeprawlog))
         appendRawLog(DataString);

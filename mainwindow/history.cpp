@@ -1,5 +1,7 @@
 // The history: every line the transcript shows, and the ones it hides,
 // handed to the store in history.db, which writes them on its own thread.
+#include "mainwindow/historydesk.h"
+
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/labels.h"
@@ -28,69 +30,71 @@ const QString historyFile = QStringLiteral("history.db");
 constexpr int earlierLineCount = 50;
 } // namespace
 
-void Tmain::setupHistory()
+THistoryDesk::THistoryDesk(Tmain &window) : QObject(&window), w(window)
 {
     m_history = new THistoryStore(historyFile, this);
     // Lines are read as the panes read them, on the writer's thread.
     m_history->setDecoder([](const QString &bytes) { return TText::decode(bytes); });
     // The store speaks from its own thread; the lines are written here.
     connect(m_history, &THistoryStore::problem, this, [this](const QString &text) {
-        guardedCall([&] {
-            writeLine(chat, QStringLiteral("Warning:"), TTextItem::ownText(text), errorColour());
+        w.guardedCall([&] {
+            w.writeLine(w.chat, QStringLiteral("Warning:"), TTextItem::ownText(text),
+                        w.errorColour());
         });
     });
     connect(m_history, &THistoryStore::notice, this, [this](const QString &text) {
-        guardedCall(
-            [&] { writeLine(chat, TLabel::console, TTextItem::ownText(text), labelColour()); });
+        w.guardedCall([&] {
+            w.writeLine(w.chat, TLabel::console, TTextItem::ownText(text), w.labelColour());
+        });
     });
     // Wherever the focus is in the window.
     auto *open = new QAction(this);
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     open->setShortcutContext(Qt::WindowShortcut);
-    addAction(open);
-    connect(open, &QAction::triggered, this, guard([this] { HistoryClick(); }));
+    w.addAction(open);
+    connect(open, &QAction::triggered, this, w.guard([this] { HistoryClick(); }));
     // A member's lines, from the lists' menus.
-    usersHistory = userMenu->addAction(QStringLiteral("History..."));
-    connect(usersHistory, &QAction::triggered, this, guard([this] {
-                QString name;
-                if (selectedUser(name))
-                    openHistoryFor(TText::decode(name));
-            }));
-    brxHistory = brxMenu->addAction(QStringLiteral("History..."));
-    connect(brxHistory, &QAction::triggered, this, guard([this] {
-                const QList<QListWidgetItem *> sel = brx->selectedItems();
-                if (!sel.isEmpty())
-                    openHistoryFor(sel.first()->text());
-            }));
+    w.menus.usersHistory = w.menus.userMenu->addAction(QStringLiteral("History..."));
+    connect(w.menus.usersHistory, &QAction::triggered, this, w.guard([this] {
+        QString name;
+        if (w.selectedUser(name))
+            openHistoryFor(TText::decode(name));
+    }));
+    w.menus.brxHistory = w.menus.brxMenu->addAction(QStringLiteral("History..."));
+    connect(w.menus.brxHistory, &QAction::triggered, this, w.guard([this] {
+        const QList<QListWidgetItem *> sel = w.brx->selectedItems();
+        if (!sel.isEmpty())
+            openHistoryFor(sel.first()->text());
+    }));
 }
 
-void Tmain::HistoryClick() { openHistoryFor(QString()); }
+void THistoryDesk::HistoryClick() { openHistoryFor(QString()); }
 
-void Tmain::openHistoryFor(const QString &member)
+void THistoryDesk::openHistoryFor(const QString &member)
 {
     // Opened now if the setting was off until a moment ago.
     m_history->start();
     if (!m_historyWindow)
-        m_historyWindow = new THistoryWindow(m_history, this);
+        m_historyWindow = new THistoryWindow(m_history, &w);
     m_history->flush(); // the lines of a moment ago are found too
-    m_historyWindow->defaultLog = store->shown(TSetting::logfilename);
+    m_historyWindow->defaultLog = w.store->shown(TSetting::logfilename);
     m_historyWindow->openFor(member);
 }
 
-void Tmain::applyHistorySettings()
+void THistoryDesk::applyHistorySettings()
 {
-    m_history->setRetention(store->number(TSetting::historyDays),
-                            store->number(TSetting::historyMegabytes));
+    m_history->setRetention(w.store->number(TSetting::historyDays),
+                            w.store->number(TSetting::historyMegabytes));
     // Opened in the background, the first time it is wanted.
-    if (store->flag(TSetting::keepHistory))
+    if (w.store->flag(TSetting::keepHistory))
         m_history->start();
     // New limits hold from now, not from the next hour of lines.
     m_history->scheduleRetention(currentDateTime().toMSecsSinceEpoch());
 }
 
-void Tmain::historyLine(const QString &label, const QString &message, bool hidden)
+void THistoryDesk::historyLine(const QString &label, const QString &message, bool hidden)
 {
-    if (!m_history || m_historyReplay || !store->flag(TSetting::keepHistory))
+    if (!m_history || m_replaying || !w.store->flag(TSetting::keepHistory))
         return;
     // Switched on since the last Ok: kept from now on all the same.
     m_history->start();
@@ -100,9 +104,9 @@ void Tmain::historyLine(const QString &label, const QString &message, bool hidde
     THistory::Line line;
     line.undecoded = true;
     line.timeMs = currentDateTime().toMSecsSinceEpoch();
-    line.server = session->bnet->Address;
-    line.account = ownName();
-    line.channel = envVars.channelName;
+    line.server = w.session->bnet->Address;
+    line.account = w.ownName();
+    line.channel = w.envVars.channelName;
     // Written just before the channel changes: it belongs to the new one.
     static const QString joinedChannel = QStringLiteral("Joined Channel ");
     if (read.kind == THistory::Kind::Info && read.text.startsWith(joinedChannel))
@@ -114,11 +118,11 @@ void Tmain::historyLine(const QString &label, const QString &message, bool hidde
     m_history->add(line);
 }
 
-QVector<THistory::Line> Tmain::earlierLinesOf(const QString &channel)
+QVector<THistory::Line> THistoryDesk::earlierLinesOf(const QString &channel)
 {
     // Paused chat shows nothing new, and these would be new to the pane.
-    if (!m_history || !store->flag(TSetting::earlierLines) || !store->flag(TSetting::keepHistory) ||
-        envVars.chatPaused)
+    if (!m_history || !w.store->flag(TSetting::earlierLines) ||
+        !w.store->flag(TSetting::keepHistory) || w.envVars.chatPaused)
         return {};
     m_history->start();
     m_history->flush(); // the last visit's lines are found too
@@ -137,17 +141,17 @@ QVector<THistory::Line> Tmain::earlierLinesOf(const QString &channel)
     return lines;
 }
 
-void Tmain::showEarlierLines(const QString &channel, const QVector<THistory::Line> &lines)
+void THistoryDesk::showEarlierLines(const QString &channel, const QVector<THistory::Line> &lines)
 {
     if (lines.isEmpty())
         return;
     // Straight into the pane: not logged, kept, judged, read out or marked.
-    const QColor text = colourOf(TSetting::text_colour);
-    const QColor back = chat->background();
+    const QColor text = w.colourOf(TSetting::text_colour);
+    const QColor back = w.chat->background();
     const QColor dim((text.red() + back.red()) / 2, (text.green() + back.green()) / 2,
                      (text.blue() + back.blue()) / 2);
     const auto show = [&](const QString &line) {
-        chat->appendLine(line, {TColourRun{int(line.size()), dim}});
+        w.chat->appendLine(line, {TColourRun{int(line.size()), dim}});
     };
     show(QStringLiteral("\u2015\u2015 Earlier in %1 \u2015\u2015").arg(TText::decode(channel)));
     for (const THistory::Line &l : lines)

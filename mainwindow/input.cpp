@@ -8,6 +8,7 @@
 #include "connection/TChatInterface.h"
 #include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/comforts.h"
 #include "preferences/Toptions.h"
 #include "rules/inputbreaks.h"
 #include "rules/usericons.h"
@@ -157,7 +158,7 @@ void Tmain::setupInputLine()
         text,
         [this](int key, Qt::KeyboardModifiers modifiers) {
             bool used = false;
-            guardedCall([&] { used = inputComfortKey(key, modifiers); });
+            guardedCall([&] { used = comforts->inputComfortKey(key, modifiers); });
             return used;
         },
         [this](int key, Qt::KeyboardModifiers shift) {
@@ -446,10 +447,10 @@ void Tmain::sendClick()
             writeLine(chat, TLabel::errorBlank,
                       QStringLiteral("You're not connected to Battle.net."), errorColour());
         }
-        if (dispRaw->isChecked())
+        if (menus.dispRaw->isChecked())
             whisper->appendPlainLine(t.line);
     }
-    rememberSent(text->text());
+    comforts->rememberSent(text->text());
     text->clear();
 }
 

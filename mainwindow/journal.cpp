@@ -1,5 +1,7 @@
 // The moderation journal: an entry in journal.log for every squelch action
 // taken on the user's behalf or by the user, the journal window and undo.
+#include "mainwindow/journal.h"
+
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
 #include "mainwindow/journalwindow.h"
@@ -26,8 +28,8 @@ const QString journalFileName = QStringLiteral("journal.log");
 constexpr size_t judgedKept = 1000;
 } // namespace
 
-struct Tmain::JournalState : QObject {
-    ~JournalState() override
+struct TJournalDesk::State : QObject {
+    ~State() override
     {
         guarded([this] { flush(); });
     }
@@ -85,31 +87,31 @@ struct Tmain::JournalState : QObject {
     std::deque<triggertester::JudgedLine> judged; // oldest first
 };
 
-void Tmain::setupJournal()
+TJournalDesk::TJournalDesk(Tmain &window) : QObject(&window), w(window)
 {
-    m_journal = new JournalState;
+    m_journal = new State;
     m_journal->setParent(this);
     // Wherever the focus is in the window, the input line included.
     auto *open = new QAction(this);
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     open->setShortcutContext(Qt::WindowShortcut);
-    addAction(open);
-    connect(open, &QAction::triggered, this, guard([this] { JournalClick(); }));
+    w.addAction(open);
+    connect(open, &QAction::triggered, this, w.guard([this] { JournalClick(); }));
 }
 
-void Tmain::journalAction(const QString &action, const QString &name, const QString &reason,
-                          const QString &detail, const QString &text)
+void TJournalDesk::journalAction(const QString &action, const QString &name, const QString &reason,
+                                 const QString &detail, const QString &text)
 {
     if (!m_journal->watchingSetting) {
         // The dialog comes after this window. Switched again, a journal
         // that failed may say so once more.
         m_journal->watchingSetting = true;
-        connect(store, &TSettingsStore::changed, m_journal, [state = m_journal](TSetting::Id id) {
+        connect(w.store, &TSettingsStore::changed, m_journal, [state = m_journal](TSetting::Id id) {
             if (id == TSetting::keepJournal)
                 state->failureReported = false;
         });
     }
-    if (!store->flag(TSetting::keepJournal))
+    if (!w.store->flag(TSetting::keepJournal))
         return;
     const QDateTime now = currentDateTime();
     const qint64 second = now.toSecsSinceEpoch();
@@ -127,18 +129,18 @@ void Tmain::journalAction(const QString &action, const QString &name, const QStr
         m_journalWindow->model->append(entry);
 }
 
-void Tmain::sendJournalled(const QString &line, const QString &action, const QString &name,
-                           const QString &reason, const QString &detail, const QString &text)
+void TJournalDesk::sendJournalled(const QString &line, const QString &action, const QString &name,
+                                  const QString &reason, const QString &detail, const QString &text)
 {
     // sendtext() refuses a line that is too long for the server (and says so).
-    if (sendtext(line))
+    if (w.sendtext(line))
         journalAction(action, name, reason, detail, text);
 }
 
-void Tmain::JournalClick()
+void TJournalDesk::JournalClick()
 {
     if (!m_journalWindow) {
-        m_journalWindow = new TJournalWindow(this);
+        m_journalWindow = new TJournalWindow(&w);
         // Entries of this pass still waiting belong in what is read.
         m_journal->flushReporting();
         if (QFileInfo::exists(journalFileName)) {
@@ -154,41 +156,41 @@ void Tmain::JournalClick()
     m_journalWindow->activateWindow();
 }
 
-bool Tmain::undoJournalEntry(int row, bool safelist)
+bool TJournalDesk::undoJournalEntry(int row, bool safelist)
 {
-    TJournalWindow *w = m_journalWindow;
-    if (!w || row < 0 || row >= w->model->rowCount())
+    TJournalWindow *win = m_journalWindow;
+    if (!win || row < 0 || row >= win->model->rowCount())
         return false;
-    const Entry e = w->model->entry(row);
-    const Undo state =
-        undoState(e, w->model->isUndone(row), checkSquelch(e.name), session->bnet->Connected());
+    const Entry e = win->model->entry(row);
+    const Undo state = undoState(e, win->model->isUndone(row), w.checkSquelch(e.name),
+                                 w.session->bnet->Connected());
     if (state != Undo::Possible) {
-        w->setStatus(undoStateText(state));
+        win->setStatus(undoStateText(state));
         return false;
     }
     if (safelist && !isLineVerdict(e.reason)) {
-        w->setStatus(QStringLiteral("Only a verdict on a line (flooding, high ASCII, upper case, "
-                                    "a trigger phrase) is undone with the safelist."));
+        win->setStatus(QStringLiteral("Only a verdict on a line (flooding, high ASCII, upper case, "
+                                      "a trigger phrase) is undone with the safelist."));
         return false;
     }
     if (e.action == permasquelchAction) {
-        if (!unSquelchUser(e.name, {undoReason, e.time, QString()}))
+        if (!w.unSquelchUser(e.name, {undoReason, e.time, QString()}))
             return false;
     } else {
         sendJournalled(QStringLiteral("/unsquelch ") + e.name, unsquelchAction, e.name, undoReason,
                        e.time);
     }
-    w->model->setUndone(row);
-    if (safelist && !checkSafe(e.name)) {
+    win->model->setUndone(row);
+    if (safelist && !w.checkSafe(e.name)) {
         // As the user list's "Add to Safelist" does.
-        options->insertSafeName(e.name);
-        options->writeconfig();
-        updateUsers();
+        w.options->insertSafeName(e.name);
+        w.options->writeconfig();
+        w.updateUsers();
     }
     return true;
 }
 
-void Tmain::rememberJudged(const QString &user, const QString &text)
+void TJournalDesk::rememberJudged(const QString &user, const QString &text)
 {
     auto &judged = m_journal->judged;
     if (judged.size() == judgedKept)
@@ -196,12 +198,7 @@ void Tmain::rememberJudged(const QString &user, const QString &text)
     judged.push_back({user, text});
 }
 
-std::vector<triggertester::JudgedLine> Tmain::judgedLines() const
+std::vector<triggertester::JudgedLine> TJournalDesk::judgedLines() const
 {
     return {m_journal->judged.begin(), m_journal->judged.end()};
-}
-
-void Tmain::testTrigger(const QString &pattern, const QString &sampleBytes)
-{
-    options->openTriggerTester(this, -1, pattern, sampleBytes);
 }

@@ -1,11 +1,13 @@
 #include "mainwindow/journalwindow.h"
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/historydesk.h"
 #include "session/TSession.h"
 
 #include "base/guard.h"
 #include "connection/TChatInterface.h"
 #include "core/textcodec.h"
+#include "mainwindow/journal.h"
 #include "preferences/Toptions.h"
 #include "rules/autosquelchrules.h"
 #include "widgets/textitems.h"
@@ -119,7 +121,7 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
         guarded([this] {
             const int row = currentEntry();
             if (row >= 0)
-                m_main->openHistoryFor(TText::decode(model->entry(row).name));
+                m_main->historyDesk->openHistoryFor(TText::decode(model->entry(row).name));
         });
     });
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
@@ -217,7 +219,7 @@ void TJournalWindow::undoCurrent(bool safelist)
     const int row = currentEntry();
     if (row < 0)
         return;
-    guarded([&] { m_main->undoJournalEntry(row, safelist); });
+    guarded([&] { m_main->journalDesk->undoJournalEntry(row, safelist); });
     refreshState();
 }
 

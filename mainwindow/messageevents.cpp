@@ -2,9 +2,11 @@
 // and the server's notices.
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/historydesk.h"
 #include "mainwindow/labels.h"
 
 #include "core/textcodec.h"
+#include "mainwindow/moderationdesk.h"
 #include "preferences/Toptions.h"
 #include "rules/moderation.h"
 #include "session/TSession.h"
@@ -31,22 +33,22 @@ void Tmain::processUnHandled(const QString &line)
 void Tmain::processTalk(const QString &user, const QString &text)
 {
     session->modUser(user, text);
-    const moderation::TVerdict v = moderate(Kind::Talk, user, text);
+    const moderation::TVerdict v = moderationDesk->moderate(Kind::Talk, user, text);
     const QString label = QLatin1Char('<') + user + QLatin1Char('>');
     if (v.show) {
         writeLine(chat, label, v.text, colourOf(TSetting::name_colour), QString(), v.mention);
         if (v.mention)
             mentionAttention(user, v.text);
     } else {
-        historyLine(label, text, true);
+        historyDesk->historyLine(label, text, true);
     }
-    actOn(user, v);
+    moderationDesk->actOn(user, v);
 }
 
 void Tmain::processEmote(const QString &user, const QString &text)
 {
     session->modUser(user, text);
-    const moderation::TVerdict v = moderate(Kind::Emote, user, text);
+    const moderation::TVerdict v = moderationDesk->moderate(Kind::Emote, user, text);
     if (v.show) {
         // The name and the text may come in different encodings.
         writeLine(chat,
@@ -58,22 +60,24 @@ void Tmain::processEmote(const QString &user, const QString &text)
         if (v.mention)
             mentionAttention(user, v.text);
     } else {
-        historyLine(QStringLiteral("* ") + user + QLatin1Char(' ') + text + QStringLiteral(" *"),
-                    QString(), true);
+        historyDesk->historyLine(QStringLiteral("* ") + user + QLatin1Char(' ') + text +
+                                     QStringLiteral(" *"),
+                                 QString(), true);
     }
-    actOn(user, v);
+    moderationDesk->actOn(user, v);
 }
 
 void Tmain::processWhisper(const QString &user, const QString &text)
 {
     session->modUser(user, text);
-    const moderation::TVerdict v = moderate(Kind::Whisper, user, text);
+    const moderation::TVerdict v = moderationDesk->moderate(Kind::Whisper, user, text);
     if (!v.show) {
-        historyLine(QStringLiteral("<From: ") + user + QStringLiteral("> "), text, true);
+        historyDesk->historyLine(QStringLiteral("<From: ") + user + QStringLiteral("> "), text,
+                                 true);
         return;
     }
     const QColor colour = colourOf(TSetting::whisp_colour);
-    if (dispRaw->isChecked())
+    if (menus.dispRaw->isChecked())
         writeLine(chat, QStringLiteral("<Recieved Whisper From: ") + user + QStringLiteral("> "),
                   v.text, colour);
     else
@@ -87,9 +91,9 @@ void Tmain::processWhisper(const QString &user, const QString &text)
 
 void Tmain::processWhisperSent(const QString &user, const QString &text)
 {
-    const moderation::TVerdict v = moderate(Kind::WhisperSent, user, text);
+    const moderation::TVerdict v = moderationDesk->moderate(Kind::WhisperSent, user, text);
     const QColor colour = colourOf(TSetting::whisp_colour);
-    if (dispRaw->isChecked())
+    if (menus.dispRaw->isChecked())
         writeLine(chat, QStringLiteral("<Sent Whisper To: ") + user + QStringLiteral("> "), v.text,
                   colour);
     else

@@ -9,6 +9,7 @@
 #include "base/guard.h"
 #include "core/settingsstore.h"
 #include "core/textcodec.h"
+#include "mainwindow/journal.h"
 #include "preferences/Toptions.h"
 #include "rules/journal.h"
 #include "rules/squelchindex.h"
@@ -86,20 +87,20 @@ void Tmain::setupSquelchList()
             m_safeIndex->setNames(store->list(TSetting::safe));
     });
 
-    brxMenu = new QMenu(this);
-    Remove = brxMenu->addAction(QStringLiteral("Remove"));
-    Add = brxMenu->addAction(QStringLiteral("Add"));
-    RemoveAll = brxMenu->addAction(QStringLiteral("Remove All"));
-    brxMenu->addSeparator();
-    brxCopyName = brxMenu->addAction(QStringLiteral("Copy Name"));
-    brxMenu->setDefaultAction(Remove);
-    connect(Remove, &QAction::triggered, this, guard([this] { brxDblClick(); }));
-    connect(Add, &QAction::triggered, this, guard([this] { AddClick(); }));
-    connect(RemoveAll, &QAction::triggered, this, guard([this] { RemoveAllClick(); }));
-    connect(brxCopyName, &QAction::triggered, this, guard([this] { brxCopyNameClick(); }));
+    menus.brxMenu = new QMenu(this);
+    menus.Remove = menus.brxMenu->addAction(QStringLiteral("Remove"));
+    menus.Add = menus.brxMenu->addAction(QStringLiteral("Add"));
+    menus.RemoveAll = menus.brxMenu->addAction(QStringLiteral("Remove All"));
+    menus.brxMenu->addSeparator();
+    menus.brxCopyName = menus.brxMenu->addAction(QStringLiteral("Copy Name"));
+    menus.brxMenu->setDefaultAction(menus.Remove);
+    connect(menus.Remove, &QAction::triggered, this, guard([this] { brxDblClick(); }));
+    connect(menus.Add, &QAction::triggered, this, guard([this] { AddClick(); }));
+    connect(menus.RemoveAll, &QAction::triggered, this, guard([this] { RemoveAllClick(); }));
+    connect(menus.brxCopyName, &QAction::triggered, this, guard([this] { brxCopyNameClick(); }));
     brx->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(brx, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { brxMenu->popup(brx->viewport()->mapToGlobal(pos)); });
+            [this](const QPoint &pos) { menus.brxMenu->popup(brx->viewport()->mapToGlobal(pos)); });
     connect(brx, &QListWidget::itemDoubleClicked, this, guard([this] { brxDblClick(); }));
     connect(lamermode, &QPushButton::clicked, this, guard([this] { lamermodeClick(); }));
 }
@@ -191,8 +192,9 @@ bool Tmain::squelchuser(const QString &name, const QString &reason, int icon,
     writeLine(chat, TLabel::console,
               name + QStringLiteral(" was permasquelched (") + reason + QLatin1Char(')'),
               labelColour());
-    journalAction(journal::permasquelchAction, name, note.reason.isEmpty() ? reason : note.reason,
-                  note.detail, note.text);
+    journalDesk->journalAction(journal::permasquelchAction, name,
+                               note.reason.isEmpty() ? reason : note.reason, note.detail,
+                               note.text);
     return true;
 }
 
@@ -228,8 +230,9 @@ bool Tmain::unSquelchUser(const QString &name, const JournalNote &note)
     updateUsers();
     writeLine(chat, TLabel::console, name + QStringLiteral(" was unpermasquelched."),
               labelColour());
-    journalAction(journal::unpermasquelchAction, name,
-                  note.reason.isEmpty() ? journal::manualReason : note.reason, note.detail);
+    journalDesk->journalAction(journal::unpermasquelchAction, name,
+                               note.reason.isEmpty() ? journal::manualReason : note.reason,
+                               note.detail);
     return true;
 }
 
@@ -266,7 +269,7 @@ void Tmain::RemoveAllClick()
             addSquelchItem(item.name, item.icon);
     });
     for (const SquelchItem &item : before)
-        journalAction(journal::unpermasquelchAction, item.name, journal::manualReason);
+        journalDesk->journalAction(journal::unpermasquelchAction, item.name, journal::manualReason);
 }
 
 void Tmain::brxCopyNameClick()

@@ -3,6 +3,8 @@
 #include "base/version.h"
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/access.h"
+#include "mainwindow/historydesk.h"
 #include "mainwindow/labels.h"
 
 #include "base/clock.h"
@@ -35,7 +37,7 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
                       const QColor &colour, const QString &shownLabel, bool mention)
 {
     // Kept when it comes, not when a paused line is shown.
-    historyLine(label, message);
+    historyDesk->historyLine(label, message);
     if (envVars.chatPaused) {
         if (envVars.chatBufferCount >= chatBufferCapacity) {
             // The store is full: show what is held rather than lose a line.
@@ -44,7 +46,7 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
             envVars.chatBuffer.resize(chatBufferCapacity);
             envVars.chatBuffer[envVars.chatBufferCount++] = {pane,   label,      message,
                                                              colour, shownLabel, mention};
-            readOutLine(pane, label, QString(), mention, true);
+            access->readOutLine(pane, label, QString(), mention, true);
             return;
         }
     }
@@ -70,7 +72,7 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
     if (mention && pane == chat)
         if (TTranscriptView *view = chatView())
             view->markLine(view->lineCount() - 1);
-    readOutLine(pane, label, shown, mention && pane == chat, false);
+    access->readOutLine(pane, label, shown, mention && pane == chat, false);
     if (store->flag(TSetting::keeplog))
         appendChatLog(TTextItem::ownText(ts) + QLatin1Char(' ') + label + QLatin1Char(' ') +
                       message);
@@ -120,16 +122,16 @@ void Tmain::PauseChatClick()
         writeLine(chat, TLabel::console, QStringLiteral("Chat Paused."), label);
         envVars.chatBufferCount = 0;
         envVars.chatPaused = true;
-        PauseChat->setText(QStringLiteral("&Unpause Chat"));
+        menus.PauseChat->setText(QStringLiteral("&Unpause Chat"));
     } else {
         envVars.chatPaused = false;
         setWindowTitle(TLabel::mainCaption);
-        PauseChat->setText(QStringLiteral("Pa&use Chat"));
+        menus.PauseChat->setText(QStringLiteral("Pa&use Chat"));
         // A screen reader hears one sentence on what was held, not each line.
-        readOutReplay(true);
+        access->readOutReplay(true);
         writeLine(chat, TLabel::console, QStringLiteral("Chat Unpaused."), label);
         emptyChatBuffer();
-        readOutReplay(false);
+        access->readOutReplay(false);
     }
 }
 
@@ -140,10 +142,10 @@ void Tmain::emptyChatBuffer()
     std::vector<tChatBuffer> held(envVars.chatBuffer.begin(),
                                   envVars.chatBuffer.begin() + envVars.chatBufferCount);
     // The history has them already, from when they came.
-    m_historyReplay = true;
+    historyDesk->setReplaying(true);
     for (const tChatBuffer &entry : held)
         writeLine(entry.pane, entry.lbl, entry.msg, entry.colour, entry.shownLbl, entry.mention);
-    m_historyReplay = false;
+    historyDesk->setReplaying(false);
 }
 
 void Tmain::chatClearClick()
@@ -174,15 +176,15 @@ void Tmain::SelectAll1Click() { chat->selectAll(); }
 
 void Tmain::dispWhisperClick()
 {
-    dispWhisper->setChecked(true);
-    dispRaw->setChecked(false);
+    menus.dispWhisper->setChecked(true);
+    menus.dispRaw->setChecked(false);
     whisper->setDefaultTextColour(colourOf(TSetting::whisp_colour));
 }
 
 void Tmain::dispRawClick()
 {
-    dispWhisper->setChecked(false);
-    dispRaw->setChecked(true);
+    menus.dispWhisper->setChecked(false);
+    menus.dispRaw->setChecked(true);
     whisper->setDefaultTextColour(colourOf(TSetting::text_colour));
 }
 

@@ -2,11 +2,13 @@
 #include "base/wirecodes.h"
 #include "core/settingsstore.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/historydesk.h"
 #include "mainwindow/labels.h"
 
 #include "base/clock.h"
 #include "core/textcodec.h"
 #include "interpreter/TBnetChat.h"
+#include "mainwindow/moderationdesk.h"
 #include "preferences/Toptions.h"
 #include "rules/moderation.h"
 #include "rules/usericons.h"
@@ -175,7 +177,8 @@ int Tmain::memberIcon(const QString &name) const
 void Tmain::processShowUser(const QString &user, const QString &flags, const QString &userType)
 {
     session->addUser(user, userType, flags);
-    actOn(user, moderate(moderation::TLine::Kind::ShowUser, user, QString(), flags, userType));
+    moderationDesk->actOn(user, moderationDesk->moderate(moderation::TLine::Kind::ShowUser, user,
+                                                         QString(), flags, userType));
     updateUsers();
 }
 
@@ -183,8 +186,8 @@ void Tmain::processJoin(const QString &user, const QString &flags, const QString
 {
     session->addUser(user, userType, flags);
     const moderation::TVerdict v =
-        moderate(moderation::TLine::Kind::Join, user, QString(), flags, userType);
-    actOn(user, v);
+        moderationDesk->moderate(moderation::TLine::Kind::Join, user, QString(), flags, userType);
+    moderationDesk->actOn(user, v);
     updateUsers();
     if (v.show)
         writeLine(chat, TLabel::info, user + QStringLiteral(" joined the channel."), labelColour());
@@ -195,7 +198,8 @@ void Tmain::processLeave(const QString &user, const QString &flags, const QStrin
     if (!session->delUser(user))
         userNotFound();
     updateUsers();
-    if (moderate(moderation::TLine::Kind::Leave, user, QString(), flags, userType).show)
+    if (moderationDesk->moderate(moderation::TLine::Kind::Leave, user, QString(), flags, userType)
+            .show)
         writeLine(chat, TLabel::info, user + QStringLiteral(" left the channel."), labelColour());
 }
 
@@ -211,9 +215,9 @@ void Tmain::processUserFlags(const QString &user, const QString &flags)
 void Tmain::processChannel(const QString &text)
 {
     // Read before this visit's first line is kept.
-    const QVector<THistory::Line> earlier = earlierLinesOf(text);
+    const QVector<THistory::Line> earlier = historyDesk->earlierLinesOf(text);
     writeLine(chat, TLabel::info, QStringLiteral("Joined Channel ") + text, labelColour());
-    showEarlierLines(text, earlier);
+    historyDesk->showEarlierLines(text, earlier);
     envVars.channelName = text;
     session->userCount = 0;
     session->userTable.clear();

@@ -5,6 +5,7 @@
 
 #include "base/clock.h"
 #include "core/textcodec.h"
+#include "mainwindow/journal.h"
 #include "preferences/Toptions.h"
 #include "rules/journal.h"
 #include "session/TSession.h"
@@ -67,32 +68,33 @@ private:
 
 void Tmain::setupUserListActions()
 {
-    userMenu = new QMenu(this);
+    menus.userMenu = new QMenu(this);
     auto item = [this](QAction *&action, const QString &caption, auto handler) {
-        action = userMenu->addAction(caption);
+        action = menus.userMenu->addAction(caption);
         connect(action, &QAction::triggered, this, guard(handler));
     };
-    item(Permasquelch, QStringLiteral("Permasquelch"), [this] { PermasquelchClick(); });
-    item(Unpermasquelch, QStringLiteral("Unpermasquelch"), [this] { UnpermasquelchClick(); });
-    item(addtosafe, QStringLiteral("Add to Safelist"), [this] { addtosafeClick(); });
-    item(remfromsafe, QStringLiteral("Remove from Safelist"), [this] { remfromsafeClick(); });
-    userMenu->addSeparator();
-    item(Squelch, QStringLiteral("Squelch"), [this] { SquelchClick(); });
-    item(Unsquelch, QStringLiteral("Unsquelch"), [this] { UnsquelchClick(); });
-    item(Whois, QStringLiteral("Whois"), [this] { WhoisClick(); });
-    item(Stats, QStringLiteral("Starcraft Stats"), [this] { StatsClick(); });
-    item(BroodwarStats, QStringLiteral("Broodwar Stats"), [this] { BroodwarStatsClick(); });
-    item(WarcraftStats, QStringLiteral("Warcraft Stats"), [this] { WarcraftStatsClick(); });
-    userMenu->addSeparator();
-    item(usersCopyName, QStringLiteral("Copy Name"), [this] { usersCopyNameClick(); });
-    item(mWhisper, QStringLiteral("Whisper"), [this] { mWhisperClick(); });
-    userMenu->setDefaultAction(Permasquelch);
+    item(menus.Permasquelch, QStringLiteral("Permasquelch"), [this] { PermasquelchClick(); });
+    item(menus.Unpermasquelch, QStringLiteral("Unpermasquelch"), [this] { UnpermasquelchClick(); });
+    item(menus.addtosafe, QStringLiteral("Add to Safelist"), [this] { addtosafeClick(); });
+    item(menus.remfromsafe, QStringLiteral("Remove from Safelist"), [this] { remfromsafeClick(); });
+    menus.userMenu->addSeparator();
+    item(menus.Squelch, QStringLiteral("Squelch"), [this] { SquelchClick(); });
+    item(menus.Unsquelch, QStringLiteral("Unsquelch"), [this] { UnsquelchClick(); });
+    item(menus.Whois, QStringLiteral("Whois"), [this] { WhoisClick(); });
+    item(menus.Stats, QStringLiteral("Starcraft Stats"), [this] { StatsClick(); });
+    item(menus.BroodwarStats, QStringLiteral("Broodwar Stats"), [this] { BroodwarStatsClick(); });
+    item(menus.WarcraftStats, QStringLiteral("Warcraft Stats"), [this] { WarcraftStatsClick(); });
+    menus.userMenu->addSeparator();
+    item(menus.usersCopyName, QStringLiteral("Copy Name"), [this] { usersCopyNameClick(); });
+    item(menus.mWhisper, QStringLiteral("Whisper"), [this] { mWhisperClick(); });
+    menus.userMenu->setDefaultAction(menus.Permasquelch);
     // However the menu opens, its items follow the selected member.
-    connect(userMenu, &QMenu::aboutToShow, this, guard([this] { userMenuPopup(); }));
+    connect(menus.userMenu, &QMenu::aboutToShow, this, guard([this] { userMenuPopup(); }));
 
     users->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(users, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { userMenu->popup(users->viewport()->mapToGlobal(pos)); });
+    connect(users, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        menus.userMenu->popup(users->viewport()->mapToGlobal(pos));
+    });
     connect(users, &QTreeWidget::itemDoubleClicked, this, guard([this] { usersDblClick(); }));
     users->installEventFilter(new TUsersKeyFilter(this, [this](int key, Qt::KeyboardModifiers m) {
         guardedCall([&] { usersKeyDown(key, m); });
@@ -118,19 +120,22 @@ int Tmain::selectedUserIcon() const
 
 void Tmain::userMenuPopup()
 {
-    const QList<QAction *> all = {
-        Permasquelch, Unpermasquelch, addtosafe,     remfromsafe,   Squelch,  Unsquelch,   Whois,
-        Stats,        BroodwarStats,  WarcraftStats, usersCopyName, mWhisper, usersHistory};
+    const QList<QAction *> all = {menus.Permasquelch,  menus.Unpermasquelch, menus.addtosafe,
+                                  menus.remfromsafe,   menus.Squelch,        menus.Unsquelch,
+                                  menus.Whois,         menus.Stats,          menus.BroodwarStats,
+                                  menus.WarcraftStats, menus.usersCopyName,  menus.mWhisper,
+                                  menus.usersHistory};
     for (QAction *a : all)
         a->setEnabled(false);
     QString name;
     if (!selectedUser(name))
         return;
-    for (QAction *a : {Whois, Stats, Squelch, Unsquelch, BroodwarStats, WarcraftStats,
-                       usersCopyName, mWhisper, usersHistory})
+    for (QAction *a :
+         {menus.Whois, menus.Stats, menus.Squelch, menus.Unsquelch, menus.BroodwarStats,
+          menus.WarcraftStats, menus.usersCopyName, menus.mWhisper, menus.usersHistory})
         a->setEnabled(true);
-    (checkSafe(name) ? remfromsafe : addtosafe)->setEnabled(true);
-    (checkSquelch(name) ? Unpermasquelch : Permasquelch)->setEnabled(true);
+    (checkSafe(name) ? menus.remfromsafe : menus.addtosafe)->setEnabled(true);
+    (checkSquelch(name) ? menus.Unpermasquelch : menus.Permasquelch)->setEnabled(true);
 }
 
 void Tmain::userAction(const std::function<void(const QString &)> &action)
@@ -155,16 +160,16 @@ void Tmain::UnpermasquelchClick()
 void Tmain::SquelchClick()
 {
     userAction([this](const QString &name) {
-        sendJournalled(QStringLiteral("/squelch ") + name, journal::squelchAction, name,
-                       journal::manualReason);
+        journalDesk->sendJournalled(QStringLiteral("/squelch ") + name, journal::squelchAction,
+                                    name, journal::manualReason);
     });
 }
 
 void Tmain::UnsquelchClick()
 {
     userAction([this](const QString &name) {
-        sendJournalled(QStringLiteral("/unsquelch ") + name, journal::unsquelchAction, name,
-                       journal::manualReason);
+        journalDesk->sendJournalled(QStringLiteral("/unsquelch ") + name, journal::unsquelchAction,
+                                    name, journal::manualReason);
     });
 }
 
@@ -238,7 +243,7 @@ void Tmain::usersDblClick()
         case 1: {
             const int id = session->getUserID(name);
             const bool squelched = id && session->userTable[id].squelched;
-            sendJournalled(
+            journalDesk->sendJournalled(
                 (squelched ? QStringLiteral("/unsquelch ") : QStringLiteral("/squelch ")) + name,
                 squelched ? journal::unsquelchAction : journal::squelchAction, name,
                 journal::manualReason);

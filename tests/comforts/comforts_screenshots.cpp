@@ -5,6 +5,7 @@
 // QT_SCALE_FACTOR=2 gives the 200% pictures.
 #include "support/mainwindowfixture.h"
 
+#include "mainwindow/comforts.h"
 #include "preferences/Toptions.h"
 #include "support/frames.h"
 #include "support/waits.h"
@@ -45,9 +46,9 @@ int main(int argc, char **argv)
     m.flushUsers();
     (void)framesPass(6); // the picture is for the eye: the panes settle first
     m.grab().save(folder + QStringLiteral("/comforts-chat.png"));
-    m.openFindBar();
-    QTest::keyClicks(m.findBar()->field(), QStringLiteral("ladder"));
-    QTest::keyClick(m.findBar()->field(), Qt::Key_Return);
+    m.comforts->openFindBar();
+    QTest::keyClicks(m.comforts->findBar()->field(), QStringLiteral("ladder"));
+    QTest::keyClick(m.comforts->findBar()->field(), Qt::Key_Return);
     (void)framesPass(6);
     m.grab().save(folder + QStringLiteral("/comforts-find.png"));
     std::printf("saved in %s\n", qPrintable(folder));

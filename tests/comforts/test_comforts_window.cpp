@@ -1,6 +1,7 @@
 // The comforts in a real, shown, active window connected to a server on
 // 127.0.0.1, driven by keys and clicks: the walk through sent lines, Tab
 // completion, the find bar, links and marked mentions.
+#include "mainwindow/comforts.h"
 #include "support/connectedwindow.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
@@ -198,7 +199,7 @@ private Q_SLOTS:
         QTRY_VERIFY(s.m.chat->lineCount() >= 80);
         s.sent();
         s.key(Qt::Key_F, Qt::ControlModifier);
-        TFindBar *bar = s.m.findBar();
+        TFindBar *bar = s.m.comforts->findBar();
         QVERIFY(bar);
         QTRY_VERIFY(bar->isVisible());
         QVERIFY(bar->field()->hasFocus());
@@ -253,7 +254,7 @@ private Q_SLOTS:
         QTRY_VERIFY(s.m.chat->lineCount() >= 100);
         QTRY_VERIFY(s.view->isScrolledToEnd());
         s.key(Qt::Key_F, Qt::ControlModifier);
-        TFindBar *bar = s.m.findBar();
+        TFindBar *bar = s.m.comforts->findBar();
         QTRY_VERIFY(bar->isVisible());
         s.type(QStringLiteral("old 5"));
         // "old 5" and "old 50" to "old 59"
@@ -329,11 +330,11 @@ private Q_SLOTS:
             QContextMenuEvent e(QContextMenuEvent::Mouse, p, s.view->viewport()->mapToGlobal(p));
             QApplication::sendEvent(s.view->viewport(), &e);
             bool has = false;
-            if (waitUntil([&] { return s.m.chatMenu->isVisible(); }, 2000))
-                has = s.m.chatMenu->actions().contains(copyLink);
+            if (waitUntil([&] { return s.m.menus.chatMenu->isVisible(); }, 2000))
+                has = s.m.menus.chatMenu->actions().contains(copyLink);
             else
                 qWarning("the chat menu did not open");
-            s.m.chatMenu->hide();
+            s.m.menus.chatMenu->hide();
             return has;
         };
         QVERIFY(!menuAt(1));

@@ -6,6 +6,7 @@
 //   desktop's face; a family and size given are the application font)
 // QT_SCALE_FACTOR=2 gives the 200% pictures.
 #include "mainwindow/Tmain.h"
+#include "mainwindow/journal.h"
 #include "mainwindow/journalwindow.h"
 #include "preferences/Toptions.h"
 #include "preferences/triggertesterdialog.h"
@@ -87,8 +88,8 @@ int main(int argc, char **argv)
                              "BUY GOLD NOW at www.goldnow.com", "gg all", "where to buy gold?"})
         main.processTalk(QStringLiteral("Peasant"), QString::fromLatin1(line));
     main.processTalk(QStringLiteral("Arthas"), QStringLiteral("I never buy gold, honest"));
-    main.JournalClick();
-    TJournalWindow *j = main.journalWindow();
+    main.journalDesk->JournalClick();
+    TJournalWindow *j = main.journalDesk->journalWindow();
     j->resize(1100, 380);
     settle();
     // A row whose undo the window explains.

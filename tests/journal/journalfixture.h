@@ -3,6 +3,7 @@
 // journal tests read: journal.log, the journal window and its rows.
 #include "autosquelch/autosquelchfixture.h"
 #include "base/files.h"
+#include "mainwindow/journal.h"
 #include "mainwindow/journalwindow.h"
 #include "rules/journal.h"
 #include "support/waits.h"
@@ -82,7 +83,7 @@ public:
         }
         main->text->setFocus();
         QTest::keyClick(main->text, Qt::Key_J, Qt::ControlModifier);
-        TJournalWindow *w = main->journalWindow();
+        TJournalWindow *w = main->journalDesk->journalWindow();
         if (!w || !waitUntil([w] { return QApplication::activeWindow() == w; }))
             return nullptr;
         return w;

@@ -1,6 +1,7 @@
 // The moderation journal in a real, shown main window connected to a
 // loopback server: the bytes each action writes, the window and its undo.
 #include "journalfixture.h"
+#include "mainwindow/historydesk.h"
 
 #include "base/files.h"
 #include "history/historymodel.h"
@@ -211,11 +212,11 @@ void TestJournalWindow::ctrlJFromTheInputLine()
     Tmain &m = *w.main;
     // "Journal" stands between "Home" and "History" (then "Quit"), always enabled.
     const QList<QAction *> bar = m.menuBar()->actions();
-    const qsizetype home = bar.indexOf(m.Home);
+    const qsizetype home = bar.indexOf(m.menus.Home);
     QCOMPARE(bar.value(home + 1)->text(), QStringLiteral("&Journal"));
-    QCOMPARE(bar.value(home + 2), m.History);
-    QCOMPARE(bar.value(home + 3), m.Quit);
-    QVERIFY(m.Journal->isEnabled());
+    QCOMPARE(bar.value(home + 2), m.menus.History);
+    QCOMPARE(bar.value(home + 3), m.menus.Quit);
+    QVERIFY(m.menus.Journal->isEnabled());
 
     for (const char *name : {"amy", "ben", "cat"}) {
         m.parseCommand(QStringLiteral("/brx ") + QLatin1String(name));
@@ -251,7 +252,7 @@ void TestJournalWindow::ctrlJFromTheInputLine()
     // Closed and opened again from the menu: shown, newest row current.
     j->close();
     QVERIFY(!j->isVisible());
-    m.Journal->trigger();
+    m.menus.Journal->trigger();
     QVERIFY(waitActive(j));
     QCOMPARE(j->table->currentIndex().row(), 3);
     // Tab reaches the buttons; a click leaves the focus in the table.
@@ -564,11 +565,11 @@ void TestJournalWindow::showLinesOpensTheMembersHistory()
     QVERIFY(j);
     w.selectEntry(j, 0);
     QVERIFY(j->showLinesButton->isEnabled());
-    QVERIFY(!m.historyWindow() || !m.historyWindow()->isVisible());
+    QVERIFY(!m.historyDesk->historyWindow() || !m.historyDesk->historyWindow()->isVisible());
     QTest::mouseClick(j->showLinesButton, Qt::LeftButton);
-    QVERIFY(m.historyWindow());
-    QTRY_VERIFY(m.historyWindow()->isVisible());
-    THistoryWindow *h = m.historyWindow();
+    QVERIFY(m.historyDesk->historyWindow());
+    QTRY_VERIFY(m.historyDesk->historyWindow()->isVisible());
+    THistoryWindow *h = m.historyDesk->historyWindow();
     QCOMPARE(h->memberEdit->text(), QStringLiteral("bob"));
     // Bob's line is there, though the squelch list keeps it from the chat.
     QStringList texts;

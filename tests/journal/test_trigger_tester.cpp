@@ -2,6 +2,7 @@
 // squelch's own, the Test... buttons, the pause before judging, and what OK
 // and Cancel do to the list.
 #include "journalfixture.h"
+#include "mainwindow/journal.h"
 
 #include "preferences/triggertesterdialog.h"
 #include "support/waits.h"
@@ -201,7 +202,7 @@ void TestTriggerTester::judgedLinesAndSafelist()
     w.say(QStringLiteral("bob"), QStringLiteral("spam from a friend"));
     m.processEmote(QStringLiteral("carol"), QStringLiteral("likes spam"));
     // The last thousand, in a buffer of their own, safelisted members' too.
-    const auto lines = m.judgedLines();
+    const auto lines = m.journalDesk->judgedLines();
     QCOMPARE(lines.size(), size_t(1000));
     QCOMPARE(lines.front().text, QStringLiteral("line 5"));
     QCOMPARE(lines.back().text, QStringLiteral("likes spam"));

@@ -6,6 +6,7 @@
 #include "base/clock.h"
 #include "history/historystore.h"
 #include "mainwindow/Tmain.h"
+#include "mainwindow/historydesk.h"
 #include "mainwindow/historywindow.h"
 #include "support/screenshots.h"
 
@@ -57,8 +58,8 @@ int main(int argc, char **argv)
             main.processTalk(QString::fromLatin1(s.who), QString::fromLatin1(s.text));
         }
     }
-    main.HistoryClick();
-    THistoryWindow *w = main.historyWindow();
+    main.historyDesk->HistoryClick();
+    THistoryWindow *w = main.historyDesk->historyWindow();
     if (!w)
         return 1;
     w->resize(900, 480);

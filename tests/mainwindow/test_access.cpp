@@ -2,11 +2,14 @@
 // shown, active window connected to a server on 127.0.0.1: every control
 // named, Tab and F6 through the areas, the input line's page keys, the
 // context menu from the keyboard, and new lines read out.
+#include "mainwindow/comforts.h"
+#include "mainwindow/journal.h"
 #include "support/connectedwindow.h"
 #include "support/frames.h"
 #include "support/loopbackserver.h"
 #include "support/mainwindowfixture.h"
 
+#include "mainwindow/access.h"
 #include "mainwindow/journalwindow.h"
 #include "preferences/Toptions.h"
 #include "preferences/triggertesterdialog.h"
@@ -174,8 +177,8 @@ private Q_SLOTS:
                  QStringLiteral("Squelch when more than % of a message is high ASCII"));
         QCOMPARE(nameOf(o->logbrowse), QStringLiteral("Browse for the chat log"));
 
-        s.m.JournalClick();
-        TJournalWindow *j = s.m.journalWindow();
+        s.m.journalDesk->JournalClick();
+        TJournalWindow *j = s.m.journalDesk->journalWindow();
         QVERIFY(j);
         const QStringList journal = controlNames(j);
         QVERIFY2(allNamedOnce(journal), qPrintable(journal.join(" | ")));
@@ -188,8 +191,8 @@ private Q_SLOTS:
         QCOMPARE(nameOf(t->pattern), QStringLiteral("Pattern:"));
         t->reject();
 
-        s.m.openFindBar();
-        const QStringList bar = controlNames(s.m.findBar());
+        s.m.comforts->openFindBar();
+        const QStringList bar = controlNames(s.m.comforts->findBar());
         QVERIFY2(allNamedOnce(bar), qPrintable(bar.join(" | ")));
         QCOMPARE(bar.size(), 5); // the field, three buttons, Match case
     }
@@ -200,8 +203,8 @@ private Q_SLOTS:
     void escapeAndTabInTheOtherWindows()
     {
         Session s;
-        s.m.JournalClick();
-        TJournalWindow *j = s.m.journalWindow();
+        s.m.journalDesk->JournalClick();
+        TJournalWindow *j = s.m.journalDesk->journalWindow();
         QApplication::setActiveWindow(j);
         QVERIFY(waitActive(j));
         j->table->setFocus();
@@ -222,13 +225,13 @@ private Q_SLOTS:
 
         QApplication::setActiveWindow(&s.m);
         QVERIFY(waitActive(&s.m));
-        s.m.openFindBar();
-        QTRY_VERIFY(s.m.findBarOpen());
+        s.m.comforts->openFindBar();
+        QTRY_VERIFY(s.m.comforts->findBarOpen());
         s.key(Qt::Key_Tab);
         QWidget *next = s.focus();
-        QVERIFY(next && s.m.findBar()->isAncestorOf(next));
+        QVERIFY(next && s.m.comforts->findBar()->isAncestorOf(next));
         s.key(Qt::Key_Escape);
-        QTRY_VERIFY(!s.m.findBarOpen());
+        QTRY_VERIFY(!s.m.comforts->findBarOpen());
     }
 
     // With the panes' fonts at 16 points (and, run so, a scale factor of
@@ -327,14 +330,14 @@ private Q_SLOTS:
         QTRY_VERIFY(s.m.users->hasFocus());
         s.m.users->setCurrentItem(s.m.users->topLevelItem(1));
         s.key(Qt::Key_F10, Qt::ShiftModifier);
-        QTRY_VERIFY(s.m.userMenu->isVisible());
-        s.m.userMenu->close();
-        QTRY_VERIFY(!s.m.userMenu->isVisible());
+        QTRY_VERIFY(s.m.menus.userMenu->isVisible());
+        s.m.menus.userMenu->close();
+        QTRY_VERIFY(!s.m.menus.userMenu->isVisible());
         s.m.chat->widget()->setFocus();
         QTRY_COMPARE(s.focus(), s.m.chat->widget());
         s.key(Qt::Key_Menu);
-        QTRY_VERIFY(s.m.chatMenu->isVisible());
-        s.m.chatMenu->close();
+        QTRY_VERIFY(s.m.menus.chatMenu->isVisible());
+        s.m.menus.chatMenu->close();
     }
 
     // While the user types, a line is read out by the setting: by default
@@ -344,7 +347,7 @@ private Q_SLOTS:
     {
         Session s;
         TAccessibility::listen(ignore);
-        QSignalSpy said(s.m.announcer(), &TAnnouncer::announced);
+        QSignalSpy said(s.m.access->announcer(), &TAnnouncer::announced);
         s.talk("bob", "just chatting");
         s.talk("bob", "hello alice");
         QTRY_VERIFY(!said.isEmpty());
@@ -353,8 +356,8 @@ private Q_SLOTS:
         QVERIFY2(text.startsWith(QStringLiteral("Mention: ")) && text.contains("hello alice") &&
                      !text.contains("just chatting"),
                  qPrintable(text));
-        QCOMPARE(s.m.announcer()->text(), text);
-        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(s.m.announcer());
+        QCOMPARE(s.m.access->announcer()->text(), text);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(s.m.access->announcer());
         QCOMPARE(a->role(), QAccessible::Notification);
         QCOMPARE(a->text(QAccessible::Name), text);
 
@@ -395,7 +398,7 @@ private Q_SLOTS:
     {
         Session s;
         TAccessibility::listen(ignore);
-        QSignalSpy said(s.m.announcer(), &TAnnouncer::announced);
+        QSignalSpy said(s.m.access->announcer(), &TAnnouncer::announced);
         s.m.PauseChatClick();
         QTRY_VERIFY(!said.isEmpty()); // "Chat Paused." is the client's own line
         said.clear();

@@ -5,6 +5,7 @@
 // faults written to the transcript.
 #include "history/historymodel.h"
 #include "history/historystore.h"
+#include "mainwindow/historydesk.h"
 #include "mainwindow/historywindow.h"
 #include "support/mainwindowfixture.h"
 #include "widgets/TTranscriptView.h"
@@ -55,12 +56,12 @@ char *toString(const Kept &k)
 // Everything the history holds, oldest first.
 QList<Kept> kept(Tmain &m)
 {
-    m.historyStore()->flush();
+    m.historyDesk->historyStore()->flush();
     THistory::Query q;
     q.includeHidden = true;
     q.limit = 1000;
     QList<Kept> out;
-    for (const THistory::Line &l : m.historyStore()->search(q).lines)
+    for (const THistory::Line &l : m.historyDesk->historyStore()->search(q).lines)
         out.prepend({l.kind, l.sender, l.text, l.hidden});
     return out;
 }
@@ -91,7 +92,7 @@ struct Chatting : MainWindowFixture {
     THistoryWindow *open()
     {
         QTest::keyClick(main.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        THistoryWindow *w = main->historyWindow();
+        THistoryWindow *w = main->historyDesk->historyWindow();
         if (w && waitActive(w))
             return w;
         return nullptr;
@@ -137,13 +138,14 @@ private Q_SLOTS:
         QCOMPARE(kept(m), want);
         THistory::Query q;
         q.match = QStringLiteral("anyone");
-        const THistory::Line talk = m.historyStore()->search(q).lines.value(0);
+        const THistory::Line talk = m.historyDesk->historyStore()->search(q).lines.value(0);
         QCOMPARE(talk.raw, QByteArray("caf\xc3\xa9 anyone?"));
         QCOMPARE(talk.channel, QStringLiteral("Op Tressel"));
         QCOMPARE(talk.account, QStringLiteral("alice"));
         QCOMPARE(talk.timeMs, f.now().toMSecsSinceEpoch());
         q.match = QStringLiteral("\"Joined Channel\"");
-        QCOMPARE(m.historyStore()->search(q).lines.value(0).channel, QStringLiteral("Op Tressel"));
+        QCOMPARE(m.historyDesk->historyStore()->search(q).lines.value(0).channel,
+                 QStringLiteral("Op Tressel"));
     }
 
     void hiddenLinesAreKeptMarked()
@@ -175,7 +177,7 @@ private Q_SLOTS:
         // A search leaves them out unless asked.
         THistory::Query q;
         q.member = QStringLiteral("spammer");
-        QVERIFY(m.historyStore()->search(q).lines.isEmpty());
+        QVERIFY(m.historyDesk->historyStore()->search(q).lines.isEmpty());
     }
 
     void heldLinesAreKeptOnceWhenTheyCome()
@@ -189,7 +191,8 @@ private Q_SLOTS:
         m.PauseChatClick();
         THistory::Query q;
         q.match = QStringLiteral("\"while paused\"");
-        const THistory::Page page = (m.historyStore()->flush(), m.historyStore()->search(q));
+        const THistory::Page page =
+            (m.historyDesk->historyStore()->flush(), m.historyDesk->historyStore()->search(q));
         QCOMPARE(page.lines.size(), 1);
         QCOMPARE(page.lines.first().timeMs, came);
         QVERIFY(f.chatLines().last().endsWith(QLatin1String("<bob> while paused")));
@@ -204,20 +207,21 @@ private Q_SLOTS:
         m.processTalk(QStringLiteral("bob"), QStringLiteral("a year and a day ago"));
         f.setNow(f.now().addDays(366));
         m.processTalk(QStringLiteral("bob"), QStringLiteral("today"));
-        m.historyStore()->flush();
+        m.historyDesk->historyStore()->flush();
         THistory::Query q;
         q.member = QStringLiteral("bob");
-        QCOMPARE(m.historyStore()->search(q).lines.size(), 2);
+        QCOMPARE(m.historyDesk->historyStore()->search(q).lines.size(), 2);
         // A limit on its way ("3" of "365") deletes nothing while the
         // dialog is open: the limits hold once it closes, whichever way.
         m.options->historyDays->setValue(3);
         m.options->historyDays->setValue(365);
-        m.historyStore()->flush();
-        QCOMPARE(m.historyStore()->search(q).lines.size(), 2);
+        m.historyDesk->historyStore()->flush();
+        QCOMPARE(m.historyDesk->historyStore()->search(q).lines.size(), 2);
         m.options->cancel->click();
-        m.historyStore()->flush();
-        QCOMPARE(m.historyStore()->search(q).lines.size(), 1);
-        QCOMPARE(m.historyStore()->search(q).lines.first().text, QStringLiteral("today"));
+        m.historyDesk->historyStore()->flush();
+        QCOMPARE(m.historyDesk->historyStore()->search(q).lines.size(), 1);
+        QCOMPARE(m.historyDesk->historyStore()->search(q).lines.first().text,
+                 QStringLiteral("today"));
     }
 
     void nothingIsKeptWhileTheSettingIsOff()
@@ -413,7 +417,7 @@ private Q_SLOTS:
         w->clearButton->click();
         QCOMPARE(f.dialogs.asked.last().text, QStringLiteral("Delete every line of the history?"));
         QCOMPARE(w->model->rowCount(), 0);
-        QCOMPARE(f.main->historyStore()->lineCount(), 0);
+        QCOMPARE(f.main->historyDesk->historyStore()->lineCount(), 0);
     }
 
     void importAsksForTheLogAndSaysWhatCameIn()
@@ -480,17 +484,17 @@ private Q_SLOTS:
         QTreeWidgetItem *row = m.users->topLevelItem(0);
         QVERIFY(row);
         m.users->setCurrentItem(row);
-        QVERIFY(m.userMenu->actions().contains(m.usersHistory));
-        m.usersHistory->trigger();
-        THistoryWindow *w = m.historyWindow();
+        QVERIFY(m.menus.userMenu->actions().contains(m.menus.usersHistory));
+        m.menus.usersHistory->trigger();
+        THistoryWindow *w = m.historyDesk->historyWindow();
         QVERIFY(w && w->isVisible());
         QCOMPARE(w->memberEdit->text(), QStringLiteral("dave"));
         QCOMPARE(column(w, THistoryModel::TextColumn), QStringList{"no gold here"});
 
         m.squelchuser(QStringLiteral("carol"), QStringLiteral("Manual"), 18);
         m.brx->setCurrentRow(0);
-        QVERIFY(m.brxMenu->actions().contains(m.brxHistory));
-        m.brxHistory->trigger();
+        QVERIFY(m.menus.brxMenu->actions().contains(m.menus.brxHistory));
+        m.menus.brxHistory->trigger();
         QCOMPARE(w->memberEdit->text(), QStringLiteral("carol"));
         QCOMPARE(column(w, THistoryModel::TextColumn), QStringList{"gold for sale"});
     }

@@ -58,16 +58,16 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel [1.5]"));
-        QVERIFY(m.Connect->isEnabled());
-        QVERIFY(!m.Disconnect->isEnabled());
-        QVERIFY(!m.Home->isEnabled());
-        QVERIFY(!m.PauseChat->isEnabled());
-        QVERIFY(!m.Away->isEnabled());
-        QVERIFY(m.Preferences->isEnabled());
-        QVERIFY(m.Quit->isEnabled());
+        QVERIFY(m.menus.Connect->isEnabled());
+        QVERIFY(!m.menus.Disconnect->isEnabled());
+        QVERIFY(!m.menus.Home->isEnabled());
+        QVERIFY(!m.menus.PauseChat->isEnabled());
+        QVERIFY(!m.menus.Away->isEnabled());
+        QVERIFY(m.menus.Preferences->isEnabled());
+        QVERIFY(m.menus.Quit->isEnabled());
         QVERIFY(m.options->username->isEnabled());
-        QVERIFY(m.dispWhisper->isChecked());
-        QVERIFY(!m.dispRaw->isChecked());
+        QVERIFY(m.menus.dispWhisper->isChecked());
+        QVERIFY(!m.menus.dispRaw->isChecked());
         QCOMPARE(m.session->bnet->Port, quint16(6112));
         QCOMPARE(m.session->process->FloodInterval(), 1500);
         QCOMPARE(m.send->text(), QStringLiteral("&Send"));
@@ -138,9 +138,9 @@ private Q_SLOTS:
                                                    "alice\rsecret\r\r/join Lobby\r"));
         QCOMPARE(MainWindowFixture::lines(m.chat),
                  QStringList({" Console: Connecting to 127.0.0.1...", " Console: Logging In..."}));
-        QVERIFY(!m.Connect->isEnabled());
-        QVERIFY(m.Disconnect->isEnabled() && m.Home->isEnabled() && m.PauseChat->isEnabled() &&
-                m.Away->isEnabled());
+        QVERIFY(!m.menus.Connect->isEnabled());
+        QVERIFY(m.menus.Disconnect->isEnabled() && m.menus.Home->isEnabled() &&
+                m.menus.PauseChat->isEnabled() && m.menus.Away->isEnabled());
         QVERIFY(!m.options->username->isEnabled());
 
         m.channel->setText(QStringLiteral("Lobby (1)"));
@@ -148,9 +148,9 @@ private Q_SLOTS:
         QCOMPARE(MainWindowFixture::lines(m.chat).last(),
                  QStringLiteral(" Console: Disconnected."));
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
-        QVERIFY(m.Connect->isEnabled());
-        QVERIFY(!m.Disconnect->isEnabled() && !m.Home->isEnabled() && !m.PauseChat->isEnabled() &&
-                !m.Away->isEnabled());
+        QVERIFY(m.menus.Connect->isEnabled());
+        QVERIFY(!m.menus.Disconnect->isEnabled() && !m.menus.Home->isEnabled() &&
+                !m.menus.PauseChat->isEnabled() && !m.menus.Away->isEnabled());
         QVERIFY(m.options->username->isEnabled());
         QCOMPARE(m.users->topLevelItemCount(), 0);
     }
@@ -169,7 +169,7 @@ private Q_SLOTS:
         QCOMPARE(m.users->topLevelItemCount(), 0);
         QCOMPARE(m.session->userCount, 0);
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
-        QVERIFY(m.Connect->isEnabled());
+        QVERIFY(m.menus.Connect->isEnabled());
         QVERIFY(!m.session->bnet->Connected());
     }
 
@@ -187,8 +187,8 @@ private Q_SLOTS:
         m.ConnectClick();
         QTRY_VERIFY(MainWindowFixture::lines(m.chat).contains(
             QStringLiteral(" Console:  A socket error occured.")));
-        QVERIFY(m.Connect->isEnabled());
-        QVERIFY(!m.Disconnect->isEnabled());
+        QVERIFY(m.menus.Connect->isEnabled());
+        QVERIFY(!m.menus.Disconnect->isEnabled());
         // The user can try again at once.
         LoopbackServer server;
         connectTo(f, server);
@@ -228,9 +228,9 @@ private Q_SLOTS:
         QCOMPARE(status->text(), QStringLiteral("Connecting to %1, port %2... (Disconnect cancels)")
                                      .arg(host)
                                      .arg(silent.port()));
-        QVERIFY(m.Disconnect->isEnabled());
-        QVERIFY(m.Connect->isEnabled());
-        QVERIFY(!m.Home->isEnabled() && !m.Away->isEnabled());
+        QVERIFY(m.menus.Disconnect->isEnabled());
+        QVERIFY(m.menus.Connect->isEnabled());
+        QVERIFY(!m.menus.Home->isEnabled() && !m.menus.Away->isEnabled());
         m.text->setText(QStringLiteral("/connect"));
         m.sendClick();
         const QString underWay =
@@ -247,8 +247,8 @@ private Q_SLOTS:
                                        " Console: Disconnected."};
         QCOMPARE(MainWindowFixture::lines(m.chat), cancelled);
         QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
-        QVERIFY(m.Connect->isEnabled());
-        QVERIFY(!m.Disconnect->isEnabled());
+        QVERIFY(m.menus.Connect->isEnabled());
+        QVERIFY(!m.menus.Disconnect->isEnabled());
         QVERIFY(!status->isVisibleTo(&m));
         // The attempt is over: nothing of it comes later, not even its timeout.
         moveClock(500);
@@ -295,12 +295,12 @@ private Q_SLOTS:
         m.HomeClick(); // no home channel: nothing
         m.AwayClick();
         QTRY_COMPARE(server.received(), QByteArray("/away gone fishing\r"));
-        QVERIFY(sameIcon(m.Away->icon(), TIcons::menuIcon(3)));
-        QCOMPARE(m.Away->text(), QStringLiteral("&Away"));
+        QVERIFY(sameIcon(m.menus.Away->icon(), TIcons::menuIcon(3)));
+        QCOMPARE(m.menus.Away->text(), QStringLiteral("&Away"));
         m.AwayClick();
         QVERIFY(tickUntilWireShows(m, server, "/away"));
         QCOMPARE(server.received(), QByteArray("/away gone fishing\r/away\r"));
-        QVERIFY(sameIcon(m.Away->icon(), TIcons::menuIcon(4)));
+        QVERIFY(sameIcon(m.menus.Away->icon(), TIcons::menuIcon(4)));
         m.options->homechannel->setText(QStringLiteral("Op Tressel"));
         m.HomeClick();
         QVERIFY(tickUntilWireShows(m, server, "/join Op Tressel"));

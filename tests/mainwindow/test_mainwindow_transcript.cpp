@@ -194,7 +194,7 @@ private Q_SLOTS:
         MainWindowFixture f(withTimestamps({"logfilename=chat.log", "keeplog=1"}));
         Tmain &m = *f.main;
         m.PauseChatClick();
-        QCOMPARE(m.PauseChat->text(), QStringLiteral("&Unpause Chat"));
+        QCOMPARE(m.menus.PauseChat->text(), QStringLiteral("&Unpause Chat"));
         QCOMPARE(MainWindowFixture::lines(m.chat),
                  QStringList("[2:05:09 PM] Console: Chat Paused."));
         m.writeLine(m.chat, QStringLiteral("<bob>"), QStringLiteral("one"), red);
@@ -208,7 +208,7 @@ private Q_SLOTS:
 
         f.setNow(f.now().addSecs(65));
         m.PauseChatClick();
-        QCOMPARE(m.PauseChat->text(), QStringLiteral("Pa&use Chat"));
+        QCOMPARE(m.menus.PauseChat->text(), QStringLiteral("Pa&use Chat"));
         QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
         QCOMPARE(MainWindowFixture::lines(m.chat),
                  QStringList({"[2:05:09 PM] Console: Chat Paused.",
@@ -235,7 +235,7 @@ private Q_SLOTS:
         for (int i = 1; i <= 201; ++i)
             m.writeLine(m.chat, QStringLiteral("<bob>"), QString::number(i), red);
         QVERIFY(!m.envVars.chatPaused);
-        QCOMPARE(m.PauseChat->text(), QStringLiteral("Pa&use Chat"));
+        QCOMPARE(m.menus.PauseChat->text(), QStringLiteral("Pa&use Chat"));
         const QStringList shown = MainWindowFixture::lines(m.chat);
         QCOMPARE(shown.size(), 1 + 1 + 201);
         QCOMPARE(shown[1], QStringLiteral(" Console: Chat Unpaused."));
@@ -286,10 +286,10 @@ private Q_SLOTS:
 
         m.options->text_colour->selectName(QStringLiteral("Olive"));
         m.dispRawClick();
-        QVERIFY(m.dispRaw->isChecked() && !m.dispWhisper->isChecked());
+        QVERIFY(m.menus.dispRaw->isChecked() && !m.menus.dispWhisper->isChecked());
         QCOMPARE(m.whisper->defaultTextColour(), QColor(128, 128, 0));
         m.dispWhisperClick();
-        QVERIFY(!m.dispRaw->isChecked() && m.dispWhisper->isChecked());
+        QVERIFY(!m.menus.dispRaw->isChecked() && m.menus.dispWhisper->isChecked());
         QCOMPARE(m.whisper->defaultTextColour(), m.options->whisp_colour->selected());
         m.whisper->appendPlainLine(QStringLiteral("x"));
         m.whisperClearClick();

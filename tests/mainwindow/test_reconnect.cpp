@@ -149,8 +149,8 @@ private Q_SLOTS:
             QCOMPARE(linesFrom(m, lost).value(1), firstWait);
             QVERIFY(m.session->reconnecting());
             QCOMPARE(m.session->reconnectTimer->interval(), 5000);
-            QVERIFY(m.Connect->isEnabled() && m.Disconnect->isEnabled());
-            QVERIFY(!m.Home->isEnabled() && !m.Away->isEnabled());
+            QVERIFY(m.menus.Connect->isEnabled() && m.menus.Disconnect->isEnabled());
+            QVERIFY(!m.menus.Home->isEnabled() && !m.menus.Away->isEnabled());
 
             // Each round starts at 5 seconds: the login of the last one
             // ended its schedule.
@@ -159,7 +159,7 @@ private Q_SLOTS:
             QVERIFY(waitForLine(m, greeting, again) >= 0);
             QVERIFY(!m.session->reconnecting());
             QVERIFY(m.session->bnet->Connected());
-            QVERIFY(!m.Connect->isEnabled() && m.Disconnect->isEnabled());
+            QVERIFY(!m.menus.Connect->isEnabled() && m.menus.Disconnect->isEnabled());
         }
 
         // The link is usable: what is typed reaches the gateway.
@@ -182,10 +182,10 @@ private Q_SLOTS:
         QVERIFY(waitForLine(m, firstWait) >= 0);
         QVERIFY(m.session->reconnectTimer->isActive());
         QCOMPARE(m.session->reconnectTimer->interval(), 5000);
-        clickItem(m, m.Disconnect);
+        clickItem(m, m.menus.Disconnect);
         QCOMPARE(MainWindowFixture::lastLine(m.chat), stopped);
         QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
-        QVERIFY(!m.Disconnect->isEnabled() && m.Connect->isEnabled());
+        QVERIFY(!m.menus.Disconnect->isEnabled() && m.menus.Connect->isEnabled());
         m.session->reconnectDue(); // a timeout already on its way does nothing
         moveClock(anHourMs);
         QCOMPARE(MainWindowFixture::lastLine(m.chat), stopped);
@@ -199,7 +199,7 @@ private Q_SLOTS:
         server.closeClient();
         const int waiting = waitForLine(m, firstWait, connected);
         QVERIFY(waiting >= 0);
-        clickItem(m, m.Connect);
+        clickItem(m, m.menus.Connect);
         QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
         QTRY_COMPARE(server.connections(), 3);
         QTRY_VERIFY(server.received().contains("\r\r"));
@@ -264,7 +264,7 @@ private Q_SLOTS:
         QVERIFY(lost >= 0);
         QCOMPARE(linesFrom(m, lost), QStringList{disconnected});
         QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
-        QVERIFY(!m.Disconnect->isEnabled());
+        QVERIFY(!m.menus.Disconnect->isEnabled());
     }
 
     // The link dies and the server holds the session for a second: the
@@ -476,7 +476,7 @@ private Q_SLOTS:
         QVERIFY(waitForLine(m, firstWait) >= 0);
         QVERIFY(MainWindowFixture::lines(m.chat).contains(
             QStringLiteral(" Console:  Connection timed out")));
-        QVERIFY(m.Disconnect->isEnabled());
+        QVERIFY(m.menus.Disconnect->isEnabled());
     }
 
     void settingOffNeverReconnects()
@@ -492,7 +492,7 @@ private Q_SLOTS:
         QVERIFY(waitForLine(m, disconnected, before) >= 0);
         QCOMPARE(linesFrom(m, before), QStringList{disconnected});
         QVERIFY(!m.session->reconnecting() && !m.session->reconnectTimer->isActive());
-        QVERIFY(!m.Disconnect->isEnabled());
+        QVERIFY(!m.menus.Disconnect->isEnabled());
 
         // A failed connect is reported as ever, with nothing after it.
         m.session->bnet->Port = closedPort();
@@ -515,7 +515,7 @@ private Q_SLOTS:
         QVERIFY(!m.session->reconnecting());
         QCOMPARE(MainWindowFixture::lastLine(m.chat), stopped);
         QCOMPARE(server.connections(), 2);
-        QVERIFY(!m.Disconnect->isEnabled());
+        QVERIFY(!m.menus.Disconnect->isEnabled());
     }
 };
 

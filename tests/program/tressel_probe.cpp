@@ -121,7 +121,7 @@ private:
     static void act(Tmain *m)
     {
         if (action == QLatin1String("menu-quit")) {
-            m->Quit->trigger();
+            m->menus.Quit->trigger();
         } else if (action == QLatin1String("slash-quit")) {
             m->text->setFocus();
             QTest::keyClicks(m->text, QStringLiteral("/quit"));

@@ -84,7 +84,7 @@ inline void checkUsable(Tmain &m, quint16 port)
     m.DisconnectClick();
     QCOMPARE(m.chat->lineCount(), from + 1);
     QCOMPARE(m.chat->lineText(from), disconnected);
-    QVERIFY(m.Connect->isEnabled());
+    QVERIFY(m.menus.Connect->isEnabled());
     QVERIFY(connectTo(m, port));
 }
 

@@ -228,13 +228,14 @@ void TestFailingFiles::failingLogConnectsAndDisconnects()
     w.breakLog(log, how);
     QVERIFY(w.connect());
     QTRY_VERIFY(w.chat().contains(QStringLiteral(" Console: Logging In...")));
-    QVERIFY(!m.Connect->isEnabled() && m.Disconnect->isEnabled() && m.PauseChat->isEnabled());
+    QVERIFY(!m.menus.Connect->isEnabled() && m.menus.Disconnect->isEnabled() &&
+            m.menus.PauseChat->isEnabled());
     QVERIFY(!m.options->username->isEnabled());
     w.server.send("1007 CHANNEL \"Lobby\"\r\n1001 USER bob 0010 [CHAT]\r\n");
     QTRY_COMPARE(m.session->userCount, 1);
     m.DisconnectClick();
     QCOMPARE(w.chat().last(), QStringLiteral(" Console: Disconnected."));
-    QVERIFY(m.Connect->isEnabled() && !m.Disconnect->isEnabled());
+    QVERIFY(m.menus.Connect->isEnabled() && !m.menus.Disconnect->isEnabled());
     QCOMPARE(m.channel->text(), QStringLiteral("Tressel 1.5"));
     QCOMPARE(m.users->topLevelItemCount(), 0);
     QCOMPARE(m.session->userCount, 0);
@@ -353,13 +354,13 @@ void TestFailingFiles::failingLogReplaysHeldLines()
     Tmain &m = w.m;
     QVERIFY(w.connect());
     w.breakLog(log, how);
-    m.PauseChat->trigger();
-    QCOMPARE(m.PauseChat->text(), QStringLiteral("&Unpause Chat"));
+    m.menus.PauseChat->trigger();
+    QCOMPARE(m.menus.PauseChat->text(), QStringLiteral("&Unpause Chat"));
     w.server.send("1018 INFO \"one\"\r\n1018 INFO \"two\"\r\n1004 WHISPER bob 0010 \"three\"\r\n");
     QTRY_COMPARE(m.envVars.chatBufferCount, 3);
     QVERIFY(!w.chat().contains(QStringLiteral(" Info: one")));
-    m.PauseChat->trigger();
-    QCOMPARE(m.PauseChat->text(), QStringLiteral("Pa&use Chat"));
+    m.menus.PauseChat->trigger();
+    QCOMPARE(m.menus.PauseChat->text(), QStringLiteral("Pa&use Chat"));
     const QStringList chat = w.chat();
     const qsizetype unpaused = chat.indexOf(QStringLiteral(" Console: Chat Unpaused."));
     QVERIFY(unpaused >= 0);

@@ -43,7 +43,7 @@ void TestHostileServer::closes()
         m.ConnectClick();
         QVERIFY(chatHasLine(m, disconnected, from));
         QVERIFY(!m.session->bnet->Connected());
-        QVERIFY(m.Connect->isEnabled());
+        QVERIFY(m.menus.Connect->isEnabled());
     }
     // A line cut off by the close is dropped, not shown half.
     if (!notShown.isEmpty())

@@ -218,13 +218,13 @@ private Q_SLOTS:
     void brxMenuLayout()
     {
         UserListFixture f;
-        const QList<QAction *> items = f.main->brxMenu->actions();
+        const QList<QAction *> items = f.main->menus.brxMenu->actions();
         QStringList captions;
         for (QAction *a : items)
             captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(captions,
                  QStringList({"Remove", "Add", "Remove All", "-", "Copy Name", "History..."}));
-        QCOMPARE(f.main->brxMenu->defaultAction(), f.main->Remove);
+        QCOMPARE(f.main->menus.brxMenu->defaultAction(), f.main->menus.Remove);
     }
 
     void addFromTheMenu()
@@ -233,14 +233,14 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         noTimestamps(f);
         f.dialogs.inputAnswers.enqueue({false, QStringLiteral("ignored")});
-        m.Add->trigger();
+        m.menus.Add->trigger();
         QCOMPARE(m.brx->count(), 0);
         QCOMPARE(f.dialogs.asked.last().title, QStringLiteral("Enter Username"));
         QCOMPARE(f.dialogs.asked.last().text, QStringLiteral("Enter a username:"));
         f.dialogs.inputAnswers.enqueue({true, QStringLiteral("Some One")});
         f.dialogs.inputAnswers.enqueue({true, QString()});
-        m.Add->trigger();
-        m.Add->trigger();
+        m.menus.Add->trigger();
+        m.menus.Add->trigger();
         QCOMPARE(f.brxItems(), (Items{{"Some One", 18}, {"", 18}}));
         QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("CHATSome One\r\nCHAT\r\n"));
         QCOMPARE(f.chatLines().first(),
@@ -256,7 +256,7 @@ private Q_SLOTS:
         UserListFixture f;
         Tmain &m = *f.main;
         f.dialogs.inputAnswers.enqueue({true, QStringLiteral("eve\r\nSTARmallory\rx\ny")});
-        m.Add->trigger();
+        m.menus.Add->trigger();
         QCOMPARE(f.brxItems(), (Items{{"eve STARmallory x y", 18}}));
         QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("CHATeve STARmallory x y\r\n"));
         m.loadSquelchlist();
@@ -269,14 +269,14 @@ private Q_SLOTS:
         UserListFixture f(QByteArray("STARa\r\nSTARb\r\n"), true);
         Tmain &m = *f.main;
         // Nothing selected: nothing happens.
-        m.Remove->trigger();
-        m.brxCopyName->trigger();
+        m.menus.Remove->trigger();
+        m.menus.brxCopyName->trigger();
         QCOMPARE(m.brx->count(), 2);
         QApplication::clipboard()->setText(QStringLiteral("before"));
         m.brx->setCurrentRow(1);
-        m.brxCopyName->trigger();
+        m.menus.brxCopyName->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("b"));
-        m.Remove->trigger();
+        m.menus.Remove->trigger();
         QCOMPARE(f.brxItems(), (Items{{"a", 10}}));
         m.brx->setCurrentRow(0);
         m.brxDblClick();
@@ -291,14 +291,14 @@ private Q_SLOTS:
         m.processShowUser(QStringLiteral("a"), QStringLiteral("0010"), QStringLiteral("STAR"));
         f.rows();
         f.dialogs.confirmAnswers.enqueue(false);
-        m.RemoveAll->trigger();
+        m.menus.RemoveAll->trigger();
         QCOMPARE(f.dialogs.asked.last().text,
                  QStringLiteral("Are you completely sure you wish to clear your permasquelch "
                                 "list? You can't undo this..."));
         QCOMPARE(m.brx->count(), 2);
         QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("STARa\r\nSTARb\r\n"));
         f.dialogs.confirmAnswers.enqueue(true);
-        m.RemoveAll->trigger();
+        m.menus.RemoveAll->trigger();
         QCOMPARE(m.brx->count(), 0);
         QVERIFY(!m.checkSquelch(QStringLiteral("a")));
         QVERIFY(QFile::exists(QStringLiteral("brx.conf")));
@@ -347,7 +347,7 @@ private Q_SLOTS:
 
         // From the menu the guard shows the system's words in a box.
         f.dialogs.inputAnswers.enqueue({true, QStringLiteral("x")});
-        m.Add->trigger();
+        m.menus.Add->trigger();
         QTRY_COMPARE(f.dialogs.errors().size(), 1);
         QCOMPARE(f.dialogs.asked.last().title, QStringLiteral("Tressel"));
         QCOMPARE(f.brxItems(), (Items{{"a", 10}}));

@@ -64,12 +64,12 @@ private Q_SLOTS:
     void menuLayout()
     {
         UserListFixture f;
-        QCOMPARE(captions(f.main->userMenu),
+        QCOMPARE(captions(f.main->menus.userMenu),
                  QStringList({"Permasquelch", "Unpermasquelch", "Add to Safelist",
                               "Remove from Safelist", "-", "Squelch", "Unsquelch", "Whois",
                               "Starcraft Stats", "Broodwar Stats", "Warcraft Stats", "-",
                               "Copy Name", "Whisper", "History..."}));
-        QCOMPARE(f.main->userMenu->defaultAction(), f.main->Permasquelch);
+        QCOMPARE(f.main->menus.userMenu->defaultAction(), f.main->menus.Permasquelch);
     }
 
     void enableRules_data()
@@ -103,16 +103,16 @@ private Q_SLOTS:
         m.processShowUser(QStringLiteral("bob"), QStringLiteral("0010"), QStringLiteral("STAR"));
         m.processShowUser(QStringLiteral("op"), QStringLiteral("0002"), QStringLiteral("SEXP"));
         // Whatever was enabled before does not matter.
-        for (QAction *a : m.userMenu->actions())
+        for (QAction *a : m.menus.userMenu->actions())
             a->setEnabled(true);
         f.selectRow(row);
         m.userMenuPopup();
-        QCOMPARE(enabled(m.userMenu), expected);
+        QCOMPARE(enabled(m.menus.userMenu), expected);
         // Opening the menu runs the same rules.
-        for (QAction *a : m.userMenu->actions())
+        for (QAction *a : m.menus.userMenu->actions())
             a->setEnabled(true);
-        QMetaObject::invokeMethod(m.userMenu, "aboutToShow");
-        QCOMPARE(enabled(m.userMenu), expected);
+        QMetaObject::invokeMethod(m.menus.userMenu, "aboutToShow");
+        QCOMPARE(enabled(m.menus.userMenu), expected);
     }
 
     void itemsSendToTheGateway_data()
@@ -139,7 +139,7 @@ private Q_SLOTS:
         c.f.selectRow(row);
         c.focusElsewhere();
         QAction *action = nullptr;
-        for (QAction *a : c.m.userMenu->actions())
+        for (QAction *a : c.m.menus.userMenu->actions())
             if (a->text() == item)
                 action = a;
         QVERIFY(action);
@@ -158,16 +158,16 @@ private Q_SLOTS:
         m.processShowUser(QStringLiteral("second"), QStringLiteral("0010"), QStringLiteral("STAR"));
         QApplication::clipboard()->setText(QStringLiteral("before"));
         f.selectRow(-1);
-        m.usersCopyName->trigger();
-        m.mWhisper->trigger();
+        m.menus.usersCopyName->trigger();
+        m.menus.mWhisper->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
         QVERIFY(m.text->text().isEmpty());
         f.selectRow(0);
-        m.usersCopyName->trigger();
+        m.menus.usersCopyName->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("first"));
         m.text->setText(QStringLiteral("old text"));
         f.selectRow(1);
-        m.mWhisper->trigger();
+        m.menus.mWhisper->trigger();
         QCOMPARE(m.text->text(), QStringLiteral("/whisper second "));
         QCOMPARE(m.text->cursorPosition(), int(m.text->text().size()));
         QCOMPARE(m.focusWidget(), static_cast<QWidget *>(m.text));
@@ -179,12 +179,12 @@ private Q_SLOTS:
         Tmain &m = *f.main;
         m.processShowUser(QStringLiteral("op"), QStringLiteral("0002"), QStringLiteral("SEXP"));
         f.selectRow(0);
-        m.Permasquelch->trigger();
+        m.menus.Permasquelch->trigger();
         // The row's icon at that moment, the gavel, is what is stored.
         QCOMPARE(f.brxItems(), (QList<std::pair<QString, int>>{{"op", 2}}));
         QCOMPARE(UserListFixture::readFile("brx.conf"), QByteArray("CHATop\r\n"));
         QCOMPARE(f.row("op"), (Row{"op", 5, 1}));
-        m.Unpermasquelch->trigger();
+        m.menus.Unpermasquelch->trigger();
         QCOMPARE(m.brx->count(), 0);
         QCOMPARE(f.row("op"), (Row{"op", 2, -1}));
     }
@@ -198,10 +198,10 @@ private Q_SLOTS:
         m.processShowUser(QStringLiteral("abe"), QStringLiteral("0010"), QStringLiteral("STAR"));
         m.options->insertSafeName(QStringLiteral("mmm"));
         f.selectRow(0);
-        m.addtosafe->trigger();
-        m.addtosafe->trigger(); // a second entry, no check
+        m.menus.addtosafe->trigger();
+        m.menus.addtosafe->trigger(); // a second entry, no check
         f.selectRow(1);
-        m.addtosafe->trigger();
+        m.menus.addtosafe->trigger();
         QStringList safe;
         for (int i = 0; i < m.options->safe->count(); ++i)
             safe << m.options->safe->item(i)->text();
@@ -211,15 +211,15 @@ private Q_SLOTS:
         QVERIFY(m.checkSafe(QStringLiteral("zqfriend")));
 
         f.selectRow(0);
-        m.remfromsafe->trigger();
+        m.menus.remfromsafe->trigger();
         QVERIFY(m.checkSafe(QStringLiteral("zqfriend")));
-        m.remfromsafe->trigger();
+        m.menus.remfromsafe->trigger();
         QVERIFY(!m.checkSafe(QStringLiteral("zqfriend")));
         QCOMPARE(f.row("zqfriend").state, -1);
         QVERIFY(!UserListFixture::readFile("tressel.conf").contains("zqfriend"));
         // Not listed: nothing deleted, the file is still written.
         QFile::remove(QStringLiteral("tressel.conf"));
-        m.remfromsafe->trigger();
+        m.menus.remfromsafe->trigger();
         QCOMPARE(m.options->safe->count(), 2);
         QVERIFY(QFile::exists(QStringLiteral("tressel.conf")));
     }
