@@ -167,9 +167,10 @@ private Q_SLOTS:
                         .arg(socks ? QStringLiteral("SOCKS5") : QStringLiteral("HTTP"))
                         .arg(proxy.port());
                 QVERIFY2(t.errors.first().contains(expect), qPrintable(t.errors.first()));
-                // Asked for the server across the link, maybe more than once.
-                proxy.requests.removeDuplicates();
-                QCOMPARE(proxy.requests, QStringList{target});
+                // Asked for the server across the link (maybe more than once).
+                QVERIFY(!proxy.requests.isEmpty());
+                for (const QString &asked : std::as_const(proxy.requests))
+                    QCOMPARE(asked, target);
                 QCOMPARE(up.count(), 0);
                 QVERIFY(!t.session.connecting());
             }

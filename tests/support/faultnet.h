@@ -88,7 +88,8 @@ public:
         m_gatewayProgram = gateway;
         m_gatewayArgs = gatewayArgs;
         if (m_family == WithIPv6) {
-            // No duplicate address detection: the addresses are usable at once.
+            // nodad: the addresses are usable at once, without the kernel's
+            // check that nobody else on the link has them.
             const QList<QStringList> six = {
                 {"-n", m_server, "-6", "addr", "add", serverAddress6() + "/64", "dev", veth,
                  "nodad"},
