@@ -1,6 +1,7 @@
 // tressel-bench: the performance benchmark. Without arguments it runs every
 // measurement, each in a child process of its own, prints the table and one
-// "name value" line per target. --soak SECONDS runs only the soak.
+// "name value" line per target. --soak SECONDS runs only the soak, --fault
+// only the staying-connected figures.
 #include "bench/cases.h"
 #include "history/historystore.h"
 #include "mainwindow/Tmain.h"
@@ -30,7 +31,7 @@ QMap<QString, QString> caseWords;
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick] [--history]\n"
+    std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick] [--history] [--fault]\n"
                          "       tressel-bench --startup\n"
                          "       tressel-bench --case NAME [ARGS]\n");
     return 2;
@@ -98,6 +99,8 @@ int runOne(const QStringList &a)
         caseHistoryQueries(a[1].toLongLong());
     else if (name == QLatin1String("history_overhead") && a.size() == 3)
         caseHistoryOverhead(a[1].toInt(), a[2].toInt());
+    else if (name == QLatin1String("fault") && a.size() == 2)
+        caseFault(a.mid(1));
     else if (name == QLatin1String("soak") && a.size() == 2)
         caseSoak(a[1].toInt());
     else
@@ -360,6 +363,65 @@ void printHistoryFigures(const Results &q, const Results &ov, const Results &st)
                 qPrintable(fmt(get(st, "startup_without_history_ms"), 1)));
 }
 
+// The staying-connected figures: measured when the network namespaces can
+// be made here, else the row says why not. False when they were wanted
+// and could not all be measured.
+bool faultFigures(Results *figures, QStringList *problems)
+{
+    const QString missing = faultNetworkMissing();
+    if (!missing.isEmpty()) {
+        *problems << QStringLiteral("skipped: ") + missing;
+        return false;
+    }
+    std::fprintf(stderr, "bench: staying connected, 3 runs of 4 cases at once (about 3 minutes)\n");
+    *figures = measureFaults(problems);
+    return problems->isEmpty();
+}
+
+void printFaultRows(const Results &f, const QStringList &problems)
+{
+    if (f.isEmpty()) {
+        row(QStringLiteral("staying connected"), QStringLiteral("-"),
+            problems.join(QStringLiteral("; ")));
+        return;
+    }
+    const auto range = [&f](const char *name, int decimals) {
+        return QStringLiteral("median of 3, %1 to %2")
+            .arg(fmt(get(f, (QByteArray(name) + "_low").constData()), decimals),
+                 fmt(get(f, (QByteArray(name) + "_high").constData()), decimals));
+    };
+    row(QStringLiteral("quiet dead link, cut to told (s)"), fmt(get(f, "deadlink_quiet_s"), 1),
+        range("deadlink_quiet_s", 1) + QStringLiteral("; at most 60"));
+    row(QStringLiteral("dead link typed into, cut to told (s)"),
+        fmt(get(f, "deadlink_typing_s"), 1),
+        range("deadlink_typing_s", 1) + QStringLiteral("; at most 60"));
+    row(QStringLiteral("server restart, 3 s away: back in the channel, away (s)"),
+        fmt(get(f, "back_in_channel_s"), 1),
+        range("back_in_channel_s", 1) +
+            QStringLiteral("; at most 10; runs that joined the home "
+                           "channel on the way: ") +
+            fmt(get(f, "back_went_home")));
+    row(QStringLiteral("lines typed into a 60 s outage, neither sent nor given back"),
+        fmt(get(f, "outage_lines_lost")),
+        range("outage_lines_lost", 0) +
+            QStringLiteral("; 5 lines a run, given back in all runs: ") +
+            fmt(get(f, "outage_lines_given_back")) + QStringLiteral("; must be 0"));
+    for (const QString &p : problems)
+        row(QStringLiteral("staying connected: problem"), QString(), p);
+}
+
+void printFaultFigures(const Results &f, const QStringList &problems)
+{
+    if (f.isEmpty()) {
+        std::printf("staying connected: %s\n", qPrintable(problems.join(QStringLiteral("; "))));
+        return;
+    }
+    std::printf("deadlink_quiet_s %s\n", qPrintable(fmt(get(f, "deadlink_quiet_s"), 1)));
+    std::printf("deadlink_typing_s %s\n", qPrintable(fmt(get(f, "deadlink_typing_s"), 1)));
+    std::printf("back_in_channel_s %s\n", qPrintable(fmt(get(f, "back_in_channel_s"), 1)));
+    std::printf("outage_lines_lost %s\n", qPrintable(fmt(get(f, "outage_lines_lost"))));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -378,7 +440,7 @@ int main(int argc, char *argv[])
         return runOne(args.mid(1));
 
     int soakOnly = 0;
-    bool quick = false, historyOnly = false;
+    bool quick = false, historyOnly = false, faultOnly = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--soak") && i + 1 < args.size())
             soakOnly = args[++i].toInt();
@@ -386,6 +448,8 @@ int main(int argc, char *argv[])
             quick = true;
         else if (args[i] == QLatin1String("--history"))
             historyOnly = true;
+        else if (args[i] == QLatin1String("--fault"))
+            faultOnly = true;
         else
             return usage();
     }
@@ -411,6 +475,17 @@ int main(int argc, char *argv[])
                     qPrintable(fmt(get(soak, "soak_stall_ms_high"), 1)));
         std::printf("soak_verdict %s\n", ok ? "memory grows only with the transcript"
                                             : "MEMORY GROWS BEYOND THE TRANSCRIPT");
+        return ok ? 0 : 1;
+    }
+
+    Results faults;
+    QStringList faultProblems;
+    if (faultOnly) {
+        const bool ok = faultFigures(&faults, &faultProblems);
+        std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
+        printFaultRows(faults, faultProblems);
+        std::printf("\n");
+        printFaultFigures(faults, faultProblems);
         return ok ? 0 : 1;
     }
 
@@ -469,6 +544,7 @@ int main(int argc, char *argv[])
     const Results startup = measureStartup();
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
     historyCases(&hq, &hov, &hst);
+    faultFigures(&faults, &faultProblems);
 
     std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
     row(QStringLiteral("memchr line split (floor), lines/s"), fmt(get(parse, "floor_lines_per_s")),
@@ -560,6 +636,7 @@ int main(int argc, char *argv[])
             fmt(get(comforts, "comforts_overhead_high"), 3));
     printSoak(soak);
     printHistoryRows(hq, hov, hst);
+    printFaultRows(faults, faultProblems);
 
     const double pte = std::min(get(plain, "lines_per_s") / get(ptePlain, "lines_per_s"),
                                 get(moder, "lines_per_s") / get(pteModer, "lines_per_s"));
@@ -616,5 +693,6 @@ int main(int argc, char *argv[])
                 qPrintable(fmt(get(comforts, "comforts_overhead_low"), 3)),
                 qPrintable(fmt(get(comforts, "comforts_overhead_high"), 3)));
     printHistoryFigures(hq, hov, hst);
+    printFaultFigures(faults, faultProblems);
     return 0;
 }
