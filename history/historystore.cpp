@@ -127,6 +127,11 @@ struct THistoryStore::Writer {
     // Written since the write-ahead log was last copied into the file.
     qint64 linesSinceCheckpoint = 0;
 
+    int batchLines() const
+    {
+        return std::max(1, std::min(settings.batchLines, settings.queueBound / 2));
+    }
+
     // About as many lines as SQLite's own checkpoints came after (a
     // thousand pages).
     bool checkpointDue() const { return linesSinceCheckpoint >= 10000; }
@@ -713,8 +718,7 @@ struct THistoryStore::Writer {
                     // Lines come in bursts: gather them for one transaction.
                     if (woken && !stop && commands.empty())
                         wake.wait_for(lock, milliseconds(settings.commitMs), [&] {
-                            return stop || !commands.empty() ||
-                                   int(queue.size()) >= settings.queueBound / 2;
+                            return stop || !commands.empty() || int(queue.size()) >= batchLines();
                         });
                 }
                 if (state == State::Ready && batch.empty() && !queue.empty()) {
@@ -843,7 +847,7 @@ void THistoryStore::add(const Line &line)
             return;
     }
     w.queue.push_back(line);
-    if (w.queue.size() == 1 || int(w.queue.size()) >= w.settings.queueBound / 2) {
+    if (w.queue.size() == 1 || int(w.queue.size()) == w.batchLines()) {
         lock.unlock();
         w.wake.notify_one();
     }

@@ -31,9 +31,15 @@ class THistoryStore : public QObject {
 public:
     struct Settings {
         int commitMs = 250;
-        // Well above what a flood brings in a second, and well below what
-        // the writer writes in one, so a full queue is never a second behind.
-        int queueBound = 10000;
+        // Lines waiting when the writer starts on them without waiting out
+        // commitMs: a flood's come in batches of about this many, and the
+        // last of them is written soon after it came.
+        int batchLines = 2000;
+        // A quarter of a second of the fastest flood, and well below what
+        // the writer writes in one: a writer kept from the processor for a
+        // moment by other programs does not stop the window at once, and a
+        // full queue (some 15 MB) is never a second behind.
+        int queueBound = 50000;
         int retryMs = 5000; // a database that could not be written is tried again
         // A search with words and a member goes through the member's lines
         // when the member has at most this many, else through the words'
