@@ -1,6 +1,7 @@
 // tressel-bench: the performance benchmark. Without arguments it runs every
 // measurement, each in a child process of its own, prints the table and one
 // "name value" line per target. --soak SECONDS runs only the soak.
+#include "bench/busy.h"
 #include "bench/cases.h"
 #include "history/historystore.h"
 #include "mainwindow/Tmain.h"
@@ -30,7 +31,7 @@ QMap<QString, QString> caseWords;
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick] [--history]\n"
+    std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick] [--history] [--busy]\n"
                          "       tressel-bench --startup\n"
                          "       tressel-bench --case NAME [ARGS]\n");
     return 2;
@@ -360,6 +361,58 @@ void printHistoryFigures(const Results &q, const Results &ov, const Results &st)
                 qPrintable(fmt(get(st, "startup_without_history_ms"), 1)));
 }
 
+// The busy channel's figures, in the table.
+void printBusyRows(const TBusyFigures &b)
+{
+    const auto v = [&](const QString &name) { return b.values.value(name, std::nan("")); };
+    const auto range = [&](const QString &name, int decimals) {
+        return QStringLiteral("median of the windows, %1 to %2")
+            .arg(fmt(v(name + QStringLiteral("_low")), decimals),
+                 fmt(v(name + QStringLiteral("_high")), decimals));
+    };
+    if (!b.failure.isEmpty()) {
+        row(QStringLiteral("busy channel"), QStringLiteral("-"), b.failure);
+        return;
+    }
+    for (const char *phase : {"idle", "busy5", "busy20"}) {
+        const QString p = QLatin1String(phase);
+        const QString what = p == QLatin1String("idle") ? QStringLiteral("busy channel, idle")
+                             : p == QLatin1String("busy5")
+                                 ? QStringLiteral("busy channel, 5 lines/s")
+                                 : QStringLiteral("busy channel, 20 lines/s");
+        row(what + QStringLiteral(": processor time (ms/s)"),
+            fmt(v(p + QStringLiteral("_cpu_ms_per_s")), 2),
+            range(p + QStringLiteral("_cpu_ms_per_s"), 2));
+        row(what + QStringLiteral(": wake-ups/s, all threads"),
+            fmt(v(p + QStringLiteral("_wakeups_per_s")), 1),
+            range(p + QStringLiteral("_wakeups_per_s"), 1) +
+                (p == QLatin1String("busy20") && !b.threads20.isEmpty()
+                     ? QStringLiteral("; by thread: ") + b.threads20
+                     : QString()));
+        row(what + QStringLiteral(": resident memory (MB)"),
+            fmt(v(p + QStringLiteral("_rss_mb")), 1), range(p + QStringLiteral("_rss_mb"), 1));
+    }
+}
+
+void printBusyFigures(const TBusyFigures &b)
+{
+    const auto line = [&](const char *name, const QString &key, int decimals) {
+        const auto v = [&](const QString &k) { return b.values.value(k, std::nan("")); };
+        std::printf("%s %s (windows %s to %s)\n", name, qPrintable(fmt(v(key), decimals)),
+                    qPrintable(fmt(v(key + QStringLiteral("_low")), decimals)),
+                    qPrintable(fmt(v(key + QStringLiteral("_high")), decimals)));
+    };
+    if (!b.failure.isEmpty()) {
+        std::printf("busy20_cpu_ms_per_s - (%s)\n", qPrintable(b.failure));
+        return;
+    }
+    line("busy20_cpu_ms_per_s", QStringLiteral("busy20_cpu_ms_per_s"), 2);
+    line("busy5_cpu_ms_per_s", QStringLiteral("busy5_cpu_ms_per_s"), 2);
+    line("busy20_wakeups_per_s", QStringLiteral("busy20_wakeups_per_s"), 1);
+    line("idle_cpu_ms_per_s", QStringLiteral("idle_cpu_ms_per_s"), 2);
+    line("idle_rss_mb", QStringLiteral("idle_rss_mb"), 1);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -378,7 +431,7 @@ int main(int argc, char *argv[])
         return runOne(args.mid(1));
 
     int soakOnly = 0;
-    bool quick = false, historyOnly = false;
+    bool quick = false, historyOnly = false, busyOnly = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--soak") && i + 1 < args.size())
             soakOnly = args[++i].toInt();
@@ -386,6 +439,8 @@ int main(int argc, char *argv[])
             quick = true;
         else if (args[i] == QLatin1String("--history"))
             historyOnly = true;
+        else if (args[i] == QLatin1String("--busy"))
+            busyOnly = true;
         else
             return usage();
     }
@@ -425,6 +480,14 @@ int main(int argc, char *argv[])
         if (!q->isEmpty())
             *st = measureStartupWithHistory(historyBenchFile(historyLines.toLongLong()));
     };
+    if (busyOnly) {
+        const TBusyFigures busy = measureBusy(quick);
+        std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
+        printBusyRows(busy);
+        std::printf("\n");
+        printBusyFigures(busy);
+        return busy.failure.isEmpty() ? 0 : 1;
+    }
     Results hq, hov, hst;
     if (historyOnly) {
         historyCases(&hq, &hov, &hst);
@@ -469,6 +532,7 @@ int main(int argc, char *argv[])
     const Results startup = measureStartup();
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
     historyCases(&hq, &hov, &hst);
+    const TBusyFigures busy = measureBusy(quick);
 
     std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
     row(QStringLiteral("memchr line split (floor), lines/s"), fmt(get(parse, "floor_lines_per_s")),
@@ -560,6 +624,7 @@ int main(int argc, char *argv[])
             fmt(get(comforts, "comforts_overhead_high"), 3));
     printSoak(soak);
     printHistoryRows(hq, hov, hst);
+    printBusyRows(busy);
 
     const double pte = std::min(get(plain, "lines_per_s") / get(ptePlain, "lines_per_s"),
                                 get(moder, "lines_per_s") / get(pteModer, "lines_per_s"));
@@ -616,5 +681,6 @@ int main(int argc, char *argv[])
                 qPrintable(fmt(get(comforts, "comforts_overhead_low"), 3)),
                 qPrintable(fmt(get(comforts, "comforts_overhead_high"), 3)));
     printHistoryFigures(hq, hov, hst);
+    printBusyFigures(busy);
     return 0;
 }

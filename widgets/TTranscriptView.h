@@ -171,6 +171,12 @@ private:
     void scheduleSync();
     void syncScrollRange();
     void repaintLater();
+    // The whole pane is painted again: something other than new lines at
+    // the end changed what it shows.
+    void repaintAll();
+    // New lines at the end: the picture already drawn moves up and only the
+    // strip below it is painted; false when that cannot show the same.
+    bool scrollPicture();
     void fontChanged();
 
     LineRef lineRef(int line) const { return m_store.line(line); }
@@ -223,6 +229,24 @@ private:
 
     mutable QList<Shown> m_shown;
     mutable bool m_shownValid = false;
+
+    // What the pixels show: where each line was drawn by the last paint of
+    // the whole pane (moved along when the picture is scrolled), valid while
+    // nothing else was asked to change since.
+    struct Drawn {
+        int line;
+        int y;
+        int rows;
+        bool operator==(const Drawn &o) const
+        {
+            return line == o.line && y == o.y && rows == o.rows;
+        }
+    };
+    QList<Drawn> drawnNow() const;
+    QList<Drawn> m_picture;
+    bool m_pictureValid = false;
+    bool m_stripPending = false; // a strip asked for and not painted yet
+    bool m_inPaint = false;
 
     QColor m_markColour; // the mention colour setting's start value until one is set
     bool m_linksShown = false;
