@@ -112,6 +112,7 @@ void TTranscriptView::lineAppended()
 void TTranscriptView::clear()
 {
     m_store.clear();
+    m_wrapped.clear();
     if (m_search.isActive()) {
         m_search.storeCleared();
         Q_EMIT searchChanged();
@@ -225,6 +226,7 @@ void TTranscriptView::fontChanged()
     for (int b = 0; b < 256; ++b)
         m_advance[b] = fm.horizontalAdvance(displayChar(char16_t(b)));
     m_wideAdvance.clear();
+    m_wrapped.clear();
     m_rowHeight = std::max(1, int(std::ceil(fm.lineSpacing())));
     m_ascent = int(std::ceil(fm.ascent()));
     invalidateShown();
@@ -268,12 +270,21 @@ qreal TTranscriptView::wrapWidth() const
 
 void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const
 {
+    const qreal w = wrapWidth();
+    if (w != m_wrapWidth) {
+        m_wrapped.clear();
+        m_wrapWidth = w;
+    }
+    const auto known = m_wrapped.constFind(line);
+    if (known != m_wrapped.constEnd()) {
+        rowStarts = *known;
+        return;
+    }
     // Break after the last space that fits; a word wider than the pane is
     // broken where it overflows. Spaces never start a new row by themselves.
     rowStarts.clear();
     const LineRef l = lineRef(line);
     const int n = l.length;
-    const qreal w = wrapWidth();
     int pos = 0;
     do {
         rowStarts.append(pos);
@@ -298,6 +309,10 @@ void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const
         }
         pos = i;
     } while (pos < n);
+    // A few screenfuls are enough; scrolling far away starts afresh.
+    if (m_wrapped.size() >= 1024)
+        m_wrapped.clear();
+    m_wrapped.insert(line, rowStarts);
 }
 
 void TTranscriptView::scheduleSync()
@@ -448,10 +463,14 @@ bool TTranscriptView::scrollPicture()
     m_picture = now;
     if (delta != 0)
         viewport()->scroll(0, delta);
-    const int height = viewport()->height();
-    if (bottom < height) {
+    // The strip: from the lines moved to the end of the new ones (below
+    // them, the margin, or the empty rest of a pane not yet full, is
+    // background already).
+    const int end =
+        std::min(viewport()->height(), now.last().y + now.last().rows * m_rowHeight + kMargin);
+    if (bottom < end) {
         m_stripPending = true;
-        viewport()->update(QRect(0, bottom, viewport()->width(), height - bottom));
+        viewport()->update(QRect(0, bottom, viewport()->width(), end - bottom));
     }
     return true;
 }
@@ -490,6 +509,7 @@ bool TTranscriptView::replaceChar(int line, int column, QChar c)
 {
     if (!m_store.replaceChar(line, column, c))
         return false;
+    m_wrapped.remove(line);
     invalidateShown(); // the line may wrap otherwise now
     repaintLater();
     return true;
@@ -607,8 +627,10 @@ void TTranscriptView::paintEvent(QPaintEvent *event)
     } else if (m_pictureValid && drawnNow() != m_picture) {
         m_pictureValid = false;
     }
+    const QColor hlBack = palette().color(QPalette::Highlight);
+    const QColor hlText = palette().color(QPalette::HighlightedText);
     for (const Shown &s : m_shown)
-        paintLine(p, s, exposed);
+        paintLine(p, s, exposed, hlBack, hlText);
     if (hasFocus())
         paintReadingCaret(p);
     if (newLinesBelow())
@@ -684,8 +706,14 @@ void TTranscriptView::fillColumns(QPainter &p, const Shown &s, int from, int to,
     }
 }
 
-void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &exposed) const
+void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &exposed,
+                                const QColor &hlBack, const QColor &hlText) const
 {
+    const int rows = int(s.rowStarts.size());
+    // A line outside the part painted costs nothing (a new line's strip
+    // is a row or two of a full pane).
+    if (s.y > exposed.bottom() || s.y + rows * m_rowHeight <= exposed.top())
+        return;
     const LineRef l = lineRef(s.line);
     const int n = l.length;
     const TTranscriptStore::Runs lineRuns = m_store.runs(s.line);
@@ -704,10 +732,6 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
             breakSelected = s.line < b.line;
         }
     }
-    const QColor hlBack = palette().color(QPalette::Highlight);
-    const QColor hlText = palette().color(QPalette::HighlightedText);
-
-    const int rows = int(s.rowStarts.size());
     // Behind the text: the mark, then the search's matches.
     if (m_store.isMarked(s.line)) {
         p.fillRect(QRect(0, s.y, viewport()->width(), rows * m_rowHeight), m_markColour);

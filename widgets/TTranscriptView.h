@@ -189,7 +189,8 @@ private:
     void wrapLine(int line, QList<int> &rowStarts) const;
     void ensureShown() const;
     void invalidateShown() { m_shownValid = false; }
-    void paintLine(class QPainter &p, const Shown &s, const QRect &exposed) const;
+    void paintLine(class QPainter &p, const Shown &s, const QRect &exposed, const QColor &hlBack,
+                   const QColor &hlText) const;
     // Fills the columns [from, to) of a shown line, row by row.
     void fillColumns(class QPainter &p, const Shown &s, int from, int to, const QColor &colour,
                      bool outline = false) const;
@@ -229,6 +230,10 @@ private:
 
     mutable QList<Shown> m_shown;
     mutable bool m_shownValid = false;
+    // Rows of lines already wrapped at m_wrapWidth: the lines at the end are
+    // wrapped again in every frame that brings a line.
+    mutable QHash<int, QList<int>> m_wrapped;
+    mutable qreal m_wrapWidth = -1;
 
     // What the pixels show: where each line was drawn by the last paint of
     // the whole pane (moved along when the picture is scrolled), valid while
