@@ -10,6 +10,7 @@
 struct TBusyFigures {
     QMap<QString, double> values; // busy20_cpu_ms_per_s, ..._low, ..._high, ...
     QString threads20;            // wake-ups a second by thread at 20 lines/s
+    QString threadsCpu20;         // processor ms a second by thread at 20 lines/s
     QString failure;              // why nothing was measured; empty when it was
 };
 

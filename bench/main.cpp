@@ -382,7 +382,10 @@ void printBusyRows(const TBusyFigures &b)
                                  : QStringLiteral("busy channel, 20 lines/s");
         row(what + QStringLiteral(": processor time (ms/s)"),
             fmt(v(p + QStringLiteral("_cpu_ms_per_s")), 2),
-            range(p + QStringLiteral("_cpu_ms_per_s"), 2));
+            range(p + QStringLiteral("_cpu_ms_per_s"), 2) +
+                (p == QLatin1String("busy20") && !b.threadsCpu20.isEmpty()
+                     ? QStringLiteral("; by thread: ") + b.threadsCpu20
+                     : QString()));
         row(what + QStringLiteral(": wake-ups/s, all threads"),
             fmt(v(p + QStringLiteral("_wakeups_per_s")), 1),
             range(p + QStringLiteral("_wakeups_per_s"), 1) +
