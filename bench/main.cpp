@@ -1,7 +1,8 @@
 // tressel-bench: the performance benchmark. Without arguments it runs every
 // measurement, each in a child process of its own, prints the table and one
 // "name value" line per target. --soak SECONDS runs only the soak, --fault
-// only the staying-connected figures.
+// only the staying-connected figures, --busy only the busy channel.
+#include "bench/busy.h"
 #include "bench/cases.h"
 #include "history/historystore.h"
 #include "mainwindow/Tmain.h"
@@ -32,6 +33,7 @@ QMap<QString, QString> caseWords;
 int usage()
 {
     std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick] [--history] [--fault]\n"
+                         "                     [--busy]\n"
                          "       tressel-bench --startup\n"
                          "       tressel-bench --case NAME [ARGS]\n");
     return 2;
@@ -420,6 +422,59 @@ void printFaultFigures(const Results &f, const QStringList &problems)
     std::printf("deadlink_typing_s %s\n", qPrintable(fmt(get(f, "deadlink_typing_s"), 1)));
     std::printf("back_in_channel_s %s\n", qPrintable(fmt(get(f, "back_in_channel_s"), 1)));
     std::printf("outage_lines_lost %s\n", qPrintable(fmt(get(f, "outage_lines_lost"))));
+// The busy channel's figures, in the table.
+void printBusyRows(const TBusyFigures &b)
+{
+    const auto v = [&](const QString &name) { return b.values.value(name, std::nan("")); };
+    const auto range = [&](const QString &name, int decimals) {
+        return QStringLiteral("median of the windows, %1 to %2")
+            .arg(fmt(v(name + QStringLiteral("_low")), decimals),
+                 fmt(v(name + QStringLiteral("_high")), decimals));
+    };
+    if (!b.failure.isEmpty()) {
+        row(QStringLiteral("busy channel"), QStringLiteral("-"), b.failure);
+        return;
+    }
+    for (const char *phase : {"idle", "busy5", "busy20"}) {
+        const QString p = QLatin1String(phase);
+        const QString what = p == QLatin1String("idle") ? QStringLiteral("busy channel, idle")
+                             : p == QLatin1String("busy5")
+                                 ? QStringLiteral("busy channel, 5 lines/s")
+                                 : QStringLiteral("busy channel, 20 lines/s");
+        row(what + QStringLiteral(": processor time (ms/s)"),
+            fmt(v(p + QStringLiteral("_cpu_ms_per_s")), 2),
+            range(p + QStringLiteral("_cpu_ms_per_s"), 2) +
+                (p == QLatin1String("busy20") && !b.threadsCpu20.isEmpty()
+                     ? QStringLiteral("; by thread: ") + b.threadsCpu20
+                     : QString()));
+        row(what + QStringLiteral(": wake-ups/s, all threads"),
+            fmt(v(p + QStringLiteral("_wakeups_per_s")), 1),
+            range(p + QStringLiteral("_wakeups_per_s"), 1) +
+                (p == QLatin1String("busy20") && !b.threads20.isEmpty()
+                     ? QStringLiteral("; by thread: ") + b.threads20
+                     : QString()));
+        row(what + QStringLiteral(": resident memory (MB)"),
+            fmt(v(p + QStringLiteral("_rss_mb")), 1), range(p + QStringLiteral("_rss_mb"), 1));
+    }
+}
+
+void printBusyFigures(const TBusyFigures &b)
+{
+    const auto line = [&](const char *name, const QString &key, int decimals) {
+        const auto v = [&](const QString &k) { return b.values.value(k, std::nan("")); };
+        std::printf("%s %s (windows %s to %s)\n", name, qPrintable(fmt(v(key), decimals)),
+                    qPrintable(fmt(v(key + QStringLiteral("_low")), decimals)),
+                    qPrintable(fmt(v(key + QStringLiteral("_high")), decimals)));
+    };
+    if (!b.failure.isEmpty()) {
+        std::printf("busy20_cpu_ms_per_s - (%s)\n", qPrintable(b.failure));
+        return;
+    }
+    line("busy20_cpu_ms_per_s", QStringLiteral("busy20_cpu_ms_per_s"), 2);
+    line("busy5_cpu_ms_per_s", QStringLiteral("busy5_cpu_ms_per_s"), 2);
+    line("busy20_wakeups_per_s", QStringLiteral("busy20_wakeups_per_s"), 1);
+    line("idle_cpu_ms_per_s", QStringLiteral("idle_cpu_ms_per_s"), 2);
+    line("idle_rss_mb", QStringLiteral("idle_rss_mb"), 1);
 }
 
 } // namespace
@@ -440,7 +495,7 @@ int main(int argc, char *argv[])
         return runOne(args.mid(1));
 
     int soakOnly = 0;
-    bool quick = false, historyOnly = false, faultOnly = false;
+    bool quick = false, historyOnly = false, faultOnly = false, busyOnly = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--soak") && i + 1 < args.size())
             soakOnly = args[++i].toInt();
@@ -450,6 +505,8 @@ int main(int argc, char *argv[])
             historyOnly = true;
         else if (args[i] == QLatin1String("--fault"))
             faultOnly = true;
+        else if (args[i] == QLatin1String("--busy"))
+            busyOnly = true;
         else
             return usage();
     }
@@ -500,6 +557,14 @@ int main(int argc, char *argv[])
         if (!q->isEmpty())
             *st = measureStartupWithHistory(historyBenchFile(historyLines.toLongLong()));
     };
+    if (busyOnly) {
+        const TBusyFigures busy = measureBusy(quick);
+        std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
+        printBusyRows(busy);
+        std::printf("\n");
+        printBusyFigures(busy);
+        return busy.failure.isEmpty() ? 0 : 1;
+    }
     Results hq, hov, hst;
     if (historyOnly) {
         historyCases(&hq, &hov, &hst);
@@ -545,6 +610,7 @@ int main(int argc, char *argv[])
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
     historyCases(&hq, &hov, &hst);
     faultFigures(&faults, &faultProblems);
+    const TBusyFigures busy = measureBusy(quick);
 
     std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
     row(QStringLiteral("memchr line split (floor), lines/s"), fmt(get(parse, "floor_lines_per_s")),
@@ -637,6 +703,7 @@ int main(int argc, char *argv[])
     printSoak(soak);
     printHistoryRows(hq, hov, hst);
     printFaultRows(faults, faultProblems);
+    printBusyRows(busy);
 
     const double pte = std::min(get(plain, "lines_per_s") / get(ptePlain, "lines_per_s"),
                                 get(moder, "lines_per_s") / get(pteModer, "lines_per_s"));
@@ -694,5 +761,6 @@ int main(int argc, char *argv[])
                 qPrintable(fmt(get(comforts, "comforts_overhead_high"), 3)));
     printHistoryFigures(hq, hov, hst);
     printFaultFigures(faults, faultProblems);
+    printBusyFigures(busy);
     return 0;
 }
