@@ -3,6 +3,7 @@
 // figures as "result NAME VALUE" lines on standard output.
 #include "bench/benchsession.h"
 
+#include <QMap>
 #include <QStringList>
 
 #include <vector>
@@ -41,3 +42,13 @@ QStringList moderatedConf(int triggers);
 QString historyBenchFile(qint64 lines);
 void caseHistoryQueries(qint64 lines);
 void caseHistoryOverhead(int lines, int pairs);
+
+// Staying connected, on network namespaces (faultcases.cpp): one run of a
+// case (quiet, typing, back, outage).
+void caseFault(const QStringList &args);
+// Why the namespaces cannot be made here (not root, no netns); empty when
+// they can.
+QString faultNetworkMissing();
+// Three runs of each case, at once; the medians, with _low and _high. What
+// went wrong is added to problems.
+QMap<QString, double> measureFaults(QStringList *problems);

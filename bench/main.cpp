@@ -1,6 +1,8 @@
 // tressel-bench: the performance benchmark. Without arguments it runs every
 // measurement, each in a child process of its own, prints the table and one
-// "name value" line per target. --soak SECONDS runs only the soak.
+// "name value" line per target. --soak SECONDS runs only the soak, --fault
+// only the staying-connected figures, --busy only the busy channel.
+#include "bench/busy.h"
 #include "bench/cases.h"
 #include "history/historystore.h"
 #include "mainwindow/Tmain.h"
@@ -31,7 +33,8 @@ QMap<QString, QString> caseWords;
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick] [--history]\n"
+    std::fprintf(stderr, "usage: tressel-bench [--soak SECONDS] [--quick] [--history] [--fault]\n"
+                         "                     [--busy]\n"
                          "       tressel-bench --startup\n"
                          "       tressel-bench --case NAME [ARGS]\n");
     return 2;
@@ -99,6 +102,8 @@ int runOne(const QStringList &a)
         caseHistoryQueries(a[1].toLongLong());
     else if (name == QLatin1String("history_overhead") && a.size() == 3)
         caseHistoryOverhead(a[1].toInt(), a[2].toInt());
+    else if (name == QLatin1String("fault") && a.size() == 2)
+        caseFault(a.mid(1));
     else if (name == QLatin1String("soak") && a.size() == 2)
         caseSoak(a[1].toInt());
     else
@@ -361,6 +366,120 @@ void printHistoryFigures(const Results &q, const Results &ov, const Results &st)
                 qPrintable(fmt(get(st, "startup_without_history_ms"), 1)));
 }
 
+// The staying-connected figures: measured when the network namespaces can
+// be made here, else the row says why not. False when they were wanted
+// and could not all be measured.
+bool faultFigures(Results *figures, QStringList *problems)
+{
+    const QString missing = faultNetworkMissing();
+    if (!missing.isEmpty()) {
+        *problems << QStringLiteral("skipped: ") + missing;
+        return false;
+    }
+    std::fprintf(stderr, "bench: staying connected, 3 runs of 4 cases at once (about 3 minutes)\n");
+    *figures = measureFaults(problems);
+    return problems->isEmpty();
+}
+
+void printFaultRows(const Results &f, const QStringList &problems)
+{
+    if (f.isEmpty()) {
+        row(QStringLiteral("staying connected"), QStringLiteral("-"),
+            problems.join(QStringLiteral("; ")));
+        return;
+    }
+    const auto range = [&f](const char *name, int decimals) {
+        return QStringLiteral("median of 3, %1 to %2")
+            .arg(fmt(get(f, (QByteArray(name) + "_low").constData()), decimals),
+                 fmt(get(f, (QByteArray(name) + "_high").constData()), decimals));
+    };
+    row(QStringLiteral("quiet dead link, cut to told (s)"), fmt(get(f, "deadlink_quiet_s"), 1),
+        range("deadlink_quiet_s", 1) + QStringLiteral("; at most 60"));
+    row(QStringLiteral("dead link typed into, cut to told (s)"),
+        fmt(get(f, "deadlink_typing_s"), 1),
+        range("deadlink_typing_s", 1) + QStringLiteral("; at most 60"));
+    row(QStringLiteral("server restart, 3 s away: back in the channel, away (s)"),
+        fmt(get(f, "back_in_channel_s"), 1),
+        range("back_in_channel_s", 1) +
+            QStringLiteral("; at most 10; runs that joined the home "
+                           "channel on the way: ") +
+            fmt(get(f, "back_went_home")));
+    row(QStringLiteral("lines typed into a 60 s outage, neither sent nor given back"),
+        fmt(get(f, "outage_lines_lost")),
+        range("outage_lines_lost", 0) +
+            QStringLiteral("; 5 lines a run, given back in all runs: ") +
+            fmt(get(f, "outage_lines_given_back")) + QStringLiteral("; must be 0"));
+    for (const QString &p : problems)
+        row(QStringLiteral("staying connected: problem"), QString(), p);
+}
+
+void printFaultFigures(const Results &f, const QStringList &problems)
+{
+    if (f.isEmpty()) {
+        std::printf("staying connected: %s\n", qPrintable(problems.join(QStringLiteral("; "))));
+        return;
+    }
+    std::printf("deadlink_quiet_s %s\n", qPrintable(fmt(get(f, "deadlink_quiet_s"), 1)));
+    std::printf("deadlink_typing_s %s\n", qPrintable(fmt(get(f, "deadlink_typing_s"), 1)));
+    std::printf("back_in_channel_s %s\n", qPrintable(fmt(get(f, "back_in_channel_s"), 1)));
+    std::printf("outage_lines_lost %s\n", qPrintable(fmt(get(f, "outage_lines_lost"))));
+}
+
+// The busy channel's figures, in the table.
+void printBusyRows(const TBusyFigures &b)
+{
+    const auto v = [&](const QString &name) { return b.values.value(name, std::nan("")); };
+    const auto range = [&](const QString &name, int decimals) {
+        return QStringLiteral("median of the windows, %1 to %2")
+            .arg(fmt(v(name + QStringLiteral("_low")), decimals),
+                 fmt(v(name + QStringLiteral("_high")), decimals));
+    };
+    if (!b.failure.isEmpty()) {
+        row(QStringLiteral("busy channel"), QStringLiteral("-"), b.failure);
+        return;
+    }
+    for (const char *phase : {"idle", "busy5", "busy20"}) {
+        const QString p = QLatin1String(phase);
+        const QString what = p == QLatin1String("idle") ? QStringLiteral("busy channel, idle")
+                             : p == QLatin1String("busy5")
+                                 ? QStringLiteral("busy channel, 5 lines/s")
+                                 : QStringLiteral("busy channel, 20 lines/s");
+        row(what + QStringLiteral(": processor time (ms/s)"),
+            fmt(v(p + QStringLiteral("_cpu_ms_per_s")), 2),
+            range(p + QStringLiteral("_cpu_ms_per_s"), 2) +
+                (p == QLatin1String("busy20") && !b.threadsCpu20.isEmpty()
+                     ? QStringLiteral("; by thread: ") + b.threadsCpu20
+                     : QString()));
+        row(what + QStringLiteral(": wake-ups/s, all threads"),
+            fmt(v(p + QStringLiteral("_wakeups_per_s")), 1),
+            range(p + QStringLiteral("_wakeups_per_s"), 1) +
+                (p == QLatin1String("busy20") && !b.threads20.isEmpty()
+                     ? QStringLiteral("; by thread: ") + b.threads20
+                     : QString()));
+        row(what + QStringLiteral(": resident memory (MB)"),
+            fmt(v(p + QStringLiteral("_rss_mb")), 1), range(p + QStringLiteral("_rss_mb"), 1));
+    }
+}
+
+void printBusyFigures(const TBusyFigures &b)
+{
+    const auto line = [&](const char *name, const QString &key, int decimals) {
+        const auto v = [&](const QString &k) { return b.values.value(k, std::nan("")); };
+        std::printf("%s %s (windows %s to %s)\n", name, qPrintable(fmt(v(key), decimals)),
+                    qPrintable(fmt(v(key + QStringLiteral("_low")), decimals)),
+                    qPrintable(fmt(v(key + QStringLiteral("_high")), decimals)));
+    };
+    if (!b.failure.isEmpty()) {
+        std::printf("busy20_cpu_ms_per_s - (%s)\n", qPrintable(b.failure));
+        return;
+    }
+    line("busy20_cpu_ms_per_s", QStringLiteral("busy20_cpu_ms_per_s"), 2);
+    line("busy5_cpu_ms_per_s", QStringLiteral("busy5_cpu_ms_per_s"), 2);
+    line("busy20_wakeups_per_s", QStringLiteral("busy20_wakeups_per_s"), 1);
+    line("idle_cpu_ms_per_s", QStringLiteral("idle_cpu_ms_per_s"), 2);
+    line("idle_rss_mb", QStringLiteral("idle_rss_mb"), 1);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -379,7 +498,7 @@ int main(int argc, char *argv[])
         return runOne(args.mid(1));
 
     int soakOnly = 0;
-    bool quick = false, historyOnly = false;
+    bool quick = false, historyOnly = false, faultOnly = false, busyOnly = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--soak") && i + 1 < args.size())
             soakOnly = args[++i].toInt();
@@ -387,6 +506,10 @@ int main(int argc, char *argv[])
             quick = true;
         else if (args[i] == QLatin1String("--history"))
             historyOnly = true;
+        else if (args[i] == QLatin1String("--fault"))
+            faultOnly = true;
+        else if (args[i] == QLatin1String("--busy"))
+            busyOnly = true;
         else
             return usage();
     }
@@ -415,6 +538,17 @@ int main(int argc, char *argv[])
         return ok ? 0 : 1;
     }
 
+    Results faults;
+    QStringList faultProblems;
+    if (faultOnly) {
+        const bool ok = faultFigures(&faults, &faultProblems);
+        std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
+        printFaultRows(faults, faultProblems);
+        std::printf("\n");
+        printFaultFigures(faults, faultProblems);
+        return ok ? 0 : 1;
+    }
+
     // The history's cases: its large file first, which the start-up with a
     // history needs.
     const QString historyLines = quick ? QStringLiteral("1000000") : QStringLiteral("10000000");
@@ -426,6 +560,14 @@ int main(int argc, char *argv[])
         if (!q->isEmpty())
             *st = measureStartupWithHistory(historyBenchFile(historyLines.toLongLong()));
     };
+    if (busyOnly) {
+        const TBusyFigures busy = measureBusy(quick);
+        std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
+        printBusyRows(busy);
+        std::printf("\n");
+        printBusyFigures(busy);
+        return busy.failure.isEmpty() ? 0 : 1;
+    }
     Results hq, hov, hst;
     if (historyOnly) {
         historyCases(&hq, &hov, &hst);
@@ -470,6 +612,8 @@ int main(int argc, char *argv[])
     const Results startup = measureStartup();
     const Results soak = runCase({QStringLiteral("soak"), QStringLiteral("30")});
     historyCases(&hq, &hov, &hst);
+    faultFigures(&faults, &faultProblems);
+    const TBusyFigures busy = measureBusy(quick);
 
     std::printf("\n| Measurement | Value | Notes\n|---|---:|---\n");
     row(QStringLiteral("memchr line split (floor), lines/s"), fmt(get(parse, "floor_lines_per_s")),
@@ -561,6 +705,8 @@ int main(int argc, char *argv[])
             fmt(get(comforts, "comforts_overhead_high"), 3));
     printSoak(soak);
     printHistoryRows(hq, hov, hst);
+    printFaultRows(faults, faultProblems);
+    printBusyRows(busy);
 
     const double pte = std::min(get(plain, "lines_per_s") / get(ptePlain, "lines_per_s"),
                                 get(moder, "lines_per_s") / get(pteModer, "lines_per_s"));
@@ -617,5 +763,7 @@ int main(int argc, char *argv[])
                 qPrintable(fmt(get(comforts, "comforts_overhead_low"), 3)),
                 qPrintable(fmt(get(comforts, "comforts_overhead_high"), 3)));
     printHistoryFigures(hq, hov, hst);
+    printFaultFigures(faults, faultProblems);
+    printBusyFigures(busy);
     return 0;
 }

@@ -403,7 +403,9 @@ qint64 TChatInterface::UnacknowledgedBytes() const
     qint64 bytes = m_socket->bytesToWrite();
 #ifdef __linux__
     // Without its socket the kernel's part is not known, and may not be 0.
-    const qintptr fd = m_socket->socketDescriptor();
+    // The link's own descriptor: through a SOCKS5 proxy Qt's socket names
+    // none.
+    const qintptr fd = m_linkFd;
     int queued = 0;
     if (fd < 0 || ::ioctl(int(fd), SIOCOUTQ, &queued) != 0)
         return -1;
@@ -417,7 +419,7 @@ qint64 TChatInterface::RoundTripMicroseconds() const
     if (!m_connected || !m_socket)
         return -1;
 #ifdef __linux__
-    const qintptr fd = m_socket->socketDescriptor();
+    const qintptr fd = m_linkFd;
     tcp_info info{};
     socklen_t size = sizeof info;
     if (fd >= 0 && ::getsockopt(int(fd), IPPROTO_TCP, TCP_INFO, &info, &size) == 0)

@@ -67,7 +67,35 @@ bool toVersion1(const QSqlDatabase &db, QSqlError *error)
     return true;
 }
 
-const Step steps[schemaVersion] = {toVersion1};
+bool toVersion2(const QSqlDatabase &db, QSqlError *error)
+{
+    // The words index is no longer kept by a trigger on every insert: the
+    // writer indexes the lines after they are committed, in large chunks,
+    // when a flood is over (see THistoryStore), and words_indexed says up
+    // to which id it has. Lines past it are searched without the index.
+    // Only indexed lines are taken out of the index when deleted or changed.
+    const char *const statements[] = {
+        "DROP TRIGGER lines_ai",
+        "DROP TRIGGER lines_ad",
+        "DROP TRIGGER lines_au",
+        "CREATE TABLE words_indexed(upto INTEGER NOT NULL)",
+        // Every line so far went in by the old trigger.
+        "INSERT INTO words_indexed(upto) SELECT coalesce(max(id), 0) FROM lines",
+        "CREATE TRIGGER lines_ad AFTER DELETE ON lines "
+        "WHEN old.id <= (SELECT upto FROM words_indexed) BEGIN "
+        "INSERT INTO lines_fts(lines_fts, rowid, text) VALUES ('delete', old.id, old.text); END",
+        "CREATE TRIGGER lines_au AFTER UPDATE OF text ON lines "
+        "WHEN old.id <= (SELECT upto FROM words_indexed) BEGIN "
+        "INSERT INTO lines_fts(lines_fts, rowid, text) VALUES ('delete', old.id, old.text); "
+        "INSERT INTO lines_fts(rowid, text) VALUES (new.id, new.text); END",
+    };
+    for (const char *sql : statements)
+        if (!exec(db, QString::fromLatin1(sql), error))
+            return false;
+    return true;
+}
+
+const Step steps[schemaVersion] = {toVersion1, toVersion2};
 
 bool startsAsSqlite(const QString &fileName)
 {

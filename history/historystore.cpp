@@ -31,6 +31,14 @@ constexpr qint64 dayMs = 24LL * 60 * 60 * 1000;
 constexpr qint64 hourMs = 60LL * 60 * 1000;
 // Lines written between two looks at the retention limits, at most.
 constexpr qint64 retentionEveryLines = 20000;
+// The lines table's columns bound for a line, and lines to an INSERT
+// (well under SQLite's limit of bound values).
+constexpr int columnCount = 6;
+constexpr int rowsPerInsert = 64;
+// The write-ahead log's pages before a checkpoint is made during a flood,
+// and what of its file is kept afterwards.
+constexpr int walPagesBound = 16384;
+constexpr int walKeptBytes = 4 * 1024 * 1024;
 
 std::atomic<quint64> storeSerial{0};
 
@@ -91,10 +99,42 @@ struct THistoryStore::Writer {
     int retentionMegabytes = 0;
     std::thread thread;
 
+    // Raised after lines were deleted: an id may then be given again, and
+    // a reader's copy of the lines past the words index is made anew.
+    quint64 deletions = 0;
+
     // The writer's own (touched on its thread only).
-    std::vector<Line> batch;
+    std::deque<Line> batch;
     QHash<QString, qint64> nameIds;
     QHash<QString, qint64> placeIds; // by server, account and channel id
+    // The place of the line before: a flood comes from one channel.
+    struct LastPlace {
+        QString server, account, channel;
+        qint64 id = -1;
+    } lastPlace;
+    // The INSERTs of rowsPerInsert lines and of one, kept from batch to
+    // batch (dropped with the connection), with the numbers last bound.
+    struct Insert {
+        std::unique_ptr<QSqlQuery> query;
+        std::vector<qint64> bound;
+    } insertMany, insertOne;
+    // The newest line's id, and up to which id the words index holds the
+    // lines (words_indexed).
+    qint64 lastId = 0;
+    qint64 indexedUpTo = 0;
+    // How many lines the last batch had: a flood's are large.
+    qint64 lastBatchLines = 0;
+    // Written since the write-ahead log was last copied into the file.
+    qint64 linesSinceCheckpoint = 0;
+
+    int batchLines() const
+    {
+        return std::max(1, std::min(settings.batchLines, settings.queueBound / 2));
+    }
+
+    // About as many lines as SQLite's own checkpoints came after (a
+    // thousand pages).
+    bool checkpointDue() const { return linesSinceCheckpoint >= 10000; }
     qint64 newestMs = 0;
     qint64 retentionCheckedMs = 0;
     qint64 linesSinceRetention = 0;
@@ -151,6 +191,14 @@ struct THistoryStore::Writer {
         switch (o.outcome) {
         case THistoryDb::Outcome::Ready: {
             forgetIds();
+            readIndexMark();
+            // The write-ahead log is copied into the file when the writer
+            // is idle (or when it has grown this far during a flood), not
+            // every thousand pages; once copied, the log file is cut back.
+            THistoryDb::exec(db(),
+                             QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(walPagesBound));
+            THistoryDb::exec(db(),
+                             QStringLiteral("PRAGMA journal_size_limit=%1").arg(walKeptBytes));
             if (pageLimit > 0)
                 THistoryDb::exec(db(), QStringLiteral("PRAGMA max_page_count=%1").arg(pageLimit));
             {
@@ -257,14 +305,20 @@ struct THistoryStore::Writer {
         }
         const qint64 id = q.value(0).toLongLong();
         // The cache stays small: names in a busy channel come and go.
-        if (nameIds.size() > 50000)
-            forgetIds();
+        if (nameIds.size() > 50000) {
+            nameIds.clear();
+            placeIds.clear();
+            lastPlace = LastPlace();
+        }
         nameIds.insert(name, id);
         return id;
     }
 
     qint64 placeId(const Line &line, QSqlError *error)
     {
+        if (lastPlace.id > 0 && line.channel == lastPlace.channel &&
+            line.account == lastPlace.account && line.server == lastPlace.server)
+            return lastPlace.id;
         const qint64 server = nameId(line.server, error);
         const qint64 account = server < 0 ? -1 : nameId(line.account, error);
         const qint64 channel = account < 0 ? -1 : nameId(line.channel, error);
@@ -272,8 +326,10 @@ struct THistoryStore::Writer {
             return -1;
         const QString key = QStringLiteral("%1 %2 %3").arg(server).arg(account).arg(channel);
         const auto found = placeIds.constFind(key);
-        if (found != placeIds.constEnd())
+        if (found != placeIds.constEnd()) {
+            lastPlace = {line.server, line.account, line.channel, *found};
             return *found;
+        }
         QSqlQuery q(db());
         q.prepare(
             QStringLiteral("INSERT INTO places(server, account, channel) VALUES (?, ?, ?) "
@@ -289,13 +345,27 @@ struct THistoryStore::Writer {
         if (placeIds.size() > 50000)
             placeIds.clear();
         placeIds.insert(key, id);
+        lastPlace = {line.server, line.account, line.channel, id};
         return id;
     }
 
+    // Forgets what is known of the database's rows (after a rollback, or
+    // for another file), and the statements made for it.
     void forgetIds()
     {
         nameIds.clear();
         placeIds.clear();
+        lastPlace = LastPlace();
+        insertMany = Insert();
+        insertOne = Insert();
+    }
+
+    void readIndexMark()
+    {
+        lastId = THistoryDb::value(db(), QStringLiteral("SELECT coalesce(max(id), 0) FROM lines"))
+                     .toLongLong();
+        indexedUpTo =
+            THistoryDb::value(db(), QStringLiteral("SELECT upto FROM words_indexed")).toLongLong();
     }
 
     static QVariant idValue(qint64 id)
@@ -305,22 +375,85 @@ struct THistoryStore::Writer {
 
     // Inserts lines in one transaction; false (error set) when it failed
     // and was rolled back.
-    bool insertLines(const std::vector<Line> &lines, QSqlError *error,
-                     const std::function<void(QSqlQuery &)> &after = nullptr)
+    // Binds a line's row at the statement's row'th set of values. A value
+    // bound stays bound from one execution to the next, and binding one
+    // through Qt SQL costs more than SQLite takes to store it: the numbers
+    // a flood's lines share (time, place, kind, sender) and a missing raw
+    // are bound only where they differ from the last line's in that row.
+    void bindRow(Insert &insert, int row, const Line &line, qint64 place, qint64 sender)
+    {
+        QSqlQuery &q = *insert.query;
+        const int at = row * columnCount;
+        const auto bindNumber = [&](int column, qint64 value, const QVariant &bound) {
+            qint64 &last = insert.bound[size_t(at + column)];
+            if (last != value) {
+                q.bindValue(at + column, bound);
+                last = value;
+            }
+        };
+        // A fast flood brings some two hundred lines in a millisecond.
+        bindNumber(0, line.timeMs, line.timeMs);
+        bindNumber(1, place, place);
+        const int kind = int(line.kind) | (line.hidden ? hiddenFlag : 0) |
+                         (line.approximate ? approximateFlag : 0);
+        bindNumber(2, kind, kind);
+        bindNumber(3, std::max<qint64>(sender, 0), idValue(sender));
+        // A line with no text (an empty talk, an event) is stored as an
+        // empty one: a null string would be bound as NULL and refused, and
+        // every later batch with it.
+        q.bindValue(at + 4, line.text.isNull() ? QStringLiteral("") : line.text);
+        // The bytes only where the text is not simply them.
+        const bool plain = line.raw.isNull() || QString::fromLatin1(line.raw) == line.text;
+        if (!plain) {
+            q.bindValue(at + 5, line.raw);
+            insert.bound[size_t(at + 5)] = 1;
+        } else {
+            bindNumber(5, 0, QVariant(QMetaType::fromType<QByteArray>()));
+        }
+    }
+
+    // The INSERT of rows lines, prepared once for the connection.
+    Insert *insertStatement(int rows, QSqlError *error)
+    {
+        Insert &kept = rows == 1 ? insertOne : insertMany;
+        if (kept.query)
+            return &kept;
+        QString sql =
+            QStringLiteral("INSERT INTO lines(time, place, kind, sender, text, raw) VALUES ");
+        for (int i = 0; i < rows; ++i)
+            sql +=
+                i ? QStringLiteral(", (?, ?, ?, ?, ?, ?)") : QStringLiteral("(?, ?, ?, ?, ?, ?)");
+        auto q = std::make_unique<QSqlQuery>(db());
+        if (!q->prepare(sql)) {
+            *error = q->lastError();
+            return nullptr;
+        }
+        kept.query = std::move(q);
+        kept.bound.assign(size_t(rows * columnCount), std::numeric_limits<qint64>::min());
+        return &kept;
+    }
+
+    // Inserts lines in one transaction, rowsPerInsert to a statement;
+    // false (error set) when it failed and was rolled back.
+    template <class Lines>
+    bool insertLines(const Lines &lines, QSqlError *error,
+                     const std::function<void()> &after = nullptr)
     {
         QSqlDatabase d = db();
         if (!d.transaction()) {
             *error = d.lastError();
             return false;
         }
+        const qint64 lastIdBefore = lastId;
         bool ok = true;
-        {
-            QSqlQuery q(d);
-            ok = q.prepare(QStringLiteral("INSERT INTO lines(time, place, kind, sender, text, raw) "
-                                          "VALUES (?, ?, ?, ?, ?, ?)"));
-            if (!ok)
-                *error = q.lastError();
-            for (auto it = lines.begin(); ok && it != lines.end(); ++it) {
+        for (auto it = lines.begin(); ok && it != lines.end();) {
+            const int rows = lines.end() - it >= rowsPerInsert ? rowsPerInsert : 1;
+            Insert *insert = insertStatement(rows, error);
+            if (!insert) {
+                ok = false;
+                break;
+            }
+            for (int row = 0; row < rows; ++row, ++it) {
                 const Line &line = *it;
                 const qint64 place = placeId(line, error);
                 const qint64 sender = place < 0 ? -1 : nameId(line.sender, error);
@@ -328,27 +461,17 @@ struct THistoryStore::Writer {
                     ok = false;
                     break;
                 }
-                q.bindValue(0, line.timeMs);
-                q.bindValue(1, place);
-                q.bindValue(2, int(line.kind) | (line.hidden ? hiddenFlag : 0) |
-                                   (line.approximate ? approximateFlag : 0));
-                q.bindValue(3, idValue(sender));
-                // A line with no text (an empty talk, an event) is stored as
-                // an empty one: a null string would be bound as NULL and
-                // refused, and every later batch with it.
-                q.bindValue(4, line.text.isNull() ? QStringLiteral("") : line.text);
-                // The bytes only where the text is not simply them.
-                const bool plain = line.raw.isNull() || QString::fromLatin1(line.raw) == line.text;
-                q.bindValue(5, plain ? QVariant(QMetaType::fromType<QByteArray>())
-                                     : QVariant(line.raw));
-                if (!q.exec()) {
-                    *error = q.lastError();
-                    ok = false;
-                }
+                bindRow(*insert, row, line, place, sender);
             }
-            if (ok && after)
-                after(q);
+            if (ok && !insert->query->exec()) {
+                *error = insert->query->lastError();
+                ok = false;
+            }
+            if (ok)
+                lastId = insert->query->lastInsertId().toLongLong();
         }
+        if (ok && after)
+            after();
         if (ok && !d.commit()) {
             *error = d.lastError();
             ok = false;
@@ -356,24 +479,42 @@ struct THistoryStore::Writer {
         if (!ok) {
             d.rollback();
             forgetIds();
+            lastId = lastIdBefore;
         }
         return ok;
     }
 
-    // Reads the lines the window left as bytes, off its thread.
+    // Reads the lines the window left as bytes, off its thread. A flood's
+    // lines share their channel and account, and often their sender: those
+    // are read once.
     void decodeBatch()
     {
+        struct Read {
+            QString bytes, text;
+        } sender, channel, account;
+        const auto read = [this](Read &last, QString &field) {
+            if (field != last.bytes) {
+                last.bytes = field;
+                last.text = decoder(field);
+            }
+            field = last.text;
+        };
         for (Line &line : batch) {
             if (!line.undecoded)
                 continue;
             line.undecoded = false;
-            line.raw = line.text.toLatin1();
-            if (!decoder)
+            if (!decoder) {
+                line.raw = QByteArray(); // the bytes are the text in Latin-1
                 continue;
-            line.text = decoder(line.text);
-            line.sender = decoder(line.sender);
-            line.channel = decoder(line.channel);
-            line.account = decoder(line.account);
+            }
+            const QString bytes = line.text;
+            line.text = decoder(bytes);
+            // The bytes are kept only where the text is not simply them.
+            if (!line.text.isSharedWith(bytes) && line.text != bytes)
+                line.raw = bytes.toLatin1();
+            read(sender, line.sender);
+            read(channel, line.channel);
+            read(account, line.account);
         }
     }
 
@@ -389,10 +530,88 @@ struct THistoryStore::Writer {
         }
         for (const Line &line : batch)
             newestMs = std::max(newestMs, line.timeMs);
-        linesSinceRetention += qint64(batch.size());
+        lastBatchLines = qint64(batch.size());
+        linesSinceCheckpoint += lastBatchLines;
+        linesSinceRetention += lastBatchLines;
         batch.clear();
         if (linesSinceRetention >= retentionEveryLines || newestMs - retentionCheckedMs >= hourMs)
             retain(newestMs);
+    }
+
+    // Puts up to most more committed lines into the words index, in one
+    // transaction; false when that failed (and was said).
+    bool indexLines(qint64 most)
+    {
+        if (state != State::Ready || indexedUpTo >= lastId)
+            return true;
+        const qint64 to = std::min(lastId, indexedUpTo + most);
+        QSqlDatabase d = db();
+        QSqlError error;
+        bool ok = d.transaction();
+        if (ok) {
+            QSqlQuery q(d);
+            ok = q.prepare(QStringLiteral("INSERT INTO lines_fts(rowid, text) SELECT id, text FROM "
+                                          "lines WHERE id > ? AND id <= ?"));
+            q.addBindValue(indexedUpTo);
+            q.addBindValue(to);
+            ok = ok && q.exec();
+            if (!ok)
+                error = q.lastError();
+        }
+        if (ok) {
+            QSqlQuery mark(d);
+            mark.prepare(QStringLiteral("UPDATE words_indexed SET upto = ?"));
+            mark.addBindValue(to);
+            ok = mark.exec();
+            if (!ok)
+                error = mark.lastError();
+        }
+        ok = ok && d.commit();
+        if (!ok) {
+            if (!error.isValid())
+                error = d.lastError();
+            d.rollback();
+            writeFailed(error);
+            return false;
+        }
+        indexedUpTo = to;
+        return true;
+    }
+
+    // The words index is brought up to the newest line: at once after a
+    // few lines, and after a flood's large batches only when the flood is
+    // over (the writer found nothing to write) or when indexLagLines wait
+    // for it, so that the lines are committed as fast as they come.
+    // Returns whether it indexed while idle: the next chunk comes as soon
+    // as no line waits.
+    bool indexIfDue(bool idle)
+    {
+        if (state != State::Ready)
+            return false;
+        if (indexedUpTo >= lastId) {
+            if (idle && checkpointDue()) {
+                THistoryDb::exec(db(), QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+                linesSinceCheckpoint = 0;
+            }
+            return false;
+        }
+        if (idle || lastBatchLines < settings.floodBatchLines ||
+            lastId - indexedUpTo >= settings.indexLagLines)
+            return indexLines(settings.indexChunkLines) && idle;
+        return false;
+    }
+
+    // After lines were deleted, the ids past the newest line are given
+    // again: they must not be taken as indexed.
+    void afterDeleting()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++deletions;
+        }
+        THistoryDb::exec(db(), QStringLiteral("UPDATE words_indexed SET upto = min(upto, (SELECT "
+                                              "coalesce(max(id), 0) FROM lines))"));
+        readIndexMark();
     }
 
     qint64 pragma(const char *name)
@@ -417,7 +636,10 @@ struct THistoryStore::Writer {
             writeFailed(q.lastError());
             return 0;
         }
-        return q.numRowsAffected();
+        const qint64 n = q.numRowsAffected();
+        if (n > 0)
+            afterDeleting();
+        return n;
     }
 
     qint64 retain(qint64 nowMs)
@@ -472,10 +694,12 @@ struct THistoryStore::Writer {
     void run()
     {
         openFile();
+        bool catchingUp = false;
         for (;;) {
             std::deque<std::function<void()>> todo;
             bool stopping = false;
             bool retry = false;
+            bool idle = false;
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 const auto ready = [&] {
@@ -484,18 +708,24 @@ struct THistoryStore::Writer {
                 if (state == State::Failing || !batch.empty()) {
                     retry = !wake.wait_for(lock, milliseconds(settings.retryMs), ready);
                 } else {
-                    wake.wait(lock, ready);
+                    // With the words index behind, a quiet moment is for it.
+                    bool woken = true;
+                    if (state == State::Ready && (indexedUpTo < lastId || checkpointDue()))
+                        woken = wake.wait_for(
+                            lock, milliseconds(catchingUp ? 0 : settings.commitMs), ready);
+                    else
+                        wake.wait(lock, ready);
+                    idle = !woken;
                     // Lines come in bursts: gather them for one transaction.
-                    if (!stop && commands.empty())
+                    if (woken && !stop && commands.empty())
                         wake.wait_for(lock, milliseconds(settings.commitMs), [&] {
-                            return stop || !commands.empty() ||
-                                   int(queue.size()) >= settings.queueBound / 2;
+                            return stop || !commands.empty() || int(queue.size()) >= batchLines();
                         });
                 }
-                if (state == State::Ready && batch.empty()) {
-                    batch.assign(std::make_move_iterator(queue.begin()),
-                                 std::make_move_iterator(queue.end()));
-                    queue.clear();
+                if (state == State::Ready && batch.empty() && !queue.empty()) {
+                    // Handed over whole: the callers wait for the lock no
+                    // longer than a swap takes.
+                    batch.swap(queue);
                     space.notify_all();
                 }
                 todo.swap(commands);
@@ -515,7 +745,10 @@ struct THistoryStore::Writer {
             change.notify_all();
             if (stopping)
                 break;
+            catchingUp = indexIfDue(idle);
         }
+        // What the words index still lacks is indexed after the next start.
+        forgetIds();
         THistoryDb::close(connection);
     }
 
@@ -615,7 +848,7 @@ void THistoryStore::add(const Line &line)
             return;
     }
     w.queue.push_back(line);
-    if (w.queue.size() == 1 || int(w.queue.size()) >= w.settings.queueBound / 2) {
+    if (w.queue.size() == 1 || int(w.queue.size()) == w.batchLines()) {
         lock.unlock();
         w.wake.notify_one();
     }
@@ -630,6 +863,18 @@ void THistoryStore::setDecoder(Decoder decoder)
 void THistoryStore::flush()
 {
     m_writer->call<bool>([] { return true; }, false);
+}
+
+void THistoryStore::flushIndex()
+{
+    m_writer->call<bool>(
+        [w = m_writer.get()] {
+            while (w->state == Writer::State::Ready && w->indexedUpTo < w->lastId)
+                if (!w->indexLines(w->settings.indexChunkLines))
+                    break;
+            return true;
+        },
+        false);
 }
 
 void THistoryStore::setRetention(int days, int megabytes)
@@ -679,15 +924,13 @@ bool THistoryStore::clear()
             if (w->state != Writer::State::Ready)
                 return false;
             QSqlDatabase d = w->db();
-            // Emptying the words index at once is much faster than a
-            // trigger run for every line.
+            // No line is taken as indexed, so that the trigger leaves the
+            // words index alone, which is emptied at once: much faster than
+            // a trigger run for every line.
             const char *const statements[] = {
-                "DROP TRIGGER lines_ad",
+                "UPDATE words_indexed SET upto = 0",
                 "DELETE FROM lines",
                 "INSERT INTO lines_fts(lines_fts) VALUES ('delete-all')",
-                "CREATE TRIGGER lines_ad AFTER DELETE ON lines BEGIN "
-                "INSERT INTO lines_fts(lines_fts, rowid, text) VALUES ('delete', old.id, "
-                "old.text); END",
                 "DELETE FROM places",
                 "DELETE FROM names",
                 "DELETE FROM imports",
@@ -703,6 +946,7 @@ bool THistoryStore::clear()
                 return false;
             }
             w->forgetIds();
+            w->afterDeleting();
             w->compact();
             return true;
         },
@@ -741,7 +985,7 @@ THistoryStore::importChatLog(const QString &fileName,
             done.addBindValue(parsed.source);
             const int before = done.exec() && done.next() ? done.value(0).toInt() : 0;
             done.finish();
-            std::vector<Line> fresh;
+            std::deque<Line> fresh;
             int last = before;
             for (int i = 0; i < parsed.lines.size(); ++i)
                 if (parsed.lineNumbers.at(i) > before) {
@@ -751,7 +995,7 @@ THistoryStore::importChatLog(const QString &fileName,
             if (fresh.empty())
                 return 0;
             QSqlError error;
-            const bool ok = w->insertLines(fresh, &error, [&](QSqlQuery &) {
+            const bool ok = w->insertLines(fresh, &error, [&] {
                 QSqlQuery mark(w->db());
                 mark.prepare(QStringLiteral("INSERT OR REPLACE INTO imports(source, lines) "
                                             "VALUES (?, ?)"));
@@ -784,6 +1028,7 @@ bool THistoryStore::openReader()
         return true;
     db = QSqlDatabase();
     THistoryDb::close(m_readerName);
+    m_tail = Tail(); // went with the connection
     db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_readerName);
     db.setDatabaseName(m_fileName);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
@@ -791,6 +1036,62 @@ bool THistoryStore::openReader()
         return false;
     m_readerGeneration = generation;
     return true;
+}
+
+bool THistoryStore::prepareTail(qint64 indexedUpTo, quint64 deletions, QString *why)
+{
+    // The lines past the words index, in an index of this connection's
+    // own (temporary, in memory): kept from search to search and only
+    // added to, unless lines were deleted meanwhile (their ids may have
+    // been given again).
+    QSqlDatabase db = QSqlDatabase::database(m_readerName, false);
+    QSqlError error;
+    if (!m_tail.made) {
+        if (!THistoryDb::exec(db,
+                              QStringLiteral("CREATE VIRTUAL TABLE temp.tail_fts USING fts5(text, "
+                                             "tokenize='unicode61 remove_diacritics 2')"),
+                              &error)) {
+            *why = error.databaseText();
+            return false;
+        }
+        m_tail = Tail();
+        m_tail.made = true;
+        m_tail.deletions = deletions;
+    }
+    bool ok = true;
+    if (m_tail.deletions != deletions || indexedUpTo < m_tail.from) {
+        ok = THistoryDb::exec(db, QStringLiteral("DELETE FROM temp.tail_fts"), &error);
+        m_tail.from = m_tail.to = indexedUpTo;
+        m_tail.deletions = deletions;
+    } else if (indexedUpTo > m_tail.from) {
+        // Indexed since: searched in the words index now.
+        QSqlQuery q(db);
+        ok = q.prepare(QStringLiteral("DELETE FROM temp.tail_fts WHERE rowid <= ?"));
+        q.addBindValue(indexedUpTo);
+        ok = ok && q.exec();
+        if (!ok)
+            error = q.lastError();
+        m_tail.from = indexedUpTo;
+        m_tail.to = std::max(m_tail.to, indexedUpTo);
+    }
+    if (ok) {
+        QSqlQuery q(db);
+        ok = q.prepare(QStringLiteral("INSERT INTO temp.tail_fts(rowid, text) SELECT id, text FROM "
+                                      "lines WHERE id > ? ORDER BY id"));
+        q.addBindValue(m_tail.to);
+        ok = ok && q.exec();
+        if (ok && q.numRowsAffected() > 0)
+            m_tail.to = q.lastInsertId().toLongLong();
+        if (!ok)
+            error = q.lastError();
+    }
+    if (!ok) {
+        // Made anew next time.
+        THistoryDb::exec(db, QStringLiteral("DROP TABLE IF EXISTS temp.tail_fts"));
+        m_tail = Tail();
+        *why = error.databaseText();
+    }
+    return ok;
 }
 
 THistory::Page THistoryStore::search(const THistory::Query &query)
@@ -802,12 +1103,13 @@ THistory::Page THistoryStore::search(const THistory::Query &query)
             page.error = QStringLiteral("The history cannot be read now.");
         return page;
     }
+    QSqlDatabase db = QSqlDatabase::database(m_readerName, false);
     const bool words = !query.match.trimmed().isEmpty();
     // The member's ids first: with one (the usual case) the member's index
     // gives the lines newest first, with no sorting.
     QString sender;
     if (!query.member.isEmpty()) {
-        QSqlQuery ids(QSqlDatabase::database(m_readerName, false));
+        QSqlQuery ids(db);
         ids.prepare(QStringLiteral("SELECT id FROM names WHERE name = ? COLLATE NOCASE"));
         ids.addBindValue(query.member);
         QStringList found;
@@ -831,79 +1133,119 @@ THistory::Page THistoryStore::search(const THistory::Query &query)
                              linesUpTo(sender, m_writer->settings.memberLeadLines + 1) <=
                                  m_writer->settings.memberLeadLines;
     const bool wordsLead = words && !memberLeads;
-    QString sql =
-        QStringLiteral("SELECT ") + columns() +
-        (wordsLead ? QStringLiteral(" FROM lines_fts f CROSS JOIN lines l ON l.id = f.rowid")
-                   : QStringLiteral(" FROM lines l")) +
-        nameJoins() + QStringLiteral(" WHERE 1");
-    QVariantList values;
-    if (wordsLead) {
-        sql += QStringLiteral(" AND lines_fts MATCH ?");
-        values << query.match;
-    } else if (memberLeads) {
-        // The + keeps the id from being used to look lines up by: the
-        // matches are gathered once and only tested against.
-        sql +=
-            QStringLiteral(" AND +l.id IN (SELECT rowid FROM lines_fts WHERE lines_fts MATCH ?") +
-            (query.beforeId > 0 ? QStringLiteral(" AND rowid < ?)") : QStringLiteral(")"));
-        values << query.match;
-        if (query.beforeId > 0)
-            values << query.beforeId;
-    }
-    const QString id = wordsLead ? QStringLiteral("f.rowid") : QStringLiteral("l.id");
-    if (query.beforeId > 0) {
-        sql += QStringLiteral(" AND ") + id + QStringLiteral(" < ?");
-        values << query.beforeId;
-    }
-    if (!sender.isEmpty())
-        sql += QStringLiteral(" AND ") + sender;
-    if (!query.channel.isEmpty()) {
-        sql += QStringLiteral(" AND l.place IN (SELECT p.id FROM places p JOIN names n ON n.id = "
-                              "p.channel WHERE n.name = ?)");
-        values << query.channel;
-    }
-    if (query.kind >= 0) {
-        sql += QStringLiteral(" AND (l.kind & 15) = ?");
-        values << query.kind;
-    }
-    if (query.fromMs != std::numeric_limits<qint64>::min()) {
-        sql += QStringLiteral(" AND l.time >= ?");
-        values << query.fromMs;
-    }
-    if (query.toMs != std::numeric_limits<qint64>::max()) {
-        sql += QStringLiteral(" AND l.time <= ?");
-        values << query.toMs;
-    }
-    if (!query.includeHidden)
-        sql += QStringLiteral(" AND (l.kind & 16) = 0");
-    const int limit = std::max(1, query.limit);
-    sql += QStringLiteral(" ORDER BY ") + id + QStringLiteral(" DESC LIMIT ?");
-    values << limit + 1;
-
-    QSqlQuery q(QSqlDatabase::database(m_readerName, false));
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        page.error = q.lastError().databaseText();
-        return page;
-    }
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        const QString why = q.lastError().databaseText();
-        page.error = words ? QStringLiteral("The search cannot be read: %1").arg(why) : why;
-        return page;
-    }
-    while (q.next()) {
-        if (page.lines.size() == limit) {
-            page.more = true;
-            break;
+    // The statement, over one words index (fts).
+    const auto statement = [&](const QString &fts, QVariantList *values) {
+        QString sql = QStringLiteral("SELECT ") + columns() +
+                      (wordsLead ? QStringLiteral(" FROM ") + fts +
+                                       QStringLiteral(" f CROSS JOIN lines l ON l.id = f.rowid")
+                                 : QStringLiteral(" FROM lines l")) +
+                      nameJoins() + QStringLiteral(" WHERE 1");
+        const QString name = fts.mid(fts.indexOf(QLatin1Char('.')) + 1);
+        if (wordsLead) {
+            sql += QStringLiteral(" AND ") + name + QStringLiteral(" MATCH ?");
+            *values << query.match;
+        } else if (memberLeads) {
+            // The + keeps the id from being used to look lines up by: the
+            // matches are gathered once and only tested against.
+            sql += QStringLiteral(" AND +l.id IN (SELECT rowid FROM ") + fts +
+                   QStringLiteral(" WHERE ") + name + QStringLiteral(" MATCH ?") +
+                   (query.beforeId > 0 ? QStringLiteral(" AND rowid < ?)") : QStringLiteral(")"));
+            *values << query.match;
+            if (query.beforeId > 0)
+                *values << query.beforeId;
         }
-        page.lines.append(lineOf(q));
+        const QString id = wordsLead ? QStringLiteral("f.rowid") : QStringLiteral("l.id");
+        if (query.beforeId > 0) {
+            sql += QStringLiteral(" AND ") + id + QStringLiteral(" < ?");
+            *values << query.beforeId;
+        }
+        if (!sender.isEmpty())
+            sql += QStringLiteral(" AND ") + sender;
+        if (!query.channel.isEmpty()) {
+            sql += QStringLiteral(" AND l.place IN (SELECT p.id FROM places p JOIN names n ON n.id "
+                                  "= p.channel WHERE n.name = ?)");
+            *values << query.channel;
+        }
+        if (query.kind >= 0) {
+            sql += QStringLiteral(" AND (l.kind & 15) = ?");
+            *values << query.kind;
+        }
+        if (query.fromMs != std::numeric_limits<qint64>::min()) {
+            sql += QStringLiteral(" AND l.time >= ?");
+            *values << query.fromMs;
+        }
+        if (query.toMs != std::numeric_limits<qint64>::max()) {
+            sql += QStringLiteral(" AND l.time <= ?");
+            *values << query.toMs;
+        }
+        if (!query.includeHidden)
+            sql += QStringLiteral(" AND (l.kind & 16) = 0");
+        sql += QStringLiteral(" ORDER BY ") + id + QStringLiteral(" DESC LIMIT ?");
+        return sql;
+    };
+    const int limit = std::max(1, query.limit);
+    // Runs the statement over fts for the page's lines still wanting;
+    // false when it failed (page.error set).
+    const auto fill = [&](const QString &fts) {
+        QVariantList values;
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(statement(fts, &values))) {
+            page.error = q.lastError().databaseText();
+            return false;
+        }
+        values << limit - int(page.lines.size()) + 1;
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec()) {
+            const QString why = q.lastError().databaseText();
+            page.error = words ? QStringLiteral("The search cannot be read: %1").arg(why) : why;
+            return false;
+        }
+        while (q.next()) {
+            if (page.lines.size() == limit) {
+                page.more = true;
+                break;
+            }
+            page.lines.append(lineOf(q));
+        }
+        if (q.lastError().isValid() && page.lines.isEmpty()) {
+            const QString why = q.lastError().databaseText();
+            page.error = words ? QStringLiteral("The search cannot be read: %1").arg(why) : why;
+            return false;
+        }
+        return true;
+    };
+    if (!words) {
+        fill(QString());
+        return page;
     }
-    if (q.lastError().isValid() && page.lines.isEmpty()) {
-        const QString why = q.lastError().databaseText();
-        page.error = words ? QStringLiteral("The search cannot be read: %1").arg(why) : why;
+    // The lines the writer has not put into the words index yet are
+    // searched too, in an index made of them here; they are the newest,
+    // so their matches come first. One read transaction: the words index,
+    // how far it reaches and the lines past it are of one moment.
+    if (!db.transaction()) {
+        page.error = db.lastError().databaseText();
+        return page;
     }
+    QSqlError error;
+    const QVariant upto =
+        THistoryDb::value(db, QStringLiteral("SELECT upto FROM words_indexed"), &error);
+    quint64 deletions;
+    {
+        std::lock_guard<std::mutex> lock(m_writer->mutex);
+        deletions = m_writer->deletions;
+    }
+    QString why;
+    if (!upto.isValid())
+        page.error = error.databaseText();
+    else if (!prepareTail(upto.toLongLong(), deletions, &why))
+        page.error = QStringLiteral("The newest lines cannot be searched: %1").arg(why);
+    else if ((m_tail.to <= m_tail.from || fill(QStringLiteral("temp.tail_fts"))) && !page.more)
+        fill(QStringLiteral("lines_fts"));
+    db.commit();
+    if (!page.error.isEmpty())
+        page.lines.clear();
     return page;
 }
 

@@ -11,6 +11,10 @@
 // full disk, a folder that cannot be written) does a full queue give up
 // its oldest lines, and how many is reported when writing resumes.
 //
+// The words index follows the lines: at once after a few, after a flood's
+// when the flood is over (see Settings). A search goes through the index
+// and through the lines written past it, so it finds every line written.
+//
 // Queries run on the thread that makes them, on a connection of their own
 // (WAL lets them read while the writer writes); make them from one thread.
 // Faults (a broken file moved aside, a newer schema, a full disk) are
@@ -27,14 +31,28 @@ class THistoryStore : public QObject {
 public:
     struct Settings {
         int commitMs = 250;
-        // Well above what a flood brings in a second, and well below what
-        // the writer writes in one, so a full queue is never a second behind.
-        int queueBound = 10000;
+        // Lines waiting when the writer starts on them without waiting out
+        // commitMs: a flood's come in batches of about this many, and the
+        // last of them is written soon after it came.
+        int batchLines = 2000;
+        // A quarter of a second of the fastest flood, and well below what
+        // the writer writes in one: a writer kept from the processor for a
+        // moment by other programs does not stop the window at once, and a
+        // full queue (some 15 MB) is never a second behind.
+        int queueBound = 50000;
         int retryMs = 5000; // a database that could not be written is tried again
         // A search with words and a member goes through the member's lines
         // when the member has at most this many, else through the words'
         // matches.
         int memberLeadLines = 20000;
+        // The words index is brought up to the lines as they are written,
+        // except during a flood (a batch of floodBatchLines or more): then
+        // it waits until the flood is over, or until indexLagLines lines
+        // wait for it, and is made indexChunkLines lines at a time. A
+        // search finds the lines it has not got all the same.
+        int floodBatchLines = 1000;
+        int indexLagLines = 200000;
+        int indexChunkLines = 20000;
     };
     explicit THistoryStore(QString fileName = QStringLiteral("history.db"),
                            QObject *parent = nullptr);
@@ -60,6 +78,8 @@ public:
     void add(const THistory::Line &line);
     // Waits until every line added so far has been written (or has failed to be).
     void flush();
+    // The same, and until the words index holds every line written.
+    void flushIndex();
 
     // At most days days and megabytes megabytes (0: no limit); applied
     // now and after each hour of lines.
@@ -112,7 +132,15 @@ private:
     std::unique_ptr<Writer> m_writer;
     QString m_readerName;
     quint64 m_readerGeneration = 0;
+    // The reader's index of the lines past the words index: made, and
+    // holding the lines with ids in (from, to].
+    struct Tail {
+        bool made = false;
+        qint64 from = 0, to = 0;
+        quint64 deletions = 0;
+    } m_tail;
     bool openReader();
+    bool prepareTail(qint64 indexedUpTo, quint64 deletions, QString *why);
     // How many lines the sender condition holds, counting up to most.
     qint64 linesUpTo(const QString &sender, qint64 most);
 };

@@ -5,6 +5,7 @@
 #include "rules/transcripttext.h"
 #include "widgets/accesslistening.h"
 #include "widgets/framepacer.h"
+#include "widgets/stillscrollbar.h"
 #include "widgets/transcriptaccessible.h"
 #include "widgets/userlistview.h"
 
@@ -42,6 +43,7 @@ TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent)
     m_background = palette().color(QPalette::Base);
     m_markColour = QColor::fromRgb(TColours::rgb(
         TColours::indexOf(QLatin1String(TSetting::def(TSetting::mentionColour).start))));
+    setVerticalScrollBar(new TStillScrollBar(Qt::Vertical, this));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Tab reaches the pane, so that a keyboard and a screen reader can read it.
@@ -98,6 +100,8 @@ void TTranscriptView::lineAppended()
     // done, however many lines arrive in it, and at most once a display
     // frame.
     // The caret waits at the start of the newest line.
+    if (hasSelection())
+        repaintAll(); // the selection drawn goes
     m_anchor = m_cursor = Pos{lineCount() - 1, 0};
     m_dragging = false;
     m_atEnd = true;
@@ -108,6 +112,7 @@ void TTranscriptView::lineAppended()
 void TTranscriptView::clear()
 {
     m_store.clear();
+    m_wrapped.clear();
     if (m_search.isActive()) {
         m_search.storeCleared();
         Q_EMIT searchChanged();
@@ -154,7 +159,7 @@ void TTranscriptView::setSelection(const Pos &anchor, const Pos &cursor)
     const bool selecting = anchor != cursor || m_anchor != m_cursor;
     m_anchor = anchor;
     m_cursor = cursor;
-    viewport()->update();
+    repaintAll();
     if (TAccessibility::listening()) {
         tellCaret();
         if (selecting) {
@@ -201,7 +206,7 @@ void TTranscriptView::setDefaultTextColour(const QColor &c) { m_defaultColour = 
 void TTranscriptView::setBackground(const QColor &c)
 {
     m_background = c;
-    viewport()->update();
+    repaintAll();
 }
 
 void TTranscriptView::changeEvent(QEvent *event)
@@ -221,6 +226,7 @@ void TTranscriptView::fontChanged()
     for (int b = 0; b < 256; ++b)
         m_advance[b] = fm.horizontalAdvance(displayChar(char16_t(b)));
     m_wideAdvance.clear();
+    m_wrapped.clear();
     m_rowHeight = std::max(1, int(std::ceil(fm.lineSpacing())));
     m_ascent = int(std::ceil(fm.ascent()));
     invalidateShown();
@@ -264,12 +270,21 @@ qreal TTranscriptView::wrapWidth() const
 
 void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const
 {
+    const qreal w = wrapWidth();
+    if (w != m_wrapWidth) {
+        m_wrapped.clear();
+        m_wrapWidth = w;
+    }
+    const auto known = m_wrapped.constFind(line);
+    if (known != m_wrapped.constEnd()) {
+        rowStarts = *known;
+        return;
+    }
     // Break after the last space that fits; a word wider than the pane is
     // broken where it overflows. Spaces never start a new row by themselves.
     rowStarts.clear();
     const LineRef l = lineRef(line);
     const int n = l.length;
-    const qreal w = wrapWidth();
     int pos = 0;
     do {
         rowStarts.append(pos);
@@ -294,6 +309,10 @@ void TTranscriptView::wrapLine(int line, QList<int> &rowStarts) const
         }
         pos = i;
     } while (pos < n);
+    // A few screenfuls are enough; scrolling far away starts afresh.
+    if (m_wrapped.size() >= 1024)
+        m_wrapped.clear();
+    m_wrapped.insert(line, rowStarts);
 }
 
 void TTranscriptView::scheduleSync()
@@ -324,15 +343,14 @@ void TTranscriptView::syncScrollRange()
     const int max = i < 0 ? 0 : std::min(i + 1, n - 1);
     QScrollBar *sb = verticalScrollBar();
     m_syncing = true;
-    sb->setRange(0, max);
-    sb->setPageStep(std::max(1, n - max));
-    if (m_atEnd && !held())
-        sb->setValue(max);
+    static_cast<TStillScrollBar *>(sb)->setAll(
+        max, std::max(1, n - max), m_atEnd && !held() ? std::optional<int>(max) : std::nullopt);
     m_syncing = false;
     if (sb->value() == sb->maximum())
         m_atEnd = true;
     invalidateShown();
-    repaintLater();
+    if (!scrollPicture())
+        repaintLater();
     tellInserted();
 }
 
@@ -378,19 +396,83 @@ void TTranscriptView::resizeEvent(QResizeEvent *event)
 
 void TTranscriptView::scrollContentsBy(int, int)
 {
-    // The user moved the scroll bar (or wheel, or keys).
+    // The user moved the scroll bar (or wheel, or keys); the pane's own
+    // sync paints what it moves itself.
     if (!m_syncing)
         m_atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
     invalidateShown();
     if (m_newBelow && lastLineShown())
         m_newBelow = false;
-    repaintLater();
+    if (!m_syncing)
+        repaintLater();
 }
 
 void TTranscriptView::repaintLater()
 {
     if (!m_paintingAll)
-        viewport()->update();
+        repaintAll();
+}
+
+void TTranscriptView::repaintAll()
+{
+    m_pictureValid = false;
+    viewport()->update();
+}
+
+QList<TTranscriptView::Drawn> TTranscriptView::drawnNow() const
+{
+    ensureShown();
+    QList<Drawn> out;
+    out.reserve(m_shown.size());
+    for (const Shown &s : m_shown)
+        out.append(Drawn{s.line, s.y, int(s.rowStarts.size())});
+    return out;
+}
+
+bool TTranscriptView::scrollPicture()
+{
+    // Only the plain case: following the end with no selection, caret,
+    // marker or anything else drawn that a new line would change.
+    if (!m_pictureValid || m_stripPending || m_inPaint || m_paintingAll || held() || hasFocus() ||
+        hasSelection() || m_picture.isEmpty())
+        return false;
+    const QList<Drawn> now = drawnNow();
+    if (now.isEmpty() || now.last().line < m_picture.last().line)
+        return false;
+    // Every line both pictures show moved by the same distance, up or not
+    // at all, and kept its rows; the lines below the old picture are new.
+    const int first = m_picture.first().line;
+    int delta = 0, bottom = -1;
+    for (const Drawn &d : now) {
+        const int at = d.line - first;
+        if (at < 0)
+            return false;
+        if (at >= m_picture.size())
+            break;
+        const Drawn &was = m_picture[at];
+        if (was.line != d.line || was.rows != d.rows)
+            return false;
+        if (bottom < 0)
+            delta = d.y - was.y;
+        else if (d.y - was.y != delta)
+            return false;
+        bottom = d.y + d.rows * m_rowHeight;
+    }
+    if (bottom < 0 || delta > 0)
+        return false;
+    m_picture = now;
+    if (delta != 0)
+        viewport()->scroll(0, delta);
+    // The strip: from the lines moved to the end of the new ones (below
+    // them, the margin, or the empty rest of a pane not yet full, is
+    // background already).
+    const int end =
+        std::min(viewport()->height(), now.last().y + now.last().rows * m_rowHeight + kMargin);
+    if (bottom < end) {
+        m_stripPending = true;
+        viewport()->update(QRect(0, bottom, viewport()->width(), end - bottom));
+    }
+    return true;
 }
 
 bool TTranscriptView::lastLineShown() const
@@ -417,13 +499,17 @@ int TTranscriptView::topLine() const
 void TTranscriptView::markLine(int line)
 {
     m_store.setMarked(line, true);
-    viewport()->update();
+    // A line not drawn yet is drawn marked when its frame comes.
+    if (m_syncQueued && (m_picture.isEmpty() || line > m_picture.last().line))
+        return;
+    repaintAll();
 }
 
 bool TTranscriptView::replaceChar(int line, int column, QChar c)
 {
     if (!m_store.replaceChar(line, column, c))
         return false;
+    m_wrapped.remove(line);
     invalidateShown(); // the line may wrap otherwise now
     repaintLater();
     return true;
@@ -432,7 +518,7 @@ bool TTranscriptView::replaceChar(int line, int column, QChar c)
 void TTranscriptView::setMarkColour(const QColor &c)
 {
     m_markColour = c;
-    viewport()->update();
+    repaintAll();
 }
 
 void TTranscriptView::setLinksShown(bool on)
@@ -441,7 +527,7 @@ void TTranscriptView::setLinksShown(bool on)
         return;
     m_linksShown = on;
     viewport()->setCursor(Qt::IBeamCursor);
-    viewport()->update();
+    repaintAll();
 }
 
 bool TTranscriptView::linkAt(const QPoint &viewportPos, TLinkSpan &link) const
@@ -462,14 +548,14 @@ bool TTranscriptView::linkAt(const QPoint &viewportPos, TLinkSpan &link) const
 void TTranscriptView::setSearch(const QString &needle, Qt::CaseSensitivity cs)
 {
     m_search.start(m_store, needle, cs);
-    viewport()->update();
+    repaintAll();
     Q_EMIT searchChanged();
 }
 
 void TTranscriptView::clearSearch()
 {
     m_search.clear();
-    viewport()->update();
+    repaintAll();
     Q_EMIT searchChanged();
 }
 
@@ -494,7 +580,7 @@ void TTranscriptView::goToMatch(int index)
             invalidateShown();
         }
     }
-    viewport()->update();
+    repaintAll();
     Q_EMIT searchChanged();
 }
 
@@ -507,7 +593,7 @@ void TTranscriptView::setHoldView(bool hold)
     m_hold = hold;
     m_newBelow = false;
     invalidateShown();
-    viewport()->update();
+    repaintAll();
 }
 
 // ---- painting --------------------------------------------------------------
@@ -519,9 +605,13 @@ void TTranscriptView::paintEvent(QPaintEvent *event)
     // lays them out now. A paint of the whole pane is then the picture the
     // layout asks for, so it does not ask for another; after a partial one
     // the rest follows.
+    const bool whole = event->rect().contains(viewport()->rect());
+    m_stripPending = false;
     if (m_syncQueued && !TFramePacer::frameTaken()) {
-        m_paintingAll = event->rect().contains(viewport()->rect());
+        m_paintingAll = whole;
+        m_inPaint = true;
         syncScrollRange();
+        m_inPaint = false;
         m_paintingAll = false;
     }
     QPainter p(viewport());
@@ -529,8 +619,18 @@ void TTranscriptView::paintEvent(QPaintEvent *event)
     p.fillRect(exposed, m_background);
     p.setFont(m_drawFont);
     ensureShown();
+    // The picture is known again after a whole paint; a part painted over
+    // a picture of other places leaves it unknown.
+    if (whole) {
+        m_picture = drawnNow();
+        m_pictureValid = true;
+    } else if (m_pictureValid && drawnNow() != m_picture) {
+        m_pictureValid = false;
+    }
+    const QColor hlBack = palette().color(QPalette::Highlight);
+    const QColor hlText = palette().color(QPalette::HighlightedText);
     for (const Shown &s : m_shown)
-        paintLine(p, s, exposed);
+        paintLine(p, s, exposed, hlBack, hlText);
     if (hasFocus())
         paintReadingCaret(p);
     if (newLinesBelow())
@@ -606,8 +706,14 @@ void TTranscriptView::fillColumns(QPainter &p, const Shown &s, int from, int to,
     }
 }
 
-void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &exposed) const
+void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &exposed,
+                                const QColor &hlBack, const QColor &hlText) const
 {
+    const int rows = int(s.rowStarts.size());
+    // A line outside the part painted costs nothing (a new line's strip
+    // is a row or two of a full pane).
+    if (s.y > exposed.bottom() || s.y + rows * m_rowHeight <= exposed.top())
+        return;
     const LineRef l = lineRef(s.line);
     const int n = l.length;
     const TTranscriptStore::Runs lineRuns = m_store.runs(s.line);
@@ -626,10 +732,6 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
             breakSelected = s.line < b.line;
         }
     }
-    const QColor hlBack = palette().color(QPalette::Highlight);
-    const QColor hlText = palette().color(QPalette::HighlightedText);
-
-    const int rows = int(s.rowStarts.size());
     // Behind the text: the mark, then the search's matches.
     if (m_store.isMarked(s.line)) {
         p.fillRect(QRect(0, s.y, viewport()->width(), rows * m_rowHeight), m_markColour);
@@ -1002,7 +1104,7 @@ void TTranscriptView::focusInEvent(QFocusEvent *event)
     QAbstractScrollArea::focusInEvent(event);
     if (lineCount() > 0 && m_cursor.line >= lineCount())
         m_anchor = m_cursor = Pos{lineCount() - 1, 0};
-    viewport()->update();
+    repaintAll();
 }
 
 void TTranscriptView::focusOutEvent(QFocusEvent *event)
@@ -1016,7 +1118,7 @@ void TTranscriptView::focusOutEvent(QFocusEvent *event)
             m_newBelow = false;
         invalidateShown();
     }
-    viewport()->update();
+    repaintAll();
 }
 
 // ---- offsets for a screen reader -------------------------------------------
@@ -1078,7 +1180,7 @@ void TTranscriptView::showLine(int line)
     sb->setValue(std::clamp(top, 0, sb->maximum()));
     m_atEnd = sb->value() == sb->maximum();
     invalidateShown();
-    viewport()->update();
+    repaintAll();
 }
 
 qint64 TTranscriptView::offsetAt(const QPoint &viewportPos) const

@@ -171,6 +171,12 @@ private:
     void scheduleSync();
     void syncScrollRange();
     void repaintLater();
+    // The whole pane is painted again: something other than new lines at
+    // the end changed what it shows.
+    void repaintAll();
+    // New lines at the end: the picture already drawn moves up and only the
+    // strip below it is painted; false when that cannot show the same.
+    bool scrollPicture();
     void fontChanged();
 
     LineRef lineRef(int line) const { return m_store.line(line); }
@@ -183,7 +189,8 @@ private:
     void wrapLine(int line, QList<int> &rowStarts) const;
     void ensureShown() const;
     void invalidateShown() { m_shownValid = false; }
-    void paintLine(class QPainter &p, const Shown &s, const QRect &exposed) const;
+    void paintLine(class QPainter &p, const Shown &s, const QRect &exposed, const QColor &hlBack,
+                   const QColor &hlText) const;
     // Fills the columns [from, to) of a shown line, row by row.
     void fillColumns(class QPainter &p, const Shown &s, int from, int to, const QColor &colour,
                      bool outline = false) const;
@@ -223,6 +230,28 @@ private:
 
     mutable QList<Shown> m_shown;
     mutable bool m_shownValid = false;
+    // Rows of lines already wrapped at m_wrapWidth: the lines at the end are
+    // wrapped again in every frame that brings a line.
+    mutable QHash<int, QList<int>> m_wrapped;
+    mutable qreal m_wrapWidth = -1;
+
+    // What the pixels show: where each line was drawn by the last paint of
+    // the whole pane (moved along when the picture is scrolled), valid while
+    // nothing else was asked to change since.
+    struct Drawn {
+        int line;
+        int y;
+        int rows;
+        bool operator==(const Drawn &o) const
+        {
+            return line == o.line && y == o.y && rows == o.rows;
+        }
+    };
+    QList<Drawn> drawnNow() const;
+    QList<Drawn> m_picture;
+    bool m_pictureValid = false;
+    bool m_stripPending = false; // a strip asked for and not painted yet
+    bool m_inPaint = false;
 
     QColor m_markColour; // the mention colour setting's start value until one is set
     bool m_linksShown = false;

@@ -376,6 +376,16 @@ private Q_SLOTS:
         QCOMPARE(intOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
         QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT), 40000);
         QVERIFY(t.errors.isEmpty());
+        // What the proxy's side acknowledged is read on that socket too: a
+        // line is taken, and the next goes only then, so all three are.
+        QSignalSpy taken(&t.session, &TSession::taken);
+        for (const QString &line :
+             {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")})
+            t.session.send(t.session.plan(line));
+        QTRY_COMPARE_WITH_TIMEOUT(taken.count(), 3, 20000);
+        QCOMPARE(taken.last().first().toString().trimmed(), QStringLiteral("three"));
+        QCOMPARE(t.session.bnet->UnacknowledgedBytes(), 0);
+        QVERIFY(t.session.bnet->RoundTripMicroseconds() > 0);
     }
 
     // A proxy that refuses, is not there, or turns the password down: the

@@ -3,54 +3,10 @@
 // both ways. Kernel timers cannot be moved, so each test waits for the
 // event with a deadline and asserts an upper bound only. A test that
 // cannot build its network skips with the reason, or fails under CI=true.
-#include "connection/TChatInterface.h"
-#include "core/settingsstore.h"
-#include "faultnet.h"
-#include "session/TSession.h"
+#include "faulttrial.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSignalSpy>
-#include <QtTest>
-
-namespace {
-// The promise: a dead link is told within this.
-constexpr int promisedMs = 60000;
-
-#define NEED_NETWORK(net)                                                                          \
-    do {                                                                                           \
-        if (!(net).setUp(qEnvironmentVariable("TRESSEL_GATEWAY"))) {                               \
-            if (qEnvironmentVariable("CI") == QLatin1String("true"))                               \
-                QFAIL(qPrintable("cannot build the test network: " + (net).error()));              \
-            QSKIP(qPrintable("cannot build the test network: " + (net).error()));                  \
-        }                                                                                          \
-    } while (false)
-
-struct Trial {
-    TSettingsStore settings; // outlives the session that reads it
-    TSession session;
-    QStringList notices;
-    QStringList errors;
-    explicit Trial(const QString &server)
-    {
-        session.bnet->Port = 6112;
-        settings.setBytes(TSetting::username, QStringLiteral("alice"));
-        settings.setBytes(TSetting::password, QStringLiteral("pw"));
-        settings.setBytes(TSetting::server, server);
-        session.setStore(&settings);
-        QObject::connect(&session, &TSession::notice,
-                         [this](const QString &text) { notices << text; });
-        QObject::connect(&session, &TSession::socketError,
-                         [this](const QString &why) { errors << why; });
-    }
-    bool loggedIn()
-    {
-        QSignalSpy named(&session, &TSession::uniqueName);
-        session.connectNow();
-        return named.wait(15000);
-    }
-};
-} // namespace
 
 class TestFaultDeadlink : public QObject {
     Q_OBJECT

@@ -167,6 +167,8 @@ void GatewayUnits::options_data()
                                   << "port=6112 quota=1 accounts=0";
     QTest::newRow("bad burst length") << QStringList{"--burst-length", "4001"} << false << "";
     QTest::newRow("bad name pool") << QStringList{"--name-pool", "-3"} << false << "";
+    QTest::newRow("talk only") << QStringList{"--talk-only", "--chatters", "40"} << true
+                               << "port=6112 quota=1 accounts=0 talk-only";
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << false << "";
     QTest::newRow("stray argument") << QStringList{"stray"} << false << "";
     QTest::newRow("missing script")
@@ -194,6 +196,8 @@ void GatewayUnits::options()
             QString(" %1=%2").arg(QString::fromLatin1(it.key()), QString::fromLatin1(it.value()));
     if (o->address != QLatin1String("127.0.0.1"))
         got += QStringLiteral(" at ") + o->address;
+    if (o->talkOnly)
+        got += QStringLiteral(" talk-only");
     QCOMPARE(got, check);
 }
 

@@ -130,6 +130,7 @@ private Q_SLOTS:
     void manyLinesAtOnce();
     void closeMidLogin();
     void chattersRepeatable();
+    void talkOnlyChatters();
     void burstAndScript();
     void throughTheProgram();
 
@@ -918,6 +919,33 @@ void GatewayWire::chattersRepeatable()
     QVERIFY(first.contains("1009 USER "));
     QCOMPARE(run(42), first);
     QVERIFY(run(43) != first);
+}
+
+void GatewayWire::talkOnlyChatters()
+{
+    // Talking only, every happening is one line of talk or an emote from a
+    // member who stays: the rate is lines a second. At rate 0 they are
+    // silent until moved by hand.
+    start();
+    SimulatedChatters chatters(server.get(), 5, 1.0, 42);
+    chatters.setTalkOnly(true);
+    chatters.setRate(0);
+    QCOMPARE(chatters.rate(), 0.0);
+    auto alice = login("alice");
+    settle(*alice); // what the login brought
+    for (int i = 0; i < 200; ++i)
+        chatters.step();
+    const QByteArray seen = settle(*alice);
+    QList<QByteArray> lines = seen.split('\n');
+    lines.removeAll(QByteArray());
+    QCOMPARE(lines.size(), 200);
+    int emotes = 0;
+    for (const QByteArray &line : lines) {
+        QVERIFY2(line.startsWith("1005 TALK ") || line.startsWith("1023 EMOTE "), line.constData());
+        emotes += line.startsWith("1023 EMOTE ");
+    }
+    QVERIFY(emotes > 0 && emotes < 100);
+    QCOMPARE(server->simulatedNames().size(), 5);
 }
 
 void GatewayWire::burstAndScript()

@@ -2,6 +2,7 @@
 // filters find what they should page by page, retention, forgetting and
 // clearing delete what they should, and a file that is broken, newer,
 // full or killed mid-write is dealt with as promised.
+#include "history/historydb.h"
 #include "history/historystore.h"
 #include "historyfixture.h"
 #include "support/datarows.h"
@@ -45,6 +46,49 @@ THistoryStore::Settings quick()
     s.commitMs = 20;
     s.retryMs = 50;
     return s;
+}
+
+// A store whose writer leaves the words index behind: every batch is taken
+// as a flood's, and no quiet moment comes before the test is over.
+THistoryStore::Settings lagging()
+{
+    THistoryStore::Settings s;
+    s.commitMs = 3600000; // lines are written when flushed
+    s.floodBatchLines = 1;
+    return s;
+}
+
+qint64 indexedUpTo(const QString &fileName)
+{
+    return peek(fileName, QStringLiteral("SELECT upto FROM words_indexed")).toLongLong();
+}
+
+qint64 newestId(const QString &fileName)
+{
+    return peek(fileName, QStringLiteral("SELECT max(id) FROM lines")).toLongLong();
+}
+
+// Every page of a query, newest first; fails the test on an error, a line
+// out of order or seen twice.
+QStringList allPages(THistoryStore &store, THistory::Query q)
+{
+    QStringList seen;
+    qint64 lastId = std::numeric_limits<qint64>::max();
+    for (int pages = 0; pages < 1000; ++pages) {
+        const THistory::Page page = store.search(q);
+        if (!page.error.isEmpty())
+            return {QStringLiteral("error: ") + page.error};
+        for (const THistory::Line &l : page.lines) {
+            if (l.id >= lastId)
+                return {QStringLiteral("out of order: ") + l.text};
+            lastId = l.id;
+            seen << l.text;
+        }
+        if (!page.more)
+            break;
+        q.beforeId = page.nextBeforeId();
+    }
+    return seen;
 }
 
 // A store with some lines in it, written and closed, for the fault tests.
@@ -332,7 +376,9 @@ private Q_SLOTS:
         const QStringList who = {"bob", "carol", "dave"}, words = {"gold", "golden", "ore"};
         QStringList want; // "bob", "gold", minutes 100 to 500, not hidden: newest first
         {
-            THistoryStore store(path(), quick());
+            // Written as a flood's lines, with no quiet moment after them:
+            // the words index does not have them yet.
+            THistoryStore store(path(), lagging());
             store.start();
             QRandomGenerator rnd(3);
             for (int i = 0; i < 900; ++i) {
@@ -351,33 +397,40 @@ private Q_SLOTS:
             store.flush();
         }
         QVERIFY(want.size() > 30);
-        for (const int memberLeadLines : {0, 100000}) {
-            THistoryStore::Settings s = quick();
-            s.memberLeadLines = memberLeadLines;
-            THistoryStore store(path(), s);
-            store.start();
-            THistory::Query q;
-            q.match = QStringLiteral("gold");
-            q.member = QStringLiteral("BOB");
-            q.fromMs = at(100);
-            q.toMs = at(500);
-            q.limit = 7;
-            QStringList seen;
-            for (int pages = 0;; ++pages) {
-                QVERIFY(pages < 100);
-                const THistory::Page page = store.search(q);
-                QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
-                seen += texts(page);
-                if (!page.more)
-                    break;
-                q.beforeId = page.nextBeforeId();
+        QCOMPARE(peek(path(), QStringLiteral("SELECT upto FROM words_indexed")).toInt(), 0);
+        // First past the words index, then through it.
+        for (const bool indexed : {false, true})
+            for (const int memberLeadLines : {0, 100000}) {
+                THistoryStore::Settings s = lagging();
+                s.memberLeadLines = memberLeadLines;
+                THistoryStore store(path(), s);
+                store.start();
+                if (indexed)
+                    store.flushIndex();
+                QCOMPARE(peek(path(), QStringLiteral("SELECT upto FROM words_indexed")).toInt(),
+                         indexed ? 900 : 0);
+                THistory::Query q;
+                q.match = QStringLiteral("gold");
+                q.member = QStringLiteral("BOB");
+                q.fromMs = at(100);
+                q.toMs = at(500);
+                q.limit = 7;
+                QStringList seen;
+                for (int pages = 0;; ++pages) {
+                    QVERIFY(pages < 100);
+                    const THistory::Page page = store.search(q);
+                    QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
+                    seen += texts(page);
+                    if (!page.more)
+                        break;
+                    q.beforeId = page.nextBeforeId();
+                }
+                QCOMPARE(seen, want);
+                // A query the index cannot read is said either way.
+                q.match = QStringLiteral("gold AND");
+                q.beforeId = 0;
+                QVERIFY(!store.search(q).error.isEmpty());
             }
-            QCOMPARE(seen, want);
-            // A query the index cannot read is said either way.
-            q.match = QStringLiteral("gold AND");
-            q.beforeId = 0;
-            QVERIFY(!store.search(q).error.isEmpty());
-        }
     }
 
     void contextShowsTheChannelAroundALine()
@@ -490,6 +543,183 @@ private Q_SLOTS:
         store.add(line(QStringLiteral("friend"), QStringLiteral("public again")));
         store.flush();
         QCOMPARE(texts(store.search(q)), QStringList{"public again"});
+        QCOMPARE(failureOf(path(), QStringLiteral("INSERT INTO lines_fts(lines_fts) VALUES "
+                                                  "('integrity-check')")),
+                 QString());
+    }
+
+    void searchesFindTheLinesTheWordsIndexHasNotGot()
+    {
+        THistoryStore store(path(), lagging());
+        store.start();
+        for (int i = 0; i < 30; ++i)
+            store.add(line(i % 2 ? QStringLiteral("Alice") : QStringLiteral("bob"),
+                           QStringLiteral("early %1").arg(i), i));
+        store.flushIndex();
+        QCOMPARE(indexedUpTo(path()), 30);
+        for (int i = 0; i < 30; ++i)
+            store.add(line(i % 2 ? QStringLiteral("Alice") : QStringLiteral("bob"),
+                           QStringLiteral("late %1").arg(i), 100 + i));
+        THistory::Line hidden =
+            line(QStringLiteral("Squelched"), QStringLiteral("late insult"), 200);
+        hidden.hidden = true;
+        store.add(hidden);
+        store.flush();
+        // Written, and past the words index.
+        QCOMPARE(newestId(path()), 61);
+        QCOMPARE(indexedUpTo(path()), 30);
+
+        THistory::Query q;
+        q.match = QStringLiteral("late");
+        QCOMPARE(store.search(q).lines.size(), 30);
+        q.includeHidden = true;
+        QCOMPARE(store.search(q).lines.first().text, QStringLiteral("late insult"));
+        q.match = QStringLiteral("\"late 29\"");
+        QCOMPARE(texts(store.search(q)), QStringList{"late 29"});
+        // Pages run on from the newest lines into the indexed ones.
+        q.match = QStringLiteral("early OR lat*");
+        q.limit = 7;
+        QStringList want;
+        want << QStringLiteral("late insult");
+        for (int i = 29; i >= 0; --i)
+            want << QStringLiteral("late %1").arg(i);
+        for (int i = 29; i >= 0; --i)
+            want << QStringLiteral("early %1").arg(i);
+        QCOMPARE(allPages(store, q), want);
+        q.member = QStringLiteral("alice");
+        q.includeHidden = false;
+        QStringList alices;
+        for (const QString &t : want)
+            if (t.split(QLatin1Char(' ')).value(1).toInt() % 2 == 1)
+                alices << t;
+        QCOMPARE(allPages(store, q), alices);
+
+        // A member forgotten is gone from both; the ids given again after
+        // the newest lines went are not found by the words they had.
+        store.add(line(QStringLiteral("Alice"), QStringLiteral("late farewell"), 300));
+        store.flush();
+        q.member.clear();
+        q.match = QStringLiteral("farewell");
+        QCOMPARE(store.search(q).lines.size(), 1);
+        QCOMPARE(store.forgetMember(QStringLiteral("ALICE")), 31);
+        store.add(line(QStringLiteral("bob"), QStringLiteral("fresh start"), 301));
+        store.flush();
+        QCOMPARE(newestId(path()), 62); // the farewell's id
+        QCOMPARE(store.search(q).lines.size(), 0);
+        q.match = QStringLiteral("fresh");
+        QCOMPARE(texts(store.search(q)), QStringList{"fresh start"});
+        q.match = QStringLiteral("early OR lat*");
+        q.includeHidden = true;
+        QStringList bobs;
+        for (const QString &t : want)
+            if (!alices.contains(t))
+                bobs << t;
+        QCOMPARE(allPages(store, q), bobs);
+        QCOMPARE(failureOf(path(), QStringLiteral("INSERT INTO lines_fts(lines_fts) VALUES "
+                                                  "('integrity-check')")),
+                 QString());
+
+        // Indexed at last: the same lines, now all through the words index.
+        store.flushIndex();
+        QCOMPARE(indexedUpTo(path()), 62);
+        QCOMPARE(allPages(store, q), bobs);
+        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM lines_fts WHERE lines_fts "
+                                             "MATCH 'fresh OR lat* OR early'"))
+                     .toInt(),
+                 bobs.size() + 1);
+    }
+
+    void theWordsIndexCatchesUpWhenTheFloodIsOver()
+    {
+        // Small batches are indexed as they are written.
+        THistoryStore::Settings s = quick();
+        s.floodBatchLines = 50;
+        THistoryStore store(path(), s);
+        store.start();
+        for (int i = 0; i < 10; ++i)
+            store.add(line(QStringLiteral("bob"), QStringLiteral("calm %1").arg(i), i));
+        store.flush();
+        QTRY_COMPARE(indexedUpTo(path()), 10);
+        // A flood's wait for a quiet moment, and are then indexed a chunk
+        // at a time.
+        for (int i = 0; i < 500; ++i)
+            store.add(line(QStringLiteral("bob"), QStringLiteral("flood %1").arg(i), 10 + i));
+        store.flush();
+        QTRY_COMPARE(indexedUpTo(path()), 510);
+        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM lines_fts WHERE lines_fts "
+                                             "MATCH 'flood'"))
+                     .toInt(),
+                 500);
+
+        // Deleting the newest indexed lines gives their ids again: those
+        // lines are indexed when they come, not taken as indexed already.
+        store.add(line(QStringLiteral("Gone"), QStringLiteral("gone soon"), 600));
+        store.flush();
+        QTRY_COMPARE(indexedUpTo(path()), 511);
+        QCOMPARE(store.forgetMember(QStringLiteral("gone")), 1);
+        QCOMPARE(indexedUpTo(path()), 510);
+        store.add(line(QStringLiteral("bob"), QStringLiteral("renewed"), 601));
+        store.flushIndex();
+        QCOMPARE(newestId(path()), 511);
+        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM lines_fts WHERE lines_fts "
+                                             "MATCH 'renewed'"))
+                     .toInt(),
+                 1);
+    }
+
+    void aHistoryOfTheFirstSchemaIsBroughtUpToDate()
+    {
+        // Written by the store of schema 1 (every line indexed by a trigger
+        // as it was inserted): 40 talk lines about the ladder from Alice and
+        // bob, a hidden line, a whisper, an emote kept with its bytes, and
+        // five lines of a member since forgotten.
+        const QString old = QFINDTESTDATA("history/history-schema1.db");
+        QVERIFY(!old.isEmpty());
+        QVERIFY(QFile::copy(old, path()));
+        QFile(path()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(peek(path(), QStringLiteral("PRAGMA user_version")).toInt(), 1);
+        THistoryStore store(path(), lagging());
+        store.start();
+        QVERIFY(store.waitOpen());
+        QCOMPARE(peek(path(), QStringLiteral("PRAGMA user_version")).toInt(),
+                 THistoryDb::schemaVersion);
+        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = "
+                                             "'lines_ai'"))
+                     .toInt(),
+                 0);
+        QCOMPARE(store.lineCount(), 43);
+        // Every line it had is taken as indexed.
+        QCOMPARE(indexedUpTo(path()), 43);
+
+        THistory::Query q;
+        q.match = QStringLiteral("ladder");
+        QCOMPARE(store.search(q).lines.size(), 40);
+        q.match = QStringLiteral("insult");
+        QCOMPARE(store.search(q).lines.size(), 0);
+        q.includeHidden = true;
+        QCOMPARE(texts(store.search(q)), QStringList{"hidden insult"});
+        q.match = QStringLiteral("cafe");
+        const THistory::Page emote = store.search(q);
+        QCOMPARE(emote.lines.size(), 1);
+        QCOMPARE(emote.lines.first().raw, QByteArray("caf\xc3\xa9 ol\xc3\xa9"));
+        QCOMPARE(emote.lines.first().kind, Kind::Emote);
+        q.match = QStringLiteral("secret");
+        QCOMPARE(store.search(q).lines.first().kind, Kind::WhisperReceived);
+
+        // Written to and forgotten from as any other.
+        store.add(line(QStringLiteral("carol"), QStringLiteral("new ladder talk"), 500));
+        store.flush();
+        QCOMPARE(store.forgetMember(QStringLiteral("BOB")), 21);
+        q.match = QStringLiteral("ladder");
+        q.includeHidden = false;
+        const QStringList found = texts(store.search(q));
+        QCOMPARE(found.size(), 21);
+        QCOMPARE(found.first(), QStringLiteral("new ladder talk"));
+        store.flushIndex();
+        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM lines_fts WHERE lines_fts "
+                                             "MATCH 'ladder'"))
+                     .toInt(),
+                 21);
         QCOMPARE(failureOf(path(), QStringLiteral("INSERT INTO lines_fts(lines_fts) VALUES "
                                                   "('integrity-check')")),
                  QString());
@@ -737,7 +967,8 @@ private Q_SLOTS:
             textBytes += l.text.toUtf8().size();
             store.add(l);
         }
-        store.flush();
+        store.flushIndex(); // the words index's share counted too
+        QCOMPARE(indexedUpTo(path()), newestId(path()));
         const qint64 used = store.usedBytes() - empty;
         QVERIFY2(
             used <= 3 * textBytes,

@@ -313,7 +313,7 @@ private Q_SLOTS:
                             {{QStringLiteral("history.db"), bytes}});
         QTRY_VERIFY(f.chatLines().join('\n').contains(
             QLatin1String("Warning: History is off: history.db is left as it is, since it was "
-                          "written by a newer Tressel (schema 7; this one knows up to 1).")));
+                          "written by a newer Tressel (schema 7; this one knows up to 2).")));
         f.main->processTalk(QStringLiteral("bob"), QStringLiteral("goes on"));
         QVERIFY(f.chatLines().last().endsWith(QLatin1String("<bob> goes on")));
         QCOMPARE(MainWindowFixture::readFile(f.path(QStringLiteral("history.db"))), bytes);

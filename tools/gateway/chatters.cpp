@@ -46,15 +46,24 @@ SimulatedChatters::SimulatedChatters(GatewayServer *server, int count, double li
     }
     for (int i = 0; i < count; ++i)
         joinOne();
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &SimulatedChatters::tick);
+    setRate(linesPerSecond);
+}
+
+void SimulatedChatters::setRate(double linesPerSecond)
+{
+    m_rate = linesPerSecond;
+    m_steps = 0;
+    if (m_count <= 0 || linesPerSecond <= 0) {
+        m_timer.stop();
+        return;
+    }
     // Timers fire late under load and not faster than every millisecond:
     // each tick makes up the steps that are due by now.
-    m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(qBound(1, int(1000.0 / linesPerSecond), 10));
-    connect(&m_timer, &QTimer::timeout, this, &SimulatedChatters::tick);
-    if (count > 0) {
-        m_clock.start();
-        m_timer.start();
-    }
+    m_clock.start();
+    m_timer.start();
 }
 
 void SimulatedChatters::tick()
@@ -113,6 +122,15 @@ void SimulatedChatters::step()
         return;
     const QByteArray who = pick(m_present);
     const int roll = int(m_random.bounded(100));
+    if (m_talkOnly) {
+        if (roll < 80)
+            m_server->simSay(who, pick(Lines));
+        else if (roll < 90)
+            m_server->simSay(who, pick(Lines) + ' ' + pick(Lines));
+        else
+            m_server->simEmote(who, pick(Emotes));
+        return;
+    }
     if (roll < 55) {
         m_server->simSay(who, pick(Lines));
     } else if (roll < 65) {

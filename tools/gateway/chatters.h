@@ -2,6 +2,8 @@
 // Simulated chatters for demos and soak tests: they join, talk, emote,
 // whisper the connected users, sometimes flood (the same line three times),
 // change flags and leave, at a chosen rate. A seed makes a run repeatable.
+// Talking only, they stay and each happening is one line of talk or an
+// emote: a busy channel at exactly the rate.
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
@@ -21,6 +23,11 @@ public:
     // One simulated happening; the timer calls it, tests may too.
     void step();
 
+    void setTalkOnly(bool on) { m_talkOnly = on; }
+    // Happenings a second from now on; 0 stops them until a rate is set.
+    void setRate(double linesPerSecond);
+    double rate() const { return m_rate; }
+
 private:
     QByteArray newName();
     QByteArray pick(const QList<QByteArray> &list);
@@ -34,6 +41,7 @@ private:
     QTimer m_timer;
     QElapsedTimer m_clock; // the rate is kept over time, not per tick
     double m_rate;
+    bool m_talkOnly = false;
     qint64 m_steps = 0;
     QList<QByteArray> m_pool;
     QList<QByteArray> m_present;

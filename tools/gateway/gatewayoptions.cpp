@@ -36,7 +36,9 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         "A local chat gateway for Tressel's tests and demos, on a loopback address.\n"
         "Console commands on standard input: broadcast TEXT, raw TEXT, rawbytes HEX,\n"
         "join NAME [PRODUCT] [FLAGS], leave NAME, joins N PREFIX [PRODUCT], leaves N PREFIX,\n"
-        "say NAME TEXT, emote NAME TEXT, whisper NAME TO TEXT, flags NAME FLAGS, close, quit.");
+        "say NAME TEXT, emote NAME TEXT, whisper NAME TO TEXT, flags NAME FLAGS, close, quit;\n"
+        "rate LINES_PER_SECOND sets the chatters' rate (0: silent), clients prints the\n"
+        "logged-in clients' names on standard output.");
     const QCommandLineOption helpOpt({"h", "help"}, "Show this help.");
     const QCommandLineOption portOpt("port", "Port to listen on (0: any free port).", "PORT",
                                      "6112");
@@ -62,6 +64,9 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         "Simulated chatters take their names from this many, so a long run meets the same "
         "members again (0: no limit).",
         "N", "0");
+    const QCommandLineOption talkOnlyOpt(
+        "talk-only", "Simulated chatters stay in the channel and only talk and emote: each "
+                     "happening is one line, so the rate is lines per second.");
     const QCommandLineOption noQuotaOpt("no-flood-quota", "Switch the flood quota off.");
     const QCommandLineOption quotaUnitsOpt(
         "quota-units", "Units from which the flood quota refuses a line (disconnects at twice it).",
@@ -89,7 +94,7 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         "Hold a session whose link died (not closed cleanly) this long: its account cannot log "
         "in again meanwhile (0: not held).",
         "SECONDS", "0");
-    parser.addOptions({keepaliveOpt, holdOpt});
+    parser.addOptions({keepaliveOpt, holdOpt, talkOnlyOpt});
     parser.addOptions({helpOpt,     portOpt,    addressOpt,    accountOpt,     chattersOpt,
                        rateOpt,     seedOpt,    scriptOpt,     burstOpt,       burstLengthOpt,
                        namePoolOpt, noQuotaOpt, quotaUnitsOpt, quotaWindowOpt, quotaBytesOpt,
@@ -184,6 +189,7 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         o.script = lines;
     }
     o.floodQuota = !parser.isSet(noQuotaOpt);
+    o.talkOnly = parser.isSet(talkOnlyOpt);
     const auto figure = [&](const QCommandLineOption &opt, int low, int high, int *out,
                             const char *what) {
         bool fine = false;

@@ -22,6 +22,7 @@ struct GatewayOptions {
     int burst = 0;               // talk lines sent to each client after login
     int burstLength = 0;         // characters of each burst text (0: as the words come)
     int namePool = 0;            // simulated chatters' names come from this many (0: no limit)
+    bool talkOnly = false;       // the chatters stay and only talk and emote, a line a happening
     bool floodQuota = true;
     int quotaUnits = 5;  // refused from this many units, disconnected at twice it
     int quotaWindow = 5; // seconds a line's units are remembered

@@ -34,6 +34,27 @@ int main(int argc, char *argv[])
     const quint32 seed = options->seed ? *options->seed : QRandomGenerator::global()->generate();
     SimulatedChatters chatters(&server, options->chatters, options->rate, seed, nullptr,
                                options->namePool);
+    chatters.setTalkOnly(options->talkOnly);
+    // The console's commands about the program around the server: the
+    // chatters' rate, and who is logged in (on standard output). Empty when
+    // the line is not one of them.
+    const auto ownCommand = [&](const QByteArray &line, bool *handled) -> QString {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        *handled = true;
+        if (words[0] == "rate") {
+            bool ok = false;
+            const double rate = words.value(1).toDouble(&ok);
+            if (words.size() != 2 || !ok || rate < 0 || rate > 1000)
+                return "rate wants lines per second from 0 to 1000.";
+            chatters.setRate(rate);
+        } else if (words[0] == "clients") {
+            std::printf("clients %s\n", server.clientNames().join(' ').constData());
+            std::fflush(stdout);
+        } else {
+            *handled = false;
+        }
+        return QString();
+    };
 
     // The console: one command per line on standard input.
     QByteArray pending;
@@ -53,8 +74,10 @@ int main(int argc, char *argv[])
             pending.remove(0, nl + 1);
             if (line.endsWith('\r'))
                 line.chop(1);
-            bool quit = false;
-            const QString problem = server.consoleCommand(line, &quit);
+            bool quit = false, handled = false;
+            QString problem = ownCommand(line, &handled);
+            if (!handled)
+                problem = server.consoleCommand(line, &quit);
             if (!problem.isEmpty())
                 std::fprintf(stderr, "tressel-gateway: %s\n", problem.toLocal8Bit().constData());
             if (quit) {

@@ -6,7 +6,14 @@
 // 10.231.N.1:6112 through a rewrite of the destination; the test's own
 // thread joins the client's namespace, so every socket it opens is there.
 // The link can be cut without a word (every packet dropped both ways, no
-// reset, no ICMP) and mended. Everything is removed again by the destructor.
+// reset, no ICMP) and mended, made to lose every fifth packet and to delay
+// every packet (packetdelay.h), and the gateway can be stopped and started
+// again in its namespace and given console lines. With IPv6 the pair also
+// gets fd00:231:N::1 and ::2 and the gateway listens on both families.
+// Everything is removed again by the destructor. Shared by the fault tests
+// and the benchmark's fault figures.
+#include "packetdelay.h"
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
@@ -16,9 +23,13 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <functional>
+#include <memory>
+
 class FaultNet {
 public:
-    FaultNet()
+    enum Family { IPv4Only, WithIPv6 };
+    explicit FaultNet(Family family = IPv4Only) : m_family(family)
     {
         // An interface name holds at most 15 characters.
         const QString id = QString::number(::getpid() % 100000) + QLatin1Char('x') +
@@ -31,6 +42,7 @@ public:
     }
     ~FaultNet()
     {
+        m_delay.reset();
         stopGateway();
         leaveClientSide();
         run({"netns", "del", m_server}, false);
@@ -40,6 +52,8 @@ public:
     FaultNet &operator=(const FaultNet &) = delete;
 
     QString serverAddress() const { return QStringLiteral("10.231.%1.1").arg(m_subnet); }
+    // The server's IPv6 address (WithIPv6), without brackets.
+    QString serverAddress6() const { return QStringLiteral("fd00:231:%1::1").arg(m_subnet); }
     // Why setUp or a step failed.
     QString error() const { return m_error; }
 
@@ -71,10 +85,87 @@ public:
         for (const QStringList &step : steps)
             if (!run(step))
                 return false;
-        if (!startGateway(gateway, gatewayArgs))
+        m_gatewayProgram = gateway;
+        m_gatewayArgs = gatewayArgs;
+        if (m_family == WithIPv6) {
+            // nodad: the addresses are usable at once, without the kernel's
+            // check that nobody else on the link has them.
+            const QList<QStringList> six = {
+                {"-n", m_server, "-6", "addr", "add", serverAddress6() + "/64", "dev", veth,
+                 "nodad"},
+                {"-n", m_client, "-6", "addr", "add",
+                 QStringLiteral("fd00:231:%1::2/64").arg(m_subnet), "dev", peer, "nodad"},
+            };
+            for (const QStringList &step : six)
+                if (!run(step))
+                    return false;
+            // IPv6 has no way to send outside packets to the loopback
+            // address: the gateway listens on every address instead (the
+            // server's namespace has no others to reach it on).
+            m_gatewayArgs += {QStringLiteral("--address"), QStringLiteral("::")};
+        }
+        if (!startGateway())
             return false;
         return enterClientSide();
     }
+
+    // The gateway ends (killed, as a crashing or restarted server does: the
+    // kernel closes its links) and starts again with the same arguments.
+    void stopServer() { stopGateway(); }
+    bool startServer() { return startGateway(); }
+    // A line on the gateway's console ("drop alice").
+    void gatewayCommand(const QString &line)
+    {
+        m_gateway.write(line.toUtf8() + '\n');
+        m_gateway.waitForBytesWritten(5000);
+    }
+
+    // Runs what on the server's side: sockets opened meanwhile live in the
+    // server's namespace (where the gateway is 127.0.0.1:6112), and stay
+    // there. False, with error(), when the namespace cannot be entered.
+    bool onServerSide(const std::function<void()> &what)
+    {
+        if (!enter(m_server))
+            return false;
+        what();
+        return enter(m_client);
+    }
+
+    // From now on every fifth packet across the link is dropped, each way:
+    // exactly, by count, not at random.
+    bool loseEveryFifth()
+    {
+        for (const QString &chain : {QStringLiteral("INPUT"), QStringLiteral("OUTPUT")})
+            if (!run({"netns", "exec", m_server, "iptables", "-I", chain, "1",
+                      chain == QLatin1String("INPUT") ? "-i" : "-o", m_serverVeth, "-m",
+                      "statistic", "--mode", "nth", "--every", "5", "--packet", "0", "-j", "DROP"}))
+                return false;
+        return true;
+    }
+
+    // From now on every packet across the link waits ms each way, in a
+    // queue of this process (the kernel here has no netem). Packets a loss
+    // rule drops never reach the queue.
+    bool delay(int ms)
+    {
+        if (!enter(m_server))
+            return false;
+        m_delay = std::make_unique<PacketDelay>(ms);
+        if (!enter(m_client))
+            return false;
+        if (!m_delay->error().isEmpty()) {
+            m_error = QStringLiteral("the delay queue: ") + m_delay->error();
+            return false;
+        }
+        for (const QString &chain : {QStringLiteral("INPUT"), QStringLiteral("OUTPUT")})
+            if (!run({"netns", "exec", m_server, "iptables", "-A", chain,
+                      chain == QLatin1String("INPUT") ? "-i" : "-o", m_serverVeth, "-j", "NFQUEUE",
+                      "--queue-num", QString::number(PacketDelay::queueNumber)}))
+                return false;
+        return true;
+    }
+    // Packets the delay queue has passed on so far.
+    qint64 delayedPackets() const { return m_delay ? m_delay->passed() : 0; }
 
     // Every packet between the two sides is dropped, both ways, silently.
     bool cut()
@@ -103,13 +194,13 @@ private:
         return ok;
     }
 
-    bool startGateway(const QString &gateway, const QStringList &args)
+    bool startGateway()
     {
         m_gateway.setProcessChannelMode(QProcess::MergedChannels);
         m_gateway.start(QStringLiteral("ip"),
-                        QStringList{"netns", "exec", m_server, gateway, "--port", "6112",
+                        QStringList{"netns", "exec", m_server, m_gatewayProgram, "--port", "6112",
                                     "--address", "127.0.0.1"} +
-                            args);
+                            m_gatewayArgs);
         QElapsedTimer clock;
         clock.start();
         QByteArray out;
@@ -135,14 +226,19 @@ private:
     bool enterClientSide()
     {
         m_home = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-        const QByteArray path = "/var/run/netns/" + m_client.toLatin1();
+        return m_home >= 0 && enter(m_client);
+    }
+    // Moves this thread into the namespace name.
+    bool enter(const QString &name)
+    {
+        const QByteArray path = "/var/run/netns/" + name.toLatin1();
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        const bool ok = m_home >= 0 && fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
+        const bool ok = fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
+        if (!ok && m_error.isEmpty())
+            m_error = QStringLiteral("cannot enter the namespace %1: %2")
+                          .arg(name, QString::fromLocal8Bit(strerror(errno)));
         if (fd >= 0)
             ::close(fd);
-        if (!ok)
-            m_error = QStringLiteral("cannot enter the client's namespace: ") +
-                      QString::fromLocal8Bit(strerror(errno));
         return ok;
     }
     void leaveClientSide()
@@ -155,6 +251,10 @@ private:
     }
 
     static inline int s_serial = 0;
+    Family m_family;
+    QString m_gatewayProgram;
+    QStringList m_gatewayArgs;
+    std::unique_ptr<PacketDelay> m_delay;
     QString m_server;
     QString m_client;
     QString m_serverVeth;

@@ -1,0 +1,63 @@
+#include "widgets/stillscrollbar.h"
+
+#include <QStyle>
+#include <QStyleOptionSlider>
+
+TStillScrollBar::TStillScrollBar(Qt::Orientation orientation, QWidget *parent)
+    : QScrollBar(orientation, parent)
+{
+}
+
+TStillScrollBar::Look TStillScrollBar::look() const
+{
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    Look l;
+    l.handle =
+        style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, this);
+    l.empty = minimum() == maximum();
+    l.atStart = sliderPosition() == minimum();
+    l.atEnd = sliderPosition() == maximum();
+    return l;
+}
+
+void TStillScrollBar::setAll(int maximum, int pageStep, std::optional<int> value)
+{
+    m_batch = true;
+    m_changed = false;
+    setRange(0, maximum);
+    setPageStep(pageStep);
+    if (value)
+        setValue(*value);
+    m_batch = false;
+    // One look at the end: the range alone may move the handle for a moment.
+    if (m_changed && !(m_known && look() == m_painted))
+        update();
+}
+
+void TStillScrollBar::sliderChange(SliderChange change)
+{
+    if (m_batch && !transient()) {
+        m_changed = true;
+        return;
+    }
+    // A style whose bars show themselves on a change (transient bars) is
+    // told every change; otherwise a change that leaves the picture as it
+    // is paints nothing.
+    if (m_known && !transient() && look() == m_painted)
+        return;
+    QScrollBar::sliderChange(change);
+}
+
+bool TStillScrollBar::transient() const
+{
+    return style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this);
+}
+
+void TStillScrollBar::paintEvent(QPaintEvent *event)
+{
+    m_painted = look();
+    m_known = true;
+    ++m_paints;
+    QScrollBar::paintEvent(event);
+}

@@ -1,0 +1,48 @@
+#pragma once
+// A scroll bar that is painted again only when what it shows changes. A
+// pane that follows a busy channel moves its range and value with every
+// frame, and a plain QScrollBar repaints itself each time, though its handle
+// has long stopped moving by a pixel: in the Fusion style that repaint fills
+// the tall groove with a gradient, which Qt's raster engine splits across
+// its worker threads, waking them on every frame.
+#include <QRect>
+#include <QScrollBar>
+#include <optional>
+
+class TStillScrollBar : public QScrollBar {
+public:
+    explicit TStillScrollBar(Qt::Orientation orientation, QWidget *parent = nullptr);
+
+    // Range (from 0), page step and value set as one change, which is
+    // painted once if at all.
+    void setAll(int maximum, int pageStep, std::optional<int> value);
+
+    // Times the bar was painted (the tests count them).
+    int paints() const { return m_paints; }
+
+protected:
+    void sliderChange(SliderChange change) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    // What the bar's picture depends on of its range and value.
+    struct Look {
+        QRect handle;
+        bool empty = false;
+        bool atStart = false;
+        bool atEnd = false;
+        bool operator==(const Look &o) const
+        {
+            return handle == o.handle && empty == o.empty && atStart == o.atStart &&
+                   atEnd == o.atEnd;
+        }
+    };
+    Look look() const;
+    bool transient() const;
+
+    Look m_painted;
+    bool m_known = false; // m_painted is what the screen shows
+    int m_paints = 0;
+    bool m_batch = false;   // inside setAll
+    bool m_changed = false; // something changed inside it
+};
