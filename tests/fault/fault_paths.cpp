@@ -40,8 +40,9 @@ class TestFaultPaths : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // Six 100-byte lines typed at once over a link that drops every fifth
-    // packet each way and holds every packet 250 ms each way: they reach
-    // the gateway whole, in order, once, with no refusal and no alarm.
+    // packet each way and holds every packet 2 s each way: they reach the
+    // gateway whole, in order, once, with no refusal and no alarm (about
+    // 50 s).
     void burstUnderLoss()
     {
         FaultNet net;
@@ -50,12 +51,12 @@ private Q_SLOTS:
         Observer bob;
         QVERIFY(bob.logIn(net, "bob", "Chat"));
         QVERIFY(t.loggedIn());
-        NEED_STEP(net, net.loseEveryFifth() && net.delay(250));
+        NEED_STEP(net, net.loseEveryFifth() && net.delay(2000));
         QSignalSpy down(&t.session, &TSession::linkDown);
         const QStringList typed = burst();
         t.type(typed);
         QTRY_VERIFY_WITH_TIMEOUT(bob.talkOf("alice").size() + t.unsent.size() >= typed.size(),
-                                 90000);
+                                 140000);
         const QString account = accountFor(typed, bob.talkOf("alice"), t.unsent, t.taken);
         QVERIFY2(account.isEmpty(), qPrintable(account));
         QCOMPARE(bob.talkOf("alice"), typed);
