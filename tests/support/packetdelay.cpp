@@ -172,7 +172,13 @@ void PacketDelay::run()
             const ssize_t n = ::recv(m_fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
             const Clock::time_point now = Clock::now();
             int left = int(std::max<ssize_t>(n, 0));
-            for (auto *h = reinterpret_cast<nlmsghdr *>(buffer.data()); NLMSG_OK(h, left);
+            // NLMSG_OK, without its comparison of a signed length with the
+            // header's unsigned one.
+            const auto whole = [](const nlmsghdr *h, int len) {
+                return len >= int(sizeof(nlmsghdr)) && h->nlmsg_len >= sizeof(nlmsghdr) &&
+                       h->nlmsg_len <= unsigned(len);
+            };
+            for (auto *h = reinterpret_cast<nlmsghdr *>(buffer.data()); whole(h, left);
                  h = NLMSG_NEXT(h, left)) {
                 if (h->nlmsg_type != ((NFNL_SUBSYS_QUEUE << 8) | NFQNL_MSG_PACKET))
                     continue;
