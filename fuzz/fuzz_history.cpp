@@ -136,12 +136,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                            longTimeText(QTime(23, 0, 0)).toLatin1() + " on " +
                            shortDateText(QDate(2026, 12, 8)).toLatin1() + ".\r\n\r\n" + rest;
     writeFuzzFile(QStringLiteral("chat.log"), log);
+    // The count is compared within one file: a file found broken while
+    // the writer works in it is moved aside and a new one started, and
+    // then the two counts are of different files.
+    const auto movedAside = [] {
+        return QDir().entryList({QStringLiteral("history.db.broken-*")}).size();
+    };
+    store.flush();
+    const qsizetype asideBefore = movedAside();
     const qint64 before = keeping ? store.lineCount() : 0;
     const THistoryStore::ImportResult imported = store.importChatLog(
         QStringLiteral("chat.log"), [](const QByteArray &b) { return TText::decode(b); });
     if (imported.added < 0 || imported.added + imported.unreadable > log.count('\n') + 1)
         fuzzFailure("more lines imported than the log has", QString::fromLatin1(log));
-    if (keeping && imported.error.isEmpty() && store.lineCount() != before + imported.added)
+    store.flush();
+    const qint64 after = keeping ? store.lineCount() : 0;
+    if (keeping && imported.error.isEmpty() && movedAside() == asideBefore &&
+        after != before + imported.added)
         fuzzFailure("the import's count is not what was added", QString::fromLatin1(log));
     return 0;
 }
