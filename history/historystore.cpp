@@ -169,6 +169,10 @@ struct THistoryStore::Writer {
     // Opens the file; a broken one is moved aside and a new one started.
     void openFile()
     {
+        // The statements kept from batch to batch go before the connection
+        // they were made on is closed: a statement outliving its driver
+        // crashes when it is destroyed.
+        forgetIds();
         THistoryDb::Opened o = THistoryDb::open(fileName, connection);
         if (o.outcome == THistoryDb::Outcome::Broken) {
             QString why;
