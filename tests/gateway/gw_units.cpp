@@ -155,6 +155,11 @@ void GatewayUnits::options_data()
     QTest::newRow("IPv6 loopback") << QStringList{"--address", "::1", "--port", "0"} << true
                                    << "port=0 quota=1 accounts=0 at ::1";
     QTest::newRow("address not loopback") << QStringList{"--address", "192.0.2.1"} << false << "";
+    QTest::newRow("every address, asked for") << QStringList{"--address", "::", "--any-address"}
+                                              << true << "port=6112 quota=1 accounts=0 at ::";
+    QTest::newRow("every address, not asked for") << QStringList{"--address", "::"} << false << "";
+    QTest::newRow("not an address, any asked for")
+        << QStringList{"--address", "local", "--any-address"} << false << "";
     QTest::newRow("address not an address") << QStringList{"--address", "local"} << false << "";
     QTest::newRow("bad port") << QStringList{"--port", "70000"} << false << "";
     QTest::newRow("port not a number") << QStringList{"--port", "x"} << false << "";

@@ -45,6 +45,10 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
     const QCommandLineOption addressOpt("address",
                                         "Loopback address to listen on (in 127.0.0.0/8, or ::1).",
                                         "ADDRESS", "127.0.0.1");
+    const QCommandLineOption anyAddressOpt(
+        "any-address",
+        "Let --address be any address, not only loopback: for a network namespace a test made "
+        "for itself, which nobody else can reach.");
     const QCommandLineOption accountOpt(
         "account", "An account (repeatable). Without any, every name and password log in.",
         "NAME:PASSWORD");
@@ -94,7 +98,7 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         "Hold a session whose link died (not closed cleanly) this long: its account cannot log "
         "in again meanwhile (0: not held).",
         "SECONDS", "0");
-    parser.addOptions({keepaliveOpt, holdOpt, talkOnlyOpt});
+    parser.addOptions({keepaliveOpt, holdOpt, talkOnlyOpt, anyAddressOpt});
     parser.addOptions({helpOpt,     portOpt,    addressOpt,    accountOpt,     chattersOpt,
                        rateOpt,     seedOpt,    scriptOpt,     burstOpt,       burstLengthOpt,
                        namePoolOpt, noQuotaOpt, quotaUnitsOpt, quotaWindowOpt, quotaBytesOpt,
@@ -126,11 +130,15 @@ std::optional<GatewayOptions> parseGatewayArguments(const QStringList &args, QSt
         return std::nullopt;
     }
     o.port = quint16(port);
-    // Only loopback: the gateway is for trying the client out on one machine.
+    // Only loopback: the gateway is for trying the client out on one machine
+    // (or in a test's own network namespace, where any address will do).
     const QHostAddress address(parser.value(addressOpt));
-    if (address.isNull() || !address.isLoopback()) {
-        *error =
-            QString("Bad address '%1': expected a loopback address.").arg(parser.value(addressOpt));
+    const bool anyAddress = parser.isSet(anyAddressOpt);
+    if (address.isNull() || (!anyAddress && !address.isLoopback())) {
+        *error = anyAddress ? QString("Bad address '%1'.").arg(parser.value(addressOpt))
+                            : QString("Bad address '%1': expected a loopback address (or "
+                                      "--any-address).")
+                                  .arg(parser.value(addressOpt));
         return std::nullopt;
     }
     o.address = address.toString();
