@@ -95,7 +95,18 @@ bool toVersion2(const QSqlDatabase &db, QSqlError *error)
     return true;
 }
 
-const Step steps[schemaVersion] = {toVersion1, toVersion2};
+bool toVersion3(const QSqlDatabase &db, QSqlError *error)
+{
+    // A flood's lines are first stored packed, many to a row (see
+    // THistoryStaging), and put into lines when the flood is over, in the
+    // order they came. They are the newest: every line in lines came
+    // before them.
+    return exec(db,
+                QStringLiteral("CREATE TABLE staged(id INTEGER PRIMARY KEY, lines BLOB NOT NULL)"),
+                error);
+}
+
+const Step steps[schemaVersion] = {toVersion1, toVersion2, toVersion3};
 
 bool startsAsSqlite(const QString &fileName)
 {

@@ -12,7 +12,7 @@ class QDateTime;
 namespace THistoryDb {
 
 // PRAGMA user_version of the newest schema this program writes.
-constexpr int schemaVersion = 2;
+constexpr int schemaVersion = 3;
 
 enum class Outcome {
     Ready,       // open, at schemaVersion

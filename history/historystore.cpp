@@ -2,6 +2,7 @@
 
 #include "history/historydb.h"
 #include "history/historyimport.h"
+#include "history/historystaging.h"
 
 #include <QFile>
 #include <QHash>
@@ -17,6 +18,7 @@
 #include <thread>
 
 using THistory::Line;
+using THistoryStaging::Row;
 using namespace std::chrono;
 
 namespace {
@@ -35,6 +37,8 @@ constexpr qint64 retentionEveryLines = 20000;
 // (well under SQLite's limit of bound values).
 constexpr int columnCount = 6;
 constexpr int rowsPerInsert = 64;
+// A flood's lines to one packed row of the staged table.
+constexpr int linesPerStagedRow = 4096;
 // The write-ahead log's pages before a checkpoint is made during a flood,
 // and what of its file is kept afterwards.
 constexpr int walPagesBound = 16384;
@@ -102,6 +106,9 @@ struct THistoryStore::Writer {
     // Raised after lines were deleted: an id may then be given again, and
     // a reader's copy of the lines past the words index is made anew.
     quint64 deletions = 0;
+    // Lines stored packed in the staged table, not yet in lines: a reader
+    // has them put there before it reads.
+    std::atomic<qint64> stagedLines{0};
 
     // The writer's own (touched on its thread only).
     std::deque<Line> batch;
@@ -124,6 +131,8 @@ struct THistoryStore::Writer {
     qint64 indexedUpTo = 0;
     // How many lines the last batch had: a flood's are large.
     qint64 lastBatchLines = 0;
+    // Rows of the staged table (each up to linesPerStagedRow lines).
+    qint64 stagedRows = 0;
     // Written since the write-ahead log was last copied into the file.
     qint64 linesSinceCheckpoint = 0;
 
@@ -370,6 +379,10 @@ struct THistoryStore::Writer {
                      .toLongLong();
         indexedUpTo =
             THistoryDb::value(db(), QStringLiteral("SELECT upto FROM words_indexed")).toLongLong();
+        // Left by a flood the program did not live to see the end of.
+        stagedRows =
+            THistoryDb::value(db(), QStringLiteral("SELECT count(*) FROM staged")).toLongLong();
+        stagedLines = stagedRows * linesPerStagedRow; // at most
     }
 
     static QVariant idValue(qint64 id)
@@ -377,17 +390,35 @@ struct THistoryStore::Writer {
         return id > 0 ? QVariant(id) : QVariant(QMetaType::fromType<qint64>());
     }
 
-    // Inserts lines in one transaction; false (error set) when it failed
-    // and was rolled back.
-    // Binds a line's row at the statement's row'th set of values. A value
-    // bound stays bound from one execution to the next, and binding one
-    // through Qt SQL costs more than SQLite takes to store it: the numbers
-    // a flood's lines share (time, place, kind, sender) and a missing raw
+    // A line's row: its place and sender found by name (added when new).
+    // False (error set) when they could not be.
+    bool rowOf(const Line &line, Row *row, QSqlError *error)
+    {
+        const qint64 place = placeId(line, error);
+        const qint64 sender = place < 0 ? -1 : nameId(line.sender, error);
+        if (sender < 0)
+            return false;
+        row->timeMs = line.timeMs;
+        row->place = place;
+        row->sender = sender;
+        row->kind = int(line.kind) | (line.hidden ? hiddenFlag : 0) |
+                    (line.approximate ? approximateFlag : 0);
+        row->text = line.text;
+        // The bytes only where the text is not simply them.
+        const bool plain = line.raw.isNull() || QString::fromLatin1(line.raw) == line.text;
+        row->raw = plain ? QByteArray() : line.raw;
+        return true;
+    }
+
+    // Binds a row at the statement's row'th set of values. A value bound
+    // stays bound from one execution to the next, and binding one through
+    // Qt SQL costs more than SQLite takes to store it: the numbers a
+    // flood's lines share (time, place, kind, sender) and a missing raw
     // are bound only where they differ from the last line's in that row.
-    void bindRow(Insert &insert, int row, const Line &line, qint64 place, qint64 sender)
+    void bindRow(Insert &insert, int at, const Row &row)
     {
         QSqlQuery &q = *insert.query;
-        const int at = row * columnCount;
+        at *= columnCount;
         const auto bindNumber = [&](int column, qint64 value, const QVariant &bound) {
             qint64 &last = insert.bound[size_t(at + column)];
             if (last != value) {
@@ -396,20 +427,16 @@ struct THistoryStore::Writer {
             }
         };
         // A fast flood brings some two hundred lines in a millisecond.
-        bindNumber(0, line.timeMs, line.timeMs);
-        bindNumber(1, place, place);
-        const int kind = int(line.kind) | (line.hidden ? hiddenFlag : 0) |
-                         (line.approximate ? approximateFlag : 0);
-        bindNumber(2, kind, kind);
-        bindNumber(3, std::max<qint64>(sender, 0), idValue(sender));
+        bindNumber(0, row.timeMs, row.timeMs);
+        bindNumber(1, row.place, row.place);
+        bindNumber(2, row.kind, row.kind);
+        bindNumber(3, std::max<qint64>(row.sender, 0), idValue(row.sender));
         // A line with no text (an empty talk, an event) is stored as an
         // empty one: a null string would be bound as NULL and refused, and
         // every later batch with it.
-        q.bindValue(at + 4, line.text.isNull() ? QStringLiteral("") : line.text);
-        // The bytes only where the text is not simply them.
-        const bool plain = line.raw.isNull() || QString::fromLatin1(line.raw) == line.text;
-        if (!plain) {
-            q.bindValue(at + 5, line.raw);
+        q.bindValue(at + 4, row.text.isNull() ? QStringLiteral("") : row.text);
+        if (!row.raw.isNull()) {
+            q.bindValue(at + 5, row.raw);
             insert.bound[size_t(at + 5)] = 1;
         } else {
             bindNumber(5, 0, QVariant(QMetaType::fromType<QByteArray>()));
@@ -437,11 +464,29 @@ struct THistoryStore::Writer {
         return &kept;
     }
 
-    // Inserts lines in one transaction, rowsPerInsert to a statement;
-    // false (error set) when it failed and was rolled back.
-    template <class Lines>
-    bool insertLines(const Lines &lines, QSqlError *error,
-                     const std::function<void()> &after = nullptr)
+    // Inserts rows into lines, rowsPerInsert to a statement, inside the
+    // caller's transaction; false (error set) when one failed.
+    bool insertRows(const std::vector<Row> &rows, QSqlError *error)
+    {
+        for (auto it = rows.begin(); it != rows.end();) {
+            const int count = rows.end() - it >= rowsPerInsert ? rowsPerInsert : 1;
+            Insert *insert = insertStatement(count, error);
+            if (!insert)
+                return false;
+            for (int row = 0; row < count; ++row, ++it)
+                bindRow(*insert, row, *it);
+            if (!insert->query->exec()) {
+                *error = insert->query->lastError();
+                return false;
+            }
+            lastId = insert->query->lastInsertId().toLongLong();
+        }
+        return true;
+    }
+
+    // Runs what in one transaction; false (error set) when it failed and
+    // was rolled back (what is known of the rows is forgotten then).
+    bool inTransaction(QSqlError *error, const std::function<bool()> &what)
     {
         QSqlDatabase d = db();
         if (!d.transaction()) {
@@ -449,33 +494,7 @@ struct THistoryStore::Writer {
             return false;
         }
         const qint64 lastIdBefore = lastId;
-        bool ok = true;
-        for (auto it = lines.begin(); ok && it != lines.end();) {
-            const int rows = lines.end() - it >= rowsPerInsert ? rowsPerInsert : 1;
-            Insert *insert = insertStatement(rows, error);
-            if (!insert) {
-                ok = false;
-                break;
-            }
-            for (int row = 0; row < rows; ++row, ++it) {
-                const Line &line = *it;
-                const qint64 place = placeId(line, error);
-                const qint64 sender = place < 0 ? -1 : nameId(line.sender, error);
-                if (sender < 0) {
-                    ok = false;
-                    break;
-                }
-                bindRow(*insert, row, line, place, sender);
-            }
-            if (ok && !insert->query->exec()) {
-                *error = insert->query->lastError();
-                ok = false;
-            }
-            if (ok)
-                lastId = insert->query->lastInsertId().toLongLong();
-        }
-        if (ok && after)
-            after();
+        bool ok = what();
         if (ok && !d.commit()) {
             *error = d.lastError();
             ok = false;
@@ -486,6 +505,146 @@ struct THistoryStore::Writer {
             lastId = lastIdBefore;
         }
         return ok;
+    }
+
+    // Inserts lines in one transaction (after them, what after does);
+    // false (error set) when it failed and was rolled back.
+    template <class Lines>
+    bool insertLines(const Lines &lines, QSqlError *error,
+                     const std::function<void()> &after = nullptr)
+    {
+        return inTransaction(error, [&] {
+            std::vector<Row> rows(lines.size());
+            auto row = rows.begin();
+            for (const Line &line : lines)
+                if (!rowOf(line, &*row++, error))
+                    return false;
+            if (!insertRows(rows, error))
+                return false;
+            if (after)
+                after();
+            return true;
+        });
+    }
+
+    // Stores a flood's lines packed, linesPerStagedRow to a row of the
+    // staged table, in one transaction: no index is touched, and one row
+    // is written for thousands of lines. They go into lines when the flood
+    // is over (settle).
+    bool stageLines(const std::deque<Line> &lines, QSqlError *error)
+    {
+        qint64 rowsAdded = 0;
+        const bool ok = inTransaction(error, [&] {
+            QSqlQuery q(db());
+            if (!q.prepare(QStringLiteral("INSERT INTO staged(lines) VALUES (?)"))) {
+                *error = q.lastError();
+                return false;
+            }
+            QByteArray packed;
+            int packedLines = 0;
+            qint64 left = qint64(lines.size());
+            // Room for a row's lines of about a transcript line each.
+            const auto begin = [&] {
+                packed = QByteArray();
+                packed.reserve(qsizetype(std::min<qint64>(left, linesPerStagedRow) * 240));
+            };
+            const auto store = [&] {
+                q.bindValue(0, packed);
+                if (!q.exec()) {
+                    *error = q.lastError();
+                    return false;
+                }
+                ++rowsAdded;
+                left -= packedLines;
+                packedLines = 0;
+                begin();
+                return true;
+            };
+            begin();
+            Row row;
+            for (const Line &line : lines) {
+                if (!rowOf(line, &row, error))
+                    return false;
+                THistoryStaging::append(&packed, row);
+                if (++packedLines == linesPerStagedRow && !store())
+                    return false;
+            }
+            return packedLines == 0 || store();
+        });
+        if (ok) {
+            stagedRows += rowsAdded;
+            stagedLines += qint64(lines.size());
+        }
+        return ok;
+    }
+
+    // Puts the oldest row of staged lines into lines, in one transaction;
+    // false when none was left or writing failed (and was said).
+    bool settleOne()
+    {
+        QSqlQuery q(db());
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("SELECT id, lines FROM staged ORDER BY id LIMIT 1"))) {
+            writeFailed(q.lastError());
+            return false;
+        }
+        if (!q.next()) {
+            stagedRows = 0;
+            stagedLines = 0;
+            return false;
+        }
+        const qint64 id = q.value(0).toLongLong();
+        std::vector<Row> rows;
+        const bool readable = THistoryStaging::unpack(q.value(1).toByteArray(), &rows);
+        q.finish();
+        QSqlError error;
+        const bool ok = inTransaction(&error, [&] {
+            QSqlQuery done(db());
+            done.prepare(QStringLiteral("DELETE FROM staged WHERE id = ?"));
+            done.addBindValue(id);
+            if (!insertRows(rows, &error))
+                return false;
+            if (!done.exec()) {
+                error = done.lastError();
+                return false;
+            }
+            return true;
+        });
+        if (!ok) {
+            writeFailed(error);
+            return false;
+        }
+        if (!readable)
+            report(QStringLiteral("History: a row of lines kept during a flood could not be read "
+                                  "back from %1 and was left out; the lines in it are not in the "
+                                  "history.")
+                       .arg(fileName));
+        stagedRows = std::max<qint64>(0, stagedRows - 1);
+        stagedLines = std::max<qint64>(0, stagedLines - qint64(rows.size()));
+        if (stagedRows == 0)
+            stagedLines = 0;
+        // A flood's lines: the words index waits for a quiet moment.
+        lastBatchLines = std::max<qint64>(lastBatchLines, settings.floodBatchLines);
+        return true;
+    }
+
+    // Puts every staged line into lines (before they are read, deleted
+    // or imported among).
+    void settle()
+    {
+        while (stagedRows > 0 && state == State::Ready)
+            if (!settleOne())
+                return;
+    }
+
+    // Writes the batch: a flood's (or any while a flood's lines are still
+    // staged, so that the lines keep their order) packed into staged, a
+    // few lines straight into lines.
+    bool storeBatch(QSqlError *error)
+    {
+        if (stagedRows > 0 || qint64(batch.size()) >= settings.floodBatchLines)
+            return stageLines(batch, error);
+        return insertLines(batch, error);
     }
 
     // Reads the lines the window left as bytes, off its thread. A flood's
@@ -528,7 +687,7 @@ struct THistoryStore::Writer {
             return;
         decodeBatch();
         QSqlError error;
-        if (!insertLines(batch, &error)) {
+        if (!storeBatch(&error)) {
             writeFailed(error);
             return;
         }
@@ -538,7 +697,10 @@ struct THistoryStore::Writer {
         linesSinceCheckpoint += lastBatchLines;
         linesSinceRetention += lastBatchLines;
         batch.clear();
-        if (linesSinceRetention >= retentionEveryLines || newestMs - retentionCheckedMs >= hourMs)
+        // Not while a flood's lines are staged: the limits are looked at
+        // once they are in lines.
+        if (stagedRows == 0 &&
+            (linesSinceRetention >= retentionEveryLines || newestMs - retentionCheckedMs >= hourMs))
             retain(newestMs);
     }
 
@@ -592,6 +754,13 @@ struct THistoryStore::Writer {
     {
         if (state != State::Ready)
             return false;
+        // A flood's staged lines go into lines first, a row at a time when
+        // the flood is over, or during it once indexLagLines wait.
+        if (stagedRows > 0) {
+            if (idle || stagedLines >= settings.indexLagLines)
+                return settleOne() && idle;
+            return false;
+        }
         if (indexedUpTo >= lastId) {
             if (idle && checkpointDue()) {
                 THistoryDb::exec(db(), QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
@@ -650,6 +819,7 @@ struct THistoryStore::Writer {
     {
         if (state != State::Ready)
             return 0;
+        settle();
         retentionCheckedMs = nowMs;
         linesSinceRetention = 0;
         int days, megabytes;
@@ -714,7 +884,8 @@ struct THistoryStore::Writer {
                 } else {
                     // With the words index behind, a quiet moment is for it.
                     bool woken = true;
-                    if (state == State::Ready && (indexedUpTo < lastId || checkpointDue()))
+                    if (state == State::Ready &&
+                        (stagedRows > 0 || indexedUpTo < lastId || checkpointDue()))
                         woken = wake.wait_for(
                             lock, milliseconds(catchingUp ? 0 : settings.commitMs), ready);
                     else
@@ -761,7 +932,7 @@ struct THistoryStore::Writer {
     {
         QSqlError error;
         if (!batch.empty()) {
-            if (!insertLines(batch, &error)) {
+            if (!storeBatch(&error)) {
                 failing(error.text());
                 setState(State::Failing);
                 return;
@@ -873,6 +1044,7 @@ void THistoryStore::flushIndex()
 {
     m_writer->call<bool>(
         [w = m_writer.get()] {
+            w->settle();
             while (w->state == Writer::State::Ready && w->indexedUpTo < w->lastId)
                 if (!w->indexLines(w->settings.indexChunkLines))
                     break;
@@ -912,6 +1084,7 @@ qint64 THistoryStore::forgetMember(const QString &member)
         [w = m_writer.get(), member]() -> qint64 {
             if (w->state != Writer::State::Ready || member.isEmpty())
                 return 0;
+            w->settle();
             const qint64 n = w->deleteWhere(
                 QStringLiteral("sender IN (SELECT id FROM names WHERE name = ? COLLATE NOCASE)"),
                 {member});
@@ -934,6 +1107,7 @@ bool THistoryStore::clear()
             const char *const statements[] = {
                 "UPDATE words_indexed SET upto = 0",
                 "DELETE FROM lines",
+                "DELETE FROM staged",
                 "INSERT INTO lines_fts(lines_fts) VALUES ('delete-all')",
                 "DELETE FROM places",
                 "DELETE FROM names",
@@ -950,6 +1124,8 @@ bool THistoryStore::clear()
                 return false;
             }
             w->forgetIds();
+            w->stagedRows = 0;
+            w->stagedLines = 0;
             w->afterDeleting();
             w->compact();
             return true;
@@ -984,6 +1160,7 @@ THistoryStore::importChatLog(const QString &fileName,
                 result.error = QStringLiteral("the history cannot be written now");
                 return 0;
             }
+            w->settle();
             QSqlQuery done(w->db());
             done.prepare(QStringLiteral("SELECT lines FROM imports WHERE source = ?"));
             done.addBindValue(parsed.source);
@@ -1022,6 +1199,15 @@ bool THistoryStore::openReader()
 {
     if (!waitOpen())
         return false;
+    // A flood's lines the writer keeps packed go into lines first: every
+    // query reads lines alone.
+    if (m_writer->stagedLines > 0)
+        m_writer->call<bool>(
+            [w = m_writer.get()] {
+                w->settle();
+                return true;
+            },
+            false);
     quint64 generation;
     {
         std::lock_guard<std::mutex> lock(m_writer->mutex);

@@ -11,7 +11,12 @@
 // full disk, a folder that cannot be written) does a full queue give up
 // its oldest lines, and how many is reported when writing resumes.
 //
-// The words index follows the lines: at once after a few, after a flood's
+// A flood's lines (a batch of floodBatchLines or more) are first stored
+// packed, thousands to a row of the staged table, which touches no index
+// and keeps the writer well ahead of the flood; they go into the lines
+// table, in the order they came, when the flood is over (or once
+// indexLagLines wait), and at once when anything reads the history. The
+// words index follows the lines: at once after a few, after a flood's
 // when the flood is over (see Settings). A search goes through the index
 // and through the lines written past it, so it finds every line written.
 //
@@ -49,7 +54,8 @@ public:
         // except during a flood (a batch of floodBatchLines or more): then
         // it waits until the flood is over, or until indexLagLines lines
         // wait for it, and is made indexChunkLines lines at a time. A
-        // search finds the lines it has not got all the same.
+        // search finds the lines it has not got all the same. A flood's
+        // lines wait packed in staged in the same way before that.
         int floodBatchLines = 1000;
         int indexLagLines = 200000;
         int indexChunkLines = 20000;

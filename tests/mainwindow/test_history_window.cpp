@@ -3,6 +3,7 @@
 // lamer mode and the ~playsound filter hide kept and marked hidden, held
 // lines kept once, nothing while the setting is off, and the store's
 // faults written to the transcript.
+#include "history/historydb.h"
 #include "history/historymodel.h"
 #include "history/historystore.h"
 #include "mainwindow/historydesk.h"
@@ -312,8 +313,9 @@ private Q_SLOTS:
         MainWindowFixture f(MainWindowFixture::defaultConf(), MainWindowFixture::defaultNow(),
                             {{QStringLiteral("history.db"), bytes}});
         QTRY_VERIFY(f.chatLines().join('\n').contains(
-            QLatin1String("Warning: History is off: history.db is left as it is, since it was "
-                          "written by a newer Tressel (schema 7; this one knows up to 2).")));
+            QStringLiteral("Warning: History is off: history.db is left as it is, since it was "
+                           "written by a newer Tressel (schema 7; this one knows up to %1).")
+                .arg(THistoryDb::schemaVersion)));
         f.main->processTalk(QStringLiteral("bob"), QStringLiteral("goes on"));
         QVERIFY(f.chatLines().last().endsWith(QLatin1String("<bob> goes on")));
         QCOMPARE(MainWindowFixture::readFile(f.path(QStringLiteral("history.db"))), bytes);
