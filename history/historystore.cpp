@@ -2,6 +2,7 @@
 
 #include "history/historydb.h"
 #include "history/historyimport.h"
+#include "history/historyqueue.h"
 #include "history/historystaging.h"
 
 #include <QFile>
@@ -92,7 +93,7 @@ struct THistoryStore::Writer {
     std::condition_variable wake;   // to the writer
     std::condition_variable space;  // to callers waiting for room in the queue
     std::condition_variable change; // to callers waiting for the state or a command
-    std::deque<Line> queue;
+    THistoryQueue queue;
     std::deque<std::function<void()>> commands;
     bool stop = false;
     State state = State::Opening;
@@ -110,7 +111,9 @@ struct THistoryStore::Writer {
     // has them put there before it reads.
     std::atomic<qint64> stagedLines{0};
 
-    // The writer's own (touched on its thread only).
+    // The writer's own (touched on its thread only): the queue as taken,
+    // and its lines.
+    THistoryQueue taken;
     std::deque<Line> batch;
     QHash<QString, qint64> nameIds;
     QHash<QString, qint64> placeIds; // by server, account and channel id
@@ -900,12 +903,13 @@ struct THistoryStore::Writer {
                 if (state == State::Ready && batch.empty() && !queue.empty()) {
                     // Handed over whole: the callers wait for the lock no
                     // longer than a swap takes.
-                    batch.swap(queue);
+                    taken.swap(queue);
                     space.notify_all();
                 }
                 todo.swap(commands);
                 stopping = stop;
             }
+            taken.takeInto(&batch);
             if (state == State::Failing && (retry || stopping || !todo.empty())) {
                 if (!db().isOpen()) {
                     openFile();
@@ -1014,7 +1018,7 @@ void THistoryStore::add(const Line &line)
     while (int(w.queue.size()) >= w.settings.queueBound) {
         if (w.state == Writer::State::Failing || w.stop || !w.thread.joinable()) {
             // Nothing can be written: the oldest waiting line makes room.
-            w.queue.pop_front();
+            w.queue.dropOldest();
             ++w.dropped;
             break;
         }
@@ -1022,7 +1026,7 @@ void THistoryStore::add(const Line &line)
         if (w.state == Writer::State::Off)
             return;
     }
-    w.queue.push_back(line);
+    w.queue.push(line);
     if (w.queue.size() == 1 || int(w.queue.size()) == w.batchLines()) {
         lock.unlock();
         w.wake.notify_one();

@@ -1,0 +1,91 @@
+// The lines waiting for the history's writer: every field of every line
+// comes out as it went in, in order, however the queue was added to,
+// dropped from and taken from.
+#include "history/historyqueue.h"
+
+#include <QtTest>
+
+using THistory::Kind;
+using THistory::Line;
+
+namespace {
+
+Line made(int i)
+{
+    Line l;
+    l.timeMs = 1733700000000 + i;
+    l.server = QStringLiteral("127.0.0.1");
+    l.account = QStringLiteral("moderator");
+    l.channel = i % 2 ? QStringLiteral("Op Tressel") : QStringLiteral("Ünïcode ☃");
+    l.kind = Kind(i % THistory::kindCount);
+    l.sender = i % 3 ? QStringLiteral("bob") : QString();
+    l.text = i % 5 ? QStringLiteral("line %1 \U0001F600").arg(i) : QString();
+    if (i % 4 == 0)
+        l.raw = QByteArray("\xff\x00 bytes", 8) + QByteArray::number(i);
+    else if (i % 4 == 1)
+        l.raw = QByteArray(""); // none, but not null
+    l.hidden = i % 7 == 0;
+    l.approximate = i % 11 == 0;
+    l.undecoded = i % 13 == 0;
+    return l;
+}
+
+QString mismatch(const Line &a, const Line &b)
+{
+    if (a.timeMs != b.timeMs || a.server != b.server || a.account != b.account ||
+        a.channel != b.channel || a.kind != b.kind || a.sender != b.sender || a.text != b.text ||
+        a.raw != b.raw || a.raw.isNull() != b.raw.isNull() || a.hidden != b.hidden ||
+        a.approximate != b.approximate || a.undecoded != b.undecoded)
+        return QStringLiteral("line at %1: %2 / %3").arg(a.timeMs).arg(a.text, b.text);
+    return QString();
+}
+
+} // namespace
+
+class TestHistoryQueue : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void linesComeOutAsTheyWentIn()
+    {
+        THistoryQueue queue, taken;
+        std::deque<Line> out;
+        int next = 0, expected = 0;
+        // Rounds of adding, dropping the oldest and taking all, the two
+        // queues trading buffers as the writer's and the window's do.
+        for (int round = 0; round < 6; ++round) {
+            for (int i = 0; i < 50 + round * 37; ++i)
+                queue.push(made(next++));
+            QCOMPARE(queue.size(), next - expected);
+            for (int d = 0; d < round * 9; ++d) {
+                queue.dropOldest();
+                ++expected;
+            }
+            for (int i = 0; i < round * 5; ++i)
+                queue.push(made(next++));
+            taken.swap(queue);
+            QVERIFY(queue.empty());
+            out.clear();
+            taken.takeInto(&out);
+            QVERIFY(taken.empty());
+            QCOMPARE(int(out.size()), next - expected);
+            for (const Line &l : out) {
+                const QString wrong = mismatch(l, made(expected++));
+                QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+            }
+        }
+        // Lines of a flood share their names: the same strings come back.
+        for (int i = 0; i < 3; ++i)
+            queue.push(made(1));
+        out.clear();
+        queue.takeInto(&out);
+        QVERIFY(out[1].sender.isSharedWith(out[2].sender));
+        QVERIFY(out[1].channel.isSharedWith(out[2].channel));
+        // Dropping from an empty queue does nothing.
+        queue.dropOldest();
+        QVERIFY(queue.empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistoryQueue)
+#include "test_history_queue.moc"
