@@ -974,7 +974,9 @@ THistoryStore::THistoryStore(QString fileName, const Settings &settings, QObject
 {
 }
 
-THistoryStore::~THistoryStore()
+THistoryStore::~THistoryStore() { stop(); }
+
+void THistoryStore::stop()
 {
     if (m_writer->thread.joinable()) {
         {

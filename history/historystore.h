@@ -65,6 +65,9 @@ public:
     THistoryStore(QString fileName, const Settings &settings, QObject *parent = nullptr);
     // Writes what is queued, then closes.
     ~THistoryStore() override;
+    // Writes what is queued and closes now (as the destructor does): for a
+    // process that ends without destroying its window.
+    void stop();
 
     // Starts the writer, which opens the database; returns at once.
     void start();
