@@ -63,6 +63,12 @@ qint64 indexedUpTo(const QString &fileName)
     return peek(fileName, QStringLiteral("SELECT upto FROM words_indexed")).toLongLong();
 }
 
+// Rows of a flood's lines the writer keeps packed, not yet in lines.
+qint64 stagedRows(const QString &fileName)
+{
+    return peek(fileName, QStringLiteral("SELECT count(*) FROM staged")).toLongLong();
+}
+
 qint64 newestId(const QString &fileName)
 {
     return peek(fileName, QStringLiteral("SELECT max(id) FROM lines")).toLongLong();
@@ -571,7 +577,7 @@ private Q_SLOTS:
         }
         store.flush();
         QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM lines")).toInt(), 0);
-        QVERIFY(peek(path(), QStringLiteral("SELECT count(*) FROM staged")).toInt() >= 2);
+        QVERIFY(stagedRows(path()) >= 2);
         store.add(line(QStringLiteral("carol"), QStringLiteral("after the wave"), 6000));
         store.flush();
         QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM lines")).toInt(), 0);
@@ -580,7 +586,7 @@ private Q_SLOTS:
         q.includeHidden = true;
         q.limit = 1000;
         const QStringList all = allPages(store, q);
-        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM staged")).toInt(), 0);
+        QCOMPARE(stagedRows(path()), 0);
         QCOMPARE(all.size(), 5001);
         QCOMPARE(all.first(), QStringLiteral("after the wave"));
         QCOMPARE(all.last(), QStringLiteral("wave 0 ünïcode"));
@@ -617,13 +623,8 @@ private Q_SLOTS:
         for (int i = 0; i < 3000; ++i)
             idle.add(line(QStringLiteral("bob"), QStringLiteral("calm %1").arg(i), i));
         idle.flush();
-        QTRY_COMPARE(peek(path() + QStringLiteral(".2"), QStringLiteral("SELECT upto FROM "
-                                                                        "words_indexed"))
-                         .toInt(),
-                     3000);
-        QCOMPARE(peek(path() + QStringLiteral(".2"), QStringLiteral("SELECT count(*) FROM staged"))
-                     .toInt(),
-                 0);
+        QTRY_COMPARE(indexedUpTo(path() + QStringLiteral(".2")), 3000);
+        QCOMPARE(stagedRows(path() + QStringLiteral(".2")), 0);
     }
 
     void aDamagedPackedRowIsSaidAndLeftOut()
@@ -650,7 +651,7 @@ private Q_SLOTS:
         QTRY_COMPARE(problems.size(), 2);
         QVERIFY2(problems.at(0).at(0).toString().contains(QLatin1String("could not be read back")),
                  qPrintable(problems.at(0).at(0).toString()));
-        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM staged")).toInt(), 0);
+        QCOMPARE(stagedRows(path()), 0);
         store.add(line(QStringLiteral("bob"), QStringLiteral("and on")));
         store.flush();
         QCOMPARE(store.lineCount(), 21);
@@ -1022,7 +1023,7 @@ private Q_SLOTS:
         QVERIFY(store.waitOpen());
         const qint64 count = store.lineCount();
         QVERIFY(count > 50000);
-        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM staged")).toInt(), 0);
+        QCOMPARE(stagedRows(path()), 0);
         THistory::Query newest;
         newest.limit = 1;
         const THistory::Page page = store.search(newest);
