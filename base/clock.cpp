@@ -116,6 +116,13 @@ QDateTime currentDateTime()
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
 }
 
+qint64 currentMSecsSinceEpoch()
+{
+    if (clockOverride() || HeldClock::get().held)
+        return currentDateTime().toMSecsSinceEpoch();
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
 void setClock(std::function<QDateTime()> clock) { clockOverride() = std::move(clock); }
 
 qint64 clockMs()

@@ -7,6 +7,9 @@
 #include <functional>
 
 QDateTime currentDateTime();
+// currentDateTime() as milliseconds since the epoch, without making a
+// QDateTime when the system clock is read.
+qint64 currentMSecsSinceEpoch();
 // Installs a clock for tests; an empty function goes back to the system clock.
 void setClock(std::function<QDateTime()> clock);
 // The time zone has changed (tests set TZ): currentDateTime() looks its

@@ -23,6 +23,11 @@ struct Row {
     QByteArray raw; // null: none
 };
 
+// The first byte of a value that holds a flood's lines as the window
+// handed them to the writer: THistoryQueue's records, little-endian, not
+// yet decoded (written only where this machine is little-endian).
+constexpr char recordsFormat = 2;
+
 // Adds a row to a packed value (an empty one is begun).
 void append(QByteArray *packed, const Row &row);
 

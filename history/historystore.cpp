@@ -5,9 +5,11 @@
 #include "history/historyqueue.h"
 #include "history/historystaging.h"
 
+#include <QAbstractEventDispatcher>
 #include <QFile>
 #include <QHash>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <atomic>
@@ -80,6 +82,12 @@ Line lineOf(const QSqlQuery &q)
 
 } // namespace
 
+namespace {
+// Lines the store's thread gathers before handing them to the writer
+// without waiting for its event loop.
+constexpr int handOverLines = 128;
+} // namespace
+
 // The writer thread and everything it shares with the callers.
 struct THistoryStore::Writer {
     enum class State { Opening, Ready, Failing, Off };
@@ -103,6 +111,7 @@ struct THistoryStore::Writer {
     int retentionDays = 0;
     int retentionMegabytes = 0;
     std::thread thread;
+    std::atomic<bool> running{false}; // thread was started and not joined
 
     // Raised after lines were deleted: an id may then be given again, and
     // a reader's copy of the lines past the words index is made anew.
@@ -110,6 +119,13 @@ struct THistoryStore::Writer {
     // Lines stored packed in the staged table, not yet in lines: a reader
     // has them put there before it reads.
     std::atomic<qint64> stagedLines{0};
+
+    // The store's thread's lines not yet handed over (touched on that
+    // thread only), and whether a hand-over is posted to its event loop.
+    THistoryQueue own;
+    bool handOverPosted = false;
+    bool watchingLoop = false; // handing over whenever the event loop waits
+    qint64 ownSinceMs = 0;     // the time of the oldest line in own
 
     // The writer's own (touched on its thread only): the queue as taken,
     // and its lines.
@@ -581,6 +597,51 @@ struct THistoryStore::Writer {
         return ok;
     }
 
+    // Whether a flood's records can be kept as they are in the file.
+    static constexpr bool stagesRecords() { return Q_BYTE_ORDER == Q_LITTLE_ENDIAN; }
+
+    // Stores the lines taken from the queue as they are there, their
+    // records linesPerStagedRow to a row of staged, in one transaction:
+    // during a flood the writer neither reads nor decodes them, and its
+    // thread leaves the processors to the window and the server's
+    // connection. They are read when they are settled. False (error set,
+    // taken left as it was) when writing failed.
+    bool stageRecords(QSqlError *error)
+    {
+        const int lines = taken.size();
+        qint64 rowsAdded = 0;
+        const bool ok = inTransaction(error, [&] {
+            QSqlQuery q(db());
+            if (!q.prepare(QStringLiteral("INSERT INTO staged(lines) VALUES (?)"))) {
+                *error = q.lastError();
+                return false;
+            }
+            QByteArray row;
+            return taken.chunks(linesPerStagedRow, [&](QByteArrayView records, int) {
+                row.resize(0);
+                row.reserve(records.size() + 1);
+                row.append(THistoryStaging::recordsFormat);
+                row.append(records);
+                q.bindValue(0, row);
+                if (!q.exec()) {
+                    *error = q.lastError();
+                    return false;
+                }
+                ++rowsAdded;
+                return true;
+            });
+        });
+        if (!ok)
+            return false; // rolled back: the lines are still in taken
+        taken.clear();
+        stagedRows += rowsAdded;
+        stagedLines += lines;
+        lastBatchLines = lines;
+        linesSinceCheckpoint += lines;
+        linesSinceRetention += lines;
+        return true;
+    }
+
     // Puts the oldest row of staged lines into lines, in one transaction;
     // false when none was left or writing failed (and was said).
     bool settleOne()
@@ -597,11 +658,26 @@ struct THistoryStore::Writer {
             return false;
         }
         const qint64 id = q.value(0).toLongLong();
-        std::vector<Row> rows;
-        const bool readable = THistoryStaging::unpack(q.value(1).toByteArray(), &rows);
+        const QByteArray packed = q.value(1).toByteArray();
         q.finish();
+        std::vector<Row> rows;
+        std::deque<Line> lines;
+        const bool records = !packed.isEmpty() && packed.at(0) == THistoryStaging::recordsFormat;
+        const bool readable =
+            records ? THistoryQueue::readRecords(packed.constData() + 1, packed.size() - 1, &lines)
+                    : THistoryStaging::unpack(packed, &rows);
         QSqlError error;
         const bool ok = inTransaction(&error, [&] {
+            if (records) {
+                decodeLines(lines);
+                rows.resize(lines.size());
+                auto row = rows.begin();
+                for (const Line &line : lines) {
+                    newestMs = std::max(newestMs, line.timeMs);
+                    if (!rowOf(line, &*row++, &error))
+                        return false;
+                }
+            }
             QSqlQuery done(db());
             done.prepare(QStringLiteral("DELETE FROM staged WHERE id = ?"));
             done.addBindValue(id);
@@ -653,7 +729,7 @@ struct THistoryStore::Writer {
     // Reads the lines the window left as bytes, off its thread. A flood's
     // lines share their channel and account, and often their sender: those
     // are read once.
-    void decodeBatch()
+    void decodeLines(std::deque<Line> &lines)
     {
         struct Read {
             QString bytes, text;
@@ -665,7 +741,7 @@ struct THistoryStore::Writer {
             }
             field = last.text;
         };
-        for (Line &line : batch) {
+        for (Line &line : lines) {
             if (!line.undecoded)
                 continue;
             line.undecoded = false;
@@ -688,7 +764,7 @@ struct THistoryStore::Writer {
     {
         if (batch.empty() || state != State::Ready)
             return;
-        decodeBatch();
+        decodeLines(batch);
         QSqlError error;
         if (!storeBatch(&error)) {
             writeFailed(error);
@@ -909,7 +985,18 @@ struct THistoryStore::Writer {
                 todo.swap(commands);
                 stopping = stop;
             }
-            taken.takeInto(&batch);
+            if (stagesRecords() && state == State::Ready && batch.empty() && !taken.empty() &&
+                (stagedRows > 0 || taken.size() >= settings.floodBatchLines)) {
+                // A flood's (or any while a flood's are staged, so that the
+                // lines keep their order).
+                QSqlError error;
+                if (!stageRecords(&error)) {
+                    taken.takeInto(&batch);
+                    writeFailed(error);
+                }
+            } else {
+                taken.takeInto(&batch);
+            }
             if (state == State::Failing && (retry || stopping || !todo.empty())) {
                 if (!db().isOpen()) {
                     openFile();
@@ -949,6 +1036,7 @@ struct THistoryStore::Writer {
     // Runs f on the writer thread and waits for its result.
     template <class T> T call(std::function<T()> f, T whenOff)
     {
+        store->handOver(); // the lines added before come first
         auto task = std::make_shared<std::packaged_task<T()>>(std::move(f));
         std::future<T> result = task->get_future();
         {
@@ -978,6 +1066,7 @@ THistoryStore::~THistoryStore() { stop(); }
 
 void THistoryStore::stop()
 {
+    handOver();
     if (m_writer->thread.joinable()) {
         {
             std::lock_guard<std::mutex> lock(m_writer->mutex);
@@ -985,15 +1074,20 @@ void THistoryStore::stop()
         }
         m_writer->wake.notify_one();
         m_writer->thread.join();
+        m_writer->running.store(false, std::memory_order_release);
     }
     THistoryDb::close(m_readerName);
 }
 
 void THistoryStore::start()
 {
+    // Asked for with every line: no lock once it runs.
+    if (m_writer->running.load(std::memory_order_acquire))
+        return;
     std::lock_guard<std::mutex> lock(m_writer->mutex);
     if (!m_writer->thread.joinable())
         m_writer->thread = std::thread([w = m_writer.get()] { w->run(); });
+    m_writer->running.store(true, std::memory_order_release);
 }
 
 bool THistoryStore::waitOpen()
@@ -1011,25 +1105,81 @@ QString THistoryStore::offReason() const
     return m_writer->offReason;
 }
 
-void THistoryStore::add(const Line &line)
+void THistoryStore::add(const THistory::LineView &line)
 {
     Writer &w = *m_writer;
+    if (QThread::currentThread() != thread()) {
+        THistoryQueue one;
+        one.push(line);
+        std::unique_lock<std::mutex> lock(w.mutex);
+        handOverLocked(lock, one);
+        return;
+    }
+    // The store's own thread gathers its lines and hands them over when
+    // its event loop is about to wait (or every handOverLines, or once the
+    // oldest has waited commitMs): a flood's lines cost it no lock and no
+    // system call each, and the writer's thread is woken once a batch.
+    w.own.push(line);
+    if (w.own.size() == 1)
+        w.ownSinceMs = line.timeMs;
+    if (w.own.size() >= std::min(handOverLines, w.settings.queueBound) ||
+        line.timeMs - w.ownSinceMs >= w.settings.commitMs) {
+        handOver();
+        return;
+    }
+    if (w.watchingLoop)
+        return;
+    if (QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance(thread())) {
+        w.watchingLoop = true;
+        connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, [this] { handOver(); });
+    } else if (!w.handOverPosted) {
+        // No event loop yet: the next turn of one, when it runs.
+        w.handOverPosted = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_writer->handOverPosted = false;
+                handOver();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void THistoryStore::handOver()
+{
+    Writer &w = *m_writer;
+    if (w.own.empty() || QThread::currentThread() != thread())
+        return;
     std::unique_lock<std::mutex> lock(w.mutex);
-    if (w.state == Writer::State::Off)
-        return; // reported once, when it was found
-    while (int(w.queue.size()) >= w.settings.queueBound) {
-        if (w.state == Writer::State::Failing || w.stop || !w.thread.joinable()) {
-            // Nothing can be written: the oldest waiting line makes room.
+    handOverLocked(lock, w.own);
+}
+
+void THistoryStore::handOverLocked(std::unique_lock<std::mutex> &lock, THistoryQueue &lines)
+{
+    Writer &w = *m_writer;
+    const auto cannotWrite = [&w] {
+        return w.state == Writer::State::Failing || w.stop || !w.thread.joinable();
+    };
+    // No line is dropped while the writer can write: the caller waits for
+    // room (the writer takes the whole queue at once).
+    while (!w.queue.empty() && w.queue.size() + lines.size() > w.settings.queueBound &&
+           w.state != Writer::State::Off && !cannotWrite())
+        w.space.wait(lock);
+    if (w.state == Writer::State::Off) {
+        lines.clear(); // reported once, when it was found
+        return;
+    }
+    const int before = w.queue.size();
+    w.queue.append(lines);
+    if (cannotWrite()) {
+        // Nothing can be written: the oldest waiting lines make room.
+        while (w.queue.size() > w.settings.queueBound) {
             w.queue.dropOldest();
             ++w.dropped;
-            break;
         }
-        w.space.wait(lock);
-        if (w.state == Writer::State::Off)
-            return;
     }
-    w.queue.push(line);
-    if (w.queue.size() == 1 || int(w.queue.size()) == w.batchLines()) {
+    const int batch = w.batchLines();
+    if (before == 0 || (before < batch && w.queue.size() >= batch)) {
         lock.unlock();
         w.wake.notify_one();
     }

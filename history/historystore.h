@@ -5,7 +5,10 @@
 // Lines are added from any thread and written by a thread of the store's
 // own, which opens the database in the background, takes the lines in
 // batches and commits at least every commitMs (a killed program loses at
-// most the lines of the last commit interval). The queue holds up to
+// most the lines of the last commit interval). The store's own thread
+// hands its lines over whenever its event loop is about to wait, or once
+// a hundred wait or the oldest has waited commitMs; anything it asks of
+// the writer (flush, a search, stop) hands them over first. The queue holds up to
 // queueBound lines; when it is full, add() waits for the writer, so no
 // line is dropped. Only while the database cannot be written at all (a
 // full disk, a folder that cannot be written) does a full queue give up
@@ -30,6 +33,9 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <mutex>
+
+class THistoryQueue;
 
 class THistoryStore : public QObject {
     Q_OBJECT
@@ -84,7 +90,8 @@ public:
 
     // Queues a line (any thread). raw may be left null when it equals the
     // text in Latin-1. Before start() the queue keeps its newest lines.
-    void add(const THistory::Line &line);
+    void add(const THistory::LineView &line);
+    void add(const THistory::Line &line) { add(THistory::viewOf(line)); }
     // Waits until every line added so far has been written (or has failed to be).
     void flush();
     // The same, and until the words index holds every line written.
@@ -148,6 +155,9 @@ private:
         qint64 from = 0, to = 0;
         quint64 deletions = 0;
     } m_tail;
+    // Hands the lines the store's thread gathered to the writer.
+    void handOver();
+    void handOverLocked(std::unique_lock<std::mutex> &lock, THistoryQueue &lines);
     bool openReader();
     bool prepareTail(qint64 indexedUpTo, quint64 deletions, QString *why);
     // How many lines the sender condition holds, counting up to most.

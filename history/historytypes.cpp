@@ -12,4 +12,21 @@ QString kindName(int kind)
     return QString::fromLatin1(names[kind]);
 }
 
+LineView viewOf(const Line &line)
+{
+    LineView v;
+    v.timeMs = line.timeMs;
+    v.server = line.server;
+    v.account = line.account;
+    v.channel = line.channel;
+    v.kind = line.kind;
+    v.sender = line.sender;
+    v.text = line.text;
+    v.raw = line.raw.isNull() ? nullptr : &line.raw;
+    v.hidden = line.hidden;
+    v.approximate = line.approximate;
+    v.undecoded = line.undecoded;
+    return v;
+}
+
 } // namespace THistory

@@ -2,6 +2,7 @@
 // What the history keeps of a line, and how it is asked for.
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 #include <QVector>
 #include <limits>
 
@@ -42,6 +43,24 @@ struct Line {
     // per char), read with the store's decoder; the text's bytes become raw.
     bool undecoded = false;
 };
+
+// A line to keep, as views of the caller's strings: handing it to the
+// store copies its characters and touches no string's reference count.
+// The fields are as Line's.
+struct LineView {
+    qint64 timeMs = 0;
+    QStringView server, account, channel;
+    Kind kind = Kind::Talk;
+    QStringView sender;
+    QStringView text;
+    const QByteArray *raw = nullptr; // none
+    bool hidden = false;
+    bool approximate = false;
+    bool undecoded = false;
+};
+
+// line's fields, as views of its strings.
+LineView viewOf(const Line &line);
 
 struct Query {
     QString match;   // FTS5: words, "phrases", prefix*, AND OR NOT; empty: every line

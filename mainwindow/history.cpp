@@ -98,23 +98,42 @@ void THistoryDesk::historyLine(const QString &label, const QString &message, boo
         return;
     // Switched on since the last Ok: kept from now on all the same.
     m_history->start();
-    const THistory::LabelReading read = THistory::readLabel(label, message);
     // Bytes as they are: the store reads them on its own thread, so that a
-    // flood costs this thread no more than handing the line over.
-    THistory::Line line;
+    // flood costs this thread no more than copying the line's characters.
+    THistory::LineView line;
     line.undecoded = true;
-    line.timeMs = currentDateTime().toMSecsSinceEpoch();
+    line.hidden = hidden;
+    line.timeMs = currentMSecsSinceEpoch();
     line.server = w.session->bnet->Address;
-    line.account = w.ownName();
+    const QString account = w.ownName();
+    line.account = account;
     line.channel = w.envVars.channelName;
+    // A flood's lines share a few labels: read as the last with the same.
+    for (const LastTalk &last : m_lastTalk) {
+        if (!last.label.isNull() && label == last.label) {
+            line.kind = last.kind;
+            line.sender = last.sender;
+            line.text = message;
+            m_history->add(line);
+            return;
+        }
+    }
+    const THistory::LabelReading read = THistory::readLabel(label, message);
+    // Talk and whispers are read from their label alone.
+    const bool byLabel = read.kind == THistory::Kind::Talk ||
+                         read.kind == THistory::Kind::WhisperReceived ||
+                         read.kind == THistory::Kind::WhisperSent;
+    if (byLabel) {
+        m_lastTalk[m_nextTalk] = {label, read.kind, read.sender};
+        m_nextTalk = (m_nextTalk + 1) % int(m_lastTalk.size());
+    }
     // Written just before the channel changes: it belongs to the new one.
     static const QString joinedChannel = QStringLiteral("Joined Channel ");
     if (read.kind == THistory::Kind::Info && read.text.startsWith(joinedChannel))
-        line.channel = read.text.mid(joinedChannel.size());
+        line.channel = QStringView(read.text).mid(joinedChannel.size());
     line.kind = read.kind;
     line.sender = read.sender;
     line.text = read.text;
-    line.hidden = hidden;
     m_history->add(line);
 }
 

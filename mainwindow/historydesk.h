@@ -9,6 +9,8 @@
 #include <QString>
 #include <QVector>
 
+#include <array>
+
 class THistoryStore;
 class THistoryWindow;
 class Tmain;
@@ -42,4 +44,12 @@ private:
     THistoryStore *m_history = nullptr; // a child of this
     THistoryWindow *m_historyWindow = nullptr;
     bool m_replaying = false;
+    // The last talk and whisper labels read, and how they read.
+    struct LastTalk {
+        QString label;
+        THistory::Kind kind = THistory::Kind::Talk;
+        QString sender;
+    };
+    std::array<LastTalk, 8> m_lastTalk;
+    int m_nextTalk = 0;
 };

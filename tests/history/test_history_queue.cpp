@@ -85,6 +85,104 @@ private Q_SLOTS:
         queue.dropOldest();
         QVERIFY(queue.empty());
     }
+
+    void appendedQueuesKeepTheirOrder()
+    {
+        // As the window hands its gathered lines over: into an empty
+        // queue, onto one with lines, and onto one its oldest were
+        // dropped from, the gathered queue having dropped some too.
+        THistoryQueue queue, gathered;
+        std::deque<Line> out;
+        int next = 0;
+        std::vector<int> want;
+        for (int round = 0; round < 4; ++round) {
+            for (int i = 0; i < 20 + round; ++i) {
+                want.push_back(next);
+                gathered.push(made(next++));
+            }
+            if (round == 2) {
+                gathered.dropOldest();
+                want.erase(want.end() - 22);
+            }
+            queue.append(gathered);
+            QVERIFY(gathered.empty());
+            if (round == 1) {
+                queue.dropOldest();
+                queue.dropOldest();
+                want.erase(want.begin(), want.begin() + 2);
+            }
+        }
+        QCOMPARE(queue.size(), int(want.size()));
+        queue.takeInto(&out);
+        QCOMPARE(out.size(), want.size());
+        for (size_t i = 0; i < out.size(); ++i) {
+            const QString wrong = mismatch(out[i], made(want[i]));
+            QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+        }
+        // Latin-1 and wider texts side by side come back whole.
+        QVERIFY(std::any_of(out.begin(), out.end(), [](const Line &l) {
+            return l.channel == QStringLiteral("Ünïcode ☃");
+        }));
+    }
+
+    void recordsReadBackFromAFileAreChecked()
+    {
+        THistoryQueue queue;
+        for (int i = 0; i < 40; ++i)
+            queue.push(made(i));
+        // In chunks as a flood's are kept, and read back whole.
+        QByteArray all;
+        std::vector<int> chunkLines;
+        QVERIFY(queue.chunks(16, [&](QByteArrayView records, int lines) {
+            all.append(records);
+            chunkLines.push_back(lines);
+            return true;
+        }));
+        QCOMPARE(chunkLines, (std::vector<int>{16, 16, 8}));
+        QCOMPARE(queue.size(), 40); // left as it was
+        std::deque<Line> out;
+        QVERIFY(THistoryQueue::readRecords(all.constData(), all.size(), &out));
+        QCOMPARE(int(out.size()), 40);
+        for (int i = 0; i < 40; ++i) {
+            const QString wrong = mismatch(out[size_t(i)], made(i));
+            QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+        }
+        // A refused chunk stops the giving.
+        int given = 0;
+        QVERIFY(!queue.chunks(16, [&](QByteArrayView, int) { return ++given < 2; }));
+        QCOMPARE(given, 2);
+
+        // Cut anywhere but between records, or with any byte changed, the
+        // bytes give every line or none (and never read past their end:
+        // the sanitizers' build runs this too).
+        THistoryQueue three;
+        QByteArray few;
+        for (int i = 0; i < 3; ++i)
+            three.push(made(i));
+        QVERIFY(three.chunks(3, [&](QByteArrayView records, int) {
+            few = records.toByteArray();
+            return true;
+        }));
+        int cutWhole = 0;
+        for (qsizetype cut = 0; cut < few.size(); ++cut) {
+            const QByteArray part = few.left(cut);
+            out.clear();
+            const bool read = THistoryQueue::readRecords(part.constData(), part.size(), &out);
+            QVERIFY(read || out.empty());
+            cutWhole += read;
+        }
+        QCOMPARE(cutWhole, 3); // the cuts between records (nothing is a whole read too)
+        int readChanged = 0;
+        for (qsizetype at = 0; at < few.size(); ++at) {
+            QByteArray changed = few;
+            changed[at] = char(changed.at(at) ^ 0xa5);
+            out.clear();
+            const bool read = THistoryQueue::readRecords(changed.constData(), changed.size(), &out);
+            QVERIFY(read || out.empty());
+            readChanged += read;
+        }
+        QVERIFY(readChanged > 0 && readChanged < few.size());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHistoryQueue)
