@@ -21,6 +21,9 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#ifdef Q_OS_LINUX
+#include <sched.h>
+#endif
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -40,6 +43,39 @@ double median(std::vector<double> v)
 }
 
 // A busy moment on a shared machine spoils a round, not the figure.
+TPinnedThread::TPinnedThread(int cpu)
+{
+#ifdef Q_OS_LINUX
+    static_assert(sizeof m_before == sizeof(cpu_set_t));
+    auto *before = reinterpret_cast<cpu_set_t *>(m_before);
+    if (cpu < 0 || cpu >= CPU_SETSIZE || sched_getaffinity(0, sizeof *before, before) != 0)
+        return;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    m_held = sched_setaffinity(0, sizeof one, &one) == 0;
+#else
+    Q_UNUSED(cpu);
+#endif
+}
+
+TPinnedThread::~TPinnedThread()
+{
+#ifdef Q_OS_LINUX
+    if (m_held)
+        sched_setaffinity(0, sizeof(cpu_set_t), reinterpret_cast<cpu_set_t *>(m_before));
+#endif
+}
+
+int TPinnedThread::currentCpu()
+{
+#ifdef Q_OS_LINUX
+    return sched_getcpu();
+#else
+    return -1;
+#endif
+}
+
 void ratioResult(const char *name, std::vector<double> ratios)
 {
     std::sort(ratios.begin(), ratios.end());

@@ -15,6 +15,22 @@ double median(std::vector<double> values);
 // highest round, printed as name, name_low and name_high.
 void ratioResult(const char *name, std::vector<double> ratios);
 
+// Holds the calling thread on one processor while it lives (Linux; where
+// it cannot, it does nothing). Threads started meanwhile are not held.
+class TPinnedThread {
+public:
+    explicit TPinnedThread(int cpu);
+    ~TPinnedThread();
+    TPinnedThread(const TPinnedThread &) = delete;
+    TPinnedThread &operator=(const TPinnedThread &) = delete;
+    // The processor the calling thread runs on (-1: not known).
+    static int currentCpu();
+
+private:
+    bool m_held = false;
+    alignas(unsigned long) unsigned char m_before[128]; // the affinity it had
+};
+
 void caseParse();
 void caseEndToEnd(TPaneKind pane, bool moderated, bool chatLog, int lines);
 void caseAutosquelch();

@@ -556,7 +556,7 @@ int main(int argc, char *argv[])
         *q = runCase({QStringLiteral("history_queries"), historyLines});
         *ov = runCase({QStringLiteral("history_overhead"),
                        quick ? QStringLiteral("50000") : QStringLiteral("100000"),
-                       quick ? QStringLiteral("5") : QStringLiteral("7")});
+                       quick ? QStringLiteral("5") : QStringLiteral("15")});
         if (!q->isEmpty())
             *st = measureStartupWithHistory(historyBenchFile(historyLines.toLongLong()));
     };
