@@ -242,7 +242,22 @@ void TClockTimer::setSingleShot(bool single)
     m_timer.setSingleShot(single);
 }
 
-QString longTimeText(const QTime &time) { return QLocale().toString(time, timeOfDayFormat()); }
+QString longTimeText(const QTime &time)
+{
+    // Every chat line asks, many a second in a busy channel: the text of a
+    // second is made once (for the same locale).
+    thread_local QLocale lastLocale;
+    thread_local int lastSecond = -1;
+    thread_local QString lastText;
+    const QLocale locale;
+    const int second = time.isValid() ? time.msecsSinceStartOfDay() / 1000 : -1;
+    if (second >= 0 && second == lastSecond && locale == lastLocale)
+        return lastText;
+    lastText = locale.toString(time, timeOfDayFormat());
+    lastSecond = second;
+    lastLocale = locale;
+    return lastText;
+}
 
 QString shortDateText(const QDate &date) { return QLocale().toString(date, QLocale::ShortFormat); }
 

@@ -41,7 +41,7 @@ class THistoryStore : public QObject {
     Q_OBJECT
 public:
     struct Settings {
-        int commitMs = 250;
+        int commitMs = 750;
         // Lines waiting when the writer starts on them without waiting out
         // commitMs: a flood's come in batches of about this many, and the
         // last of them is written soon after it came.

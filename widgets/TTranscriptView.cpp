@@ -46,6 +46,11 @@ TTranscriptView::TTranscriptView(QWidget *parent) : QAbstractScrollArea(parent)
     setVerticalScrollBar(new TStillScrollBar(Qt::Vertical, this));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The scroll area shows or hides its bars in a pass of the event loop
+    // queued at every change of their range, that is with every line; with
+    // both bars' policies fixed there is nothing to show or hide.
+    disconnect(verticalScrollBar(), SIGNAL(rangeChanged(int, int)), this,
+               SLOT(_q_showOrHideScrollBars()));
     // Tab reaches the pane, so that a keyboard and a screen reader can read it.
     setFocusPolicy(Qt::StrongFocus);
     installTranscriptAccessibility();

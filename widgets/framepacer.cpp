@@ -1,5 +1,6 @@
 #include "widgets/framepacer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QList>
@@ -73,6 +74,40 @@ private:
     QList<QPointer<TFramePacer>> m_waiting;
 };
 
+// Runs the pacers asked for in a pass when the event loop is about to wait
+// for the next.
+class TPassWatcher : public QObject {
+public:
+    static TPassWatcher *instance()
+    {
+        static QPointer<TPassWatcher> watcher;
+        if (!watcher)
+            watcher = new TPassWatcher(QCoreApplication::instance());
+        return watcher;
+    }
+
+    void watch(TFramePacer *pacer) { m_asked.append(pacer); }
+
+private:
+    explicit TPassWatcher(QObject *parent) : QObject(parent)
+    {
+        if (QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance(thread()))
+            connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, &TPassWatcher::run);
+    }
+
+    void run()
+    {
+        if (m_asked.isEmpty() || TFramePacer::frameTaken())
+            return; // the posted calls run them, or the frame clock
+        const QList<QPointer<TFramePacer>> asked = std::exchange(m_asked, {});
+        for (const QPointer<TFramePacer> &pacer : asked)
+            if (pacer && pacer->m_posted)
+                pacer->run();
+    }
+
+    QList<QPointer<TFramePacer>> m_asked;
+};
+
 TFramePacer::TFramePacer(std::function<void()> work, QObject *parent)
     : QObject(parent), m_work(std::move(work))
 {
@@ -92,8 +127,11 @@ void TFramePacer::request()
         return;
     }
     // No pacer has run in this frame: at the next pass, after the events
-    // already waiting, with any others asked for by then.
+    // already waiting, with any others asked for by then. Or sooner: when
+    // the event loop is about to wait again, which spares a pass of its
+    // own (the work's repaint then comes in the pass the call is in).
     m_posted = true;
+    TPassWatcher::instance()->watch(this);
     QMetaObject::invokeMethod(
         this,
         [this] {

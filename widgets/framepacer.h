@@ -26,6 +26,7 @@ public:
 
 private:
     friend class TFrameClock;
+    friend class TPassWatcher;
     void run();
 
     std::function<void()> m_work;

@@ -124,6 +124,25 @@ private Q_SLOTS:
         QTRY_VERIFY(fired.count() >= 2);
         QCOMPARE(t.interval(), 5);
     }
+
+    void timeTextFollowsTheSecondAndTheLocale()
+    {
+        // The text of a second is kept from one line to the next: a new
+        // second, or a new locale within the same one, makes it anew.
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const QString us = longTimeText(QTime(13, 5, 7, 100));
+        QVERIFY2(us.contains(QLatin1String("1:05:07")) && us.contains(QLatin1String("PM")),
+                 qPrintable(us));
+        QCOMPARE(longTimeText(QTime(13, 5, 7, 900)), us);
+        QVERIFY(longTimeText(QTime(13, 5, 8)).contains(QLatin1String("1:05:08")));
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(longTimeText(QTime(13, 5, 8)), QStringLiteral("13:05:08"));
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(longTimeText(QTime(13, 5, 7)), us);
+        QCOMPARE(parseLongTimeText(us), QTime(13, 5, 7));
+        QLocale::setDefault(before);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestClock)
