@@ -9,11 +9,11 @@
 
 namespace {
 
-// Paints the bar in bands of a few rows, each with the painter clipped to
-// it: the same pixels, but Qt's raster engine hands a fill of more than
-// about a hundred rows (the Fusion groove's gradient) to its worker
-// threads, waking two of them whenever the handle moves, as it does with
-// every line while the transcript is young.
+// Paints the bar in bands of a few rows: the same pixels, but Qt's raster
+// engine hands a fill of more than about a hundred rows (the Fusion
+// groove's gradient) to its worker threads, waking two of them whenever
+// the handle moves, as it does with every line while the transcript is
+// young.
 class TBandedBarStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
