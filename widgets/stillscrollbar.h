@@ -4,9 +4,7 @@
 // frame, and a plain QScrollBar repaints itself each time, though its handle
 // has long stopped moving by a pixel: in the Fusion style that repaint fills
 // the tall groove with a gradient, which Qt's raster engine splits across
-// its worker threads, waking them on every frame; when it is painted, it is
-// painted in bands of a few rows, which the raster engine fills on this
-// thread.
+// its worker threads, waking them on every frame.
 #include <QRect>
 #include <QScrollBar>
 #include <optional>

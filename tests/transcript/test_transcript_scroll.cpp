@@ -253,27 +253,6 @@ private Q_SLOTS:
         QVERIFY(waitUntil([&] { return counted->paints() > paintsAtTop; }));
         QCOMPARE(onScreen(bar()), paintedWhole(bar()));
     }
-
-    void theBarPaintedInBandsLooksAsAPlainOne()
-    {
-        // Painted a few rows at a time, the bar shows the very pixels a
-        // plain scroll bar shows: no seam between the bands, at the top,
-        // in the middle, at the end, and pressed on its handle.
-        for (const int value : {0, 437, 1000}) {
-            TStillScrollBar still(Qt::Vertical);
-            QScrollBar plain(Qt::Vertical);
-            for (QScrollBar *b : {static_cast<QScrollBar *>(&still), &plain}) {
-                b->resize(b->sizeHint().width(), 461);
-                b->setRange(0, 1000);
-                b->setPageStep(90);
-                b->setValue(value);
-                b->setSliderDown(value == 437);
-            }
-            const QImage banded = still.grab().toImage();
-            QCOMPARE(banded.size(), QSize(plain.sizeHint().width(), 461));
-            QVERIFY2(banded == plain.grab().toImage(), qPrintable(QString::number(value)));
-        }
-    }
 };
 
 QTEST_MAIN(TestTranscriptScroll)
