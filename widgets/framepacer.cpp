@@ -22,8 +22,10 @@ QElapsedTimer &epoch()
 qint64 lastRunFrame = -1; // of any pacer
 } // namespace
 
-// The one timer for every pacer waiting for the next frame; a child of the
-// application, so it goes before the event loop does.
+// The one timer for every pacer waiting for the next frame, and the one
+// watch on the event loop for the pacers asked for in the pass it is in
+// (run when the loop is about to wait again); a child of the application,
+// so it goes before the event loop does.
 class TFrameClock : public QObject {
 public:
     static TFrameClock *instance()
@@ -43,12 +45,26 @@ public:
         arm();
     }
 
+    void askedInPass(TFramePacer *pacer) { m_asked.append(pacer); }
+
 private:
     explicit TFrameClock(QObject *parent) : QObject(parent)
     {
         m_timer.setSingleShot(true);
         m_timer.setTimerType(Qt::PreciseTimer);
         connect(&m_timer, &QTimer::timeout, this, &TFrameClock::tick);
+        if (QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance(thread()))
+            connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, &TFrameClock::passEnds);
+    }
+
+    void passEnds()
+    {
+        if (m_asked.isEmpty() || TFramePacer::frameTaken())
+            return; // their posted calls run them, or the next frame
+        const QList<QPointer<TFramePacer>> asked = std::exchange(m_asked, {});
+        for (const QPointer<TFramePacer> &pacer : asked)
+            if (pacer && pacer->m_posted)
+                pacer->run();
     }
 
     void arm()
@@ -72,40 +88,7 @@ private:
     QTimer m_timer;
     qint64 m_dueFrame = 0;
     QList<QPointer<TFramePacer>> m_waiting;
-};
-
-// Runs the pacers asked for in a pass when the event loop is about to wait
-// for the next.
-class TPassWatcher : public QObject {
-public:
-    static TPassWatcher *instance()
-    {
-        static QPointer<TPassWatcher> watcher;
-        if (!watcher)
-            watcher = new TPassWatcher(QCoreApplication::instance());
-        return watcher;
-    }
-
-    void watch(TFramePacer *pacer) { m_asked.append(pacer); }
-
-private:
-    explicit TPassWatcher(QObject *parent) : QObject(parent)
-    {
-        if (QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance(thread()))
-            connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, &TPassWatcher::run);
-    }
-
-    void run()
-    {
-        if (m_asked.isEmpty() || TFramePacer::frameTaken())
-            return; // the posted calls run them, or the frame clock
-        const QList<QPointer<TFramePacer>> asked = std::exchange(m_asked, {});
-        for (const QPointer<TFramePacer> &pacer : asked)
-            if (pacer && pacer->m_posted)
-                pacer->run();
-    }
-
-    QList<QPointer<TFramePacer>> m_asked;
+    QList<QPointer<TFramePacer>> m_asked; // in this pass
 };
 
 TFramePacer::TFramePacer(std::function<void()> work, QObject *parent)
@@ -131,7 +114,7 @@ void TFramePacer::request()
     // the event loop is about to wait again, which spares a pass of its
     // own (the work's repaint then comes in the pass the call is in).
     m_posted = true;
-    TPassWatcher::instance()->watch(this);
+    TFrameClock::instance()->askedInPass(this);
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -26,7 +26,6 @@ public:
 
 private:
     friend class TFrameClock;
-    friend class TPassWatcher;
     void run();
 
     std::function<void()> m_work;
