@@ -24,6 +24,7 @@
 #include "widgets/TTranscriptView.h"
 #include "widgets/dialogs.h"
 #include "widgets/menubarstyle.h"
+#include "widgets/sound.h"
 #include "widgets/textitems.h"
 
 #include <QApplication>
@@ -32,6 +33,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -308,6 +310,12 @@ void Tmain::startOptions()
     options->OnNotice = [this](const QString &message) {
         writeLine(chat, QStringLiteral("Warning:"), TTextItem::ownText(message), errorColour());
     };
+    // The sound module is loaded by the first whisper sound; the newest
+    // window says if it could not be.
+    setSoundFailureReport([window = QPointer<Tmain>(this)](const QString &message) {
+        if (window)
+            window->options->OnNotice(message);
+    });
     // A log switched on again, or given another name, may warn once more.
     connect(store, &TSettingsStore::changed, this, [this](TSetting::Id id) {
         if (id == TSetting::keeplog || id == TSetting::logfilename)

@@ -26,8 +26,16 @@ TColourBox::TColourBox(QWidget *parent) : QComboBox(parent)
 {
     setEditable(false);
     setIconSize(QSize(16, 12));
+    // The swatches are drawn once and shared by every colour box (kept to
+    // the end of the process, past the application object).
+    static const QVector<QIcon> *const swatches = [] {
+        auto *icons = new QVector<QIcon>;
+        for (int i = 0; i < TColours::count(); ++i)
+            *icons << swatch(colourValue(i));
+        return icons;
+    }();
     for (int i = 0; i < TColours::count(); ++i)
-        addItem(swatch(colourValue(i)), colourName(i));
+        addItem(swatches->at(i), colourName(i));
     setCurrentIndex(0);
     connect(this, &QComboBox::activated, this, [this](int) { Q_EMIT colourPicked(selected()); });
 }

@@ -1,41 +1,63 @@
 #include "widgets/sound.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
-#include <QPointer>
-#include <QSoundEffect>
-#include <QUrl>
+#include <QLibrary>
 
 namespace {
 
-class QtSoundPlayer final : public TSoundPlayer {
+std::function<void(const QString &)> failureReport;
+
+// Loads the module on the first sound there is a file for, and hands every
+// later sound to its player.
+class LazyPlayer final : public TSoundPlayer {
 public:
     void play(const QString &fileName) override
     {
-        const QFileInfo file(fileName);
-        if (!file.isFile()) {
+        if (!QFileInfo(fileName).isFile()) {
             QApplication::beep();
             return;
         }
-        // One effect for the whole run, owned by the application so that it
-        // goes away before the audio back end does.
-        if (!m_effect)
-            m_effect = new QSoundEffect(qApp);
-        const QUrl source = QUrl::fromLocalFile(file.absoluteFilePath());
-        if (m_effect->source() != source)
-            m_effect->setSource(source); // loads in the background
+        if (!m_tried) {
+            m_tried = true;
+            m_player = load();
+        }
+        if (m_player)
+            m_player->play(fileName);
         else
-            m_effect->stop(); // a new whisper starts the sound again
-        m_effect->play();     // plays once loaded; never waits for the end
+            QApplication::beep();
     }
 
 private:
-    QPointer<QSoundEffect> m_effect;
+    TSoundPlayer *load()
+    {
+        const QStringList candidates =
+            soundModuleCandidates(QCoreApplication::applicationDirPath());
+        QString error;
+        for (const QString &path : candidates) {
+            if (!QFileInfo::exists(path))
+                continue;
+            if (TSoundPlayer *p = loadSoundModule(path, &error))
+                return p;
+            break; // a module that is there but broken is the one to report
+        }
+        if (error.isEmpty())
+            error = QStringLiteral("the sound module was not found (looked for %1)")
+                        .arg(candidates.join(QStringLiteral(", ")));
+        if (failureReport)
+            failureReport(QStringLiteral("Sounds cannot play, the system beep stands in: ") +
+                          error);
+        return nullptr;
+    }
+
+    bool m_tried = false;
+    TSoundPlayer *m_player = nullptr; // owned by the module, for the whole run
 };
 
-QtSoundPlayer &qtPlayer()
+LazyPlayer &lazyPlayer()
 {
-    static QtSoundPlayer player;
+    static LazyPlayer player;
     return player;
 }
 
@@ -43,6 +65,38 @@ TSoundPlayer *installed = nullptr;
 
 } // namespace
 
-TSoundPlayer &soundPlayer() { return installed ? *installed : qtPlayer(); }
+TSoundPlayer &soundPlayer() { return installed ? *installed : lazyPlayer(); }
 
 void setSoundPlayer(TSoundPlayer *p) { installed = p; }
+
+void setSoundFailureReport(std::function<void(const QString &)> report)
+{
+    failureReport = std::move(report);
+}
+
+QStringList soundModuleCandidates(const QString &programDir)
+{
+    const QDir dir(programDir);
+    return {QDir::cleanPath(dir.filePath(QStringLiteral("tressel-sound.so"))),
+            QDir::cleanPath(dir.filePath(QStringLiteral("../lib/tressel/tressel-sound.so")))};
+}
+
+TSoundPlayer *loadSoundModule(const QString &path, QString *error)
+{
+    // Never unloaded: the player and Qt Multimedia's objects live until exit.
+    auto *library = new QLibrary(path);
+    if (!library->load()) {
+        *error = library->errorString();
+        delete library;
+        return nullptr;
+    }
+    using Entry = TSoundPlayer *(*)();
+    const auto entry = reinterpret_cast<Entry>(library->resolve(TRESSEL_SOUND_MODULE_ENTRY));
+    if (!entry) {
+        *error = QStringLiteral("%1 is not Tressel's sound module").arg(path);
+        library->unload();
+        delete library;
+        return nullptr;
+    }
+    return entry();
+}

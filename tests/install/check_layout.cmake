@@ -1,12 +1,13 @@
 # Checks that a tree installed under ${PREFIX} holds what a desktop needs:
-# the programs, the launcher, the desktop entry with the icon it names, and
-# the whisper sound the launcher copies. Included by the install and the
+# the programs, the launcher, the desktop entry with the icon it names, the
+# whisper sound the launcher copies and the module that plays it. Included by the install and the
 # package checks.
 include(GNUInstallDirs)
 set(bin ${PREFIX}/${CMAKE_INSTALL_BINDIR})
 set(share ${PREFIX}/${CMAKE_INSTALL_DATADIR})
 foreach(f ${bin}/tressel ${bin}/tressel-gateway ${bin}/tressel-start
-          ${share}/applications/tressel.desktop ${share}/tressel/whisper.wav)
+          ${share}/applications/tressel.desktop ${share}/tressel/whisper.wav
+          ${PREFIX}/lib/tressel/tressel-sound.so)
   if(NOT EXISTS ${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()
