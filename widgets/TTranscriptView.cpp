@@ -227,6 +227,7 @@ void TTranscriptView::fontChanged()
     // exactly where the per-character advances put it.
     m_drawFont = font();
     m_drawFont.setKerning(false);
+    m_plainGlyphs.setFont(m_drawFont);
     const QFontMetricsF fm(m_drawFont, viewport());
     for (int b = 0; b < 256; ++b)
         m_advance[b] = fm.horizontalAdvance(displayChar(char16_t(b)));
@@ -790,8 +791,10 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
                 end = std::min(end, links[li].start);
 
             chunk.resize(end - pos);
+            m_pieceX.resize(end - pos);
             qreal w = 0;
             for (int k = pos; k < end; ++k) {
+                m_pieceX[k - pos] = w;
                 const char16_t c = l.at(k);
                 // Half a surrogate pair on its own has no picture.
                 const bool whole =
@@ -809,7 +812,10 @@ void TTranscriptView::paintLine(QPainter &p, const Shown &s, const QRect &expose
             } else {
                 p.setPen(run != runsEnd ? QColor::fromRgba(run->colour) : m_defaultColour);
             }
-            p.drawText(QPointF(x, top + m_ascent), chunk);
+            if (m_plainGlyphs.glyphRun(chunk, m_pieceX, m_pieceRun))
+                p.drawGlyphRun(QPointF(x, top + m_ascent), m_pieceRun);
+            else
+                p.drawText(QPointF(x, top + m_ascent), chunk);
             if (inLink) {
                 const qreal y = std::min<qreal>(top + m_ascent + 1.5, top + m_rowHeight - 0.5);
                 p.drawLine(QPointF(x, y), QPointF(x + w, y));

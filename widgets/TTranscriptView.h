@@ -10,6 +10,7 @@
 #include "rules/links.h"
 #include "rules/transcriptsearch.h"
 #include "rules/transcriptstore.h"
+#include "widgets/plainglyphs.h"
 #include "widgets/ttranscriptpane.h"
 
 #include <QAbstractScrollArea>
@@ -213,6 +214,10 @@ private:
 
     // Drawing font and its metrics in logical pixels.
     QFont m_drawFont;
+    // Pieces of text drawn without shaping where shaping changes nothing.
+    mutable TPlainGlyphs m_plainGlyphs;
+    mutable QVector<qreal> m_pieceX;
+    mutable QGlyphRun m_pieceRun;
     qreal m_advance[256] = {};
     mutable QHash<char32_t, qreal> m_wideAdvance; // characters above U+00FF, as met
     int m_rowHeight = 1;
