@@ -144,6 +144,8 @@ struct THistoryStore::Writer {
         std::unique_ptr<QSqlQuery> query;
         std::vector<qint64> bound;
     } insertMany, insertOne;
+    // The words index's INSERT and its mark's UPDATE, kept the same way.
+    std::unique_ptr<QSqlQuery> indexInsert, indexMark;
     // The newest line's id, and up to which id the words index holds the
     // lines (words_indexed).
     qint64 lastId = 0;
@@ -390,6 +392,8 @@ struct THistoryStore::Writer {
         lastPlace = LastPlace();
         insertMany = Insert();
         insertOne = Insert();
+        indexInsert.reset();
+        indexMark.reset();
     }
 
     void readIndexMark()
@@ -530,7 +534,7 @@ struct THistoryStore::Writer {
     // false (error set) when it failed and was rolled back.
     template <class Lines>
     bool insertLines(const Lines &lines, QSqlError *error,
-                     const std::function<void()> &after = nullptr)
+                     const std::function<bool()> &after = nullptr)
     {
         return inTransaction(error, [&] {
             std::vector<Row> rows(lines.size());
@@ -540,9 +544,7 @@ struct THistoryStore::Writer {
                     return false;
             if (!insertRows(rows, error))
                 return false;
-            if (after)
-                after();
-            return true;
+            return !after || after();
         });
     }
 
@@ -723,7 +725,14 @@ struct THistoryStore::Writer {
     {
         if (stagedRows > 0 || qint64(batch.size()) >= settings.floodBatchLines)
             return stageLines(batch, error);
-        return insertLines(batch, error);
+        // A few lines with the words index up to date: into the index in
+        // the same transaction, one commit instead of two.
+        if (indexedUpTo < lastId)
+            return insertLines(batch, error);
+        const bool ok = insertLines(batch, error, [&] { return indexRange(lastId, error); });
+        if (ok)
+            indexedUpTo = lastId;
+        return ok;
     }
 
     // Reads the lines the window left as bytes, off its thread. A flood's
@@ -783,6 +792,40 @@ struct THistoryStore::Writer {
             retain(newestMs);
     }
 
+    // Puts the lines after indexedUpTo up to id to into the words index and
+    // moves its mark, inside the caller's transaction; false (error set)
+    // when that failed. indexedUpTo is the caller's to move, once committed.
+    bool indexRange(qint64 to, QSqlError *error)
+    {
+        const auto prepared = [&](std::unique_ptr<QSqlQuery> &kept, const QString &sql) {
+            if (kept)
+                return true;
+            auto q = std::make_unique<QSqlQuery>(db());
+            if (!q->prepare(sql)) {
+                *error = q->lastError();
+                return false;
+            }
+            kept = std::move(q);
+            return true;
+        };
+        if (!prepared(indexInsert, QStringLiteral("INSERT INTO lines_fts(rowid, text) SELECT id, "
+                                                  "text FROM lines WHERE id > ? AND id <= ?")) ||
+            !prepared(indexMark, QStringLiteral("UPDATE words_indexed SET upto = ?")))
+            return false;
+        indexInsert->bindValue(0, indexedUpTo);
+        indexInsert->bindValue(1, to);
+        if (!indexInsert->exec()) {
+            *error = indexInsert->lastError();
+            return false;
+        }
+        indexMark->bindValue(0, to);
+        if (!indexMark->exec()) {
+            *error = indexMark->lastError();
+            return false;
+        }
+        return true;
+    }
+
     // Puts up to most more committed lines into the words index, in one
     // transaction; false when that failed (and was said).
     bool indexLines(qint64 most)
@@ -790,32 +833,8 @@ struct THistoryStore::Writer {
         if (state != State::Ready || indexedUpTo >= lastId)
             return true;
         const qint64 to = std::min(lastId, indexedUpTo + most);
-        QSqlDatabase d = db();
         QSqlError error;
-        bool ok = d.transaction();
-        if (ok) {
-            QSqlQuery q(d);
-            ok = q.prepare(QStringLiteral("INSERT INTO lines_fts(rowid, text) SELECT id, text FROM "
-                                          "lines WHERE id > ? AND id <= ?"));
-            q.addBindValue(indexedUpTo);
-            q.addBindValue(to);
-            ok = ok && q.exec();
-            if (!ok)
-                error = q.lastError();
-        }
-        if (ok) {
-            QSqlQuery mark(d);
-            mark.prepare(QStringLiteral("UPDATE words_indexed SET upto = ?"));
-            mark.addBindValue(to);
-            ok = mark.exec();
-            if (!ok)
-                error = mark.lastError();
-        }
-        ok = ok && d.commit();
-        if (!ok) {
-            if (!error.isValid())
-                error = d.lastError();
-            d.rollback();
+        if (!inTransaction(&error, [&] { return indexRange(to, &error); })) {
             writeFailed(error);
             return false;
         }
@@ -1340,6 +1359,7 @@ THistoryStore::importChatLog(const QString &fileName,
                 mark.addBindValue(last);
                 if (!mark.exec())
                     error = mark.lastError();
+                return true; // the lines stay; the error is said
             });
             if (!ok || error.isValid()) {
                 result.error = error.text();
