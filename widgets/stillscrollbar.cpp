@@ -1,5 +1,6 @@
 #include "widgets/stillscrollbar.h"
 
+#include <QEvent>
 #include <QStyle>
 #include <QStyleOptionSlider>
 
@@ -10,11 +11,20 @@ TStillScrollBar::TStillScrollBar(Qt::Orientation orientation, QWidget *parent)
 
 TStillScrollBar::Look TStillScrollBar::look() const
 {
-    QStyleOptionSlider opt;
-    initStyleOption(&opt);
+    if (m_optionKnown) {
+        m_option.minimum = minimum();
+        m_option.maximum = maximum();
+        m_option.sliderPosition = sliderPosition();
+        m_option.sliderValue = value();
+        m_option.singleStep = singleStep();
+        m_option.pageStep = pageStep();
+    } else {
+        initStyleOption(&m_option);
+        m_optionKnown = true;
+    }
     Look l;
     l.handle =
-        style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, this);
+        style()->subControlRect(QStyle::CC_ScrollBar, &m_option, QStyle::SC_ScrollBarSlider, this);
     l.empty = minimum() == maximum();
     l.atStart = sliderPosition() == minimum();
     l.atEnd = sliderPosition() == maximum();
@@ -51,7 +61,21 @@ void TStillScrollBar::sliderChange(SliderChange change)
 
 bool TStillScrollBar::transient() const
 {
-    return style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this);
+    if (m_transient < 0)
+        m_transient = style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this) ? 1 : 0;
+    return m_transient == 1;
+}
+
+bool TStillScrollBar::event(QEvent *event)
+{
+    // A resize, a new style, palette or direction, the mouse over the bar:
+    // the view is made afresh the next time.
+    if (event->type() != QEvent::Paint) {
+        m_optionKnown = false;
+        if (event->type() == QEvent::StyleChange)
+            m_transient = -1;
+    }
+    return QScrollBar::event(event);
 }
 
 void TStillScrollBar::paintEvent(QPaintEvent *event)

@@ -7,6 +7,7 @@
 // its worker threads, waking them on every frame.
 #include <QRect>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <optional>
 
 class TStillScrollBar : public QScrollBar {
@@ -23,6 +24,7 @@ public:
 protected:
     void sliderChange(SliderChange change) override;
     void paintEvent(QPaintEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     // What the bar's picture depends on of its range and value.
@@ -39,6 +41,11 @@ private:
     };
     Look look() const;
     bool transient() const;
+    // The style's view of the bar, made again after any event but a
+    // paint: between them only the numbers change (set in look()).
+    mutable QStyleOptionSlider m_option;
+    mutable bool m_optionKnown = false;
+    mutable int m_transient = -1; // the style's answer, until it changes
 
     Look m_painted;
     bool m_known = false; // m_painted is what the screen shows
