@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -45,7 +46,16 @@ public:
         arm();
     }
 
-    void askedInPass(TFramePacer *pacer) { m_asked.append(pacer); }
+    // Whether the pacer asked for in this pass also needs a posted call:
+    // inside the event loop's exec() every pass begins with aboutToBlock,
+    // which runs it (a posted call would only wake the loop once more);
+    // where events are only processed (processEvents(), as tests spin the
+    // loop) nothing else would.
+    bool askedInPass(TFramePacer *pacer)
+    {
+        m_asked.append(pacer);
+        return !m_watching || QThread::currentThread()->loopLevel() == 0;
+    }
 
 private:
     explicit TFrameClock(QObject *parent) : QObject(parent)
@@ -53,14 +63,16 @@ private:
         m_timer.setSingleShot(true);
         m_timer.setTimerType(Qt::PreciseTimer);
         connect(&m_timer, &QTimer::timeout, this, &TFrameClock::tick);
-        if (QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance(thread()))
+        if (QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance(thread())) {
             connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, &TFrameClock::passEnds);
+            m_watching = true;
+        }
     }
 
     void passEnds()
     {
-        if (m_asked.isEmpty() || TFramePacer::frameTaken())
-            return; // their posted calls run them, or the next frame
+        if (m_asked.isEmpty())
+            return;
         const QList<QPointer<TFramePacer>> asked = std::exchange(m_asked, {});
         for (const QPointer<TFramePacer> &pacer : asked)
             if (pacer && pacer->m_posted)
@@ -89,6 +101,7 @@ private:
     qint64 m_dueFrame = 0;
     QList<QPointer<TFramePacer>> m_waiting;
     QList<QPointer<TFramePacer>> m_asked; // in this pass
+    bool m_watching = false;              // passEnds runs before each pass
 };
 
 TFramePacer::TFramePacer(std::function<void()> work, QObject *parent)
@@ -114,7 +127,8 @@ void TFramePacer::request()
     // the event loop is about to wait again, which spares a pass of its
     // own (the work's repaint then comes in the pass the call is in).
     m_posted = true;
-    TFrameClock::instance()->askedInPass(this);
+    if (!TFrameClock::instance()->askedInPass(this))
+        return;
     QMetaObject::invokeMethod(
         this,
         [this] {

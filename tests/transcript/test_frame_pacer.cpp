@@ -106,6 +106,66 @@ private Q_SLOTS:
                 qPrintable(QStringLiteral("frame %1: %2 passes").arg(frame).arg(passes.size())));
     }
 
+    // Inside the event loop's exec(), as in the program, a request runs
+    // when the next pass begins, with no posted call of its own (which would
+    // wake the loop once more), and a busy one still runs once a frame.
+    void insideTheEventLoop()
+    {
+        QObject owner;
+        int runs = 0;
+        auto *pacer = new TFramePacer([&runs] { ++runs; }, &owner);
+        struct PostedCalls : QObject {
+            int count = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                count += e->type() == QEvent::MetaCall;
+                return false;
+            }
+        } posted;
+        pacer->installEventFilter(&posted);
+        QEventLoop loop;
+        int runsInTheRequestsPass = -1, runsAtTheNextPass = -1;
+        QMetaObject::invokeMethod(
+            &loop,
+            [&] {
+                pacer->request();
+                runsInTheRequestsPass = runs;
+                QMetaObject::invokeMethod(
+                    &loop,
+                    [&] {
+                        runsAtTheNextPass = runs;
+                        loop.quit();
+                    },
+                    Qt::QueuedConnection);
+            },
+            Qt::QueuedConnection);
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        QCOMPARE(runsInTheRequestsPass, 0);
+        QCOMPARE(runsAtTheNextPass, 1);
+        QCOMPARE(posted.count, 0);
+
+        // Asked in every pass for 240 ms.
+        runs = 0;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer busy;
+        busy.setInterval(0);
+        connect(&busy, &QTimer::timeout, &loop, [&] {
+            pacer->request();
+            if (clock.elapsed() > 240)
+                loop.quit();
+        });
+        busy.start();
+        loop.exec();
+        busy.stop();
+        const qint64 spent = clock.elapsed();
+        QVERIFY2(runs >= 4, qPrintable(QString::number(runs)));
+        QVERIFY2(runs <= spent / TFramePacer::frameMs + 3, qPrintable(QString::number(runs)));
+        QCOMPARE(posted.count, 0);
+        spinFor(2 * TFramePacer::frameMs); // the next test starts in a frame of its own
+    }
+
     void goesWithItsOwner()
     {
         int runs = 0;
