@@ -725,14 +725,7 @@ struct THistoryStore::Writer {
     {
         if (stagedRows > 0 || qint64(batch.size()) >= settings.floodBatchLines)
             return stageLines(batch, error);
-        // A few lines with the words index up to date: into the index in
-        // the same transaction, one commit instead of two.
-        if (indexedUpTo < lastId)
-            return insertLines(batch, error);
-        const bool ok = insertLines(batch, error, [&] { return indexRange(lastId, error); });
-        if (ok)
-            indexedUpTo = lastId;
-        return ok;
+        return insertLines(batch, error);
     }
 
     // Reads the lines the window left as bytes, off its thread. A flood's
@@ -866,8 +859,9 @@ struct THistoryStore::Writer {
             }
             return false;
         }
-        if (idle || lastBatchLines < settings.floodBatchLines ||
-            lastId - indexedUpTo >= settings.indexLagLines)
+        const qint64 lag = lastBatchLines < settings.floodBatchLines ? settings.trailLines
+                                                                     : settings.indexLagLines;
+        if (idle || lastId - indexedUpTo >= lag)
             return indexLines(settings.indexChunkLines) && idle;
         return false;
     }

@@ -19,8 +19,9 @@
 // and keeps the writer well ahead of the flood; they go into the lines
 // table, in the order they came, when the flood is over (or once
 // indexLagLines wait), and at once when anything reads the history. The
-// words index follows the lines: at once after a few, after a flood's
-// when the flood is over (see Settings). A search goes through the index
+// words index follows the lines when they stop coming for a moment, or
+// once trailLines of a channel's traffic wait, after a flood's when the
+// flood is over (see Settings). A search goes through the index
 // and through the lines written past it, so it finds every line written.
 //
 // Queries run on the thread that makes them, on a connection of their own
@@ -65,6 +66,12 @@ public:
         int floodBatchLines = 1000;
         int indexLagLines = 200000;
         int indexChunkLines = 20000;
+        // A channel's ordinary traffic (smaller batches) waits for the
+        // words index until a quiet commitMs or until this many lines wait:
+        // the index is written in a few large pieces rather than many
+        // small ones, which is most of what the writer does for a busy
+        // channel. A search finds the lines past it all the same.
+        int trailLines = 2000;
     };
     explicit THistoryStore(QString fileName = QStringLiteral("history.db"),
                            QObject *parent = nullptr);

@@ -741,9 +741,44 @@ private Q_SLOTS:
                  bobs.size() + 1);
     }
 
+    void aChannelsTrafficIsIndexedInLargePieces()
+    {
+        // Lines keep coming (no quiet moment before the test is over) in
+        // small batches: the words index waits for trailLines of them, and
+        // a search finds the ones past it meanwhile.
+        THistoryStore::Settings s;
+        s.commitMs = 3600000; // written when flushed
+        s.trailLines = 100;
+        THistoryStore store(path(), s);
+        store.start();
+        int id = 0;
+        const auto batch = [&](int lines) {
+            for (int i = 0; i < lines; ++i, ++id)
+                store.add(line(QStringLiteral("bob"), QStringLiteral("steady %1").arg(id), id));
+            store.flush();
+        };
+        for (int b = 0; b < 6; ++b)
+            batch(15);
+        QCOMPARE(newestId(path()), 90);
+        QCOMPARE(indexedUpTo(path()), 0);
+        THistory::Query q;
+        q.match = QStringLiteral("steady");
+        q.limit = 500;
+        QCOMPARE(store.search(q).lines.size(), 90);
+        batch(15); // 105 wait: indexed in one piece
+        QTRY_COMPARE(indexedUpTo(path()), 105);
+        QCOMPARE(peek(path(), QStringLiteral("SELECT count(*) FROM lines_fts WHERE lines_fts "
+                                             "MATCH 'steady'"))
+                     .toInt(),
+                 105);
+        batch(15);
+        QCOMPARE(indexedUpTo(path()), 105);
+        QCOMPARE(store.search(q).lines.size(), 120);
+    }
+
     void theWordsIndexCatchesUpWhenTheFloodIsOver()
     {
-        // Small batches are indexed as they are written.
+        // Small batches are indexed in the quiet moment after them.
         THistoryStore::Settings s = quick();
         s.floodBatchLines = 50;
         THistoryStore store(path(), s);
