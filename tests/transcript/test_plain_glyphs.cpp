@@ -18,9 +18,11 @@ QFont paneFont(const QString &family, int points, bool bold, bool italic)
     return f;
 }
 
-QImage blank()
+// At devicePixelRatio 2 too: a high-density screen's backing store.
+QImage blank(qreal dpr)
 {
-    QImage img(900, 40, QImage::Format_ARGB32_Premultiplied);
+    QImage img(QSize(900, 40) * dpr, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(dpr);
     img.fill(Qt::white);
     return img;
 }
@@ -28,9 +30,9 @@ QImage blank()
 constexpr qreal kX = 3.0;
 constexpr qreal kBaseline = 28.0;
 
-QImage shaped(const QFont &font, const QString &text)
+QImage shaped(const QFont &font, const QString &text, qreal dpr)
 {
-    QImage img = blank();
+    QImage img = blank(dpr);
     QPainter p(&img);
     p.setFont(font);
     p.setPen(QColor(20, 40, 160));
@@ -39,7 +41,8 @@ QImage shaped(const QFont &font, const QString &text)
 }
 
 // What the transcript draws: plain glyphs where it can, shaped otherwise.
-QImage asThePaneDraws(TPlainGlyphs &plain, const QFont &font, const QString &text, bool *wasPlain)
+QImage asThePaneDraws(TPlainGlyphs &plain, const QFont &font, const QString &text, qreal dpr,
+                      bool *wasPlain)
 {
     const QFontMetricsF fm(font);
     QVector<qreal> x;
@@ -48,7 +51,7 @@ QImage asThePaneDraws(TPlainGlyphs &plain, const QFont &font, const QString &tex
         x << w;
         w += fm.horizontalAdvance(c);
     }
-    QImage img = blank();
+    QImage img = blank(dpr);
     QPainter p(&img);
     p.setFont(font);
     p.setPen(QColor(20, 40, 160));
@@ -83,6 +86,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("points");
         QTest::addColumn<bool>("bold");
         QTest::addColumn<bool>("italic");
+        QTest::addColumn<qreal>("dpr");
         for (const char *family :
              {"Noto Sans", "DejaVu Sans", "DejaVu Sans Mono", "Liberation Serif", "Cantarell"})
             for (int points : {8, 10, 13})
@@ -91,7 +95,11 @@ private Q_SLOTS:
                                   style == 0   ? "regular"
                                   : style == 1 ? "bold"
                                                : "italic")
-                        << QString::fromLatin1(family) << points << (style == 1) << (style == 2);
+                        << QString::fromLatin1(family) << points << (style == 1) << (style == 2)
+                        << qreal(1);
+        for (const char *family : {"Noto Sans", "DejaVu Sans Mono"})
+            QTest::addRow("%s 10 at twice the density", family)
+                << QString::fromLatin1(family) << 10 << false << false << qreal(2);
     }
     void sameAsShaped()
     {
@@ -99,6 +107,7 @@ private Q_SLOTS:
         QFETCH(int, points);
         QFETCH(bool, bold);
         QFETCH(bool, italic);
+        QFETCH(qreal, dpr);
         const QFont font = paneFont(family, points, bold, italic);
         TPlainGlyphs plain;
         plain.setFont(font);
@@ -107,9 +116,9 @@ private Q_SLOTS:
         for (int round = 0; round < 2; ++round) {
             for (const QString &text : samples) {
                 bool wasPlain = false;
-                const QImage mine = asThePaneDraws(plain, font, text, &wasPlain);
+                const QImage mine = asThePaneDraws(plain, font, text, dpr, &wasPlain);
                 plainPieces += wasPlain;
-                if (mine != shaped(font, text)) {
+                if (mine != shaped(font, text, dpr)) {
                     mine.save(QDir::temp().filePath(QStringLiteral("plain-glyphs-mine.png")));
                     QFAIL(qPrintable(
                         QStringLiteral("'%1' is drawn differently%2")
