@@ -3,9 +3,9 @@
 #include <QTextLayout>
 
 namespace {
-// Enough words for a long session's vocabulary; past it the list starts
-// again (a word is shaped once more when next seen).
-constexpr int kMaxWords = 16384;
+// A channel's common words (a few hundred kilobytes at most); past it the
+// list starts again, and a word is shaped once more when next seen.
+constexpr int kMaxWords = 4096;
 
 bool isBlank(QChar c) { return c == QLatin1Char(' '); }
 } // namespace
