@@ -530,8 +530,9 @@ struct THistoryStore::Writer {
         return ok;
     }
 
-    // Inserts lines in one transaction (after them, what after does);
-    // false (error set) when it failed and was rolled back.
+    // Inserts lines in one transaction (after them, what after does, which
+    // rolls it back by returning false); false (error set) when it failed
+    // and was rolled back.
     template <class Lines>
     bool insertLines(const Lines &lines, QSqlError *error,
                      const std::function<bool()> &after = nullptr)
