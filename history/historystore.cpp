@@ -530,12 +530,11 @@ struct THistoryStore::Writer {
         return ok;
     }
 
-    // Inserts lines in one transaction (after them, what after does, which
-    // rolls it back by returning false); false (error set) when it failed
-    // and was rolled back.
+    // Inserts lines in one transaction (after them, what after does);
+    // false (error set) when it failed and was rolled back.
     template <class Lines>
     bool insertLines(const Lines &lines, QSqlError *error,
-                     const std::function<bool()> &after = nullptr)
+                     const std::function<void()> &after = nullptr)
     {
         return inTransaction(error, [&] {
             std::vector<Row> rows(lines.size());
@@ -545,7 +544,9 @@ struct THistoryStore::Writer {
                     return false;
             if (!insertRows(rows, error))
                 return false;
-            return !after || after();
+            if (after)
+                after();
+            return true;
         });
     }
 
@@ -1354,7 +1355,6 @@ THistoryStore::importChatLog(const QString &fileName,
                 mark.addBindValue(last);
                 if (!mark.exec())
                     error = mark.lastError();
-                return true; // the lines stay; the error is said
             });
             if (!ok || error.isValid()) {
                 result.error = error.text();
