@@ -953,8 +953,12 @@ struct THistoryStore::Writer {
         return deleted;
     }
 
+    // Gives the space back after Forget and Clear. The words index is
+    // brought up to the lines first, so that nothing is left to write into
+    // the log the checkpoint empties.
     void compact()
     {
+        indexLines(lastId - indexedUpTo);
         THistoryDb::incrementalVacuum(db());
         THistoryDb::exec(db(), QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     }
