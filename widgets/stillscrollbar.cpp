@@ -1,8 +1,10 @@
 #include "widgets/stillscrollbar.h"
 
 #include <QEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <algorithm>
 
 TStillScrollBar::TStillScrollBar(Qt::Orientation orientation, QWidget *parent)
     : QScrollBar(orientation, parent)
@@ -72,8 +74,11 @@ bool TStillScrollBar::event(QEvent *event)
     // the view is made afresh the next time.
     if (event->type() != QEvent::Paint) {
         m_optionKnown = false;
-        if (event->type() == QEvent::StyleChange)
+        if (event->type() == QEvent::StyleChange) {
             m_transient = -1;
+            m_grooveStyle = -1;
+            m_groove = QImage();
+        }
     }
     return QScrollBar::event(event);
 }
@@ -83,5 +88,107 @@ void TStillScrollBar::paintEvent(QPaintEvent *event)
     m_painted = look();
     m_known = true;
     ++m_paints;
-    QScrollBar::paintEvent(event);
+    if (!paintOverGroove())
+        QScrollBar::paintEvent(event);
+}
+
+namespace {
+
+// Qt's raster engine hands a fill of 96 spans or more to its worker threads
+// and waits for them; an outline has two spans a row, the arrows' shapes
+// three. What is drawn here is drawn in bands of at most 31 rows of the
+// device's pixels.
+int bandRows(qreal dpr) { return std::max(1, int(31 / dpr)); }
+
+// Draws the parts of option over the pixels of base within area, band by
+// band, each band an image of its own (the style sets clips of its own, so
+// a clip of ours would not hold), and hands each band to put.
+template <typename Put>
+void drawInBands(QStyle *style, const QStyleOptionSlider &option, const QImage &base,
+                 const QRect &area, const QWidget *widget, Put put)
+{
+    const qreal dpr = base.devicePixelRatio();
+    const int band = bandRows(dpr);
+    for (int top = area.top(); top <= area.bottom(); top += band) {
+        const QRect r(area.left(), top, area.width(), std::min(band, area.bottom() + 1 - top));
+        QImage image = base.copy(QRect(r.topLeft() * dpr, r.size() * dpr));
+        image.setDevicePixelRatio(dpr);
+        QPainter painter(&image);
+        painter.translate(-r.topLeft());
+        style->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, widget);
+        painter.end();
+        put(r, image);
+    }
+}
+
+bool opaque(const QImage &image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(row[x]) != 255)
+                return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool TStillScrollBar::paintOverGroove()
+{
+    if (m_grooveStyle < 0)
+        m_grooveStyle = style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0;
+    // Hovered or held parts are drawn lit, which the picture does not know.
+    // At scales other than 1 and 2 the style's outlines do not always fall
+    // on the same pixels when drawn in bands (the tests compare them).
+    const qreal dpr = devicePixelRatioF();
+    if (m_grooveStyle != 1 || transient() || isSliderDown() || underMouse() ||
+        (dpr != 1 && dpr != 2)) {
+        setAttribute(Qt::WA_OpaquePaintEvent, false);
+        return false;
+    }
+
+    // look() has just brought m_option up to date.
+    QStyleOptionSlider option = m_option;
+    option.activeSubControls = QStyle::SC_None;
+    const GrooveKey key{size(),
+                        dpr,
+                        int(option.state),
+                        option.direction,
+                        option.palette.cacheKey(),
+                        m_painted.atStart,
+                        m_painted.atEnd};
+    const QStyle::SubControls parts =
+        QStyle::SC_ScrollBarSlider | QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
+    if (m_groove.isNull() || !(key == m_grooveKey)) {
+        QImage blank(size() * dpr, QImage::Format_ARGB32_Premultiplied);
+        blank.setDevicePixelRatio(dpr);
+        blank.fill(Qt::transparent);
+        m_groove = blank;
+        QPainter painter(&m_groove);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        option.subControls = QStyle::SC_All;
+        option.subControls &= ~parts;
+        drawInBands(style(), option, blank, rect(), this, [&](const QRect &r, const QImage &band) {
+            painter.drawImage(r.topLeft(), band);
+        });
+        painter.end();
+        m_grooveKey = key;
+        // A groove that covers the bar spares Qt painting what is under it.
+        setAttribute(Qt::WA_OpaquePaintEvent, opaque(m_groove));
+    }
+
+    // The parts in the style's order: the groove, the handle, the arrows
+    // (which overlap the handle's edge when it is at either end).
+    QPainter painter(this);
+    for (int top = 0; top < height(); top += bandRows(dpr)) {
+        const QRect r(0, top, width(), bandRows(dpr));
+        painter.drawImage(r.topLeft(), m_groove, QRect(r.topLeft() * dpr, r.size() * dpr));
+    }
+    option.subControls = QStyle::SC_ScrollBarSlider;
+    drawInBands(style(), option, m_groove, m_painted.handle.adjusted(-2, -2, 2, 2) & rect(), this,
+                [&](const QRect &r, const QImage &band) { painter.drawImage(r.topLeft(), band); });
+    option.subControls = QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
+    style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
+    return true;
 }

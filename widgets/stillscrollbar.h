@@ -5,6 +5,14 @@
 // has long stopped moving by a pixel: in the Fusion style that repaint fills
 // the tall groove with a gradient, which Qt's raster engine splits across
 // its worker threads, waking them on every frame.
+//
+// While a transcript is young its handle does change with every line (it
+// shrinks as the range grows). In the Fusion style the groove and the
+// arrows do not depend on where the handle is, so they are drawn once into
+// a picture of their own, and a change paints that picture and the handle
+// over it, the handle in bands short enough that Qt fills them on the
+// window's own thread.
+#include <QImage>
 #include <QRect>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
@@ -41,6 +49,28 @@ private:
     };
     Look look() const;
     bool transient() const;
+    // Paints the bar from the groove's picture and the handle; false where
+    // the style or the bar's state (the mouse on it, the handle held) asks
+    // for the plain painting.
+    bool paintOverGroove();
+    // What the groove's picture was drawn for.
+    struct GrooveKey {
+        QSize size;
+        qreal dpr = 0;
+        int state = 0;
+        Qt::LayoutDirection direction = Qt::LeftToRight;
+        qint64 palette = 0;
+        bool atStart = false;
+        bool atEnd = false;
+        bool operator==(const GrooveKey &o) const
+        {
+            return size == o.size && dpr == o.dpr && state == o.state && direction == o.direction &&
+                   palette == o.palette && atStart == o.atStart && atEnd == o.atEnd;
+        }
+    };
+    QImage m_groove;
+    GrooveKey m_grooveKey;
+    int m_grooveStyle = -1; // 1: the style draws the groove apart from the handle
     // The style's view of the bar, made again after any event but a
     // paint: between them only the numbers change (set in look()).
     mutable QStyleOptionSlider m_option;

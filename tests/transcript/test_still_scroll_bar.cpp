@@ -1,0 +1,164 @@
+// The transcript's scroll bar draws its groove once and the handle over
+// it. Its picture must be the one a plain QScrollBar paints in the same
+// state, and a tall handle must not wake Qt's painting threads.
+#include "widgets/stillscrollbar.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStyleFactory>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+// Names of this process's threads.
+QStringList threadNames()
+{
+    QStringList names;
+    const QStringList tasks =
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &task : tasks) {
+        QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+        if (comm.open(QIODevice::ReadOnly))
+            names << QString::fromUtf8(comm.readAll()).trimmed();
+    }
+    return names;
+}
+
+bool poolStarted() { return threadNames().contains(QStringLiteral("Thread (pooled)")); }
+
+struct State {
+    QSize size;
+    int maximum;
+    int pageStep;
+    int value;
+};
+
+void apply(QScrollBar &bar, const State &s)
+{
+    bar.resize(s.size);
+    bar.setRange(0, s.maximum);
+    bar.setPageStep(s.pageStep);
+    bar.setValue(s.value);
+}
+
+// The widget painted into an image of the screen's kind, as into a window.
+void paintOnce(QWidget &w)
+{
+    const qreal dpr = w.devicePixelRatioF();
+    QImage image(w.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    w.render(&image);
+}
+
+QImage picture(QWidget &w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+} // namespace
+
+class TestStillScrollBar : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QStyle> fusion{QStyleFactory::create(QStringLiteral("Fusion"))};
+
+private Q_SLOTS:
+    // First, while nothing in this process has painted a tall fill yet.
+    void aTallHandleKeepsThePaintingThreadsStill()
+    {
+        QVERIFY(fusion);
+        QVERIFY2(!poolStarted(), "a painting thread ran before the test");
+        TStillScrollBar still(Qt::Vertical);
+        still.setStyle(fusion.get());
+        // A young transcript: the handle is half the bar and shrinks with
+        // every line.
+        for (int lines = 10; lines < 40; ++lines) {
+            apply(still, {QSize(16, 600), lines * 20, 400, lines * 20});
+            paintOnce(still);
+        }
+        QVERIFY2(!poolStarted(), "painting the handle woke Qt's painting threads");
+
+        // The plain bar's groove does wake them: the check above can see it.
+        QScrollBar plain(Qt::Vertical);
+        plain.setStyle(fusion.get());
+        apply(plain, {QSize(16, 600), 200, 400, 200});
+        paintOnce(plain);
+        QVERIFY(poolStarted());
+    }
+
+    void thePictureIsThePlainBars()
+    {
+        const QList<State> states = {
+            {QSize(16, 600), 0, 400, 0},         // nothing to scroll
+            {QSize(16, 600), 100, 400, 100},     // a long handle at the end
+            {QSize(16, 600), 100, 400, 0},       // at the start
+            {QSize(16, 600), 100, 400, 37},      // in between
+            {QSize(16, 600), 900, 400, 450},     // handle about a third
+            {QSize(16, 600), 90000, 400, 90000}, // the smallest handle
+            {QSize(16, 97), 40, 50, 20},         // a short bar
+            {QSize(16, 30), 40, 50, 20},         // too short for a handle
+            {QSize(500, 16), 300, 200, 150},     // across
+            {QSize(500, 16), 300, 200, 300},
+        };
+        for (const bool enabled : {true, false}) {
+            for (const State &s : states) {
+                const Qt::Orientation o =
+                    s.size.width() > s.size.height() ? Qt::Horizontal : Qt::Vertical;
+                TStillScrollBar still(o);
+                QScrollBar plain(o);
+                for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain}) {
+                    bar->setStyle(fusion.get());
+                    bar->setEnabled(enabled);
+                    apply(*bar, s);
+                }
+                const QString what = QStringLiteral("%1x%2, 0..%3, page %4, at %5%6")
+                                         .arg(s.size.width())
+                                         .arg(s.size.height())
+                                         .arg(s.maximum)
+                                         .arg(s.pageStep)
+                                         .arg(s.value)
+                                         .arg(enabled ? "" : ", disabled");
+                QVERIFY2(picture(still) == picture(plain), qPrintable(what));
+                // The groove drawn before is used again after a move.
+                const int moved = s.maximum / 3;
+                still.setValue(moved);
+                plain.setValue(moved);
+                QVERIFY2(picture(still) == picture(plain), qPrintable(what + " moved"));
+            }
+        }
+    }
+
+    void aNewPaletteOrSizeDrawsTheGrooveAgain()
+    {
+        TStillScrollBar still(Qt::Vertical);
+        QScrollBar plain(Qt::Vertical);
+        for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain}) {
+            bar->setStyle(fusion.get());
+            apply(*bar, {QSize(16, 300), 500, 100, 250});
+        }
+        QCOMPARE(picture(still), picture(plain));
+        QPalette dark = still.palette();
+        dark.setColor(QPalette::Button, QColor(40, 40, 60));
+        dark.setColor(QPalette::Window, QColor(30, 30, 30));
+        still.setPalette(dark);
+        plain.setPalette(dark);
+        QCOMPARE(picture(still), picture(plain));
+        still.resize(16, 420);
+        plain.resize(16, 420);
+        QCOMPARE(picture(still), picture(plain));
+    }
+
+    void otherStylesPaintAsPlainBars()
+    {
+        std::unique_ptr<QStyle> windows(QStyleFactory::create(QStringLiteral("Windows")));
+        QVERIFY(windows);
+        TStillScrollBar still(Qt::Vertical);
+        QScrollBar plain(Qt::Vertical);
+        for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain}) {
+            bar->setStyle(windows.get());
+            apply(*bar, {QSize(16, 300), 500, 100, 120});
+        }
+        QCOMPARE(picture(still), picture(plain));
+    }
+};
+
+QTEST_MAIN(TestStillScrollBar)
+#include "test_still_scroll_bar.moc"
