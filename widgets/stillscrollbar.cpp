@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
+#include <cstring>
 
 TStillScrollBar::TStillScrollBar(Qt::Orientation orientation, QWidget *parent)
     : QScrollBar(orientation, parent)
@@ -100,24 +101,27 @@ namespace {
 // device's pixels.
 int bandRows(qreal dpr) { return std::max(1, int(31 / dpr)); }
 
-// Draws the parts of option over the pixels of base within area, band by
-// band, each band an image of its own (the style sets clips of its own, so
-// a clip of ours would not hold), and hands each band to put.
-template <typename Put>
-void drawInBands(QStyle *style, const QStyleOptionSlider &option, const QImage &base,
-                 const QRect &area, const QWidget *widget, Put put)
+// Draws the parts of option over rows first to last of picture (of the
+// bar's size), band by band, each band an image of its own: the style sets
+// clips of its own, so a clip of ours would not hold.
+void drawInBands(QStyle *style, const QStyleOptionSlider &option, QImage &picture, int first,
+                 int last, const QWidget *widget)
 {
-    const qreal dpr = base.devicePixelRatio();
+    const qreal dpr = picture.devicePixelRatio();
     const int band = bandRows(dpr);
-    for (int top = area.top(); top <= area.bottom(); top += band) {
-        const QRect r(area.left(), top, area.width(), std::min(band, area.bottom() + 1 - top));
-        QImage image = base.copy(QRect(r.topLeft() * dpr, r.size() * dpr));
+    const int width = int(picture.width() / dpr);
+    for (int top = first; top <= last; top += band) {
+        const QRect r(0, top, width, std::min(band, last + 1 - top));
+        QImage image = picture.copy(QRect(r.topLeft() * dpr, r.size() * dpr));
         image.setDevicePixelRatio(dpr);
         QPainter painter(&image);
         painter.translate(-r.topLeft());
         style->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, widget);
         painter.end();
-        put(r, image);
+        const int row = int(top * dpr);
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(picture.scanLine(row + y), image.constScanLine(y),
+                        size_t(picture.bytesPerLine()));
     }
 }
 
@@ -161,18 +165,12 @@ bool TStillScrollBar::paintOverGroove()
     const QStyle::SubControls parts =
         QStyle::SC_ScrollBarSlider | QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
     if (m_groove.isNull() || !(key == m_grooveKey)) {
-        QImage blank(size() * dpr, QImage::Format_ARGB32_Premultiplied);
-        blank.setDevicePixelRatio(dpr);
-        blank.fill(Qt::transparent);
-        m_groove = blank;
-        QPainter painter(&m_groove);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        m_groove = QImage(size() * dpr, QImage::Format_ARGB32_Premultiplied);
+        m_groove.setDevicePixelRatio(dpr);
+        m_groove.fill(Qt::transparent);
         option.subControls = QStyle::SC_All;
         option.subControls &= ~parts;
-        drawInBands(style(), option, blank, rect(), this, [&](const QRect &r, const QImage &band) {
-            painter.drawImage(r.topLeft(), band);
-        });
-        painter.end();
+        drawInBands(style(), option, m_groove, 0, height() - 1, this);
         m_grooveKey = key;
         // A groove that covers the bar spares Qt painting what is under it.
         setAttribute(Qt::WA_OpaquePaintEvent, opaque(m_groove));
@@ -180,14 +178,29 @@ bool TStillScrollBar::paintOverGroove()
 
     // The parts in the style's order: the groove, the handle, the arrows
     // (which overlap the handle's edge when it is at either end).
-    QPainter painter(this);
-    for (int top = 0; top < height(); top += bandRows(dpr)) {
-        const QRect r(0, top, width(), bandRows(dpr));
-        painter.drawImage(r.topLeft(), m_groove, QRect(r.topLeft() * dpr, r.size() * dpr));
-    }
+    QImage picture = m_groove;
     option.subControls = QStyle::SC_ScrollBarSlider;
-    drawInBands(style(), option, m_groove, m_painted.handle.adjusted(-2, -2, 2, 2) & rect(), this,
-                [&](const QRect &r, const QImage &band) { painter.drawImage(r.topLeft(), band); });
+    const QRect area = m_painted.handle.adjusted(-2, -2, 2, 2) & rect();
+    const int band = bandRows(dpr);
+    if (orientation() == Qt::Vertical && area.height() > 2 * band) {
+        // A long handle: its ends are drawn, and the rows between them,
+        // which the style fills alike across the bar, are copies of the
+        // last row of the upper end.
+        drawInBands(style(), option, picture, area.top(), area.top() + band - 1, this);
+        drawInBands(style(), option, picture, area.bottom() + 1 - band, area.bottom(), this);
+        const int from = int((area.top() + band) * dpr);
+        const int to = int((area.bottom() + 1 - band) * dpr);
+        const uchar *source = picture.constScanLine(from - 1);
+        for (int y = from; y < to; ++y)
+            std::memcpy(picture.scanLine(y), source, size_t(picture.bytesPerLine()));
+    } else if (!area.isEmpty()) {
+        drawInBands(style(), option, picture, area.top(), area.bottom(), this);
+    }
+    QPainter painter(this);
+    for (int top = 0; top < height(); top += band) {
+        const QRect r(0, top, width(), band);
+        painter.drawImage(r.topLeft(), picture, QRect(r.topLeft() * dpr, r.size() * dpr));
+    }
     option.subControls = QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
     style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
     return true;

@@ -126,6 +126,19 @@ private Q_SLOTS:
         }
     }
 
+    void aHandleShrinkingAtTheEndAsInAYoungTranscript()
+    {
+        TStillScrollBar still(Qt::Vertical);
+        QScrollBar plain(Qt::Vertical);
+        for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain})
+            bar->setStyle(fusion.get());
+        for (int maximum = 0; maximum <= 6000; maximum += 97) {
+            for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain})
+                apply(*bar, {QSize(16, 451), maximum, 420, maximum});
+            QVERIFY2(picture(still) == picture(plain), qPrintable(QString::number(maximum)));
+        }
+    }
+
     void aNewPaletteOrSizeDrawsTheGrooveAgain()
     {
         TStillScrollBar still(Qt::Vertical);
