@@ -101,28 +101,39 @@ namespace {
 // device's pixels.
 int bandRows(qreal dpr) { return std::max(1, int(31 / dpr)); }
 
-// Draws the parts of option over rows first to last of picture (of the
-// bar's size), band by band, each band an image of its own: the style sets
-// clips of its own, so a clip of ours would not hold.
+// Rows top to top + rows - 1 of picture (of the bar's size) with the parts
+// of option drawn over them, as an image of its own: the style sets clips
+// of its own, so a clip of ours would not hold.
+QImage drawnBand(QStyle *style, const QStyleOptionSlider &option, const QImage &picture, int top,
+                 int rows, const QWidget *widget)
+{
+    const qreal dpr = picture.devicePixelRatio();
+    const QRect r(0, top, int(picture.width() / dpr), rows);
+    QImage image = picture.copy(QRect(r.topLeft() * dpr, r.size() * dpr));
+    image.setDevicePixelRatio(dpr);
+    QPainter painter(&image);
+    painter.translate(-r.topLeft());
+    style->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, widget);
+    return image;
+}
+
+void putBand(QImage &picture, int top, const QImage &band)
+{
+    // Whole rows of the same width: one copy.
+    Q_ASSERT(band.bytesPerLine() == picture.bytesPerLine());
+    const qsizetype row = qsizetype(top * picture.devicePixelRatio());
+    std::memcpy(picture.bits() + row * picture.bytesPerLine(), band.constBits(),
+                size_t(band.sizeInBytes()));
+}
+
+// Draws the parts of option over rows first to last of picture, band by band.
 void drawInBands(QStyle *style, const QStyleOptionSlider &option, QImage &picture, int first,
                  int last, const QWidget *widget)
 {
-    const qreal dpr = picture.devicePixelRatio();
-    const int band = bandRows(dpr);
-    const int width = int(picture.width() / dpr);
-    for (int top = first; top <= last; top += band) {
-        const QRect r(0, top, width, std::min(band, last + 1 - top));
-        QImage image = picture.copy(QRect(r.topLeft() * dpr, r.size() * dpr));
-        image.setDevicePixelRatio(dpr);
-        QPainter painter(&image);
-        painter.translate(-r.topLeft());
-        style->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, widget);
-        painter.end();
-        const int row = int(top * dpr);
-        for (int y = 0; y < image.height(); ++y)
-            std::memcpy(picture.scanLine(row + y), image.constScanLine(y),
-                        size_t(picture.bytesPerLine()));
-    }
+    const int band = bandRows(picture.devicePixelRatio());
+    for (int top = first; top <= last; top += band)
+        putBand(picture, top,
+                drawnBand(style, option, picture, top, std::min(band, last + 1 - top), widget));
 }
 
 bool opaque(const QImage &image)
@@ -165,6 +176,7 @@ bool TStillScrollBar::paintOverGroove()
     const QStyle::SubControls parts =
         QStyle::SC_ScrollBarSlider | QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
     if (m_groove.isNull() || !(key == m_grooveKey)) {
+        m_bands.clear();
         m_groove = QImage(size() * dpr, QImage::Format_ARGB32_Premultiplied);
         m_groove.setDevicePixelRatio(dpr);
         m_groove.fill(Qt::transparent);
@@ -176,32 +188,91 @@ bool TStillScrollBar::paintOverGroove()
         setAttribute(Qt::WA_OpaquePaintEvent, opaque(m_groove));
     }
 
-    // The parts in the style's order: the groove, the handle, the arrows
-    // (which overlap the handle's edge when it is at either end).
     QImage picture = m_groove;
-    option.subControls = QStyle::SC_ScrollBarSlider;
-    const QRect area = m_painted.handle.adjusted(-2, -2, 2, 2) & rect();
     const int band = bandRows(dpr);
-    if (orientation() == Qt::Vertical && area.height() > 2 * band) {
-        // A long handle: its ends are drawn, and the rows between them,
-        // which the style fills alike across the bar, are copies of the
-        // last row of the upper end.
-        drawInBands(style(), option, picture, area.top(), area.top() + band - 1, this);
-        drawInBands(style(), option, picture, area.bottom() + 1 - band, area.bottom(), this);
-        const int from = int((area.top() + band) * dpr);
-        const int to = int((area.bottom() + 1 - band) * dpr);
-        const uchar *source = picture.constScanLine(from - 1);
-        for (int y = from; y < to; ++y)
-            std::memcpy(picture.scanLine(y), source, size_t(picture.bytesPerLine()));
-    } else if (!area.isEmpty()) {
-        drawInBands(style(), option, picture, area.top(), area.bottom(), this);
+    if (orientation() == Qt::Vertical) {
+        paintBands(picture, option, band);
+    } else {
+        // The parts in the style's order: the groove, the handle, the
+        // arrows (which overlap the handle's edge when it is at either end).
+        option.subControls = QStyle::SC_ScrollBarSlider;
+        const QRect area = m_painted.handle.adjusted(-2, -2, 2, 2) & rect();
+        if (!area.isEmpty())
+            drawInBands(style(), option, picture, area.top(), area.bottom(), this);
     }
     QPainter painter(this);
     for (int top = 0; top < height(); top += band) {
         const QRect r(0, top, width(), band);
         painter.drawImage(r.topLeft(), picture, QRect(r.topLeft() * dpr, r.size() * dpr));
     }
-    option.subControls = QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
-    style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
+    if (orientation() != Qt::Vertical) {
+        option.subControls = QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
+        style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
+    }
     return true;
+}
+
+void TStillScrollBar::paintBands(QImage &picture, QStyleOptionSlider &option, int band)
+{
+    // The handle and the arrows are drawn over the groove in bands at fixed
+    // places, in the style's order (the arrows overlap the handle's edge
+    // when it is at either end). What a band shows depends on the rows of
+    // the handle that come within two rows of it: a band drawn before for
+    // the same rows is used again, as are the arrows' bands and, at the
+    // end of a young transcript, the handle's lower end while the handle
+    // shrinks. Rows inside the handle farther than that from its ends,
+    // which the style fills alike, are copies of one drawn such row.
+    constexpr int margin = 2;
+    option.subControls =
+        QStyle::SC_ScrollBarSlider | QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
+    const QRect handle = m_painted.handle & rect();
+    const QRect subLine =
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSubLine, this);
+    const QRect addLine =
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddLine, this);
+    // The inner rows: from the first row past the upper end's reach to
+    // the last before the lower end's; the first of them is drawn.
+    const int innerFirst = handle.top() + margin + 1;
+    const int innerLast = handle.bottom() - margin - 1;
+    const bool inner = !handle.isEmpty() && innerFirst <= innerLast;
+    if (m_bands.size() > 64)
+        m_bands.clear();
+    const qreal dpr = picture.devicePixelRatio();
+    int copiedFrom = -1, copyFirst = -1, copyLast = -1;
+    for (int top = 0; top < height(); top += band) {
+        const int bottom = std::min(top + band, height()) - 1;
+        auto near = [&](const QRect &r) {
+            return !r.isEmpty() && r.top() <= bottom + margin && r.bottom() >= top - margin;
+        };
+        if (!near(handle) && !near(subLine) && !near(addLine))
+            continue; // the groove alone
+        if (inner && top >= innerFirst && bottom <= innerLast && !near(subLine) && !near(addLine) &&
+            !(top <= innerFirst && innerFirst <= bottom)) {
+            if (copyFirst < 0)
+                copyFirst = top;
+            copyLast = bottom;
+            continue;
+        }
+        // The handle's rows within reach of the band, counted from the
+        // band's first row less the margin (none: -1).
+        int from = -1, to = -1;
+        if (near(handle)) {
+            from = std::max(handle.top(), top - margin) - (top - margin);
+            to = std::min(handle.bottom(), bottom + margin) - (top - margin);
+        }
+        const quint64 key = quint64(top) << 32 | quint64(from + 1) << 16 | quint64(to + 1);
+        auto found = m_bands.constFind(key);
+        if (found == m_bands.constEnd())
+            found = m_bands.insert(
+                key, drawnBand(style(), option, m_groove, top, bottom + 1 - top, this));
+        putBand(picture, top, *found);
+        if (inner && top <= innerFirst && innerFirst <= bottom)
+            copiedFrom = int((innerFirst + 1) * dpr) - 1;
+    }
+    if (copyFirst >= 0 && copiedFrom >= 0) {
+        const qsizetype line = picture.bytesPerLine();
+        uchar *bits = picture.bits();
+        for (int y = int(copyFirst * dpr); y < int((copyLast + 1) * dpr); ++y)
+            std::memcpy(bits + y * line, bits + copiedFrom * line, size_t(line));
+    }
 }

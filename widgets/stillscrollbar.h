@@ -12,6 +12,7 @@
 // a picture of their own, and a change paints that picture and the handle
 // over it, the handle in bands short enough that Qt fills them on the
 // window's own thread.
+#include <QHash>
 #include <QImage>
 #include <QRect>
 #include <QScrollBar>
@@ -68,9 +69,13 @@ private:
                    palette == o.palette && atStart == o.atStart && atEnd == o.atEnd;
         }
     };
+    // Draws the handle and the arrows of a vertical bar over the groove in
+    // picture.
+    void paintBands(QImage &picture, QStyleOptionSlider &option, int band);
     QImage m_groove;
     GrooveKey m_grooveKey;
-    int m_grooveStyle = -1; // 1: the style draws the groove apart from the handle
+    QHash<quint64, QImage> m_bands; // drawn bands of the vertical bar (see paintBands)
+    int m_grooveStyle = -1;         // 1: the style draws the groove apart from the handle
     // The style's view of the bar, made again after any event but a
     // paint: between them only the numbers change (set in look()).
     mutable QStyleOptionSlider m_option;

@@ -137,6 +137,16 @@ private Q_SLOTS:
                 apply(*bar, {QSize(16, 451), maximum, 420, maximum});
             QVERIFY2(picture(still) == picture(plain), qPrintable(QString::number(maximum)));
         }
+        // Scrolled back through it and to the end again: the parts drawn
+        // before are used again only where they still hold.
+        for (const int maximum : {300, 2000}) {
+            for (int value = maximum; value >= -maximum; value -= 37) {
+                for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain})
+                    apply(*bar, {QSize(16, 451), maximum, 420, std::abs(value)});
+                QVERIFY2(picture(still) == picture(plain),
+                         qPrintable(QStringLiteral("%1 at %2").arg(maximum).arg(std::abs(value))));
+            }
+        }
     }
 
     void aNewPaletteOrSizeDrawsTheGrooveAgain()
