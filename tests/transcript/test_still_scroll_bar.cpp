@@ -53,6 +53,26 @@ void paintOnce(QWidget &w)
 
 QImage picture(QWidget &w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
+// A bar of ours and a plain one, set alike.
+struct Twins {
+    TStillScrollBar still;
+    QScrollBar plain;
+    Twins(Qt::Orientation o, QStyle *style) : still(o), plain(o)
+    {
+        each([&](QScrollBar &bar) { bar.setStyle(style); });
+    }
+    template <class F> void each(F f)
+    {
+        f(static_cast<QScrollBar &>(still));
+        f(plain);
+    }
+    void set(const State &s)
+    {
+        each([&](QScrollBar &bar) { apply(bar, s); });
+    }
+    bool same() { return picture(still) == picture(plain); }
+};
+
 } // namespace
 
 class TestStillScrollBar : public QObject {
@@ -102,13 +122,9 @@ private Q_SLOTS:
             for (const State &s : states) {
                 const Qt::Orientation o =
                     s.size.width() > s.size.height() ? Qt::Horizontal : Qt::Vertical;
-                TStillScrollBar still(o);
-                QScrollBar plain(o);
-                for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain}) {
-                    bar->setStyle(fusion.get());
-                    bar->setEnabled(enabled);
-                    apply(*bar, s);
-                }
+                Twins bars(o, fusion.get());
+                bars.each([&](QScrollBar &bar) { bar.setEnabled(enabled); });
+                bars.set(s);
                 const QString what = QStringLiteral("%1x%2, 0..%3, page %4, at %5%6")
                                          .arg(s.size.width())
                                          .arg(s.size.height())
@@ -116,34 +132,27 @@ private Q_SLOTS:
                                          .arg(s.pageStep)
                                          .arg(s.value)
                                          .arg(enabled ? "" : ", disabled");
-                QVERIFY2(picture(still) == picture(plain), qPrintable(what));
+                QVERIFY2(bars.same(), qPrintable(what));
                 // The groove drawn before is used again after a move.
-                const int moved = s.maximum / 3;
-                still.setValue(moved);
-                plain.setValue(moved);
-                QVERIFY2(picture(still) == picture(plain), qPrintable(what + " moved"));
+                bars.each([&](QScrollBar &bar) { bar.setValue(s.maximum / 3); });
+                QVERIFY2(bars.same(), qPrintable(what + " moved"));
             }
         }
     }
 
     void aHandleShrinkingAtTheEndAsInAYoungTranscript()
     {
-        TStillScrollBar still(Qt::Vertical);
-        QScrollBar plain(Qt::Vertical);
-        for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain})
-            bar->setStyle(fusion.get());
+        Twins bars(Qt::Vertical, fusion.get());
         for (int maximum = 0; maximum <= 6000; maximum += 97) {
-            for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain})
-                apply(*bar, {QSize(16, 451), maximum, 420, maximum});
-            QVERIFY2(picture(still) == picture(plain), qPrintable(QString::number(maximum)));
+            bars.set({QSize(16, 451), maximum, 420, maximum});
+            QVERIFY2(bars.same(), qPrintable(QString::number(maximum)));
         }
         // Scrolled back through it and to the end again: the parts drawn
         // before are used again only where they still hold.
         for (const int maximum : {300, 2000}) {
             for (int value = maximum; value >= -maximum; value -= 37) {
-                for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain})
-                    apply(*bar, {QSize(16, 451), maximum, 420, std::abs(value)});
-                QVERIFY2(picture(still) == picture(plain),
+                bars.set({QSize(16, 451), maximum, 420, std::abs(value)});
+                QVERIFY2(bars.same(),
                          qPrintable(QStringLiteral("%1 at %2").arg(maximum).arg(std::abs(value))));
             }
         }
@@ -151,35 +160,25 @@ private Q_SLOTS:
 
     void aNewPaletteOrSizeDrawsTheGrooveAgain()
     {
-        TStillScrollBar still(Qt::Vertical);
-        QScrollBar plain(Qt::Vertical);
-        for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain}) {
-            bar->setStyle(fusion.get());
-            apply(*bar, {QSize(16, 300), 500, 100, 250});
-        }
-        QCOMPARE(picture(still), picture(plain));
-        QPalette dark = still.palette();
+        Twins bars(Qt::Vertical, fusion.get());
+        bars.set({QSize(16, 300), 500, 100, 250});
+        QVERIFY(bars.same());
+        QPalette dark = bars.plain.palette();
         dark.setColor(QPalette::Button, QColor(40, 40, 60));
         dark.setColor(QPalette::Window, QColor(30, 30, 30));
-        still.setPalette(dark);
-        plain.setPalette(dark);
-        QCOMPARE(picture(still), picture(plain));
-        still.resize(16, 420);
-        plain.resize(16, 420);
-        QCOMPARE(picture(still), picture(plain));
+        bars.each([&](QScrollBar &bar) { bar.setPalette(dark); });
+        QVERIFY(bars.same());
+        bars.each([&](QScrollBar &bar) { bar.resize(16, 420); });
+        QVERIFY(bars.same());
     }
 
     void otherStylesPaintAsPlainBars()
     {
         std::unique_ptr<QStyle> windows(QStyleFactory::create(QStringLiteral("Windows")));
         QVERIFY(windows);
-        TStillScrollBar still(Qt::Vertical);
-        QScrollBar plain(Qt::Vertical);
-        for (QScrollBar *bar : {static_cast<QScrollBar *>(&still), &plain}) {
-            bar->setStyle(windows.get());
-            apply(*bar, {QSize(16, 300), 500, 100, 120});
-        }
-        QCOMPARE(picture(still), picture(plain));
+        Twins bars(Qt::Vertical, windows.get());
+        bars.set({QSize(16, 300), 500, 100, 120});
+        QVERIFY(bars.same());
     }
 };
 
