@@ -7,11 +7,11 @@
 // its worker threads, waking them on every frame.
 //
 // While a transcript is young its handle does change with every line (it
-// shrinks as the range grows). In the Fusion style the groove and the
-// arrows do not depend on where the handle is, so they are drawn once into
-// a picture of their own, and a change paints that picture and the handle
-// over it, the handle in bands short enough that Qt fills them on the
-// window's own thread.
+// shrinks as the range grows). In the Fusion style the groove does not
+// depend on where the handle is, so it is drawn once into a picture of its
+// own, and a change paints that picture with the handle and the arrows
+// over it, drawn in bands short enough that Qt fills them on the window's
+// own thread; a band is kept for as long as the handle near it is the same.
 #include <QHash>
 #include <QImage>
 #include <QRect>
