@@ -157,8 +157,9 @@ bool TStillScrollBar::paintOverGroove()
     // At scales other than 1 and 2 the style's outlines do not always fall
     // on the same pixels when drawn in bands (the tests compare them).
     const qreal dpr = devicePixelRatioF();
-    if (m_grooveStyle != 1 || transient() || isSliderDown() || underMouse() ||
-        (dpr != 1 && dpr != 2)) {
+    // A bar across is too short for the pool; it paints as it always did.
+    if (m_grooveStyle != 1 || orientation() != Qt::Vertical || transient() || isSliderDown() ||
+        underMouse() || (dpr != 1 && dpr != 2)) {
         setAttribute(Qt::WA_OpaquePaintEvent, false);
         return false;
     }
@@ -190,24 +191,11 @@ bool TStillScrollBar::paintOverGroove()
 
     QImage picture = m_groove;
     const int band = bandRows(dpr);
-    if (orientation() == Qt::Vertical) {
-        paintBands(picture, option, band);
-    } else {
-        // The parts in the style's order: the groove, the handle, the
-        // arrows (which overlap the handle's edge when it is at either end).
-        option.subControls = QStyle::SC_ScrollBarSlider;
-        const QRect area = m_painted.handle.adjusted(-2, -2, 2, 2) & rect();
-        if (!area.isEmpty())
-            drawInBands(style(), option, picture, area.top(), area.bottom(), this);
-    }
+    paintBands(picture, option, band);
     QPainter painter(this);
     for (int top = 0; top < height(); top += band) {
         const QRect r(0, top, width(), band);
         painter.drawImage(r.topLeft(), picture, QRect(r.topLeft() * dpr, r.size() * dpr));
-    }
-    if (orientation() != Qt::Vertical) {
-        option.subControls = QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
-        style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
     }
     return true;
 }

@@ -50,9 +50,9 @@ private:
     };
     Look look() const;
     bool transient() const;
-    // Paints the bar from the groove's picture and the handle; false where
-    // the style or the bar's state (the mouse on it, the handle held) asks
-    // for the plain painting.
+    // Paints a vertical bar from the groove's picture and the handle; false
+    // where the style, the bar's direction or its state (the mouse on it,
+    // the handle held) asks for the plain painting.
     bool paintOverGroove();
     // What the groove's picture was drawn for.
     struct GrooveKey {
