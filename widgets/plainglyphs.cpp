@@ -23,7 +23,7 @@ void TPlainGlyphs::setFont(const QFont &font)
     for (int c = 0; c < 256; ++c)
         m_glyph[c] = glyphs.size() == 256 ? glyphs[c] : 0;
     // Blanks stand between the words shaped together, and alone.
-    m_blankPlain = m_raw.isValid() && m_glyph[' '] != 0 && shapesPlain(QStringLiteral(" "));
+    m_blankPlain = m_raw.isValid() && m_glyph[u' '] != 0 && shapesPlain(QStringLiteral(" "));
 }
 
 // Whether Qt shapes text (with blanks around it) into the character map's
