@@ -53,7 +53,13 @@ public:
     // The link, the interpreter, logging in and reconnecting: the window
     // draws what the session reports.
     TSession *session = nullptr;
-    TClockTimer *timer = nullptr; // a second: the anti-idle and the paused caption
+    // The one-second tick: the anti-idle and the paused caption. It is set
+    // only for the next tick that does something (every one while chat is
+    // paused, else the anti-idle point); the ticks between are run when it
+    // fires, so an idle client does not wake every second.
+    TClockTimer *timer = nullptr;
+    qint64 timerOriginMs = 0; // clockMs() when the ticks began
+    qint64 ticksRun = 0;
     Toptions *options = nullptr;
     // The settings, which everything here reads (never a control of the
     // dialog); made before the panes, whose start fonts it holds.
@@ -89,7 +95,10 @@ public:
     void bnetLogin();
     void bnetSocketError(const QString &why);
     void bnetDataReceived(const QString &DataString);
-    void timerTimer();
+    void timerTimer(); // one tick
+    // Runs the ticks that have fallen due, then sets the timer for the next
+    // one that does something.
+    void runDueTicks();
     // The server's flood quota refused the last line sent (waitMs: when it
     // goes again; -1: it does not).
     void processRefused(const QString &line, int waitMs);

@@ -95,8 +95,9 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     session->bnet->NoReturn = true;
     session->process->setFloodInterval(Wire::FloodIntervalMs);
     timer = new TClockTimer(this);
-    timer->setInterval(1000);
-    connect(timer, &TClockTimer::timeout, this, guard([this] { timerTimer(); }));
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer); // never early: a tick is due when it fires
+    connect(timer, &TClockTimer::timeout, this, guard([this] { runDueTicks(); }));
     // The behaviour areas set up their controls; then every event of the
     // connection and the server is wired to them, in one place.
     moderationDesk = new TModerationDesk(*this);
@@ -116,7 +117,8 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     startOptions();
     comforts->applyComfortSettings();
     historyDesk->applyHistorySettings();
-    timer->start();
+    timerOriginMs = clockMs();
+    runDueTicks();
 }
 
 Tmain::~Tmain()

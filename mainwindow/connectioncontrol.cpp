@@ -33,10 +33,12 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr int antiIdleTicks = 600;
+constexpr qint64 tickMs = 1000;
 } // namespace
 
 void Tmain::setConnectedState(bool connected)
@@ -226,6 +228,19 @@ void Tmain::appendRawLog(const QString &line)
         return;
     }
     appendLog(name, QStringLiteral("Raw"), line);
+}
+
+void Tmain::runDueTicks()
+{
+    const qint64 due = (clockMs() - timerOriginMs) / tickMs;
+    while (ticksRun < due) {
+        ++ticksRun;
+        timerTimer();
+    }
+    // A tick between only counts towards the anti-idle point.
+    const qint64 ahead =
+        envVars.chatPaused ? 1 : std::max<qint64>(1, antiIdleTicks + 2 - envVars.idleTicks);
+    timer->start(int(std::max<qint64>(0, timerOriginMs + (ticksRun + ahead) * tickMs - clockMs())));
 }
 
 void Tmain::timerTimer()

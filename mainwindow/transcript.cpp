@@ -117,6 +117,7 @@ void Tmain::logNotSet(bool &warned, const QString &what)
 
 void Tmain::PauseChatClick()
 {
+    runDueTicks(); // the ticks before, as chat was
     const QColor label = labelColour();
     if (!envVars.chatPaused) {
         writeLine(chat, TLabel::console, QStringLiteral("Chat Paused."), label);
@@ -133,6 +134,7 @@ void Tmain::PauseChatClick()
         emptyChatBuffer();
         access->readOutReplay(false);
     }
+    runDueTicks(); // the next tick, as chat now is
 }
 
 void Tmain::emptyChatBuffer()

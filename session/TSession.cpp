@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <climits>
 
 TSession::TSession(QObject *parent)
     : QObject(parent), bnet(new TChatInterface(this)), process(new TBnetChat(this))
@@ -19,8 +20,11 @@ TSession::TSession(QObject *parent)
     reconnectTimer->setSingleShot(true);
     connect(reconnectTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { reconnectDue(); }); });
+    // Set for the moment the keep-alive line would be overdue, not ticking:
+    // a quiet link costs no wake-ups.
     keepaliveTimer = new TClockTimer(this);
-    keepaliveTimer->setInterval(1000);
+    keepaliveTimer->setSingleShot(true);
+    keepaliveTimer->setTimerType(Qt::PreciseTimer);
     connect(keepaliveTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { checkKeepalive(); }); });
     wire();
@@ -80,7 +84,7 @@ void TSession::wire()
         m_loginRefused = false;
         m_keepalive.reset();
         m_keepalive.heard(currentDateTime());
-        keepaliveTimer->start();
+        keepaliveTimer->stop(); // set once two keep-alive lines have come
         // The line in flight is looked at once more as the link starts to
         // close, while its socket can still say what the peer acknowledged:
         // a line taken just before a close is not given back as unsure.
@@ -139,7 +143,14 @@ void TSession::wire()
             Q_EMIT stateChanged();
         }
     };
-    process->OnKeepAlive = [this] { m_keepalive.keepalive(currentDateTime()); };
+    process->OnKeepAlive = [this] {
+        const QDateTime now = currentDateTime();
+        m_keepalive.keepalive(now);
+        // Lines heard later move the deadline on; the timer, when it
+        // fires, looks again.
+        if (!keepaliveTimer->isActive())
+            setKeepaliveTimer(now);
+    };
 
     using User3 = void (TSession::*)(const QString &, const QString &, const QString &);
     using Text2 = void (TSession::*)(const QString &, const QString &);
@@ -230,14 +241,27 @@ void TSession::checkKeepalive()
         return;
     }
     const QDateTime now = currentDateTime();
-    if (!m_keepalive.overdue(now))
+    if (!m_keepalive.overdue(now)) {
+        setKeepaliveTimer(now);
         return;
+    }
     const qint64 interval = (m_keepalive.intervalMs() + 999) / 1000;
     const qint64 silent = m_keepalive.silentMs(now) / 1000;
     bnet->Drop(QStringLiteral("the server's keep-alive line, which came every %1 seconds, has "
                               "not come for %2 seconds")
                    .arg(interval)
                    .arg(silent));
+}
+
+void TSession::setKeepaliveTimer(const QDateTime &now)
+{
+    const QDateTime due = m_keepalive.deadline();
+    if (!due.isValid()) {
+        keepaliveTimer->stop();
+        return;
+    }
+    // Overdue is past the deadline: a millisecond after it.
+    keepaliveTimer->start(int(std::clamp<qint64>(now.msecsTo(due) + 1, 1, INT_MAX)));
 }
 
 void TSession::applyQuota(const Settings &s)

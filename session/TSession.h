@@ -104,12 +104,12 @@ public:
     void reconnectDue();
     // The wait before the next attempt, on the program's clock.
     TClockTimer *reconnectTimer = nullptr;
-    // Looks for the server's keep-alive line falling silent, this often
-    // (on the program's clock).
+    // Fires when the server's keep-alive line would be overdue (on the
+    // program's clock); idle until two of them have set the pace.
     TClockTimer *keepaliveTimer = nullptr;
     const TKeepaliveWatch &keepaliveWatch() const { return m_keepalive; }
-    // Declares the link dead if the server's keep-alive line is overdue
-    // (the keep-alive timer's tick).
+    // Declares the link dead if the server's keep-alive line is overdue,
+    // else sets the keep-alive timer for the deadline as it now stands.
     void checkKeepalive();
     // How long after a lost link a refused login is taken for the server
     // still holding the old session, and tried again.
@@ -192,6 +192,7 @@ Q_SIGNALS:
     void taken(const QString &line);
 
 private:
+    void setKeepaliveTimer(const QDateTime &now);
     void wire();
     void openLink();
     // The server closed the link, or a connect failed.

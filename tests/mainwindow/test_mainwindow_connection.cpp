@@ -434,30 +434,50 @@ private Q_SLOTS:
         QCOMPARE(m.envVars.idleTicks, 0);
     }
 
+    // The ticks count towards the anti-idle point whether it is on or not;
+    // the window wakes for none of those that do nothing.
     void antiIdleCountsEvenWhenOff()
     {
         ClockHold clock;
         MainWindowFixture f;
         Tmain &m = *f.main;
+        QCOMPARE(m.timer->remainingTime(), 602 * 1000);
         moveClock(601 * 1000);
+        m.runDueTicks(); // counted when asked
         QCOMPARE(m.envVars.idleTicks, 601);
+        QCOMPARE(m.timer->remainingTime(), 1000);
         moveClock(1000);
         QCOMPARE(m.envVars.idleTicks, 0);
+        QCOMPARE(m.timer->remainingTime(), 602 * 1000);
     }
 
+    // While chat is paused the caption blinks on every whole second of the
+    // ticks (a pause in mid-second waits for the next), and the ticks go
+    // on counting towards the anti-idle point.
     void pausedCaptionBlinks()
     {
         ClockHold clock;
         MainWindowFixture f;
         Tmain &m = *f.main;
-        m.envVars.chatPaused = true;
+        const QString plain = QStringLiteral("Tressel [1.5]");
+        const QString paused = QStringLiteral("Tressel [1.5] -- PAUSED --");
+        moveClock(2500);
+        m.PauseChatClick();
+        moveClock(499);
+        QCOMPARE(m.windowTitle(), plain);
+        moveClock(1);
+        QCOMPARE(m.windowTitle(), paused);
         moveClock(1000);
-        QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5] -- PAUSED --"));
+        QCOMPARE(m.windowTitle(), plain);
         moveClock(1000);
-        QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
-        m.envVars.chatPaused = false;
-        moveClock(1000);
-        QCOMPARE(m.windowTitle(), QStringLiteral("Tressel [1.5]"));
+        QCOMPARE(m.windowTitle(), paused);
+        m.PauseChatClick();
+        QCOMPARE(m.windowTitle(), plain);
+        moveClock(5000);
+        QCOMPARE(m.windowTitle(), plain);
+        m.runDueTicks();
+        QCOMPARE(m.envVars.idleTicks, 10);
+        QCOMPARE(m.timer->remainingTime(), 592 * 1000);
     }
 
     void enterInTheInputLineSends()

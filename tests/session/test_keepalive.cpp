@@ -9,6 +9,7 @@
 #include "core/settingsstore.h"
 #include "interpreter/TBnetChat.h"
 #include "session/TSession.h"
+#include "support/clockhold.h"
 #include "support/loopbackserver.h"
 
 #include <QCoreApplication>
@@ -178,6 +179,37 @@ private Q_SLOTS:
         t.session.endReconnect(QString());
         QVERIFY(t.up());
         QVERIFY(!t.session.keepaliveWatch().armed());
+    }
+
+    // The session's own timer, on the program's clock: set for the
+    // deadline rather than ticking, it looks again when a line heard since
+    // moved the deadline on, and gives the link up when nothing came.
+    void theTimerWaitsForTheDeadline()
+    {
+        Trial t;
+        setClock(nullptr);
+        ClockHold clock(start);
+        QVERIFY(t.up());
+        QVERIFY(!t.session.keepaliveTimer->isActive()); // no pace learnt
+        QVERIFY(t.hear("2000 NULL"));
+        QVERIFY(!t.session.keepaliveTimer->isActive());
+        moveClock(20000);
+        QVERIFY(t.hear("2000 NULL"));
+        // 2.5 x 20 s + 10 s after the last line heard, and a millisecond.
+        QCOMPARE(t.session.keepaliveTimer->remainingTime(), 60001);
+        moveClock(30000);
+        QVERIFY(t.hear("1018 INFO \"still here\""));
+        moveClock(30001);
+        QVERIFY(t.session.connected());
+        QCOMPARE(t.session.keepaliveTimer->remainingTime(), 30000);
+        moveClock(29999);
+        QVERIFY(t.session.connected());
+        moveClock(1);
+        QVERIFY(!t.session.connected());
+        QCOMPARE(t.lost, 1);
+        QCOMPARE(t.notices.value(0),
+                 QStringLiteral("The link to the server was lost: the server's keep-alive line, "
+                                "which came every 20 seconds, has not come for 60 seconds."));
     }
 
     // The user's Disconnect is not a lost link and says nothing of one.
