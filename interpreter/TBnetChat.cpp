@@ -152,10 +152,11 @@ const QString TBnetChat::QuotaRefusal = QStringLiteral("Your message quota has b
 TBnetChat::TBnetChat(QObject *parent) : tBaseInterpreter(parent)
 {
     clock = [] { return clockMs(); };
-    floodTimer.setInterval(Wire::FloodIntervalMs);
+    floodTimer.setSingleShot(true);
+    floodTimer.setTimerType(Qt::PreciseTimer); // never early: a tick is due when it fires
     connect(&floodTimer, &TClockTimer::timeout, this,
             [this] { guarded([this] { floodTimerTick(); }); });
-    floodTimer.start();
+    tickOriginMs = clockMs();
     // A held line is due at a known moment; a coarse timer could be late by
     // a twentieth of a long wait.
     holdTimer.setSingleShot(true);
@@ -454,7 +455,31 @@ qint64 TBnetChat::quotaWait(int units, qint64 now) const
     return moments.isEmpty() ? 0 : std::max<qint64>(0, moments.last() - now);
 }
 
+void TBnetChat::setFloodInterval(int ms)
+{
+    floodIntervalMs = std::max(1, ms);
+    tickOriginMs = clockMs();
+    floodTimer.stop();
+    keepTicking();
+}
+
+void TBnetChat::keepTicking()
+{
+    if (floodTimer.isActive() || (sendReady && sendQueue.isEmpty() && !flying))
+        return;
+    const qint64 now = clockMs();
+    const qint64 passed = std::max<qint64>(0, now - tickOriginMs);
+    const qint64 next = tickOriginMs + (passed / floodIntervalMs + 1) * floodIntervalMs;
+    floodTimer.start(int(std::min<qint64>(next - now, INT_MAX)));
+}
+
 void TBnetChat::pump()
+{
+    sendNext();
+    keepTicking();
+}
+
+void TBnetChat::sendNext()
 {
     if (!ChatInterface)
         return;

@@ -42,8 +42,9 @@ public:
     QString UserName = QStringLiteral("Guest");
     QString Password;
 
-    int FloodInterval() const { return floodTimer.interval(); }
-    void setFloodInterval(int ms) { floodTimer.setInterval(ms); }
+    int FloodInterval() const { return floodIntervalMs; }
+    // The ticks fall every ms from now on.
+    void setFloodInterval(int ms);
 
     // The server's flood quota as the settings describe it. A line costs one
     // unit per started QuotaBytesPerUnit bytes of its text (CR not counted),
@@ -71,7 +72,11 @@ public:
     void ParseLine(const QString &line) override;
     void SendLine(const QString &line) override;
 
-    // One step of the pacing; the timer calls it every FloodInterval.
+    // One step of the pacing; the timer calls it every FloodInterval while
+    // a tick has something to do (a line waits or is in flight, or the one
+    // sent last has not had its tick yet). The ticks between, which would
+    // find nothing to do, are not woken for; those that are keep their
+    // whole intervals from the start.
     void floodTimerTick();
     // The quota has let the first held line go; the hold timer calls it.
     void holdTimerExpired();
@@ -90,6 +95,8 @@ public:
     // Looks whether the line in flight has been taken; the poll calls it.
     void checkTaken();
     int queuedCount() const { return int(sendQueue.size()); }
+    // The flood timer is set: a tick has something to do.
+    bool ticking() const { return floodTimer.isActive(); }
 
     // The units a line (its CR included or not) costs.
     int unitsOf(const QString &line) const;
@@ -111,8 +118,11 @@ private:
     };
 
     // Sends what the pacing lets go now and arms the hold timer for the
-    // line the quota holds.
+    // line the quota holds; then sets the flood timer if a tick has
+    // something to do.
     void pump();
+    void sendNext();
+    void keepTicking();
     // Milliseconds the quota holds a line of these units from now (0: it
     // may go).
     qint64 quotaWait(int units, qint64 now) const;
@@ -126,7 +136,9 @@ private:
     // Empties the queue because the connection is down.
     void discardQueue();
 
-    TClockTimer floodTimer;
+    TClockTimer floodTimer; // single shot: the next tick with something to do
+    int floodIntervalMs = Wire::FloodIntervalMs;
+    qint64 tickOriginMs = 0; // clockMs() the ticks count their intervals from
     TClockTimer holdTimer;   // single shot: when the quota lets the held line go
     QTimer takenTimer;       // polls the socket while a line is in flight (real time)
     TClockTimer settleTimer; // single shot: a round trip after the last line was taken

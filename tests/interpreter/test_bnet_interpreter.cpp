@@ -1,6 +1,7 @@
 // TBnetChat: field extraction, the code table, login bytes and pacing.
 #include "connection/TChatInterface.h"
 #include "interpreter/TBnetChat.h"
+#include "support/clockhold.h"
 #include "support/datarows.h"
 #include "support/interpreterevents.h"
 #include "support/loopbacklink.h"
@@ -515,6 +516,38 @@ private Q_SLOTS:
             chat.SendLine(latin1(l));
         QTRY_COMPARE(chat.queuedCount(), 0);
         QCOMPARE(wire(), QByteArray("1\r2\r3\r"));
+    }
+
+    // The ticks keep whole intervals from the start, but the timer is set
+    // only while a tick has something to do: a quiet connection is not
+    // woken every FloodInterval.
+    void ticksWakeOnlyWithWork()
+    {
+        ClockHold clock;
+        connectLink();
+        TBnetChat chat; // its ticks fall at 1500, 3000, ...
+        chat.ChatInterface = link;
+        QVERIFY(!chat.ticking());
+        moveClock(700);
+        chat.SendLine(latin1("1\r"));
+        chat.SendLine(latin1("2\r"));
+        QCOMPARE(wire(), QByteArray("1\r")); // the first goes at once
+        QVERIFY(chat.ticking());
+        moveClock(799);
+        QCOMPARE(chat.queuedCount(), 1);
+        moveClock(1); // the tick at 1500, not 700 + 1500
+        QCOMPARE(wire(), QByteArray("2\r"));
+        QTRY_VERIFY(!chat.inFlight());
+        moveClock(1500); // the last line's tick: the next may go at once
+        QVERIFY(!chat.ticking());
+        moveClock(10 * 1500 + 300);
+        chat.SendLine(latin1("3\r"));
+        chat.SendLine(latin1("4\r"));
+        QCOMPARE(wire(), QByteArray("3\r"));
+        moveClock(1199);
+        QCOMPARE(chat.queuedCount(), 1);
+        moveClock(1); // 13 intervals from the start
+        QCOMPARE(wire(), QByteArray("4\r"));
     }
 
     void transcriptLines()
