@@ -1,6 +1,7 @@
 #include "widgets/stillscrollbar.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -44,8 +45,51 @@ void TStillScrollBar::setAll(int maximum, int pageStep, std::optional<int> value
         setValue(*value);
     m_batch = false;
     // One look at the end: the range alone may move the handle for a moment.
-    if (m_changed && !(m_known && look() == m_painted))
+    if (!m_changed)
+        return;
+    if (!m_known) {
         update();
+        return;
+    }
+    const Look now = look();
+    if (now == m_painted)
+        return;
+    // Rows a repaint asked for before it came are in Qt's region already:
+    // what changed since the last paint is all that needs adding.
+    const QRegion rows = changedRows(m_painted, now);
+    if (rows.isEmpty())
+        update();
+    else
+        update(rows);
+}
+
+namespace {
+// A band's picture depends on the handle's rows within this many rows of
+// it; farther inside the handle than this from its ends, the style fills
+// every row alike (see paintBands).
+constexpr int handleReach = 2;
+} // namespace
+
+QRegion TStillScrollBar::changedRows(const Look &from, const Look &to) const
+{
+    // Only the picture made over the groove is known to change this
+    // locally; the arrows and the handle's breadth change all of it.
+    if (!m_overGroove || from.empty != to.empty || from.atStart != to.atStart ||
+        from.atEnd != to.atEnd || from.handle.isEmpty() || to.handle.isEmpty() ||
+        from.handle.left() != to.handle.left() || from.handle.width() != to.handle.width())
+        return QRegion();
+    // A row farther than handleReach from both looks' upper ends and from
+    // both lower ends is groove in both, or inside the handle in both.
+    const auto span = [&](int a, int b) {
+        return QRect(0, std::min(a, b) - handleReach, width(),
+                     std::abs(a - b) + 2 * handleReach + 1);
+    };
+    QRegion rows;
+    if (from.handle.top() != to.handle.top())
+        rows += span(from.handle.top(), to.handle.top());
+    if (from.handle.bottom() != to.handle.bottom())
+        rows += span(from.handle.bottom(), to.handle.bottom());
+    return rows & rect();
 }
 
 void TStillScrollBar::sliderChange(SliderChange change)
@@ -89,7 +133,8 @@ void TStillScrollBar::paintEvent(QPaintEvent *event)
     m_painted = look();
     m_known = true;
     ++m_paints;
-    if (!paintOverGroove())
+    m_overGroove = paintOverGroove(event->rect());
+    if (!m_overGroove)
         QScrollBar::paintEvent(event);
 }
 
@@ -149,7 +194,7 @@ bool opaque(const QImage &image)
 
 } // namespace
 
-bool TStillScrollBar::paintOverGroove()
+bool TStillScrollBar::paintOverGroove(const QRect &asked)
 {
     if (m_grooveStyle < 0)
         m_grooveStyle = style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0;
@@ -178,6 +223,8 @@ bool TStillScrollBar::paintOverGroove()
         QStyle::SC_ScrollBarSlider | QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
     if (m_groove.isNull() || !(key == m_grooveKey)) {
         m_bands.clear();
+        m_upperEnd = m_lowerEnd = QImage();
+        m_endsKnown = false;
         m_groove = QImage(size() * dpr, QImage::Format_ARGB32_Premultiplied);
         m_groove.setDevicePixelRatio(dpr);
         m_groove.fill(Qt::transparent);
@@ -189,18 +236,23 @@ bool TStillScrollBar::paintOverGroove()
         setAttribute(Qt::WA_OpaquePaintEvent, opaque(m_groove));
     }
 
-    QImage picture = m_groove;
+    if (m_picture.size() != m_groove.size())
+        m_picture = QImage(m_groove.size(), m_groove.format());
+    if (m_picture.devicePixelRatio() != dpr)
+        m_picture.setDevicePixelRatio(dpr);
     const int band = bandRows(dpr);
-    paintBands(picture, option, band);
+    paintBands(m_picture, option, band, asked);
     QPainter painter(this);
     for (int top = 0; top < height(); top += band) {
         const QRect r(0, top, width(), band);
-        painter.drawImage(r.topLeft(), picture, QRect(r.topLeft() * dpr, r.size() * dpr));
+        if (r.intersects(asked))
+            painter.drawImage(r.topLeft(), m_picture, QRect(r.topLeft() * dpr, r.size() * dpr));
     }
     return true;
 }
 
-void TStillScrollBar::paintBands(QImage &picture, QStyleOptionSlider &option, int band)
+void TStillScrollBar::paintBands(QImage &picture, QStyleOptionSlider &option, int band,
+                                 const QRect &asked)
 {
     // The handle and the arrows are drawn over the groove in bands at fixed
     // places, in the style's order (the arrows overlap the handle's edge
@@ -209,8 +261,10 @@ void TStillScrollBar::paintBands(QImage &picture, QStyleOptionSlider &option, in
     // the same rows is used again, as are the arrows' bands and, at the
     // end of a young transcript, the handle's lower end while the handle
     // shrinks. Rows inside the handle farther than that from its ends,
-    // which the style fills alike, are copies of one drawn such row.
-    constexpr int margin = 2;
+    // which the style fills alike, are copies of one drawn such row. Clear
+    // of the arrows, a band is made of the rows drawnEnds drew, copied to
+    // where the handle's ends are now: nothing is drawn.
+    constexpr int margin = handleReach;
     option.subControls =
         QStyle::SC_ScrollBarSlider | QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
     const QRect handle = m_painted.handle & rect();
@@ -226,14 +280,29 @@ void TStillScrollBar::paintBands(QImage &picture, QStyleOptionSlider &option, in
     if (m_bands.size() > 64)
         m_bands.clear();
     const qreal dpr = picture.devicePixelRatio();
+    // Ends apart by a row at least: the upper end's rows and the lower
+    // end's never meet.
+    const bool ends = handle.height() >= 2 * margin + 2 && drawnEnds(option, subLine, addLine);
+    // The bands made: those asked for; all of them where an inner row is
+    // copied from the band that drew it.
     int copiedFrom = -1, copyFirst = -1, copyLast = -1;
+    const qsizetype line = picture.bytesPerLine();
     for (int top = 0; top < height(); top += band) {
         const int bottom = std::min(top + band, height()) - 1;
+        if (ends && (bottom < asked.top() || top > asked.bottom()))
+            continue;
+        const int firstRow = int(top * dpr), rows = int((bottom + 1) * dpr) - firstRow;
+        std::memcpy(picture.scanLine(firstRow), m_groove.constScanLine(firstRow),
+                    size_t(rows * line));
         auto near = [&](const QRect &r) {
             return !r.isEmpty() && r.top() <= bottom + margin && r.bottom() >= top - margin;
         };
         if (!near(handle) && !near(subLine) && !near(addLine))
             continue; // the groove alone
+        if (ends && top >= m_alikeFirst && bottom <= m_alikeLast) {
+            putEnds(picture, top, bottom, handle);
+            continue;
+        }
         if (inner && top >= innerFirst && bottom <= innerLast && !near(subLine) && !near(addLine) &&
             !(top <= innerFirst && innerFirst <= bottom)) {
             if (copyFirst < 0)
@@ -250,17 +319,93 @@ void TStillScrollBar::paintBands(QImage &picture, QStyleOptionSlider &option, in
         }
         const quint64 key = quint64(top) << 32 | quint64(from + 1) << 16 | quint64(to + 1);
         auto found = m_bands.constFind(key);
-        if (found == m_bands.constEnd())
+        if (found == m_bands.constEnd()) {
+            ++m_drawnBands;
             found = m_bands.insert(
                 key, drawnBand(style(), option, m_groove, top, bottom + 1 - top, this));
+        }
         putBand(picture, top, *found);
         if (inner && top <= innerFirst && innerFirst <= bottom)
             copiedFrom = int((innerFirst + 1) * dpr) - 1;
     }
-    if (copyFirst >= 0 && copiedFrom >= 0) {
-        const qsizetype line = picture.bytesPerLine();
-        uchar *bits = picture.bits();
+    // With the ends drawn, the inner row is theirs.
+    const int innerRow = (2 * margin + 2) * int(dpr) - 1;
+    const uchar *source = ends              ? m_upperEnd.constScanLine(innerRow)
+                          : copiedFrom >= 0 ? picture.constScanLine(copiedFrom)
+                                            : nullptr;
+    if (copyFirst >= 0 && source) {
         for (int y = int(copyFirst * dpr); y < int((copyLast + 1) * dpr); ++y)
-            std::memcpy(bits + y * line, bits + copiedFrom * line, size_t(line));
+            std::memcpy(picture.scanLine(y), source, size_t(line));
+    }
+}
+
+bool TStillScrollBar::drawnEnds(const QStyleOptionSlider &option, const QRect &subLine,
+                                const QRect &addLine)
+{
+    if (m_endsKnown)
+        return !m_upperEnd.isNull();
+    m_endsKnown = true;
+    // The shortest handle the style draws, in the middle of a long range.
+    QStyleOptionSlider middle = option;
+    middle.minimum = 0;
+    middle.maximum = 1 << 20;
+    middle.pageStep = 1;
+    middle.sliderPosition = middle.sliderValue = middle.maximum / 2;
+    const QRect h =
+        style()->subControlRect(QStyle::CC_ScrollBar, &middle, QStyle::SC_ScrollBarSlider, this);
+    constexpr int margin = handleReach;
+    // Room for an inner row, and for the rows within reach of its ends,
+    // clear of the arrows' reach.
+    if (h.height() < 2 * margin + 2 || h.top() - 2 * margin <= subLine.bottom() ||
+        h.bottom() + 2 * margin >= addLine.top() || h.left() < 0 || h.right() >= width())
+        return false;
+    // Copies are right only where the groove is what it is beside the
+    // drawn handle: the rows, out from there, that the groove shows alike.
+    const int dpr = int(m_groove.devicePixelRatio());
+    const size_t line = size_t(m_groove.bytesPerLine());
+    const uchar *groove = m_groove.constScanLine((h.top() - margin - 1) * dpr);
+    const auto alike = [&](int y) {
+        for (int i = 0; i < dpr; ++i)
+            if (std::memcmp(m_groove.constScanLine(y * dpr + i), groove, line) != 0)
+                return false;
+        return true;
+    };
+    m_alikeFirst = h.top() - margin - 1;
+    while (m_alikeFirst > 0 && alike(m_alikeFirst - 1))
+        --m_alikeFirst;
+    m_alikeLast = h.top() - margin - 1;
+    while (m_alikeLast + 1 < height() && alike(m_alikeLast + 1))
+        ++m_alikeLast;
+    if (h.bottom() + margin > m_alikeLast)
+        return false;
+    m_upperEnd = drawnBand(style(), middle, m_groove, h.top() - margin, 2 * margin + 2, this);
+    m_lowerEnd =
+        drawnBand(style(), middle, m_groove, h.bottom() - margin - 1, 2 * margin + 2, this);
+    return true;
+}
+
+void TStillScrollBar::putEnds(QImage &picture, int top, int bottom, const QRect &handle) const
+{
+    // Logical rows of m_upperEnd: from margin above the upper end to the
+    // first inner row; of m_lowerEnd: from the last inner row to margin
+    // below the lower end.
+    constexpr int margin = handleReach;
+    const int dpr = int(picture.devicePixelRatio());
+    const size_t line = size_t(picture.bytesPerLine());
+    for (int y = top; y <= bottom; ++y) {
+        const int fromTop = y - handle.top();
+        const int fromBottom = handle.bottom() - y;
+        const QImage *source = &m_upperEnd;
+        int row = 0;
+        if (fromTop < -margin || fromBottom < -margin)
+            continue; // the groove, as the picture has it
+        if (fromTop <= margin)
+            row = fromTop + margin;
+        else if (fromBottom <= margin)
+            source = &m_lowerEnd, row = margin + 1 - fromBottom;
+        else
+            row = 2 * margin + 1; // an inner row
+        for (int i = 0; i < dpr; ++i)
+            std::memcpy(picture.scanLine(y * dpr + i), source->constScanLine(row * dpr + i), line);
     }
 }

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QStyleFactory>
 #include <QtTest>
 #include <memory>
@@ -71,6 +73,21 @@ struct Twins {
         each([&](QScrollBar &bar) { apply(bar, s); });
     }
     bool same() { return picture(still) == picture(plain); }
+};
+
+// Gathers the regions the watched widget paints.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QRegion *into) : m_into(into) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            *m_into += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+
+private:
+    QRegion *m_into;
 };
 
 } // namespace
@@ -156,6 +173,93 @@ private Q_SLOTS:
                          qPrintable(QStringLiteral("%1 at %2").arg(maximum).arg(std::abs(value))));
             }
         }
+    }
+
+    void aMovingOrShrinkingHandleIsCopiedNotDrawn()
+    {
+        Twins bars(Qt::Vertical, fusion.get());
+        bars.set({QSize(16, 451), 2000, 420, 2000});
+        QVERIFY(bars.same());
+        bars.set({QSize(16, 451), 2000, 420, 1000});
+        QVERIFY(bars.same());
+        // Once the handle's ends and the arrows' bands are drawn, a handle
+        // that shrinks at the end or moves along the groove is made of
+        // copies of them.
+        const int drawn = bars.still.drawnBands();
+        for (int maximum = 2100; maximum <= 4000; maximum += 53) {
+            bars.set({QSize(16, 451), maximum, 420, maximum});
+            QVERIFY2(bars.same(), qPrintable(QString::number(maximum)));
+        }
+        for (int value = 4000; value >= 0; value -= 61) {
+            bars.set({QSize(16, 451), 4000, 420, value});
+            QVERIFY2(bars.same(), qPrintable(QStringLiteral("at %1").arg(value)));
+        }
+        // Near the arrows, where the groove is not alike, bands are drawn
+        // (once each), not for every place of the handle: some 190 were.
+        QVERIFY2(bars.still.drawnBands() - drawn <= 12,
+                 qPrintable(QString::number(bars.still.drawnBands() - drawn)));
+    }
+
+    // On the screen: a change repaints only the rows it changes, and the
+    // screen then shows what painting all of the bar afresh shows.
+    void aChangeRepaintsOnlyTheRowsItChanges()
+    {
+        QWidget window;
+        auto *still = new TStillScrollBar(Qt::Vertical, &window);
+        still->setStyle(fusion.get());
+        still->resize(16, 451);
+        window.resize(16, 451);
+        // The mouse away from it: a hovered bar paints as a plain one.
+        window.move(200, 100);
+        QCursor::setPos(window.screen()->geometry().bottomRight());
+        QRegion painted;
+        PaintWatch watch(&painted);
+        still->installEventFilter(&watch);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto screen = [&] {
+            return window.screen()
+                ->grabWindow(window.winId(), 0, 0, still->width(), still->height())
+                .toImage();
+        };
+        const auto painting = [&](auto change) {
+            const int before = still->paints();
+            change();
+            return QTest::qWaitFor([&] { return still->paints() > before; });
+        };
+        // A change the screen shows is painted at once (no frame clock
+        // here); one that moves the handle by less than a pixel paints
+        // nothing.
+        int repaints = 0;
+        const auto step = [&](int maximum, int value) {
+            painted = QRegion();
+            const int before = still->paints();
+            still->setAll(maximum, 420, value);
+            repaints += QTest::qWaitFor([&] { return still->paints() > before; }, 100);
+            const QRegion changed = painted;
+            const QImage shown = screen();
+            if (!painting([&] { still->update(); }))
+                return false;
+            painted = changed;
+            return shown == screen();
+        };
+        QVERIFY(step(3000, 3000));
+        int rows = 0, changes = 0;
+        for (int maximum = 3150; maximum <= 6000; maximum += 150) {
+            QVERIFY2(step(maximum, maximum), qPrintable(QString::number(maximum)));
+            rows += painted.boundingRect().height();
+            ++changes;
+        }
+        QVERIFY2(repaints > changes / 2, qPrintable(QString::number(repaints)));
+        // The handle's upper end moves a row or two a line: its rows and
+        // those within reach of it, not the bar's 451.
+        QVERIFY2(rows < changes * 12, qPrintable(QString::number(rows)));
+        // Along the groove, a jump far back, and the arrows' look at the
+        // start and at the end.
+        for (int value = 4000; value >= 0; value -= 233)
+            QVERIFY2(step(4000, value), qPrintable(QString::number(value)));
+        QVERIFY(step(4000, 0));
+        QVERIFY(step(4000, 4000));
     }
 
     void aNewPaletteOrSizeDrawsTheGrooveAgain()
