@@ -233,6 +233,10 @@ void Tmain::appendRawLog(const QString &line)
 void Tmain::runDueTicks()
 {
     const qint64 due = (clockMs() - timerOriginMs) / tickMs;
+    // After the window's thread was held up for longer than the anti-idle
+    // period, the ticks missed are not all run: like a repeating timer, it
+    // goes on from now, and sends at most one anti-idle command for them.
+    ticksRun = std::max(ticksRun, due - (antiIdleTicks + 2));
     while (ticksRun < due) {
         ++ticksRun;
         timerTimer();

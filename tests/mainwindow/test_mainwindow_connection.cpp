@@ -434,6 +434,31 @@ private Q_SLOTS:
         QCOMPARE(m.envVars.idleTicks, 0);
     }
 
+    // A window held up for an hour does not send the hour's five anti-idle
+    // commands at once when it runs again: one, and then one every 602
+    // seconds as before.
+    void aLongStallSendsOneAntiIdleCommand()
+    {
+        ClockHold clock;
+        MainWindowFixture f(conf({"antiidle=1", "idletype=1"}));
+        LoopbackServer server;
+        Tmain &m = *f.main;
+        connectTo(f, server);
+        server.clearReceived();
+        // Held up: its timer comes an hour late.
+        m.timer->stop();
+        moveClock(3600 * 1000);
+        m.runDueTicks();
+        QVERIFY(wireSettled(m, server));
+        QCOMPARE(server.received(), QByteArray("/users\r"));
+        server.clearReceived();
+        moveClock(601 * 1000);
+        QVERIFY(wireSettled(m, server));
+        QCOMPARE(server.received(), QByteArray());
+        moveClock(1000);
+        QTRY_COMPARE(server.received(), QByteArray("/users\r"));
+    }
+
     // The ticks count towards the anti-idle point whether it is on or not;
     // the window wakes for none of those that do nothing.
     void antiIdleCountsEvenWhenOff()
