@@ -146,6 +146,8 @@ struct THistoryStore::Writer {
     } insertMany, insertOne;
     // The words index's INSERT and its mark's UPDATE, kept the same way.
     std::unique_ptr<QSqlQuery> indexInsert, indexMark;
+    // The names' INSERT, kept the same way.
+    std::unique_ptr<QSqlQuery> nameInsert;
     // The newest line's id, and up to which id the words index holds the
     // lines (words_indexed).
     qint64 lastId = 0;
@@ -329,15 +331,29 @@ struct THistoryStore::Writer {
         const auto found = nameIds.constFind(name);
         if (found != nameIds.constEnd())
             return *found;
-        QSqlQuery q(db());
-        q.prepare(QStringLiteral("INSERT INTO names(name) VALUES (?) ON CONFLICT(name) DO UPDATE "
-                                 "SET name = excluded.name RETURNING id"));
-        q.addBindValue(name);
+        // Prepared once for the connection: every member's first line in
+        // a session comes here, and a busy channel's joins bring new ones.
+        if (!nameInsert) {
+            auto made = std::make_unique<QSqlQuery>(db());
+            if (!made->prepare(QStringLiteral("INSERT INTO names(name) VALUES (?) ON "
+                                              "CONFLICT(name) DO UPDATE SET name = excluded.name "
+                                              "RETURNING id"))) {
+                *error = made->lastError();
+                return -1;
+            }
+            nameInsert = std::move(made);
+        }
+        QSqlQuery &q = *nameInsert;
+        q.bindValue(0, name);
         if (!q.exec() || !q.next()) {
             *error = q.lastError();
+            q.finish();
             return -1;
         }
         const qint64 id = q.value(0).toLongLong();
+        // Done with: a statement still running would keep the transaction
+        // from committing.
+        q.finish();
         // The cache stays small: names in a busy channel come and go.
         if (nameIds.size() > 50000) {
             nameIds.clear();
@@ -394,6 +410,7 @@ struct THistoryStore::Writer {
         insertOne = Insert();
         indexInsert.reset();
         indexMark.reset();
+        nameInsert.reset();
     }
 
     void readIndexMark()
