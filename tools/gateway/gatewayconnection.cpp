@@ -6,6 +6,8 @@
 
 #include <QTcpSocket>
 
+#include <charconv>
+
 #include <sys/socket.h>
 
 namespace {
@@ -27,17 +29,29 @@ const char *const BurstWords[] = {"Quick",  "brown", "Fox",       "jumps", "over
 
 // Distinct, mixed-case texts that no flood, case or high-ASCII test objects
 // to; length > 0 pads them with more words to exactly that many characters.
-QByteArray burstLine(int i, int length)
+// Appended to out with its line end, with no allocation of its own: the
+// gateway shares the machine with the client it floods, and what a line
+// costs it here is taken from the client's processors.
+void appendBurstLine(QByteArray &out, int i, int length)
 {
     constexpr int words = int(sizeof BurstWords / sizeof BurstWords[0]);
-    QByteArray text = "Line " + QByteArray::number(i);
+    static const QByteArray talk = QByteArray::number(Wire::Talk) + " TALK ";
+    out += talk;
+    out += BurstSenders[i % 3];
+    out += " 0010 \"";
+    const qsizetype textStart = out.size();
+    char number[16];
+    const auto written = std::to_chars(number, number + sizeof number, i);
+    out += "Line ";
+    out.append(number, written.ptr - number);
     const int count = length > 0 ? 1000 : 5;
-    for (int k = 0; k < count && (length <= 0 || text.size() < length); ++k)
-        text += ' ' + QByteArray(BurstWords[(i * 7 + k * 5 + i / words) % words]);
-    if (length > 0)
-        text.truncate(length);
-    return QByteArray::number(Wire::Talk) + " TALK " + QByteArray(BurstSenders[i % 3]) +
-           " 0010 \"" + text + '"';
+    for (int k = 0; k < count && (length <= 0 || out.size() - textStart < length); ++k) {
+        out += ' ';
+        out += BurstWords[(i * 7 + k * 5 + i / words) % words];
+    }
+    if (length > 0 && out.size() - textStart > length)
+        out.truncate(textStart + length);
+    out += "\"\r\n";
 }
 
 } // namespace
@@ -219,9 +233,12 @@ void GatewayConnection::startBurst(int lines, int length)
 
 void GatewayConnection::feedBurst()
 {
+    if (m_burstLeft <= 0)
+        return;
     QByteArray chunk;
+    chunk.reserve(BurstBufferLimit);
     while (m_burstLeft > 0 && m_socket->bytesToWrite() + chunk.size() < BurstBufferLimit) {
-        chunk += burstLine(m_burstDone++, m_burstLength) + "\r\n";
+        appendBurstLine(chunk, m_burstDone++, m_burstLength);
         --m_burstLeft;
     }
     if (!chunk.isEmpty())
