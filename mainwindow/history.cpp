@@ -92,7 +92,8 @@ void THistoryDesk::applyHistorySettings()
     m_history->scheduleRetention(currentDateTime().toMSecsSinceEpoch());
 }
 
-void THistoryDesk::historyLine(const QString &label, const QString &message, bool hidden)
+void THistoryDesk::historyLine(const QString &label, const QString &message, bool hidden,
+                               std::optional<qint64> timeMs)
 {
     if (!m_history || m_replaying || !w.store->flag(TSetting::keepHistory))
         return;
@@ -103,7 +104,7 @@ void THistoryDesk::historyLine(const QString &label, const QString &message, boo
     THistory::LineView line;
     line.undecoded = true;
     line.hidden = hidden;
-    line.timeMs = currentMSecsSinceEpoch();
+    line.timeMs = timeMs ? *timeMs : currentMSecsSinceEpoch();
     line.server = w.session->bnet->Address;
     const QString account = w.ownName();
     line.account = account;

@@ -10,6 +10,7 @@
 #include <QVector>
 
 #include <array>
+#include <optional>
 
 class THistoryStore;
 class THistoryWindow;
@@ -22,8 +23,10 @@ public:
 
     // Keeps a line (while the Advanced tab says so): label and message as
     // writeLine takes them; hidden: a line the window does not show (the
-    // squelch list, lamer mode, the ~playsound filter).
-    void historyLine(const QString &label, const QString &message, bool hidden = false);
+    // squelch list, lamer mode, the ~playsound filter); timeMs: when it
+    // came, where the caller has read the clock already.
+    void historyLine(const QString &label, const QString &message, bool hidden = false,
+                     std::optional<qint64> timeMs = std::nullopt);
     // Held lines shown on unpausing were kept when they came.
     void setReplaying(bool replaying) { m_replaying = replaying; }
     // A channel's last lines from the history, when the setting asks for

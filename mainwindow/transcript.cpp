@@ -36,8 +36,12 @@ private:
 void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
                       const QColor &colour, const QString &shownLabel, bool mention)
 {
+    // One reading of the clock for the line: its time in the history and
+    // its time stamp in the pane are the same instant, never a second
+    // apart.
+    const QDateTime now = currentDateTime();
     // Kept when it comes, not when a paused line is shown.
-    historyDesk->historyLine(label, message);
+    historyDesk->historyLine(label, message, false, now.toMSecsSinceEpoch());
     if (envVars.chatPaused) {
         if (envVars.chatBufferCount >= chatBufferCapacity) {
             // The store is full: show what is held rather than lose a line.
@@ -52,7 +56,7 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
     }
     QString ts;
     if (pane == chat && store->flag(TSetting::timestamps))
-        ts = QLatin1Char('[') + longTimeText(currentDateTime().time()) + QLatin1Char(']');
+        ts = QLatin1Char('[') + longTimeText(now.time()) + QLatin1Char(']');
     // What a person reads; the bytes stay as they are for the log.
     const QString shownLbl = shownLabel.isNull() ? TText::decode(label) : shownLabel;
     const QString shownMsg = TText::decode(message);

@@ -3,6 +3,7 @@
 // lamer mode and the ~playsound filter hide kept and marked hidden, held
 // lines kept once, nothing while the setting is off, and the store's
 // faults written to the transcript.
+#include "base/clock.h"
 #include "history/historydb.h"
 #include "history/historymodel.h"
 #include "history/historystore.h"
@@ -147,6 +148,32 @@ private Q_SLOTS:
         q.match = QStringLiteral("\"Joined Channel\"");
         QCOMPARE(m.historyDesk->historyStore()->search(q).lines.value(0).channel,
                  QStringLiteral("Op Tressel"));
+    }
+
+    void aLineIsKeptAtTheTimeItsStampShows()
+    {
+        // Every reading of the clock a second after the one before: the
+        // line's time in the history and its time stamp in the pane must
+        // come from one reading to name the same second.
+        MainWindowFixture f;
+        Tmain &m = *f.main;
+        m.options->timestamps->setChecked(true);
+        QDateTime next = f.now();
+        setClock([&next] {
+            const QDateTime now = next;
+            next = next.addSecs(1);
+            return now;
+        });
+        m.processTalk(QStringLiteral("bob"), QStringLiteral("what time is it?"));
+        setClock([&f] { return f.now(); });
+        THistory::Query q;
+        q.match = QStringLiteral("\"what time\"");
+        const THistory::Page page =
+            (m.historyDesk->historyStore()->flush(), m.historyDesk->historyStore()->search(q));
+        QCOMPARE(page.lines.size(), 1);
+        const QString stamp =
+            longTimeText(QDateTime::fromMSecsSinceEpoch(page.lines.first().timeMs).time());
+        QCOMPARE(f.chatLines().last(), QStringLiteral("[%1] <bob> what time is it?").arg(stamp));
     }
 
     void hiddenLinesAreKeptMarked()
