@@ -36,12 +36,13 @@ private:
 void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString &message,
                       const QColor &colour, const QString &shownLabel, bool mention)
 {
-    // One reading of the clock for the line: its time in the history and
-    // its time stamp in the pane are the same instant, never a second
-    // apart.
-    const QDateTime now = currentDateTime();
+    // A stamped line's time in the history and its time stamp come from
+    // one reading of the clock: the same instant, never a second apart.
+    const bool stamped = pane == chat && store->flag(TSetting::timestamps);
+    const QDateTime now = stamped ? currentDateTime() : QDateTime();
     // Kept when it comes, not when a paused line is shown.
-    historyDesk->historyLine(label, message, false, now.toMSecsSinceEpoch());
+    historyDesk->historyLine(label, message, false,
+                             stamped ? std::optional(now.toMSecsSinceEpoch()) : std::nullopt);
     if (envVars.chatPaused) {
         if (envVars.chatBufferCount >= chatBufferCapacity) {
             // The store is full: show what is held rather than lose a line.
@@ -55,7 +56,7 @@ void Tmain::writeLine(TTranscriptPane *pane, const QString &label, const QString
         }
     }
     QString ts;
-    if (pane == chat && store->flag(TSetting::timestamps))
+    if (stamped)
         ts = QLatin1Char('[') + longTimeText(now.time()) + QLatin1Char(']');
     // What a person reads; the bytes stay as they are for the log.
     const QString shownLbl = shownLabel.isNull() ? TText::decode(label) : shownLabel;
