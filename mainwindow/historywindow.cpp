@@ -29,9 +29,25 @@
 #include <QTextLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 // Lines shown before and after a result.
 constexpr int contextLines = 10;
+
+// How far a result's text is moved left so that its first match shows in
+// a column of this width, where a side that is cut shows an ellipsis of
+// this width: not at all while the match ends in view; else the match
+// starts a quarter of the width in, unless that leaves room past the
+// text's end or the match's end out of view. Its start is never moved out.
+qreal matchShift(qreal width, qreal ellipsis, qreal matchStart, qreal matchEnd, qreal textEnd)
+{
+    if (matchEnd <= width - (textEnd > width ? ellipsis : 0))
+        return 0;
+    qreal shift = std::min(matchStart - width / 4, textEnd - (width - ellipsis));
+    shift = std::max(shift, matchEnd - (width - 2 * ellipsis));
+    return std::clamp<qreal>(shift, 0, matchStart);
+}
 
 // The text column with the search's words marked: bold on a light yellow,
 // so the mark is not a colour alone and reads on a selected row too.
@@ -72,13 +88,47 @@ public:
         if (line.isValid())
             line.setNumColumns(int(text.size()));
         layout.endLayout();
+        if (!line.isValid())
+            return;
+
+        // A match beyond the column's width is brought into it, and text
+        // cut at either side ends in an ellipsis, as the other columns' does.
+        const QString ellipsis(QChar(0x2026));
+        const qreal ellipsisWidth = QFontMetricsF(opt.font).horizontalAdvance(ellipsis);
+        const qreal natural = line.naturalTextWidth();
+        qreal shift = matchShift(area.width(), ellipsisWidth, line.cursorToX(spans.at(0)),
+                                 line.cursorToX(spans.at(0) + spans.at(1)), natural);
+        if (shift > 0) {
+            // From the start of a word, where one starts before the match,
+            // else of a character.
+            int from = line.xToCursor(shift, QTextLine::CursorOnCharacter);
+            for (int at = from; at > 0 && at <= spans.at(0); ++at) {
+                if (text.at(at - 1).isSpace()) {
+                    from = at;
+                    break;
+                }
+            }
+            shift = line.cursorToX(from);
+        }
+        const qreal leftInset = shift > 0 ? ellipsisWidth : 0;
+        const bool cutRight = natural - shift + leftInset > area.width();
+        const qreal rightInset = cutRight ? ellipsisWidth : 0;
+        const qreal top = area.top() + (area.height() - line.height()) / 2;
 
         painter->save();
-        painter->setClipRect(area);
         const bool selected = opt.state & QStyle::State_Selected;
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        layout.draw(painter,
-                    QPointF(area.left(), area.top() + (area.height() - line.height()) / 2));
+        painter->setFont(opt.font);
+        painter->setClipRect(area);
+        const qreal baseline = top + line.ascent();
+        if (shift > 0)
+            painter->drawText(QPointF(area.left(), baseline), ellipsis);
+        if (cutRight)
+            painter->drawText(QPointF(area.left() + area.width() - ellipsisWidth, baseline),
+                              ellipsis);
+        painter->setClipRect(QRectF(area.left() + leftInset, area.top(),
+                                    area.width() - leftInset - rightInset, area.height()));
+        layout.draw(painter, QPointF(area.left() + leftInset - shift, top));
         painter->restore();
     }
 };

@@ -401,6 +401,36 @@ private Q_SLOTS:
         QVERIFY(!w->isVisible());
     }
 
+    void aMatchFarAlongALineIsBroughtIntoView()
+    {
+        Chatting f;
+        f.main->processTalk(QStringLiteral("erin"),
+                            QStringLiteral("so much to say first ").repeated(20) +
+                                QStringLiteral("and then gold"));
+        THistoryWindow *w = f.open();
+        QVERIFY(w);
+        QTest::keyClicks(w->searchEdit, QStringLiteral("gold"));
+        QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QCOMPARE(column(w, THistoryModel::MemberColumn), QStringList({"erin", "dave", "carol"}));
+        // The mark's yellow shows in the long line's cell as in a short one's.
+        const auto marked = [w](int row) {
+            const QModelIndex index = w->model->index(row, THistoryModel::TextColumn);
+            const QRect cell = w->table->visualRect(index);
+            if (cell.width() < 50 || !w->table->viewport()->rect().contains(cell))
+                return -1;
+            const QImage image = w->table->viewport()->grab(cell).toImage();
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    count += image.pixelColor(x, y) == QColor(255, 224, 102);
+            return count;
+        };
+        QVERIFY2(marked(1) > 20, qPrintable(QString::number(marked(1))));
+        QVERIFY2(marked(0) > 20, qPrintable(QString::number(marked(0))));
+        w->table->selectRow(0);
+        QVERIFY2(marked(0) > 20, qPrintable(QString::number(marked(0))));
+    }
+
     void enterShowsTheContextAndCopyTakesTheLines()
     {
         Chatting f;
