@@ -96,11 +96,15 @@ public:
         const QString ellipsis(QChar(0x2026));
         const qreal ellipsisWidth = QFontMetricsF(opt.font).horizontalAdvance(ellipsis);
         const qreal natural = line.naturalTextWidth();
-        qreal shift = matchShift(area.width(), ellipsisWidth, line.cursorToX(spans.at(0)),
-                                 line.cursorToX(spans.at(0) + spans.at(1)), natural);
+        // The match's edges as drawn (right to left text has its start on
+        // the right).
+        const qreal edgeA = line.cursorToX(spans.at(0));
+        const qreal edgeB = line.cursorToX(spans.at(0) + spans.at(1));
+        const qreal matchLeft = std::min(edgeA, edgeB), matchRight = std::max(edgeA, edgeB);
+        qreal shift = matchShift(area.width(), ellipsisWidth, matchLeft, matchRight, natural);
         if (shift > 0) {
-            // From the start of a word, where one starts before the match,
-            // else of a character.
+            // From the start of a word before the match where one is near,
+            // as long as the match stays in view.
             int from = line.xToCursor(shift, QTextLine::CursorOnCharacter);
             for (int at = from; at > 0 && at <= spans.at(0); ++at) {
                 if (text.at(at - 1).isSpace()) {
@@ -108,7 +112,10 @@ public:
                     break;
                 }
             }
-            shift = line.cursorToX(from);
+            const qreal wordStart = line.cursorToX(from);
+            if (wordStart <= matchLeft &&
+                matchRight - wordStart <= area.width() - 2 * ellipsisWidth)
+                shift = wordStart;
         }
         const qreal leftInset = shift > 0 ? ellipsisWidth : 0;
         const bool cutRight = natural - shift + leftInset > area.width();

@@ -407,6 +407,12 @@ private Q_SLOTS:
         f.main->processTalk(QStringLiteral("erin"),
                             QStringLiteral("so much to say first ").repeated(20) +
                                 QStringLiteral("and then gold"));
+        // Right to left (bytes as they come): the first word, the match
+        // below, is drawn on the right.
+        const QString shalom = QString::fromLatin1("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d ");
+        f.main->processTalk(QStringLiteral("frank"),
+                            QString::fromLatin1("\xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d ") +
+                                shalom.repeated(40));
         THistoryWindow *w = f.open();
         QVERIFY(w);
         QTest::keyClicks(w->searchEdit, QStringLiteral("gold"));
@@ -428,6 +434,11 @@ private Q_SLOTS:
         QVERIFY2(marked(1) > 20, qPrintable(QString::number(marked(1))));
         QVERIFY2(marked(0) > 20, qPrintable(QString::number(marked(0))));
         w->table->selectRow(0);
+        QVERIFY2(marked(0) > 20, qPrintable(QString::number(marked(0))));
+        w->searchEdit->clear();
+        w->searchEdit->insert(QString::fromUtf8("\xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d")); // pasted
+        QTest::keyClick(w->searchEdit, Qt::Key_Return);
+        QCOMPARE(column(w, THistoryModel::MemberColumn), QStringList{"frank"});
         QVERIFY2(marked(0) > 20, qPrintable(QString::number(marked(0))));
     }
 
