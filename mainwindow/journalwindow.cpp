@@ -139,6 +139,8 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
                 }
             });
     connect(filter, &QAbstractItemModel::modelReset, this, [this] { recount(); });
+    // An empty journal says so from the start.
+    recount();
     // An undo, or a new entry that takes a name off the list, changes what
     // the current row allows.
     connect(model, &QAbstractItemModel::dataChanged, this, [this] { refreshState(); });

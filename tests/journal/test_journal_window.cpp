@@ -460,6 +460,14 @@ void TestJournalWindow::filterAndCounts()
     JournalWindowFixture w;
     Tmain &m = *w.main;
     QVERIFY(w.connectToServer());
+    {
+        // Nothing journaled yet: the window says so from the start.
+        TJournalWindow *j = w.openJournal();
+        QVERIFY(j);
+        QCOMPARE(j->filter->rowCount(), 0);
+        QCOMPARE(j->counts->text(), QStringLiteral("No entries shown."));
+        j->close();
+    }
     w.setTriggers({QStringLiteral("spam")});
     for (const QString name : {"bob", "Bobby", "carol"}) {
         w.join(name, QStringLiteral("CHAT"));
