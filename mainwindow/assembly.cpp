@@ -23,6 +23,7 @@
 #include "session/TSession.h"
 #include "widgets/TTranscriptView.h"
 #include "widgets/dialogs.h"
+#include "widgets/focusframe.h"
 #include "widgets/menubarstyle.h"
 #include "widgets/sound.h"
 #include "widgets/textitems.h"
@@ -158,6 +159,9 @@ void Tmain::createControls()
     brx->setEditTriggers(QAbstractItemView::NoEditTriggers);
     brx->setIconSize(QSize(28, 14));
     brx->setFont(startFont(TSetting::BrxPane));
+    for (QWidget *area : {chat->widget(), whisper->widget(), static_cast<QWidget *>(users),
+                          static_cast<QWidget *>(brx)})
+        showFocusFrame(qobject_cast<QAbstractScrollArea *>(area));
 
     text = new QLineEdit(client);
     text->setObjectName(QStringLiteral("text"));

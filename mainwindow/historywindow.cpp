@@ -6,6 +6,7 @@
 #include "history/historymodel.h"
 #include "history/historystore.h"
 #include "widgets/dialogs.h"
+#include "widgets/focusframe.h"
 
 #include <QAction>
 #include <QApplication>
@@ -207,6 +208,8 @@ THistoryWindow::THistoryWindow(THistoryStore *store, QWidget *parent)
     contextView->setReadOnly(true);
     contextView->setLineWrapMode(QPlainTextEdit::NoWrap);
     contextView->setMaximumHeight(fm.height() * 8);
+    showFocusFrame(table);
+    showFocusFrame(contextView);
     statusLabel = new QLabel;
     statusLabel->setObjectName(QStringLiteral("historyStatus"));
     statusLabel->setTextFormat(Qt::PlainText);

@@ -10,6 +10,7 @@
 #include "mainwindow/journal.h"
 #include "preferences/Toptions.h"
 #include "rules/autosquelchrules.h"
+#include "widgets/focusframe.h"
 #include "widgets/textitems.h"
 
 #include <QAction>
@@ -35,6 +36,7 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
 
     table = new QTableView;
     table->setObjectName(QStringLiteral("journalTable"));
+    showFocusFrame(table);
     table->setModel(filter);
     table->setSortingEnabled(false);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -5,6 +5,7 @@
 
 #include "base/guard.h"
 #include "resources/icons.h"
+#include "widgets/focusframe.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -446,6 +447,7 @@ void Toptions::buildTriggers()
     testTrigger = button("Test...");
     triggers = new QListWidget;
     triggers->setSelectionMode(QAbstractItemView::SingleSelection);
+    showFocusFrame(triggers);
     auto *buttons = new QVBoxLayout;
     buttons->setSpacing(2);
     buttons->addWidget(addTrigger);
@@ -499,6 +501,7 @@ void Toptions::buildSafelist()
 {
     safe = new QListWidget;
     safe->setSelectionMode(QAbstractItemView::SingleSelection);
+    showFocusFrame(safe);
     addSafe = button("Add");
     delSafe = button("Remove");
     editSafe = button("Edit");

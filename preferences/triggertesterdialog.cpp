@@ -1,5 +1,7 @@
 #include "preferences/triggertesterdialog.h"
 
+#include "widgets/focusframe.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -30,6 +32,7 @@ TTriggerTesterDialog::TTriggerTesterDialog(QWidget *parent, Source source,
     }
     matches = new QListWidget;
     matches->setObjectName(QStringLiteral("testerMatches"));
+    showFocusFrame(matches);
     matches->setAccessibleName(QStringLiteral("Lines that match"));
 
     auto *form = new QFormLayout;

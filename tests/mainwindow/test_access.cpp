@@ -300,6 +300,43 @@ private Q_SLOTS:
         QTRY_COMPARE(s.focus(), static_cast<QWidget *>(s.m.text));
     }
 
+    // Where Tab lands shows, even in an empty pane or list (no item to
+    // mark): the frame is drawn in the highlight colour while it has the
+    // focus, and only then.
+    void focusShowsOnEmptyPanesAndLists()
+    {
+        Session s;
+        QVERIFY(s.m.whisper->lineCount() == 0 && s.m.brx->count() == 0);
+        const QColor highlight = s.m.palette().color(QPalette::Active, QPalette::Highlight);
+        // Highlighted pixels on the widget's outermost ring.
+        const auto framed = [&](QWidget *w) {
+            const QImage image = w->grab().toImage();
+            int count = 0;
+            for (int x = 0; x < image.width(); ++x)
+                count += (image.pixelColor(x, 0) == highlight) +
+                         (image.pixelColor(x, image.height() - 1) == highlight);
+            for (int y = 1; y + 1 < image.height(); ++y)
+                count += (image.pixelColor(0, y) == highlight) +
+                         (image.pixelColor(image.width() - 1, y) == highlight);
+            return count;
+        };
+        QWidget *const whisper = s.m.whisper->widget();
+        QWidget *const brx = s.m.brx;
+        QCOMPARE(framed(whisper), 0);
+        QCOMPARE(framed(brx), 0);
+        s.key(Qt::Key_Tab); // the chat
+        s.key(Qt::Key_Tab); // the whispers
+        QTRY_COMPARE(s.focus(), whisper);
+        const int ring = 2 * (whisper->width() + whisper->height()) - 4;
+        QVERIFY2(framed(whisper) == ring, qPrintable(QString::number(framed(whisper))));
+        QCOMPARE(framed(brx), 0);
+        s.key(Qt::Key_Tab); // the users
+        s.key(Qt::Key_Tab); // the squelch list
+        QTRY_COMPARE(s.focus(), brx);
+        QCOMPARE(framed(whisper), 0);
+        QCOMPARE(framed(brx), 2 * (brx->width() + brx->height()) - 4);
+    }
+
     // PageUp and PageDown in the input line scroll the chat, Ctrl+Home and
     // Ctrl+End go to its ends; the input line keeps the focus.
     void pageKeysFromTheInputLine()
