@@ -361,6 +361,8 @@ private:
     void logNotSet(bool &warned, const QString &what);
 
     bool m_firstShowDone = false;
+    // The outer size the window starts at: the start size, or what of it fits.
+    QSize m_startSize;
     bool m_chatLogWarned = false;
     bool m_rawLogWarned = false;
     QSize m_lastOuterSize;

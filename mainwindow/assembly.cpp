@@ -111,9 +111,13 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     historyDesk = new THistoryDesk(*this);
     wireEvents();
 
-    resize(startWidth, startHeight);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect start = startGeometry(QSize(startWidth, startHeight),
+                                      screen ? screen->availableGeometry() : QRect());
+    m_startSize = start.size();
+    resize(m_startSize);
+    if (screen)
+        move(start.topLeft());
     guardedCall([this] { FormCreate(); });
     startOptions();
     comforts->applyComfortSettings();
@@ -389,8 +393,8 @@ void Tmain::showEvent(QShowEvent *event)
         // size the start size once the frame is there.
         QTimer::singleShot(0, this, [this] {
             const QSize extra = frameGeometry().size() - geometry().size();
-            if (!extra.isEmpty() && size() == QSize(startWidth, startHeight))
-                resize(startWidth - extra.width(), startHeight - extra.height());
+            if (!extra.isEmpty() && size() == m_startSize)
+                resize(m_startSize - extra);
             refreshForm();
         });
     }

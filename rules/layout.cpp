@@ -22,3 +22,12 @@ TMainLayout computeLayout(int W, int H, int row, int side)
     l.lamermode = QRect(l.users.left(), l.users.height() + 31 + r, s, r);
     return l;
 }
+
+QRect startGeometry(const QSize &start, const QRect &available)
+{
+    if (available.isEmpty())
+        return QRect(QPoint(0, 0), start);
+    QRect r(QPoint(0, 0), start.boundedTo(available.size()));
+    r.moveCenter(available.center());
+    return r;
+}

@@ -12,3 +12,9 @@ struct TMainLayout {
 // bottom. side: the width of the column at the right; 160, or more when
 // its buttons' captions need more (the panes give it up).
 TMainLayout computeLayout(int outerWidth, int outerHeight, int row = 21, int side = 160);
+
+// Where the window first goes on a screen whose free area is available:
+// the start size, or as much of it as fits there, centred. A window larger
+// than a small screen (or a large scaling) would hang over its edge, the
+// input line first.
+QRect startGeometry(const QSize &start, const QRect &available);

@@ -19,6 +19,25 @@ private Q_SLOTS:
         QCOMPARE(l.lamermode, QRect(615, 319, 160, 21));
     }
 
+    // The window starts at its size, centred on the free area, unless the
+    // screen (or its scaling) leaves less room: then it takes what there is.
+    void startPlace_data()
+    {
+        columns<QRect, QRect>("available", "expected");
+        QTest::newRow("room") << QRect(0, 0, 1280, 1024) << QRect(242, 242, 795, 539);
+        QTest::newRow("beside a panel") << QRect(48, 0, 1232, 1000) << QRect(266, 230, 795, 539);
+        QTest::newRow("exactly") << QRect(0, 0, 795, 539) << QRect(0, 0, 795, 539);
+        QTest::newRow("laptop at 150%") << QRect(0, 0, 910, 488) << QRect(57, 0, 795, 488);
+        QTest::newRow("both too small") << QRect(10, 20, 640, 480) << QRect(10, 20, 640, 480);
+        QTest::newRow("no screen") << QRect() << QRect(0, 0, 795, 539);
+    }
+    void startPlace()
+    {
+        QFETCH(QRect, available);
+        QFETCH(QRect, expected);
+        QCOMPARE(startGeometry(QSize(795, 539), available), expected);
+    }
+
     void follows_data()
     {
         columns<int, int, int, int, int>("w", "h", "channelLeft", "usersHeight", "textTop");
