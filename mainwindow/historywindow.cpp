@@ -5,6 +5,7 @@
 #include "core/textcodec.h"
 #include "history/historymodel.h"
 #include "history/historystore.h"
+#include "rules/layout.h"
 #include "widgets/dialogs.h"
 #include "widgets/focusframe.h"
 
@@ -24,6 +25,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTextBlock>
@@ -246,7 +248,7 @@ THistoryWindow::THistoryWindow(THistoryStore *store, QWidget *parent)
     v->addWidget(table, 1);
     v->addWidget(contextView);
     v->addLayout(buttons);
-    resize(760, 480);
+    resize(startGeometry(QSize(760, 480), screen()->availableGeometry()).size());
 
     for (QLineEdit *e : {searchEdit, memberEdit, channelEdit})
         connect(e, &QLineEdit::returnPressed, this, guard([this] { runSearch(); }));

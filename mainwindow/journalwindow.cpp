@@ -10,6 +10,7 @@
 #include "mainwindow/journal.h"
 #include "preferences/Toptions.h"
 #include "rules/autosquelchrules.h"
+#include "rules/layout.h"
 #include "widgets/focusframe.h"
 #include "widgets/textitems.h"
 
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -102,7 +104,7 @@ TJournalWindow::TJournalWindow(Tmain *main) : QWidget(main, Qt::Window), m_main(
     v->addWidget(counts);
     v->addWidget(status);
     v->addLayout(buttons);
-    resize(900, 420);
+    resize(startGeometry(QSize(900, 420), screen()->availableGeometry()).size());
 
     undoAction = new QAction(QStringLiteral("Undo"), this);
     undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));

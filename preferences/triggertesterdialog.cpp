@@ -1,5 +1,6 @@
 #include "preferences/triggertesterdialog.h"
 
+#include "rules/layout.h"
 #include "widgets/focusframe.h"
 
 #include <QDialogButtonBox>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -52,7 +54,7 @@ TTriggerTesterDialog::TTriggerTesterDialog(QWidget *parent, Source source,
     v->addWidget(linesFound);
     v->addWidget(matches, 1);
     v->addWidget(buttons);
-    resize(560, 420);
+    resize(startGeometry(QSize(560, 420), screen()->availableGeometry()).size());
 
     debounce = new QTimer(this);
     debounce->setSingleShot(true);

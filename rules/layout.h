@@ -13,8 +13,8 @@ struct TMainLayout {
 // its buttons' captions need more (the panes give it up).
 TMainLayout computeLayout(int outerWidth, int outerHeight, int row = 21, int side = 160);
 
-// Where the window first goes on a screen whose free area is available:
-// the start size, or as much of it as fits there, centred. A window larger
-// than a small screen (or a large scaling) would hang over its edge, the
-// input line first.
+// Where a window first goes on a screen whose free area is available: its
+// start size, or as much of it as fits there, centred. A window larger than
+// a small screen (or a large scaling) would hang over its edge, the main
+// window's input line first.
 QRect startGeometry(const QSize &start, const QRect &available);

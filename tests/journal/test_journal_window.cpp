@@ -10,6 +10,7 @@
 #include "support/waits.h"
 
 #include <QMenuBar>
+#include <QScreen>
 #include <QtTest>
 
 using namespace journal;
@@ -466,6 +467,10 @@ void TestJournalWindow::filterAndCounts()
         QVERIFY(j);
         QCOMPARE(j->filter->rowCount(), 0);
         QCOMPARE(j->counts->text(), QStringLiteral("No entries shown."));
+        // 900 wide where there is room; the test's screen is 800 wide.
+        const QRect free = j->screen()->availableGeometry();
+        QVERIFY2(free.width() < 900 && j->width() == free.width(),
+                 qPrintable(QStringLiteral("%1 in %2").arg(j->width()).arg(free.width())));
         j->close();
     }
     w.setTriggers({QStringLiteral("spam")});
