@@ -109,7 +109,8 @@ public:
             // From the start of a word before the match where one is near,
             // as long as the match stays in view.
             int from = line.xToCursor(shift, QTextLine::CursorOnCharacter);
-            for (int at = from; at > 0 && at <= spans.at(0); ++at) {
+            const int matchAt = std::min(spans.at(0), int(text.size()));
+            for (int at = from; at > 0 && at <= matchAt; ++at) {
                 if (text.at(at - 1).isSpace()) {
                     from = at;
                     break;
